@@ -1,0 +1,126 @@
+// GSO_DiskFile: one engine file (table, memo or index) with positioned reads and
+// writes, size, truncation, flushing and one region lock at a time; and
+// GSobjFileColl, the process-wide registry of open disk files.
+//
+// Objects that open the same path share one operating-system handle and one guard
+// (a mutex around every transfer on that handle); the last of them to close closes
+// the handle. The name is held absolute and upper-cased as the file's identity (for
+// the registry, comparisons and messages); the operating system is handed the real
+// path, found without regard to case on case-sensitive file systems.
+#ifndef ENGINE_FOUNDATION_GS6_DISK_H_
+#define ENGINE_FOUNDATION_GS6_DISK_H_
+
+#include <cstdint>
+#include <memory>
+#include <mutex>
+#include <string>
+
+#include "engine/foundation/gs6_coll.h"
+
+namespace devazoz {
+
+// A full path must fit a 260-byte buffer with its terminator.
+constexpr size_t kMaxPathLength = 259;
+constexpr uint32_t kWholeFileLockLength = 0x7FFFFFFF;
+
+// One open operating-system handle and its guard, shared by every object on the path.
+struct OsHandle {
+  int fd = -1;
+  std::mutex guard;
+};
+
+class GSO_DiskFile : public TgsObject {
+ public:
+  // REQUIRES: name is not empty. Never opens the file.
+  GSO_DiskFile(const std::string& file_name, bool read_write, bool shared);
+  ~GSO_DiskFile() override;
+
+  // Virtual operations in their fixed slot order.
+  virtual bool Close();                                                        // 0
+  virtual void ReportError(int32_t code, int32_t sub_code, const char* info);  // 1
+  virtual int64_t FileSize();                                                  // 2
+  virtual void Flush();                                                        // 3
+  virtual bool LockWholeFile();                                                // 4
+  virtual bool LockRegion(uint32_t offset, uint32_t length);                   // 5
+  virtual int32_t ReadAt(int64_t offset, void* buffer, int32_t count);         // 6
+  virtual bool Rename(const std::string& new_name);                            // 7
+  virtual void Open();                                                         // 8
+  virtual void CreateFile();                                                   // 9
+  virtual void StatusUpdate(int32_t what, int32_t done, int32_t total);        // 10
+  virtual void Truncate(int64_t offset);                                       // 11
+  virtual bool UnlockRegion();                                                 // 12
+  virtual void WriteAt(int64_t offset, const void* buffer, int32_t count);     // 13
+
+  bool CanWriteExclusively() const;
+
+  const std::string& FileName() const { return file_name_; }
+  // The path the operating system knows the file by.
+  const std::string& RealPath() const { return real_path_; }
+  int Handle() const { return handle_ ? handle_->fd : 0; }
+  int32_t LastError() const { return last_error_; }
+  bool Exists() const { return exists_; }
+  int64_t Position() const { return position_; }
+  bool Shared() const { return shared_; }
+  bool ReadWrite() const { return read_write_; }
+  int32_t BytesDone() const { return bytes_done_; }
+  int32_t LockCount() const { return lock_count_; }
+  uint32_t LockOffset() const { return lock_offset_; }
+  uint32_t LockLength() const { return lock_length_; }
+  bool Dirty() const { return dirty_; }
+  bool Closed() const { return closed_; }
+
+  // The absolute form of a name: names with a double backslash or a drive colon are
+  // taken as they are, others are expanded against the current directory.
+  static std::string MakeAbsolute(const std::string& name);
+
+ protected:
+  // Stores code as the thread's last error and reports it unless it is 0.
+  void ReportLastError(int32_t sub_code);
+  std::shared_ptr<OsHandle> handle_;
+  int32_t last_error_ = 0;
+  bool exists_ = false;
+  std::string file_name_;
+  std::string given_path_;  // absolute, in the caller's case
+  std::string real_path_;
+  int64_t position_ = 0;
+  bool shared_;
+  bool read_write_;
+  int32_t bytes_done_ = 0;
+  int32_t lock_count_ = 0;
+  uint32_t lock_offset_ = 0;
+  uint32_t lock_length_ = 0;
+  bool dirty_ = false;
+  bool closed_ = true;
+
+ private:
+  friend class GSobjFileColl;
+  void SetName(const std::string& name);
+  bool ReleaseOsLock();
+};
+
+// The registry of open disk files; it refers to them and never frees them.
+class GSobjFileColl : public TgsCollection {
+ public:
+  GSobjFileColl() = default;
+  ~GSobjFileColl() override;
+  void FreeItem(TgsObject* item) override;
+
+  void AddFile(GSO_DiskFile* file);
+  void RemoveFile(GSO_DiskFile* file);
+  int IndexOfFile(const GSO_DiskFile* file);
+  // The first open file listed under this upper-cased full name, other than except.
+  GSO_DiskFile* FindOpen(const std::string& file_name, const GSO_DiskFile* except = nullptr);
+  // Unlocks every region still held by a listed file.
+  void ReleaseAllLocks();
+
+ private:
+  std::mutex lock_;
+};
+
+// The single process-wide registry, created on first use and torn down (releasing
+// held locks) when the process ends.
+GSobjFileColl& FileRegistry();
+
+}  // namespace devazoz
+
+#endif  // ENGINE_FOUNDATION_GS6_DISK_H_

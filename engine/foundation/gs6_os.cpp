@@ -1,0 +1,279 @@
+#include "engine/foundation/gs6_os.h"
+
+#include <dirent.h>
+#include <errno.h>
+#include <fcntl.h>
+#include <sys/file.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <atomic>
+#include <ctime>
+#include <vector>
+
+#include "engine/foundation/gs6_cnst.h"
+#include "platform/codepage.h"
+
+namespace devazoz::os {
+namespace {
+
+std::atomic<FaultHook> g_fault_hook{nullptr};
+
+bool Injected(Call call, const std::string& path, int32_t& error) {
+  FaultHook hook = g_fault_hook.load();
+  if (!hook) return false;
+  int32_t code = hook(call, path);
+  if (code == 0) return false;
+  error = code;
+  return true;
+}
+
+// The entry of directory dir whose name equals name without regard to case.
+bool FindEntryNoCase(const std::string& dir, const std::string& name, std::string& found) {
+  DIR* d = opendir(dir.empty() ? "/" : dir.c_str());
+  if (!d) return false;
+  std::string wanted = platform::AnsiUpper(name);
+  bool ok = false;
+  while (dirent* e = readdir(d)) {
+    if (platform::AnsiUpper(e->d_name) == wanted) {
+      found = e->d_name;
+      ok = true;
+      break;
+    }
+  }
+  closedir(d);
+  return ok;
+}
+
+}  // namespace
+
+void SetFaultHook(FaultHook hook) { g_fault_hook.store(hook); }
+
+int32_t MapErrno(int err) {
+  switch (err) {
+    case 0: return 0;
+    case ENOENT: return kErrFileNotFound;
+    case ENOTDIR: return kErrPathNotFound;
+    case EMFILE:
+    case ENFILE: return kErrTooManyOpenFiles;
+    case EACCES:
+    case EPERM:
+    case EROFS:
+    case EISDIR: return kErrAccessDenied;
+    case EBADF: return kErrInvalidHandle;
+    case EWOULDBLOCK: return kErrLockViolation;
+    case ENOSPC:
+    case EDQUOT: return kErrDiskFull;
+    case EEXIST: return kErrAlreadyExists;
+    case ENAMETOOLONG: return kErrFilenameTooLong;
+    case EINVAL: return kErrInvalidParameter;
+    case EFBIG: return kErrDiskFull;
+    case EIO: return kErrDiskRead;
+    default: return kErrGeneralFailure;
+  }
+}
+
+bool Exists(const std::string& path) {
+  struct stat st;
+  return ::stat(path.c_str(), &st) == 0;
+}
+
+std::string ResolvePath(const std::string& absolute_name) {
+  if (absolute_name.empty() || absolute_name[0] != '/' || Exists(absolute_name))
+    return absolute_name;
+  std::vector<std::string> parts;
+  size_t i = 1;
+  while (i <= absolute_name.size()) {
+    size_t j = absolute_name.find('/', i);
+    if (j == std::string::npos) j = absolute_name.size();
+    if (j > i) parts.push_back(absolute_name.substr(i, j - i));
+    i = j + 1;
+  }
+  std::string dir;
+  for (size_t k = 0; k < parts.size(); ++k) {
+    std::string exact = dir + "/" + parts[k];
+    std::string found;
+    if (Exists(exact)) {
+      dir = exact;
+    } else if (FindEntryNoCase(dir, parts[k], found)) {
+      dir += "/" + found;
+    } else {
+      // Nothing matches: keep the rest as given (a file about to be created).
+      for (size_t r = k; r < parts.size(); ++r) dir += "/" + parts[r];
+      return dir;
+    }
+  }
+  return dir.empty() ? "/" : dir;
+}
+
+int Open(const std::string& path, bool read_write, bool shared, int32_t& error) {
+  error = 0;
+  if (Injected(Call::Open, path, error)) return -1;
+  int fd = ::open(path.c_str(), (read_write ? O_RDWR : O_RDONLY) | O_CLOEXEC);
+  if (fd < 0) {
+    error = MapErrno(errno);
+    return -1;
+  }
+  struct stat st;
+  if (fstat(fd, &st) == 0 && S_ISDIR(st.st_mode)) {
+    ::close(fd);
+    error = kErrAccessDenied;
+    return -1;
+  }
+  if (::flock(fd, (shared ? LOCK_SH : LOCK_EX) | LOCK_NB) != 0) {
+    int e = errno;
+    ::close(fd);
+    error = (e == EWOULDBLOCK) ? kErrSharingViolation : MapErrno(e);
+    return -1;
+  }
+  return fd;
+}
+
+bool Create(const std::string& path, int32_t& error) {
+  error = 0;
+  if (Injected(Call::Create, path, error)) return false;
+  int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error = MapErrno(errno);
+    return false;
+  }
+  bool ok = true;
+  if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
+    error = (errno == EWOULDBLOCK) ? kErrSharingViolation : MapErrno(errno);
+    ok = false;
+  } else if (::ftruncate(fd, 0) != 0) {
+    error = MapErrno(errno);
+    ok = false;
+  }
+  ::close(fd);
+  return ok;
+}
+
+void Close(int fd) {
+  if (fd >= 0) ::close(fd);
+}
+
+int64_t ReadAt(int fd, const std::string& path, int64_t offset, void* buffer, size_t count,
+               int32_t& error) {
+  error = 0;
+  if (Injected(Call::Read, path, error)) return -1;
+  if (offset < 0) {
+    error = kErrInvalidParameter;
+    return -1;
+  }
+  size_t done = 0;
+  char* p = static_cast<char*>(buffer);
+  while (done < count) {
+    ssize_t n = ::pread(fd, p + done, count - done, off_t(offset + int64_t(done)));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error = MapErrno(errno);
+      return -1;
+    }
+    if (n == 0) break;
+    done += size_t(n);
+  }
+  return int64_t(done);
+}
+
+int64_t WriteAt(int fd, const std::string& path, int64_t offset, const void* buffer, size_t count,
+                int32_t& error) {
+  error = 0;
+  if (Injected(Call::Write, path, error)) return -1;
+  if (offset < 0) {
+    error = kErrInvalidParameter;
+    return -1;
+  }
+  size_t done = 0;
+  const char* p = static_cast<const char*>(buffer);
+  while (done < count) {
+    ssize_t n = ::pwrite(fd, p + done, count - done, off_t(offset + int64_t(done)));
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      error = MapErrno(errno);
+      if (errno == EIO) error = kErrDiskWrite;
+      return int64_t(done);
+    }
+    done += size_t(n);
+  }
+  return int64_t(done);
+}
+
+int64_t FileSize(int fd, const std::string& path, int32_t& error) {
+  error = 0;
+  if (Injected(Call::Size, path, error)) return -1;
+  struct stat st;
+  if (::fstat(fd, &st) != 0) {
+    error = MapErrno(errno);
+    return -1;
+  }
+  return int64_t(st.st_size);
+}
+
+bool Truncate(int fd, const std::string& path, int64_t size, int32_t& error) {
+  error = 0;
+  if (Injected(Call::Truncate, path, error)) return false;
+  if (::ftruncate(fd, off_t(size)) != 0) {
+    error = MapErrno(errno);
+    return false;
+  }
+  return true;
+}
+
+bool Flush(int fd, const std::string& path, int32_t& error) {
+  error = 0;
+  if (Injected(Call::Flush, path, error)) return false;
+  if (::fdatasync(fd) != 0 && errno != EINVAL && errno != EROFS) {
+    error = MapErrno(errno);
+    return false;
+  }
+  return true;
+}
+
+namespace {
+bool SetLock(int fd, short type, uint64_t offset, uint64_t length, int32_t& error) {
+  struct flock fl {};
+  fl.l_type = type;
+  fl.l_whence = SEEK_SET;
+  fl.l_start = off_t(offset);
+  fl.l_len = off_t(length);
+  while (::fcntl(fd, F_SETLK, &fl) != 0) {
+    if (errno == EINTR) continue;
+    error = (errno == EACCES || errno == EAGAIN) ? kErrLockViolation : MapErrno(errno);
+    return false;
+  }
+  return true;
+}
+}  // namespace
+
+bool LockRange(int fd, const std::string& path, uint64_t offset, uint64_t length, int32_t& error) {
+  error = 0;
+  if (Injected(Call::Lock, path, error)) return false;
+  return SetLock(fd, F_WRLCK, offset, length, error);
+}
+
+bool UnlockRange(int fd, const std::string& path, uint64_t offset, uint64_t length,
+                 int32_t& error) {
+  error = 0;
+  if (Injected(Call::Unlock, path, error)) return false;
+  return SetLock(fd, F_UNLCK, offset, length, error);
+}
+
+bool Rename(const std::string& from, const std::string& to, int32_t& error) {
+  error = 0;
+  if (Injected(Call::Rename, from, error)) return false;
+  if (::rename(from.c_str(), to.c_str()) != 0) {
+    error = MapErrno(errno);
+    return false;
+  }
+  return true;
+}
+
+void SleepMilliseconds(int ms) {
+  if (ms <= 0) return;
+  timespec ts{ms / 1000, long(ms % 1000) * 1000000L};
+  while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
+  }
+}
+
+}  // namespace devazoz::os

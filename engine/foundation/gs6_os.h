@@ -1,0 +1,60 @@
+// The engine's only contact with the operating system's file, lock, time and
+// sleep calls. Results come back as Windows-numbered error codes (see MapErrno),
+// which is what the error table and callers expect. Tests may install a fault hook
+// to make any call fail with a chosen code.
+#ifndef ENGINE_FOUNDATION_GS6_OS_H_
+#define ENGINE_FOUNDATION_GS6_OS_H_
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+namespace devazoz::os {
+
+enum class Call { Open, Create, Read, Write, Size, Truncate, Flush, Lock, Unlock, Rename };
+
+// When set, consulted before each call; a non-zero result makes the call fail
+// with that error code. Only for tests.
+using FaultHook = int32_t (*)(Call call, const std::string& path);
+void SetFaultHook(FaultHook hook);
+
+// errno to the Windows error number the engine reports.
+int32_t MapErrno(int err);
+
+// The path to hand to the operating system for a name: the name itself when it
+// exists, else the entry found component by component without regard to case,
+// else the name unchanged (its parent resolved where possible, for creation).
+std::string ResolvePath(const std::string& absolute_name);
+bool Exists(const std::string& path);
+
+// Opens an existing file. Exclusive opens hold an exclusive whole-file flock and
+// shared ones a shared flock, so an exclusive open by one process and any open by
+// another refuse each other with kErrSharingViolation, as sharing modes do.
+int Open(const std::string& path, bool read_write, bool shared, int32_t& error);
+// Creates or empties a file, refusing (sharing violation) while another process has it open.
+bool Create(const std::string& path, int32_t& error);
+void Close(int fd);
+
+// Positioned transfers; they retry interrupted and partial transfers and return the
+// bytes moved, or -1 with error set.
+int64_t ReadAt(int fd, const std::string& path, int64_t offset, void* buffer, size_t count,
+               int32_t& error);
+int64_t WriteAt(int fd, const std::string& path, int64_t offset, const void* buffer, size_t count,
+                int32_t& error);
+int64_t FileSize(int fd, const std::string& path, int32_t& error);
+bool Truncate(int fd, const std::string& path, int64_t size, int32_t& error);
+bool Flush(int fd, const std::string& path, int32_t& error);
+
+// Byte-range locks that other processes honour; never wait. A region held by
+// another process gives kErrLockViolation.
+bool LockRange(int fd, const std::string& path, uint64_t offset, uint64_t length, int32_t& error);
+bool UnlockRange(int fd, const std::string& path, uint64_t offset, uint64_t length,
+                 int32_t& error);
+
+bool Rename(const std::string& from, const std::string& to, int32_t& error);
+
+void SleepMilliseconds(int ms);
+
+}  // namespace devazoz::os
+
+#endif  // ENGINE_FOUNDATION_GS6_OS_H_
