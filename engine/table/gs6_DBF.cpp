@@ -1,0 +1,407 @@
+#include "engine/table/gs6_DBF.h"
+
+#include <algorithm>
+#include <cstring>
+
+#include "engine/foundation/gs6_bytes.h"
+#include "engine/foundation/gs6_cnst.h"
+#include "engine/foundation/gs6_eror.h"
+#include "engine/foundation/gs6_tool.h"
+#include "engine/table/gs6_memo.h"
+#include "platform/codepage.h"
+#include "platform/datetime.h"
+
+namespace devazoz {
+namespace {
+
+bool AcceptedVersion(uint8_t v) {
+  return v == 0x03 || v == 0x30 || v == 0x83 || v == 0x8B || v == 0xF5;
+}
+
+// Trimmed, upper-cased, with ".DBF" when the name has no extension.
+std::string PrepareTableName(const std::string& name) {
+  return DefaultExtension(platform::AnsiUpper(Trim(name)), ".DBF");
+}
+
+}  // namespace
+
+GSO_dBaseDBF::GSO_dBaseDBF(const std::string& file_name, bool shared, bool read_write)
+    : GSO_DiskFile(PrepareTableName(file_name), read_write, shared) {
+  SetLockProtocol(TgsLokProtocol::Default);
+  SetCollation(nullptr, nullptr, 0);
+  Open();
+  ReadHeaderAndDescriptors();
+  header_changed_by_other_ = false;
+  header_dirty_ = false;
+  file_locked_ = false;
+  record_changed_ = false;
+  use_deleted = true;
+  user_id_ = 0;
+  record_state_ = 1;
+  RereadHeader();
+  Notify(kEventOpened, 0);
+}
+
+GSO_dBaseDBF::~GSO_dBaseDBF() {
+  // A destructor must not throw: a header that cannot be written now is lost with
+  // the error, as the file itself stays consistent record by record.
+  try {
+    if (header_dirty_ && !Closed()) {
+      file_locked_ = false;
+      RereadHeader();
+      WriteHeader();
+    }
+  } catch (...) {
+  }
+  memo_.reset();
+}
+
+void GSO_dBaseDBF::ReadHeaderAndDescriptors() {
+  int32_t got = ReadAt(0, header_, kDbfHeaderSize);
+  ByteView header(header_, kDbfHeaderSize);
+  if (got < kDbfHeaderSize)
+    ReportError(kErrDbfHeader, kSubDbfOpen, (FileName() + ": file shorter than a table header").c_str());
+  version_ = header.U8(0);
+  if (!AcceptedVersion(version_)) ReportError(kErrDbfHeader, kSubDbfOpen, FileName().c_str());
+  header_length_ = header.U16LE(8);
+  record_length_ = header.U16LE(10);
+  uint8_t flags = header.U8(28);
+  has_production_index = (flags & 0x01) != 0;
+  flag_memo_ = (flags & 0x02) != 0;
+  flag_bit2_ = (flags & 0x04) != 0;
+  change_stamp_ = header.U32LE(16);
+  has_memo_ = version_ == 0x83 || version_ == 0x8B || version_ == 0xF5 ||
+              (version_ == 0x30 && flag_memo_);
+  record_number_ = 0;
+  eof_ = false;
+  bof_ = true;
+
+  if (header_length_ < kDbfHeaderSize + 1)
+    ReportError(kErrDbfHeader, kSubDbfOpen,
+                (FileName() + ": header length " + std::to_string(header_length_) +
+                 " is shorter than a table header")
+                    .c_str());
+  if (record_length_ < 1)
+    ReportError(kErrDbfHeader, kSubDbfOpen, (FileName() + ": record length is 0").c_str());
+
+  // The descriptor area; for 0x30 the 263-byte area after the terminator is not
+  // part of it. Descriptors end at the 0x0D terminator in any case.
+  int32_t area = header_length_ - kDbfHeaderSize - 1;
+  if (version_ == 0x30 && area - kVfpBackLinkSize >= 0) area -= kVfpBackLinkSize;
+  std::vector<uint8_t> block(size_t(area), 0);
+  if (area > 0) {
+    int32_t n = ReadAt(kDbfHeaderSize, block.data(), area);
+    if (n < area)
+      ReportError(kErrDbfHeader, kSubDbfOpen,
+                  (FileName() + ": field descriptors truncated (file ends inside the header)")
+                      .c_str());
+  }
+  record_count_ = CountFromFileSize();
+  ParseDescriptors(block);
+
+  buffer_.assign(size_t(record_length_) + 1, ' ');
+  buffer_.back() = 0x1A;
+  saved_.assign(size_t(record_length_) + 1, ' ');
+  current_record_ = buffer_.data();
+  changed_.assign(size_t(field_count_) + 1, 0);
+}
+
+void GSO_dBaseDBF::ParseDescriptors(const std::vector<uint8_t>& block) {
+  ByteView area(block.data(), block.size());
+  descriptors_.clear();
+  uint32_t offset = 1;
+  for (size_t at = 0; at + kDescriptorSize <= area.size(); at += kDescriptorSize) {
+    if (area.U8(at) == 0x0D) break;
+    FieldDescriptor d;
+    area.CopyTo(at, d.raw, kDescriptorSize);
+    std::string name = area.Text(at, 11);
+    d.name = name.substr(0, name.find('\0'));
+    d.type = char(area.U8(at + 11));
+    uint32_t length = area.U8(at + 16);
+    uint8_t decimals = area.U8(at + 17);
+    if (d.type == 'C') {
+      d.length = length + 256u * decimals;
+      d.decimals = 0;
+    } else {
+      d.length = length;
+      d.decimals = decimals;
+    }
+    d.offset = offset;
+    d.number = uint16_t(descriptors_.size() + 1);
+    // A field that runs past the record would make every access leave the record
+    // buffer: such a table is refused.
+    if (uint64_t(offset) + d.length > uint64_t(record_length_))
+      ReportError(kErrDbfHeader, kSubDbfOpen,
+                  (FileName() + ": field " + d.name + " (offset " + std::to_string(offset) +
+                   ", length " + std::to_string(d.length) + ") runs past the record length " +
+                   std::to_string(record_length_))
+                      .c_str());
+    ByteSpan raw(d.raw, kDescriptorSize);
+    raw.PutU32LE(12, offset);
+    raw.PutU16LE(26, d.number);
+    offset += d.length;
+    descriptors_.push_back(std::move(d));
+  }
+  field_count_ = int32_t(descriptors_.size());
+}
+
+int32_t GSO_dBaseDBF::CountFromFileSize() {
+  int64_t size = FileSize();
+  if (size <= header_length_ || record_length_ <= 0) return 0;
+  int64_t count = (size - header_length_) / record_length_;
+  return int32_t(std::min<int64_t>(count, 0x7FFFFFFF));
+}
+
+void GSO_dBaseDBF::Flush() {
+  GSO_DiskFile::Flush();
+  if (GSobjMemo* memo = OpenMemo()) memo->Flush();
+  Notify(kEventFlushed, record_number_);
+}
+
+bool GSO_dBaseDBF::Rename(const std::string& new_name) {
+  GSobjMemo* memo = OpenMemo();
+  GSO_DiskFile::Rename(new_name);
+  if (memo) memo->RenameMemo(FileName());
+  return true;
+}
+
+void GSO_dBaseDBF::StatusUpdate(int32_t, int32_t, int32_t) {}
+
+void GSO_dBaseDBF::SetCollation(const uint8_t* map, const void* second, int third) {
+  collation_map_ = map;
+  collation_second_ = second;
+  collation_third_ = third;
+}
+
+void GSO_dBaseDBF::Notify(uint8_t code, int32_t) {
+  switch (code) {
+    case kEventFieldChanged: record_changed_ = true; break;
+    case kEventAfterRead:
+    case kEventAfterWrite:
+      record_changed_ = false;
+      record_state_ = 1;
+      break;
+    default: break;
+  }
+}
+
+bool GSO_dBaseDBF::IsDeleted() const {
+  return current_record_ != nullptr && current_record_[0] == '*';
+}
+
+void GSO_dBaseDBF::RereadHeader() {
+  if (!Shared()) {
+    header_changed_by_other_ = false;
+    return;
+  }
+  uint8_t fresh[kDbfHeaderSize];
+  int32_t got = ReadAt(0, fresh, kDbfHeaderSize);
+  if (got == kDbfHeaderSize) std::memcpy(header_, fresh, kDbfHeaderSize);
+  int32_t count = CountFromFileSize();
+  uint32_t stamp = ByteView(header_, kDbfHeaderSize).U32LE(16);
+  header_changed_by_other_ = count != record_count_ || stamp != change_stamp_;
+  record_count_ = count;
+  change_stamp_ = stamp;
+}
+
+void GSO_dBaseDBF::WriteHeader() {
+  if (!ReadWrite() || !header_dirty_ || file_locked_) return;
+  platform::LocalTime now = platform::CurrentLocalTime();
+  uint32_t stamp =
+      ((uint32_t(now.hour) * 64 + uint32_t(now.minute)) * 64 + uint32_t(now.second)) * 1024 +
+      uint32_t(now.millisecond);
+  change_stamp_ = stamp;
+  ByteSpan h(header_, kDbfHeaderSize);
+  h.PutU8(1, uint8_t(now.year % 100));
+  h.PutU8(2, uint8_t(now.month));
+  h.PutU8(3, uint8_t(now.day));
+  h.PutU32LE(4, uint32_t(record_count_));
+  h.PutU8(28, uint8_t((has_production_index ? 0x01 : 0) | (flag_memo_ ? 0x02 : 0) |
+                      (flag_bit2_ ? 0x04 : 0)));
+  h.PutU32LE(16, stamp);
+  h.PutU32LE(20, uint32_t(user_id_));
+  WriteAt(0, header_, kDbfHeaderSize);
+  header_dirty_ = false;
+}
+
+GSobjMemo* GSO_dBaseDBF::OpenMemo() {
+  if (memo_) return memo_.get();
+  std::unique_ptr<GSobjMemo> memo;
+  switch (version_) {
+    case 0x83: memo = std::make_unique<GSobjMemo>(this, version_, Shared(), ReadWrite(), FileName()); break;
+    case 0x8B: memo = std::make_unique<GSobjMemo4>(this, version_, Shared(), ReadWrite(), FileName()); break;
+    case 0xF5: memo = std::make_unique<GSobjFXMemo20>(this, version_, Shared(), ReadWrite(), FileName()); break;
+    case 0x30:
+      if (flag_memo_)
+        memo = std::make_unique<GSobjFXMemo20>(this, version_, Shared(), ReadWrite(), FileName());
+      break;
+    default: break;
+  }
+  if (memo) memo->SetLockProtocol(lock_protocol_);
+  memo_ = std::move(memo);
+  return memo_.get();
+}
+
+void GSO_dBaseDBF::SaveRecord() {
+  std::memcpy(saved_.data(), buffer_.data(), buffer_.size());
+}
+
+void GSO_dBaseDBF::ReadRecord(int32_t request) {
+  if (record_count_ == 0) {
+    RereadHeader();
+    if (record_count_ == 0) {
+      eof_ = bof_ = true;
+      return;
+    }
+  }
+  if (request == 0) return;
+  eof_ = bof_ = false;
+  int64_t target;
+  switch (request) {
+    case kMoveNext: target = int64_t(record_number_) + 1; break;
+    case kMovePrevious:
+      target = int64_t(record_number_) - 1;
+      if (target == 0) {
+        bof_ = true;
+        return;
+      }
+      break;
+    case kMoveFirst: target = 1; break;
+    case kMoveLast: target = record_count_; break;
+    case kMoveCurrent: target = record_number_; break;
+    default: target = request; break;
+  }
+  if (target < 1) {
+    ReportError(kErrDbfBeyondEof, kSubDbfRead, FileName().c_str());
+    return;
+  }
+  if (target > record_count_) {
+    RereadHeader();
+    if (target > record_count_) {
+      if (target > int64_t(record_count_) + 1)
+        ReportError(kErrDbfBeyondEof, kSubDbfRead, FileName().c_str());
+      eof_ = true;
+      return;
+    }
+  }
+  int32_t n = int32_t(target);
+  Notify(kEventBeforeRead, request);
+  int32_t got = ReadAt(RecordOffset(n), buffer_.data(), record_length_);
+  if (got < record_length_) {
+    // The file ended inside the record (another writer truncated it, or the file is
+    // damaged): the rest reads as blanks rather than as stale bytes.
+    std::memset(buffer_.data() + std::max(got, 0), ' ', size_t(record_length_ - std::max(got, 0)));
+  }
+  record_number_ = n;
+  Notify(kEventAfterRead, n);
+  SaveRecord();
+}
+
+void GSO_dBaseDBF::AppendRecord() {
+  // Only a lock this append took is released at its end: under a whole-table lock
+  // LockAppend takes nothing, and a refused append lock (another region held, or
+  // another process appending) leaves nothing to release. Unlocking in those cases
+  // would drop the caller's own table or record lock.
+  bool took_lock = !file_locked_ && LockAppend();
+  struct UnlockGuard {
+    GSO_dBaseDBF* table;
+    bool active;
+    ~UnlockGuard() {
+      if (!active) return;
+      try {
+        table->Unlock();
+      } catch (...) {
+      }
+    }
+  };
+  {
+    UnlockGuard guard{this, took_lock};
+    Notify(kEventBeforeWrite, 0);
+    header_dirty_ = true;
+    RereadHeader();
+    buffer_[0] = ' ';
+    if (record_count_ == 0x7FFFFFFF)
+      ReportError(kErrDiskWrite, kSubWriteAt, (FileName() + ": table is full").c_str());
+    ++record_count_;
+    record_number_ = record_count_;
+    buffer_.back() = 0x1A;
+    WriteAt(RecordOffset(record_number_), buffer_.data(), record_length_ + 1);
+    WriteHeader();
+  }
+  eof_ = bof_ = false;
+  Notify(kEventAfterWrite, 0);
+  SaveRecord();
+}
+
+void GSO_dBaseDBF::WriteRecord(int32_t n) {
+  Notify(kEventBeforeWrite, n);
+  if (n > record_count_ || n <= 0) {
+    AppendRecord();
+    return;
+  }
+  header_dirty_ = true;
+  WriteAt(RecordOffset(n), buffer_.data(), record_length_);
+  record_number_ = n;
+  RereadHeader();
+  WriteHeader();
+  Notify(kEventAfterWrite, n);
+  SaveRecord();
+}
+
+void GSO_dBaseDBF::SetLockProtocol(TgsLokProtocol protocol) {
+  lock_protocol_ = protocol;
+  lock_values_ = LockConstantsFor(protocol);
+  if (memo_) memo_->SetLockProtocol(protocol);
+}
+
+bool GSO_dBaseDBF::HasIndexOpen() { return false; }
+
+bool GSO_dBaseDBF::LockAppend() {
+  if (file_locked_) return true;
+  return LockRegion(lock_values_.record_anchor, 1);
+}
+
+bool GSO_dBaseDBF::LockFile() {
+  if (file_locked_) return true;
+  if (!LockRegion(lock_values_.lock_base, lock_values_.file_lock_length)) return false;
+  file_locked_ = true;
+  RereadHeader();
+  return true;
+}
+
+bool GSO_dBaseDBF::LockFileFromStart() {
+  if (file_locked_) return true;
+  if (!LockRegion(0, lock_values_.file_lock_length)) return false;
+  file_locked_ = true;
+  RereadHeader();
+  return true;
+}
+
+bool GSO_dBaseDBF::LockRecord() {
+  if (file_locked_) return true;
+  uint32_t n = uint32_t(record_number_);
+  uint32_t offset;
+  switch (lock_protocol_) {
+    case TgsLokProtocol::DB4Lock: offset = lock_values_.record_anchor - n - 1; break;
+    case TgsLokProtocol::ClipLock: offset = lock_values_.lock_base + n; break;
+    default:
+      if (HasIndexOpen())
+        offset = lock_values_.record_anchor - n;
+      else
+        offset = lock_values_.lock_base + uint32_t(header_length_) +
+                 (n - 1) * uint32_t(record_length_);
+      break;
+  }
+  return LockRegion(offset, 1);
+}
+
+bool GSO_dBaseDBF::Unlock() {
+  bool ok = UnlockRegion();
+  if (file_locked_ && LockCount() == 0) {
+    file_locked_ = false;
+    WriteHeader();
+  }
+  return ok;
+}
+
+}  // namespace devazoz
