@@ -54,7 +54,7 @@ bool TryEncodeDate(int year, int month, int day, int32_t& date) {
   int y = year - 1;
   days = int64_t(y) * 365 + y / 4 - y / 100 + y / 400;
   for (int m = 1; m < month; ++m) days += DaysInMonth(year, m);
-  days += day - 1;
+  days += day;
   date = int32_t(days - kDaysTo1899_12_30);
   return true;
 }

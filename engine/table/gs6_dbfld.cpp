@@ -348,7 +348,12 @@ std::string GSO_dBaseFld::GetDisplay(int n) {
   const FieldDescriptor* f = FieldAt(n);
   if (!f) return std::string();
   std::string text = TrimRightZ(RawGetStr(*f, current_record_));
-  auto has_content = [](const std::string& t) { return t.compare("0") > 0; };
+  // A block reference has content when it names a block other than 0: "12" and "7"
+  // do, empty text, "0" and "00" do not.
+  auto has_content = [](const std::string& t) {
+    size_t first = t.find_first_not_of("0");
+    return first != std::string::npos && t.compare(first, std::string::npos, "0") > 0;
+  };
   switch (f->type) {
     case 'D': return DBFDate().DayToDisplay(GetDate(n));
     case 'L': return GetLogic(n) ? "T" : "F";
