@@ -200,6 +200,7 @@ void GSO_dBaseDBF::RereadHeader() {
   int32_t count = CountFromFileSize();
   uint32_t stamp = ByteView(header_, kDbfHeaderSize).U32LE(16);
   header_changed_by_other_ = count != record_count_ || stamp != change_stamp_;
+  if (header_changed_by_other_) window_count_ = 0;
   record_count_ = count;
   change_stamp_ = stamp;
 }
@@ -286,6 +287,12 @@ void GSO_dBaseDBF::ReadRecord(int32_t request) {
   }
   int32_t n = int32_t(target);
   Notify(kEventBeforeRead, request);
+  if (ReadAheadAllowed() && ReadThroughWindow(n, request == kMovePrevious)) {
+    record_number_ = n;
+    Notify(kEventAfterRead, n);
+    SaveRecord();
+    return;
+  }
   int32_t got = ReadAt(RecordOffset(n), buffer_.data(), record_length_);
   if (got < record_length_) {
     // The file ended inside the record (another writer truncated it, or the file is
@@ -295,6 +302,33 @@ void GSO_dBaseDBF::ReadRecord(int32_t request) {
   record_number_ = n;
   Notify(kEventAfterRead, n);
   SaveRecord();
+}
+
+bool GSO_dBaseDBF::ReadThroughWindow(int32_t n, bool backward) {
+  if (n < window_first_ || n >= window_first_ + window_count_) {
+    window_count_ = 0;
+    int32_t per_window = std::max<int32_t>(1, Settings().read_ahead_size / record_length_);
+    int32_t first = backward ? std::max<int32_t>(1, n - per_window + 1) : n;
+    int32_t count = std::min<int32_t>(per_window, record_count_ - first + 1);
+    if (count <= 0) return false;
+    window_.resize(size_t(count) * size_t(record_length_));
+    int32_t got = ReadAt(RecordOffset(first), window_.data(), int32_t(window_.size()));
+    window_first_ = first;
+    window_count_ = std::max(got, 0) / record_length_;
+    if (n >= window_first_ + window_count_) {
+      window_count_ = 0;
+      return false;
+    }
+  }
+  std::memcpy(buffer_.data(), window_.data() + size_t(n - window_first_) * size_t(record_length_),
+              size_t(record_length_));
+  return true;
+}
+
+void GSO_dBaseDBF::UpdateWindow(int32_t n) {
+  if (n >= window_first_ && n < window_first_ + window_count_)
+    std::memcpy(window_.data() + size_t(n - window_first_) * size_t(record_length_),
+                buffer_.data(), size_t(record_length_));
 }
 
 void GSO_dBaseDBF::AppendRecord() {
@@ -341,6 +375,7 @@ void GSO_dBaseDBF::WriteRecord(int32_t n) {
   }
   header_dirty_ = true;
   WriteAt(RecordOffset(n), buffer_.data(), record_length_);
+  UpdateWindow(n);
   record_number_ = n;
   RereadHeader();
   WriteHeader();
@@ -365,6 +400,7 @@ bool GSO_dBaseDBF::LockFile() {
   if (file_locked_) return true;
   if (!LockRegion(lock_values_.lock_base, lock_values_.file_lock_length)) return false;
   file_locked_ = true;
+  window_count_ = 0;  // records read before the lock may have changed since
   RereadHeader();
   return true;
 }
@@ -373,6 +409,7 @@ bool GSO_dBaseDBF::LockFileFromStart() {
   if (file_locked_) return true;
   if (!LockRegion(0, lock_values_.file_lock_length)) return false;
   file_locked_ = true;
+  window_count_ = 0;  // records read before the lock may have changed since
   RereadHeader();
   return true;
 }

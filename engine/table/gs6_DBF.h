@@ -140,6 +140,10 @@ class GSO_dBaseDBF : public GSO_DiskFile {
   uint8_t* SavedRecord() { return saved_.data(); }
   std::vector<uint8_t>& ChangedFlags() { return changed_; }
 
+  // Drops the read-ahead window; for callers that change the file behind the
+  // table's back (pack truncates it).
+  void InvalidateReadAhead() { window_count_ = 0; }
+
  protected:
   // Positions record_number_ would be read from.
   int64_t RecordOffset(int32_t n) const {
@@ -179,7 +183,18 @@ class GSO_dBaseDBF : public GSO_DiskFile {
   const void* collation_second_ = nullptr;
   int collation_third_ = 0;
 
+  // Read-ahead window of whole records, used while nobody else can change the file
+  // (opened exclusively, or shared under a whole-table lock).
+  std::vector<uint8_t> window_;
+  int32_t window_first_ = 0;
+  int32_t window_count_ = 0;
+
  private:
+  bool ReadAheadAllowed() const { return !Shared() || file_locked_; }
+  // Copies record n from the window into the buffer, filling the window first when
+  // it does not hold n; false when the file holds no whole record n.
+  bool ReadThroughWindow(int32_t n, bool backward);
+  void UpdateWindow(int32_t n);
   void ReadHeaderAndDescriptors();
   void ParseDescriptors(const std::vector<uint8_t>& block);
 };

@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "engine/foundation/gs6_eror.h"
+#include "engine/foundation/gs6_tool.h"
 #include "engine/table/gs6_dbfld.h"
 #include "platform/datetime.h"
 #include "tests/support/dbf_fixture.h"
@@ -561,6 +562,54 @@ TEST(DbfInterop, ReadsTheSharedTablesOfOtherPrograms) {
     EXPECT_EQ(t.RecordLength(), 153);
     ReadEverything(t);
   }
+}
+
+}  // namespace
+
+namespace {
+using namespace devazoz;
+
+TEST(DbfReadAhead, WalksBothWaysAndSeesItsOwnWrites) {
+  qvx_test::TempDir dir;
+  qvx_test::DbfFixture f(0x03, {{"N", 'C', 6000}});  // five records per read-ahead window
+  for (int i = 1; i <= 23; ++i) f.AddRecord({"rec" + std::to_string(i)});
+  std::string path = dir.File("R.DBF");
+  f.Write(path);
+  GSO_dBaseFld t(path, false, true);
+  auto title = [&] { return TrimRightZ(t.GetStr(1)); };
+  int n = 0;
+  for (t.ReadRecord(kMoveFirst); !t.Eof(); t.ReadRecord(kMoveNext)) EXPECT_EQ(title(), "rec" + std::to_string(++n));
+  EXPECT_EQ(n, 23);
+  for (t.ReadRecord(kMoveLast); !t.Bof(); t.ReadRecord(kMovePrevious)) EXPECT_EQ(title(), "rec" + std::to_string(n--));
+  EXPECT_EQ(n, 0);
+  t.ReadRecord(7);
+  t.PutStr(1, "changed");
+  t.WriteRecord(7);
+  t.ReadRecord(6);
+  t.ReadRecord(kMoveNext);
+  EXPECT_EQ(title(), "changed");
+  t.BlankRecord();
+  t.PutStr(1, "appended");
+  t.AppendRecord();
+  t.ReadRecord(23);
+  t.ReadRecord(kMoveNext);
+  EXPECT_EQ(title(), "appended");
+}
+
+TEST(DbfReadAhead, SharedTableReadsWhatAnotherObjectWrote) {
+  qvx_test::TempDir dir;
+  qvx_test::DbfFixture f(0x03, {{"N", 'C', 10}});
+  f.AddRecord({"old1"}).AddRecord({"old2"});
+  std::string path = dir.File("S.DBF");
+  f.Write(path);
+  GSO_dBaseFld reader(path, true, false);
+  GSO_dBaseFld writer(path, true, true);
+  reader.ReadRecord(1);
+  writer.ReadRecord(2);
+  writer.PutStr(1, "new2");
+  writer.WriteRecord(2);
+  reader.ReadRecord(2);
+  EXPECT_EQ(TrimRightZ(reader.GetStr(1)), "new2");
 }
 
 }  // namespace
