@@ -3,6 +3,7 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <stdio.h>
 #include <sys/file.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -28,21 +29,43 @@ bool Injected(Call call, const std::string& path, int32_t& error) {
   return true;
 }
 
-// The entry of directory dir whose name equals name without regard to case.
+// The entry of directory dir whose name equals name without regard to case. When
+// several differ only in case, the first in byte order is taken, so the choice
+// does not depend on the order the directory lists them in.
 bool FindEntryNoCase(const std::string& dir, const std::string& name, std::string& found) {
   DIR* d = opendir(dir.empty() ? "/" : dir.c_str());
   if (!d) return false;
   std::string wanted = platform::AnsiUpper(name);
   bool ok = false;
   while (dirent* e = readdir(d)) {
-    if (platform::AnsiUpper(e->d_name) == wanted) {
-      found = e->d_name;
+    std::string entry = e->d_name;
+    if (platform::AnsiUpper(entry) == wanted && (!ok || entry < found)) {
+      found = entry;
       ok = true;
-      break;
     }
   }
   closedir(d);
   return ok;
+}
+
+// The directory part of a path ("/" for a file in the root).
+std::string ParentOf(const std::string& path) {
+  size_t slash = path.find_last_of('/');
+  if (slash == std::string::npos) return ".";
+  return slash == 0 ? "/" : path.substr(0, slash);
+}
+
+// ENOENT means "file not found" when the directory exists and "path not found" when
+// it does not, as the engine's codes distinguish them.
+int32_t MissingEntryError(const std::string& path) {
+  struct stat st;
+  std::string parent = ParentOf(path);
+  if (::stat(parent.c_str(), &st) != 0 || !S_ISDIR(st.st_mode)) return kErrPathNotFound;
+  return kErrFileNotFound;
+}
+
+int32_t OpenError(int err, const std::string& path) {
+  return err == ENOENT ? MissingEntryError(path) : MapErrno(err);
 }
 
 }  // namespace
@@ -60,7 +83,7 @@ int32_t MapErrno(int err) {
     case EPERM:
     case EROFS:
     case EISDIR: return kErrAccessDenied;
-    case EBADF: return kErrInvalidHandle;
+    case EBADF: return kErrAccessDenied;  // a write through a handle opened read-only
     case EWOULDBLOCK: return kErrLockViolation;
     case ENOSPC:
     case EDQUOT: return kErrDiskFull;
@@ -111,7 +134,7 @@ int Open(const std::string& path, bool read_write, bool shared, int32_t& error) 
   if (Injected(Call::Open, path, error)) return -1;
   int fd = ::open(path.c_str(), (read_write ? O_RDWR : O_RDONLY) | O_CLOEXEC);
   if (fd < 0) {
-    error = MapErrno(errno);
+    error = OpenError(errno, path);
     return -1;
   }
   struct stat st;
@@ -134,12 +157,13 @@ bool Create(const std::string& path, int32_t& error) {
   if (Injected(Call::Create, path, error)) return false;
   int fd = ::open(path.c_str(), O_RDWR | O_CREAT | O_CLOEXEC, 0644);
   if (fd < 0) {
-    error = MapErrno(errno);
+    error = OpenError(errno, path);
     return false;
   }
   bool ok = true;
   if (::flock(fd, LOCK_EX | LOCK_NB) != 0) {
-    error = (errno == EWOULDBLOCK) ? kErrSharingViolation : MapErrno(errno);
+    int e = errno;
+    error = (e == EWOULDBLOCK) ? kErrSharingViolation : MapErrno(e);
     ok = false;
   } else if (::ftruncate(fd, 0) != 0) {
     error = MapErrno(errno);
@@ -249,6 +273,8 @@ bool SetLock(int fd, short type, uint64_t offset, uint64_t length, int32_t& erro
 bool LockRange(int fd, const std::string& path, uint64_t offset, uint64_t length, int32_t& error) {
   error = 0;
   if (Injected(Call::Lock, path, error)) return false;
+  // A length of 0 would lock to the end of the file and beyond; it locks nothing.
+  if (length == 0) return true;
   return SetLock(fd, F_WRLCK, offset, length, error);
 }
 
@@ -256,17 +282,47 @@ bool UnlockRange(int fd, const std::string& path, uint64_t offset, uint64_t leng
                  int32_t& error) {
   error = 0;
   if (Injected(Call::Unlock, path, error)) return false;
+  if (length == 0) return true;
   return SetLock(fd, F_UNLCK, offset, length, error);
+}
+
+bool SameFile(const std::string& a, const std::string& b) {
+  struct stat sa, sb;
+  if (::stat(a.c_str(), &sa) != 0 || ::stat(b.c_str(), &sb) != 0) return false;
+  return sa.st_dev == sb.st_dev && sa.st_ino == sb.st_ino;
 }
 
 bool Rename(const std::string& from, const std::string& to, int32_t& error) {
   error = 0;
   if (Injected(Call::Rename, from, error)) return false;
-  if (::rename(from.c_str(), to.c_str()) != 0) {
-    error = MapErrno(errno);
+  // A move never replaces another file, and never moves a file that another
+  // process has open (its exclusive or shared flock shows it).
+  int probe = ::open(from.c_str(), O_RDONLY | O_CLOEXEC);
+  if (probe < 0) {
+    error = OpenError(errno, from);
     return false;
   }
-  return true;
+  bool ok = false;
+  if (::flock(probe, LOCK_EX | LOCK_NB) != 0) {
+    int e = errno;
+    error = (e == EWOULDBLOCK) ? kErrSharingViolation : MapErrno(e);
+  } else if (from == to) {
+    ok = true;
+  } else if (Exists(to) && !SameFile(from, to)) {
+    error = kErrAlreadyExists;
+  } else {
+    int rc = Exists(to) ? ::rename(from.c_str(), to.c_str())
+                        : ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(),
+                                      RENAME_NOREPLACE);
+    if (rc != 0 && (errno == EINVAL || errno == ENOSYS)) {
+      // A file system without no-replace renames: the check above has to do.
+      rc = ::rename(from.c_str(), to.c_str());
+    }
+    if (rc == 0) ok = true;
+    else error = errno == ENOENT ? MissingEntryError(to) : MapErrno(errno);
+  }
+  ::close(probe);
+  return ok;
 }
 
 void SleepMilliseconds(int ms) {

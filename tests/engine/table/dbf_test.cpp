@@ -602,8 +602,9 @@ TEST(DbfReadAhead, SharedTableReadsWhatAnotherObjectWrote) {
   f.AddRecord({"old1"}).AddRecord({"old2"});
   std::string path = dir.File("S.DBF");
   f.Write(path);
-  GSO_dBaseFld reader(path, true, false);
+  // The second object on a path shares the first one's handle, so the writer opens first.
   GSO_dBaseFld writer(path, true, true);
+  GSO_dBaseFld reader(path, true, false);
   reader.ReadRecord(1);
   writer.ReadRecord(2);
   writer.PutStr(1, "new2");
