@@ -76,8 +76,11 @@ TEST(DevazozTool, ExitCodes) {
   EXPECT_EQ(RunCommand(Tool() + " frobnicate", &out, &err), 2);
   EXPECT_EQ(RunCommand(Tool() + " info", &out, &err), 2);
   EXPECT_EQ(RunCommand(Tool() + " dump --bogus x.dbf", &out, &err), 2);
-  EXPECT_EQ(RunCommand(Tool() + " info /nonexistent/NOPE.DBF", &out, &err), 1);
+  TempDir dir;
+  EXPECT_EQ(RunCommand(Tool() + " info " + Quote(dir.File("NOPE.DBF")), &out, &err), 1);
   EXPECT_EQ(err.rfind("File not found - ", 0), 0u) << err;
+  EXPECT_EQ(RunCommand(Tool() + " info /nonexistent/NOPE.DBF", &out, &err), 1);
+  EXPECT_EQ(err.rfind("Path not found - ", 0), 0u) << err;
 }
 
 TEST(SampleCatalog, WritesTheThreeTablesWithTheirFields) {
