@@ -1,0 +1,491 @@
+#include "engine/table/gs6_sql.h"
+
+#include <charconv>
+#include <cstdint>
+#include <vector>
+
+#include "engine/foundation/gs6_Date.h"
+#include "engine/foundation/gs6_vari.h"
+#include "platform/codepage.h"
+
+namespace devazoz {
+namespace {
+
+// The coded string holds one symbol per entry: a plain byte (0..255, from a name,
+// a number or a quoted part) or a control code (kControl | code). Keeping the two
+// apart lets quoted text and names carry any byte, control-range bytes included.
+using Symbol = uint16_t;
+constexpr Symbol kControl = 0x100;
+
+enum ControlCode : uint8_t {
+  kOpen = 9,
+  kClose = 10,
+  kTextOpen = 11,
+  kTextClose = 12,
+  kDateOpen = 13,
+  kDateClose = 14,
+  kArgSeparator = 27,
+  kSeparator = 28,
+};
+
+constexpr Symbol Ctl(uint8_t code) { return Symbol(kControl | code); }
+bool IsControl(Symbol s) { return (s & kControl) != 0; }
+uint8_t CodeOf(Symbol s) { return uint8_t(s & 0xFF); }
+bool IsPrecedence(Symbol s) { return IsControl(s) && CodeOf(s) >= 2 && CodeOf(s) <= 8; }
+
+bool IsQuote(char c) {
+  return c == '"' || c == '\'' || c == '[' || c == ']' || c == '{' || c == '}';
+}
+
+class Tokenizer {
+ public:
+  std::vector<Symbol> Run(const std::string& text) {
+    const size_t n = text.size();
+    for (size_t i = 0; i < n; ++i) {
+      char c = text[i];
+      if (IsQuote(c)) {
+        i = Quoted(text, i);
+        continue;
+      }
+      bool after_op = last_op_input_ + 1 == i && last_op_input_ != kNone;
+      uint8_t last = after_op ? CodeOf(out_.back()) : 0;
+      switch (c) {
+        case ',':
+          Plain(Ctl(kArgSeparator));
+          break;
+        case '(':
+          Plain(Ctl(kOpen));
+          break;
+        case ')':
+          Plain(Ctl(kClose));
+          break;
+        case '+':
+          Emit(kOpAdd, i);
+          break;
+        case '-':
+          Emit(kOpSubtract, i);
+          break;
+        case '*':
+          if (last == kOpMultiply)
+            Replace(kOpPower, i);
+          else
+            Emit(kOpMultiply, i);
+          break;
+        case '/':
+          Emit(kOpDivide, i);
+          break;
+        case '^':
+          Emit(kOpPower, i);
+          break;
+        case '!':
+          Emit(kOpNot, i);
+          break;
+        case '#':
+          Emit(kOpNotEqual, i);
+          break;
+        case '=':
+          if (last == kOpEqual)
+            Replace(kOpExactEqual, i);
+          else if (last == kOpNot)
+            Replace(kOpNotEqual, i);
+          else if (last == kOpLess)
+            Replace(kOpLessEqual, i);
+          else if (last == kOpGreater)
+            Replace(kOpGreaterEqual, i);
+          else
+            Emit(kOpEqual, i);
+          break;
+        case '<':
+          if (last == kOpEqual)
+            Replace(kOpLessEqual, i);
+          else
+            Emit(kOpLess, i);
+          break;
+        case '>':
+          if (last == kOpEqual) {
+            Replace(kOpGreaterEqual, i);
+          } else if (last == kOpLess) {
+            Replace(kOpNotEqual, i);
+          } else if (last == kOpSubtract) {
+            // The alias arrow becomes a dot inside the name.
+            out_.resize(out_.size() - 2);
+            Plain('.');
+          } else {
+            Emit(kOpGreater, i);
+          }
+          break;
+        default:
+          // Blanks and other control-range bytes separate tokens.
+          if (uint8_t(c) <= ' ')
+            Plain(Ctl(kSeparator));
+          else
+            Plain(Symbol(uint8_t(c)));
+      }
+    }
+    return std::move(out_);
+  }
+
+ private:
+  static constexpr size_t kNone = SIZE_MAX;
+
+  void Plain(Symbol s) {
+    out_.push_back(s);
+    last_op_input_ = kNone;
+  }
+  void Emit(uint8_t code, size_t input) {
+    out_.push_back(Ctl(uint8_t(OperatorPrecedence(code))));
+    out_.push_back(Ctl(code));
+    last_op_input_ = input;
+  }
+  // A two-character form replaces the operator its first character emitted.
+  void Replace(uint8_t code, size_t input) {
+    out_.resize(out_.size() - 2);
+    Emit(code, input);
+  }
+
+  size_t Quoted(const std::string& text, size_t open) {
+    char opener = text[open];
+    char closer = opener == '{' ? '}' : opener == '[' ? ']' : opener;
+    bool date = opener == '{';
+    size_t close = text.find(closer, open + 1);
+    if (close == std::string::npos)
+      RaiseExpressionError(std::string("Missing closing quote (") + closer +
+                           ") for the text at position " + std::to_string(open + 1));
+    Plain(Ctl(date ? kDateOpen : kTextOpen));
+    for (size_t k = open + 1; k < close; ++k) out_.push_back(Symbol(uint8_t(text[k])));
+    Plain(Ctl(date ? kDateClose : kTextClose));
+    return close;
+  }
+
+  std::vector<Symbol> out_;
+  size_t last_op_input_ = kNone;
+};
+
+// Strict decimal text: sign, digits, optional fraction, optional exponent.
+bool ParseDecimal(const std::string& text, double& value) {
+  size_t i = 0;
+  bool negative = false;
+  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
+  size_t start = i, digits = 0;
+  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
+  if (i < text.size() && text[i] == '.') {
+    ++i;
+    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
+  }
+  if (digits == 0) return false;
+  if (i < text.size() && (text[i] == 'E' || text[i] == 'e')) {
+    size_t j = i + 1;
+    if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
+    size_t exp_digits = 0;
+    while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j, ++exp_digits;
+    if (exp_digits == 0) return false;
+    i = j;
+  }
+  if (i != text.size()) return false;
+  double v = 0;
+  auto [ptr, ec] = std::from_chars(text.data() + start, text.data() + text.size(), v);
+  if (ec != std::errc() || ptr != text.data() + text.size()) return false;
+  value = negative ? -v : v;
+  return true;
+}
+
+[[noreturn]] void RaiseTooDeep() {
+  RaiseExpressionError("Expression nested too deeply (more than " +
+                       std::to_string(kMaxExpressionDepth) +
+                       " levels of parentheses, function calls and operators)");
+}
+
+void CheckDepth(const TgsExpBaseObject& node) {
+  if (node.Depth() > kMaxExpressionDepth) RaiseTooDeep();
+}
+
+TgsExpOperator* AsOperator(const TgsExpNodePtr& node) {
+  if (!node || node->Kind() != kKindOperator) return nullptr;
+  return static_cast<TgsExpOperator*>(node.get());
+}
+
+// Keywords of the token with its dots removed.
+enum class Keyword { kNone, kTrue, kFalse, kOperator };
+
+Keyword LookupKeyword(const std::string& token, uint8_t& code) {
+  if (token.size() < 2) return Keyword::kNone;
+  size_t a = token.find_first_not_of('.');
+  size_t b = token.find_last_not_of('.');
+  if (a == std::string::npos) return Keyword::kNone;
+  std::string word = token.substr(a, b - a + 1);
+  if (word == "T" || word == "TRUE") return Keyword::kTrue;
+  if (word == "F" || word == "FALSE") return Keyword::kFalse;
+  static const struct {
+    const char* word;
+    uint8_t code;
+  } kOperators[] = {{"EQ", kOpEqual},        {"LE", kOpLessEqual}, {"LT", kOpLess},
+                    {"GE", kOpGreaterEqual}, {"GT", kOpGreater},   {"AND", kOpAnd},
+                    {"OR", kOpOr},           {"NOT", kOpNot},      {"LIKE", kOpLike},
+                    {"POS", kOpPos}};
+  for (const auto& k : kOperators)
+    if (word == k.word) {
+      code = k.code;
+      return Keyword::kOperator;
+    }
+  return Keyword::kNone;
+}
+
+bool StartsName(char c) {
+  return (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_' || c == '.';
+}
+bool StartsNumber(char c) { return (c >= '0' && c <= '9') || c == '+' || c == '-'; }
+
+class Parser {
+ public:
+  Parser(const std::vector<Symbol>& code, TgsExpHandler* handler)
+      : code_(code), handler_(handler), link_(handler->UserLink()) {
+    MatchParentheses();
+  }
+
+  TgsExpNodePtr Parse(size_t begin, size_t end, int level) {
+    if (level > kMaxExpressionDepth) RaiseTooDeep();
+    std::vector<TgsExpNodePtr> nodes;
+    size_t i = begin;
+    while (i < end) {
+      Symbol s = code_[i];
+      if (s == Ctl(kSeparator)) {
+        ++i;
+      } else if (IsPrecedence(s) && i + 1 < end) {
+        uint8_t op = CodeOf(code_[i + 1]);
+        i += 2;
+        bool sign =
+            (op == kOpAdd || op == kOpSubtract) && (nodes.empty() || AsOperator(nodes.back()));
+        if (sign) {
+          i = Token(std::string(1, op == kOpAdd ? '+' : '-'), i, end, level, nodes);
+        } else {
+          nodes.push_back(std::make_unique<TgsExpOperator>(op, handler_->Settings()));
+        }
+      } else if (s == Ctl(kOpen)) {
+        size_t close = match_[i];
+        if (close == kNoMatch || close >= end) RaiseExpressionError("Missing closing parentheses");
+        auto node = std::make_unique<TgsExpContainer>(Parse(i + 1, close, level + 1));
+        CheckDepth(*node);
+        nodes.push_back(std::move(node));
+        i = close + 1;
+      } else if (s == Ctl(kTextOpen) || s == Ctl(kDateOpen)) {
+        i = Literal(i, end, nodes);
+      } else if (!IsControl(s)) {
+        i = Token(std::string(), i, end, level, nodes);
+      } else {
+        ++i;  // a stray ')' or ',' is ignored
+      }
+    }
+    return Bind(std::move(nodes));
+  }
+
+ private:
+  static constexpr size_t kNoMatch = SIZE_MAX;
+
+  void MatchParentheses() {
+    match_.assign(code_.size(), kNoMatch);
+    std::vector<size_t> open;
+    for (size_t i = 0; i < code_.size(); ++i) {
+      if (code_[i] == Ctl(kOpen)) {
+        open.push_back(i);
+      } else if (code_[i] == Ctl(kClose) && !open.empty()) {
+        match_[open.back()] = i;
+        open.pop_back();
+      }
+    }
+  }
+
+  size_t Literal(size_t open, size_t end, std::vector<TgsExpNodePtr>& nodes) {
+    bool date = code_[open] == Ctl(kDateOpen);
+    Symbol closer = Ctl(date ? kDateClose : kTextClose);
+    std::string text;
+    size_t i = open + 1;
+    while (i < end && code_[i] != closer) text += char(CodeOf(code_[i++]));
+    if (date) {
+      int32_t day = 0;
+      try {
+        day = DBFDate().StorageToDay(text);
+      } catch (const platform::EConvertError& e) {
+        RaiseExpressionError(e.Message());
+      }
+      nodes.push_back(std::make_unique<TgsExpDateLit>(double(day)));
+    } else {
+      nodes.push_back(std::make_unique<TgsExpTextLit>(std::move(text)));
+    }
+    return i + 1;
+  }
+
+  // Collects the token at i (after an optional sign) and makes its node.
+  size_t Token(std::string token, size_t i, size_t end, int level,
+               std::vector<TgsExpNodePtr>& nodes) {
+    bool dotted = token.empty() && i < end && code_[i] == Symbol('.');
+    while (i < end && !IsControl(code_[i])) {
+      char c = char(CodeOf(code_[i++]));
+      if (dotted && c == '.' && !token.empty()) break;  // ".T." and ".AND." end at the second dot
+      token += c;
+    }
+    token = platform::AnsiUpper(token);
+    uint8_t op = 0;
+    Keyword keyword = LookupKeyword(token, op);
+    // A dotted keyword stays a keyword before '(' (".NOT.(A)"): no function has such a name.
+    bool call = i < end && code_[i] == Ctl(kOpen) && !(dotted && keyword != Keyword::kNone);
+    if (call) return Call(token, i, end, level, nodes);
+    char first = token[0];
+    if (StartsName(first)) {
+      if (keyword == Keyword::kTrue || keyword == Keyword::kFalse) {
+        nodes.push_back(std::make_unique<TgsExpBlnLit>(keyword == Keyword::kTrue));
+      } else if (keyword == Keyword::kOperator) {
+        nodes.push_back(std::make_unique<TgsExpOperator>(op, handler_->Settings()));
+      } else {
+        if (!link_) RaiseExpressionError("Field/variable " + token + " is unknown");
+        TgsUserDefFieldVar* variable = link_->FindFieldVar(token);
+        if (!variable) RaiseExpressionError("There is no function for " + token);
+        nodes.push_back(std::make_unique<TgsExpFieldvar>(variable));
+      }
+    } else if (StartsNumber(first)) {
+      double value = 0;
+      if (!ParseDecimal(token, value)) value = 0;
+      size_t dot = token.find('.');
+      int32_t decimals = dot == std::string::npos ? 0 : int32_t(token.size() - dot - 1);
+      nodes.push_back(std::make_unique<TgsExpNumLit>(value, int32_t(token.size()), decimals));
+    }
+    // Any other token is ignored.
+    return i;
+  }
+
+  size_t Call(const std::string& name, size_t open, size_t end, int level,
+              std::vector<TgsExpNodePtr>& nodes) {
+    size_t close = match_[open];
+    if (close == kNoMatch || close >= end) RaiseExpressionError("Missing closing parentheses");
+    TgsUserDefFunction* function = GlobalFunctions().Find(name);
+    if (!function && link_) function = link_->FindFunction(name);
+    if (!function) {
+      if (!link_) RaiseExpressionError("There is no function for " + name);
+      function = link_->UnknownFunction(name);
+      if (!function) RaiseExpressionError("There is no function for " + name);
+    }
+    std::vector<TgsExpNodePtr> arguments;
+    bool any = false;
+    size_t start = open + 1;
+    for (size_t k = open + 1; k < close;) {
+      Symbol s = code_[k];
+      if (s == Ctl(kOpen) && match_[k] != kNoMatch && match_[k] < close) {
+        any = true;
+        k = match_[k] + 1;
+      } else if (s == Ctl(kArgSeparator)) {
+        any = true;
+        arguments.push_back(Parse(start, k, level + 1));
+        start = ++k;
+      } else {
+        if (s != Ctl(kSeparator)) any = true;
+        ++k;
+      }
+    }
+    if (any) arguments.push_back(Parse(start, close, level + 1));
+    auto node = std::make_unique<TgsExpFunction>(function, std::move(arguments), handler_);
+    CheckDepth(*node);
+    nodes.push_back(std::move(node));
+    return close + 1;
+  }
+
+  // Binds operators by precedence, power first; each level from the left.
+  TgsExpNodePtr Bind(std::vector<TgsExpNodePtr> nodes) {
+    for (int precedence = 2; precedence <= 8 && nodes.size() > 1; ++precedence) {
+      std::vector<TgsExpNodePtr> out;
+      out.reserve(nodes.size());
+      for (size_t k = 0; k < nodes.size(); ++k) {
+        TgsExpOperator* op = AsOperator(nodes[k]);
+        bool binds = op && op->Precedence() == precedence && out.size() + (nodes.size() - k) > 1;
+        if (!binds) {
+          out.push_back(std::move(nodes[k]));
+          continue;
+        }
+        TgsExpNodePtr node = std::move(nodes[k]);
+        if (op->Code() != kOpNot && !out.empty()) {
+          op->SetLeft(std::move(out.back()));
+          out.pop_back();
+        }
+        if (k + 1 < nodes.size()) op->SetRight(std::move(nodes[++k]));
+        op->MarkBound();
+        CheckDepth(*op);
+        out.push_back(std::move(node));
+      }
+      nodes = std::move(out);
+    }
+    if (nodes.empty()) return nullptr;
+    if (nodes.size() != 1) RaiseExpressionError("Expression cannot be evaluated");
+    return std::move(nodes[0]);
+  }
+
+  const std::vector<Symbol>& code_;
+  TgsExpHandler* handler_;
+  TgsExpUserLink* link_;
+  std::vector<size_t> match_;
+};
+
+}  // namespace
+
+TgsExpHandler::TgsExpHandler(TgsExpUserLink* link, bool sql_style, const std::string& text)
+    : link_(link) {
+  if (sql_style) {
+    settings_.multi_wildcard = '%';
+    settings_.single_wildcard = '_';
+  }
+  SetExpression(text);
+}
+
+TgsExpHandler::~TgsExpHandler() = default;
+
+std::string TgsExpHandler::ExpressionText() const {
+  return root_ ? root_->BuildText() : std::string();
+}
+
+std::string TgsExpHandler::CollectNames(int tag) const {
+  return root_ ? root_->CollectNames(tag) : std::string();
+}
+
+void TgsExpHandler::SetExpression(const std::string& text) {
+  root_.reset();
+  result_type_ = kExpNothing;
+  // The text ends at its first NUL, as a zero-terminated text would.
+  std::string source = text.substr(0, text.find('\0'));
+  if (source.empty()) return;
+  std::vector<Symbol> code = Tokenizer().Run(source);
+  root_ = Parser(code, this).Parse(0, code.size(), 0);
+}
+
+TgsExpValue* TgsExpHandler::Evaluate(TgsExpValue& value) {
+  if (!root_) {
+    result_type_ = kExpNothing;
+    return nullptr;
+  }
+  value = TgsExpValue();
+  result_type_ = kExpNothing;
+  result_type_ = root_->Evaluate(value);
+  return &value;
+}
+
+bool TgsExpHandler::EvaluateVariant(TgsVariant& variant) {
+  TgsExpValue value;
+  Evaluate(value);
+  switch (result_type_) {
+    case kExpText:
+      variant.SetText(value.text);
+      return true;
+    case kExpNumber:
+    case kExpNumber7:
+      variant.SetNumber(value.number);
+      return true;
+    case kExpDate:
+      variant.SetDate(DayFromValue(value.number));
+      return true;
+    case kExpLogic:
+      variant.SetLogic(value.logic);
+      return true;
+    default:
+      result_type_ = kExpNothing;
+      variant.Clear();
+      return false;
+  }
+}
+
+}  // namespace devazoz
