@@ -17,6 +17,8 @@ uint32_t AnsiToCodePoint(uint8_t c) {
 
 char CodePointToAnsi(uint32_t cp) {
   if (cp < 0x80 || (cp >= 0xA0 && cp <= 0xFF)) return char(cp);
+  // The five unassigned bytes travel as the C1 controls of the same value.
+  if (cp >= 0x80 && cp < 0xA0 && kAnsiHigh[cp - 0x80] == 0) return char(cp);
   for (int i = 0; i < 32; ++i)
     if (kAnsiHigh[i] == cp) return char(0x80 + i);
   return '?';

@@ -12,7 +12,8 @@
 namespace platform {
 namespace {
 
-constexpr int64_t kDaysTo1899_12_30 = 693594;  // days from 0001-01-01 to 1899-12-30
+// 30 December 1899 counted with 1 January 1 as day 1.
+constexpr int64_t kDaysTo1899_12_30 = 693594;
 
 bool IsLeap(int y) { return (y % 4 == 0 && y % 100 != 0) || y % 400 == 0; }
 
@@ -39,9 +40,11 @@ const char* const kDayShort[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat
 const char* const kDayLong[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                  "Thursday", "Friday", "Saturday"};
 
-std::string TwoDigits(int v) {
-  std::string s = std::to_string(v);
-  return s.size() < 2 ? "0" + s : s;
+// v as decimal text of at least width digits (a minus sign goes before the zeros).
+std::string Digits(int64_t v, size_t width) {
+  std::string s = std::to_string(v < 0 ? -v : v);
+  if (s.size() < width) s.insert(0, width - s.size(), '0');
+  return v < 0 ? "-" + s : s;
 }
 
 }  // namespace
@@ -104,7 +107,7 @@ int32_t CurrentDate() {
   return d;
 }
 
-const std::string& ShortDateFormat() {
+std::string ShortDateFormat() {
   std::lock_guard<std::mutex> lock(FormatMutex());
   return FormatStorage();
 }
@@ -140,15 +143,16 @@ std::string FormatDate(const std::string& pattern, int32_t date) {
       ++run;
     i += run;
     if (lc == 'y') {
-      out += run <= 2 ? TwoDigits(y % 100) : std::to_string(y);
+      int64_t yy = y % 100;
+      out += run <= 2 ? Digits(yy < 0 ? yy + 100 : yy, 2) : Digits(y, 4);
     } else if (lc == 'm') {
       if (run == 1) out += std::to_string(m);
-      else if (run == 2) out += TwoDigits(m);
+      else if (run == 2) out += Digits(m, 2);
       else if (run == 3) out += kMonthShort[m - 1];
       else out += kMonthLong[m - 1];
     } else {
       if (run == 1) out += std::to_string(d);
-      else if (run == 2) out += TwoDigits(d);
+      else if (run == 2) out += Digits(d, 2);
       else if (run == 3) out += kDayShort[DayOfWeek(date) - 1];
       else out += kDayLong[DayOfWeek(date) - 1];
     }

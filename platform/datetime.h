@@ -25,7 +25,8 @@ LocalTime CurrentLocalTime();
 int32_t CurrentDate();
 
 // The user's short date format, process-wide; "M/d/yyyy" until the program sets it.
-const std::string& ShortDateFormat();
+// Returned as a copy, so another thread may set it meanwhile.
+std::string ShortDateFormat();
 void SetShortDateFormat(const std::string& format);
 
 std::string FormatDate(const std::string& pattern, int32_t date);

@@ -1,12 +1,12 @@
 #include "platform/numtext.h"
 
+#include <algorithm>
 #include <atomic>
+#include <charconv>
 #include <cctype>
 #include <cmath>
-#include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <algorithm>
 
 #include "platform/exception.h"
 
@@ -18,23 +18,28 @@ std::atomic<char> g_decimal_separator{'.'};
 char DecimalSeparator() { return g_decimal_separator.load(); }
 void SetDecimalSeparator(char separator) { g_decimal_separator.store(separator); }
 
+// The text is built with to_chars/from_chars, which never consult the C locale (a
+// windowing toolkit may set LC_NUMERIC); the separator setting alone decides.
 std::string FloatToStr(double value) {
   if (std::isnan(value)) return "NAN";
   if (std::isinf(value)) return value > 0 ? "INF" : "-INF";
   if (value == 0) return "0";
+  // 15 significant digits, as d.dddddddddddddde[+-]x.
   char buf[64];
-  std::snprintf(buf, sizeof buf, "%.14e", value);
-  int exponent = std::atoi(std::strchr(buf, 'e') + 1);
+  auto res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::scientific, 14);
+  std::string sci(buf, res.ptr);
+  size_t e = sci.find('e');
+  int exponent = std::atoi(sci.c_str() + e + 1);
   std::string out;
   if (exponent >= 15 || exponent < -4) {
-    std::string mantissa(buf, std::strchr(buf, 'e'));
+    std::string mantissa = sci.substr(0, e);
     while (!mantissa.empty() && mantissa.back() == '0') mantissa.pop_back();
     if (!mantissa.empty() && mantissa.back() == '.') mantissa.pop_back();
-    out = mantissa + "E" + (exponent < 0 ? "-" : "+") + (std::abs(exponent) < 10 ? "0" : "") +
-          std::to_string(std::abs(exponent));
+    out = mantissa + "E" + (exponent < 0 ? "-" : "") + std::to_string(std::abs(exponent));
   } else {
-    std::snprintf(buf, sizeof buf, "%.*f", std::max(0, 14 - exponent), value);
-    out = buf;
+    res = std::to_chars(buf, buf + sizeof buf, value, std::chars_format::fixed,
+                        std::max(0, 14 - exponent));
+    out.assign(buf, res.ptr);
     if (out.find('.') != std::string::npos) {
       while (out.back() == '0') out.pop_back();
       if (out.back() == '.') out.pop_back();
@@ -51,10 +56,11 @@ bool TryStrToFloat(const std::string& text, double& value) {
   if (a == std::string::npos) return false;
   std::string t = text.substr(a, b - a + 1);
   char sep = DecimalSeparator();
-  // Accept only sign, digits, one separator and an exponent: strtod alone would take
-  // hexadecimal, "inf" and "nan".
+  // Accept only sign, digits, one separator and an exponent: from_chars alone would
+  // take "inf" and "nan".
   size_t i = 0;
-  if (t[i] == '+' || t[i] == '-') ++i;
+  bool negative = false;
+  if (t[i] == '+' || t[i] == '-') negative = t[i++] == '-';
   size_t digits = 0;
   while (i < t.size() && std::isdigit(static_cast<unsigned char>(t[i]))) ++i, ++digits;
   if (i < t.size() && t[i] == sep) {
@@ -72,7 +78,24 @@ bool TryStrToFloat(const std::string& text, double& value) {
     i = j;
   }
   if (i != t.size()) return false;
-  value = std::strtod(t.c_str(), nullptr);
+  // from_chars takes neither a leading '+' nor one exponent sign of '+' before digits
+  // in every library, so the sign is handled here and "e+" becomes "e".
+  size_t body = (t[0] == '+' || t[0] == '-') ? 1 : 0;
+  std::string number = t.substr(body);
+  size_t plus = number.find("e+");
+  if (plus == std::string::npos) plus = number.find("E+");
+  if (plus != std::string::npos) number.erase(plus + 1, 1);
+  double v = 0;
+  auto res = std::from_chars(number.data(), number.data() + number.size(), v);
+  if (res.ec == std::errc::result_out_of_range) {
+    // Underflow reads as 0; overflow is no valid value.
+    size_t epos = number.find_first_of("eE");
+    if (epos == std::string::npos || number[epos + 1] != '-') return false;
+    v = 0;
+  } else if (res.ec != std::errc() || res.ptr != number.data() + number.size()) {
+    return false;
+  }
+  value = negative ? -v : v;
   return true;
 }
 
