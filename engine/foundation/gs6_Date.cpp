@@ -9,6 +9,14 @@ TgsDBFDate& DBFDate() {
   return date;
 }
 
+namespace {
+// Day numbers of 1 January 1 and 31 December 9999, the dates the text forms can hold.
+constexpr int32_t kFirstStorableDay = 1721426;
+constexpr int32_t kLastStorableDay = 5373484;
+}  // namespace
+
+bool TgsDBFDate::IsStorable(int32_t day) { return day >= kFirstStorableDay && day <= kLastStorableDay; }
+
 void TgsDBFDate::DayToParts(int32_t day, int& year, int& month, int& day_of_month) const {
   platform::DecodeDate(day - julian_offset, year, month, day_of_month);
 }
@@ -21,12 +29,14 @@ int TgsDBFDate::DayOfWeek(int32_t day) const {
 }
 
 std::string TgsDBFDate::DayToStorage(int32_t day) const {
-  if (day <= 0) return std::string(8, ' ');
+  // Outside years 1..9999 the text would not be eight characters; such a day is
+  // stored as no date.
+  if (day <= 0 || !IsStorable(day)) return std::string(8, ' ');
   return platform::FormatDate("yyyymmdd", day - julian_offset);
 }
 
 std::string TgsDBFDate::DayToDisplay(int32_t day) const {
-  if (day <= 0) return std::string();
+  if (day <= 0 || !IsStorable(day)) return std::string();
   std::string format = platform::ShortDateFormat();
   if (four_digit_years) {
     for (char& c : format)
@@ -42,7 +52,7 @@ std::string TgsDBFDate::DayToDisplay(int32_t day) const {
 int32_t TgsDBFDate::StorageToDay(const std::string& text) const {
   std::string trimmed = text;
   while (!trimmed.empty() && trimmed.back() == ' ') trimmed.pop_back();
-  if (trimmed.empty() || text == "00000000") return 0;
+  if (trimmed.empty() || trimmed == "00000000") return 0;
   int32_t date = 0;
   bool digits = trimmed.size() == 8;
   for (char c : trimmed)

@@ -19,12 +19,16 @@ class TgsDBFDate {
   int32_t Today() const;
   // 1 = Sunday .. 7 = Saturday; 0 for a day number <= 0.
   int DayOfWeek(int32_t day) const;
-  // "yyyymmdd", eight blanks for a day number <= 0.
+  // "yyyymmdd"; eight blanks for a day number <= 0 or outside years 1..9999.
   std::string DayToStorage(int32_t day) const;
-  // The user's short date format; empty for a day number <= 0.
+  // The user's short date format; empty where DayToStorage gives blanks.
   std::string DayToDisplay(int32_t day) const;
-  // Raises platform::EConvertError for text that is no date.
+  // 0 for blanks and "00000000"; a nonexistent eight-digit date gives the day
+  // number of 30 December 1899 (kJulianOffset). Raises platform::EConvertError for
+  // other text that is no date in the short date format.
   int32_t StorageToDay(const std::string& text) const;
+  // True for the days of years 1..9999, which the text forms can hold.
+  static bool IsStorable(int32_t day);
 
   bool four_digit_years = true;
   int32_t julian_offset = kJulianOffset;

@@ -1,8 +1,9 @@
 // Bounds-checked decoding and encoding of integers and floats in file bytes.
 // Every multi-byte value the engine reads from or writes to a file goes through
-// ByteView or ByteSpan; an access outside the range throws EDevazozError through
-// the engine's error routine (code 1001-family callers add their own context), so no
-// file content can make the engine read or write outside its buffers.
+// ByteView or ByteSpan; an access outside the range throws EDevazozError ("Data
+// structure damaged: ...") directly, never returning, so no file content can make
+// the engine read or write outside its buffers. Callers that know which file is
+// damaged check with Has() first and report through the error routine themselves.
 #ifndef ENGINE_FOUNDATION_GS6_BYTES_H_
 #define ENGINE_FOUNDATION_GS6_BYTES_H_
 

@@ -17,7 +17,7 @@ void TgsHugeSet::Change(int32_t n, int operation) {
   uint8_t mask = uint8_t(1u << (n % 8));
   if (operation == kClear) byte &= uint8_t(~mask);
   else if (operation == kSet) byte |= mask;
-  else byte ^= mask;
+  else if (operation == kToggle) byte ^= mask;
   if (n > highest_bit_) highest_bit_ = n;
 }
 

@@ -23,7 +23,9 @@ class TgsHugeSet {
 
   // Zeroes every page (pages stay allocated).
   void Clear();
-  // REQUIRES: n >= 0.
+  // Appends pages up to bit n, applies the operation (kClear, kSet or kToggle; any
+  // other value leaves the bit as it is) and raises HighestBit to n. A negative n
+  // is ignored.
   void Change(int32_t n, int operation);
   bool Has(int32_t n) const;
   int32_t HighestBit() const { return highest_bit_; }

@@ -1,10 +1,14 @@
 #include "engine/foundation/gs6_vari.h"
 
-#include <cmath>
 #include <algorithm>
+#include <bit>
+#include <cmath>
 #include <cstring>
+#include <functional>
+#include <vector>
 
 #include "engine/foundation/gs6_Date.h"
+#include "engine/foundation/gs6_bytes.h"
 #include "engine/foundation/gs6_eror.h"
 #include "engine/foundation/gs6_glbl.h"
 #include "platform/codepage.h"
@@ -38,6 +42,7 @@ void TgsVariant::SetLength(uint32_t n) {
 
 bool TgsVariant::Assign(const TgsVariant* other) {
   if (!other) return false;
+  if (other == this) return true;
   Clear();
   if (other->capacity_) {
     data_.reset(new uint8_t[other->capacity_]);
@@ -49,9 +54,22 @@ bool TgsVariant::Assign(const TgsVariant* other) {
   return true;
 }
 
+bool TgsVariant::PointsIntoData(const void* bytes) const {
+  auto* p = static_cast<const uint8_t*>(bytes);
+  std::less<const uint8_t*> before;
+  return data_ && !before(p, data_.get()) && before(p, data_.get() + capacity_);
+}
+
 void TgsVariant::SetRaw(const void* bytes, uint32_t count, VariantType type) {
+  if (count && bytes && PointsIntoData(bytes)) {
+    // The source is this value's own block, which SetLength may replace.
+    std::vector<uint8_t> copy(static_cast<const uint8_t*>(bytes),
+                              static_cast<const uint8_t*>(bytes) + count);
+    SetRaw(copy.data(), count, type);
+    return;
+  }
   SetLength(count);
-  if (count) std::memcpy(data_.get(), bytes, count);
+  if (count && bytes) std::memcpy(data_.get(), bytes, count);
   type_ = type;
 }
 
@@ -61,8 +79,17 @@ void TgsVariant::SetText(const std::string& text) {
 void TgsVariant::SetTextZ(const char* text) {
   SetRaw(text, text ? uint32_t(std::strlen(text)) : 0, VariantType::Text);
 }
-void TgsVariant::SetNumber(double value) { SetRaw(&value, 8, VariantType::Number); }
-void TgsVariant::SetDate(int32_t day) { SetRaw(&day, 4, VariantType::Date); }
+// Numbers and day numbers are held little-endian, as the readers decode them.
+void TgsVariant::SetNumber(double value) {
+  uint8_t bytes[8];
+  ByteSpan(bytes, 8).PutF64LE(0, value);
+  SetRaw(bytes, 8, VariantType::Number);
+}
+void TgsVariant::SetDate(int32_t day) {
+  uint8_t bytes[4];
+  ByteSpan(bytes, 4).PutI32LE(0, day);
+  SetRaw(bytes, 4, VariantType::Date);
+}
 void TgsVariant::SetLogic(bool flag) {
   uint8_t b = flag ? 1 : 0;
   SetRaw(&b, 1, VariantType::Logic);
@@ -72,18 +99,23 @@ void TgsVariant::SetBytes(const void* bytes, uint32_t count) {
 }
 
 void TgsVariant::Append(const void* bytes, uint32_t count) {
-  if (!bytes || count == 0) return;
+  if (!bytes || count == 0 || count > UINT32_MAX - length_) return;
+  if (PointsIntoData(bytes)) {
+    std::vector<uint8_t> copy(static_cast<const uint8_t*>(bytes),
+                              static_cast<const uint8_t*>(bytes) + count);
+    Append(copy.data(), count);
+    return;
+  }
   uint32_t old = length_;
   SetLength(old + count);
   std::memcpy(data_.get() + old, bytes, count);
   type_ = VariantType::Bytes;
 }
 
-// The first count bytes as a little-endian value; missing bytes are zero.
+// The first count bytes as a little-endian value; bytes past the length count as zero.
 uint64_t TgsVariant::FirstBytes(uint32_t count) const {
-  uint64_t v = 0;
-  std::memcpy(&v, data_.get(), std::min(count, length_));
-  return v;
+  uint32_t n = std::min(count, length_);
+  return n ? ByteView(data_.get(), n).UIntLE(0, n) : 0;
 }
 
 bool TgsVariant::AsLogic() const {
@@ -117,12 +149,7 @@ double TgsVariant::AsNumber() const {
   switch (type_) {
     case VariantType::Text: return platform::StrToFloat(AsText());
     case VariantType::Number:
-    case VariantType::Bytes: {
-      uint64_t bits = FirstBytes(8);
-      double d;
-      std::memcpy(&d, &bits, 8);
-      return d;
-    }
+    case VariantType::Bytes: return std::bit_cast<double>(FirstBytes(8));
     case VariantType::Date: return AsDate();
     case VariantType::Logic: return data_[0] ? 1.0 : 0.0;
     default: return 0;
@@ -136,8 +163,10 @@ std::string TgsVariant::AsText() const {
     case VariantType::Bytes: return std::string(reinterpret_cast<const char*>(data_.get()), length_);
     case VariantType::Number: return platform::FloatToStr(AsNumber());
     case VariantType::Date: return DBFDate().DayToDisplay(AsDate());
-    case VariantType::Logic:
-      return std::string(1, data_[0] ? Settings().true_letters[0] : Settings().false_letters[0]);
+    case VariantType::Logic: {
+      const std::string& letters = data_[0] ? Settings().true_letters : Settings().false_letters;
+      return std::string(1, letters.empty() ? (data_[0] ? 'T' : 'F') : letters[0]);
+    }
     default: return std::string();
   }
 }
@@ -151,6 +180,7 @@ void TgsVariant::AsTextZ(char* buffer, size_t buffer_size) const {
 }
 
 uint32_t TgsVariant::CopyTo(void* buffer, uint32_t count) const {
+  if (!buffer) return 0;
   uint32_t n = std::min(count, length_);
   if (n) std::memcpy(buffer, data_.get(), n);
   return n;

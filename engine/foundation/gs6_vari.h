@@ -56,6 +56,7 @@ class TgsVariant {
 
  private:
   void SetRaw(const void* bytes, uint32_t count, VariantType type);
+  bool PointsIntoData(const void* bytes) const;
   uint64_t FirstBytes(uint32_t count) const;
 
   std::unique_ptr<uint8_t[]> data_;
