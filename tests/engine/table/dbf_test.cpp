@@ -614,3 +614,72 @@ TEST(DbfReadAhead, SharedTableReadsWhatAnotherObjectWrote) {
 }
 
 }  // namespace
+
+namespace {
+using namespace devazoz;
+
+// A table that reports an open index and records its events.
+class EventTable : public GSO_dBaseFld {
+ public:
+  using GSO_dBaseFld::GSO_dBaseFld;
+  bool HasIndexOpen() override { return true; }
+  void Notify(uint8_t code, int32_t value) override {
+    GSO_dBaseFld::Notify(code, value);
+    events.push_back(std::to_string(code) + ":" + std::to_string(value));
+  }
+  std::vector<std::string> events;
+};
+
+TEST(DbfEvents, NotifyCodesInOrder) {
+  qvx_test::TempDir dir;
+  qvx_test::DbfFixture f(0x03, {{"C", 'C', 4}});
+  f.AddRecord({"a"});
+  std::string path = dir.File("E.DBF");
+  f.Write(path);
+  EventTable t(path, false, true);
+  t.ReadRecord(1);
+  t.PutStr(1, "b");
+  t.WriteRecord(1);
+  t.BlankRecord();
+  t.AppendRecord();
+  t.Flush();
+  std::vector<std::string> expected = {"4:1", "6:1", "1:1", "5:1", "7:1",
+                                       "0:0", "5:0", "7:0", "8:2"};
+  EXPECT_EQ(t.events, expected);
+  EXPECT_EQ(t.RecordState(), 1);
+  EXPECT_FALSE(t.RecordChanged());
+}
+
+TEST(DbfEvents, RecordLockWithAnIndexUsesTheAnchor) {
+  qvx_test::TempDir dir;
+  qvx_test::DbfFixture f(0x03, {{"C", 'C', 4}});
+  f.AddRecord({"a"}).AddRecord({"b"}).AddRecord({"c"});
+  std::string path = dir.File("L.DBF");
+  f.Write(path);
+  EventTable t(path, false, true);
+  t.ReadRecord(3);
+  ASSERT_TRUE(t.LockRecord());
+  EXPECT_EQ(t.LockOffset(), 0x7FFFFFFEu - 3);
+  t.Unlock();
+}
+
+TEST(DbfRename, MovesTheFileAndKeepsItOpen) {
+  qvx_test::TempDir dir;
+  qvx_test::DbfFixture f(0x03, {{"C", 'C', 4}});
+  f.AddRecord({"a"});
+  std::string path = dir.File("OLD.DBF");
+  f.Write(path);
+  GSO_dBaseFld t(path, false, true);
+  EXPECT_TRUE(t.Rename(dir.File("NEW.DBF")));
+  EXPECT_FALSE(qvx_test::RunCommand("test -e '" + path + "'", nullptr) == 0);
+  EXPECT_NE(t.FileName().find("NEW.DBF"), std::string::npos);
+  t.ReadRecord(1);
+  EXPECT_EQ(t.GetStr(1), "a   ");
+  t.PutStr(1, "z");
+  t.WriteRecord(1);
+  GSO_dBaseFld again(dir.File("NEW.DBF"), false, false);
+  again.ReadRecord(1);
+  EXPECT_EQ(again.GetStr(1), "z   ");
+}
+
+}  // namespace
