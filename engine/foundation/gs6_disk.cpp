@@ -1,6 +1,7 @@
 #include "engine/foundation/gs6_disk.h"
 
 #include <cstdlib>
+#include <vector>
 
 #include "engine/foundation/gs6_eror.h"
 #include "engine/foundation/gs6_os.h"
@@ -8,6 +9,9 @@
 #include "platform/paths.h"
 
 namespace devazoz {
+
+// Lock order: a handle's guard, then the registry's lock, then a handle's
+// lock_mutex. The registry's lock is never held while taking a guard.
 
 // ---------------------------------------------------------------------------
 // Registry
@@ -20,22 +24,22 @@ GSobjFileColl::~GSobjFileColl() {
 void GSobjFileColl::FreeItem(TgsObject*) {}
 
 void GSobjFileColl::AddFile(GSO_DiskFile* file) {
-  std::lock_guard<std::mutex> lock(lock_);
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   if (IndexOf(file) < 0) Add(file);
 }
 
 void GSobjFileColl::RemoveFile(GSO_DiskFile* file) {
-  std::lock_guard<std::mutex> lock(lock_);
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   Remove(file);
 }
 
 int GSobjFileColl::IndexOfFile(const GSO_DiskFile* file) {
-  std::lock_guard<std::mutex> lock(lock_);
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   return IndexOf(file);
 }
 
 GSO_DiskFile* GSobjFileColl::FindOpen(const std::string& file_name, const GSO_DiskFile* except) {
-  std::lock_guard<std::mutex> lock(lock_);
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   for (size_t i = 0; i < Count(); ++i) {
     auto* file = static_cast<GSO_DiskFile*>(At(i));
     if (file != except && file->file_name_ == file_name) return file;
@@ -44,7 +48,7 @@ GSO_DiskFile* GSobjFileColl::FindOpen(const std::string& file_name, const GSO_Di
 }
 
 void GSobjFileColl::ReleaseAllLocks() {
-  std::lock_guard<std::mutex> lock(lock_);
+  std::lock_guard<std::recursive_mutex> lock(lock_);
   for (size_t i = 0; i < Count(); ++i) {
     auto* file = static_cast<GSO_DiskFile*>(At(i));
     if (file->lock_count_ > 0) {
@@ -63,8 +67,6 @@ void ShutDownRegistry() {
 }  // namespace
 
 GSobjFileColl& FileRegistry() {
-  // Never destroyed: files still open during static destruction may reach it. The
-  // exit handler releases the locks they hold.
   static GSobjFileColl* registry = [] {
     g_registry = new GSobjFileColl();
     std::atexit(ShutDownRegistry);
@@ -89,14 +91,29 @@ GSO_DiskFile::GSO_DiskFile(const std::string& file_name, bool read_write, bool s
   exists_ = os::Exists(real_path_);
 }
 
-GSO_DiskFile::~GSO_DiskFile() { GSO_DiskFile::Close(); }
+GSO_DiskFile::~GSO_DiskFile() {
+  // A destructor must not throw; Close itself reports nothing, but a flush it makes
+  // for a handle that stays open may fail, and that failure is lost here.
+  try {
+    GSO_DiskFile::Close();
+  } catch (...) {
+  }
+}
 
-void GSO_DiskFile::SetName(const std::string& name) {
-  std::string absolute = MakeAbsolute(name);
+namespace {
+// A full name must fit the 260-byte buffer of the file's name; a longer one is
+// refused before anything is done with it.
+void CheckNameLength(const std::string& absolute) {
   if (absolute.size() > kMaxPathLength)
     throw EDevazozError("File name too long (" + std::to_string(absolute.size()) +
                         " characters, at most " + std::to_string(kMaxPathLength) +
                         "): " + absolute);
+}
+}  // namespace
+
+void GSO_DiskFile::SetName(const std::string& name) {
+  std::string absolute = MakeAbsolute(name);
+  CheckNameLength(absolute);
   given_path_ = absolute;
   file_name_ = platform::AnsiUpper(absolute);
   real_path_ = os::ResolvePath(given_path_);
@@ -110,35 +127,44 @@ void GSO_DiskFile::ReportLastError(int32_t sub_code) {
 
 bool GSO_DiskFile::Close() {
   if (closed_) return true;
-  bool last_user = false;
+  std::shared_ptr<OsHandle> handle = handle_;
   {
-    std::lock_guard<std::mutex> guard(handle_->guard);
+    std::lock_guard<std::recursive_mutex> guard(handle->guard);
     if (lock_count_ > 0) {
       lock_count_ = 1;
-      ReleaseOsLock();
+      UnlockRegion();
       lock_count_ = 0;
+      // Whatever the system said, this object's region is no longer its own.
+      std::lock_guard<std::mutex> locks(handle->lock_mutex);
+      std::erase_if(handle->held, [this](const OsHandle::HeldRegion& r) { return r.owner == this; });
     }
     last_error_ = 0;
-    FileRegistry().RemoveFile(this);
-    last_user = FileRegistry().FindOpen(file_name_, this) == nullptr;
-    if (last_user) {
-      os::Close(handle_->fd);
-      handle_->fd = -1;
+    bool last_user;
+    {
+      // Removal, the search for another user and the closing of the handle form one
+      // step, so an Open meanwhile either shares the handle or finds it gone.
+      GSobjFileColl& registry = FileRegistry();
+      std::lock_guard<std::recursive_mutex> reg(registry.lock_);
+      registry.RemoveFile(this);
+      last_user = registry.FindOpen(file_name_, this) == nullptr;
+      if (last_user) {
+        os::Close(handle->fd);
+        handle->fd = -1;
+      }
     }
+    // The object lets go of the handle whether or not others still use it, so it
+    // can never use a handle that the last of them closes later.
+    closed_ = true;
+    position_ = 0;
+    handle_.reset();
+    if (!last_user && dirty_) {
+      // The handle stays open for the others; what this object wrote goes through
+      // to the disk now.
+      int32_t err = 0;
+      os::Flush(handle->fd, real_path_, err);
+    }
+    dirty_ = false;
   }
-  if (!last_user && dirty_) {
-    // The handle stays open for the other objects on this path; what this one wrote
-    // goes through to the disk now.
-    int32_t err = 0;
-    std::lock_guard<std::mutex> guard(handle_->guard);
-    os::Flush(handle_->fd, real_path_, err);
-  }
-  // This object lets go of the handle either way, so it never uses a handle that
-  // the last user may close later.
-  handle_.reset();
-  closed_ = true;
-  position_ = 0;
-  dirty_ = false;
   return true;
 }
 
@@ -152,7 +178,7 @@ int64_t GSO_DiskFile::FileSize() {
   if (closed_) {
     last_error_ = kErrFileNotOpen;
   } else {
-    std::lock_guard<std::mutex> guard(handle_->guard);
+    std::lock_guard<std::recursive_mutex> guard(handle_->guard);
     int32_t err = 0;
     size = os::FileSize(handle_->fd, real_path_, err);
     if (size < 0) {
@@ -167,7 +193,7 @@ int64_t GSO_DiskFile::FileSize() {
 void GSO_DiskFile::Flush() {
   if (closed_) return;
   {
-    std::lock_guard<std::mutex> guard(handle_->guard);
+    std::lock_guard<std::recursive_mutex> guard(handle_->guard);
     int32_t err = 0;
     os::Flush(handle_->fd, real_path_, err);
     last_error_ = err;
@@ -180,6 +206,12 @@ bool GSO_DiskFile::LockWholeFile() {
   if (!shared_) return true;
   return LockRegion(0, kWholeFileLockLength);
 }
+
+namespace {
+bool Overlaps(uint64_t a, uint64_t a_len, uint64_t b, uint64_t b_len) {
+  return a_len > 0 && b_len > 0 && a < b + b_len && b < a + a_len;
+}
+}  // namespace
 
 bool GSO_DiskFile::LockRegion(uint32_t offset, uint32_t length) {
   if (!shared_) {
@@ -204,21 +236,33 @@ bool GSO_DiskFile::LockRegion(uint32_t offset, uint32_t length) {
   }
   lock_offset_ = offset;
   lock_length_ = length;
+  std::lock_guard<std::mutex> locks(handle_->lock_mutex);
+  for (const OsHandle::HeldRegion& r : handle_->held) {
+    if (r.owner != this && Overlaps(r.offset, r.length, offset, length)) {
+      last_error_ = kErrLockViolation;
+      return false;
+    }
+  }
   int32_t err = 0;
   if (!os::LockRange(handle_->fd, real_path_, offset, length, err)) {
     last_error_ = err;
     return false;
   }
+  handle_->held.push_back({this, offset, length});
   last_error_ = 0;
   lock_count_ = 1;
   return true;
 }
 
 bool GSO_DiskFile::ReleaseOsLock() {
+  last_error_ = 0;
   if (!shared_ || closed_ || !handle_) return true;
+  std::lock_guard<std::mutex> locks(handle_->lock_mutex);
   int32_t err = 0;
   bool ok = os::UnlockRange(handle_->fd, real_path_, lock_offset_, lock_length_, err);
   last_error_ = err;
+  if (ok)
+    std::erase_if(handle_->held, [this](const OsHandle::HeldRegion& r) { return r.owner == this; });
   return ok;
 }
 
@@ -236,10 +280,10 @@ int32_t GSO_DiskFile::ReadAt(int64_t offset, void* buffer, int32_t count) {
   bytes_done_ = 0;
   if (closed_) {
     last_error_ = kErrFileNotOpen;
-  } else if (count < 0 || offset < 0) {
+  } else if (count < 0 || offset < 0 || (count > 0 && !buffer)) {
     last_error_ = kErrInvalidParameter;
   } else {
-    std::lock_guard<std::mutex> guard(handle_->guard);
+    std::lock_guard<std::recursive_mutex> guard(handle_->guard);
     int32_t err = 0;
     int64_t n = os::ReadAt(handle_->fd, real_path_, offset, buffer, size_t(count), err);
     if (n < 0) {
@@ -250,23 +294,44 @@ int32_t GSO_DiskFile::ReadAt(int64_t offset, void* buffer, int32_t count) {
     }
   }
   ReportLastError(kSubReadAt);
-  if (bytes_done_ < count) last_error_ = kErrShortRead;
+  // A short read at the end of the file is no error to the caller. A failure that a
+  // returning error hook let through keeps its own code.
+  if (last_error_ == 0 && bytes_done_ < count) last_error_ = kErrShortRead;
   return bytes_done_;
+}
+
+int32_t GSO_DiskFile::RenameTarget(const std::string& absolute_name, std::string& target) const {
+  target = absolute_name;
+  if (absolute_name.empty() || absolute_name[0] != '/') return 0;
+  // The directory is found without regard to case; the new name keeps the case it
+  // was given. A file that matches it without regard to case is another file with
+  // that name, unless it is this very file (a change of case only).
+  size_t slash = absolute_name.find_last_of('/');
+  std::string dir = slash == 0 ? std::string() : os::ResolvePath(absolute_name.substr(0, slash));
+  target = dir + absolute_name.substr(slash);
+  std::string existing = os::ResolvePath(absolute_name);
+  if (os::Exists(existing) && !os::SameFile(existing, real_path_)) return kErrAlreadyExists;
+  return 0;
 }
 
 bool GSO_DiskFile::Rename(const std::string& new_name) {
   last_error_ = 0;
+  std::string absolute = MakeAbsolute(new_name);
+  CheckNameLength(absolute);
+  if (!closed_ && FileRegistry().FindOpen(file_name_, this)) {
+    // Other objects use the handle; moving the file under them would leave them
+    // with a name that no longer exists. The system refuses such a move too.
+    last_error_ = kErrSharingViolation;
+    ReportLastError(kSubRename);
+    return false;
+  }
   bool closed_ok = Close();
-  std::string old_real = real_path_;
-  std::string target = MakeAbsolute(new_name);
-  int32_t err = 0;
+  std::string target;
+  int32_t err = RenameTarget(absolute, target);
   bool moved = false;
-  if (target.size() > kMaxPathLength) {
-    err = kErrFilenameTooLong;
-  } else {
-    std::string target_real = os::ResolvePath(target);
-    moved = os::Rename(old_real, target_real, err);
-    if (moved) SetName(target_real);
+  if (err == 0) {
+    moved = os::Rename(real_path_, target, err);
+    if (moved) SetName(target);
   }
   int32_t rename_error = closed_ok ? err : kErrFileNotAssigned;
   Open();
@@ -278,34 +343,40 @@ bool GSO_DiskFile::Rename(const std::string& new_name) {
 void GSO_DiskFile::Open() {
   last_error_ = 0;
   if (!closed_) return;
-  GSO_DiskFile* other = FileRegistry().FindOpen(file_name_, this);
-  if (other && other->handle_) {
-    shared_ = other->shared_;
-    handle_ = other->handle_;
-    real_path_ = other->real_path_;
-  } else {
-    real_path_ = os::ResolvePath(given_path_);
-    int32_t err = 0;
-    int fd = os::Open(real_path_, read_write_, shared_, err);
-    if (fd < 0) {
-      last_error_ = err;
+  {
+    // Searching, opening and listing form one step against a concurrent Close.
+    GSobjFileColl& registry = FileRegistry();
+    std::lock_guard<std::recursive_mutex> reg(registry.lock_);
+    GSO_DiskFile* other = registry.FindOpen(file_name_, this);
+    if (other && other->handle_) {
+      shared_ = other->shared_;
+      handle_ = other->handle_;
+      real_path_ = other->real_path_;
     } else {
-      handle_ = std::make_shared<OsHandle>();
-      handle_->fd = fd;
+      real_path_ = os::ResolvePath(given_path_);
+      int32_t err = 0;
+      int fd = os::Open(real_path_, read_write_, shared_, err);
+      if (fd < 0) {
+        last_error_ = err;
+      } else {
+        handle_ = std::make_shared<OsHandle>();
+        handle_->fd = fd;
+        handle_->read_write = read_write_;
+      }
     }
-  }
-  if (last_error_ == 0) {
-    position_ = 0;
-    FileRegistry().AddFile(this);
-    closed_ = false;
-    exists_ = true;
+    if (last_error_ == 0) {
+      position_ = 0;
+      registry.AddFile(this);
+      closed_ = false;
+      exists_ = true;
+    }
   }
   ReportLastError(kSubOpen);
 }
 
 void GSO_DiskFile::CreateFile() {
   last_error_ = 0;
-  if (FileRegistry().FindOpen(file_name_, this) || !closed_) {
+  if (!closed_ || FileRegistry().FindOpen(file_name_, this)) {
     last_error_ = kErrInvalidAccess;
   } else {
     real_path_ = os::ResolvePath(given_path_);
@@ -328,9 +399,11 @@ void GSO_DiskFile::Truncate(int64_t offset) {
   if (closed_) {
     last_error_ = kErrFileNotOpen;
   } else {
-    std::lock_guard<std::mutex> guard(handle_->guard);
-    if (!read_write_ || !CanWriteExclusively()) {
+    std::lock_guard<std::recursive_mutex> guard(handle_->guard);
+    if (!read_write_ || !handle_->read_write || !CanWriteExclusively()) {
       last_error_ = kErrAccessDenied;
+    } else if (offset < 0) {
+      last_error_ = kErrInvalidParameter;
     } else {
       int32_t err = 0;
       os::Truncate(handle_->fd, real_path_, offset, err);
@@ -345,10 +418,14 @@ void GSO_DiskFile::WriteAt(int64_t offset, const void* buffer, int32_t count) {
   bytes_done_ = 0;
   if (closed_) {
     last_error_ = kErrFileNotOpen;
-  } else if (count < 0 || offset < 0) {
+  } else if (count < 0 || offset < 0 || (count > 0 && !buffer)) {
     last_error_ = kErrInvalidParameter;
+  } else if (!read_write_ || !handle_->read_write) {
+    // Opened for reading only, or sharing a handle that another object on the path
+    // opened for reading only.
+    last_error_ = kErrAccessDenied;
   } else {
-    std::lock_guard<std::mutex> guard(handle_->guard);
+    std::lock_guard<std::recursive_mutex> guard(handle_->guard);
     int32_t err = 0;
     int64_t n = os::WriteAt(handle_->fd, real_path_, offset, buffer, size_t(count), err);
     bytes_done_ = int32_t(n < 0 ? 0 : n);

@@ -14,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <vector>
 
 #include "engine/foundation/gs6_coll.h"
 
@@ -26,12 +27,28 @@ constexpr uint32_t kWholeFileLockLength = 0x7FFFFFFF;
 // One open operating-system handle and its guard, shared by every object on the path.
 struct OsHandle {
   int fd = -1;
-  std::mutex guard;
+  bool read_write = false;  // opened for writing as well as reading
+  // Serialises each seek-plus-transfer, size query, truncation and flush on fd. It is
+  // re-entrant, as a descendant's override may call back into the file inside it.
+  std::recursive_mutex guard;
+
+  // Regions locked through this handle, each by the object holding it. The system's
+  // byte-range locks do not exclude the process that holds them, so objects sharing
+  // the handle are kept out of each other's regions here. lock_mutex is taken last,
+  // never while waiting for another lock.
+  struct HeldRegion {
+    const void* owner;
+    uint64_t offset;
+    uint64_t length;
+  };
+  std::mutex lock_mutex;
+  std::vector<HeldRegion> held;
 };
 
 class GSO_DiskFile : public TgsObject {
  public:
-  // REQUIRES: name is not empty. Never opens the file.
+  // Never opens the file. Raises EDevazozError when the full name is longer than
+  // kMaxPathLength characters.
   GSO_DiskFile(const std::string& file_name, bool read_write, bool shared);
   ~GSO_DiskFile() override;
 
@@ -74,7 +91,7 @@ class GSO_DiskFile : public TgsObject {
   static std::string MakeAbsolute(const std::string& name);
 
  protected:
-  // Stores code as the thread's last error and reports it unless it is 0.
+  // Stores LastError as the thread's last error and reports it unless it is 0.
   void ReportLastError(int32_t sub_code);
   std::shared_ptr<OsHandle> handle_;
   int32_t last_error_ = 0;
@@ -95,7 +112,10 @@ class GSO_DiskFile : public TgsObject {
  private:
   friend class GSobjFileColl;
   void SetName(const std::string& name);
+  // Gives up this object's region with the system; LastError tells the outcome.
   bool ReleaseOsLock();
+  // The path to move the file to for Rename, or an error code.
+  int32_t RenameTarget(const std::string& absolute_name, std::string& target) const;
 };
 
 // The registry of open disk files; it refers to them and never frees them.
@@ -110,15 +130,19 @@ class GSobjFileColl : public TgsCollection {
   int IndexOfFile(const GSO_DiskFile* file);
   // The first open file listed under this upper-cased full name, other than except.
   GSO_DiskFile* FindOpen(const std::string& file_name, const GSO_DiskFile* except = nullptr);
-  // Unlocks every region still held by a listed file.
+  // Unlocks every region still held by a listed file (engine shutdown).
   void ReleaseAllLocks();
 
  private:
-  std::mutex lock_;
+  friend class GSO_DiskFile;
+  // Re-entrant: a file holds it across its whole open or close, which call the
+  // operations above.
+  std::recursive_mutex lock_;
 };
 
-// The single process-wide registry, created on first use and torn down (releasing
-// held locks) when the process ends.
+// The single process-wide registry, created on first use. It is never destroyed,
+// as files still open during static destruction may reach it; when the process
+// ends, every region lock still held is released.
 GSobjFileColl& FileRegistry();
 
 }  // namespace devazoz

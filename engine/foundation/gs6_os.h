@@ -27,7 +27,8 @@ int32_t MapErrno(int err);
 std::string ResolvePath(const std::string& absolute_name);
 bool Exists(const std::string& path);
 
-// Opens an existing file. Exclusive opens hold an exclusive whole-file flock and
+// Opens an existing file; a missing file gives kErrFileNotFound, a missing
+// directory kErrPathNotFound. Exclusive opens hold an exclusive whole-file flock and
 // shared ones a shared flock, so an exclusive open by one process and any open by
 // another refuse each other with kErrSharingViolation, as sharing modes do.
 int Open(const std::string& path, bool read_write, bool shared, int32_t& error);
@@ -46,12 +47,17 @@ bool Truncate(int fd, const std::string& path, int64_t size, int32_t& error);
 bool Flush(int fd, const std::string& path, int32_t& error);
 
 // Byte-range locks that other processes honour; never wait. A region held by
-// another process gives kErrLockViolation.
+// another process gives kErrLockViolation. A length of 0 locks nothing.
 bool LockRange(int fd, const std::string& path, uint64_t offset, uint64_t length, int32_t& error);
 bool UnlockRange(int fd, const std::string& path, uint64_t offset, uint64_t length,
                  int32_t& error);
 
+// Moves a file. Refuses with kErrAlreadyExists when another file has the new name,
+// and with kErrSharingViolation while another process has the file open, as the
+// move call of a system with sharing modes does.
 bool Rename(const std::string& from, const std::string& to, int32_t& error);
+// True when both names lead to the same file.
+bool SameFile(const std::string& a, const std::string& b);
 
 void SleepMilliseconds(int ms);
 
