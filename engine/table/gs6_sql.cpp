@@ -2,6 +2,7 @@
 
 #include <charconv>
 #include <cstdint>
+#include <iterator>
 #include <vector>
 
 #include "engine/foundation/gs6_Date.h"
@@ -387,9 +388,14 @@ class Parser {
     return close + 1;
   }
 
-  // Binds operators by precedence, power first; each level from the left.
+  // Binds operators by precedence, power first; each level from the left, except
+  // NOT, which binds from the right so that ".NOT. .NOT. X" negates twice.
   TgsExpNodePtr Bind(std::vector<TgsExpNodePtr> nodes) {
     for (int precedence = 2; precedence <= 8 && nodes.size() > 1; ++precedence) {
+      if (precedence == OperatorPrecedence(kOpNot)) {
+        BindNot(nodes);
+        continue;
+      }
       std::vector<TgsExpNodePtr> out;
       out.reserve(nodes.size());
       for (size_t k = 0; k < nodes.size(); ++k) {
@@ -414,6 +420,29 @@ class Parser {
     if (nodes.empty()) return nullptr;
     if (nodes.size() != 1) RaiseExpressionError("Expression cannot be evaluated");
     return std::move(nodes[0]);
+  }
+
+  void BindNot(std::vector<TgsExpNodePtr>& nodes) {
+    const int precedence = OperatorPrecedence(kOpNot);
+    std::vector<TgsExpNodePtr> reversed;  // the nodes after the current one, nearest last
+    reversed.reserve(nodes.size());
+    for (size_t k = nodes.size(); k-- > 0;) {
+      TgsExpOperator* op = AsOperator(nodes[k]);
+      if (op && op->Precedence() == precedence && k + reversed.size() + 1 > 1) {
+        TgsExpNodePtr node = std::move(nodes[k]);
+        if (!reversed.empty()) {
+          op->SetRight(std::move(reversed.back()));
+          reversed.pop_back();
+        }
+        op->MarkBound();
+        CheckDepth(*op);
+        reversed.push_back(std::move(node));
+      } else {
+        reversed.push_back(std::move(nodes[k]));
+      }
+    }
+    nodes.assign(std::make_move_iterator(reversed.rbegin()),
+                 std::make_move_iterator(reversed.rend()));
   }
 
   const std::vector<Symbol>& code_;
