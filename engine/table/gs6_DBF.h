@@ -143,6 +143,10 @@ class GSO_dBaseDBF : public GSO_DiskFile {
   // Drops the read-ahead window; for callers that change the file behind the
   // table's back (pack truncates it).
   void InvalidateReadAhead() { window_count_ = 0; }
+  // For index layers that read records directly (index builds) and that change
+  // header flags (the production-index flag).
+  void SetRecordNumber(int32_t n) { record_number_ = n; }
+  void MarkHeaderDirty() { header_dirty_ = true; }
 
  protected:
   // Positions record_number_ would be read from.
@@ -185,12 +189,14 @@ class GSO_dBaseDBF : public GSO_DiskFile {
 
   // Read-ahead window of whole records, used while nobody else can change the file
   // (opened exclusively, or shared under a whole-table lock).
+  // A descendant with a read-ahead of its own (the table handler) switches this off.
+  bool table_read_ahead_ = true;
   std::vector<uint8_t> window_;
   int32_t window_first_ = 0;
   int32_t window_count_ = 0;
 
  private:
-  bool ReadAheadAllowed() const { return !Shared() || file_locked_; }
+  bool ReadAheadAllowed() const { return table_read_ahead_ && (!Shared() || file_locked_); }
   // Copies record n from the window into the buffer, filling the window first when
   // it does not hold n; false when the file holds no whole record n.
   bool ReadThroughWindow(int32_t n, bool backward);
