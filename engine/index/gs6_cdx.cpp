@@ -1,0 +1,248 @@
+#include "engine/index/gs6_cdx.h"
+
+#include <algorithm>
+#include <string>
+
+#include "engine/foundation/gs6_bytes.h"
+#include "engine/foundation/gs6_eror.h"
+#include "engine/index/gs6_cdxsort.h"
+#include "engine/table/gs6_dbfld.h"
+#include "platform/codepage.h"
+
+namespace devazoz {
+
+namespace {
+
+std::string BaseName(const std::string& path) {
+  size_t slash = path.find_last_of("/\\:");
+  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
+  size_t dot = name.rfind('.');
+  if (dot != std::string::npos) name.resize(dot);
+  for (char& c : name) c = char(platform::AnsiUpperChar(uint8_t(c)));
+  return name;
+}
+
+int32_t RoundUpToBlock(int64_t size) {
+  int64_t r = (size + kCdxBlockSize - 1) / kCdxBlockSize * kCdxBlockSize;
+  return int32_t(std::min<int64_t>(r, 0x7FFFFE00));
+}
+
+}  // namespace
+
+// Opens the file (default extension ".CDX"). An existing file of at least 513
+// bytes is read: the directory header at 0, then one tag per directory key, in
+// directory order, until the end or the first header that cannot be read. A new
+// or empty file gets an empty directory (1536 bytes).
+GSobjCDXFile::GSobjCDXFile(GSO_dBaseFld* table, const std::string& file_name, bool overwrite,
+                           bool create, bool read_write, bool shared)
+    : GSobjIndexFile(table) {
+  record_in_key_ = true;
+  node_size_ = kCdxBlockSize;
+  first_node_ = kCdxHeaderSize;
+  disk_ = OpenIndexDiskFile(table, file_name, overwrite, create, read_write, shared, ".CDX",
+                            &file_name_);
+  if (!disk_) {
+    error_text_ = "Index file " + file_name + " cannot be opened";
+    return;
+  }
+  valid_ = true;
+  known_size_ = disk_->FileSize();
+  if (known_size_ >= 513) LoadTags();
+  else CreateNew();
+  if (valid_) MarkProductionIndex();
+}
+
+GSobjCDXFile::~GSobjCDXFile() {
+  try {
+    for (int i = 0; i < TagCount(); ++i) TagAt(i)->ReleaseTree();
+    if (directory_) directory_->ReleaseTree();
+  } catch (...) {
+    // Closing cannot report; what could not be written is lost.
+  }
+  tags_.FreeAll();
+  directory_.reset();
+}
+
+void GSobjCDXFile::LoadTags() {
+  std::string own = BaseName(file_name_);
+  directory_ = std::make_unique<GSobjCDXTag>(this, 0, own, true);
+  if (!directory_->HeaderOk()) return;
+  directory_->SetOptions(kCdxOptionsDirectory);
+  next_free_ = RoundUpToBlock(known_size_);
+  directory_->LoadTree(0);
+  uint64_t limit = uint64_t(known_size_ / kCdxBlockSize + 1) * kCdxMaxLeafKeys;
+  uint64_t seen = 0;
+  try {
+    while (directory_->Root() && !directory_->Eof()) {
+      if (++seen > limit) {
+        SetHeaderError("Index file " + file_name_ + ": the tag directory never ends");
+        break;
+      }
+      const GSobjIndexKeyData& k = directory_->CurrentKey();
+      std::string name = TagKeyName(k.Value.AsText());
+      auto tag = std::make_unique<GSobjCDXTag>(this, k.TreePointer, name, false);
+      if (!tag->HeaderOk()) break;
+      AddToList(tag.release());
+      directory_->Navigate(kNavNext);
+    }
+  } catch (...) {
+    directory_->ReleaseTree();
+    throw;
+  }
+  directory_->ReleaseTree();
+}
+
+void GSobjCDXFile::CreateNew() {
+  next_free_ = 0;
+  directory_ = std::make_unique<GSobjCDXTag>(this, -1, BaseName(file_name_), true);
+  directory_->SetOptions(kCdxOptionsDirectory);
+  directory_->CreateTag(BaseName(file_name_), "", false, true, "");
+}
+
+void GSobjCDXFile::MarkProductionIndex() {
+  if (!table_ || table_->has_production_index) return;
+  if (BaseName(file_name_) != BaseName(table_->FileName())) return;
+  table_->has_production_index = true;
+  table_->MarkHeaderDirty();
+  table_->WriteHeader();
+}
+
+std::string GSobjCDXFile::TagKeyName(const std::string& name) const {
+  std::string s = name;
+  size_t b = s.find_first_not_of(' ');
+  s = b == std::string::npos ? std::string() : s.substr(b);
+  while (!s.empty() && s.back() == ' ') s.pop_back();
+  for (char& c : s) c = char(platform::AnsiUpperChar(uint8_t(c)));
+  if (s.size() > size_t(kCdxMaxTagNameLength)) s.resize(kCdxMaxTagNameLength);
+  return s;
+}
+
+GSobjCDXTag* GSobjCDXFile::FindExact(const std::string& key_name) const {
+  GSobjCDXTag* found = nullptr;
+  for (int i = 0; i < TagCount(); ++i)
+    if (CdxTagAt(i)->TagName() == key_name) found = CdxTagAt(i);
+  return found;
+}
+
+void GSobjCDXFile::DirectoryInsert(const std::string& key_name, int32_t header_position) {
+  GSobjIndexKeyData k;
+  k.Value.SetText(key_name);
+  k.RecordNumber = k.TreePointer = header_position;
+  directory_->InsertKey(k);
+  directory_->ReleaseTree();
+}
+
+bool GSobjCDXFile::AddTag(const std::string& name, const std::string& key_expression,
+                          bool unique, bool ascending, const std::string& for_expression) {
+  if (!directory_ || !valid_) return false;
+  std::string key_name = TagKeyName(name);
+  if (key_name.empty()) return false;
+  int32_t allocation_end = next_free_;
+  auto tag = std::make_unique<GSobjCDXTag>(this, -1, key_name, false);
+  tag->SetCollation(1);
+  if (tag->CreateTag(key_name, key_expression, unique, ascending, for_expression) != 0) {
+    // Nothing was written: give the header blocks back.
+    if (next_free_ == tag->HeaderPosition() + kCdxHeaderSize && allocation_end >= 0)
+      next_free_ = tag->HeaderPosition();
+    return false;
+  }
+  if (GSobjCDXTag* old = FindExact(key_name)) {
+    GSobjIndexKeyData k;
+    k.Value.SetText(key_name);
+    k.RecordNumber = k.TreePointer = old->HeaderPosition();
+    directory_->DeleteKey(k);
+    RemoveFromList(old);
+  }
+  int32_t position = tag->HeaderPosition();
+  AddToList(tag.release());
+  DirectoryInsert(key_name, position);
+  return true;
+}
+
+bool GSobjCDXFile::DeleteTag(const std::string& name) {
+  if (!directory_ || TagCount() == 0) return false;
+  GSobjCDXTag* tag = FindExact(TagKeyName(name));
+  if (!tag) return false;
+  GSobjIndexKeyData k;
+  k.Value.SetText(tag->TagName());
+  k.RecordNumber = k.TreePointer = tag->HeaderPosition();
+  directory_->DeleteKey(k);
+  RemoveFromList(tag);
+  if (TagCount() == 0) RebuildAll();
+  return true;
+}
+
+int32_t GSobjCDXFile::AllocatePage() {
+  if (next_free_ < 0) ResetAllocator();
+  if (int64_t(next_free_) + kCdxBlockSize > 0x7FFFFFFF)
+    ReportError(kErrNumberTooLarge, kSubNone,
+                ("Index file " + file_name_ + " cannot grow beyond 2 GB").c_str());
+  int32_t page = next_free_;
+  next_free_ += kCdxBlockSize;
+  return page;
+}
+
+int32_t GSobjCDXFile::ResetAllocator() {
+  known_size_ = disk_ ? disk_->FileSize() : 0;
+  next_free_ = RoundUpToBlock(known_size_);
+  return next_free_;
+}
+
+bool GSobjCDXFile::ReadBlock(int32_t position, void* buffer, int32_t length) {
+  return GSobjIndexFile::ReadBlock(position, buffer, length);
+}
+
+bool GSobjCDXFile::WriteBlock(int32_t position, const void* buffer, int32_t length) {
+  return GSobjIndexFile::WriteBlock(position, buffer, length);
+}
+
+void GSobjCDXFile::RebuildAll() {
+  if (!disk_ || !directory_) return;
+  disk_->LockWholeFile();
+  struct Unlock {
+    GSO_DiskFile* disk;
+    ~Unlock() { disk->UnlockRegion(); }
+  } unlock{disk_.get()};
+  directory_->ReleaseTree();
+  for (int i = 0; i < TagCount(); ++i) TagAt(i)->ReleaseTree();
+  disk_->Truncate(kCdxNewFileSize);
+  cache_.clear();
+  cache_bytes_ = 0;
+  known_size_ = kCdxNewFileSize;
+  next_free_ = kCdxHeaderSize;
+  directory_->SetChangeCounter(0);
+  directory_->WriteEmptyRoot();
+  directory_->WriteHeader();
+  for (int i = 0; i < TagCount(); ++i) {
+    GSobjCDXTag* tag = CdxTagAt(i);
+    int32_t header = AllocatePage();
+    AllocatePage();
+    tag->SetHeaderPosition(header);
+    tag->SetChangeCounter(0);
+    tag->SetHeaderChanged();
+    tag->WriteHeader();
+    BuildCdxTag(tag);
+    DirectoryInsert(tag->TagName(), header);
+  }
+  directory_->ReleaseTree();
+}
+
+bool GSobjCDXFile::UpdateKeys(int32_t record_number, bool is_append) {
+  if (directory_) {
+    directory_->SetChangeCounter(directory_->ChangeCounter() + 1);
+    directory_->SetHeaderChanged();
+  }
+  bool result = GSobjIndexFile::UpdateKeys(record_number, is_append);
+  // Other programs compare the counter; an exclusive file writes it at close.
+  if (directory_ && disk_ && disk_->Shared()) directory_->WriteHeader();
+  return result;
+}
+
+bool GSobjCDXFile::ChangedByOther() {
+  if (!disk_ || !disk_->Shared() || !directory_) return false;
+  uint8_t b[4];
+  if (!ReadBlock(8, b, 4)) return false;
+  return ByteView(b, 4).U32LE(0) != directory_->ChangeCounter();
+}
+
+}  // namespace devazoz

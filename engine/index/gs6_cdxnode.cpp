@@ -1,0 +1,288 @@
+#include "engine/index/gs6_cdxnode.h"
+
+#include <algorithm>
+#include <bit>
+#include <cstring>
+
+namespace devazoz {
+
+namespace {
+
+// General-collation weights end in bytes whose high nibble is cleared on disk.
+void ClearTrailingHighNibbles(uint8_t* bytes, uint32_t from, uint32_t to) {
+  for (uint32_t i = to; i > from && bytes[i - 1] >= 0xF0; --i) bytes[i - 1] &= 0x0F;
+}
+
+void RestoreTrailingHighNibbles(uint8_t* bytes, uint32_t length) {
+  for (uint32_t i = length; i > 1 && bytes[i - 1] < 0x10; --i) bytes[i - 1] |= 0xF0;
+}
+
+uint32_t TrimmedLength(const uint8_t* bytes, uint32_t length, uint8_t pad) {
+  while (length > 0 && bytes[length - 1] == pad) --length;
+  return length;
+}
+
+void AppendEntry(NodeData& out, const uint8_t* key, uint32_t length, int32_t record,
+                 int32_t pointer) {
+  NodeEntry e{uint32_t(out.pool.size()), uint16_t(length), record, pointer};
+  out.pool.insert(out.pool.end(), key, key + length);
+  out.entries.push_back(e);
+}
+
+uint64_t MaskOf(unsigned bits) { return bits >= 64 ? ~uint64_t(0) : (uint64_t(1) << bits) - 1; }
+
+}  // namespace
+
+int EncodeCdxNumber(double value, uint8_t out[8]) {
+  if (value == 0) value = 0;  // -0 keys as 0
+  uint64_t bits = std::bit_cast<uint64_t>(value);
+  bool negative = (bits >> 63) != 0;
+  if (negative) bits = ~bits;
+  else bits |= uint64_t(1) << 63;
+  for (int i = 0; i < 8; ++i) out[i] = uint8_t(bits >> (56 - 8 * i));
+  // Only zero bytes are dropped: a key that is a prefix of another sorts first,
+  // which is right for missing zeros and wrong for missing 0xFF bytes.
+  int n = 8;
+  while (n > 0 && out[n - 1] == 0) --n;
+  return n;
+}
+
+double DecodeCdxNumber(const uint8_t* bytes, uint32_t length) {
+  if (length == 0) return 0;
+  bool negative = (bytes[0] & 0x80) == 0;
+  uint64_t bits = 0;
+  for (uint32_t i = 0; i < 8; ++i) {
+    uint8_t b = i < length ? bytes[i] : 0x00;
+    bits = (bits << 8) | b;
+  }
+  if (negative) bits = ~bits;
+  else bits &= ~(uint64_t(1) << 63);
+  return std::bit_cast<double>(bits);
+}
+
+uint32_t SharedPrefix(const uint8_t* a, uint32_t a_length, const uint8_t* b, uint32_t b_length) {
+  uint32_t n = std::min(a_length, b_length), i = 0;
+  while (i < n && a[i] == b[i]) ++i;
+  return i;
+}
+
+LeafParams CdxLeafParams(int key_length, int64_t bound, bool incremental, bool empty_root) {
+  LeafParams p;
+  unsigned n = unsigned(std::bit_width(unsigned(std::max(key_length, 1))));
+  p.dup_bits = p.trail_bits = uint8_t(n);
+  p.dup_mask = p.trail_mask = uint8_t(MaskOf(n));
+  p.bytes_per_entry = 3;
+  unsigned record_bits = 24 - 2 * n;
+  uint64_t mask = MaskOf(record_bits);
+  if (!empty_root) {
+    while (int64_t(mask) < bound && record_bits < 32) {
+      p.bytes_per_entry += 1;
+      if (incremental && (mask & 0x800000)) {
+        // Growing past a mask with bit 23 set gives the 31-bit field at once.
+        record_bits = 31;
+        mask = 0x7FFFFFFF;
+        break;
+      }
+      record_bits += 8;
+      mask = mask * 256 + 255;
+    }
+    if (record_bits > 32) {
+      record_bits = 32;
+      mask = 0xFFFFFFFF;
+    }
+  }
+  p.record_bits = uint8_t(record_bits);
+  p.record_mask = uint32_t(mask);
+  p.free_bytes = kCdxKeyArea;
+  return p;
+}
+
+void PutCdxNodeHead(ByteSpan block, uint16_t attributes, uint16_t count, int32_t left,
+                    int32_t right) {
+  block.PutU16LE(0, attributes);
+  block.PutU16LE(2, count);
+  block.PutI32LE(4, left);
+  block.PutI32LE(8, right);
+}
+
+bool DecodeCdxNode(ByteView block, const CdxKeyShape& shape, NodeData& out, std::string* error) {
+  auto fail = [&](const std::string& what) {
+    if (error) *error = what;
+    return false;
+  };
+  if (block.size() < size_t(kCdxBlockSize)) return fail("node block is short");
+  const uint32_t L = uint32_t(shape.key_length);
+  if (L < 1 || L > uint32_t(kMaxIndexKeyLength)) return fail("key length out of range");
+  uint16_t attributes = block.U16LE(0);
+  uint32_t count = block.U16LE(2);
+  out.entries.clear();
+  out.pool.clear();
+  out.left = block.I32LE(4);
+  out.right = block.I32LE(8);
+  out.leaf = attributes >= 2;
+  uint8_t buf[256];
+  if (!out.leaf) {
+    uint32_t entry = L + 8;
+    uint32_t max = uint32_t(kCdxInteriorArea) / entry;
+    if (count > max)
+      return fail("interior node holds " + std::to_string(count) + " keys, at most " +
+                  std::to_string(max) + " fit");
+    out.entries.reserve(count);
+    out.pool.reserve(count * L);
+    for (uint32_t i = 0; i < count; ++i) {
+      size_t at = size_t(kCdxNodeHead) + i * entry;
+      block.CopyTo(at, buf, L);
+      uint32_t len;
+      if (shape.text) {
+        if (shape.general) RestoreTrailingHighNibbles(buf, L);
+        len = TrimmedLength(buf, L, ' ');
+      } else {
+        len = TrimmedLength(buf, L, 0);
+      }
+      AppendEntry(out, buf, len, int32_t(block.U32BE(at + L)), int32_t(block.U32BE(at + L + 4)));
+    }
+    return true;
+  }
+  LeafParams& p = out.params;
+  p.free_bytes = block.U16LE(12);
+  p.record_mask = block.U32LE(14);
+  p.dup_mask = block.U8(18);
+  p.trail_mask = block.U8(19);
+  p.record_bits = block.U8(20);
+  p.dup_bits = block.U8(21);
+  p.trail_bits = block.U8(22);
+  p.bytes_per_entry = block.U8(23);
+  const uint32_t width = p.bytes_per_entry;
+  if (width < 2 || width > 8) return fail("leaf entries of " + std::to_string(width) + " bytes");
+  if (p.dup_bits > 8 || p.trail_bits > 8 || p.record_bits > 32 ||
+      p.dup_bits + p.trail_bits > 16 ||
+      uint32_t(p.record_bits) + p.dup_bits + p.trail_bits > 8 * width ||
+      p.record_bits > 8 * std::min<uint32_t>(width, 4))
+    return fail("leaf bit counts " + std::to_string(p.record_bits) + "/" +
+                std::to_string(p.dup_bits) + "/" + std::to_string(p.trail_bits) +
+                " do not fit entries of " + std::to_string(width) + " bytes");
+  if (p.dup_mask != MaskOf(p.dup_bits) || p.trail_mask != MaskOf(p.trail_bits) ||
+      p.record_mask != uint32_t(MaskOf(p.record_bits)))
+    return fail("leaf masks disagree with their bit counts");
+  if (count * width > uint32_t(kCdxKeyArea))
+    return fail("leaf holds " + std::to_string(count) + " keys of " + std::to_string(width) +
+                " bytes, more than fit");
+  ByteView area = block.Sub(kCdxLeafHead, kCdxKeyArea);
+  const uint8_t pad = shape.text ? ' ' : 0;
+  std::memset(buf, pad, sizeof buf);
+  const uint32_t entries_end = count * width;
+  uint32_t text_pos = kCdxKeyArea;
+  const unsigned trail_shift = 16 - p.trail_bits;
+  const unsigned dup_shift = 16 - p.trail_bits - p.dup_bits;
+  out.entries.reserve(count);
+  out.pool.reserve(count * 16);
+  for (uint32_t i = 0; i < count; ++i) {
+    size_t e = size_t(i) * width;
+    uint32_t w = area.U16LE(e + width - 2);
+    uint32_t trail = (w >> trail_shift) & p.trail_mask;
+    uint32_t dup = (w >> dup_shift) & p.dup_mask;
+    uint32_t record = uint32_t(area.UIntLE(e, std::min<uint32_t>(width, 4))) & p.record_mask;
+    if (dup > L || trail > L || dup + trail > L)
+      return fail("leaf key " + std::to_string(i) + " has duplicate count " + std::to_string(dup) +
+                  " and trailing count " + std::to_string(trail) + " for keys of " +
+                  std::to_string(L) + " bytes");
+    uint32_t stored = L - dup - trail;
+    if (text_pos < entries_end + stored)
+      return fail("leaf key " + std::to_string(i) + " text lies outside the key area");
+    text_pos -= stored;
+    area.CopyTo(text_pos, buf + dup, stored);
+    uint32_t len = L - trail;
+    if (shape.text) {
+      if (shape.general) RestoreTrailingHighNibbles(buf, len);
+      uint32_t trimmed = TrimmedLength(buf, len, ' ');
+      AppendEntry(out, buf, trimmed, int32_t(record), int32_t(record));
+    } else {
+      AppendEntry(out, buf, len, int32_t(record), int32_t(record));
+    }
+    // The counted trailing bytes are padding; a later key may share them.
+    std::memset(buf + len, pad, sizeof buf - len);
+  }
+  return true;
+}
+
+void CdxLeafWriter::Begin(ByteSpan block, const LeafParams& params, const CdxKeyShape& shape) {
+  block_ = block;
+  params_ = params;
+  shape_ = shape;
+  count_ = 0;
+  free_ = kCdxKeyArea;
+  text_pos_ = kCdxKeyArea;
+  prev_length_ = 0;
+  block_.Fill(kCdxLeafHead, kCdxKeyArea, 0);
+  block_.PutU16LE(12, uint16_t(free_));
+  block_.PutU32LE(14, params.record_mask);
+  block_.PutU8(18, params.dup_mask);
+  block_.PutU8(19, params.trail_mask);
+  block_.PutU8(20, params.record_bits);
+  block_.PutU8(21, params.dup_bits);
+  block_.PutU8(22, params.trail_bits);
+  block_.PutU8(23, params.bytes_per_entry);
+}
+
+int CdxLeafWriter::Cost(const uint8_t* key, uint32_t length) const {
+  length = std::min<uint32_t>(length, uint32_t(shape_.key_length));
+  uint32_t dup = count_ ? SharedPrefix(prev_, prev_length_, key, length) : 0;
+  return int(length - dup) + params_.bytes_per_entry;
+}
+
+bool CdxLeafWriter::Add(const uint8_t* key, uint32_t length, uint32_t record) {
+  const uint32_t L = uint32_t(shape_.key_length);
+  length = std::min(length, L);
+  const uint32_t width = params_.bytes_per_entry;
+  uint32_t dup = count_ ? SharedPrefix(prev_, prev_length_, key, length) : 0;
+  dup = std::min<uint32_t>(dup, params_.dup_mask);
+  uint32_t trail = L - length;
+  if (trail > params_.trail_mask) return false;
+  uint32_t stored = length - dup;
+  int need = int(stored + width);
+  if (need > free_ || record > params_.record_mask) return false;
+  free_ -= need;
+  ByteSpan area(block_.mutable_data() + kCdxLeafHead, kCdxKeyArea);
+  size_t e = size_t(count_) * width;
+  uint32_t w = (trail << (16 - params_.trail_bits)) |
+               (dup << (16 - params_.trail_bits - params_.dup_bits));
+  area.PutU16LE(e + width - 2, uint16_t(w));
+  size_t n = std::min<size_t>(4, kCdxKeyArea - e);
+  uint64_t v = area.UIntLE(e, n);
+  v = (v & ~uint64_t(params_.record_mask)) | record;
+  area.PutUIntLE(e, n, v);
+  text_pos_ -= int(stored);
+  area.PutBytes(size_t(text_pos_), key + dup, stored);
+  if (shape_.general && shape_.text)
+    ClearTrailingHighNibbles(area.mutable_data() + text_pos_, 0, stored);
+  std::memcpy(prev_, key, length);
+  prev_length_ = length;
+  ++count_;
+  block_.PutU16LE(12, uint16_t(free_));
+  return true;
+}
+
+void CdxLeafWriter::Finish(uint16_t attributes, int32_t left, int32_t right) {
+  PutCdxNodeHead(block_, attributes, uint16_t(count_), left, right);
+  block_.PutU16LE(12, uint16_t(free_));
+}
+
+void PackCdxInterior(ByteSpan block, const NodeData& node, size_t first, size_t count,
+                     const CdxKeyShape& shape, bool blank_fill) {
+  const uint32_t L = uint32_t(shape.key_length);
+  const uint32_t entry = L + 8;
+  const uint8_t fill = shape.text ? ' ' : 0;
+  block.Fill(kCdxNodeHead, kCdxInteriorArea, blank_fill ? fill : 0);
+  for (size_t i = 0; i < count; ++i) {
+    const NodeEntry& e = node.entries[first + i];
+    size_t at = size_t(kCdxNodeHead) + i * entry;
+    uint32_t len = std::min<uint32_t>(e.length, L);
+    if (!blank_fill) block.Fill(at, L, fill);
+    block.PutBytes(at, node.pool.data() + e.offset, len);
+    if (shape.general && shape.text) ClearTrailingHighNibbles(block.mutable_data() + at, 0, len);
+    block.PutU32BE(at + L, uint32_t(e.record));
+    block.PutU32BE(at + L + 4, uint32_t(e.pointer));
+  }
+}
+
+}  // namespace devazoz

@@ -1,0 +1,73 @@
+// Building a CDX tag from scratch: every record of the table is read in record
+// order, its key (and FOR condition) evaluated and the keys sorted; GSobjSortCDX
+// then writes the sorted stream bottom-up in one pass, one 512-byte node buffer
+// per tree level: leaves are packed until they are nearly full and linked left
+// to right, each closed node's highest key goes one level up, and the single
+// node left at the top becomes the root.
+#ifndef ENGINE_INDEX_GS6_CDXSORT_H_
+#define ENGINE_INDEX_GS6_CDXSORT_H_
+
+#include <cstdint>
+
+#include "engine/index/gs6_cdxnode.h"
+#include "engine/index/gs6_sort.h"
+
+namespace devazoz {
+
+class GSobjCDXTag;
+class GSO_dBaseFld;
+
+// The deepest tree the bulk writer builds.
+constexpr int kCdxSortLevels = 31;
+
+class GSobjSortCDX : public TgsSort {
+ public:
+  // Sorts keys of up to the tag's key length + 1 bytes (so a key length of 240
+  // raises "Sort key length greater than 240 bytes").
+  GSobjSortCDX(GSobjCDXTag* tag, GSO_dBaseFld* table);
+  // Finishes the tree if WriteTree did not (errors are then lost).
+  ~GSobjSortCDX() override;
+
+  // Drains the sort into the tree and finishes it; the tag's root is set.
+  void WriteTree();
+
+ private:
+  struct Level {
+    bool used = false;
+    uint8_t block[kCdxBlockSize];
+    uint16_t attributes = 0;
+    int count = 0;
+    CdxLeafWriter writer;  // level 0
+    bool full = false;     // level 0: closed when the next key comes
+    uint8_t last_key[256];
+    uint32_t last_length = 0;
+    int32_t last_record = 0;
+  };
+  void AddToLevel(int level, int32_t pointer, const uint8_t* key, uint32_t length,
+                  int32_t record);
+  void StartLevel(int level);
+  // Writes the node of a level at its own block; the right sibling is the next
+  // node's block, or -1.
+  void CloseLevel(int level, bool last);
+  void Finish();
+
+  GSobjCDXTag* tag_;
+  GSO_dBaseFld* table_;
+  CdxKeyShape shape_;
+  LeafParams params_;
+  int32_t start_count_ = 0;
+  int32_t written_ = 0;
+  bool finishing_ = false;
+  bool finished_ = false;
+  Level levels_[kCdxSortLevels];
+};
+
+// Builds the tag from the table (or an empty root for the directory, an empty
+// table or a FOR condition no record passes), reporting progress through the
+// table's StatusUpdate: (-1, 1, records), (1, n, 0) per record, (0, 0, 0),
+// (-1, 2, records), (2, n, 0) per key written, (0, 0, 0).
+void BuildCdxTag(GSobjCDXTag* tag);
+
+}  // namespace devazoz
+
+#endif  // ENGINE_INDEX_GS6_CDXSORT_H_

@@ -1,0 +1,387 @@
+#include "engine/index/gs6_cdxtag.h"
+
+#include <algorithm>
+#include <cstring>
+#include <vector>
+
+#include "engine/foundation/gs6_bytes.h"
+#include "engine/foundation/gs6_eror.h"
+#include "engine/index/gs6_cdx.h"
+#include "engine/index/gs6_cdxcoll.h"
+#include "engine/index/gs6_cdxsort.h"
+#include "engine/table/gs6_dbfld.h"
+#include "engine/table/gs6_sql.h"
+
+namespace devazoz {
+
+namespace {
+
+bool NameIs(ByteView header, size_t at, const char* name) {
+  for (size_t i = 0; i < 8; ++i) {
+    uint8_t c = header.U8(at + i);
+    uint8_t want = uint8_t(name[i]);
+    if (c >= 'a' && c <= 'z') c = uint8_t(c - 'a' + 'A');
+    if (c != want) return false;
+    if (want == 0) return true;
+  }
+  return true;
+}
+
+// NUL-terminated text starting at at, bounded by the header's end.
+std::string HeaderText(ByteView header, size_t at, size_t* end) {
+  std::string s;
+  size_t i = at;
+  while (i < header.size() && header.U8(i) != 0) s += char(header.U8(i++));
+  if (end) *end = i;
+  return s;
+}
+
+}  // namespace
+
+GSobjCDXTag::GSobjCDXTag(GSobjCDXFile* file, int32_t header_position, const std::string& name,
+                         bool directory)
+    : GSobjIndexTag(file, name), directory_(directory) {
+  format_name_ = "CDX";
+  if (directory) options_ = kCdxOptionsDirectory;
+  if (header_position == -1) {
+    header_position_ = file->AllocatePage();
+    file->AllocatePage();
+    header_changed_ = true;
+    return;
+  }
+  header_position_ = header_position;
+  if (!ReadHeader()) file->SetHeaderError(header_problem_);
+}
+
+GSobjCDXTag::~GSobjCDXTag() {
+  try {
+    ReleaseTree();
+  } catch (...) {
+    // Destruction cannot report; the node path is freed by the base.
+  }
+}
+
+GSobjCDXFile* GSobjCDXTag::CdxFile() const { return static_cast<GSobjCDXFile*>(file_); }
+
+CdxKeyShape GSobjCDXTag::Shape() const {
+  CdxKeyShape s;
+  s.key_length = key_length_;
+  s.text = key_type_ == 'C';
+  s.general = s.text && collation_ == 2 && !directory_;
+  return s;
+}
+
+int64_t GSobjCDXTag::RecordBound() {
+  if (directory_) return file_->KnownEnd(false);
+  GSO_dBaseFld* t = Table();
+  return t ? t->RecordCount() : 0;
+}
+
+void GSobjCDXTag::CheckNodePosition(int32_t position, const char* what) {
+  if (position < kCdxHeaderSize || position % kCdxBlockSize != 0 ||
+      (int64_t(position) + kCdxBlockSize > file_->KnownEnd(false) &&
+       int64_t(position) + kCdxBlockSize > file_->KnownEnd(true)))
+    Damaged(std::string(what) + " " + std::to_string(position) + " is no node position");
+}
+
+// ---------------------------------------------------------------- header
+
+bool GSobjCDXTag::FailHeader(const std::string& why) {
+  header_ok_ = false;
+  header_problem_ = "Index file " + file_->FileName() + ": header of tag " + tag_name_ + " at " +
+                    std::to_string(header_position_) + " " + why;
+  return false;
+}
+
+bool GSobjCDXTag::ReadHeader() {
+  uint8_t h[kCdxHeaderSize];
+  if (header_position_ < 0 || (!directory_ && (header_position_ < kCdxHeaderSize ||
+                                               header_position_ % kCdxBlockSize != 0)))
+    return FailHeader("lies at no header position");
+  if (!file_->ReadBlock(header_position_, h, kCdxHeaderSize))
+    return FailHeader("lies beyond the end of the file");
+  ByteView v(h, kCdxHeaderSize);
+  int32_t root = v.I32LE(0);
+  if (root == 0) return FailHeader("has no root");
+  if (file_->Disk()) {
+    int64_t size = file_->KnownEnd(true);
+    if (root < 0 || root % kCdxBlockSize != 0 || int64_t(root) + kCdxBlockSize > size)
+      return FailHeader("has a root at " + std::to_string(root) + ", outside the file");
+  }
+  uint16_t length = v.U16LE(12);
+  if (length == 0 || length > kMaxIndexKeyLength)
+    return FailHeader("has key length " + std::to_string(length));
+  root_pointer_ = root;
+  key_length_ = length;
+  entry_size_ = uint16_t(length + 8);
+  max_interior_keys_ = uint16_t(kCdxInteriorArea / entry_size_);
+  uint8_t options = v.U8(14);
+  change_counter_ = v.U32LE(8);
+  unique_ = (options & kCdxOptionUnique) != 0;
+  has_for_ = (options & kCdxOptionFor) != 0;
+  ascending_ = v.U16LE(502) == 0;
+  descending_traversal_ = !ascending_;
+  collation_ = NameIs(v, 494, "GENERAL") ? 2 : (NameIs(v, 494, "MACHINE") ? 1 : 0);
+  size_t end = 0;
+  key_expression_ = HeaderText(v, 512, &end);
+  if (key_expression_.empty() && (options & 0x80) == 0) return FailHeader("has no key expression");
+  for_expression_ = has_for_ && end + 1 < v.size() ? HeaderText(v, end + 1, nullptr) : "";
+  options_ = directory_ ? kCdxOptionsDirectory : kCdxOptionsTag;
+  CompileKeyExpression();
+  CompileForExpression();
+  key_type_ = 'C';
+  TakeKeyTypeFromExpression(false);
+  header_changed_ = false;
+  return true;
+}
+
+bool GSobjCDXTag::TakeKeyTypeFromExpression(bool set_length) {
+  if (!key_handler_ || !key_handler_->HasExpression()) return false;
+  GSobjIndexKeyData k;
+  if (!EvaluateKeyInto(k)) return false;
+  switch (k.Value.Type()) {
+    case VariantType::Text:
+    case VariantType::Logic:
+      key_type_ = 'C';
+      if (set_length) {
+        uint32_t n = k.Value.Type() == VariantType::Logic ? 1 : k.Value.Length();
+        key_length_ = uint16_t(std::min<uint32_t>(n * (collation_ == 2 ? 2 : 1), 0xFFFF));
+      }
+      break;
+    case VariantType::Number:
+      key_type_ = 'N';
+      if (set_length) key_length_ = 8;
+      break;
+    case VariantType::Date:
+      key_type_ = 'D';
+      if (set_length) key_length_ = 8;
+      break;
+    default: return false;
+  }
+  return true;
+}
+
+void GSobjCDXTag::WriteHeader() {
+  if (!header_changed_) return;
+  uint8_t h[kCdxHeaderSize] = {};
+  ByteSpan v(h, kCdxHeaderSize);
+  v.PutI32LE(0, root_pointer_);
+  v.PutU32LE(8, change_counter_);
+  v.PutU16LE(12, key_length_);
+  v.PutU8(14, uint8_t(options_ | (unique_ ? kCdxOptionUnique : 0) | (has_for_ ? kCdxOptionFor : 0)));
+  v.PutU8(15, 1);
+  if (!ascending_) v.PutU16LE(502, 1);
+  if (!directory_ && collation_ == 2) {
+    v.PutBytes(494, "GENERAL", 8);
+    v.PutU8(15, 2);
+  }
+  size_t key_len = std::min<size_t>(key_expression_.size(), 510);
+  size_t for_len = has_for_ ? std::min<size_t>(for_expression_.size(), 510 - key_len) : 0;
+  if (key_len > 0) v.PutU16LE(504, uint16_t(key_len + 1));
+  v.PutU16LE(506, uint16_t(has_for_ ? for_len + 1 : 1));
+  v.PutU16LE(510, uint16_t(key_len + 1));
+  v.PutBytes(512, key_expression_.data(), key_len);
+  if (has_for_) v.PutBytes(512 + key_len + 1, for_expression_.data(), for_len);
+  file_->WriteBlock(header_position_, h, kCdxHeaderSize);
+  header_changed_ = false;
+}
+
+int32_t GSobjCDXTag::ReadRootPointer() {
+  if (file_->Disk() && file_->Disk()->Shared() && header_position_ >= 0) {
+    uint8_t b[4];
+    if (!file_->ReadBlock(header_position_, b, 4)) Damaged("its header cannot be read");
+    int32_t root = ByteView(b, 4).I32LE(0);
+    if (root != root_pointer_) {
+      CheckNodePosition(root, "root");
+      root_pointer_ = root;
+    }
+  }
+  return root_pointer_;
+}
+
+// ---------------------------------------------------------------- keys
+
+void GSobjCDXTag::NormalizeKey(GSobjIndexKeyData& key) {
+  if (key.Normalized) return;
+  const TgsVariant& v = key.Value;
+  if (key_type_ == 'C') {
+    std::string text;
+    if (v.Type() == VariantType::Text || v.Type() == VariantType::Bytes)
+      text.assign(reinterpret_cast<const char*>(v.Data()), v.Length());
+    else
+      text = v.AsText();
+    while (!text.empty() && text.back() == ' ') text.pop_back();
+    if (collation_ == 2 && !directory_)
+      text = GeneralCollationKey(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()));
+    if (text.size() > key_length_) text.resize(key_length_);
+    key.SetKey(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()), true);
+    return;
+  }
+  if (v.Type() == VariantType::Bytes) {
+    key.SetKey(v.Data(), std::min<uint32_t>(v.Length(), 8), false);
+    return;
+  }
+  double number;
+  if (key_type_ == 'D') {
+    number = v.Type() == VariantType::Number ? v.AsNumber() : double(v.AsDate());
+  } else {
+    number = v.Type() == VariantType::Date ? double(v.AsDate()) : v.AsNumber();
+  }
+  uint8_t bytes[8];
+  int n = EncodeCdxNumber(number, bytes);
+  key.SetKey(bytes, uint32_t(n), false);
+}
+
+int GSobjCDXTag::CreateTag(const std::string& name, const std::string& key_expression,
+                           bool unique, bool ascending, const std::string& for_expression) {
+  if (key_expression.size() + for_expression.size() + 2 > 512) return -1;
+  GSobjIndexTag::CreateTag(name, key_expression, unique, ascending, for_expression);
+  descending_traversal_ = !ascending;
+  if (!key_expression.empty()) {
+    if (!TakeKeyTypeFromExpression(true)) return -1;
+    if (key_length_ < 1 || key_length_ > kMaxIndexKeyLength) return -1;
+  } else {
+    key_type_ = 'C';
+    key_length_ = 10;
+  }
+  entry_size_ = uint16_t(key_length_ + 8);
+  max_interior_keys_ = uint16_t(kCdxInteriorArea / entry_size_);
+  uint8_t zero[kCdxHeaderSize] = {};
+  file_->WriteBlock(header_position_, zero, kCdxHeaderSize);
+  BuildCdxTag(this);
+  return 0;
+}
+
+bool GSobjCDXTag::InsertKey(GSobjIndexKeyData& key) { return GSobjIndexTag::InsertKey(key); }
+
+// ---------------------------------------------------------------- nodes
+
+void GSobjCDXTag::ReadNode(int32_t position, GSobjIndexKey& node) {
+  std::shared_ptr<NodeData> data = file_->CachedNode(position);
+  if (!data) {
+    uint8_t block[kCdxBlockSize];
+    if (!file_->ReadBlock(position, block, kCdxBlockSize))
+      Damaged("node " + std::to_string(position) + " lies beyond the end of the file");
+    data = std::make_shared<NodeData>();
+    std::string problem;
+    if (!DecodeCdxNode(ByteView(block, kCdxBlockSize), Shape(), *data, &problem))
+      Damaged("node " + std::to_string(position) + ": " + problem);
+    file_->CacheNode(position, data);
+  }
+  node.SetData(std::move(data));
+  node.Kind = node.Data()->leaf ? kNodeLeaf : kNodeInterior;
+}
+
+void GSobjCDXTag::WriteNode(int32_t position, GSobjIndexKey& node) {
+  uint16_t attributes = uint16_t((node.IsLeaf() ? 2 : 0) + (node.Parent ? 0 : 1));
+  if (node.IsLeaf()) WriteLeaf(position, node, attributes);
+  else WriteInterior(position, node, attributes);
+}
+
+void GSobjCDXTag::LinkLeftSibling(int32_t left, int32_t new_right) {
+  CheckNodePosition(left, "left sibling");
+  uint8_t block[kCdxBlockSize];
+  if (!file_->ReadBlock(left, block, kCdxBlockSize))
+    Damaged("left sibling " + std::to_string(left) + " cannot be read");
+  ByteSpan(block, kCdxBlockSize).PutI32LE(8, new_right);
+  file_->WriteBlock(left, block, kCdxBlockSize);
+}
+
+void GSobjCDXTag::WriteLeaf(int32_t position, GSobjIndexKey& node, uint16_t attributes) {
+  const CdxKeyShape shape = Shape();
+  const NodeData& d = *node.Data();
+  int64_t bound = RecordBound();
+  for (const NodeEntry& e : d.entries) bound = std::max<int64_t>(bound, e.record);
+  LeafParams p = CdxLeafParams(key_length_, bound, true, false);
+  const size_t n = d.entries.size();
+  int32_t left = d.left, right = d.right;
+  uint8_t block[kCdxBlockSize];
+  ByteSpan span(block, kCdxBlockSize);
+  CdxLeafWriter writer;
+  auto key_at = [&](size_t i) { return d.pool.data() + d.entries[i].offset; };
+  auto len_at = [&](size_t i) {
+    return std::min<uint32_t>(d.entries[i].length, key_length_);
+  };
+  size_t first = 0;
+  for (;;) {
+    // Size of the keys from first on, and how many stay below 250 bytes.
+    int total = 0;
+    size_t split = 0;
+    for (size_t i = first; i < n; ++i) {
+      uint32_t dup = i > first ? SharedPrefix(key_at(i - 1), len_at(i - 1), key_at(i), len_at(i)) : 0;
+      total += int(len_at(i) - dup) + p.bytes_per_entry;
+      if (total < 250) split = i - first + 1;
+    }
+    if (total < kCdxKeyArea) break;
+    attributes &= uint16_t(~1u);
+    std::memset(block, 0, sizeof block);
+    writer.Begin(span, p, shape);
+    for (size_t i = first; i < first + split; ++i)
+      if (!writer.Add(key_at(i), len_at(i), uint32_t(d.entries[i].record)))
+        Damaged("a key does not fit in a leaf");
+    writer.Finish(attributes, left, position);
+    int32_t fresh = file_->AllocatePage();
+    size_t last = first + split - 1;
+    // The node's own data stays alive while the parent copies the key.
+    std::shared_ptr<NodeData> keep = node.Data();
+    AddToParent(&node, key_at(last), len_at(last), d.entries[last].record, fresh);
+    file_->WriteBlock(fresh, block, kCdxBlockSize);
+    if (left > 0) LinkLeftSibling(left, fresh);
+    left = fresh;
+    first += split;
+  }
+  std::memset(block, 0, sizeof block);
+  writer.Begin(span, p, shape);
+  for (size_t i = first; i < n; ++i)
+    if (!writer.Add(key_at(i), len_at(i), uint32_t(d.entries[i].record)))
+      Damaged("a key does not fit in a leaf");
+  writer.Finish(attributes, left, right);
+  file_->WriteBlock(position, block, kCdxBlockSize);
+  if (left != d.left) node.MutableData().left = left;
+}
+
+void GSobjCDXTag::WriteInterior(int32_t position, GSobjIndexKey& node, uint16_t attributes) {
+  const CdxKeyShape shape = Shape();
+  std::shared_ptr<NodeData> keep = node.Data();
+  const NodeData& d = *keep;
+  const size_t n = d.entries.size();
+  const size_t max = std::max<size_t>(1, max_interior_keys_);
+  int32_t left = d.left, right = d.right;
+  uint8_t block[kCdxBlockSize];
+  ByteSpan span(block, kCdxBlockSize);
+  size_t first = 0;
+  while (n - first > max) {
+    size_t count = n - first;
+    size_t part = count - count / 2;
+    part = std::min(part, max);
+    attributes &= uint16_t(~1u);
+    PackCdxInterior(span, d, first, part, shape, true);
+    PutCdxNodeHead(span, attributes, uint16_t(part), left, position);
+    int32_t fresh = file_->AllocatePage();
+    size_t last = first + part - 1;
+    AddToParent(&node, d.pool.data() + d.entries[last].offset,
+                std::min<uint32_t>(d.entries[last].length, key_length_), d.entries[last].record,
+                fresh);
+    file_->WriteBlock(fresh, block, kCdxBlockSize);
+    if (left > 0) LinkLeftSibling(left, fresh);
+    left = fresh;
+    first += part;
+  }
+  PackCdxInterior(span, d, first, n - first, shape, true);
+  PutCdxNodeHead(span, attributes, uint16_t(n - first), left, right);
+  file_->WriteBlock(position, block, kCdxBlockSize);
+  if (left != d.left) node.MutableData().left = left;
+}
+
+void GSobjCDXTag::WriteEmptyRoot() {
+  uint8_t block[kCdxBlockSize] = {};
+  ByteSpan span(block, kCdxBlockSize);
+  CdxLeafWriter writer;
+  writer.Begin(span, CdxLeafParams(key_length_, 0, false, true), Shape());
+  writer.Finish(3, -1, -1);
+  int32_t page = file_->AllocatePage();
+  file_->WriteBlock(page, block, kCdxBlockSize);
+  SetRootPointer(page);
+}
+
+}  // namespace devazoz

@@ -1,0 +1,232 @@
+#include "engine/index/gs6_indx.h"
+
+#include <algorithm>
+#include <string>
+
+#include "engine/foundation/gs6_eror.h"
+#include "engine/foundation/gs6_os.h"
+#include "engine/table/gs6_dbfld.h"
+#include "platform/codepage.h"
+
+namespace devazoz {
+
+namespace {
+
+std::string Trim(const std::string& s) {
+  size_t b = s.find_first_not_of(' ');
+  if (b == std::string::npos) return std::string();
+  size_t e = s.find_last_not_of(' ');
+  return s.substr(b, e - b + 1);
+}
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = char(platform::AnsiUpperChar(uint8_t(c)));
+  return s;
+}
+
+// The name part of a path (after the last separator).
+std::string NamePart(const std::string& path) {
+  size_t slash = path.find_last_of("/\\:");
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
+std::string DirectoryPart(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+}
+
+bool HasExtension(const std::string& path) {
+  return NamePart(path).find('.') != std::string::npos;
+}
+
+// The decoded cache of an exclusively opened file never holds more than this.
+constexpr size_t kCacheLimitBytes = size_t(48) << 20;
+
+size_t NodeBytes(const NodeData& d) {
+  return sizeof(NodeData) + d.entries.size() * sizeof(NodeEntry) + d.pool.size() + 64;
+}
+
+}  // namespace
+
+GSobjIndexFile::GSobjIndexFile(GSO_dBaseFld* table) : table_(table) {
+  exact_ = table ? table->exact_comparison : true;
+  if (table) SetLockProtocol(int(table->LockProtocol()));
+}
+
+GSobjIndexFile::~GSobjIndexFile() {
+  // Tags release their trees (writing what changed) as the list frees them.
+  tags_.FreeAll();
+}
+
+bool GSobjIndexFile::AddTag(const std::string&, const std::string&, bool, bool,
+                            const std::string&) {
+  return false;
+}
+
+bool GSobjIndexFile::DeleteTag(const std::string&) { return false; }
+
+void GSobjIndexFile::ReportError(int32_t code, int32_t sub_code, const char* info) {
+  if (table_) table_->ReportError(code, sub_code, info);
+  else ReportEngineError(code, sub_code, info);
+}
+
+int32_t GSobjIndexFile::AllocatePage() { return -1; }
+int32_t GSobjIndexFile::ResetAllocator() { return -1; }
+
+bool GSobjIndexFile::ReadBlock(int32_t position, void* buffer, int32_t length) {
+  if (!disk_ || position < 0 || length < 0) return false;
+  return disk_->ReadAt(position, buffer, length) == length;
+}
+
+bool GSobjIndexFile::WriteBlock(int32_t position, const void* buffer, int32_t length) {
+  if (!disk_ || position < 0 || length < 0) return false;
+  for (int32_t p = position - position % 512; p < position + length; p += 512) ForgetNode(p);
+  disk_->WriteAt(position, buffer, length);
+  known_size_ = std::max<int64_t>(known_size_, int64_t(position) + length);
+  return true;
+}
+
+void GSobjIndexFile::RebuildAll() {}
+
+bool GSobjIndexFile::RenameExtension(const std::string& new_name) {
+  if (!disk_) return false;
+  std::string own = NamePart(disk_->FileName());
+  size_t dot = own.rfind('.');
+  std::string ext = dot == std::string::npos ? std::string() : own.substr(dot);
+  std::string target = new_name;
+  size_t tdot = NamePart(target).rfind('.');
+  if (tdot != std::string::npos) target = target.substr(0, target.size() - NamePart(target).size() + tdot);
+  target += ext;
+  if (!disk_->Rename(target)) return false;
+  file_name_ = Upper(NamePart(disk_->FileName()));
+  return true;
+}
+
+bool GSobjIndexFile::UpdateKeys(int32_t record_number, bool is_append) {
+  next_free_ = -1;
+  for (size_t i = 0; i < tags_.Count(); ++i)
+    static_cast<GSobjIndexTag*>(tags_.At(i))->KeepKeys(record_number, is_append);
+  return true;
+}
+
+bool GSobjIndexFile::ChangedByOther() { return false; }
+
+void GSobjIndexFile::SetLockProtocol(int protocol) {
+  switch (protocol) {
+    case 1:
+      lock_base_ = 0x40000000;
+      record_anchor_ = 0xEFFFFFFF;
+      file_lock_length_ = 0xB0000000;
+      break;
+    case 2:
+      lock_base_ = record_anchor_ = file_lock_length_ = 1000000000;
+      break;
+    case 0:
+    case 3:
+      lock_base_ = 0x40000000;
+      record_anchor_ = 0x7FFFFFFE;
+      file_lock_length_ = 0x3FFFFFFF;
+      break;
+    default: return;
+  }
+  lock_protocol_ = protocol;
+}
+
+std::unique_ptr<GSO_DiskFile> GSobjIndexFile::OpenIndexDiskFile(
+    GSO_dBaseFld* table, const std::string& name, bool overwrite, bool create, bool read_write,
+    bool shared, const std::string& default_extension, std::string* name_part) {
+  std::string path = Trim(name);
+  if (path.empty()) return nullptr;
+  if (!HasExtension(path)) path += default_extension;
+  if (DirectoryPart(path).empty() && table) path = DirectoryPart(table->FileName()) + path;
+  if (name_part) *name_part = Upper(NamePart(path));
+  std::string absolute = GSO_DiskFile::MakeAbsolute(path);
+  bool exists = os::Exists(os::ResolvePath(absolute));
+  if (create && (overwrite || !exists)) {
+    auto disk = std::make_unique<GSO_DiskFile>(absolute, true, false);
+    disk->CreateFile();
+    if (disk->Closed()) return nullptr;
+    return disk;
+  }
+  if (!exists) return nullptr;
+  auto disk = std::make_unique<GSO_DiskFile>(absolute, read_write, shared);
+  disk->Open();
+  if (disk->Closed()) return nullptr;
+  return disk;
+}
+
+GSobjIndexTag* GSobjIndexFile::FindTag(const std::string& name) const {
+  std::string wanted = Upper(Trim(name));
+  for (size_t i = 0; i < tags_.Count(); ++i) {
+    auto* tag = static_cast<GSobjIndexTag*>(tags_.At(i));
+    if (Upper(tag->TagName()) == wanted) return tag;
+  }
+  return nullptr;
+}
+
+GSobjIndexTag* GSobjIndexFile::TagAt(int i) const {
+  if (i < 0 || size_t(i) >= tags_.Count()) return nullptr;
+  return static_cast<GSobjIndexTag*>(tags_.At(size_t(i)));
+}
+
+bool GSobjIndexFile::IsFileName(const std::string& path) const {
+  return Upper(NamePart(Trim(path))) == file_name_;
+}
+
+bool GSobjIndexFile::LockIndexFile() {
+  if (!disk_ || !disk_->Shared()) return true;
+  uint32_t offset, length;
+  switch (lock_protocol_) {
+    case 1: offset = record_anchor_ - 1; length = 2; break;
+    case 2: offset = lock_base_; length = 1; break;
+    default: offset = record_anchor_ - 1; length = 1; break;
+  }
+  int interval = std::max<int>(1, Settings().retry_interval);
+  int attempts = std::max<int>(1, Settings().lock_wait_time / interval);
+  for (int i = 0; i < attempts; ++i) {
+    if (disk_->LockRegion(offset, length)) return true;
+    os::SleepMilliseconds(interval);
+  }
+  throw EDevazozError("Error " + std::to_string(disk_->LastError()) + " in Lock of " +
+                      disk_->FileName());
+}
+
+void GSobjIndexFile::UnlockIndexFile() {
+  if (disk_) disk_->UnlockRegion();
+}
+
+int64_t GSobjIndexFile::KnownEnd(bool refresh) {
+  if (refresh && disk_) known_size_ = disk_->FileSize();
+  return std::max<int64_t>(known_size_, next_free_);
+}
+
+bool GSobjIndexFile::CacheEnabled() const { return disk_ && !disk_->Shared(); }
+
+std::shared_ptr<NodeData> GSobjIndexFile::CachedNode(int32_t position) const {
+  auto it = cache_.find(position);
+  return it == cache_.end() ? nullptr : it->second;
+}
+
+void GSobjIndexFile::CacheNode(int32_t position, std::shared_ptr<NodeData> data) {
+  if (!CacheEnabled() || !data) return;
+  size_t bytes = NodeBytes(*data);
+  if (cache_bytes_ + bytes > kCacheLimitBytes) {
+    cache_.clear();
+    cache_bytes_ = 0;
+  }
+  auto [it, added] = cache_.emplace(position, data);
+  if (!added) {
+    cache_bytes_ -= std::min(cache_bytes_, NodeBytes(*it->second));
+    it->second = std::move(data);
+  }
+  cache_bytes_ += bytes;
+}
+
+void GSobjIndexFile::ForgetNode(int32_t position) {
+  auto it = cache_.find(position);
+  if (it == cache_.end()) return;
+  cache_bytes_ -= std::min(cache_bytes_, NodeBytes(*it->second));
+  cache_.erase(it);
+}
+
+}  // namespace devazoz

@@ -1,0 +1,120 @@
+// GSobjIndexFile: one index file with its tags, in file order. The base holds
+// the disk file, the allocation end, the lock convention and the key
+// maintenance after table changes; a format (CDX, ...) opens the file, loads
+// its tags and supplies page allocation and block transfer.
+#ifndef ENGINE_INDEX_GS6_INDX_H_
+#define ENGINE_INDEX_GS6_INDX_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <unordered_map>
+
+#include "engine/foundation/gs6_coll.h"
+#include "engine/foundation/gs6_disk.h"
+#include "engine/foundation/gs6_glbl.h"
+#include "engine/index/gs6_indxkey.h"
+#include "engine/index/gs6_indxtag.h"
+
+namespace devazoz {
+
+class GSO_dBaseFld;
+
+class GSobjIndexFile : public TgsObject {
+ public:
+  explicit GSobjIndexFile(GSO_dBaseFld* table);
+  ~GSobjIndexFile() override;
+
+  // Virtual operations in their fixed slot order.
+  virtual bool AddTag(const std::string& name, const std::string& key_expression, bool unique,
+                      bool ascending, const std::string& for_expression);        // 0
+  virtual bool DeleteTag(const std::string& name);                               // 1
+  virtual void ReportError(int32_t code, int32_t sub_code, const char* info);    // 2
+  virtual int32_t AllocatePage();                                                // 3
+  virtual int32_t ResetAllocator();                                              // 4
+  virtual bool ReadBlock(int32_t position, void* buffer, int32_t length);        // 5
+  virtual bool WriteBlock(int32_t position, const void* buffer, int32_t length);  // 6
+  virtual void RebuildAll();                                                     // 7
+  virtual bool RenameExtension(const std::string& new_name);                     // 8
+  virtual bool UpdateKeys(int32_t record_number, bool is_append);                // 9
+  virtual bool ChangedByOther();                                                 // 10
+  virtual void SetLockProtocol(int protocol);                                    // 11
+
+  // Opens or creates the disk file (see the .cpp); null when it does not exist
+  // or cannot be created. *name_part receives the upper-case name part.
+  static std::unique_ptr<GSO_DiskFile> OpenIndexDiskFile(GSO_dBaseFld* table,
+                                                         const std::string& name, bool overwrite,
+                                                         bool create, bool read_write, bool shared,
+                                                         const std::string& default_extension,
+                                                         std::string* name_part);
+
+  GSobjIndexTag* FindTag(const std::string& name) const;
+  GSobjIndexTag* TagAt(int i) const;
+  int TagCount() const { return int(tags_.Count()); }
+  bool IsFileName(const std::string& path) const;
+  // Locks the index region of the lock convention when the file is shared.
+  bool LockIndexFile();
+  void UnlockIndexFile();
+
+  const std::string& FileName() const { return file_name_; }
+  GSO_dBaseFld* Table() const { return table_; }
+  GSO_DiskFile* Disk() const { return disk_.get(); }
+  bool RecordNumberInKey() const { return record_in_key_; }
+  int32_t NextFree() const { return next_free_; }
+  bool Exact() const { return exact_; }
+  void SetExact(bool on) { exact_ = on; }
+  bool Valid() const { return valid_; }
+  bool HeaderError() const { return header_error_; }
+  // Marks a tag header as unreadable; the first reason is kept.
+  void SetHeaderError(const std::string& why) {
+    header_error_ = true;
+    valid_ = false;
+    if (error_text_.empty()) error_text_ = why;
+  }
+  // Why the file is not valid (empty when it is).
+  const std::string& ErrorText() const { return error_text_; }
+  // Size of a node block and the lowest position a node may have.
+  int32_t NodeSize() const { return node_size_; }
+  int32_t FirstNodePosition() const { return first_node_; }
+  int LockProtocol() const { return lock_protocol_; }
+  uint32_t LockBase() const { return lock_base_; }
+  uint32_t RecordAnchor() const { return record_anchor_; }
+  uint32_t FileLockLength() const { return file_lock_length_; }
+
+  // The end of the file as far as it is known: the allocation end or the size
+  // last seen; refresh asks the disk file again.
+  int64_t KnownEnd(bool refresh);
+  // Decoded nodes of a file no other process can change, keyed by position.
+  std::shared_ptr<NodeData> CachedNode(int32_t position) const;
+  void CacheNode(int32_t position, std::shared_ptr<NodeData> data);
+  void ForgetNode(int32_t position);
+  bool CacheEnabled() const;
+
+ protected:
+  void AddToList(GSobjIndexTag* tag) { tags_.Add(tag); }
+  void RemoveFromList(GSobjIndexTag* tag) { tags_.RemoveAndFree(tag); }
+
+  std::string file_name_;
+  TgsCollection tags_;
+  GSO_dBaseFld* table_;
+  std::unique_ptr<GSO_DiskFile> disk_;
+  bool record_in_key_ = false;
+  int32_t next_free_ = -1;
+  bool exact_ = true;
+  bool valid_ = false;
+  bool header_error_ = false;
+  std::string error_text_;
+  int lock_protocol_ = 0;
+  uint32_t lock_base_ = 0x40000000;
+  uint32_t record_anchor_ = 0x7FFFFFFE;
+  uint32_t file_lock_length_ = 0x3FFFFFFF;
+  int32_t node_size_ = 512;
+  int32_t first_node_ = 512;
+  int64_t known_size_ = 0;
+  std::unordered_map<int32_t, std::shared_ptr<NodeData>> cache_;
+  size_t cache_bytes_ = 0;
+};
+
+}  // namespace devazoz
+
+#endif  // ENGINE_INDEX_GS6_INDX_H_

@@ -1,0 +1,113 @@
+#include "engine/index/gs6_indxkey.h"
+
+#include <algorithm>
+#include <string>
+
+#include "engine/index/gs6_indxtag.h"
+
+namespace devazoz {
+
+namespace {
+// Reused so that copying a key into a text value does not allocate per key.
+thread_local std::string scratch_text;
+}  // namespace
+
+void GSobjIndexKeyData::Assign(const GSobjIndexKeyData& other) {
+  if (&other == this) return;
+  if (other.Value.Type() == VariantType::Text) {
+    SetKey(other.Value.Data(), other.Value.Length(), true);
+  } else if (other.Value.Type() == VariantType::Bytes) {
+    SetKey(other.Value.Data(), other.Value.Length(), false);
+  } else {
+    Value.Assign(&other.Value);
+  }
+  RecordNumber = other.RecordNumber;
+  TreePointer = other.TreePointer;
+  Normalized = other.Normalized;
+}
+
+void GSobjIndexKeyData::SetKey(const uint8_t* bytes, uint32_t count, bool text) {
+  if (text) {
+    scratch_text.assign(reinterpret_cast<const char*>(bytes), count);
+    Value.SetText(scratch_text);
+  } else {
+    Value.SetBytes(bytes, count);
+  }
+  Normalized = true;
+}
+
+void GSobjIndexKeyData::Clear() {
+  Value.Clear();
+  RecordNumber = 0;
+  TreePointer = 0;
+  Normalized = false;
+}
+
+GSobjIndexKey::GSobjIndexKey(GSobjIndexTag* tag, GSobjIndexKey* parent, int32_t page, int kind,
+                             int depth)
+    : Page(page), Parent(parent), Tag(tag), Kind(kind), Depth(depth),
+      data_(std::make_shared<NodeData>()) {
+  data_->leaf = kind >= kNodeLeaf;
+  if (page > 0 && tag) {
+    tag->ReadNode(page, *this);
+    Changed = false;
+  }
+}
+
+// Saving happens before destruction (the tag releases its path bottom-up), so
+// that a failing write can raise; destruction only frees.
+GSobjIndexKey::~GSobjIndexKey() {
+  delete Child;
+  Child = nullptr;
+  if (Parent && Parent->Child == this) Parent->Child = nullptr;
+}
+
+void GSobjIndexKey::CopyEntry(size_t i, GSobjIndexKeyData& out, bool text) const {
+  const NodeEntry& e = data_->entries[i];
+  out.SetKey(data_->pool.data() + e.offset, e.length, text);
+  out.RecordNumber = e.record;
+  out.TreePointer = e.pointer;
+}
+
+NodeData& GSobjIndexKey::MutableData() {
+  if (data_.use_count() > 1) data_ = std::make_shared<NodeData>(*data_);
+  return *data_;
+}
+
+void GSobjIndexKey::InsertEntryAt(size_t i, const uint8_t* key, uint32_t length, int32_t record,
+                                  int32_t pointer) {
+  NodeData& d = MutableData();
+  // The pool only grows while a node lives; compact it when garbage dominates.
+  if (d.pool.size() > 4096 && d.pool.size() > 8 * (d.entries.size() + 1) * 64) {
+    std::vector<uint8_t> pool;
+    for (NodeEntry& e : d.entries) {
+      uint32_t at = uint32_t(pool.size());
+      pool.insert(pool.end(), d.pool.begin() + e.offset, d.pool.begin() + e.offset + e.length);
+      e.offset = at;
+    }
+    d.pool.swap(pool);
+  }
+  NodeEntry e{uint32_t(d.pool.size()), uint16_t(length), record, pointer};
+  d.pool.insert(d.pool.end(), key, key + length);
+  i = std::min(i, d.entries.size());
+  d.entries.insert(d.entries.begin() + std::ptrdiff_t(i), e);
+}
+
+void GSobjIndexKey::RemoveEntryAt(size_t i) {
+  NodeData& d = MutableData();
+  if (i < d.entries.size()) d.entries.erase(d.entries.begin() + std::ptrdiff_t(i));
+}
+
+void GSobjIndexKey::ClearEntries() {
+  NodeData& d = MutableData();
+  d.entries.clear();
+  d.pool.clear();
+}
+
+int GSobjIndexKey::FindPointer(int32_t page) const {
+  for (size_t i = 0; i < data_->entries.size(); ++i)
+    if (data_->entries[i].pointer == page) return int(i);
+  return -1;
+}
+
+}  // namespace devazoz

@@ -1,0 +1,129 @@
+// GSobjIndexKeyData: one index key entry (key bytes, record number, tree
+// pointer), the unit passed between the table handler and the index tags; and
+// GSobjIndexKey: one decoded index node held in memory on a tag's node path.
+//
+// A node's entries live in a NodeData block that may be shared with the index
+// file's cache of decoded nodes; a node copies it before its first change, so a
+// cached block never changes under another reader.
+#ifndef ENGINE_INDEX_GS6_INDXKEY_H_
+#define ENGINE_INDEX_GS6_INDXKEY_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/foundation/gs6_glbl.h"
+#include "engine/foundation/gs6_vari.h"
+
+namespace devazoz {
+
+class GSobjIndexTag;
+
+// The longest key any index format holds.
+constexpr int kMaxIndexKeyLength = 240;
+// Record argument of SearchNode: any record / after every equal key.
+constexpr int32_t kAnyRecord = -1;
+constexpr int32_t kAfterEqualKeys = 0x7FFFFFFF;
+// Node kinds: anything below kNodeLeaf has children.
+constexpr int kNodeNewRoot = 1;
+constexpr int kNodeInterior = 2;
+constexpr int kNodeLeaf = 3;
+// The deepest node path a tag follows; a deeper tree is damaged.
+constexpr int kMaxTreeDepth = 64;
+
+class GSobjIndexKeyData : public TgsObject {
+ public:
+  GSobjIndexKeyData() = default;
+  // Copies the value and both numbers.
+  void Assign(const GSobjIndexKeyData& other);
+  // Sets the value to key bytes of a tag's type (text, or a byte string).
+  void SetKey(const uint8_t* bytes, uint32_t count, bool text);
+  void Clear();
+
+  TgsVariant Value;
+  int32_t RecordNumber = 0;
+  int32_t TreePointer = 0;
+  // Set when Value already holds the tag's byte form, so that normalizing again
+  // changes nothing.
+  bool Normalized = false;
+};
+
+// Format-specific parameters of a compressed leaf.
+struct LeafParams {
+  uint16_t free_bytes = 0;
+  uint32_t record_mask = 0;
+  uint8_t dup_mask = 0;
+  uint8_t trail_mask = 0;
+  uint8_t record_bits = 0;
+  uint8_t dup_bits = 0;
+  uint8_t trail_bits = 0;
+  uint8_t bytes_per_entry = 0;
+};
+
+struct NodeEntry {
+  uint32_t offset;  // of the key bytes in NodeData::pool
+  uint16_t length;
+  int32_t record;
+  int32_t pointer;  // child position in an interior node, the record again in a leaf
+};
+
+struct NodeData {
+  std::vector<NodeEntry> entries;
+  std::vector<uint8_t> pool;
+  int32_t left = -1;
+  int32_t right = -1;
+  bool leaf = true;
+  LeafParams params;
+};
+
+class GSobjIndexKey : public TgsObject {
+ public:
+  // A node for page > 0 is loaded through the tag's ReadNode; depth counts the
+  // levels above it on the path.
+  GSobjIndexKey(GSobjIndexTag* tag, GSobjIndexKey* parent, int32_t page, int kind, int depth);
+  ~GSobjIndexKey() override;
+
+  size_t Count() const { return data_->entries.size(); }
+  const NodeEntry& Entry(size_t i) const { return data_->entries[i]; }
+  const uint8_t* KeyBytes(size_t i) const { return data_->pool.data() + data_->entries[i].offset; }
+  uint16_t KeyLength(size_t i) const { return data_->entries[i].length; }
+  int32_t RecordAt(size_t i) const { return data_->entries[i].record; }
+  int32_t PointerAt(size_t i) const { return data_->entries[i].pointer; }
+  // Copies entry i into a key entry of the tag's type.
+  void CopyEntry(size_t i, GSobjIndexKeyData& out, bool text) const;
+
+  void InsertEntryAt(size_t i, const uint8_t* key, uint32_t length, int32_t record,
+                     int32_t pointer);
+  void RemoveEntryAt(size_t i);
+  void ClearEntries();
+  // Index of the entry whose pointer is page, or -1.
+  int FindPointer(int32_t page) const;
+
+  // The decoded content, shared with the file's node cache until changed.
+  const std::shared_ptr<NodeData>& Data() const { return data_; }
+  void SetData(std::shared_ptr<NodeData> data) { data_ = std::move(data); }
+  NodeData& MutableData();
+
+  bool IsLeaf() const { return Kind >= kNodeLeaf; }
+
+  int32_t Page = 0;
+  GSobjIndexKey* Parent = nullptr;
+  GSobjIndexKey* Child = nullptr;
+  GSobjIndexTag* Tag = nullptr;
+  int Kind = kNodeLeaf;
+  int Position = -1;
+  int Depth = 0;
+  bool Changed = false;
+  bool OwnsParent = false;
+  bool Split = false;
+  bool AtFirst = false;
+  bool AtLast = false;
+
+ private:
+  std::shared_ptr<NodeData> data_;
+};
+
+}  // namespace devazoz
+
+#endif  // ENGINE_INDEX_GS6_INDXKEY_H_

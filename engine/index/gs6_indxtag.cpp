@@ -1,0 +1,826 @@
+#include "engine/index/gs6_indxtag.h"
+
+#include <algorithm>
+#include <cstring>
+#include <utility>
+#include <vector>
+
+#include "engine/foundation/gs6_eror.h"
+#include "engine/index/gs6_indx.h"
+#include "engine/table/gs6_dbfld.h"
+#include "engine/table/gs6_sql.h"
+#include "engine/table/gs6_sqldbf.h"
+#include "platform/codepage.h"
+
+namespace devazoz {
+
+namespace {
+
+std::string Upper(std::string s) {
+  for (char& c : s) c = char(platform::AnsiUpperChar(uint8_t(c)));
+  return s;
+}
+
+// Drops the path below and including node without saving anything.
+void FreePath(GSobjIndexKey*& root) {
+  delete root;
+  root = nullptr;
+}
+
+}  // namespace
+
+GSobjIndexTag::GSobjIndexTag(GSobjIndexFile* file, const std::string& name)
+    : tag_name_(Upper(name)), file_(file) {}
+
+GSobjIndexTag::~GSobjIndexTag() { FreePath(root_); }
+
+GSO_dBaseFld* GSobjIndexTag::Table() const { return file_ ? file_->Table() : nullptr; }
+
+void GSobjIndexTag::Damaged(const std::string& what) const {
+  throw EDevazozError("Index file " + (file_ ? file_->FileName() : std::string()) + " tag " +
+                      tag_name_ + " is damaged: " + what);
+}
+
+// ---------------------------------------------------------------- slots
+
+void GSobjIndexTag::NormalizeKey(GSobjIndexKeyData&) {}
+
+int GSobjIndexTag::CreateTag(const std::string& name, const std::string& key_expression,
+                             bool unique, bool ascending, const std::string& for_expression) {
+  tag_name_ = Upper(name);
+  key_expression_ = key_expression;
+  for_expression_ = for_expression;
+  unique_ = unique;
+  ascending_ = ascending;
+  has_for_ = !for_expression.empty();
+  CompileKeyExpression();
+  CompileForExpression();
+  return 0;
+}
+
+int32_t GSobjIndexTag::ReadRootPointer() { return root_pointer_; }
+void GSobjIndexTag::ReadNode(int32_t, GSobjIndexKey&) {}
+void GSobjIndexTag::WriteNode(int32_t, GSobjIndexKey&) {}
+bool GSobjIndexTag::ReadHeader() {
+  header_changed_ = false;
+  return true;
+}
+void GSobjIndexTag::WriteHeader() { header_changed_ = false; }
+
+void GSobjIndexTag::CompileKeyExpression() {
+  key_handler_.reset();
+  GSO_dBaseFld* t = Table();
+  if (!t || key_expression_.empty()) return;
+  key_handler_ = std::make_unique<TgsExpHandler>(t->ExpressionLink(), false, key_expression_);
+}
+
+void GSobjIndexTag::CompileForExpression() {
+  for_handler_.reset();
+  GSO_dBaseFld* t = Table();
+  if (!t || for_expression_.empty()) return;
+  for_handler_ = std::make_unique<TgsExpHandler>(t->ExpressionLink(), false, for_expression_);
+}
+
+bool GSobjIndexTag::EvaluateKey(GSobjIndexKeyData& key, bool& ok) {
+  ok = false;
+  if (!key_handler_ || !key_handler_->HasExpression()) return false;
+  TgsExpValue* v = key_handler_->Evaluate(eval_value_);
+  if (!v) return false;
+  switch (key_handler_->ResultType()) {
+    case kExpText: key.Value.SetText(v->text); break;
+    case kExpNumber:
+    case kExpNumber7: key.Value.SetNumber(v->number); break;
+    case kExpDate: key.Value.SetDate(DayFromValue(v->number)); break;
+    case kExpLogic: key.Value.SetLogic(v->logic); break;
+    default: return false;
+  }
+  key.Normalized = false;
+  ok = true;
+  return true;
+}
+
+bool GSobjIndexTag::EvaluateFor() {
+  if (!for_handler_ || !for_handler_->HasExpression()) return false;
+  TgsExpValue* v = for_handler_->Evaluate(eval_value_);
+  return v && for_handler_->ResultType() == kExpLogic && v->logic;
+}
+
+bool GSobjIndexTag::EvaluateKeyInto(GSobjIndexKeyData& key) {
+  bool ok = false;
+  EvaluateKey(key, ok);
+  return ok;
+}
+
+// ---------------------------------------------------------------- comparison
+
+int GSobjIndexTag::CompareKeys(const uint8_t* a, uint32_t a_length, const uint8_t* b,
+                               uint32_t b_length, int mode, int* position) const {
+  if (position) *position = 0;
+  if (a_length == 0 && b_length == 0) return 0;
+  if (a_length == 0) return -1;
+  if (b_length == 0) return 1;
+  bool text = TextKeys();
+  GSO_dBaseFld* t = text ? Table() : nullptr;
+  const uint8_t* map = t ? t->CollationMap() : nullptr;
+  uint32_t n = std::min(a_length, b_length);
+  if (map) {
+    for (uint32_t i = 0; i < n; ++i) {
+      uint8_t x = map[a[i]], y = map[b[i]];
+      if (x != y) {
+        if (position) *position = int(i + 1);
+        return x < y ? -1 : 1;
+      }
+    }
+  } else if (!position) {
+    int c = std::memcmp(a, b, n);
+    if (c != 0) return c < 0 ? -1 : 1;
+  } else {
+    for (uint32_t i = 0; i < n; ++i) {
+      if (a[i] != b[i]) {
+        *position = int(i + 1);
+        return a[i] < b[i] ? -1 : 1;
+      }
+    }
+  }
+  if (position) *position = int(n + 1);
+  if (text && a_length < b_length) return mode < 0 ? -1 : (mode > 0 ? 1 : 0);
+  return a_length < b_length ? -1 : (a_length > b_length ? 1 : 0);
+}
+
+// ---------------------------------------------------------------- node path
+
+GSobjIndexKey* GSobjIndexTag::PathEnd(GSobjIndexKey* node) {
+  while (node && node->Child) node = node->Child;
+  return node;
+}
+
+void GSobjIndexTag::CheckChildPointer(GSobjIndexKey* node, int32_t page) {
+  int32_t block = file_->NodeSize();
+  if (page < file_->FirstNodePosition() || page % block != 0)
+    Damaged("node at " + std::to_string(node->Page) + " points to " + std::to_string(page) +
+            ", which is no node position");
+  if (int64_t(page) + block > file_->KnownEnd(false) &&
+      int64_t(page) + block > file_->KnownEnd(true))
+    Damaged("node at " + std::to_string(node->Page) + " points to " + std::to_string(page) +
+            ", beyond the end of the file");
+  for (GSobjIndexKey* p = node; p; p = p->Parent)
+    if (p->Page == page)
+      Damaged("node at " + std::to_string(node->Page) + " points back to " +
+              std::to_string(page) + " on its own path");
+  if (node->Depth + 1 >= kMaxTreeDepth)
+    Damaged("the tree is deeper than " + std::to_string(kMaxTreeDepth) + " levels");
+  uint64_t limit = uint64_t(file_->KnownEnd(false) / block) + 2 * kMaxTreeDepth;
+  if (++loads_ > limit) Damaged("nodes are reached through more than one parent");
+}
+
+GSobjIndexKey* GSobjIndexTag::LoadChild(GSobjIndexKey* node, int index, bool* fresh) {
+  if (fresh) *fresh = false;
+  if (!node || node->IsLeaf() || index < 0 || size_t(index) >= node->Count()) return nullptr;
+  int32_t page = node->PointerAt(size_t(index));
+  if (node->Child && node->Child->Page == page && !node->Child->Split) {
+    node->Position = index;
+    return node->Child;
+  }
+  if (node->Child) {
+    // Saving the old child may split it, which adds an entry to this node.
+    DestroySubtree(node->Child);
+    int j = node->FindPointer(page);
+    if (j < 0) return nullptr;
+    index = j;
+  }
+  node->Position = index;
+  CheckChildPointer(node, page);
+  auto* child = new GSobjIndexKey(this, node, page, kNodeInterior, node->Depth + 1);
+  node->Child = child;
+  if (fresh) *fresh = true;
+  return child;
+}
+
+void GSobjIndexTag::SaveNode(GSobjIndexKey* node) {
+  if (node->Page <= 0) node->Page = file_->AllocatePage();
+  WriteNode(node->Page, *node);
+  node->Changed = false;
+}
+
+void GSobjIndexTag::DestroySubtree(GSobjIndexKey* node) {
+  try {
+    for (GSobjIndexKey* n = PathEnd(node); n; n = n->Parent) {
+      if (n->Changed) SaveNode(n);
+      if (n == node) break;
+    }
+  } catch (...) {
+    delete node;
+    throw;
+  }
+  delete node;
+}
+
+void GSobjIndexTag::ReleaseTree() {
+  if (root_) {
+    try {
+      // Bottom-up; a root split makes a new root above, which the walk reaches.
+      for (GSobjIndexKey* n = PathEnd(root_); n; n = n->Parent)
+        if (n->Changed) SaveNode(n);
+    } catch (...) {
+      FreePath(root_);
+      throw;
+    }
+    FreePath(root_);
+  }
+  if (header_changed_) WriteHeader();
+}
+
+void GSobjIndexTag::LoadTree(int mode) {
+  ReleaseTree();
+  BeginOperation();
+  int32_t root = ReadRootPointer();
+  if (root <= 0) return;
+  root_pointer_ = root;
+  root_ = new GSobjIndexKey(this, nullptr, root, kNodeLeaf, 0);
+  if (mode == 2) return;
+  GSO_dBaseFld* t = Table();
+  if (mode == 1 && key_handler_ && t && t->RecordNumber() >= 1 &&
+      t->RecordNumber() <= t->RecordCount() && root_->Count() > 0) {
+    GSobjIndexKeyData k;
+    if (EvaluateKeyInto(k)) {
+      int32_t rec = t->RecordNumber();
+      k.RecordNumber = k.TreePointer = rec;
+      NormalizeKey(k);
+      if (SearchNode(root_, rec, k, -1) == 0) {
+        PositionFlags(root_);
+        if (Navigate(kNavCurrent) != 0) return;
+      }
+    }
+  }
+  Navigate(kNavFirst);
+}
+
+void GSobjIndexTag::SetCurrentFrom(GSobjIndexKey* leaf) {
+  leaf->CopyEntry(size_t(leaf->Position), current_, TextKeys());
+}
+
+// ---------------------------------------------------------------- searching
+
+int GSobjIndexTag::SearchNode(GSobjIndexKey* node, int32_t record, const GSobjIndexKeyData& key,
+                              int mode) {
+  if (!node) return 1;
+  if (node->Count() == 0) {
+    node->Position = 0;
+    return 1;
+  }
+  const uint8_t* kb = key.Value.Data();
+  uint32_t kl = key.Value.Length();
+  bool in_key = file_->RecordNumberInKey();
+  node->Position = 0;
+  for (;;) {
+    size_t i = size_t(node->Position);
+    int r = CompareKeys(kb, kl, node->KeyBytes(i), node->KeyLength(i), mode);
+    if (negate_compare_) r = -r;
+    if (r == 0) {
+      int32_t er = node->RecordAt(i);
+      if (record == kAfterEqualKeys) r = 1;
+      else if (record != kAnyRecord && in_key) r = er < record ? 1 : (er > record ? -1 : 0);
+    }
+    if (r <= 0 || i + 1 == node->Count()) {
+      if (!node->IsLeaf()) {
+        GSobjIndexKey* child = LoadChild(node, int(i), nullptr);
+        r = child ? SearchNode(child, record, key, mode) : 1;
+      } else if (r == 0 && record != kAnyRecord) {
+        int32_t p = node->PointerAt(i);
+        if (in_key) r = p < record ? 1 : (p > record ? -1 : 0);
+        else r = p != record ? 1 : 0;
+      }
+    }
+    if (r > 0 && size_t(node->Position) + 1 < node->Count()) {
+      ++node->Position;
+      continue;
+    }
+    return r;
+  }
+}
+
+bool GSobjIndexTag::FirstEntry(GSobjIndexKey* node) {
+  if (node->IsLeaf()) {
+    node->Position = 0;
+    if (node->Count() == 0) return false;
+    SetCurrentFrom(node);
+    return true;
+  }
+  for (int i = 0; size_t(i) < node->Count(); ++i) {
+    GSobjIndexKey* child = LoadChild(node, i, nullptr);
+    i = node->Position;
+    if (child && FirstEntry(child)) return true;
+  }
+  node->Position = 0;
+  return false;
+}
+
+bool GSobjIndexTag::LastEntry(GSobjIndexKey* node) {
+  if (node->IsLeaf()) {
+    node->Position = int(node->Count()) - 1;
+    if (node->Count() == 0) return false;
+    SetCurrentFrom(node);
+    return true;
+  }
+  for (int i = int(node->Count()) - 1; i >= 0; --i) {
+    GSobjIndexKey* child = LoadChild(node, i, nullptr);
+    i = std::min(node->Position, int(node->Count()) - 1);
+    if (child && LastEntry(child)) return true;
+  }
+  node->Position = int(node->Count()) - 1;
+  return false;
+}
+
+bool GSobjIndexTag::NextEntry(GSobjIndexKey* node) {
+  int count = int(node->Count());
+  if (node->IsLeaf()) {
+    int p = std::max(node->Position, -1) + 1;
+    if (p < count) {
+      node->Position = p;
+      SetCurrentFrom(node);
+      return true;
+    }
+    node->Position = count;
+    return false;
+  }
+  if (node->Position < 0) node->Position = 0;
+  while (node->Position < int(node->Count())) {
+    bool fresh = false;
+    GSobjIndexKey* child = LoadChild(node, node->Position, &fresh);
+    if (child) {
+      if (fresh) child->Position = child->IsLeaf() ? -1 : 0;
+      if (NextEntry(child)) return true;
+    }
+    ++node->Position;
+  }
+  node->Position = int(node->Count()) - 1;
+  return false;
+}
+
+bool GSobjIndexTag::PriorEntry(GSobjIndexKey* node) {
+  int count = int(node->Count());
+  if (node->IsLeaf()) {
+    int p = std::min(node->Position, count) - 1;
+    if (p >= 0) {
+      node->Position = p;
+      SetCurrentFrom(node);
+      return true;
+    }
+    node->Position = -1;
+    return false;
+  }
+  if (node->Position >= count) node->Position = count - 1;
+  while (node->Position >= 0) {
+    bool fresh = false;
+    GSobjIndexKey* child = LoadChild(node, node->Position, &fresh);
+    if (child) {
+      if (fresh) child->Position = child->IsLeaf() ? int(child->Count()) : int(child->Count()) - 1;
+      if (PriorEntry(child)) return true;
+    }
+    node->Position = std::min(node->Position, int(node->Count())) - 1;
+  }
+  node->Position = 0;
+  return false;
+}
+
+bool GSobjIndexTag::CurrentEntry(GSobjIndexKey* node) {
+  while (node) {
+    if (node->Position < 0 || size_t(node->Position) >= node->Count()) return false;
+    if (node->IsLeaf()) {
+      SetCurrentFrom(node);
+      return true;
+    }
+    node = LoadChild(node, node->Position, nullptr);
+  }
+  return false;
+}
+
+bool GSobjIndexTag::PositionFlags(GSobjIndexKey* node) {
+  bool first = true, last = true;
+  GSobjIndexKey* top = node;
+  bool found = false;
+  while (node) {
+    int p = node->Position;
+    if (p < 0 || size_t(p) >= node->Count()) break;
+    first = first && p == 0;
+    last = last && size_t(p) + 1 == node->Count();
+    if (node->IsLeaf()) {
+      SetCurrentFrom(node);
+      found = true;
+      break;
+    }
+    node = LoadChild(node, p, nullptr);
+  }
+  top->AtFirst = first;
+  top->AtLast = last;
+  return found;
+}
+
+// ---------------------------------------------------------------- changing nodes
+
+void GSobjIndexTag::InsertEntry(GSobjIndexKey* node, const GSobjIndexKeyData& entry, bool after) {
+  GSobjIndexKey* n = PathEnd(node);
+  if (!n->IsLeaf()) {
+    if (n->Count() != 0 || n->Parent) Damaged("the node path ends above the leaves");
+    // An interior root emptied by deletions starts again as an empty leaf.
+    n->Kind = kNodeLeaf;
+    n->MutableData().leaf = true;
+  }
+  if (after) ++n->Position;
+  n->Position = std::clamp(n->Position, 0, int(n->Count()));
+  const uint8_t* kb = entry.Value.Data();
+  uint32_t kl = entry.Value.Length();
+  if (n->Parent && size_t(n->Position) == n->Count()) ReplaceParentKey(n, kb, kl, entry.RecordNumber);
+  n->InsertEntryAt(size_t(n->Position), kb, kl, entry.RecordNumber, entry.TreePointer);
+  n->Changed = true;
+}
+
+void GSobjIndexTag::DeleteEntry(GSobjIndexKey* node) { DeleteAt(PathEnd(node)); }
+
+void GSobjIndexTag::DeleteAt(GSobjIndexKey* n) {
+  if (n->Position < 0 || size_t(n->Position) >= n->Count()) return;
+  n->Changed = true;
+  bool was_last = size_t(n->Position) + 1 == n->Count();
+  n->RemoveEntryAt(size_t(n->Position));
+  n->Position = std::max(0, std::min(n->Position, int(n->Count()) - 1));
+  if (was_last && n->Parent) {
+    if (n->Count() == 0) {
+      DropFromParent(n);
+    } else {
+      size_t l = n->Count() - 1;
+      ReplaceParentKey(n, n->KeyBytes(l), n->KeyLength(l), n->RecordAt(l));
+    }
+  }
+  if (n->Count() == 0 && !n->Parent && !n->IsLeaf()) {
+    // The root lost its last entry: it becomes an empty leaf; the emptied node
+    // below it is still written (empty) before it goes.
+    if (n->Child) DestroySubtree(n->Child);
+    n->Kind = kNodeLeaf;
+    n->MutableData().leaf = true;
+    n->Position = 0;
+  }
+}
+
+void GSobjIndexTag::DropFromParent(GSobjIndexKey* node) {
+  GSobjIndexKey* p = node->Parent;
+  if (!p) return;
+  int j = p->FindPointer(node->Page);
+  if (j < 0) return;
+  p->Position = j;
+  DeleteAt(p);
+}
+
+void GSobjIndexTag::ReplaceParentKey(GSobjIndexKey* node, const uint8_t* key, uint32_t length,
+                                     int32_t record) {
+  GSobjIndexKey* p = node->Parent;
+  if (!p) return;
+  int j = p->FindPointer(node->Page);
+  bool was_last;
+  if (j >= 0) {
+    was_last = size_t(j) + 1 == p->Count();
+    p->RemoveEntryAt(size_t(j));
+    p->InsertEntryAt(size_t(j), key, length, record, node->Page);
+  } else {
+    p->InsertEntryAt(p->Count(), key, length, record, node->Page);
+    was_last = true;
+  }
+  p->Changed = true;
+  if (was_last && p->Parent) ReplaceParentKey(p, key, length, record);
+}
+
+void GSobjIndexTag::AddToParent(GSobjIndexKey* node, const uint8_t* key, uint32_t length,
+                                int32_t record, int32_t pointer) {
+  if (!node->Parent) {
+    MakeRoot(node);
+    node->OwnsParent = true;
+  }
+  GSobjIndexKey* p = node->Parent;
+  int j = p->FindPointer(node->Page);
+  if (j < 0) j = int(p->Count());
+  p->InsertEntryAt(size_t(j), key, length, record, pointer);
+  p->Changed = true;
+  p->Position = std::min(j + 1, int(p->Count()) - 1);
+  node->Split = true;
+}
+
+void GSobjIndexTag::MakeRoot(GSobjIndexKey* node) {
+  auto* r = new GSobjIndexKey(this, nullptr, 0, kNodeNewRoot, 0);
+  r->Page = file_->AllocatePage();
+  if (node->Count() > 0) {
+    size_t l = node->Count() - 1;
+    r->InsertEntryAt(0, node->KeyBytes(l), node->KeyLength(l), node->RecordAt(l), node->Page);
+  } else {
+    r->InsertEntryAt(0, nullptr, 0, 0, node->Page);
+  }
+  r->Changed = true;
+  r->Position = 0;
+  r->Child = node;
+  node->Parent = r;
+  for (GSobjIndexKey* n = node; n; n = n->Child) n->Depth += 1;
+  root_ = r;
+  root_pointer_ = r->Page;
+  header_changed_ = true;
+}
+
+// ---------------------------------------------------------------- navigation
+
+void GSobjIndexTag::CheckRange() {
+  if (!range_set_ || bof_ || eof_ || updating_) return;
+  const uint8_t* cb = current_.Value.Data();
+  uint32_t cl = current_.Value.Length();
+  if (!range_high_.Value.Empty() &&
+      CompareKeys(range_high_.Value.Data(), range_high_.Value.Length(), cb, cl, 0) == -1)
+    eof_ = true;
+  else if (!range_low_.Value.Empty() &&
+           CompareKeys(range_low_.Value.Data(), range_low_.Value.Length(), cb, cl, 0) == 1)
+    bof_ = true;
+}
+
+int32_t GSobjIndexTag::FinishMove() {
+  if (bof_ || eof_) {
+    current_.RecordNumber = 0;
+    if (descending_traversal_) std::swap(bof_, eof_);
+    return 0;
+  }
+  return current_.TreePointer;
+}
+
+int32_t GSobjIndexTag::Navigate(int32_t direction) {
+  current_.RecordNumber = 0;
+  if (!root_) return 0;
+  if (range_empty_) {
+    bof_ = eof_ = true;
+    return 0;
+  }
+  BeginOperation();
+  if (descending_traversal_) {
+    switch (direction) {
+      case kNavFirst: direction = kNavLast; break;
+      case kNavLast: direction = kNavFirst; break;
+      case kNavNext: direction = kNavPrior; break;
+      case kNavPrior: direction = kNavNext; break;
+      default: break;
+    }
+  }
+  bof_ = eof_ = false;
+  switch (direction) {
+    case kNavCurrent: {
+      bool found = CurrentEntry(root_);
+      bof_ = eof_ = !found;
+      CheckRange();
+      break;
+    }
+    case kNavFirst: {
+      LoadTree(2);
+      if (!root_) return 0;
+      if (range_low_.Value.Empty() || updating_) {
+        bof_ = !FirstEntry(root_);
+      } else {
+        int r = SearchNode(root_, kAnyRecord, range_low_, 0);
+        eof_ = r == 1;
+        if (!eof_) PositionFlags(root_);
+      }
+      CheckRange();
+      bof_ = bof_ || eof_;
+      eof_ = bof_;
+      break;
+    }
+    case kNavLast: {
+      LoadTree(2);
+      if (!root_) return 0;
+      if (range_high_.Value.Empty() || updating_) {
+        eof_ = !LastEntry(root_);
+      } else {
+        int r = SearchNode(root_, kAfterEqualKeys, range_high_, 1);
+        if (r < 0) eof_ = !PriorEntry(root_);
+        else if (r == 0) PositionFlags(root_);
+        else eof_ = !LastEntry(root_);
+      }
+      CheckRange();
+      eof_ = eof_ || bof_;
+      bof_ = eof_;
+      break;
+    }
+    case kNavPrior:
+      bof_ = !PriorEntry(root_);
+      CheckRange();
+      break;
+    case kNavNext:
+      eof_ = !NextEntry(root_);
+      CheckRange();
+      break;
+    default: return 0;
+  }
+  return FinishMove();
+}
+
+int GSobjIndexTag::RangeStatus() {
+  if (range_empty_) return 1;
+  if (!range_set_ || updating_) return 0;
+  if (eof_) return 1;
+  if (bof_) return -1;
+  const uint8_t* cb = current_.Value.Data();
+  uint32_t cl = current_.Value.Length();
+  int r = range_high_.Value.Empty()
+              ? 0
+              : CompareKeys(range_high_.Value.Data(), range_high_.Value.Length(), cb, cl, 0);
+  if (r == 0 && range_high_flag_) r = 1;
+  if (r <= 0) return r;
+  int c = range_low_.Value.Empty()
+              ? 0
+              : CompareKeys(range_low_.Value.Data(), range_low_.Value.Length(), cb, cl, 0);
+  if (c == 0 && range_low_flag_) c = -1;
+  return c + 1;
+}
+
+int32_t GSobjIndexTag::Find(const GSobjIndexKeyData& key) {
+  if (Table()) file_->SetExact(Table()->exact_comparison);
+  current_.RecordNumber = 0;
+  LoadTree(0);
+  if (!root_) return 0;
+  BeginOperation();
+  GSobjIndexKeyData k;
+  k.Assign(key);
+  NormalizeKey(k);
+  bof_ = eof_ = false;
+  int mode = (file_->Exact() || updating_) ? -1 : 0;
+  int r = SearchNode(root_, k.RecordNumber, k, mode);
+  if (r < 0) {
+    PositionFlags(root_);
+    if (RangeStatus() == -1) eof_ = true;
+    return 0;
+  }
+  if (r == 0) {
+    PositionFlags(root_);
+    if (RangeStatus() == 0) return current_.RecordNumber;
+    eof_ = true;
+    return 0;
+  }
+  eof_ = true;
+  return 0;
+}
+
+int32_t GSobjIndexTag::Lookup(const GSobjIndexKeyData& key) {
+  file_->SetExact(true);
+  GSobjIndexKey* saved_root = root_;
+  root_ = nullptr;
+  GSobjIndexKeyData saved;
+  saved.Assign(current_);
+  bool saved_bof = bof_, saved_eof = eof_;
+  int32_t result = 0;
+  try {
+    result = Find(key);
+    ReleaseTree();
+  } catch (...) {
+    FreePath(root_);
+    root_ = saved_root;
+    current_.Assign(saved);
+    throw;
+  }
+  root_ = saved_root;
+  current_.Assign(saved);
+  bof_ = saved_bof;
+  eof_ = saved_eof;
+  return result;
+}
+
+int32_t GSobjIndexTag::Resync(int32_t record_number) {
+  if (current_.RecordNumber != record_number) LoadTree(1);
+  return current_.RecordNumber;
+}
+
+void GSobjIndexTag::ClearRange() {
+  range_low_.Clear();
+  range_high_.Clear();
+  range_low_flag_ = range_high_flag_ = false;
+  range_empty_ = false;
+  range_set_ = false;
+}
+
+int32_t GSobjIndexTag::SetRange(const GSobjIndexKeyData* low, bool low_flag, bool high_flag,
+                                const GSobjIndexKeyData* high) {
+  ClearRange();
+  range_low_flag_ = low_flag;
+  range_high_flag_ = high_flag;
+  if (low && !low->Value.Empty()) {
+    range_low_.Assign(*low);
+    NormalizeKey(range_low_);
+  }
+  if (high && !high->Value.Empty()) {
+    range_high_.Assign(*high);
+    NormalizeKey(range_high_);
+  }
+  range_set_ = !range_low_.Value.Empty() || !range_high_.Value.Empty();
+  return Navigate(kNavFirst);
+}
+
+// ---------------------------------------------------------------- key maintenance
+
+bool GSobjIndexTag::InsertKey(GSobjIndexKeyData& key) {
+  if (!updating_) LoadTree(0);
+  if (!root_) return false;
+  BeginOperation();
+  GSobjIndexKeyData k;
+  k.Assign(key);
+  NormalizeKey(k);
+  k.TreePointer = k.RecordNumber;
+  bof_ = eof_ = false;
+  int32_t tie = file_->RecordNumberInKey() ? k.RecordNumber
+                                            : (negate_compare_ ? 0 : kAfterEqualKeys);
+  if (unique_ && SearchNode(root_, kAnyRecord, k, -1) == 0) return false;
+  int r = SearchNode(root_, tie, k, -1);
+  if (r <= 0) {
+    InsertEntry(root_, k, false);
+    if (!updating_) {
+      LoadTree(0);
+      if (!root_) return true;
+      SearchNode(root_, tie, k, -1);
+      if (tie == kAfterEqualKeys) PriorEntry(root_);
+      PositionFlags(root_);
+      bof_ = root_->AtFirst;
+      eof_ = root_->AtLast;
+      if (descending_traversal_) std::swap(bof_, eof_);
+    }
+  } else {
+    LastEntry(root_);
+    InsertEntry(root_, k, true);
+    if (!updating_) {
+      LoadTree(0);
+      if (!root_) return true;
+      LastEntry(root_);
+      if (descending_traversal_) bof_ = true;
+      else eof_ = true;
+    }
+  }
+  return true;
+}
+
+bool GSobjIndexTag::DeleteKey(const GSobjIndexKeyData& key) {
+  LoadTree(2);
+  if (!root_) return false;
+  GSobjIndexKeyData k;
+  k.Assign(key);
+  NormalizeKey(k);
+  bool found = SearchNode(root_, k.RecordNumber, k, -1) == 0;
+  if (found) DeleteEntry(root_);
+  ReleaseTree();
+  return found;
+}
+
+bool GSobjIndexTag::KeepKeys(int32_t record_number, bool is_append) {
+  key_written_ = false;
+  GSO_dBaseFld* t = Table();
+  if (!t || !key_handler_ || !key_handler_->HasExpression()) return false;
+  struct Updating {
+    bool& flag;
+    explicit Updating(bool& f) : flag(f) { flag = true; }
+    ~Updating() { flag = false; }
+  } scope(updating_);
+  bool for_ok = has_for_ ? EvaluateFor() : true;
+  GSobjIndexKeyData now;
+  if (!EvaluateKeyInto(now)) return false;
+  now.RecordNumber = now.TreePointer = record_number;
+  bool had_tree = root_ != nullptr;
+  if (is_append) {
+    if (for_ok) {
+      LoadTree(2);
+      InsertKey(now);
+      key_written_ = true;
+    }
+  } else {
+    GSobjIndexKeyData before;
+    bool evaluated;
+    t->SetCurrentRecord(t->SavedRecord());
+    try {
+      evaluated = EvaluateKeyInto(before);
+    } catch (...) {
+      t->SetCurrentRecord(nullptr);
+      throw;
+    }
+    t->SetCurrentRecord(nullptr);
+    before.RecordNumber = before.TreePointer = record_number;
+    bool found = evaluated && Find(before) != 0;
+    GSobjIndexKeyData a, b;
+    a.Assign(now);
+    NormalizeKey(a);
+    bool same = false;
+    if (evaluated) {
+      b.Assign(before);
+      NormalizeKey(b);
+      same = a.Value.Type() == b.Value.Type() &&
+             CompareKeys(a.Value.Data(), a.Value.Length(), b.Value.Data(), b.Value.Length(), -1) == 0;
+    }
+    if (!root_) LoadTree(2);
+    if (same && for_ok) {
+      if (!found) InsertKey(now);
+    } else {
+      if (found) DeleteEntry(root_);
+      if (for_ok) InsertKey(now);
+    }
+    key_written_ = true;
+  }
+  if (!had_tree) ReleaseTree();
+  return key_written_;
+}
+
+}  // namespace devazoz

@@ -1,0 +1,186 @@
+// GSobjIndexTag: one tag of an index file: the records of a table ordered by a
+// key expression (optionally only those passing a FOR condition), kept as a
+// B-tree of which one path of nodes, root to leaf, is held in memory. The
+// format-neutral searching, stepping, inserting and deleting lives here; a
+// format supplies node reading and writing, headers and the byte form of keys.
+//
+// Path invariants:
+//  - each node object holds at most one child object; the path is rebuilt from
+//    the root by LoadTree, so every positioning sees the file's current nodes;
+//  - changes are written when the path is released, children before parents, so
+//    a split that adds an entry to its parent is written in the same release.
+#ifndef ENGINE_INDEX_GS6_INDXTAG_H_
+#define ENGINE_INDEX_GS6_INDXTAG_H_
+
+#include <cstdint>
+#include <memory>
+#include <string>
+
+#include "engine/foundation/gs6_glbl.h"
+#include "engine/index/gs6_indxkey.h"
+#include "engine/table/gs6_sqlbase.h"
+
+namespace devazoz {
+
+class GSobjIndexFile;
+class GSO_dBaseFld;
+class TgsExpHandler;
+
+// Navigate directions (those of the table's ReadRecord).
+constexpr int32_t kNavNext = -1;
+constexpr int32_t kNavPrior = -2;
+constexpr int32_t kNavFirst = -3;
+constexpr int32_t kNavLast = -4;
+constexpr int32_t kNavCurrent = -5;
+
+class GSobjIndexTag : public TgsObject {
+ public:
+  GSobjIndexTag(GSobjIndexFile* file, const std::string& name);
+  ~GSobjIndexTag() override;
+
+  // Virtual operations in their fixed slot order.
+  virtual void NormalizeKey(GSobjIndexKeyData& key);                                   // 0
+  virtual int CreateTag(const std::string& name, const std::string& key_expression,
+                        bool unique, bool ascending, const std::string& for_expression);  // 1
+  virtual bool InsertKey(GSobjIndexKeyData& key);                                      // 2
+  virtual int32_t ReadRootPointer();                                                   // 3
+  virtual void ReadNode(int32_t position, GSobjIndexKey& node);                         // 4
+  virtual void WriteNode(int32_t position, GSobjIndexKey& node);                        // 5
+  virtual bool ReadHeader();                                                           // 6
+  virtual void WriteHeader();                                                          // 7
+  virtual void CompileKeyExpression();                                                 // 8
+  virtual void CompileForExpression();                                                 // 9
+  virtual bool EvaluateKey(GSobjIndexKeyData& key, bool& ok);                           // 10
+  virtual bool EvaluateFor();                                                          // 11
+
+  // Record number of the first key at or after the search key; 0 when none.
+  int32_t Find(const GSobjIndexKeyData& key);
+  // As Find, leaving the current position and key as they were.
+  int32_t Lookup(const GSobjIndexKeyData& key);
+  int32_t Navigate(int32_t direction);
+  int32_t Resync(int32_t record_number);
+  int32_t SetRange(const GSobjIndexKeyData* low, bool low_flag, bool high_flag,
+                   const GSobjIndexKeyData* high);
+  void ClearRange();
+  // 1 for an empty range or beyond the high end, -1 before the low end, 0 inside.
+  int RangeStatus();
+  bool KeepKeys(int32_t record_number, bool is_append);
+  // 0: position on the first key; 1: reposition on the table's current record;
+  // 2: load the root only.
+  void LoadTree(int mode);
+  void ReleaseTree();
+
+  // Deletes the key entry (value and record number) when present; true if found.
+  bool DeleteKey(const GSobjIndexKeyData& key);
+
+  const std::string& FormatName() const { return format_name_; }
+  const std::string& TagName() const { return tag_name_; }
+  const std::string& KeyExpression() const { return key_expression_; }
+  const std::string& ForExpression() const { return for_expression_; }
+  uint16_t KeyLength() const { return key_length_; }
+  uint16_t EntrySize() const { return entry_size_; }
+  uint16_t MaxInteriorKeys() const { return max_interior_keys_; }
+  char KeyType() const { return key_type_; }
+  bool Unique() const { return unique_; }
+  bool Ascending() const { return ascending_; }
+  bool Descending() const { return !ascending_; }
+  bool HasFor() const { return has_for_; }
+  bool Bof() const { return bof_; }
+  bool Eof() const { return eof_; }
+  bool KeyWritten() const { return key_written_; }
+  bool Updating() const { return updating_; }
+  const GSobjIndexKeyData& CurrentKey() const { return current_; }
+  int32_t RootPointer() const { return root_pointer_; }
+  int32_t HeaderPosition() const { return header_position_; }
+  GSobjIndexKey* Root() const { return root_; }
+  GSobjIndexFile* File() const { return file_; }
+  GSO_dBaseFld* Table() const;
+  bool HeaderChanged() const { return header_changed_; }
+  void SetHeaderChanged() { header_changed_ = true; }
+  bool TextKeys() const { return key_type_ == 'C'; }
+
+  // The comparison of key bytes: -1, 0, 1; *position gets the 1-based place of
+  // the first difference. mode decides a search value that is a proper prefix of
+  // a text key (0 equal, -1 less, 1 greater).
+  int CompareKeys(const uint8_t* a, uint32_t a_length, const uint8_t* b, uint32_t b_length,
+                  int mode, int* position = nullptr) const;
+
+  // Node-level operations of the framework, also used by format writers.
+  int SearchNode(GSobjIndexKey* node, int32_t record, const GSobjIndexKeyData& key, int mode);
+  bool FirstEntry(GSobjIndexKey* node);
+  bool LastEntry(GSobjIndexKey* node);
+  bool NextEntry(GSobjIndexKey* node);
+  bool PriorEntry(GSobjIndexKey* node);
+  bool CurrentEntry(GSobjIndexKey* node);
+  bool PositionFlags(GSobjIndexKey* node);
+  void InsertEntry(GSobjIndexKey* node, const GSobjIndexKeyData& entry, bool after);
+  void DeleteEntry(GSobjIndexKey* node);
+  void AddToParent(GSobjIndexKey* node, const uint8_t* key, uint32_t length, int32_t record,
+                   int32_t pointer);
+  void MakeRoot(GSobjIndexKey* node);
+  // The child of entry index of node (creating or replacing the child object);
+  // null when the entry has none. *fresh tells whether a new object was made.
+  GSobjIndexKey* LoadChild(GSobjIndexKey* node, int index, bool* fresh);
+  void SaveNode(GSobjIndexKey* node);
+  // The node at the end of the loaded path below node.
+  static GSobjIndexKey* PathEnd(GSobjIndexKey* node);
+
+ protected:
+  // Raises EDevazozError naming the index file and what is damaged.
+  [[noreturn]] void Damaged(const std::string& what) const;
+  void SetCurrentFrom(GSobjIndexKey* leaf);
+  // Range check after a move; sets BOF or EOF.
+  void CheckRange();
+  int32_t FinishMove();
+  // Every interior operation counts node loads; more than the file can hold
+  // means a damaged tree whose children are shared.
+  void BeginOperation() { loads_ = 0; }
+  bool EvaluateKeyInto(GSobjIndexKeyData& key);
+  void DeleteAt(GSobjIndexKey* node);
+  void DropFromParent(GSobjIndexKey* node);
+  void ReplaceParentKey(GSobjIndexKey* node, const uint8_t* key, uint32_t length,
+                        int32_t record);
+  // Saves the changed nodes of the subtree from node down, deepest first, then
+  // frees it.
+  void DestroySubtree(GSobjIndexKey* node);
+  // Raises when the format writer cannot give a node position.
+  void CheckChildPointer(GSobjIndexKey* node, int32_t page);
+
+  std::string format_name_ = "UNK";
+  std::string tag_name_;
+  std::string key_expression_;
+  uint16_t key_length_ = 0;
+  uint16_t entry_size_ = 0;
+  uint16_t max_interior_keys_ = 0;
+  std::string for_expression_;
+  GSobjIndexKeyData range_low_;
+  GSobjIndexKeyData range_high_;
+  bool range_low_flag_ = false;
+  bool range_high_flag_ = false;
+  bool range_empty_ = false;
+  bool range_set_ = false;
+  GSobjIndexFile* file_;
+  int32_t header_position_ = -1;
+  int32_t root_pointer_ = 0;
+  GSobjIndexKey* root_ = nullptr;
+  bool header_changed_ = false;
+  bool ascending_ = true;
+  bool unique_ = false;
+  bool has_for_ = false;
+  char key_type_ = 'C';
+  GSobjIndexKeyData current_;
+  bool bof_ = false;
+  bool eof_ = false;
+  bool key_written_ = false;
+  bool negate_compare_ = false;
+  bool descending_traversal_ = false;
+  bool updating_ = false;
+  std::unique_ptr<TgsExpHandler> key_handler_;
+  std::unique_ptr<TgsExpHandler> for_handler_;
+  TgsExpValue eval_value_;
+  uint64_t loads_ = 0;
+};
+
+}  // namespace devazoz
+
+#endif  // ENGINE_INDEX_GS6_INDXTAG_H_
