@@ -1,0 +1,867 @@
+#include "engine/foundation/gs6_dbsy.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstring>
+
+#include "engine/foundation/gs6_Date.h"
+#include "engine/foundation/gs6_cnst.h"
+#include "engine/foundation/gs6_eror.h"
+#include "engine/foundation/gs6_tool.h"
+#include "engine/index/gs6_cdx.h"
+#include "engine/index/gs6_indx.h"
+#include "engine/table/gs6_memo.h"
+#include "engine/table/gs6_sql.h"
+#include "engine/table/gs6_sqldbf.h"
+#include "platform/codepage.h"
+#include "platform/exception.h"
+#include "platform/numtext.h"
+
+namespace devazoz {
+namespace {
+
+constexpr uint8_t kStateReady = 1;
+constexpr uint8_t kStateBusy = 4;
+
+// A number as the 6-byte real of the table format holds it: 40 bits of mantissa.
+double RoundToReal48(double v) {
+  if (v == 0 || !std::isfinite(v)) return v;
+  int exponent = 0;
+  double mantissa = std::frexp(v, &exponent);
+  return std::ldexp(std::round(std::ldexp(mantissa, 40)), exponent - 40);
+}
+
+// Restores a value when the scope ends, also when an exception passes.
+template <typename T>
+class Restore {
+ public:
+  Restore(T& target) : target_(target), saved_(target) {}
+  ~Restore() { target_ = saved_; }
+  const T& saved() const { return saved_; }
+
+ private:
+  T& target_;
+  T saved_;
+};
+
+}  // namespace
+
+GSO_dBHandler::GSO_dBHandler(const std::string& file_name, bool read_write, bool shared)
+    : GSO_dBaseFld(file_name, shared, read_write) {
+  // The handler reads ahead itself (ReadAt below); the table's own window would
+  // read around it.
+  table_read_ahead_ = false;
+}
+
+GSO_dBHandler::~GSO_dBHandler() {
+  filter_expression_.reset();
+  current_tag_ = nullptr;
+  for (auto& slot : index_slots_) slot.reset();
+}
+
+// ---------------------------------------------------------------------------
+// Read-ahead
+
+void GSO_dBHandler::SetReadAheadAllowed(bool allowed) {
+  read_ahead_allowed_ = allowed;
+  if (!allowed) SetReadAhead(false);
+}
+
+void GSO_dBHandler::SetReadAhead(bool on) {
+  if (!read_ahead_allowed_) on = false;
+  if (on == read_ahead_) return;
+  if (!on) {
+    std::vector<uint8_t>().swap(cache_buffer_);
+    cache_start_ = -1;
+    read_ahead_ = false;
+    return;
+  }
+  int32_t size = Settings().read_ahead_size;
+  size = std::max(record_length_, size / record_length_ * record_length_);
+  cache_buffer_.assign(size_t(size), 0);
+  cache_size_ = size;
+  cache_records_ = size / record_length_;
+  cache_start_ = -1;
+  cache_end_ = 0;
+  read_ahead_ = true;
+}
+
+int32_t GSO_dBHandler::ReadAt(int64_t offset, void* buffer, int32_t count) {
+  if (!read_ahead_ || read_ahead_suspended_ || offset < header_length_ ||
+      count != record_length_)
+    return GSO_dBaseFld::ReadAt(offset, buffer, count);
+  if (cache_start_ < 0 || offset < cache_start_ || offset + count > cache_end_) {
+    int32_t got = GSO_dBaseFld::ReadAt(offset, cache_buffer_.data(), cache_size_);
+    last_error_ = 0;  // a short read at the end of the file is expected here
+    cache_start_ = offset;
+    cache_end_ = offset + std::max(got, 0);
+  }
+  int32_t n = int32_t(std::clamp<int64_t>(cache_end_ - offset, 0, count));
+  if (n > 0) std::memcpy(buffer, cache_buffer_.data() + (offset - cache_start_), size_t(n));
+  bytes_done_ = n;
+  position_ = offset + count;
+  last_error_ = n < count ? kErrShortRead : 0;
+  return n;
+}
+
+void GSO_dBHandler::WriteAt(int64_t offset, const void* buffer, int32_t count) {
+  GSO_dBaseFld::WriteAt(offset, buffer, count);
+  if (offset == 0 || !read_ahead_ || cache_start_ < 0) return;
+  // Whatever part of the write falls inside the buffer is copied there, so the
+  // buffer never serves a stale record.
+  int64_t from = std::max(offset, cache_start_);
+  int64_t to = std::min(offset + count, cache_end_);
+  if (from < to)
+    std::memcpy(cache_buffer_.data() + (from - cache_start_),
+                static_cast<const uint8_t*>(buffer) + (from - offset), size_t(to - from));
+}
+
+// ---------------------------------------------------------------------------
+// Moving
+
+bool GSO_dBHandler::RecordAccepted() { return true; }
+
+int32_t GSO_dBHandler::FilterMove(int32_t request) {
+  int32_t highest = filter_set_.HighestBit();
+  if (highest < 1) {
+    eof_ = bof_ = true;
+    return 0;
+  }
+  int32_t n = 0;
+  switch (request) {
+    case kMoveFirst: n = 1; break;
+    case kMoveLast: n = highest; break;
+    case kMoveNext: n = record_number_ + 1; break;
+    case kMovePrevious: n = record_number_ - 1; break;
+    default: n = std::max(record_number_, 1); break;  // current, or the next one set
+  }
+  bool downward = request == kMoveLast || request == kMovePrevious;
+  if (downward) {
+    n = std::min(n, highest);
+    while (n >= 1 && !filter_set_.Has(n)) --n;
+    if (n < 1) bof_ = true;
+  } else {
+    while (n <= highest && !filter_set_.Has(n)) ++n;
+    if (n > highest) eof_ = true;
+  }
+  return (eof_ || bof_) ? 0 : n;
+}
+
+void GSO_dBHandler::ReadRecord(int32_t request) {
+  if (record_state_ != kStateReady) {
+    GSO_dBaseFld::ReadRecord(request);
+    return;
+  }
+  eof_ = bof_ = false;
+  bool move = request < 0;
+  int32_t direction = request;
+  if (request == kMoveFirst || request == kMoveCurrent) direction = kMoveNext;
+  if (request == kMoveLast) direction = kMovePrevious;
+  int32_t tag_record = -1;
+  int32_t req = request;
+  for (;;) {
+    int32_t chosen = 0;
+    bool from_cursor = false;
+    if (current_tag_ && move) {
+      read_ahead_suspended_ = true;
+      chosen = current_tag_->Navigate(req);
+      read_ahead_suspended_ = false;
+      eof_ = current_tag_->Eof();
+      bof_ = current_tag_->Bof();
+      tag_record = chosen;
+      from_cursor = true;
+      if (!eof_ && !bof_ && filter_set_in_use_ && !filter_set_.Has(chosen)) {
+        req = direction;
+        continue;
+      }
+    } else if (filter_set_in_use_ && move) {
+      chosen = FilterMove(req);
+      from_cursor = true;
+    } else {
+      GSO_dBaseFld::ReadRecord(req);
+    }
+    if (eof_ || bof_) break;
+    if (from_cursor) {
+      if (chosen > record_count_) RereadHeader();
+      if (chosen < 1 || chosen > record_count_) {
+        BlankRecord();
+        return;
+      }
+      GSO_dBaseFld::ReadRecord(chosen);
+    }
+    if (!move || Visible()) break;
+    req = direction;
+  }
+  if (current_tag_ && !eof_ && !bof_ && tag_record != record_number_)
+    current_tag_->Resync(record_number_);
+  if (lock_protocol_ == TgsLokProtocol::ClipLock) UnlockIndexes();
+}
+
+void GSO_dBHandler::Skip(int32_t count) {
+  if (count == 0) {
+    GetRecord(kMoveCurrent);
+    return;
+  }
+  int32_t steps = count > 0 ? count : -count;
+  if (filter_wanted_ || !use_deleted) {
+    for (int32_t i = 0; i < steps && !eof_ && !bof_; ++i)
+      GetRecord(count > 0 ? kMoveNext : kMovePrevious);
+    return;
+  }
+  bool reached_end = false;
+  if (current_tag_) {
+    int32_t found = 0;
+    for (int32_t i = 0; i < steps; ++i) {
+      int32_t r = current_tag_->Navigate(count > 0 ? kMoveNext : kMovePrevious);
+      if (r == 0) {
+        reached_end = true;
+        found = current_tag_->Navigate(count > 0 ? kMoveLast : kMoveFirst);
+        break;
+      }
+      found = r;
+    }
+    GSobjIndexTag* tag = current_tag_;
+    current_tag_ = nullptr;
+    try {
+      if (found > 0) GetRecord(found);
+    } catch (...) {
+      current_tag_ = tag;
+      throw;
+    }
+    current_tag_ = tag;
+  } else {
+    int64_t target = int64_t(record_number_) + count;
+    if (target > record_count_) {
+      target = record_count_;
+      reached_end = true;
+    } else if (target < 1) {
+      target = 1;
+      reached_end = true;
+    }
+    GetRecord(int32_t(target));
+  }
+  if (reached_end) {
+    eof_ = count > 0;
+    bof_ = count < 0;
+  }
+}
+
+// ---------------------------------------------------------------------------
+// Keys
+
+bool GSO_dBHandler::FindKey(const std::string& key) {
+  key_matched_ = false;
+  if (record_count_ == 0) RereadHeader();
+  if (record_count_ == 0) return false;
+  bool clip = lock_protocol_ == TgsLokProtocol::ClipLock;
+  if (clip && !LockIndexes()) return false;
+  struct ClipUnlock {
+    GSO_dBHandler* h;
+    bool on;
+    ~ClipUnlock() {
+      if (on) h->UnlockIndexes();
+    }
+  } unlock{this, clip};
+  if (!current_tag_) {
+    GetRecord(kMoveLast);
+    eof_ = true;
+    return false;
+  }
+  GSobjIndexKeyData search;
+  search.Value.SetText(key.size() > 256 ? key.substr(0, 256) : key);
+  search.RecordNumber = kAnyRecord;
+  int32_t r = current_tag_->Find(search);
+  if (r < 1) {
+    if (current_tag_->Eof() || !soft_seek) {
+      GetRecord(kMoveLast);
+      eof_ = true;
+    } else {
+      int32_t next = current_tag_->Navigate(kMoveCurrent);
+      if (next > 0) GetRecord(next);
+    }
+    return false;
+  }
+  GSO_dBaseFld::ReadRecord(r);
+  while (!Visible() && !eof_) Skip(1);
+  if (!eof_) {
+    GSobjIndexKeyData normalized;
+    normalized.Value.SetText(search.Value.AsText());
+    current_tag_->NormalizeKey(normalized);
+    int position = 0;
+    int c = normalized.Value.Compare(&current_tag_->CurrentKey().Value, position, collation_map_, -1);
+    if (c == 0) key_matched_ = true;
+    else if (uint32_t(position) > normalized.Value.Length() && !exact_comparison) key_matched_ = true;
+    if (!key_matched_ && !soft_seek) {
+      GetRecord(kMoveLast);
+      eof_ = true;
+    }
+  }
+  return key_matched_;
+}
+
+int32_t GSO_dBHandler::FindKeyInTag(const std::string& tag_name, const std::string& key) {
+  bool clip = lock_protocol_ == TgsLokProtocol::ClipLock;
+  if (clip && !LockIndexes()) return -1;
+  struct ClipUnlock {
+    GSO_dBHandler* h;
+    bool on;
+    ~ClipUnlock() {
+      if (on) h->UnlockIndexes();
+    }
+  } unlock{this, clip};
+  GSobjIndexTag* tag = nullptr;
+  for (int slot = 1; slot <= kIndexSlots && !tag; ++slot)
+    if (index_slots_[size_t(slot)]) tag = index_slots_[size_t(slot)]->FindTag(tag_name);
+  if (!tag) return -1;
+  GSobjIndexKeyData search;
+  search.Value.SetText(key.size() > 256 ? key.substr(0, 256) : key);
+  search.RecordNumber = kAnyRecord;
+  Restore<bool> exact(exact_comparison);
+  exact_comparison = true;
+  return std::max(tag->Lookup(search), 0);
+}
+
+bool GSO_dBHandler::LockIndexes() {
+  for (int slot = 1; slot <= kIndexSlots; ++slot) {
+    GSobjIndexFile* file = index_slots_[size_t(slot)].get();
+    if (!file || !file->Disk()) continue;
+    if (!file->LockIndexFile()) {
+      for (int back = 1; back < slot; ++back)
+        if (index_slots_[size_t(back)] && index_slots_[size_t(back)]->Disk())
+          index_slots_[size_t(back)]->UnlockIndexFile();
+      SetLastOsError(kErrLockViolation);
+      return false;
+    }
+  }
+  return true;
+}
+
+void GSO_dBHandler::UnlockIndexes() {
+  for (auto& file : index_slots_)
+    if (file && file->Disk()) file->Disk()->UnlockRegion();
+}
+
+// ---------------------------------------------------------------------------
+// Writing
+
+void GSO_dBHandler::AppendRecord() {
+  if (!LockIndexes()) return;
+  try {
+    GSO_dBaseFld::AppendRecord();
+  } catch (...) {
+    UnlockIndexes();
+    throw;
+  }
+  UnlockIndexes();
+}
+
+void GSO_dBHandler::WriteRecord(int32_t n) {
+  if (!LockIndexes()) return;
+  try {
+    GSO_dBaseFld::WriteRecord(n);
+  } catch (...) {
+    UnlockIndexes();
+    throw;
+  }
+  UnlockIndexes();
+}
+
+bool GSO_dBHandler::EvaluateFilter() {
+  TgsVariant result;
+  if (!filter_expression_->EvaluateVariant(result)) return false;
+  return result.Type() == VariantType::Logic && result.AsLogic();
+}
+
+void GSO_dBHandler::Notify(uint8_t code, int32_t value) {
+  GSO_dBaseFld::Notify(code, value);
+  if (code == kEventAfterWrite) {
+    if (packing_) return;  // the indexes are rebuilt when the pack ends
+    if (filter_expression_ && filter_expression_->HasExpression() && record_number_ > 0)
+      filter_set_.Change(record_number_, EvaluateFilter() ? TgsHugeSet::kSet : TgsHugeSet::kClear);
+    for (auto& file : index_slots_)
+      if (file) file->UpdateKeys(record_number_, value == 0);
+    if (current_tag_) {
+      current_tag_->Resync(record_number_);
+      eof_ = current_tag_->Eof();
+      bof_ = current_tag_->Bof();
+      if (!filter_set_in_use_) {
+        eof_ = value == 0 || value == record_count_;
+        bof_ = value == 1;
+      }
+    }
+  } else if (code == kEventFlushed) {
+    for (auto& file : index_slots_)
+      if (file && file->Disk()) file->Disk()->Flush();
+  }
+}
+
+bool GSO_dBHandler::HasIndexOpen() { return index_slots_[1] != nullptr; }
+
+void GSO_dBHandler::SetLockProtocol(TgsLokProtocol protocol) {
+  GSO_dBaseFld::SetLockProtocol(protocol);
+  for (auto& file : index_slots_)
+    if (file) file->SetLockProtocol(int(protocol));
+}
+
+bool GSO_dBHandler::Rename(const std::string& new_name) {
+  std::string base = platform::AnsiUpper(BaseName(FileName()));
+  bool ok = GSO_dBaseFld::Rename(new_name);
+  for (auto& file : index_slots_)
+    if (file && file->Disk() && platform::AnsiUpper(BaseName(file->Disk()->FileName())) == base)
+      file->RenameExtension(new_name);
+  return ok;
+}
+
+// ---------------------------------------------------------------------------
+// Index files
+
+std::string GSO_dBHandler::IndexFileName(const std::string& name) const {
+  std::string full = platform::AnsiUpper(Trim(name));
+  if (full.find_first_of("/\\") == std::string::npos) {
+    size_t slash = FileName().find_last_of('/');
+    if (slash != std::string::npos) full = FileName().substr(0, slash + 1) + full;
+  }
+  return DefaultExtension(full, Settings().default_index_extension);
+}
+
+GSobjIndexFile* GSO_dBHandler::IndexFile(int slot) const {
+  return slot >= 1 && slot <= kIndexSlots ? index_slots_[size_t(slot)].get() : nullptr;
+}
+
+int GSO_dBHandler::IndexFileCount() const {
+  int n = 0;
+  for (const auto& file : index_slots_)
+    if (file) ++n;
+  return n;
+}
+
+int GSO_dBHandler::OpenIndexFile(const std::string& name) {
+  std::string full = IndexFileName(name);
+  for (const auto& file : index_slots_)
+    if (file && file->Disk() && file->Disk()->FileName() == GSO_DiskFile::MakeAbsolute(full))
+      return -1;
+  int free_slot = 0;
+  for (int slot = 1; slot <= kIndexSlots && !free_slot; ++slot)
+    if (!index_slots_[size_t(slot)]) free_slot = slot;
+  if (!free_slot) {
+    ReportError(kErrTooManyOpenFiles, kSubNone,
+                (full + ": no free index slot (at most 63 index files per table)").c_str());
+    return kErrTooManyOpenFiles;
+  }
+  std::unique_ptr<GSobjIndexFile> file = CreateIndexFile(full);
+  if (file && file->Valid()) {
+    file->SetLockProtocol(int(lock_protocol_));
+    index_slots_[size_t(free_slot)] = std::move(file);
+    return 0;
+  }
+  int32_t code = (file && file->HeaderError()) ? 2112 : kErrFileNotFound;
+  file.reset();
+  ReportError(code, kSubNone, name.c_str());
+  return code;
+}
+
+int GSO_dBHandler::OpenIndexList(const std::string* list, const std::string& tag_name) {
+  CloseIndexFiles();
+  if (!list) return 1;
+  std::string text = *list;
+  while (!text.empty() && (text.back() == ' ' || text.back() == ',' || text.back() == ';'))
+    text.pop_back();
+  std::vector<std::string> names;
+  std::string piece;
+  bool quoted = false;
+  for (char c : text) {
+    if (c == '"') {
+      quoted = !quoted;
+      if (!piece.empty()) names.push_back(piece);
+      piece.clear();
+    } else if (!quoted && (c == ' ' || c == ',' || c == ';' || c == '\t')) {
+      if (!piece.empty()) names.push_back(piece);
+      piece.clear();
+    } else {
+      piece += c;
+    }
+  }
+  if (!piece.empty()) names.push_back(piece);
+  for (const std::string& name : names) {
+    int rc = OpenIndexFile(name);
+    if (rc > 0) return rc;
+  }
+  std::string tag = tag_name;
+  SelectTag(Trim(tag).empty() ? nullptr : &tag, true);
+  return 0;
+}
+
+void GSO_dBHandler::CloseIndexFiles() {
+  current_tag_ = nullptr;
+  current_tag_name_.clear();
+  for (auto& file : index_slots_) file.reset();
+}
+
+GSobjIndexTag* GSO_dBHandler::TagByNumber(int n) const {
+  if (n < 1) return nullptr;
+  for (const auto& file : index_slots_) {
+    if (!file) continue;
+    if (n <= file->TagCount()) return file->TagAt(n - 1);
+    n -= file->TagCount();
+  }
+  return nullptr;
+}
+
+int GSO_dBHandler::SelectTag(const std::string* name, bool keep_position) {
+  if (name) {
+    std::string wanted = platform::AnsiUpper(Trim(*name));
+    GSobjIndexTag* tag = nullptr;
+    int slot_found = 0;
+    for (int slot = 1; slot <= kIndexSlots && !tag; ++slot) {
+      if (!index_slots_[size_t(slot)]) continue;
+      tag = index_slots_[size_t(slot)]->FindTag(wanted);
+      if (tag) slot_found = slot;
+    }
+    if (!tag) throw EDevazozError("Cannot find index tag " + *name);
+    ClearRange();
+    if (current_tag_) current_tag_->ReleaseTree();
+    current_tag_ = nullptr;
+    SetReadAhead(false);
+    current_tag_name_ = wanted;
+    current_tag_ = tag;
+    tag->LoadTree(1);
+    GetRecord(keep_position ? record_number_ : kMoveFirst);
+    return slot_found;
+  }
+  ClearRange();
+  if (current_tag_) current_tag_->ReleaseTree();
+  current_tag_ = nullptr;
+  current_tag_name_.clear();
+  SetReadAhead(true);
+  if (!keep_position) GetRecord(kMoveFirst);
+  return 0;
+}
+
+std::unique_ptr<GSobjIndexFile> GSO_dBHandler::CreateIndexFile(const std::string& name) {
+  // The first four characters of the extension choose the format. NTX, NDX and MDX
+  // files are not read yet: they count as not found.
+  size_t dot = name.rfind('.');
+  size_t slash = name.find_last_of("/\\");
+  std::string extension =
+      (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+          ? std::string()
+          : platform::AnsiUpper(name.substr(dot, 4));
+  if (extension == ".CDX")
+    return std::make_unique<GSobjCDXFile>(this, name, false, false, ReadWrite(), Shared());
+  return nullptr;
+}
+
+// ---------------------------------------------------------------------------
+// Range and filter
+
+void GSO_dBHandler::SetKeyRange(const std::string& low, const std::string& high,
+                                bool low_inclusive, bool high_inclusive) {
+  if (!current_tag_) return;
+  GSobjIndexKeyData lo, hi;
+  lo.Value.SetText(low.size() > 256 ? low.substr(0, 256) : low);
+  hi.Value.SetText(high.size() > 256 ? high.substr(0, 256) : high);
+  current_tag_->SetRange(&lo, low_inclusive, high_inclusive, &hi);
+  GetRecord(kMoveFirst);
+  if (bof_) BlankRecord();
+}
+
+void GSO_dBHandler::ClearRange() {
+  if (current_tag_) current_tag_->ClearRange();
+}
+
+void GSO_dBHandler::BuildFilterSet() {
+  int32_t remembered = record_number_;
+  bool saved_read_ahead = read_ahead_;
+  if (!current_tag_) SetReadAhead(true);
+  try {
+    GetRecord(kMoveFirst);
+    while (!eof_ && !bof_) {
+      if (EvaluateFilter()) filter_set_.Change(record_number_, TgsHugeSet::kSet);
+      GetRecord(kMoveNext);
+    }
+  } catch (...) {
+    SetReadAhead(saved_read_ahead);
+    throw;
+  }
+  SetReadAhead(saved_read_ahead);
+  if (remembered >= 1) GetRecord(remembered);
+}
+
+void GSO_dBHandler::SetFilterExpression(const std::string& text, bool case_insensitive,
+                                        bool partial) {
+  bool wanted = filter_wanted_;
+  filter_set_in_use_ = false;
+  TgsExpUserLink* link = ExpressionLink();
+  if (!filter_expression_) filter_expression_ = std::make_unique<TgsExpHandler>(link, false, "");
+  if (text != filter_text_ || case_insensitive != filter_expression_->CaseInsensitive() ||
+      partial != filter_expression_->Wildcard()) {
+    filter_set_.Clear();
+    filter_text_.clear();
+    filter_expression_->SetCaseInsensitive(case_insensitive);
+    filter_expression_->SetWildcard(partial);
+    filter_expression_->SetExpression(text);
+    if (filter_expression_->HasExpression()) {
+      TgsVariant probe;
+      filter_expression_->EvaluateVariant(probe);
+      if (filter_expression_->ResultType() != kExpLogic) {
+        filter_expression_->SetExpression("");
+        throw EDevazozError("Filter expression must return boolean result");
+      }
+      filter_text_ = text;
+      BuildFilterSet();
+    } else {
+      filter_text_ = text;
+    }
+  }
+  SetFilterActive(wanted);
+}
+
+void GSO_dBHandler::SetFilterActive(bool on) {
+  filter_wanted_ = on;
+  filter_set_in_use_ = on && filter_expression_ && filter_expression_->HasExpression();
+}
+
+void GSO_dBHandler::RefreshFilter() {
+  if (!filter_set_in_use_) return;
+  filter_set_.Clear();
+  filter_set_in_use_ = false;
+  BuildFilterSet();
+  SetFilterActive(true);
+}
+
+// ---------------------------------------------------------------------------
+// Maintenance
+
+void GSO_dBHandler::Reindex() {
+  GSobjIndexTag* tag = current_tag_;
+  bool saved_read_ahead = read_ahead_;
+  current_tag_ = nullptr;
+  record_state_ = kStateBusy;
+  SetReadAhead(true);
+  try {
+    for (auto& file : index_slots_)
+      if (file) file->RebuildAll();
+  } catch (...) {
+    record_state_ = kStateReady;
+    SetReadAhead(saved_read_ahead);
+    current_tag_ = tag;
+    throw;
+  }
+  record_state_ = kStateReady;
+  SetReadAhead(saved_read_ahead);
+  current_tag_ = tag;
+  if (current_tag_) current_tag_->LoadTree(0);
+  GetRecord(kMoveFirst);
+}
+
+void GSO_dBHandler::Pack() {
+  if (Shared()) {
+    ReportError(kErrAccessDenied, kSubHandler, FileName().c_str());
+    return;
+  }
+  GSobjIndexTag* tag = current_tag_;
+  bool saved_read_ahead = read_ahead_;
+  pack_memo_ = HasMemo() ? OpenMemo() : nullptr;
+  current_tag_ = nullptr;
+  SetReadAhead(false);
+  SetReadAhead(true);
+  int32_t total = record_count_;
+  int32_t kept = 0;
+  StatusUpdate(-1, kStatusPack, total);
+  packing_ = true;
+  // Kept records move down in one contiguous run; they are written in large
+  // pieces rather than one write (and one header write) per record. The indexes
+  // are rebuilt afterwards, so no key is maintained on the way.
+  std::vector<uint8_t> pending;
+  int32_t pending_first = 0;
+  auto flush_pending = [&] {
+    if (pending.empty()) return;
+    WriteAt(RecordOffset(pending_first), pending.data(), int32_t(pending.size()));
+    pending_first += int32_t(pending.size() / size_t(record_length_));
+    pending.clear();
+  };
+  try {
+    for (int32_t j = 1; j <= total; ++j) {
+      ReadAt(RecordOffset(j), buffer_.data(), record_length_);
+      record_number_ = j;
+      if (!IsDeleted()) {
+        ++kept;
+        if (j != kept) {
+          if (pending.empty() && pending_first == 0) pending_first = kept;
+          pending.insert(pending.end(), buffer_.begin(), buffer_.begin() + record_length_);
+          if (pending.size() >= (1u << 20)) flush_pending();
+        }
+      } else if (pack_memo_) {
+        for (const FieldDescriptor& f : descriptors_) {
+          bool memo_field = f.type == 'M' || f.type == 'G' || (f.type == 'B' && version_ != 0x30);
+          if (!memo_field) continue;
+          double block = std::trunc(GetNum(f.number));
+          if (block >= 1 && block <= 2147483647.0) pack_memo_->FreeBlocks(int32_t(block));
+        }
+      }
+      StatusUpdate(kStatusPack, j, 0);
+    }
+    flush_pending();
+    if (kept < total) {
+      record_count_ = kept;
+      uint8_t eof_marker = Settings().end_of_file_marker;
+      GSO_dBaseFld::WriteAt(RecordOffset(kept + 1), &eof_marker, 1);
+      Truncate(RecordOffset(kept + 1) + 1);
+      cache_start_ = -1;
+      InvalidateReadAhead();
+    }
+    header_dirty_ = true;
+    WriteHeader();
+  } catch (...) {
+    packing_ = false;
+    current_tag_ = tag;
+    SetReadAhead(saved_read_ahead);
+    throw;
+  }
+  packing_ = false;
+  StatusUpdate(0, 0, 0);
+  if (kept < total) {
+    Reindex();
+    // Record numbers moved: the filter set is rebuilt for the new numbering.
+    RefreshFilter();
+  }
+  current_tag_ = tag;
+  SetReadAhead(saved_read_ahead);
+  if (current_tag_) current_tag_->LoadTree(0);
+  GetRecord(kMoveFirst);
+}
+
+bool GSO_dBHandler::FieldMatches(int n, const std::string& value, const std::vector<bool>& any_char,
+                                 bool whole, bool anywhere, bool prefix, bool single_field,
+                                 bool number_ok, double number, bool logic) {
+  const FieldDescriptor& f = descriptors_[size_t(n - 1)];
+  switch (f.type) {
+    case 'C': {
+      if (f.length < value.size()) return false;
+      std::string text = RawGetStr(f, current_record_);
+      if (search_options & kSearchCaseInsensitive) text = platform::AnsiUpper(text);
+      auto equal_at = [&](size_t at) {
+        for (size_t k = 0; k < value.size(); ++k)
+          if (!any_char[k] && text[at + k] != value[k]) return false;
+        return true;
+      };
+      std::string trimmed = TrimRightZ(text);
+      if (whole) return trimmed.size() == value.size() && equal_at(0);
+      for (size_t at = 0; at + value.size() <= text.size(); ++at) {
+        if (at > 0 && !anywhere) break;
+        if (!equal_at(at)) continue;
+        if (!prefix && at + value.size() != trimmed.size()) continue;
+        return true;
+      }
+      return false;
+    }
+    case 'N':
+    case 'F': {
+      if (!number_ok) return false;
+      double v;
+      try {
+        v = GetNum(n);
+      } catch (const EDevazozError&) {
+        return false;
+      }
+      return RoundToReal48(v) == RoundToReal48(number);
+    }
+    case 'D': {
+      try {
+        return DBFDate().StorageToDay(value) == GetDate(n);
+      } catch (const std::exception&) {
+        return false;
+      }
+    }
+    case 'L': return single_field && GetLogic(n) == logic;
+    default: return false;
+  }
+}
+
+int GSO_dBHandler::SearchField(const std::string& value_in, int& field, int32_t limit,
+                               int32_t& record) {
+  if (field > field_count_ || field < 0 || value_in.empty()) return 0;
+  uint16_t options = search_options;
+  std::string value = value_in;
+  if (options & kSearchCaseInsensitive) value = platform::AnsiUpper(value);
+  bool whole = (options & kSearchWholeField) != 0;
+  bool anywhere, prefix;
+  if (options & kSearchWildcards) {
+    anywhere = prefix = false;
+    if (!value.empty() && value.front() == '*') {
+      anywhere = true;
+      whole = false;
+      value.erase(0, 1);
+    }
+    if (!value.empty() && value.back() == '*') {
+      prefix = true;
+      whole = false;
+      value.pop_back();
+    }
+    if (value.find('?') != std::string::npos) whole = false;
+  } else {
+    anywhere = !(options & kSearchAnchored);
+    prefix = !(options & kSearchWholeField);
+  }
+  std::vector<bool> any_char(value.size(), false);
+  if (options & kSearchWildcards)
+    for (size_t k = 0; k < value.size(); ++k) any_char[k] = value[k] == '?';
+  double number = 0;
+  bool number_ok = platform::TryStrToFloat(Trim(value_in), number);
+  bool logic = IsTrueLetter(value_in[0]);
+  int first = field == 0 ? 1 : field, last = field == 0 ? field_count_ : field;
+
+  int32_t start_record = record_number_;
+  uint8_t saved_state = record_state_;
+  GSobjIndexTag* saved_tag = current_tag_;
+  bool saved_read_ahead = read_ahead_;
+  int32_t visited = 0;
+  int found_field = 0;
+  auto restore = [&] {
+    record_state_ = kStateReady;
+    (void)saved_state;
+    SetReadAhead(saved_read_ahead);
+    current_tag_ = saved_tag;
+  };
+  StatusUpdate(-1, kStatusSearch, record_count_);
+  try {
+    if (!(options & kSearchKeepState)) record_state_ = kStateBusy;
+    if (!(options & kSearchKeepTag)) {
+      current_tag_ = nullptr;
+      SetReadAhead(true);
+    }
+    if (record >= 1) {
+      GetRecord(record);
+      Skip(1);
+    } else {
+      GetRecord(kMoveFirst);
+    }
+    while (!eof_ && (limit == 0 || visited < limit)) {
+      ++visited;
+      for (int n = first; n <= last && !found_field; ++n)
+        if (FieldMatches(n, value, any_char, whole, anywhere, prefix, first == last, number_ok,
+                         number, logic))
+          found_field = n;
+      if (found_field) break;
+      StatusUpdate(kStatusSearch, visited, 0);
+      GetRecord(kMoveNext);
+    }
+  } catch (...) {
+    restore();
+    if (start_record >= 1) GetRecord(start_record);
+    throw;
+  }
+  int32_t match_record = found_field ? record_number_ : 0;
+  restore();
+  if (found_field) {
+    record = match_record;
+    field = found_field;
+    GetRecord(match_record);
+  } else if (start_record >= 1) {
+    GetRecord(start_record);
+  }
+  StatusUpdate(0, visited, 0);
+  return found_field ? 1 : 0;
+}
+
+}  // namespace devazoz
