@@ -101,17 +101,20 @@ TEST(Collection, DescendantThatRefersFreesNothing) {
 }
 
 TEST(Collection, FileRegistryDoesNotOwnItsFiles) {
-  std::vector<int> log;
-  Tracked a(&log, 1);
+  GSO_DiskFile file("/no/such/dir/X.DBF", false, false);
   {
     GSobjFileColl registry;
-    registry.Add(&a);
-    registry.FreeItem(&a);
+    registry.AddFile(&file);
+    registry.AddFile(&file);  // listed once
+    EXPECT_EQ(registry.Count(), 1u);
+    registry.FreeItem(&file);
+    EXPECT_EQ(registry.IndexOfFile(&file), 0);
     registry.FreeAll();
     EXPECT_EQ(registry.Count(), 0u);
-    registry.Add(&a);
+    registry.AddFile(&file);
   }
-  EXPECT_TRUE(log.empty());
+  // Still alive after the registry that listed it is gone.
+  EXPECT_EQ(file.FileName(), "/NO/SUCH/DIR/X.DBF");
 }
 
 }  // namespace
