@@ -10,10 +10,13 @@
 // Values come back in their kind: text without trailing blanks, numbers and
 // dates as they were added, byte strings unchanged.
 //
-// Memory: keys are gathered in a working area of a fixed size (WorkBytes());
-// when it is full its keys are sorted and moved into a front-compressed run held
-// in 64 KiB pages. Retrieval merges the runs. Apart from the runs, which hold
-// every key once, the sort never holds more than about 3 x WorkBytes().
+// Memory: keys are gathered in a working area of a fixed size (WorkBytes(),
+// 1 MiB unless a descendant asks otherwise) with an index array of at most
+// WorkBytes() / 16 entries of 16 bytes and as much scratch for sorting it; when
+// the area is full its keys are sorted and moved into a front-compressed run held
+// in 64 KiB pages. Retrieval merges the runs (about 600 bytes per run). So apart
+// from the runs, which hold every key once, the sort holds at most
+// 3 x WorkBytes() plus the run cursors.
 #ifndef ENGINE_INDEX_GS6_SORT_H_
 #define ENGINE_INDEX_GS6_SORT_H_
 
@@ -30,7 +33,7 @@ class TgsSort {
   // The longest key any sort accepts.
   static constexpr int kMaxSortKeyLength = 240;
   // The default size of the working area.
-  static constexpr size_t kDefaultWorkBytes = size_t(4) << 20;
+  static constexpr size_t kDefaultWorkBytes = size_t(1) << 20;
 
   // Raises EDevazozError "Sort key length greater than 240 bytes" when
   // max_key_length is above 240. collation_map (256 bytes, or null) is copied.
