@@ -235,6 +235,8 @@ void GSobjCDXTag::NormalizeKey(GSobjIndexKeyData& key) {
 int GSobjCDXTag::CreateTag(const std::string& name, const std::string& key_expression,
                            bool unique, bool ascending, const std::string& for_expression) {
   if (key_expression.size() + for_expression.size() + 2 > 512) return -1;
+  // A tag without a key expression could not be read back.
+  if (key_expression.empty() && !directory_) return -1;
   GSobjIndexTag::CreateTag(name, key_expression, unique, ascending, for_expression);
   descending_traversal_ = !ascending;
   if (!key_expression.empty()) {
