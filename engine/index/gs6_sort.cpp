@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "engine/foundation/gs6_eror.h"
@@ -49,9 +50,9 @@
 // When every key fits in the arena no run is written and retrieval reads the
 // sorted arena. Otherwise the arena becomes the last run and retrieval merges
 // the runs through a tree of losers with offset-value codes: each candidate
-// carries (position of its first difference from the key last returned, its
-// symbol there), so most matches are decided by comparing two integers and the
-// rest compare bytes only from that position on. A run's pages are freed as
+// carries where it first differs from the key last returned and its symbols
+// there, so most matches are decided by comparing two integers and the rest
+// compare bytes only from that place on. A run's pages are freed as
 // soon as they have been read.
 
 namespace devazoz {
@@ -69,6 +70,7 @@ constexpr size_t kMinWorkBytes = 1024;
 constexpr size_t kPageBytes = size_t(64) << 10;
 constexpr size_t kMaxRecord = 3 + TgsSort::kMaxSortKeyLength + 4;
 constexpr size_t kSmallGroup = 32;
+constexpr size_t kCodeSymbols = 6;  // symbols in an offset-value code
 constexpr size_t kKeyBuffer = TgsSort::kMaxSortKeyLength + 24;
 constexpr size_t kPageSlack = 16;  // lets CopyShort read past a page's last record
 
@@ -247,7 +249,7 @@ struct TgsSort::Impl {
   // One run being merged.
   struct Cursor {
     Key cur;
-    int32_t* code = nullptr;  // its slot in codes
+    int64_t* code = nullptr;  // its slot in codes
     Run* run = nullptr;
     size_t page = 0, pos = 0;
     bool have_prev = false;
@@ -270,6 +272,7 @@ struct TgsSort::Impl {
   unsigned kinds_seen = 0;  // bit per kind code in the arena
   std::vector<Item> items;
   std::vector<Item> scratch;
+  std::vector<std::pair<uint32_t, uint32_t>> deeper;  // SortGroup's work list
   std::vector<std::unique_ptr<Run>> runs;
   size_t run_pages = 0;
   uint32_t key_count = 0;
@@ -280,8 +283,8 @@ struct TgsSort::Impl {
   std::vector<std::unique_ptr<Cursor>> cursors;
   std::vector<int> tree;  // tree[0] the winner, tree[1..k-1] the losers
   // Per cursor: offset-value code of its key against the key last returned
-  // (offset << 9 | symbol rank, higher first); -1 when the run is done.
-  std::vector<int32_t> codes;
+  // (see Code; higher first); -1 when the run is done.
+  std::vector<int64_t> codes;
   bool have_last = false;
   uint8_t last_kind = 0, last_len = 0;
   uint8_t last_key[kKeyBuffer];
@@ -298,8 +301,22 @@ struct TgsSort::Impl {
     x.raw = Mapped(x.kind) ? x.k + x.len : x.k;
     return x;
   }
-  int32_t Code(size_t offset, unsigned symbol) const {
-    return int32_t(offset << 9 | (ascending ? 511 - symbol : symbol));
+  // Offset-value code of x against a key it first differs from at symbol
+  // `offset`, in words of kCodeSymbols symbols: the index of the word holding
+  // the difference, then that word of x (9 bits a symbol, ranked so that a
+  // higher code comes out first; 0 past the end). Two keys coded against the
+  // same key with the same word index differ, if at all, inside that word or
+  // after it, so a match decided by the codes leaves the loser's code valid
+  // against the winner.
+  int64_t Code(const Key& x, size_t offset) const {
+    size_t word = offset / kCodeSymbols;
+    int64_t code = int64_t(word);
+    size_t end = VLength(x);
+    for (size_t i = 0, pos = word * kCodeSymbols; i < kCodeSymbols; ++i, ++pos) {
+      unsigned sym = pos < end ? Symbol(x, pos) : 0;
+      code = code << 9 | (ascending ? 511 - sym : sym);
+    }
+    return code;
   }
 
   void NotePeak() {
@@ -345,8 +362,10 @@ void TgsSort::Impl::Add(uint8_t kind, const uint8_t* k, size_t n, const uint8_t*
   std::memcpy(e, &recno, 4);
   e[4] = uint8_t(n);
   e[5] = kind;
-  std::memcpy(e + kEntryHead, k, n);
-  if (raw) std::memcpy(e + kEntryHead + n, raw, n);
+  if (n) {  // an empty value may have no bytes at all
+    std::memcpy(e + kEntryHead, k, n);
+    if (raw) std::memcpy(e + kEntryHead + n, raw, n);
+  }
   if (items.size() == items.capacity()) {
     items.reserve(std::min(max_items, std::max<size_t>(1024, items.capacity() * 2)));
     NotePeak();
@@ -361,25 +380,43 @@ void TgsSort::Impl::Add(uint8_t kind, const uint8_t* k, size_t n, const uint8_t*
 void TgsSort::Impl::SortGroup(Item* a, Item* tmp, size_t n, size_t d) {
   if (n < 2) return;
   SortByChunk(a, tmp, n, 7);
+  // Groups that agree on chunk d and go on need the next chunk. They are listed
+  // first so that the entries can be fetched ahead across group boundaries
+  // (most groups are small).
+  size_t base = deeper.size();
   size_t i = 0;
   while (i < n) {
     size_t j = i + 1;
     while (j < n && a[j].chunk == a[i].chunk && a[j].tail == a[i].tail) ++j;
     if (j - i > 1) {
-      if (a[i].tail == 9) {
-        for (size_t m = i; m < j; ++m) {
-          if (m + kAhead < j) PrefetchEntry(Entry(a[m + kAhead].off));
-          const uint8_t* e = Entry(a[m].off);
-          a[m].chunk = ChunkAt(e + kEntryHead, e[4], d + 1);
-          a[m].tail = TailAt(e[4], d + 1);
-        }
-        SortGroup(a + i, tmp + i, j - i, d + 1);
-      } else {
+      if (a[i].tail == 9)
+        deeper.push_back({uint32_t(i), uint32_t(j)});
+      else
         OrderEqualKeys(a + i, j - i);
-      }
     }
     i = j;
   }
+  size_t top = deeper.size();
+  size_t ahead_group = base, ahead = top > base ? deeper[base].first : 0, fetched = 0;
+  for (size_t g = base; g < top; ++g) {
+    for (size_t m = deeper[g].first; m < deeper[g].second; ++m) {
+      while (ahead_group < top && fetched < kAhead) {
+        PrefetchEntry(Entry(a[ahead].off));
+        ++fetched;
+        if (++ahead == deeper[ahead_group].second && ++ahead_group < top)
+          ahead = deeper[ahead_group].first;
+      }
+      --fetched;
+      const uint8_t* e = Entry(a[m].off);
+      a[m].chunk = ChunkAt(e + kEntryHead, e[4], d + 1);
+      a[m].tail = TailAt(e[4], d + 1);
+    }
+  }
+  for (size_t g = base; g < top; ++g) {
+    size_t from = deeper[g].first, to = deeper[g].second;
+    SortGroup(a + from, tmp + from, to - from, d + 1);
+  }
+  deeper.resize(base);
 }
 
 // Items with equal keys: by record number, then by order of arrival (reversed
@@ -555,7 +592,7 @@ void TgsSort::Impl::Load(Cursor& c) {
   Key& x = c.cur;
   x.kind = r[0];
   x.len = uint8_t(len);
-  __builtin_prefetch(r + 256);  // many runs are read at once: help the stream along
+  __builtin_prefetch(r + 1024);  // many runs are read at once: help the stream along
   CopyShort(c.raw_buf + shared, r + 3, len - shared);
   const uint8_t* t = r + 3 + len - shared;
   x.recno = uint32_t(t[0]) << 24 | uint32_t(t[1]) << 16 | uint32_t(t[2]) << 8 | t[3];
@@ -592,33 +629,35 @@ void TgsSort::Impl::Load(Cursor& c) {
       offset = FirstDifference(prev, x, m + 1);
   }
   c.have_prev = true;
-  *c.code = Code(offset, offset < VLength(x) ? Symbol(x, offset) : 0);
+  *c.code = Code(x, offset);
 }
 
 // Plays cursor a against cursor b, both coded against the same key; returns
 // the winner and leaves the loser coded against the winner.
 int TgsSort::Impl::Match(int a, int b) {
-  int32_t& cx = codes[size_t(a)];
-  int32_t& cy = codes[size_t(b)];
+  int64_t& cx = codes[size_t(a)];
+  int64_t& cy = codes[size_t(b)];
   if (cx != cy) return cx > cy ? a : b;
   if (cx < 0) return std::min(a, b);
+  // Equal codes: the keys agree through the end of the coded word.
   Cursor& x = *cursors[size_t(a)];
   Cursor& y = *cursors[size_t(b)];
-  size_t offset = size_t(cx) >> 9;
+  size_t word = size_t(cx >> (9 * kCodeSymbols));
   size_t end = VLength(x.cur);
-  size_t p = offset >= end ? end : FirstDifference(x.cur, y.cur, offset + 1);
+  size_t from = (word + 1) * kCodeSymbols;
+  size_t p = from >= end ? end : FirstDifference(x.cur, y.cur, from);
   if (p >= end) {
     // Equal keys: the earlier run first.
-    (a < b ? cy : cx) = Code(end, 0);
+    (a < b ? cy : cx) = Code(x.cur, end);
     return std::min(a, b);
   }
   unsigned sx = Symbol(x.cur, p), sy = Symbol(y.cur, p);
   bool x_first = ascending ? sx < sy : sx > sy;
   if (x_first) {
-    cy = Code(p, sy);
+    cy = Code(y.cur, p);
     return a;
   }
-  cx = Code(p, sx);
+  cx = Code(x.cur, p);
   return b;
 }
 
@@ -644,10 +683,10 @@ void TgsSort::Impl::Advance() {
   int w = tree[0];
   Load(*cursors[size_t(w)]);
   size_t k = cursors.size();
-  const int32_t* code = codes.data();
+  const int64_t* code = codes.data();
   for (size_t node = (k + size_t(w)) >> 1; node > 0; node >>= 1) {
     int other = tree[node];
-    int32_t co = code[other], cw = code[w];
+    int64_t co = code[other], cw = code[w];
     int win;
     if (co != cw) {
       win = co > cw ? other : w;  // decided by the codes: the usual case
