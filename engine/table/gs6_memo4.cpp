@@ -110,7 +110,7 @@ void GSobjMemo4::AllocateBlocks(int32_t length) {
     WriteHeaderBuffer(0, kMemoHeaderBufferSize);
   }
   // A new memo at the end of the chain goes past every byte the file holds.
-  const int64_t end = std::max<int64_t>(BlocksInFile(), 1);
+  const int64_t end = std::max<int64_t>((file_size + block_size_ - 1) / block_size_, 1);
 
   // First fit along the chain. Every run must lie inside the file, and the walk
   // cannot take more steps than the file has blocks, so a chain that loops or
@@ -174,10 +174,15 @@ void GSobjMemo4::AllocateBlocks(int32_t length) {
     return;
   }
 
-  uint8_t prev_bytes[kMemoHeaderBufferSize] = {};
-  ReadAt(BlockOffset(prev), prev_bytes, kMemoHeaderBufferSize);
-  ByteSpan(prev_bytes, sizeof prev_bytes).PutU32LE(0, uint32_t(link));
-  WriteAt(BlockOffset(prev), prev_bytes, prev == 0 ? kMemoHeaderBufferSize : kBlockHeaderSize);
+  if (prev == 0) {
+    HeaderBuffer().PutU32LE(0, uint32_t(link));
+    WriteHeaderBuffer(0, kMemoHeaderBufferSize);
+  } else {
+    uint8_t prev_bytes[kBlockHeaderSize] = {};
+    ReadAt(BlockOffset(prev), prev_bytes, kBlockHeaderSize);
+    ByteSpan(prev_bytes, sizeof prev_bytes).PutU32LE(0, uint32_t(link));
+    WriteAt(BlockOffset(prev), prev_bytes, kBlockHeaderSize);
+  }
 
   current_block_ = int32_t(cur);
   SetBlockCount(n);
