@@ -235,8 +235,10 @@ void CheckAgainstTable(GSobjCDXTag& tag, const std::vector<Key>& keys,
   int32_t count = table->RecordCount();
   int32_t saved = table->RecordNumber();
   GSobjIndexKeyData k;
+  table->StatusUpdate(-1, 3, count);
   for (int32_t rec = 1; rec <= count; ++rec) {
     table->ReadRecord(rec);
+    table->StatusUpdate(3, rec, 0);
     if (tag.HasFor() && !tag.EvaluateFor()) continue;
     bool ok = false;
     tag.EvaluateKey(k, ok);
@@ -247,6 +249,7 @@ void CheckAgainstTable(GSobjCDXTag& tag, const std::vector<Key>& keys,
     tag.NormalizeKey(k);
     expected[rec] = std::string(reinterpret_cast<const char*>(k.Value.Data()), k.Value.Length());
   }
+  table->StatusUpdate(0, 0, 0);
   if (saved >= 1 && saved <= count) table->ReadRecord(saved);
   std::map<int32_t, int> seen;
   for (const Key& key : keys) {

@@ -127,10 +127,16 @@ bool GSobjCDXTag::ReadHeader() {
   if (key_expression_.empty() && (options & 0x80) == 0) return FailHeader("has no key expression");
   for_expression_ = has_for_ && end + 1 < v.size() ? HeaderText(v, end + 1, nullptr) : "";
   options_ = directory_ ? kCdxOptionsDirectory : kCdxOptionsTag;
-  CompileKeyExpression();
-  CompileForExpression();
   key_type_ = 'C';
-  TakeKeyTypeFromExpression(false);
+  try {
+    CompileKeyExpression();
+    CompileForExpression();
+    TakeKeyTypeFromExpression(false);
+  } catch (const EDevazozExpression& e) {
+    key_handler_.reset();
+    for_handler_.reset();
+    return FailHeader("has an expression that cannot be used: " + std::string(e.what()));
+  }
   header_changed_ = false;
   return true;
 }

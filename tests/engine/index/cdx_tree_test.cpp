@@ -90,6 +90,7 @@ TEST_F(CdxTree, BuildWalksInKeyThenRecordOrder) {
   IndexedTable table(t);
   GSobjCDXFile cdx(&table, dir_.File("X.CDX"), false, true, true, false);
   ASSERT_TRUE(cdx.AddTag("TITLE", "TITLE", false, true, ""));
+  const auto s = table.status;
   KeyList expected = Expected(titles);
   EXPECT_EQ(ListKeys(cdx.FindTag("TITLE")), expected);
   EXPECT_EQ(qvx_test::ListKeysBackwards(cdx.FindTag("TITLE")), expected);
@@ -97,7 +98,6 @@ TEST_F(CdxTree, BuildWalksInKeyThenRecordOrder) {
   EXPECT_EQ(table.RecordNumber(), 3001);
   EXPECT_EQ(qvx_test::CheckText(cdx), "");
   // Progress: (-1,1,n), one (1,rec,0) per record, (0,0,0), (-1,2,n), (2,k,0) per key, (0,0,0).
-  const auto& s = table.status;
   ASSERT_EQ(s.size(), 3000u + 3000u + 4u);
   EXPECT_EQ(s[0].what, -1);
   EXPECT_EQ(s[0].done, 1);

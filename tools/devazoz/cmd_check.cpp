@@ -1,0 +1,44 @@
+// devazoz check TABLE INDEXFILE...: verifies every tag against the table.
+// Prints "ok" and exits 0, or one line per problem and exits 1.
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "engine/foundation/gs6_eror.h"
+#include "engine/index/gs6_cdxcheck.h"
+#include "platform/exception.h"
+#include "tools/devazoz/commands.h"
+#include "tools/devazoz/index_progress.h"
+
+namespace devazoz_tool {
+namespace {
+
+int RunCheck(const Args& args) {
+  if (args.size() < 2) throw UsageError{"check takes a table and index files"};
+  ProgressTable table(args[0], false);
+  std::vector<std::string> problems;
+  for (size_t i = 1; i < args.size(); ++i) {
+    try {
+      auto cdx = std::make_unique<devazoz::GSobjCDXFile>(&table, args[i], false, false, false,
+                                                         false);
+      if (!cdx->Disk()) {
+        problems.push_back(args[i] + ": cannot be opened");
+        continue;
+      }
+      for (const std::string& p : devazoz::CheckCdxFile(*cdx)) problems.push_back(args[i] + ": " + p);
+    } catch (const platform::Exception& e) {
+      problems.push_back(args[i] + ": " + e.what());
+    }
+  }
+  if (problems.empty()) {
+    std::fputs("ok\n", stdout);
+    return kExitOk;
+  }
+  for (const std::string& p : problems) std::printf("%s\n", Escape(p).c_str());
+  return kExitEngineError;
+}
+
+static CommandRegistrar reg("check", &RunCheck, "check TABLE INDEXFILE...");
+
+}  // namespace
+}  // namespace devazoz_tool

@@ -1,0 +1,53 @@
+// devazoz keys TABLE INDEXFILE TAG: every key of the tag in traversal order
+// (descending tags highest first), one line KEY<TAB>RECNO: character keys
+// without trailing blanks, numbers as FormatNumber gives them, dates yyyymmdd.
+#include <cstdio>
+#include <string>
+
+#include "engine/foundation/gs6_Date.h"
+#include "engine/foundation/gs6_eror.h"
+#include "engine/index/gs6_cdxnode.h"
+#include "tools/devazoz/commands.h"
+#include "tools/devazoz/index_progress.h"
+
+namespace devazoz_tool {
+namespace {
+
+std::string KeyText(const devazoz::GSobjIndexTag& tag) {
+  const devazoz::TgsVariant& v = tag.CurrentKey().Value;
+  if (tag.KeyType() == 'C')
+    return Escape(std::string(reinterpret_cast<const char*>(v.Data()), v.Length()));
+  double number = devazoz::DecodeCdxNumber(v.Data(), v.Length());
+  if (tag.KeyType() == 'D') return devazoz::DBFDate().DayToStorage(int32_t(number));
+  return FormatNumber(number);
+}
+
+int RunKeys(const Args& args) {
+  if (args.size() != 3) throw UsageError{"keys takes a table, an index file and a tag"};
+  devazoz::GSO_dBaseFld table(args[0], false, false);
+  auto cdx = OpenCdx(&table, args[1], false, false);
+  devazoz::GSobjIndexTag* tag = cdx->FindTag(args[2]);
+  if (!tag) throw devazoz::EDevazozError("Cannot find index tag " + args[2]);
+  // No walk of a sound file yields more keys than its blocks can hold.
+  uint64_t limit = uint64_t(cdx->KnownEnd(true) / 512 + 1) * devazoz::kCdxMaxLeafKeys;
+  uint64_t count = 0;
+  std::string out;
+  tag->LoadTree(0);
+  for (tag->Navigate(devazoz::kNavFirst); !tag->Eof() && !tag->Bof();
+       tag->Navigate(devazoz::kNavNext)) {
+    if (++count > limit) throw devazoz::EDevazozError("Index tag " + args[2] + " never ends");
+    out += KeyText(*tag) + "\t" + std::to_string(tag->CurrentKey().TreePointer) + "\n";
+    if (out.size() > (1 << 16)) {
+      std::fwrite(out.data(), 1, out.size(), stdout);
+      out.clear();
+    }
+  }
+  tag->ReleaseTree();
+  std::fwrite(out.data(), 1, out.size(), stdout);
+  return kExitOk;
+}
+
+static CommandRegistrar reg("keys", &RunKeys, "keys TABLE INDEXFILE TAG");
+
+}  // namespace
+}  // namespace devazoz_tool
