@@ -52,8 +52,9 @@
 // the runs through a tree of losers with offset-value codes: each candidate
 // carries where it first differs from the key last returned and its symbols
 // there, so most matches are decided by comparing two integers and the rest
-// compare bytes only from that place on. A run's pages are freed as
-// soon as they have been read.
+// compare bytes only from that place on. Pages are cut from 1 MiB slabs that
+// live as long as the sort: freeing pages one by one while draining cost more
+// than the rest of the merge.
 
 namespace devazoz {
 
@@ -67,12 +68,15 @@ constexpr uint8_t kCodeDate = 0x40;
 constexpr size_t kEntryHead = 6;
 constexpr size_t kArenaSlack = 8;  // lets an 8-byte load start at any key byte
 constexpr size_t kMinWorkBytes = 1024;
+constexpr size_t kMaxWorkBytes = size_t(1) << 30;
 constexpr size_t kPageBytes = size_t(64) << 10;
 constexpr size_t kMaxRecord = 3 + TgsSort::kMaxSortKeyLength + 4;
 constexpr size_t kSmallGroup = 32;
 constexpr size_t kCodeSymbols = 6;  // symbols in an offset-value code
 constexpr size_t kKeyBuffer = TgsSort::kMaxSortKeyLength + 24;
 constexpr size_t kPageSlack = 16;  // lets CopyShort read past a page's last record
+constexpr size_t kPageStride = kPageBytes + kPageSlack;
+constexpr size_t kSlabPages = 16;
 
 struct Item {
   uint64_t chunk;  // K bytes [8d, 8d + 8), big-endian, zero past the end
@@ -197,7 +201,7 @@ void SortByChunk(Item* a, Item* tmp, size_t n, int byte) {
 
 // A sorted run in memory pages.
 struct Run {
-  std::vector<std::unique_ptr<uint8_t[]>> pages;
+  std::vector<uint8_t*> pages;  // in the sort's slabs
   std::vector<uint32_t> used;
 };
 
@@ -274,7 +278,8 @@ struct TgsSort::Impl {
   std::vector<Item> scratch;
   std::vector<std::pair<uint32_t, uint32_t>> deeper;  // SortGroup's work list
   std::vector<std::unique_ptr<Run>> runs;
-  size_t run_pages = 0;
+  std::vector<std::unique_ptr<uint8_t[]>> slabs;
+  size_t slab_pages_used = kSlabPages;  // of the last slab
   uint32_t key_count = 0;
   size_t peak = 0;
 
@@ -311,8 +316,16 @@ struct TgsSort::Impl {
   int64_t Code(const Key& x, size_t offset) const {
     size_t word = offset / kCodeSymbols;
     int64_t code = int64_t(word);
+    size_t first = word * kCodeSymbols;
+    if (first >= 1 && first + kCodeSymbols <= size_t(x.len) + 1) {
+      // The whole word lies in K: symbols are the bytes + 1.
+      const uint8_t* k = x.k + first - 1;
+      for (size_t i = 0; i < kCodeSymbols; ++i)
+        code = code << 9 | (ascending ? 510 - k[i] : unsigned(k[i]) + 1);
+      return code;
+    }
     size_t end = VLength(x);
-    for (size_t i = 0, pos = word * kCodeSymbols; i < kCodeSymbols; ++i, ++pos) {
+    for (size_t i = 0, pos = first; i < kCodeSymbols; ++i, ++pos) {
       unsigned sym = pos < end ? Symbol(x, pos) : 0;
       code = code << 9 | (ascending ? 511 - sym : sym);
     }
@@ -321,7 +334,7 @@ struct TgsSort::Impl {
 
   void NotePeak() {
     size_t now = (arena ? work_bytes + kArenaSlack : 0) +
-                 (items.capacity() + scratch.capacity()) * sizeof(Item) + run_pages * kPageBytes +
+                 (items.capacity() + scratch.capacity()) * sizeof(Item) + slabs.size() * kSlabPages * kPageStride +
                  cursors.size() * sizeof(Cursor);
     peak = std::max(peak, now);
   }
@@ -332,6 +345,18 @@ struct TgsSort::Impl {
   void OrderEqualKeys(Item* a, size_t n);
   void KeepFirstOfEachKey();
   void Spill();
+  uint8_t* NewPage() {
+    if (slab_pages_used == kSlabPages) {
+      slabs.emplace_back(new uint8_t[kSlabPages * kPageStride]);
+      slab_pages_used = 0;
+      NotePeak();
+    }
+    return slabs.back().get() + kPageStride * slab_pages_used++;
+  }
+  static void ClosePage(Run& run, uint8_t* page, size_t pos) {
+    run.used.back() = uint32_t(pos);
+    std::memset(page + pos, 0, kPageSlack);  // what CopyShort may read past the end
+  }
   void Begin();
 
   void Load(Cursor& c);
@@ -496,13 +521,11 @@ void TgsSort::Impl::Spill() {
     uint8_t kind = e[5];
     const uint8_t* raw = e + kEntryHead + (Mapped(kind) ? len : 0);
     if (pos + kMaxRecord > kPageBytes) {
-      if (page) run->used.back() = uint32_t(pos);
-      run->pages.emplace_back(new uint8_t[kPageBytes + kPageSlack]());
+      if (page) ClosePage(*run, page, pos);
+      page = NewPage();
+      run->pages.push_back(page);
       run->used.push_back(0);
-      page = run->pages.back().get();
       pos = 0;
-      ++run_pages;
-      NotePeak();
     }
     size_t shared = prev ? CommonPrefix(prev, raw, std::min(prev_len, len)) : 0;
     uint8_t* r = page + pos;
@@ -520,7 +543,7 @@ void TgsSort::Impl::Spill() {
     prev = raw;
     prev_len = len;
   }
-  if (page) run->used.back() = uint32_t(pos);
+  if (page) ClosePage(*run, page, pos);
   runs.push_back(std::move(run));
   items.clear();
   arena_used = 0;
@@ -577,8 +600,6 @@ void TgsSort::Impl::Begin() {
 void TgsSort::Impl::Load(Cursor& c) {
   Run& run = *c.run;
   while (c.page < run.pages.size() && c.pos >= run.used[c.page]) {
-    run.pages[c.page].reset();  // read to the end: free it
-    --run_pages;
     ++c.page;
     c.pos = 0;
   }
@@ -587,7 +608,7 @@ void TgsSort::Impl::Load(Cursor& c) {
     return;
   }
   Key prev = c.cur;
-  const uint8_t* r = run.pages[c.page].get() + c.pos;
+  const uint8_t* r = run.pages[c.page] + c.pos;
   size_t len = r[1], shared = r[2];
   Key& x = c.cur;
   x.kind = r[0];
@@ -743,7 +764,8 @@ TgsSort::TgsSort(int max_key_length, const uint8_t* collation_map, bool ascendin
   }
   s.ascending = ascending;
   s.unique = unique;
-  s.work_bytes = std::max(work_bytes, kMinWorkBytes);
+  // Entry offsets are 32-bit: keep the area well below 4 GiB.
+  s.work_bytes = std::clamp(work_bytes, kMinWorkBytes, kMaxWorkBytes);
   s.max_items = std::max<size_t>(s.work_bytes / sizeof(Item), 16);
   // Zero-filled, so that the 8-byte loads past a key's end read known bytes.
   s.arena.reset(new uint8_t[s.work_bytes + kArenaSlack]());

@@ -62,8 +62,8 @@ class TgsSort {
   bool Unique() const;
 
  protected:
-  // As above with a working area of work_bytes (at least 1024 are used), so that
-  // small inputs can be forced through several runs.
+  // As above with a working area of work_bytes (kept within 1 KiB .. 1 GiB), so
+  // that small inputs can be forced through several runs.
   TgsSort(int max_key_length, const uint8_t* collation_map, bool ascending, bool unique,
           size_t work_bytes);
 
