@@ -1,0 +1,131 @@
+// devazoz tags, keys, index, reindex and check: output byte for byte and exit codes.
+#include <gtest/gtest.h>
+
+#include "tests/support/dbf_fixture.h"
+
+namespace {
+
+using qvx_test::CopyTestData;
+using qvx_test::ReadFileBytes;
+using qvx_test::ReadFileText;
+using qvx_test::RunCommand;
+using qvx_test::TempDir;
+using qvx_test::TestDataPath;
+
+std::string Tool() { return QVX_DEVAZOZ_TOOL; }
+std::string Q(const std::string& s) { return "'" + s + "'"; }
+
+class DevazozIndex : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    table_ = CopyTestData("cdx1k/catalog.dbf", dir_.path());
+    CopyTestData("cdx1k/catalog.fpt", dir_.path());
+    cdx_ = CopyTestData("cdx1k/catalog.cdx", dir_.path());
+  }
+  int Run(const std::string& args, std::string* out, std::string* err = nullptr) {
+    return RunCommand(Tool() + " " + args, out, err);
+  }
+  TempDir dir_;
+  std::string table_, cdx_;
+};
+
+TEST_F(DevazozIndex, TagsAndKeysOfAForeignFile) {
+  std::string out, err;
+  ASSERT_EQ(Run("tags " + Q(table_) + " " + Q(cdx_), &out, &err), 0) << err;
+  EXPECT_EQ(out, "CATEGORY\tC\t30\tCATEGORY\t\t-\nTITLE\tC\t40\tTITLE\t\t-\n");
+  for (const char* tag : {"TITLE", "CATEGORY"}) {
+    ASSERT_EQ(Run("keys " + Q(table_) + " " + Q(cdx_) + " " + tag, &out, &err), 0) << err;
+    EXPECT_EQ(out, ReadFileText(TestDataPath(std::string("cdx1k/") + tag + ".keys"))) << tag;
+  }
+  ASSERT_EQ(Run("check " + Q(table_) + " " + Q(cdx_), &out, &err), 0) << out << err;
+  EXPECT_EQ(out, "ok\n");
+}
+
+TEST_F(DevazozIndex, IndexAddsAndReplacesTagsWithTheirOptions) {
+  std::string cdx = dir_.File("NEW.CDX"), out, err;
+  ASSERT_EQ(Run("index " + Q(table_) + " " + Q(cdx) + " TITLE TITLE", &out, &err), 0) << err;
+  ASSERT_EQ(Run("keys " + Q(table_) + " " + Q(cdx) + " title", &out, &err), 0) << err;
+  EXPECT_EQ(out, ReadFileText(TestDataPath("cdx1k/TITLE.keys")));
+  ASSERT_EQ(Run("index " + Q(table_) + " " + Q(cdx) +
+                    " CAT CATEGORY --unique --descending --for \"CATEGORY # 'Sports'\"",
+                &out, &err),
+            0)
+      << err;
+  ASSERT_EQ(Run("index " + Q(table_) + " " + Q(cdx) + " TITLE \"UPPER(TITLE)\"", &out, &err), 0);
+  ASSERT_EQ(Run("tags " + Q(table_) + " " + Q(cdx), &out, &err), 0) << err;
+  EXPECT_EQ(out,
+            "CAT\tC\t30\tCATEGORY\tCATEGORY # 'Sports'\tunique,descending\n"
+            "TITLE\tC\t40\tUPPER(TITLE)\t\t-\n");
+  ASSERT_EQ(Run("keys " + Q(table_) + " " + Q(cdx) + " CAT", &out, &err), 0) << err;
+  // One key per category but Sports, highest first, each its first record.
+  std::string listing = ReadFileText(TestDataPath("cdx1k/CATEGORY.keys"));
+  std::vector<std::string> expected;
+  std::string last;
+  size_t at = 0;
+  while (at < listing.size()) {
+    size_t nl = listing.find('\n', at);
+    std::string line = listing.substr(at, nl - at);
+    at = nl + 1;
+    std::string key = line.substr(0, line.find('\t'));
+    if (key != last && key != "Sports") expected.insert(expected.begin(), line + "\n");
+    last = key;
+  }
+  std::string joined;
+  for (const std::string& e : expected) joined += e;
+  EXPECT_EQ(out, joined);
+  ASSERT_EQ(Run("check " + Q(table_) + " " + Q(cdx), &out, &err), 0) << out;
+}
+
+TEST_F(DevazozIndex, NumericAndDateKeysAreFormatted) {
+  qvx_test::DbfFixture f(0x03, {{"PRICE", 'N', 8, 2}, {"DAY", 'D', 8}});
+  f.AddRecord({"   12.50", "20240131"}).AddRecord({"   -3.00", "19991231"}).AddRecord({"    0.00", ""});
+  std::string t = dir_.File("N.DBF"), cdx = dir_.File("N.CDX");
+  f.Write(t);
+  std::string out, err;
+  ASSERT_EQ(Run("index " + Q(t) + " " + Q(cdx) + " PRICE PRICE", &out, &err), 0) << err;
+  ASSERT_EQ(Run("index " + Q(t) + " " + Q(cdx) + " DAY DAY", &out, &err), 0) << err;
+  ASSERT_EQ(Run("tags " + Q(t) + " " + Q(cdx), &out, &err), 0);
+  EXPECT_EQ(out, "DAY\tD\t8\tDAY\t\t-\nPRICE\tN\t8\tPRICE\t\t-\n");
+  ASSERT_EQ(Run("keys " + Q(t) + " " + Q(cdx) + " PRICE", &out, &err), 0) << err;
+  EXPECT_EQ(out, "-3\t2\n0\t3\n12.5\t1\n");
+  ASSERT_EQ(Run("keys " + Q(t) + " " + Q(cdx) + " DAY", &out, &err), 0) << err;
+  EXPECT_EQ(out, "        \t3\n19991231\t2\n20240131\t1\n");
+  EXPECT_EQ(Run("check " + Q(t) + " " + Q(cdx), &out, &err), 0) << out;
+}
+
+TEST_F(DevazozIndex, CheckReportsDamageAndReindexRepairsIt) {
+  std::string out, err;
+  std::vector<uint8_t> b = ReadFileBytes(cdx_);
+  // A key byte of the first leaf of TITLE changed: order or table keys break.
+  size_t root = size_t(b[1536]) | size_t(b[1537]) << 8 | size_t(b[1538]) << 16;
+  b[root + 511] ^= 0x20;
+  b[root + 12] = 0x7F;  // the leaf's free bytes no longer add up
+  qvx_test::WriteFileBytes(cdx_, b);
+  EXPECT_EQ(Run("check " + Q(table_) + " " + Q(cdx_), &out, &err), 1);
+  EXPECT_NE(out, "ok\n");
+  EXPECT_NE(out.find("TITLE: "), std::string::npos) << out;
+  ASSERT_EQ(Run("reindex " + Q(table_) + " " + Q(cdx_), &out, &err), 0) << err;
+  ASSERT_EQ(Run("check " + Q(table_) + " " + Q(cdx_), &out, &err), 0) << out;
+  ASSERT_EQ(Run("keys " + Q(table_) + " " + Q(cdx_) + " TITLE", &out, &err), 0);
+  EXPECT_EQ(out, ReadFileText(TestDataPath("cdx1k/TITLE.keys")));
+  // Shortened: every tag header but the directory's is gone.
+  b = ReadFileBytes(cdx_);
+  b.resize(1700);
+  qvx_test::WriteFileBytes(cdx_, b);
+  EXPECT_EQ(Run("check " + Q(table_) + " " + Q(cdx_), &out, &err), 1);
+  EXPECT_EQ(Run("keys " + Q(table_) + " " + Q(cdx_) + " TITLE", &out, &err), 1);
+  EXPECT_NE(err.find("header"), std::string::npos) << err;
+}
+
+TEST_F(DevazozIndex, UsageAndMissingThings) {
+  std::string out, err;
+  EXPECT_EQ(Run("keys " + Q(table_), &out, &err), 2);
+  EXPECT_EQ(Run("index " + Q(table_) + " x.cdx TAG", &out, &err), 2);
+  EXPECT_EQ(Run("index " + Q(table_) + " x.cdx TAG KEY --bogus", &out, &err), 2);
+  EXPECT_EQ(Run("keys " + Q(table_) + " " + Q(cdx_) + " NOSUCH", &out, &err), 1);
+  EXPECT_NE(err.find("Cannot find index tag NOSUCH"), std::string::npos) << err;
+  EXPECT_EQ(Run("tags " + Q(table_) + " " + Q(dir_.File("none.cdx")), &out, &err), 1);
+  EXPECT_EQ(Run("index " + Q(table_) + " " + Q(dir_.File("E.CDX")) + " BAD \"NOFIELD\"", &out, &err), 1);
+}
+
+}  // namespace
