@@ -128,4 +128,30 @@ TEST_F(DevazozIndex, UsageAndMissingThings) {
   EXPECT_EQ(Run("index " + Q(table_) + " " + Q(dir_.File("E.CDX")) + " BAD \"NOFIELD\"", &out, &err), 1);
 }
 
+TEST(SampleCatalogIndexes, EachTableHasItsCompoundIndex) {
+  TempDir dir;
+  std::string out, err;
+  ASSERT_EQ(RunCommand(std::string(QVX_SAMPLECAT_TOOL) + " " + Q(dir.path()), &out, &err), 0) << err;
+  struct Expect {
+    const char* table;
+    const char* cdx;
+    const char* tags;
+  } files[] = {{"QVXCAT.DBF", "QVXCAT.CDX", "CATEGORY\tC\t30\tCATEGORY\t\t-\nTITLE\tC\t40\tTITLE\t\t-\n"},
+               {"CATEGORY.DBF", "CATEGORY.CDX", "CATEGORY\tC\t30\tCATEGORY\t\t-\n"},
+               {"DEVDIST.DBF", "DEVDIST.CDX", "DEVDIST\tC\t30\tDEVDIST\t\t-\n"}};
+  for (const Expect& e : files) {
+    std::string t = Q(dir.File(e.table)), c = Q(dir.File(e.cdx));
+    ASSERT_EQ(RunCommand(Tool() + " tags " + t + " " + c, &out, &err), 0) << err;
+    EXPECT_EQ(out, e.tags);
+    EXPECT_EQ(RunCommand(Tool() + " check " + t + " " + c, &out, &err), 0) << out;
+    // The production-index flag of the table.
+    EXPECT_EQ(ReadFileBytes(dir.File(e.table))[28] & 1, 1) << e.table;
+  }
+  ASSERT_EQ(RunCommand(Tool() + " keys " + Q(dir.File("CATEGORY.DBF")) + " " +
+                           Q(dir.File("CATEGORY.CDX")) + " CATEGORY",
+                       &out, &err),
+            0);
+  EXPECT_EQ(out.substr(0, 19), "Action\t1\nAdventure");
+}
+
 }  // namespace

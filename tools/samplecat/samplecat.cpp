@@ -4,9 +4,11 @@
 
 #include <cstdio>
 #include <exception>
+#include <stdexcept>
 #include <string>
 #include <vector>
 
+#include "engine/index/gs6_cdx.h"
 #include "engine/table/gs6_dbfld.h"
 #include "tools/samplecat/table_create.h"
 
@@ -27,6 +29,14 @@ const char* const kSecond[] = {"Harbor", "Circuit", "Meadow",  "Comet",   "Dunge
                                "Garden", "Tower",   "Voyage",  "Kingdom", "Arena",  "Canyon"};
 const char* const kPlayers[] = {"1", "1-2", "1-4", "2", "1-8"};
 
+// The table's compound index, one tag per field, each keyed on the bare field.
+void MakeIndex(devazoz::GSO_dBaseFld& table, const std::string& path,
+               const std::vector<std::string>& fields) {
+  devazoz::GSobjCDXFile cdx(&table, path, true, true, true, false);
+  for (const std::string& f : fields)
+    if (!cdx.AddTag(f, f, false, true, "")) throw std::runtime_error("cannot index " + path);
+}
+
 void MakeLookupTable(const std::string& path, const std::string& field,
                      const std::vector<std::string>& values) {
   CreateEmptyTable(path, 0x03, {{field, 'C', 30}});
@@ -36,6 +46,7 @@ void MakeLookupTable(const std::string& path, const std::string& field,
     table.PutStrByName(field, v);
     table.AppendRecord();
   }
+  MakeIndex(table, path.substr(0, path.size() - 4) + ".CDX", {field});
 }
 
 std::string LongNotes() {
@@ -84,6 +95,7 @@ void MakeTitleTable(const std::string& dir) {
     }
     table.AppendRecord();
   }
+  MakeIndex(table, dir + "/QVXCAT.CDX", {"TITLE", "CATEGORY"});
 }
 
 }  // namespace
