@@ -51,8 +51,10 @@ void WriteEmptyMemoFile(const std::string& path, const Layout& l) {
 }
 
 std::unique_ptr<devazoz::GSobjMemo> Open(const Layout& l, const std::string& table) {
-  if (l.version == 0x83) return std::make_unique<devazoz::GSobjMemo>(nullptr, 0x83, false, true, table);
-  if (l.version == 0x8B) return std::make_unique<devazoz::GSobjMemo4>(nullptr, 0x8B, false, true, table);
+  if (l.version == 0x83)
+    return std::make_unique<devazoz::GSobjMemo>(nullptr, 0x83, false, true, table);
+  if (l.version == 0x8B)
+    return std::make_unique<devazoz::GSobjMemo4>(nullptr, 0x8B, false, true, table);
   return std::make_unique<devazoz::GSobjFXMemo20>(nullptr, 0xF5, false, true, table);
 }
 
@@ -60,8 +62,8 @@ void BM_WriteAndReadMemos(benchmark::State& state) {
   const Layout& l = kLayouts[state.range(0)];
   state.SetLabel(l.name);
   const char* base = std::getenv("TMPDIR");
-  std::string dir = std::string(base && *base ? base : "/tmp") + "/bench_memo." +
-                    std::to_string(getpid());
+  std::string dir =
+      std::string(base && *base ? base : "/tmp") + "/bench_memo." + std::to_string(getpid());
   std::filesystem::create_directories(dir);
   std::string table = dir + "/B.DBF";
   std::string file = dir + (l.version == 0xF5 ? "/B.FPT" : "/B.DBT");
@@ -113,7 +115,10 @@ void BM_WriteAndReadMemos(benchmark::State& state) {
   state.SetItemsProcessed(int64_t(2 * kMemos * iterations));
 }
 
-BENCHMARK(BM_WriteAndReadMemos)->DenseRange(0, 2)->Iterations(1)->Unit(benchmark::kMillisecond)
+BENCHMARK(BM_WriteAndReadMemos)
+    ->DenseRange(0, 2)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond)
     ->UseRealTime();
 
 }  // namespace

@@ -22,16 +22,19 @@ namespace {
 int g_reports = 0;
 void CountingHook(int32_t, int32_t, const char*) { ++g_reports; }
 
-std::string& Dir() {
-  static std::string dir = [] {
+const std::string& Dir() {
+  // Never destroyed, so the exit handler that removes the directory can use it.
+  static const std::string& dir = *new std::string([] {
     const char* base = std::getenv("TMPDIR");
-    std::string d = std::string(base && *base ? base : "/tmp") + "/fuzz_memo." +
-                    std::to_string(getpid());
+    std::string d =
+        std::string(base && *base ? base : "/tmp") + "/fuzz_memo." + std::to_string(getpid());
     std::string cmd = "mkdir -p " + d;
     if (std::system(cmd.c_str()) != 0) std::abort();
-    std::atexit([] { std::system(("rm -rf " + Dir()).c_str()); });
+    std::atexit([] {
+      if (std::system(("rm -rf " + Dir()).c_str()) != 0) std::fprintf(stderr, "cleanup failed\n");
+    });
     return d;
-  }();
+  }());
   return dir;
 }
 
@@ -44,9 +47,12 @@ void Check(bool ok, const char* what) {
 
 std::unique_ptr<devazoz::GSobjMemo> OpenMemo(int layout, const std::string& table) {
   switch (layout) {
-    case 0: return std::make_unique<devazoz::GSobjMemo>(nullptr, 0x83, false, true, table);
-    case 1: return std::make_unique<devazoz::GSobjMemo4>(nullptr, 0x8B, false, true, table);
-    default: return std::make_unique<devazoz::GSobjFXMemo20>(nullptr, 0xF5, false, true, table);
+    case 0:
+      return std::make_unique<devazoz::GSobjMemo>(nullptr, 0x83, false, true, table);
+    case 1:
+      return std::make_unique<devazoz::GSobjMemo4>(nullptr, 0x8B, false, true, table);
+    default:
+      return std::make_unique<devazoz::GSobjFXMemo20>(nullptr, 0xF5, false, true, table);
   }
 }
 

@@ -22,8 +22,8 @@ constexpr uint32_t kTypePicture = 0;
 constexpr uint32_t kTypeText = 1;
 }  // namespace
 
-GSobjFXMemo20::GSobjFXMemo20(GSO_dBaseDBF* table, uint8_t version, bool shared,
-                             bool read_write, const std::string& table_file_name)
+GSobjFXMemo20::GSobjFXMemo20(GSO_dBaseDBF* table, uint8_t version, bool shared, bool read_write,
+                             const std::string& table_file_name)
     : GSobjMemo(table, version, shared, read_write, table_file_name) {
   if (Closed()) return;
   ReadHeaderBuffer(0);

@@ -223,8 +223,8 @@ int32_t GSobjMemo::MemoLength(int32_t block) {
   const int64_t offset = BlockOffset(block);
   const int64_t file_size = FileSize();
   if (offset + std::max(h, 1) > file_size) {
-    ReportFormatError(block, "lies beyond the end of the file (" + std::to_string(file_size) +
-                                 " bytes)");
+    ReportFormatError(block,
+                      "lies beyond the end of the file (" + std::to_string(file_size) + " bytes)");
     return 0;
   }
   int64_t length;

@@ -74,8 +74,8 @@ class GSobjMemo : public GSO_DiskFile {
   // The length the block header buffer gives, including the block header; 0 makes
   // MemoLength scan for the terminator. A malformed header is reported (1005/6199)
   // and gives -1.
-  virtual int64_t LengthFromBlockHeader();  // 17
-  virtual int32_t BlockHeaderSize();  // 18
+  virtual int64_t LengthFromBlockHeader();                // 17
+  virtual int32_t BlockHeaderSize();                      // 18
   virtual void SetLockProtocol(TgsLokProtocol protocol);  // 19
   // Renames the file after its table got the name table_name (the memo keeps its
   // own extension); the .DBT layouts also write the new base name into the header.
@@ -147,11 +147,11 @@ class GSobjMemo4 : public GSobjMemo {
   GSobjMemo4(GSO_dBaseDBF* table, uint8_t version, bool shared, bool read_write,
              const std::string& table_file_name);
 
-  void AllocateBlocks(int32_t length) override;  // 14
-  void FreeBlocks(int32_t block) override;  // 15
+  void AllocateBlocks(int32_t length) override;         // 14
+  void FreeBlocks(int32_t block) override;              // 15
   void FillTerminator(ByteSpan block_buffer) override;  // 16
-  int64_t LengthFromBlockHeader() override;  // 17
-  int32_t BlockHeaderSize() override;  // 18
+  int64_t LengthFromBlockHeader() override;             // 17
+  int32_t BlockHeaderSize() override;                   // 18
 };
 
 // FoxPro .FPT: big-endian numbers, block size from the header.
@@ -160,10 +160,10 @@ class GSobjFXMemo20 : public GSobjMemo {
   GSobjFXMemo20(GSO_dBaseDBF* table, uint8_t version, bool shared, bool read_write,
                 const std::string& table_file_name);
 
-  void AllocateBlocks(int32_t length) override;  // 14
-  void FillTerminator(ByteSpan block_buffer) override;  // 16
-  int64_t LengthFromBlockHeader() override;  // 17
-  int32_t BlockHeaderSize() override;  // 18
+  void AllocateBlocks(int32_t length) override;             // 14
+  void FillTerminator(ByteSpan block_buffer) override;      // 16
+  int64_t LengthFromBlockHeader() override;                 // 17
+  int32_t BlockHeaderSize() override;                       // 18
   bool RenameMemo(const std::string& table_name) override;  // 20
 };
 

@@ -65,8 +65,8 @@ int64_t GSobjMemo4::LengthFromBlockHeader() {
   }
   int64_t stored = h.U32LE(4);
   if (stored < kBlockHeaderSize) {
- ReportFormatError(header_block_, "memo length " + std::to_string(stored) +
-                                          " is shorter than its block header");
+    ReportFormatError(header_block_, "memo length " + std::to_string(stored) +
+                                         " is shorter than its block header");
     return -1;
   }
   return stored;

@@ -61,10 +61,12 @@ int32_t MemoFixture::Append(const std::string& bytes) {
 
 int32_t MemoFixture::Add(const std::string& bytes) {
   switch (layout_) {
-    case MemoLayout::kDbt3: return Append(bytes + "\x1A\x1A");
+    case MemoLayout::kDbt3:
+      return Append(bytes + "\x1A\x1A");
     case MemoLayout::kDbt4:
       return Append(std::string("\xFF\xFF\x08\x00", 4) + LE32(uint32_t(bytes.size() + 8)) + bytes);
-    case MemoLayout::kFpt: return AddTyped(bytes, 1);
+    case MemoLayout::kFpt:
+      return AddTyped(bytes, 1);
   }
   return 0;
 }
@@ -103,7 +105,8 @@ std::vector<uint8_t> MemoFixture::Bytes() const {
       Put32LE(out, 20, uint32_t(block_size_));
       for (size_t i = 0; i < free_runs_.size(); ++i) {
         size_t at = size_t(free_runs_[i].first - header_blocks_) * size_t(block_size_);
-        uint32_t link = i + 1 < free_runs_.size() ? uint32_t(free_runs_[i + 1].first) : uint32_t(end);
+        uint32_t link =
+            i + 1 < free_runs_.size() ? uint32_t(free_runs_[i + 1].first) : uint32_t(end);
         Put32LE(body, at, link);
         Put32LE(body, at + 4, uint32_t(free_runs_[i].second));
       }

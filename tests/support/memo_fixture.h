@@ -48,8 +48,8 @@ class MemoFixture {
   int32_t NextFree() const;
 
   // Settings; defaults describe a well-formed file.
-  int64_t next_free_override = -1;  // header's next free / first free value
-  bool pad_last_block = true;       // false: the file ends right after the last memo's bytes
+  int64_t next_free_override = -1;      // header's next free / first free value
+  bool pad_last_block = true;           // false: the file ends right after the last memo's bytes
   std::string header_name = "FIXTURE";  // dBASE IV header bytes 8..15
 
   std::vector<uint8_t> Bytes() const;
@@ -61,8 +61,8 @@ class MemoFixture {
   MemoLayout layout_;
   int block_size_;
   int header_blocks_;
-  std::vector<uint8_t> body_;      // everything after the header area, padded per item
-  size_t last_unpadded_end_ = 0;   // end of the last item's real bytes in body_
+  std::vector<uint8_t> body_;     // everything after the header area, padded per item
+  size_t last_unpadded_end_ = 0;  // end of the last item's real bytes in body_
   std::vector<std::pair<int32_t, int>> free_runs_;  // first block, blocks; in list order
 };
 

@@ -45,13 +45,13 @@ TEST(DevazozMemo, WritesTheRawBytesOfOneMemo) {
 
 TEST(DevazozMemo, ReadsOtherProgramsMemoFiles) {
   std::string out;
-  ASSERT_EQ(RunCommand(Tool() + " memo " + Quote(TestDataPath("dbf/perl_t_0x8b.dbf")) + " 4 NOTES",
-                       &out),
-            0);
+  ASSERT_EQ(
+      RunCommand(Tool() + " memo " + Quote(TestDataPath("dbf/perl_t_0x8b.dbf")) + " 4 NOTES", &out),
+      0);
   EXPECT_EQ(out, "Fourth; memo with plain ASCII text");
-  ASSERT_EQ(RunCommand(Tool() + " memo " + Quote(TestDataPath("dbf/perl_t_0xf5.dbf")) + " 1 NOTES",
-                       &out),
-            0);
+  ASSERT_EQ(
+      RunCommand(Tool() + " memo " + Quote(TestDataPath("dbf/perl_t_0xf5.dbf")) + " 1 NOTES", &out),
+      0);
   EXPECT_EQ(out, "First entry.");
 }
 

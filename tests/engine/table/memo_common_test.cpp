@@ -1,10 +1,9 @@
 // What the three memo layouts share: finding and opening the file, routing errors to
 // the owning table, and the memo lock with its regions and retries.
 #include <fcntl.h>
+#include <gtest/gtest.h>
 #include <sys/wait.h>
 #include <unistd.h>
-
-#include <gtest/gtest.h>
 
 #include "engine/foundation/gs6_cnst.h"
 #include "engine/foundation/gs6_eror.h"
@@ -123,10 +122,10 @@ TEST_F(MemoLockTest, RegionsFollowTheLockProtocol) {
     uint32_t offset, length;
   };
   auto memo = OpenShared();
-  for (Case c : {Case{TgsLokProtocol::Default, 0x7FFFFFFD, 1},
-                 Case{TgsLokProtocol::FoxLock, 0x7FFFFFFD, 1},
-                 Case{TgsLokProtocol::DB4Lock, 0xEFFFFFFE, 2},
-                 Case{TgsLokProtocol::ClipLock, 1000000000, 1}}) {
+  for (Case c :
+       {Case{TgsLokProtocol::Default, 0x7FFFFFFD, 1}, Case{TgsLokProtocol::FoxLock, 0x7FFFFFFD, 1},
+        Case{TgsLokProtocol::DB4Lock, 0xEFFFFFFE, 2},
+        Case{TgsLokProtocol::ClipLock, 1000000000, 1}}) {
     memo->SetLockProtocol(c.protocol);
     ASSERT_TRUE(memo->LockMemo());
     EXPECT_EQ(memo->LockOffset(), c.offset);

@@ -37,9 +37,12 @@ MemoFixture SmallFile(const Layout& l) {
 
 std::unique_ptr<GSobjMemo> OpenAs(const Layout& l, const std::string& table) {
   switch (l.layout) {
-    case MemoLayout::kDbt3: return std::make_unique<GSobjMemo>(nullptr, 0x83, false, true, table);
-    case MemoLayout::kDbt4: return std::make_unique<devazoz::GSobjMemo4>(nullptr, 0x8B, false, true, table);
-    case MemoLayout::kFpt: return std::make_unique<devazoz::GSobjFXMemo20>(nullptr, 0xF5, false, true, table);
+    case MemoLayout::kDbt3:
+      return std::make_unique<GSobjMemo>(nullptr, 0x83, false, true, table);
+    case MemoLayout::kDbt4:
+      return std::make_unique<devazoz::GSobjMemo4>(nullptr, 0x8B, false, true, table);
+    case MemoLayout::kFpt:
+      return std::make_unique<devazoz::GSobjFXMemo20>(nullptr, 0xF5, false, true, table);
   }
   return nullptr;
 }
@@ -120,9 +123,9 @@ TEST_P(MemoCorruption, EveryByteFlipped) {
 }
 
 const Layout kLayouts[] = {
-    {MemoLayout::kDbt3, 512, ".DBT"}, {MemoLayout::kDbt4, 512, ".DBT"},
+    {MemoLayout::kDbt3, 512, ".DBT"},  {MemoLayout::kDbt4, 512, ".DBT"},
     {MemoLayout::kDbt4, 1024, ".DBT"}, {MemoLayout::kFpt, 32, ".FPT"},
-    {MemoLayout::kFpt, 64, ".FPT"},   {MemoLayout::kFpt, 512, ".FPT"},
+    {MemoLayout::kFpt, 64, ".FPT"},    {MemoLayout::kFpt, 512, ".FPT"},
 };
 
 std::string LayoutName(const ::testing::TestParamInfo<Layout>& info) {

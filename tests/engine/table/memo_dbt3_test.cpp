@@ -52,7 +52,10 @@ TEST_F(Dbt3Test, ReadsMemosAsOtherProgramsWriteThem) {
 
 TEST_F(Dbt3Test, MemoEndsAtItsFirst1A) {
   MemoFixture f(MemoLayout::kDbt3);
-  int32_t a = f.AddRaw(std::string("abc\x1A" "def\x1A\x1A", 9));
+  int32_t a =
+      f.AddRaw(std::string("abc\x1A"
+                           "def\x1A\x1A",
+                           9));
   auto memo = Open(f);
   EXPECT_EQ(ReadWholeMemo(*memo, a), "abc");
   // Written contents are cut the same way when read back.

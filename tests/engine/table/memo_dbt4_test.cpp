@@ -97,8 +97,8 @@ TEST_P(Dbt4Test, FreeingPutsTheRunAtTheFrontOfTheList) {
   EXPECT_EQ(RunAt(b), std::make_pair(end, 3u));
   // A block that holds no memo is not given back: the list stays as it is.
   auto before = FileBytes();
-  memo->FreeBlocks(b);      // already free
-  memo->FreeBlocks(9999);   // outside the file
+  memo->FreeBlocks(b);     // already free
+  memo->FreeBlocks(9999);  // outside the file
   memo->FreeBlocks(0);
   EXPECT_EQ(FileBytes(), before);
 }
@@ -300,8 +300,7 @@ TEST(Dbt4BlockSize, ImpossibleBlockSizesAreFormatErrors) {
     auto bytes = f.Bytes();
     PutLE32(bytes, 20, size);
     WriteFileBytes(dir.File("T.DBT"), bytes);
-    EXPECT_THROW(GSobjMemo4(nullptr, 0x8B, false, true, dir.File("T.DBF")), EDevazozError)
-        << size;
+    EXPECT_THROW(GSobjMemo4(nullptr, 0x8B, false, true, dir.File("T.DBF")), EDevazozError) << size;
     RecordingErrorHook hook;
     GSobjMemo4 memo(nullptr, 0x8B, false, false, dir.File("T.DBF"));
     EXPECT_TRUE(hook.Has(kErrMemoFormat, kSubMemoFormat));

@@ -42,7 +42,8 @@ std::string Lines27() {
   std::string s;
   for (int i = 1; i <= 27; ++i) {
     char line[80];
-    std::snprintf(line, sizeof line, "Line %03d: the quick brown fox jumps over the lazy dog.\n", i);
+    std::snprintf(line, sizeof line, "Line %03d: the quick brown fox jumps over the lazy dog.\n",
+                  i);
     s += line;
   }
   return s;
