@@ -211,6 +211,13 @@ void GSobjCDXTag::NormalizeKey(GSobjIndexKeyData& key) {
   if (key.Normalized) return;
   const TgsVariant& v = key.Value;
   if (key_type_ == 'C') {
+    if ((v.Type() == VariantType::Text || v.Type() == VariantType::Bytes) &&
+        !(collation_ == 2 && !directory_)) {
+      uint32_t n = v.Length();
+      while (n > 0 && v.Data()[n - 1] == ' ') --n;
+      key.SetKey(v.Data(), std::min<uint32_t>(n, key_length_), true);
+      return;
+    }
     std::string text;
     if (v.Type() == VariantType::Text || v.Type() == VariantType::Bytes)
       text.assign(reinterpret_cast<const char*>(v.Data()), v.Length());

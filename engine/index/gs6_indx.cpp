@@ -40,7 +40,7 @@ bool HasExtension(const std::string& path) {
 }
 
 // The decoded cache of an exclusively opened file never holds more than this.
-constexpr size_t kCacheLimitBytes = size_t(48) << 20;
+constexpr size_t kCacheLimitBytes = size_t(96) << 20;
 
 size_t NodeBytes(const NodeData& d) {
   return sizeof(NodeData) + d.entries.size() * sizeof(NodeEntry) + d.pool.size() + 64;
@@ -80,7 +80,8 @@ bool GSobjIndexFile::ReadBlock(int32_t position, void* buffer, int32_t length) {
 
 bool GSobjIndexFile::WriteBlock(int32_t position, const void* buffer, int32_t length) {
   if (!disk_ || position < 0 || length < 0) return false;
-  for (int32_t p = position - position % 512; p < position + length; p += 512) ForgetNode(p);
+  for (int32_t p = position - position % node_size_; p < position + length; p += node_size_)
+    ForgetNode(p);
   disk_->WriteAt(position, buffer, length);
   known_size_ = std::max<int64_t>(known_size_, int64_t(position) + length);
   return true;
@@ -203,30 +204,31 @@ int64_t GSobjIndexFile::KnownEnd(bool refresh) {
 bool GSobjIndexFile::CacheEnabled() const { return disk_ && !disk_->Shared(); }
 
 std::shared_ptr<NodeData> GSobjIndexFile::CachedNode(int32_t position) const {
-  auto it = cache_.find(position);
-  return it == cache_.end() ? nullptr : it->second;
+  if (position < 0 || position % node_size_ != 0) return nullptr;
+  size_t slot = size_t(position / node_size_);
+  return slot < cache_.size() ? cache_[slot] : nullptr;
 }
 
 void GSobjIndexFile::CacheNode(int32_t position, std::shared_ptr<NodeData> data) {
-  if (!CacheEnabled() || !data) return;
+  if (!CacheEnabled() || !data || position < 0 || position % node_size_ != 0) return;
   size_t bytes = NodeBytes(*data);
   if (cache_bytes_ + bytes > kCacheLimitBytes) {
     cache_.clear();
     cache_bytes_ = 0;
   }
-  auto [it, added] = cache_.emplace(position, data);
-  if (!added) {
-    cache_bytes_ -= std::min(cache_bytes_, NodeBytes(*it->second));
-    it->second = std::move(data);
-  }
+  size_t slot = size_t(position / node_size_);
+  if (slot >= cache_.size()) cache_.resize(std::max(slot + 1, cache_.size() * 2));
+  if (cache_[slot]) cache_bytes_ -= std::min(cache_bytes_, NodeBytes(*cache_[slot]));
+  cache_[slot] = std::move(data);
   cache_bytes_ += bytes;
 }
 
 void GSobjIndexFile::ForgetNode(int32_t position) {
-  auto it = cache_.find(position);
-  if (it == cache_.end()) return;
-  cache_bytes_ -= std::min(cache_bytes_, NodeBytes(*it->second));
-  cache_.erase(it);
+  if (position < 0 || position % node_size_ != 0) return;
+  size_t slot = size_t(position / node_size_);
+  if (slot >= cache_.size() || !cache_[slot]) return;
+  cache_bytes_ -= std::min(cache_bytes_, NodeBytes(*cache_[slot]));
+  cache_[slot].reset();
 }
 
 }  // namespace devazoz

@@ -8,7 +8,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
-#include <unordered_map>
+#include <vector>
 
 #include "engine/foundation/gs6_coll.h"
 #include "engine/foundation/gs6_disk.h"
@@ -111,7 +111,8 @@ class GSobjIndexFile : public TgsObject {
   int32_t node_size_ = 512;
   int32_t first_node_ = 512;
   int64_t known_size_ = 0;
-  std::unordered_map<int32_t, std::shared_ptr<NodeData>> cache_;
+  // Indexed by position / 512.
+  std::vector<std::shared_ptr<NodeData>> cache_;
   size_t cache_bytes_ = 0;
 };
 

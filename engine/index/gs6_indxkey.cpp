@@ -45,12 +45,14 @@ void GSobjIndexKeyData::Clear() {
 
 GSobjIndexKey::GSobjIndexKey(GSobjIndexTag* tag, GSobjIndexKey* parent, int32_t page, int kind,
                              int depth)
-    : Page(page), Parent(parent), Tag(tag), Kind(kind), Depth(depth),
-      data_(std::make_shared<NodeData>()) {
-  data_->leaf = kind >= kNodeLeaf;
+    : Page(page), Parent(parent), Tag(tag), Kind(kind), Depth(depth) {
   if (page > 0 && tag) {
     tag->ReadNode(page, *this);
     Changed = false;
+  }
+  if (!data_) {
+    data_ = std::make_shared<NodeData>();
+    data_->leaf = Kind >= kNodeLeaf;
   }
 }
 

@@ -601,12 +601,13 @@ int32_t GSobjIndexTag::Navigate(int32_t direction) {
       bof_ = eof_;
       break;
     }
+    // Most steps stay inside the loaded leaf; the same move without descending.
     case kNavPrior:
-      bof_ = !PriorEntry(root_);
+      bof_ = !(StepLeaf(false) || PriorEntry(root_));
       CheckRange();
       break;
     case kNavNext:
-      eof_ = !NextEntry(root_);
+      eof_ = !(StepLeaf(true) || NextEntry(root_));
       CheckRange();
       break;
     default: return 0;
@@ -636,7 +637,9 @@ int GSobjIndexTag::RangeStatus() {
 int32_t GSobjIndexTag::Find(const GSobjIndexKeyData& key) {
   if (Table()) file_->SetExact(Table()->exact_comparison);
   current_.RecordNumber = 0;
-  LoadTree(0);
+  // A fresh tree positioned on the first key (LoadTree(0)) would do; the first
+  // key only shows when the search finds nothing, so it is taken then.
+  LoadTree(2);
   if (!root_) return 0;
   BeginOperation();
   GSobjIndexKeyData k;
@@ -656,8 +659,41 @@ int32_t GSobjIndexTag::Find(const GSobjIndexKeyData& key) {
     eof_ = true;
     return 0;
   }
+  TakeFirstKey();
   eof_ = true;
   return 0;
+}
+
+void GSobjIndexTag::TakeFirstKey() {
+  GSobjIndexKey* searched = root_;
+  root_ = nullptr;
+  try {
+    LoadTree(0);
+    ReleaseTree();
+  } catch (...) {
+    FreePath(root_);
+    root_ = searched;
+    throw;
+  }
+  root_ = searched;
+  bof_ = false;
+}
+
+bool GSobjIndexTag::StepLeaf(bool forward) {
+  GSobjIndexKey* n = root_;
+  while (!n->IsLeaf()) {
+    GSobjIndexKey* c = n->Child;
+    if (!c || c->Split || n->Position < 0 || size_t(n->Position) >= n->Count() ||
+        n->PointerAt(size_t(n->Position)) != c->Page)
+      return false;
+    n = c;
+  }
+  int count = int(n->Count());
+  int p = forward ? std::max(n->Position, -1) + 1 : std::min(n->Position, count) - 1;
+  if (p < 0 || p >= count) return false;
+  n->Position = p;
+  SetCurrentFrom(n);
+  return true;
 }
 
 int32_t GSobjIndexTag::Lookup(const GSobjIndexKeyData& key) {

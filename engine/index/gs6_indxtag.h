@@ -129,6 +129,10 @@ class GSobjIndexTag : public TgsObject {
   // Raises EDevazozError naming the index file and what is damaged.
   [[noreturn]] void Damaged(const std::string& what) const;
   void SetCurrentFrom(GSobjIndexKey* leaf);
+  // The current key as a fresh tree's first key gives it; the path stays.
+  void TakeFirstKey();
+  // One step inside the path's leaf when the path is intact; false otherwise.
+  bool StepLeaf(bool forward);
   // Range check after a move; sets BOF or EOF.
   void CheckRange();
   int32_t FinishMove();

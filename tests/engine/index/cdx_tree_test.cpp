@@ -411,6 +411,11 @@ TEST_F(CdxTree, RangesAndPrefixSearches) {
   table.exact_comparison = false;
   EXPECT_EQ(tag->Find(TextKey("Zebra")), 0);
   EXPECT_TRUE(tag->Eof());
+  EXPECT_FALSE(tag->Bof());
+  // As after LoadTree(0): the current key is the first one, the path at the end.
+  EXPECT_EQ(tag->CurrentKey().RecordNumber, 1);
+  EXPECT_EQ(tag->Navigate(devazoz::kNavNext), 0);
+  EXPECT_EQ(tag->Navigate(devazoz::kNavPrior), 7);
   // Lookup leaves the position alone.
   EXPECT_EQ(tag->Find(TextKey("Date")), 5);
   EXPECT_EQ(tag->Lookup(TextKey("Elder")), 7);
