@@ -1,6 +1,7 @@
 #include "engine/foundation/gs6_disk.h"
 
 #include <cstdlib>
+#include <cstring>
 #include <vector>
 
 #include "engine/foundation/gs6_eror.h"
@@ -41,8 +42,9 @@ int GSobjFileColl::IndexOfFile(const GSO_DiskFile* file) {
 GSO_DiskFile* GSobjFileColl::FindOpen(const std::string& file_name, const GSO_DiskFile* except) {
   std::lock_guard<std::recursive_mutex> lock(lock_);
   for (size_t i = 0; i < Count(); ++i) {
-    auto* file = static_cast<GSO_DiskFile*>(At(i));
-    if (file != except && file->file_name_ == file_name) return file;
+    // Only disk files are looked at: the list takes any object.
+    auto* file = dynamic_cast<GSO_DiskFile*>(At(i));
+    if (file && file != except && file->file_name_ == file_name) return file;
   }
   return nullptr;
 }
@@ -50,8 +52,8 @@ GSO_DiskFile* GSobjFileColl::FindOpen(const std::string& file_name, const GSO_Di
 void GSobjFileColl::ReleaseAllLocks() {
   std::lock_guard<std::recursive_mutex> lock(lock_);
   for (size_t i = 0; i < Count(); ++i) {
-    auto* file = static_cast<GSO_DiskFile*>(At(i));
-    if (file->lock_count_ > 0) {
+    auto* file = dynamic_cast<GSO_DiskFile*>(At(i));
+    if (file && file->lock_count_ > 0) {
       file->lock_count_ = 1;
       file->ReleaseOsLock();
       file->lock_count_ = 0;
@@ -148,6 +150,7 @@ bool GSO_DiskFile::Close() {
       registry.RemoveFile(this);
       last_user = registry.FindOpen(file_name_, this) == nullptr;
       if (last_user) {
+        handle->DropView();
         os::Close(handle->fd);
         handle->fd = -1;
       }
@@ -275,6 +278,32 @@ bool GSO_DiskFile::UnlockRegion() {
   return last_error_ == 0;
 }
 
+void OsHandle::DropView() {
+  os::Unmap(view, view_size);
+  view = nullptr;
+  view_size = 0;
+  map_tried = false;
+}
+
+// Only files of some size are viewed; small ones gain nothing from it.
+constexpr int64_t kMinViewSize = 1 << 20;
+
+const uint8_t* GSO_DiskFile::ViewFor(int64_t offset, int32_t count) {
+  OsHandle& h = *handle_;
+  if (!h.exclusive || count <= 0) return nullptr;
+  if (!h.map_tried) {
+    h.map_tried = true;
+    int32_t err = 0;
+    int64_t size = os::FileSize(h.fd, real_path_, err);
+    if (err == 0 && size >= kMinViewSize && uint64_t(size) <= SIZE_MAX) {
+      h.view = os::MapReadOnly(h.fd, size_t(size));
+      if (h.view) h.view_size = size_t(size);
+    }
+  }
+  if (!h.view || uint64_t(offset) + uint64_t(count) > h.view_size) return nullptr;
+  return h.view + offset;
+}
+
 int32_t GSO_DiskFile::ReadAt(int64_t offset, void* buffer, int32_t count) {
   last_error_ = 0;
   bytes_done_ = 0;
@@ -285,7 +314,13 @@ int32_t GSO_DiskFile::ReadAt(int64_t offset, void* buffer, int32_t count) {
   } else {
     std::lock_guard<std::recursive_mutex> guard(handle_->guard);
     int32_t err = 0;
-    int64_t n = os::ReadAt(handle_->fd, real_path_, offset, buffer, size_t(count), err);
+    int64_t n;
+    if (const uint8_t* view = ViewFor(offset, count)) {
+      std::memcpy(buffer, view, size_t(count));
+      n = count;
+    } else {
+      n = os::ReadAt(handle_->fd, real_path_, offset, buffer, size_t(count), err);
+    }
     if (n < 0) {
       last_error_ = err;
     } else {
@@ -362,6 +397,7 @@ void GSO_DiskFile::Open() {
         handle_ = std::make_shared<OsHandle>();
         handle_->fd = fd;
         handle_->read_write = read_write_;
+        handle_->exclusive = !shared_;
       }
     }
     if (last_error_ == 0) {
@@ -406,6 +442,7 @@ void GSO_DiskFile::Truncate(int64_t offset) {
       last_error_ = kErrInvalidParameter;
     } else {
       int32_t err = 0;
+      handle_->DropView();  // a view past the new end would fault when read
       os::Truncate(handle_->fd, real_path_, offset, err);
       last_error_ = err;
     }

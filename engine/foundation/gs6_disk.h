@@ -43,6 +43,17 @@ struct OsHandle {
   };
   std::mutex lock_mutex;
   std::vector<HeldRegion> held;
+
+  // Files opened for exclusive use are read through a view of the file as large as
+  // it was when first read: no other program may change them, and a copy from the
+  // view costs far less than a system call per record or node. Reads beyond the
+  // view (the file grew since) go to the system; truncation drops the view first.
+  bool exclusive = false;
+  bool map_tried = false;
+  const uint8_t* view = nullptr;
+  size_t view_size = 0;
+  void DropView();
+  ~OsHandle() { DropView(); }
 };
 
 class GSO_DiskFile : public TgsObject {
@@ -93,6 +104,8 @@ class GSO_DiskFile : public TgsObject {
  protected:
   // Stores LastError as the thread's last error and reports it unless it is 0.
   void ReportLastError(int32_t sub_code);
+  // The bytes [offset, offset + count) from the file's read-only view, or null.
+  const uint8_t* ViewFor(int64_t offset, int32_t count);
   std::shared_ptr<OsHandle> handle_;
   int32_t last_error_ = 0;
   bool exists_ = false;

@@ -5,6 +5,7 @@
 #include <fcntl.h>
 #include <stdio.h>
 #include <sys/file.h>
+#include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
@@ -323,6 +324,16 @@ bool Rename(const std::string& from, const std::string& to, int32_t& error) {
   }
   ::close(probe);
   return ok;
+}
+
+const uint8_t* MapReadOnly(int fd, size_t size) {
+  if (g_fault_hook.load() || size == 0) return nullptr;
+  void* view = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
+  return view == MAP_FAILED ? nullptr : static_cast<const uint8_t*>(view);
+}
+
+void Unmap(const uint8_t* view, size_t size) {
+  if (view) ::munmap(const_cast<uint8_t*>(view), size);
 }
 
 void SleepMilliseconds(int ms) {

@@ -59,6 +59,12 @@ bool Rename(const std::string& from, const std::string& to, int32_t& error);
 // True when both names lead to the same file.
 bool SameFile(const std::string& a, const std::string& b);
 
+// A read-only view of the first size bytes of a file, or null when it cannot be
+// had (or while a fault hook is installed, so that injected read faults still
+// reach every read). The view sees later writes through any handle.
+const uint8_t* MapReadOnly(int fd, size_t size);
+void Unmap(const uint8_t* view, size_t size);
+
 void SleepMilliseconds(int ms);
 
 }  // namespace devazoz::os

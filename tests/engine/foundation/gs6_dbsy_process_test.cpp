@@ -36,6 +36,9 @@ std::string MakeIndexedTable(const TempDir& dir) {
 [[noreturn]] void AppendInChild(const std::string& path, const std::string& cdx, int w, int count,
                                 bool shared) {
   int status = 0;
+  // The other writer may hold the index lock for long in slow (sanitizer) builds
+  // on a loaded machine; wait up to a minute rather than the usual five seconds.
+  Settings().lock_wait_time = 60000;
   try {
     GSO_dBHandler h(path, true, shared);
     h.OpenIndexFile(cdx);
