@@ -683,3 +683,38 @@ TEST(DbfRename, MovesTheFileAndKeepsItOpen) {
 }
 
 }  // namespace
+
+namespace {
+using namespace devazoz;
+
+// Tables over 1 MiB opened exclusively are read through a view of the file: what
+// the table writes, appends beyond the view, and a truncation must all read true.
+TEST(DbfFileView, ReadsStayTrueThroughWritesGrowthAndTruncation) {
+  qvx_test::TempDir dir;
+  qvx_test::DbfFixture f(0x03, {{"N", 'C', 1000}});
+  for (int i = 1; i <= 1500; ++i) f.AddRecord({"rec" + std::to_string(i)});
+  std::string path = dir.File("BIG.DBF");
+  f.Write(path);
+  GSO_dBaseFld t(path, false, true);
+  auto name = [&] { return TrimRightZ(t.GetStr(1)); };
+  t.ReadRecord(1500);
+  EXPECT_EQ(name(), "rec1500");
+  t.ReadRecord(700);
+  t.PutStr(1, "changed");
+  t.WriteRecord(700);
+  t.ReadRecord(1);
+  t.ReadRecord(700);
+  EXPECT_EQ(name(), "changed");
+  t.BlankRecord();
+  t.PutStr(1, "grown");
+  t.AppendRecord();
+  t.ReadRecord(1);
+  t.ReadRecord(1501);
+  EXPECT_EQ(name(), "grown");
+  t.Truncate(t.HeaderLength() + 10 * int64_t(t.RecordLength()));
+  t.InvalidateReadAhead();
+  t.ReadRecord(10);
+  EXPECT_EQ(name(), "rec10");
+}
+
+}  // namespace
