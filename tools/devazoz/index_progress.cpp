@@ -24,7 +24,11 @@ void ProgressTable::StatusUpdate(int32_t what, int32_t done, int32_t total) {
     shown_ = -1;
     Draw(0);
   } else if (what == 0) {
-    if (shown_ >= 0 && shown_ < 100) Draw(total_);
+    if (shown_ >= 0) {
+      if (shown_ < 100) Draw(total_);
+      std::fputs("\n", stderr);
+      shown_ = -1;
+    }
   } else if (what == phase_) {
     Draw(done);
   }
