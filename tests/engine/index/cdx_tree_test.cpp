@@ -587,4 +587,50 @@ TEST_F(CdxTree, SharedFilesSeeOtherWritersAndLockWithRetries) {
   b.UnlockIndexFile();
 }
 
+TEST_F(CdxTree, GeneralCollationTagsStoreWeights) {
+  std::vector<std::string> titles = {"banana", "Apple", "cherry", "apple", "\xE9" "clair", "eclair"};
+  std::string t = Table(titles);
+  std::string path = dir_.File("G.CDX");
+  {
+    IndexedTable table(t);
+    GSobjCDXFile cdx(&table, path, false, true, true, false);
+    ASSERT_TRUE(cdx.AddTag("TITLE", "TITLE", false, true, ""));
+  }
+  // Turn the tag into a general-collation tag (as another program writes it)
+  // and rebuild it: keys become weights of twice the length.
+  std::vector<uint8_t> b = qvx_test::ReadFileBytes(path);
+  devazoz::ByteSpan h(b.data() + 1536, 1024);
+  h.PutU16LE(12, 80);
+  h.PutBytes(494, "GENERAL", 8);
+  h.PutU8(15, 2);
+  qvx_test::WriteFileBytes(path, b);
+  IndexedTable table(t);
+  GSobjCDXFile cdx(&table, path, false, false, true, false);
+  ASSERT_TRUE(cdx.Valid()) << cdx.ErrorText();
+  cdx.RebuildAll();
+  GSobjIndexTag* tag = cdx.FindTag("TITLE");
+  EXPECT_EQ(tag->KeyLength(), 80);
+  KeyList keys = ListKeys(tag);
+  std::vector<int32_t> order;
+  for (const auto& k : keys) order.push_back(k.second);
+  // Case does not count; the accent sorts after the plain letter.
+  EXPECT_EQ(order, (std::vector<int32_t>{2, 4, 1, 3, 6, 5}));
+  EXPECT_EQ(qvx_test::CheckText(cdx), "");
+  // Seeking translates the search key the same way.
+  tag->LoadTree(0);
+  EXPECT_EQ(tag->Find(TextKey("APPLE")), 2);
+  EXPECT_EQ(tag->Find(TextKey("\xE9" "clair")), 5);
+  tag->ReleaseTree();
+  // Appends keep the weights in order too.
+  table.index = &cdx;
+  table.BlankRecord();
+  table.PutStrByName("TITLE", "BANANA");
+  table.AppendRecord();
+  keys = ListKeys(tag);
+  EXPECT_EQ(keys[3].second, 7);
+  EXPECT_EQ(qvx_test::CheckText(cdx), "");
+  std::vector<uint8_t> after = qvx_test::ReadFileBytes(path);
+  EXPECT_EQ(devazoz::ByteView(after.data(), after.size()).Text(1536 + 494, 7), "GENERAL");
+}
+
 }  // namespace
