@@ -98,6 +98,11 @@ void GSO_dBaseDBF::ReadHeaderAndDescriptors() {
   }
   record_count_ = CountFromFileSize();
   ParseDescriptors(block);
+  // Some programs write 0x30 tables with memo fields and an .FPT file but leave the
+  // memo flag clear; their memos are read all the same.
+  if (version_ == 0x30 && !has_memo_)
+    for (const FieldDescriptor& d : descriptors_)
+      if (d.type == 'M' || d.type == 'G') has_memo_ = true;
 
   buffer_.assign(size_t(record_length_) + 1, ' ');
   buffer_.back() = 0x1A;
@@ -233,7 +238,7 @@ GSobjMemo* GSO_dBaseDBF::OpenMemo() {
     case 0x8B: memo = std::make_unique<GSobjMemo4>(this, version_, Shared(), ReadWrite(), FileName()); break;
     case 0xF5: memo = std::make_unique<GSobjFXMemo20>(this, version_, Shared(), ReadWrite(), FileName()); break;
     case 0x30:
-      if (flag_memo_)
+      if (has_memo_)
         memo = std::make_unique<GSobjFXMemo20>(this, version_, Shared(), ReadWrite(), FileName());
       break;
     default: break;
