@@ -140,10 +140,22 @@ bool GSobjCDXFile::AddTag(const std::string& name, const std::string& key_expres
   int32_t allocation_end = next_free_;
   auto tag = std::make_unique<GSobjCDXTag>(this, -1, key_name, false);
   tag->SetCollation(1);
-  if (tag->CreateTag(key_name, key_expression, unique, ascending, for_expression) != 0) {
-    // Nothing was written: give the header blocks back.
+  // A tag that cannot be built leaves the file as it was: its header is not
+  // written and its blocks are given back when nothing came after them.
+  auto give_back = [&] {
+    tag->DiscardHeader();
     if (next_free_ == tag->HeaderPosition() + kCdxHeaderSize && allocation_end >= 0)
       next_free_ = tag->HeaderPosition();
+  };
+  int result;
+  try {
+    result = tag->CreateTag(key_name, key_expression, unique, ascending, for_expression);
+  } catch (...) {
+    give_back();
+    throw;
+  }
+  if (result != 0) {
+    give_back();
     return false;
   }
   if (GSobjCDXTag* old = FindExact(key_name)) {

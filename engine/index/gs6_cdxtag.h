@@ -67,6 +67,8 @@ class GSobjCDXTag : public GSobjIndexTag {
   uint32_t ChangeCounter() const { return change_counter_; }
   void SetChangeCounter(uint32_t counter) { change_counter_ = counter; }
   void SetHeaderPosition(int32_t position) { header_position_ = position; }
+  // A tag that was never built writes no header when it goes.
+  void DiscardHeader() { header_changed_ = false; }
   void SetRootPointer(int32_t root) {
     root_pointer_ = root;
     header_changed_ = true;

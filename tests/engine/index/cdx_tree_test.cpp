@@ -9,6 +9,7 @@
 #include "engine/foundation/gs6_bytes.h"
 #include "engine/foundation/gs6_eror.h"
 #include "engine/foundation/gs6_glbl.h"
+#include "engine/table/gs6_sqlbase.h"
 #include "tests/engine/index/index_fixture.h"
 
 namespace {
@@ -540,7 +541,9 @@ TEST_F(CdxTree, KeyLengthLimits) {
   f.Write(t);
   IndexedTable table(t);
   GSobjCDXFile cdx(&table, dir_.File("L.CDX"), false, true, true, false);
+  size_t empty = qvx_test::ReadFileBytes(dir_.File("L.CDX")).size();
   EXPECT_TRUE(cdx.AddTag("LESS", "LESS", false, true, ""));
+  size_t one_tag = qvx_test::ReadFileBytes(dir_.File("L.CDX")).size() - empty;
   EXPECT_EQ(ListKeys(cdx.FindTag("LESS")), (KeyList{{"a", 2}, {"b", 1}}));
   try {
     cdx.AddTag("LONG", "LONG", false, true, "");
@@ -549,7 +552,13 @@ TEST_F(CdxTree, KeyLengthLimits) {
     EXPECT_STREQ(e.what(), "Sort key length greater than 240 bytes");
   }
   EXPECT_EQ(cdx.TagCount(), 1);
+  // Nothing of the refused tags stays in the file (the 240-byte tag's zeroed
+  // header block is given back and reused).
+  size_t size = empty + one_tag;
   EXPECT_FALSE(cdx.AddTag("BAD", "", false, true, ""));
+  EXPECT_THROW(cdx.AddTag("BAD", "NOFIELD", false, true, ""), devazoz::EDevazozExpression);
+  ASSERT_TRUE(cdx.AddTag("LESS2", "LESS", false, true, ""));
+  EXPECT_EQ(qvx_test::ReadFileBytes(dir_.File("L.CDX")).size(), size + one_tag);
   EXPECT_EQ(qvx_test::CheckText(cdx), "");
 }
 
