@@ -14,19 +14,14 @@
 #include <string>
 #include <vector>
 
-#include "engine/foundation/gs6_bytes.h"
+#include "bench/bench_table.h"
 #include "engine/index/gs6_cdx.h"
 #include "engine/table/gs6_dbfld.h"
 
 namespace {
 using namespace devazoz;
 
-struct Field {
-  const char* name;
-  char type;
-  int length;
-  int decimals;
-};
+using Field = BenchField;
 // 176 bytes of fields + the deletion flag = 177.
 const Field kFields[] = {{"TITLE", 'C', 40, 0},    {"CATEGORY", 'C', 30, 0},
                          {"DEVELOPER", 'C', 30, 0}, {"DISTRIBUTR", 'C', 30, 0},
@@ -35,7 +30,6 @@ const Field kFields[] = {{"TITLE", 'C', 40, 0},    {"CATEGORY", 'C', 30, 0},
                          {"NOTES", 'C', 10, 0},     {"RELEASED", 'D', 8, 0},
                          {"PRICE", 'N', 12, 2},     {"SERIAL", 'C', 4, 0}};
 constexpr int kFieldCount = sizeof(kFields) / sizeof(kFields[0]);
-constexpr int kRecordLength = 177;
 constexpr int kRecords = 1000000;
 
 std::string BenchPath(const char* name) {
@@ -60,28 +54,9 @@ std::string RandomTitle() {
 std::vector<std::string> g_titles;
 
 void WriteTable(const std::string& path, int count) {
-  int header_length = 32 + 32 * kFieldCount + 1;
-  std::vector<uint8_t> header(size_t(header_length), 0);
-  ByteSpan h(header.data(), header.size());
-  h.PutU8(0, 0x03);
-  h.PutU32LE(4, uint32_t(count));
-  h.PutU16LE(8, uint16_t(header_length));
-  h.PutU16LE(10, kRecordLength);
-  for (int i = 0; i < kFieldCount; ++i) {
-    size_t at = 32 + 32 * size_t(i);
-    h.PutBytes(at, kFields[i].name, std::strlen(kFields[i].name));
-    h.PutU8(at + 11, uint8_t(kFields[i].type));
-    h.PutU8(at + 16, uint8_t(kFields[i].length));
-    h.PutU8(at + 17, uint8_t(kFields[i].decimals));
-  }
-  h.PutU8(size_t(header_length) - 1, 0x0D);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(header.data()), header_length);
   const char* cats[] = {"Action", "Adventure", "Puzzle", "Racing", "Sports", "Shooter"};
-  std::string record(kRecordLength, ' ');
-  std::string chunk;
   g_titles.reserve(size_t(count));
-  for (int r = 0; r < count; ++r) {
+  WriteBenchTable(path, kFields, kFieldCount, count, [&](int r, std::string& record) {
     std::string title = RandomTitle();
     g_titles.push_back(title);
     std::memcpy(&record[1], title.data(), 40);
@@ -91,14 +66,7 @@ void WriteTable(const std::string& path, int count) {
     char price[16];
     std::snprintf(price, sizeof price, "%12.2f", double(NextRandom() % 1000000) / 100.0);
     std::memcpy(&record[1 + 40 + 30 * 3 + 5 + 5 + 1 + 1 + 10 + 8], price, 12);
-    chunk += record;
-    if (chunk.size() > (1 << 20)) {
-      out.write(chunk.data(), std::streamsize(chunk.size()));
-      chunk.clear();
-    }
-  }
-  chunk += '\x1A';
-  out.write(chunk.data(), std::streamsize(chunk.size()));
+  });
 }
 
 struct Files {

@@ -14,7 +14,7 @@
 #include <string>
 #include <vector>
 
-#include "engine/foundation/gs6_bytes.h"
+#include "bench/bench_table.h"
 #include "engine/foundation/gs6_dbsy.h"
 #include "engine/index/gs6_cdx.h"
 
@@ -25,17 +25,12 @@ constexpr int kRecords = 1000000;
 const char* const kCategories[] = {"Action", "Adventure", "Fighting", "Platform", "Puzzle",
                                    "Racing", "Role Playing", "Shooter", "Simulation", "Sports"};
 
-struct Field {
-  const char* name;
-  char type;
-  int length;
-};
+using Field = BenchField;
 const Field kFields[] = {{"TITLE", 'C', 40},   {"CATEGORY", 'C', 30}, {"DEVELOPER", 'C', 30},
                          {"DISTRIBUTR", 'C', 30}, {"PLAYERS", 'C', 5}, {"MEMORYBLKS", 'C', 5},
                          {"ANALOG", 'L', 1},   {"DUALSHOCK", 'L', 1}, {"NOTES", 'C', 10},
                          {"RELEASED", 'D', 8}, {"PRICE", 'N', 8},     {"RATING", 'C', 8}};
 constexpr int kFieldCount = sizeof(kFields) / sizeof(kFields[0]);
-constexpr int kRecordLength = 177;
 
 std::string Dir() {
   const char* tmp = std::getenv("TMPDIR");
@@ -44,39 +39,14 @@ std::string Dir() {
 
 // Writes the table with every tenth record deleted when asked.
 void WriteTable(const std::string& path, bool some_deleted) {
-  int header_length = 32 + 32 * kFieldCount + 1;
-  std::vector<uint8_t> header(size_t(header_length), 0);
-  ByteSpan h(header.data(), header.size());
-  h.PutU8(0, 0x03);
-  h.PutU32LE(4, kRecords);
-  h.PutU16LE(8, uint16_t(header_length));
-  h.PutU16LE(10, kRecordLength);
-  for (int i = 0; i < kFieldCount; ++i) {
-    size_t at = 32 + 32 * size_t(i);
-    h.PutBytes(at, kFields[i].name, std::strlen(kFields[i].name));
-    h.PutU8(at + 11, uint8_t(kFields[i].type));
-    h.PutU8(at + 16, uint8_t(kFields[i].length));
-  }
-  h.PutU8(size_t(header_length) - 1, 0x0D);
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(header.data()), header_length);
   std::mt19937 rng(42);
   const char letters[] = "ABCDEFGHIJKLMNOPQRSTUVWXYZ abcdefghijklmnopqrstuvwxyz";
-  std::string record(kRecordLength, ' '), chunk;
-  for (int r = 0; r < kRecords; ++r) {
-    std::fill(record.begin(), record.end(), ' ');
+  WriteBenchTable(path, kFields, kFieldCount, kRecords, [&](int r, std::string& record) {
     record[0] = (some_deleted && r % 10 == 3) ? '*' : ' ';
     for (int k = 0; k < 40; ++k) record[size_t(1 + k)] = letters[rng() % 53];
     const char* cat = kCategories[rng() % 10];
     std::memcpy(&record[41], cat, std::strlen(cat));
-    chunk += record;
-    if (chunk.size() > (1 << 20)) {
-      out.write(chunk.data(), std::streamsize(chunk.size()));
-      chunk.clear();
-    }
-  }
-  chunk += '\x1A';
-  out.write(chunk.data(), std::streamsize(chunk.size()));
+  });
 }
 
 struct Fixture {
