@@ -1,5 +1,6 @@
 #include "engine/foundation/gs6_disk.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
@@ -150,6 +151,8 @@ bool GSO_DiskFile::Close() {
       registry.RemoveFile(this);
       last_user = registry.FindOpen(file_name_, this) == nullptr;
       if (last_user) {
+        last_error_ = WritePendingLocked();
+        handle->pending.reset();
         handle->DropView();
         os::Close(handle->fd);
         handle->fd = -1;
@@ -168,7 +171,9 @@ bool GSO_DiskFile::Close() {
     }
     dirty_ = false;
   }
-  return true;
+  // Held writes that could not be given to the system are lost with the handle.
+  ReportLastError(kSubWriteAt);
+  return last_error_ == 0;
 }
 
 void GSO_DiskFile::ReportError(int32_t code, int32_t sub_code, const char* info) {
@@ -187,6 +192,8 @@ int64_t GSO_DiskFile::FileSize() {
     if (size < 0) {
       last_error_ = err;
       size = 0;
+    } else if (handle_->pending) {
+      size = std::max(size, handle_->pending->End());
     }
   }
   ReportLastError(kSubFileSize);
@@ -197,10 +204,13 @@ void GSO_DiskFile::Flush() {
   if (closed_) return;
   {
     std::lock_guard<std::recursive_mutex> guard(handle_->guard);
-    int32_t err = 0;
-    os::Flush(handle_->fd, real_path_, err);
-    last_error_ = err;
-    dirty_ = false;
+    last_error_ = WritePendingLocked();
+    if (last_error_ == 0) {
+      int32_t err = 0;
+      os::Flush(handle_->fd, real_path_, err);
+      last_error_ = err;
+      dirty_ = false;
+    }
   }
   ReportLastError(kSubFlush);
 }
@@ -285,6 +295,11 @@ void OsHandle::DropView() {
   map_tried = false;
 }
 
+// Held writes are given to the system once more than this waits for one file.
+constexpr size_t kHeldWriteLimit = size_t(16) << 20;
+// Writes longer than this are never held.
+constexpr size_t kLargestHeldWrite = 64 * 1024;
+
 // Only files of some size are viewed; small ones gain nothing from it.
 constexpr int64_t kMinViewSize = 1 << 20;
 
@@ -320,6 +335,18 @@ int32_t GSO_DiskFile::ReadAt(int64_t offset, void* buffer, int32_t count) {
       n = count;
     } else {
       n = os::ReadAt(handle_->fd, real_path_, offset, buffer, size_t(count), err);
+    }
+    if (n >= 0 && handle_->pending && !handle_->pending->Empty()) {
+      // Held blocks past the system's end make the file longer; what lies
+      // between is a hole and reads as zeros.
+      auto* bytes = static_cast<uint8_t*>(buffer);
+      int64_t held_end = handle_->pending->End();
+      if (n < count && held_end > offset + n) {
+        int64_t upto = std::min<int64_t>(offset + count, held_end);
+        std::memset(bytes + n, 0, size_t(upto - offset - n));
+        n = upto - offset;
+      }
+      handle_->pending->Overlay(offset, bytes, size_t(n));
     }
     if (n < 0) {
       last_error_ = err;
@@ -441,10 +468,14 @@ void GSO_DiskFile::Truncate(int64_t offset) {
     } else if (offset < 0) {
       last_error_ = kErrInvalidParameter;
     } else {
-      int32_t err = 0;
-      handle_->DropView();  // a view past the new end would fault when read
-      os::Truncate(handle_->fd, real_path_, offset, err);
-      last_error_ = err;
+      if (handle_->pending) handle_->pending->DiscardFrom(offset);
+      last_error_ = WritePendingLocked();
+      if (last_error_ == 0) {
+        int32_t err = 0;
+        handle_->DropView();  // a view past the new end would fault when read
+        os::Truncate(handle_->fd, real_path_, offset, err);
+        last_error_ = err;
+      }
     }
   }
   ReportLastError(kSubTruncate);
@@ -463,14 +494,66 @@ void GSO_DiskFile::WriteAt(int64_t offset, const void* buffer, int32_t count) {
     last_error_ = kErrAccessDenied;
   } else {
     std::lock_guard<std::recursive_mutex> guard(handle_->guard);
-    int32_t err = 0;
-    int64_t n = os::WriteAt(handle_->fd, real_path_, offset, buffer, size_t(count), err);
-    bytes_done_ = int32_t(n < 0 ? 0 : n);
-    if (err != 0) last_error_ = err;
-    else position_ = offset + count;
+    PendingBlocks* pending = handle_->pending.get();
+    if (pending && size_t(count) <= kLargestHeldWrite) {
+      pending->Write(offset, static_cast<const uint8_t*>(buffer), size_t(count),
+                     [this](int64_t at, uint8_t* out, size_t length) { ReadOwnBytes(at, out, length); });
+      bytes_done_ = count;
+      position_ = offset + count;
+      if (pending->Full()) last_error_ = WritePendingLocked();
+    } else {
+      // A large write goes straight through, after what is held before it.
+      last_error_ = WritePendingLocked();
+      if (last_error_ == 0) {
+        int32_t err = 0;
+        int64_t n = os::WriteAt(handle_->fd, real_path_, offset, buffer, size_t(count), err);
+        bytes_done_ = int32_t(n < 0 ? 0 : n);
+        if (err != 0) last_error_ = err;
+        else position_ = offset + count;
+      }
+    }
   }
   if (last_error_ == 0) dirty_ = true;
   ReportLastError(kSubWriteAt);
+}
+
+void GSO_DiskFile::HoldWrites(uint32_t block_size) {
+  if (closed_ || shared_ || !read_write_ || !handle_->read_write || block_size == 0) return;
+  std::lock_guard<std::recursive_mutex> guard(handle_->guard);
+  if (!handle_->exclusive || handle_->pending) return;
+  handle_->pending = std::make_unique<PendingBlocks>(block_size, kHeldWriteLimit);
+}
+
+bool GSO_DiskFile::WritePending() {
+  last_error_ = 0;
+  if (closed_) return true;
+  {
+    std::lock_guard<std::recursive_mutex> guard(handle_->guard);
+    last_error_ = WritePendingLocked();
+  }
+  ReportLastError(kSubWriteAt);
+  return last_error_ == 0;
+}
+
+int32_t GSO_DiskFile::WritePendingLocked() {
+  PendingBlocks* pending = handle_ ? handle_->pending.get() : nullptr;
+  if (!pending || pending->Empty()) return 0;
+  int32_t error = 0;
+  pending->Flush([&](int64_t at, const uint8_t* bytes, size_t length) {
+    int32_t err = 0;
+    os::WriteAt(handle_->fd, real_path_, at, bytes, length, err);
+    error = err;
+    return err == 0;
+  });
+  if (error == 0) dirty_ = true;
+  return error;
+}
+
+void GSO_DiskFile::ReadOwnBytes(int64_t offset, uint8_t* out, size_t count) {
+  std::memset(out, 0, count);
+  int32_t err = 0;
+  if (const uint8_t* view = ViewFor(offset, int32_t(count))) std::memcpy(out, view, count);
+  else os::ReadAt(handle_->fd, real_path_, offset, out, count, err);
 }
 
 bool GSO_DiskFile::CanWriteExclusively() const {

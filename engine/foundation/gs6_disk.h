@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "engine/foundation/gs6_coll.h"
+#include "engine/foundation/gs6_pend.h"
 
 namespace devazoz {
 
@@ -53,6 +54,10 @@ struct OsHandle {
   const uint8_t* view = nullptr;
   size_t view_size = 0;
   void DropView();
+
+  // Blocks written to an exclusively opened file and not yet given to the
+  // system (see HoldWrites); every read through the handle sees them.
+  std::unique_ptr<PendingBlocks> pending;
   ~OsHandle() { DropView(); }
 };
 
@@ -80,6 +85,15 @@ class GSO_DiskFile : public TgsObject {
   virtual void WriteAt(int64_t offset, const void* buffer, int32_t count);     // 13
 
   bool CanWriteExclusively() const;
+
+  // From now on, writes to this exclusively opened file are held in memory in
+  // blocks of block_size bytes and reach the system in position order: when
+  // more than a limit waits, at Flush, Truncate, WritePending and when the last
+  // object on the path closes. Reads and FileSize see held writes. Files opened
+  // for shared use are written at once, whatever is asked.
+  void HoldWrites(uint32_t block_size);
+  // Gives every held write to the system; false (after reporting) on failure.
+  bool WritePending();
 
   const std::string& FileName() const { return file_name_; }
   // The path the operating system knows the file by.
@@ -127,6 +141,10 @@ class GSO_DiskFile : public TgsObject {
   void SetName(const std::string& name);
   // Gives up this object's region with the system; LastError tells the outcome.
   bool ReleaseOsLock();
+  // WritePending's work, under the guard; the system's error code or 0.
+  int32_t WritePendingLocked();
+  // The system's bytes of the file (a held block's first content), zeros past its end.
+  void ReadOwnBytes(int64_t offset, uint8_t* out, size_t count);
   // The path to move the file to for Rename, or an error code.
   int32_t RenameTarget(const std::string& absolute_name, std::string& target) const;
 };

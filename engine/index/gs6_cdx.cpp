@@ -46,6 +46,9 @@ GSobjCDXFile::GSobjCDXFile(GSO_dBaseFld* table, const std::string& file_name, bo
     return;
   }
   valid_ = true;
+  // Key changes of a file no other process can change are held and written in
+  // position order (see HoldWrites); tag changes reach the disk when done.
+  disk_->HoldWrites(uint32_t(node_size_));
   known_size_ = disk_->FileSize();
   if (known_size_ >= 513) LoadTags();
   else CreateNew();
@@ -97,6 +100,7 @@ void GSobjCDXFile::CreateNew() {
   directory_ = std::make_unique<GSobjCDXTag>(this, -1, BaseName(file_name_), true);
   directory_->SetOptions(kCdxOptionsDirectory);
   directory_->CreateTag(BaseName(file_name_), "", false, true, "");
+  disk_->WritePending();
 }
 
 void GSobjCDXFile::MarkProductionIndex() {
@@ -168,6 +172,7 @@ bool GSobjCDXFile::AddTag(const std::string& name, const std::string& key_expres
   int32_t position = tag->HeaderPosition();
   AddToList(tag.release());
   DirectoryInsert(key_name, position);
+  disk_->WritePending();
   return true;
 }
 
@@ -181,6 +186,7 @@ bool GSobjCDXFile::DeleteTag(const std::string& name) {
   directory_->DeleteKey(k);
   RemoveFromList(tag);
   if (TagCount() == 0) RebuildAll();
+  disk_->WritePending();
   return true;
 }
 
@@ -237,6 +243,7 @@ void GSobjCDXFile::RebuildAll() {
     DirectoryInsert(tag->TagName(), header);
   }
   directory_->ReleaseTree();
+  disk_->WritePending();
 }
 
 bool GSobjCDXFile::UpdateKeys(int32_t record_number, bool is_append) {

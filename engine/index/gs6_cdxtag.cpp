@@ -188,7 +188,8 @@ void GSobjCDXTag::WriteHeader() {
   v.PutU16LE(510, uint16_t(key_len + 1));
   v.PutBytes(512, key_expression_.data(), key_len);
   if (has_for_) v.PutBytes(512 + key_len + 1, for_expression_.data(), for_len);
-  file_->WriteBlock(header_position_, h, kCdxHeaderSize);
+  // The nodes the header points to reach the disk first.
+  file_->WriteBlockInOrder(header_position_, h, kCdxHeaderSize);
   header_changed_ = false;
 }
 
@@ -353,6 +354,25 @@ void GSobjCDXTag::WriteLeaf(int32_t position, GSobjIndexKey& node, uint16_t attr
   writer.Finish(attributes, left, right);
   file_->WriteBlock(position, block, kCdxBlockSize);
   if (left != d.left) node.MutableData().left = left;
+  else KeepWrittenNode(position, node);
+}
+
+// A node written whole is what decoding its block would give, so the decoded
+// form stays cached. General-collation keys are left out: their last bytes are
+// stored altered.
+void GSobjCDXTag::KeepWrittenNode(int32_t position, const GSobjIndexKey& node) {
+  const CdxKeyShape shape = Shape();
+  if (shape.general) return;
+  const NodeData& d = *node.Data();
+  const uint8_t pad = shape.text ? ' ' : 0;
+  // Only keys in the form decoding gives: within the key length, no padding at
+  // the end.
+  for (const NodeEntry& e : d.entries) {
+    if (e.length > key_length_) return;
+    if (e.length > 0 && d.pool[e.offset + e.length - 1u] == pad) return;
+    if (d.leaf && e.pointer != e.record) return;
+  }
+  file_->CacheNode(position, node.Data());
 }
 
 void GSobjCDXTag::WriteInterior(int32_t position, GSobjIndexKey& node, uint16_t attributes) {
@@ -386,6 +406,7 @@ void GSobjCDXTag::WriteInterior(int32_t position, GSobjIndexKey& node, uint16_t 
   PutCdxNodeHead(span, attributes, uint16_t(n - first), left, right);
   file_->WriteBlock(position, block, kCdxBlockSize);
   if (left != d.left) node.MutableData().left = left;
+  else KeepWrittenNode(position, node);
 }
 
 void GSobjCDXTag::WriteEmptyRoot() {

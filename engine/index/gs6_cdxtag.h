@@ -86,6 +86,7 @@ class GSobjCDXTag : public GSobjIndexTag {
   void WriteLeaf(int32_t position, GSobjIndexKey& node, uint16_t attributes);
   void WriteInterior(int32_t position, GSobjIndexKey& node, uint16_t attributes);
   // Points the right sibling of the node at left to new_right.
+  void KeepWrittenNode(int32_t position, const GSobjIndexKey& node);
   void LinkLeftSibling(int32_t left, int32_t new_right);
   void CheckNodePosition(int32_t position, const char* what);
   bool FailHeader(const std::string& why);

@@ -87,6 +87,13 @@ bool GSobjIndexFile::WriteBlock(int32_t position, const void* buffer, int32_t le
   return true;
 }
 
+bool GSobjIndexFile::WriteBlockInOrder(int32_t position, const void* buffer, int32_t length) {
+  if (disk_) disk_->WritePending();
+  bool written = WriteBlock(position, buffer, length);
+  if (disk_) disk_->WritePending();
+  return written;
+}
+
 void GSobjIndexFile::RebuildAll() {}
 
 bool GSobjIndexFile::RenameExtension(const std::string& new_name) {

@@ -89,6 +89,9 @@ class GSobjIndexFile : public TgsObject {
   void CacheNode(int32_t position, std::shared_ptr<NodeData> data);
   void ForgetNode(int32_t position);
   bool CacheEnabled() const;
+  // Writes a block after every write held before it, so that what it points to
+  // (a tag header's root) is on the disk first.
+  bool WriteBlockInOrder(int32_t position, const void* buffer, int32_t length);
 
  protected:
   void AddToList(GSobjIndexTag* tag) { tags_.Add(tag); }

@@ -361,6 +361,8 @@ TEST_F(CdxTree, DeletingTheOnlyKeyOfALeafDropsItFromItsParent) {
     table.PutStrByName("CATEGORY", "Gone");
     table.WriteRecord(rec);
   }
+  // Key changes of an exclusively opened file are held until a flush.
+  ASSERT_TRUE(cdx.Disk()->WritePending());
   RawNode root_after = ReadRaw(path, tag->RootPointer(), 40);
   EXPECT_EQ(root_after.data.entries.size() + 1, root_before.data.entries.size());
   EXPECT_EQ(root_after.data.entries[0].pointer, root_before.data.entries[0].pointer);
