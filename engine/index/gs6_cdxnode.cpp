@@ -206,6 +206,7 @@ bool DecodeCdxNode(ByteView block, const CdxKeyShape& shape, NodeData& out, std:
 }
 
 void CdxLeafWriter::Begin(ByteSpan block, const LeafParams& params, const CdxKeyShape& shape) {
+  block.Check(0, kCdxBlockSize);
   block_ = block;
   params_ = params;
   shape_ = shape;
@@ -231,11 +232,17 @@ int CdxLeafWriter::Cost(const uint8_t* key, uint32_t length) const {
 }
 
 bool CdxLeafWriter::Add(const uint8_t* key, uint32_t length, uint32_t record) {
+  uint32_t shared = 0;
+  if (count_) shared = SharedPrefix(prev_, prev_length_, key, std::min<uint32_t>(length, uint32_t(shape_.key_length)));
+  return AddShared(key, length, record, shared);
+}
+
+bool CdxLeafWriter::AddShared(const uint8_t* key, uint32_t length, uint32_t record,
+                              uint32_t shared) {
   const uint32_t L = uint32_t(shape_.key_length);
   length = std::min(length, L);
   const uint32_t width = params_.bytes_per_entry;
-  uint32_t dup = count_ ? SharedPrefix(prev_, prev_length_, key, length) : 0;
-  dup = std::min<uint32_t>(dup, params_.dup_mask);
+  uint32_t dup = count_ ? std::min<uint32_t>(std::min(shared, length), params_.dup_mask) : 0;
   uint32_t trail = L - length;
   if (trail > params_.trail_mask) return false;
   uint32_t stored = length - dup;
@@ -243,14 +250,12 @@ bool CdxLeafWriter::Add(const uint8_t* key, uint32_t length, uint32_t record) {
   if (need > free_ || record > params_.record_mask) return false;
   free_ -= need;
   ByteSpan area(block_.mutable_data() + kCdxLeafHead, kCdxKeyArea);
-  size_t e = size_t(count_) * width;
-  uint32_t w = (trail << (16 - params_.trail_bits)) |
-               (dup << (16 - params_.trail_bits - params_.dup_bits));
-  area.PutU16LE(e + width - 2, uint16_t(w));
-  size_t n = std::min<size_t>(4, kCdxKeyArea - e);
-  uint64_t v = area.UIntLE(e, n);
-  v = (v & ~uint64_t(params_.record_mask)) | record;
-  area.PutUIntLE(e, n, v);
+  // The entry as one little-endian number: the record in the low bits, the
+  // duplicate and trailing counts at the top of its last two bytes.
+  uint32_t counts = (trail << (16 - params_.trail_bits)) |
+                    (dup << (16 - params_.trail_bits - params_.dup_bits));
+  uint64_t entry = uint64_t(record) | (uint64_t(counts) << (8 * (width - 2)));
+  area.PutUIntLE(size_t(count_) * width, width, entry);
   text_pos_ -= int(stored);
   area.PutBytes(size_t(text_pos_), key + dup, stored);
   if (shape_.general && shape_.text)

@@ -75,6 +75,8 @@ class CdxLeafWriter {
   int Cost(const uint8_t* key, uint32_t length) const;
   // Adds a key; false (nothing written) when it does not fit.
   bool Add(const uint8_t* key, uint32_t length, uint32_t record);
+  // Add for a key known to share its first shared bytes with the last key added.
+  bool AddShared(const uint8_t* key, uint32_t length, uint32_t record, uint32_t shared);
   int Count() const { return count_; }
   int Free() const { return free_; }
   // Writes the free bytes and the key count into the block.

@@ -318,23 +318,33 @@ void GSobjCDXTag::WriteLeaf(int32_t position, GSobjIndexKey& node, uint16_t attr
   auto len_at = [&](size_t i) {
     return std::min<uint32_t>(d.entries[i].length, key_length_);
   };
+  // How many leading bytes each key shares with the one before it.
+  shared_.resize(n);
+  for (size_t i = 0; i < n; ++i)
+    shared_[i] = i ? uint16_t(SharedPrefix(key_at(i - 1), len_at(i - 1), key_at(i), len_at(i))) : 0;
+  auto cost = [&](size_t i, size_t first) {
+    uint32_t dup = i > first ? std::min<uint32_t>(shared_[i], p.dup_mask) : 0;
+    return int(len_at(i) - std::min(dup, len_at(i))) + p.bytes_per_entry;
+  };
+  auto fill = [&](size_t from, size_t to) {
+    for (size_t i = from; i < to; ++i)
+      if (!writer.AddShared(key_at(i), len_at(i), uint32_t(d.entries[i].record), shared_[i]))
+        Damaged("a key does not fit in a leaf");
+  };
   size_t first = 0;
   for (;;) {
     // Size of the keys from first on, and how many stay below 250 bytes.
     int total = 0;
     size_t split = 0;
     for (size_t i = first; i < n; ++i) {
-      uint32_t dup = i > first ? SharedPrefix(key_at(i - 1), len_at(i - 1), key_at(i), len_at(i)) : 0;
-      total += int(len_at(i) - dup) + p.bytes_per_entry;
+      total += cost(i, first);
       if (total < 250) split = i - first + 1;
     }
     if (total < kCdxKeyArea) break;
     attributes &= uint16_t(~1u);
     std::memset(block, 0, sizeof block);
     writer.Begin(span, p, shape);
-    for (size_t i = first; i < first + split; ++i)
-      if (!writer.Add(key_at(i), len_at(i), uint32_t(d.entries[i].record)))
-        Damaged("a key does not fit in a leaf");
+    fill(first, first + split);
     writer.Finish(attributes, left, position);
     int32_t fresh = file_->AllocatePage();
     size_t last = first + split - 1;
@@ -348,9 +358,7 @@ void GSobjCDXTag::WriteLeaf(int32_t position, GSobjIndexKey& node, uint16_t attr
   }
   std::memset(block, 0, sizeof block);
   writer.Begin(span, p, shape);
-  for (size_t i = first; i < n; ++i)
-    if (!writer.Add(key_at(i), len_at(i), uint32_t(d.entries[i].record)))
-      Damaged("a key does not fit in a leaf");
+  fill(first, n);
   writer.Finish(attributes, left, right);
   file_->WriteBlock(position, block, kCdxBlockSize);
   if (left != d.left) node.MutableData().left = left;

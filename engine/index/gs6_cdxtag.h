@@ -26,6 +26,7 @@
 
 #include <cstdint>
 #include <string>
+#include <vector>
 
 #include "engine/index/gs6_cdxnode.h"
 #include "engine/index/gs6_indxtag.h"
@@ -85,8 +86,9 @@ class GSobjCDXTag : public GSobjIndexTag {
  private:
   void WriteLeaf(int32_t position, GSobjIndexKey& node, uint16_t attributes);
   void WriteInterior(int32_t position, GSobjIndexKey& node, uint16_t attributes);
-  // Points the right sibling of the node at left to new_right.
+  // Leaves the node's decoded form in the file's cache when it matches the block.
   void KeepWrittenNode(int32_t position, const GSobjIndexKey& node);
+  // Points the right sibling of the node at left to new_right.
   void LinkLeftSibling(int32_t left, int32_t new_right);
   void CheckNodePosition(int32_t position, const char* what);
   bool FailHeader(const std::string& why);
@@ -97,6 +99,8 @@ class GSobjCDXTag : public GSobjIndexTag {
   uint8_t options_ = kCdxOptionsTag;
   int collation_ = 1;
   uint32_t change_counter_ = 0;
+  // WriteLeaf's scratch: the prefix each key shares with the key before it.
+  std::vector<uint16_t> shared_;
 };
 
 }  // namespace devazoz

@@ -271,9 +271,8 @@ int GSobjIndexTag::SearchNode(GSobjIndexKey* node, int32_t record, const GSobjIn
   const uint8_t* kb = key.Value.Data();
   uint32_t kl = key.Value.Length();
   bool in_key = file_->RecordNumberInKey();
-  node->Position = 0;
-  for (;;) {
-    size_t i = size_t(node->Position);
+  // r > 0: the key (with its record) comes after entry i.
+  auto compare = [&](size_t i) {
     int r = CompareKeys(kb, kl, node->KeyBytes(i), node->KeyLength(i), mode);
     if (negate_compare_) r = -r;
     if (r == 0) {
@@ -281,6 +280,20 @@ int GSobjIndexTag::SearchNode(GSobjIndexKey* node, int32_t record, const GSobjIn
       if (record == kAfterEqualKeys) r = 1;
       else if (record != kAnyRecord && in_key) r = er < record ? 1 : (er > record ? -1 : 0);
     }
+    return r;
+  };
+  // Entries ascend, so the first entry the key does not come after is found by
+  // halving; the steps below go on from there as a scan would.
+  size_t low = 0, high = node->Count();
+  while (low < high) {
+    size_t middle = low + (high - low) / 2;
+    if (compare(middle) > 0) low = middle + 1;
+    else high = middle;
+  }
+  node->Position = int(std::min(low, node->Count() - 1));
+  for (;;) {
+    size_t i = size_t(node->Position);
+    int r = compare(i);
     if (r <= 0 || i + 1 == node->Count()) {
       if (!node->IsLeaf()) {
         GSobjIndexKey* child = LoadChild(node, int(i), nullptr);
