@@ -230,6 +230,18 @@ void GSobjIndexTag::ReleaseTree() {
   if (header_changed_) WriteHeader();
 }
 
+void GSobjIndexTag::FreshTree() {
+  // A path that no other program can have made stale and that holds nothing
+  // unwritten is as good as a fresh one, and its upper nodes are loaded already.
+  bool keep = root_ && !root_->Parent && file_->CacheEnabled() && root_->Page == root_pointer_;
+  for (GSobjIndexKey* n = root_; keep && n; n = n->Child) keep = !n->Changed && !n->Split;
+  if (keep && !header_changed_) {
+    BeginOperation();
+    return;
+  }
+  LoadTree(2);
+}
+
 void GSobjIndexTag::LoadTree(int mode) {
   ReleaseTree();
   BeginOperation();
@@ -584,7 +596,7 @@ int32_t GSobjIndexTag::Navigate(int32_t direction) {
       break;
     }
     case kNavFirst: {
-      LoadTree(2);
+      FreshTree();
       if (!root_) return 0;
       if (range_low_.Value.Empty() || updating_) {
         bof_ = !FirstEntry(root_);
@@ -599,7 +611,7 @@ int32_t GSobjIndexTag::Navigate(int32_t direction) {
       break;
     }
     case kNavLast: {
-      LoadTree(2);
+      FreshTree();
       if (!root_) return 0;
       if (range_high_.Value.Empty() || updating_) {
         eof_ = !LastEntry(root_);
@@ -652,7 +664,7 @@ int32_t GSobjIndexTag::Find(const GSobjIndexKeyData& key) {
   current_.RecordNumber = 0;
   // A fresh tree positioned on the first key (LoadTree(0)) would do; the first
   // key only shows when the search finds nothing, so it is taken then.
-  LoadTree(2);
+  FreshTree();
   if (!root_) return 0;
   BeginOperation();
   GSobjIndexKeyData k;

@@ -139,6 +139,9 @@ class GSobjIndexTag : public TgsObject {
   // Every interior operation counts node loads; more than the file can hold
   // means a damaged tree whose children are shared.
   void BeginOperation() { loads_ = 0; }
+  // The tree for a search from the root: LoadTree(2), or the loaded path when
+  // it cannot be stale.
+  void FreshTree();
   bool EvaluateKeyInto(GSobjIndexKeyData& key);
   void DeleteAt(GSobjIndexKey* node);
   void DropFromParent(GSobjIndexKey* node);
