@@ -76,6 +76,9 @@ void TgsVariant::SetRaw(const void* bytes, uint32_t count, VariantType type) {
 void TgsVariant::SetText(const std::string& text) {
   SetRaw(text.data(), uint32_t(text.size()), VariantType::Text);
 }
+void TgsVariant::SetText(const void* bytes, uint32_t count) {
+  SetRaw(bytes, count, VariantType::Text);
+}
 void TgsVariant::SetTextZ(const char* text) {
   SetRaw(text, text ? uint32_t(std::strlen(text)) : 0, VariantType::Text);
 }

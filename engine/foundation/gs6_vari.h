@@ -23,6 +23,7 @@ class TgsVariant {
   bool Assign(const TgsVariant* other);
 
   void SetText(const std::string& text);
+  void SetText(const void* bytes, uint32_t count);
   void SetTextZ(const char* text);
   void SetNumber(double value);
   void SetDate(int32_t day);

@@ -175,7 +175,7 @@ bool DecodeCdxNode(ByteView block, const CdxKeyShape& shape, NodeData& out, std:
   const unsigned trail_shift = 16 - p.trail_bits;
   const unsigned dup_shift = 16 - p.trail_bits - p.dup_bits;
   out.entries.reserve(count);
-  out.pool.reserve(count * 16);
+  out.pool.reserve(size_t(count) * L);
   for (uint32_t i = 0; i < count; ++i) {
     size_t e = size_t(i) * width;
     uint32_t w = area.U16LE(e + width - 2);
@@ -200,7 +200,7 @@ bool DecodeCdxNode(ByteView block, const CdxKeyShape& shape, NodeData& out, std:
       AppendEntry(out, buf, len, int32_t(record), int32_t(record));
     }
     // The counted trailing bytes are padding; a later key may share them.
-    std::memset(buf + len, pad, sizeof buf - len);
+    std::memset(buf + len, pad, L - len);
   }
   return true;
 }

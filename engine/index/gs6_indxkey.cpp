@@ -7,11 +7,6 @@
 
 namespace devazoz {
 
-namespace {
-// Reused so that copying a key into a text value does not allocate per key.
-thread_local std::string scratch_text;
-}  // namespace
-
 void GSobjIndexKeyData::Assign(const GSobjIndexKeyData& other) {
   if (&other == this) return;
   if (other.Value.Type() == VariantType::Text) {
@@ -28,8 +23,7 @@ void GSobjIndexKeyData::Assign(const GSobjIndexKeyData& other) {
 
 void GSobjIndexKeyData::SetKey(const uint8_t* bytes, uint32_t count, bool text) {
   if (text) {
-    scratch_text.assign(reinterpret_cast<const char*>(bytes), count);
-    Value.SetText(scratch_text);
+    Value.SetText(bytes, count);
   } else {
     Value.SetBytes(bytes, count);
   }

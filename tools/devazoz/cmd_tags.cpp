@@ -17,13 +17,20 @@ int RunTags(const Args& args) {
   std::string out;
   for (int i = 0; i < cdx->TagCount(); ++i) {
     devazoz::GSobjIndexTag* tag = cdx->TagAt(i);
-    std::string flags;
-    if (tag->Unique()) flags = "unique";
-    if (tag->Descending()) flags += flags.empty() ? "descending" : ",descending";
-    if (flags.empty()) flags = "-";
-    out += Escape(tag->TagName()) + "\t" + std::string(1, tag->KeyType()) + "\t" +
-           std::to_string(tag->KeyLength()) + "\t" + Escape(tag->KeyExpression()) + "\t" +
-           Escape(tag->ForExpression()) + "\t" + flags + "\n";
+    const char* flags = tag->Unique() ? (tag->Descending() ? "unique,descending" : "unique")
+                                      : (tag->Descending() ? "descending" : "-");
+    out += Escape(tag->TagName());
+    out += '\t';
+    out += char(tag->KeyType());
+    out += '\t';
+    out += std::to_string(tag->KeyLength());
+    out += '\t';
+    out += Escape(tag->KeyExpression());
+    out += '\t';
+    out += Escape(tag->ForExpression());
+    out += '\t';
+    out += flags;
+    out += '\n';
   }
   std::fwrite(out.data(), 1, out.size(), stdout);
   return kExitOk;

@@ -77,7 +77,7 @@ void MakeTitleTable(const std::string& dir) {
   for (int i = 0; i < count; ++i) {
     table.BlankRecord();
     std::string title = std::string(kFirst[(i * 5) % 12]) + " " + kSecond[(i * 7 + i / 12) % 12];
-    if (i % 3 == 2) title += " " + std::to_string(2 + i % 4);
+    if (i % 3 == 2) title.append(" ").append(std::to_string(2 + i % 4));
     table.PutStrByName("TITLE", title);
     table.PutStrByName("CATEGORY", kCategories[(i * 3) % 11]);
     table.PutStrByName("DEVELOPER", kCompanies[i % 16]);
