@@ -10,6 +10,7 @@
 #include "engine/table/gs6_dbfld.h"
 #include "engine/table/gs6_sql.h"
 #include "engine/table/gs6_sqldbf.h"
+#include "engine/table/gs6_sqlnode.h"
 #include "platform/codepage.h"
 
 namespace devazoz {
@@ -72,6 +73,13 @@ void GSobjIndexTag::CompileKeyExpression() {
   GSO_dBaseFld* t = Table();
   if (!t || key_expression_.empty()) return;
   key_handler_ = std::make_unique<TgsExpHandler>(t->ExpressionLink(), false, key_expression_);
+  // A key that is one character field of the table is its text as the table
+  // reads it; builds and updates take it from the record without evaluating.
+  direct_text_field_ = 0;
+  if (auto* node = dynamic_cast<TgsExpFieldvar*>(key_handler_->Root()))
+    if (auto* field = dynamic_cast<TgslDBFFieldVars*>(node->Variable()))
+      if (field->Table() == t && t->FieldType(field->Field()) == 'C')
+        direct_text_field_ = field->Field();
 }
 
 void GSobjIndexTag::CompileForExpression() {
@@ -84,6 +92,13 @@ void GSobjIndexTag::CompileForExpression() {
 bool GSobjIndexTag::EvaluateKey(GSobjIndexKeyData& key, bool& ok) {
   ok = false;
   if (!key_handler_ || !key_handler_->HasExpression()) return false;
+  if (direct_text_field_ > 0) {
+    std::string_view text = Table()->PeekStr(direct_text_field_);
+    key.Value.SetText(text.data(), uint32_t(text.size()));
+    key.Normalized = false;
+    ok = true;
+    return true;
+  }
   TgsExpValue* v = key_handler_->Evaluate(eval_value_);
   if (!v) return false;
   switch (key_handler_->ResultType()) {

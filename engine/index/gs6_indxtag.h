@@ -183,6 +183,8 @@ class GSobjIndexTag : public TgsObject {
   bool descending_traversal_ = false;
   bool updating_ = false;
   std::unique_ptr<TgsExpHandler> key_handler_;
+  // The character field the key expression consists of, or 0.
+  int direct_text_field_ = 0;
   std::unique_ptr<TgsExpHandler> for_handler_;
   TgsExpValue eval_value_;
   uint64_t loads_ = 0;

@@ -159,6 +159,15 @@ std::string GSO_dBaseFld::GetStr(int n) {
   return f ? RawGetStr(*f, current_record_) : std::string();
 }
 
+std::string_view GSO_dBaseFld::PeekStr(int n) {
+  const FieldDescriptor* f = FieldAt(n);
+  if (!f) return std::string_view();
+  const char* p = reinterpret_cast<const char*>(current_record_ + f->offset);
+  size_t length = 0;
+  while (length < f->length && p[length] != '\0') ++length;
+  return std::string_view(p, length);
+}
+
 std::string GSO_dBaseFld::GetStrByName(const std::string& name) {
   const FieldDescriptor* f = FindField(name);
   return f ? GetStr(f->number) : std::string();

@@ -14,6 +14,7 @@
 
 #include <cstdint>
 #include <string>
+#include <string_view>
 
 #include "engine/table/gs6_DBF.h"
 
@@ -66,6 +67,10 @@ class GSO_dBaseFld : public GSO_dBaseDBF {
   const FieldDescriptor* FindFieldOfType(const std::string& name, char wanted);
   void ClearChangedFlags();
   std::string RawGetStr(const FieldDescriptor& field, const uint8_t* record) const;
+  // What the table's own GetStr gives for field n of the current record, as a
+  // view of the record buffer (valid until the record changes); empty for no
+  // such field. Index builds read character keys through it without copying.
+  std::string_view PeekStr(int n);
   void RawPutStr(const FieldDescriptor& field, const std::string& text, uint8_t* record);
 
   GSobjMemo* MemoFileFor(int n);

@@ -23,6 +23,7 @@ class TgslDBFFieldVars : public TgsUserDefFieldVar {
   int KindTag() const override;  // 17
   bool GetValue(TgsExpValue& value, int& result_type) override;
   int Field() const { return field_; }
+  GSO_dBaseFld* Table() const { return table_; }
 
  private:
   GSO_dBaseFld* table_;

@@ -170,7 +170,10 @@ TgsExpContainer::TgsExpContainer(TgsExpNodePtr inner) : TgsExpBaseObject(kKindCo
 }
 
 std::string TgsExpContainer::BuildText() const {
-  return "(" + (right_ ? right_->BuildText() : std::string()) + ")";
+  std::string text = "(";
+  if (right_) text.append(right_->BuildText());
+  text += ')';
+  return text;
 }
 
 int TgsExpContainer::Evaluate(TgsExpValue& value) {
@@ -476,7 +479,9 @@ TgsExpDateLit::TgsExpDateLit(double day) : TgsExpBaseObject(kKindDateLit), day_(
 }
 
 std::string TgsExpDateLit::OwnText() const {
-  return "{" + DBFDate().DayToDisplay(TruncToInt32(day_)) + "}";
+  std::string text = "{";
+  text.append(DBFDate().DayToDisplay(TruncToInt32(day_))).append("}");
+  return text;
 }
 
 int TgsExpDateLit::Evaluate(TgsExpValue& value) {

@@ -70,15 +70,19 @@ std::string FieldValueText(GSO_dBaseFld& table, int n, bool memo_contents) {
 
 std::string DumpHeaderLine(GSO_dBaseFld& table) {
   std::string line = "RECNO\tDEL";
-  for (const FieldDescriptor& f : table.Descriptors()) line += "\t" + Escape(f.name);
-  return line + "\n";
+  for (const FieldDescriptor& f : table.Descriptors()) line.append("\t").append(Escape(f.name));
+  line += '\n';
+  return line;
 }
 
 std::string DumpRecordLine(GSO_dBaseFld& table, bool memo_contents) {
-  std::string line = std::to_string(table.RecordNumber()) + "\t" + (table.IsDeleted() ? "*" : "");
+  std::string line = std::to_string(table.RecordNumber());
+  line += '\t';
+  if (table.IsDeleted()) line += '*';
   for (int n = 1; n <= table.FieldCount(); ++n)
-    line += "\t" + Escape(FieldValueText(table, n, memo_contents));
-  return line + "\n";
+    line.append("\t").append(Escape(FieldValueText(table, n, memo_contents)));
+  line += '\n';
+  return line;
 }
 
 }  // namespace devazoz_tool
