@@ -111,7 +111,8 @@ bool GSobjIndexFile::RenameExtension(const std::string& new_name) {
 }
 
 bool GSobjIndexFile::UpdateKeys(int32_t record_number, bool is_append) {
-  next_free_ = -1;
+  // Another program may have grown a shared file since the last allocation.
+  if (!disk_ || disk_->Shared()) next_free_ = -1;
   for (size_t i = 0; i < tags_.Count(); ++i)
     static_cast<GSobjIndexTag*>(tags_.At(i))->KeepKeys(record_number, is_append);
   return true;
@@ -228,6 +229,12 @@ void GSobjIndexFile::CacheNode(int32_t position, std::shared_ptr<NodeData> data)
   if (cache_[slot]) cache_bytes_ -= std::min(cache_bytes_, NodeBytes(*cache_[slot]));
   cache_[slot] = std::move(data);
   cache_bytes_ += bytes;
+}
+
+bool GSobjIndexFile::IsCached(int32_t position, const NodeData* data) const {
+  if (position < 0 || position % node_size_ != 0) return false;
+  size_t slot = size_t(position / node_size_);
+  return slot < cache_.size() && cache_[slot].get() == data;
 }
 
 void GSobjIndexFile::ForgetNode(int32_t position) {

@@ -88,6 +88,8 @@ class GSobjIndexFile : public TgsObject {
   std::shared_ptr<NodeData> CachedNode(int32_t position) const;
   void CacheNode(int32_t position, std::shared_ptr<NodeData> data);
   void ForgetNode(int32_t position);
+  // True when the cache holds exactly this data for position.
+  bool IsCached(int32_t position, const NodeData* data) const;
   bool CacheEnabled() const;
   // Writes a block after every write held before it, so that what it points to
   // (a tag header's root) is on the disk first.

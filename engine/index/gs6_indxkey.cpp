@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <string>
 
+#include "engine/index/gs6_indx.h"
 #include "engine/index/gs6_indxtag.h"
 
 namespace devazoz {
@@ -66,6 +67,10 @@ void GSobjIndexKey::CopyEntry(size_t i, GSobjIndexKeyData& out, bool text) const
 }
 
 NodeData& GSobjIndexKey::MutableData() {
+  // Shared only with the file's cache: the cache lets go (the node is written
+  // again before anyone reads it back) and the data changes in place.
+  if (data_.use_count() == 2 && Tag && Page > 0 && Tag->File()->IsCached(Page, data_.get()))
+    Tag->File()->ForgetNode(Page);
   if (data_.use_count() > 1) data_ = std::make_shared<NodeData>(*data_);
   return *data_;
 }
