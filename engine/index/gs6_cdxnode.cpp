@@ -249,17 +249,19 @@ bool CdxLeafWriter::AddShared(const uint8_t* key, uint32_t length, uint32_t reco
   int need = int(stored + width);
   if (need > free_ || record > params_.record_mask) return false;
   free_ -= need;
-  ByteSpan area(block_.mutable_data() + kCdxLeafHead, kCdxKeyArea);
+  // Begin checked the block; the free count keeps the entries (from the start
+  // of the key area) and the texts (from its end) apart and inside it.
+  uint8_t* area = block_.mutable_data() + kCdxLeafHead;
   // The entry as one little-endian number: the record in the low bits, the
   // duplicate and trailing counts at the top of its last two bytes.
   uint32_t counts = (trail << (16 - params_.trail_bits)) |
                     (dup << (16 - params_.trail_bits - params_.dup_bits));
   uint64_t entry = uint64_t(record) | (uint64_t(counts) << (8 * (width - 2)));
-  area.PutUIntLE(size_t(count_) * width, width, entry);
+  uint8_t* at = area + size_t(count_) * width;
+  for (uint32_t i = 0; i < width; ++i) at[i] = uint8_t(entry >> (8 * i));
   text_pos_ -= int(stored);
-  area.PutBytes(size_t(text_pos_), key + dup, stored);
-  if (shape_.general && shape_.text)
-    ClearTrailingHighNibbles(area.mutable_data() + text_pos_, 0, stored);
+  if (stored) std::memcpy(area + text_pos_, key + dup, stored);
+  if (shape_.general && shape_.text) ClearTrailingHighNibbles(area + text_pos_, 0, stored);
   std::memcpy(prev_, key, length);
   prev_length_ = length;
   ++count_;

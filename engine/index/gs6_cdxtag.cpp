@@ -318,21 +318,25 @@ void GSobjCDXTag::WriteLeaf(int32_t position, GSobjIndexKey& node, uint16_t attr
   auto len_at = [&](size_t i) {
     return std::min<uint32_t>(d.entries[i].length, key_length_);
   };
-  // How many leading bytes each key shares with the one before it.
-  shared_.resize(n);
-  for (size_t i = 0; i < n; ++i)
-    shared_[i] = i ? uint16_t(SharedPrefix(key_at(i - 1), len_at(i - 1), key_at(i), len_at(i))) : 0;
   auto cost = [&](size_t i, size_t first) {
     uint32_t dup = i > first ? std::min<uint32_t>(shared_[i], p.dup_mask) : 0;
     return int(len_at(i) - std::min(dup, len_at(i))) + p.bytes_per_entry;
   };
+  // How many leading bytes each key shares with the one before it, and the
+  // size of them all in one leaf.
+  shared_.resize(n);
+  int whole = 0;
+  for (size_t i = 0; i < n; ++i) {
+    shared_[i] = i ? uint16_t(SharedPrefix(key_at(i - 1), len_at(i - 1), key_at(i), len_at(i))) : 0;
+    whole += cost(i, 0);
+  }
   auto fill = [&](size_t from, size_t to) {
     for (size_t i = from; i < to; ++i)
       if (!writer.AddShared(key_at(i), len_at(i), uint32_t(d.entries[i].record), shared_[i]))
         Damaged("a key does not fit in a leaf");
   };
   size_t first = 0;
-  for (;;) {
+  while (whole >= kCdxKeyArea) {
     // Size of the keys from first on, and how many stay below 250 bytes.
     int total = 0;
     size_t split = 0;
