@@ -293,6 +293,32 @@ void OsHandle::DropView() {
   view = nullptr;
   view_size = 0;
   map_tried = false;
+  os::Unmap(head, head_size);
+  head = nullptr;
+  head_size = 0;
+  head_tried = false;
+}
+
+// The part of an exclusively opened file written through a mapping.
+constexpr int64_t kHeadBytes = 4096;
+
+uint8_t* GSO_DiskFile::HeadFor(int64_t offset, int32_t count) {
+  OsHandle& h = *handle_;
+  if (!h.exclusive || !h.read_write || count <= 0 || offset + count > kHeadBytes) return nullptr;
+  if (!h.head_tried) {
+    h.head_tried = true;
+    int32_t err = 0;
+    int64_t size = os::FileSize(h.fd, real_path_, err);
+    // Only bytes inside the file are mapped: the file may grow, never shrink
+    // (truncation drops the mapping first).
+    size = std::min<int64_t>(size, kHeadBytes);
+    if (err == 0 && size > 0) {
+      h.head = os::MapReadWrite(h.fd, size_t(size));
+      if (h.head) h.head_size = size_t(size);
+    }
+  }
+  if (!h.head || uint64_t(offset) + uint64_t(count) > h.head_size) return nullptr;
+  return h.head + offset;
 }
 
 // Held writes are given to the system once more than this waits for one file.
@@ -502,9 +528,14 @@ void GSO_DiskFile::WriteAt(int64_t offset, const void* buffer, int32_t count) {
       position_ = offset + count;
       if (pending->Full()) last_error_ = WritePendingLocked();
     } else {
-      // A large write goes straight through, after what is held before it.
+      // Writes not held go to the file at once (the first page through its
+      // mapping), after what is held before them.
       last_error_ = WritePendingLocked();
-      if (last_error_ == 0) {
+      if (uint8_t* head = last_error_ == 0 ? HeadFor(offset, count) : nullptr) {
+        std::memcpy(head, buffer, size_t(count));
+        bytes_done_ = count;
+        position_ = offset + count;
+      } else if (last_error_ == 0) {
         int32_t err = 0;
         int64_t n = os::WriteAt(handle_->fd, real_path_, offset, buffer, size_t(count), err);
         bytes_done_ = int32_t(n < 0 ? 0 : n);

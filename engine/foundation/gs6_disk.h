@@ -53,6 +53,12 @@ struct OsHandle {
   bool map_tried = false;
   const uint8_t* view = nullptr;
   size_t view_size = 0;
+  // The first page of an exclusively opened file, mapped for writing: a table
+  // or memo header rewritten after every append costs a copy instead of a
+  // system call (which costs most when the page sits in a large cached block).
+  bool head_tried = false;
+  uint8_t* head = nullptr;
+  size_t head_size = 0;
   void DropView();
 
   // Blocks written to an exclusively opened file and not yet given to the
@@ -143,6 +149,9 @@ class GSO_DiskFile : public TgsObject {
   bool ReleaseOsLock();
   // WritePending's work, under the guard; the system's error code or 0.
   int32_t WritePendingLocked();
+  // The writable mapping of the file's first page when [offset, offset + count)
+  // lies inside it and inside the file, or null.
+  uint8_t* HeadFor(int64_t offset, int32_t count);
   // The system's bytes of the file (a held block's first content), zeros past its end.
   void ReadOwnBytes(int64_t offset, uint8_t* out, size_t count);
   // The path to move the file to for Rename, or an error code.

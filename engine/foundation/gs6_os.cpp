@@ -332,6 +332,12 @@ const uint8_t* MapReadOnly(int fd, size_t size) {
   return view == MAP_FAILED ? nullptr : static_cast<const uint8_t*>(view);
 }
 
+uint8_t* MapReadWrite(int fd, size_t size) {
+  if (g_fault_hook.load() || size == 0) return nullptr;
+  void* view = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
+  return view == MAP_FAILED ? nullptr : static_cast<uint8_t*>(view);
+}
+
 void Unmap(const uint8_t* view, size_t size) {
   if (view) ::munmap(const_cast<uint8_t*>(view), size);
 }

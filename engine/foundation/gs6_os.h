@@ -63,6 +63,9 @@ bool SameFile(const std::string& a, const std::string& b);
 // had (or while a fault hook is installed, so that injected read faults still
 // reach every read). The view sees later writes through any handle.
 const uint8_t* MapReadOnly(int fd, size_t size);
+// The first size bytes of the file, mapped for reading and writing (shared with
+// the file); null when that is not possible or a fault hook is installed.
+uint8_t* MapReadWrite(int fd, size_t size);
 void Unmap(const uint8_t* view, size_t size);
 
 void SleepMilliseconds(int ms);

@@ -1,6 +1,7 @@
 // Held writes: blocks written to an exclusively opened file wait in memory and
 // reach the system in position order; every read through the handle, the size
-// and truncation see them; a failing write keeps them.
+// and truncation see them; a failing write keeps them. And the first page of an
+// exclusively opened file, written through a mapping.
 #include "engine/foundation/gs6_pend.h"
 
 #include <gtest/gtest.h>
@@ -192,6 +193,33 @@ TEST_F(HeldWrites, AFailingWriteIsReportedAndKeepsTheBlocks) {
   os::SetFaultHook(nullptr);
   EXPECT_TRUE(f.WritePending());
   EXPECT_EQ(OnDisk(path)[0], 'X');
+}
+
+TEST_F(HeldWrites, TheFirstPageIsWrittenThroughAMappingThatFollowsTheFile) {
+  std::string path = Make("head.dbf", std::string(100, 'a'));
+  GSO_DiskFile f(path, true, false);
+  f.Open();
+  f.WriteAt(4, "HEAD", 4);
+  // Other readers of the file see the bytes at once.
+  EXPECT_EQ(OnDisk(path).substr(0, 10), "aaaaHEADaa");
+  // Past the end of the file as it was mapped: written by the system.
+  f.WriteAt(98, "TAIL", 4);
+  EXPECT_EQ(OnDisk(path).size(), 102u);
+  f.WriteAt(100, "ab", 2);
+  EXPECT_EQ(OnDisk(path).substr(96, 6), "aaTAab");
+  // Truncation lets go of the mapping; later writes map the new size.
+  f.Truncate(6);
+  EXPECT_EQ(OnDisk(path), "aaaaHE");
+  f.WriteAt(0, "xy", 2);
+  f.WriteAt(5, "zz", 2);
+  EXPECT_EQ(OnDisk(path), "xyaaHzz");
+  f.Close();
+  EXPECT_EQ(OnDisk(path), "xyaaHzz");
+  // A file opened for shared use is written by the system.
+  GSO_DiskFile s(path, true, true);
+  s.Open();
+  s.WriteAt(0, "S", 1);
+  EXPECT_EQ(OnDisk(path)[0], 'S');
 }
 
 }  // namespace
