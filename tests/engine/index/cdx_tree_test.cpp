@@ -84,6 +84,39 @@ class CdxTree : public ::testing::Test {
   TempDir dir_;
 };
 
+TEST_F(CdxTree, AFieldKeyGivesWhatTheExpressionGives) {
+  // Titles with a NUL inside (the text ends there), with blanks inside and at
+  // the end, and empty ones: the bare field key is read from the record, the
+  // other goes through the expression evaluator; both list the same keys.
+  auto titles = qvx_test::RandomTitles(600, 5);
+  for (size_t i = 0; i < titles.size(); i += 7) titles[i] = titles[i].substr(0, 5) + '\0' + "HIDDEN";
+  for (size_t i = 3; i < titles.size(); i += 11) titles[i] = "";
+  for (size_t i = 5; i < titles.size(); i += 13) titles[i] = "  " + titles[i].substr(0, 8) + "  ";
+  std::string t = Table(titles);
+  IndexedTable table(t);
+  GSobjCDXFile cdx(&table, dir_.File("F.CDX"), false, true, true, false);
+  ASSERT_TRUE(cdx.AddTag("BARE", "TITLE", false, true, ""));
+  ASSERT_TRUE(cdx.AddTag("EVAL", "TITLE+''", false, true, ""));
+  EXPECT_EQ(cdx.FindTag("BARE")->KeyLength(), cdx.FindTag("EVAL")->KeyLength());
+  EXPECT_EQ(ListKeys(cdx.FindTag("BARE")), ListKeys(cdx.FindTag("EVAL")));
+  // Kept current alike on changes and appends.
+  table.index = &cdx;
+  for (int32_t rec = 1; rec <= 600; rec += 9) {
+    table.ReadRecord(rec);
+    table.PutStrByName("TITLE", rec % 2 ? std::string("NEW\0X", 5) : "Renamed " + std::to_string(rec));
+    table.WriteRecord(rec);
+  }
+  for (int i = 0; i < 50; ++i) {
+    table.BlankRecord();
+    table.PutStrByName("TITLE", i % 3 ? "Added " + std::to_string(i) : std::string());
+    table.AppendRecord();
+  }
+  KeyList bare = ListKeys(cdx.FindTag("BARE"));
+  EXPECT_EQ(bare.size(), 650u);
+  EXPECT_EQ(bare, ListKeys(cdx.FindTag("EVAL")));
+  EXPECT_EQ(qvx_test::CheckText(cdx), "");
+}
+
 TEST_F(CdxTree, BuildWalksInKeyThenRecordOrder) {
   auto titles = qvx_test::RandomTitles(3000, 7);
   for (size_t i = 0; i < 300; ++i) titles[i * 10] = titles[5];  // many equal keys
