@@ -262,7 +262,7 @@ bool CdxLeafWriter::AddShared(const uint8_t* key, uint32_t length, uint32_t reco
   text_pos_ -= int(stored);
   if (stored) std::memcpy(area + text_pos_, key + dup, stored);
   if (shape_.general && shape_.text) ClearTrailingHighNibbles(area + text_pos_, 0, stored);
-  std::memcpy(prev_, key, length);
+  if (length) std::memcpy(prev_, key, length);
   prev_length_ = length;
   ++count_;
   block_.PutU16LE(12, uint16_t(free_));

@@ -70,7 +70,7 @@ void GSobjSortCDX::AddToLevel(int level, int32_t pointer, const uint8_t* key, ui
     if (!lv.writer.Add(key, length, uint32_t(record)))
       throw EDevazozError("Index key of record " + std::to_string(record) + " does not fit a leaf");
     ++lv.count;
-    std::memcpy(lv.last_key, key, length);
+    if (length) std::memcpy(lv.last_key, key, length);
     lv.last_length = length;
     lv.last_record = record;
     if (lv.writer.Free() < 2 * (params_.bytes_per_entry + int(L) + 8)) lv.full = true;
@@ -82,7 +82,7 @@ void GSobjSortCDX::AddToLevel(int level, int32_t pointer, const uint8_t* key, ui
   span.PutU32BE(at + L, uint32_t(record));
   span.PutU32BE(at + L + 4, uint32_t(pointer));
   ++lv.count;
-  std::memcpy(lv.last_key, key, length);
+  if (length) std::memcpy(lv.last_key, key, length);
   lv.last_length = length;
   lv.last_record = record;
   if (lv.count >= std::max<int>(1, tag_->MaxInteriorKeys())) CloseLevel(level, finishing_);
