@@ -216,7 +216,14 @@ void GSobjCDXTag::NormalizeKey(GSobjIndexKeyData& key) {
         !(collation_ == 2 && !directory_)) {
       uint32_t n = v.Length();
       while (n > 0 && v.Data()[n - 1] == ' ') --n;
-      key.SetKey(v.Data(), std::min<uint32_t>(n, key_length_), true);
+      n = std::min<uint32_t>(n, key_length_);
+      if (v.Type() == VariantType::Text) {
+        // The text shortened in place: no copy of the value into itself.
+        key.Value.SetLength(n);
+        key.Normalized = true;
+      } else {
+        key.SetKey(v.Data(), n, true);
+      }
       return;
     }
     std::string text;
