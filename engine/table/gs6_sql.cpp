@@ -487,7 +487,7 @@ TgsExpValue* TgsExpHandler::Evaluate(TgsExpValue& value) {
     result_type_ = kExpNothing;
     return nullptr;
   }
-  value = TgsExpValue();
+  value.Reset();
   result_type_ = kExpNothing;
   result_type_ = root_->Evaluate(value);
   return &value;

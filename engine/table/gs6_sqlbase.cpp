@@ -36,6 +36,13 @@ void TgsExpValue::SetText(std::string value) {
   text = std::move(value);
 }
 
+void TgsExpValue::AssignText(std::string_view value) {
+  size_t nul = value.find('\0');
+  if (nul != std::string_view::npos) value = value.substr(0, nul);
+  CheckTextLength(value.size());
+  text.assign(value.data(), value.size());
+}
+
 void TgsExpValue::SetNumber(double value, int32_t number_width) {
   number = value;
   width = number_width;

@@ -9,6 +9,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/foundation/gs6_glbl.h"
@@ -66,9 +67,20 @@ struct TgsExpValue {
   // Raises "Text value longer than 65535 bytes" when the text is too long; the
   // text is cut at its first NUL byte.
   void SetText(std::string value);
+  // SetText into the text's own storage (no new string when it is large enough).
+  void AssignText(std::string_view value);
   void SetNumber(double value, int32_t number_width = 0);
   void SetDate(double day) { SetNumber(day); }
   void SetLogic(bool value) { logic = value; }
+  // Back to a fresh value; the text keeps its storage.
+  void Reset() {
+    text.clear();
+    number = 0;
+    width = 0;
+    logic = false;
+    table = nullptr;
+    field = 0;
+  }
 };
 
 // Raises the text-length error when n exceeds kMaxTextLength.

@@ -22,7 +22,8 @@ bool TgslDBFFieldVars::GetValue(TgsExpValue& value, int& result_type) {
   if (!table_) return false;
   switch (table_->FieldType(field_)) {
     case 'C':
-      value.SetText(table_->GetStr(field_));
+      // The field's text as the table reads it, copied once.
+      value.AssignText(table_->PeekStr(field_));
       result_type = kExpText;
       break;
     case 'N':

@@ -233,7 +233,10 @@ std::string TgsExpOperator::OwnText() const {
 int TgsExpOperator::Evaluate(TgsExpValue& value) {
   if (!right_ || (!left_ && code_ != kOpNot))
     RaiseExpressionError("Target value missing for " + OwnText() + " operation");
-  TgsExpValue l, r;
+  TgsExpValue& l = left_value_;
+  TgsExpValue& r = right_value_;
+  l.Reset();
+  r.Reset();
   int ltype = kExpNothing;
   if (left_ && code_ != kOpNot) ltype = left_->Evaluate(l);
   int rtype = right_->Evaluate(r);

@@ -126,6 +126,9 @@ class TgsExpOperator : public TgsExpBaseObject {
   uint8_t code_;
   int precedence_;
   TgsExpCompareSettings settings_;
+  // The operands' values, kept between evaluations so that their texts keep
+  // their storage (a node is never inside its own evaluation).
+  TgsExpValue left_value_, right_value_;
 };
 
 class TgsExpFunction : public TgsExpBaseObject {
