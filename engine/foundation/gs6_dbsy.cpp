@@ -367,9 +367,8 @@ void GSO_dBHandler::WriteRecord(int32_t n) {
 }
 
 bool GSO_dBHandler::EvaluateFilter() {
-  TgsVariant result;
-  if (!filter_expression_->EvaluateVariant(result)) return false;
-  return result.Type() == VariantType::Logic && result.AsLogic();
+  TgsExpValue* value = filter_expression_->Evaluate(filter_value_);
+  return value && filter_expression_->ResultType() == kExpLogic && value->logic;
 }
 
 void GSO_dBHandler::Notify(uint8_t code, int32_t value) {

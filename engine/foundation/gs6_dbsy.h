@@ -16,6 +16,7 @@
 
 #include "engine/foundation/gs6_hset.h"
 #include "engine/table/gs6_dbfld.h"
+#include "engine/table/gs6_sqlbase.h"
 
 namespace devazoz {
 
@@ -135,6 +136,8 @@ class GSO_dBHandler : public GSO_dBaseFld {
   GSobjMemo* pack_memo_ = nullptr;
   TgsHugeSet filter_set_;
   std::unique_ptr<TgsExpHandler> filter_expression_;
+  // The filter's value, kept between records.
+  TgsExpValue filter_value_;
   std::string filter_text_;
   bool filter_wanted_ = false;
   bool filter_set_in_use_ = false;

@@ -130,9 +130,8 @@ void GSO_dBaseFld::ClearChangedFlags() { std::fill(changed_.begin(), changed_.en
 
 std::string GSO_dBaseFld::RawGetStr(const FieldDescriptor& field, const uint8_t* record) const {
   const char* p = reinterpret_cast<const char*>(record + field.offset);
-  size_t n = 0;
-  while (n < field.length && p[n] != '\0') ++n;
-  return std::string(p, n);
+  const void* nul = std::memchr(p, 0, field.length);
+  return std::string(p, nul ? size_t(static_cast<const char*>(nul) - p) : size_t(field.length));
 }
 
 void GSO_dBaseFld::RawPutStr(const FieldDescriptor& field, const std::string& text,
@@ -163,9 +162,8 @@ std::string_view GSO_dBaseFld::PeekStr(int n) {
   const FieldDescriptor* f = FieldAt(n);
   if (!f) return std::string_view();
   const char* p = reinterpret_cast<const char*>(current_record_ + f->offset);
-  size_t length = 0;
-  while (length < f->length && p[length] != '\0') ++length;
-  return std::string_view(p, length);
+  const void* nul = std::memchr(p, 0, f->length);
+  return std::string_view(p, nul ? size_t(static_cast<const char*>(nul) - p) : size_t(f->length));
 }
 
 std::string GSO_dBaseFld::GetStrByName(const std::string& name) {
