@@ -120,6 +120,7 @@ bool DecodeCdxNode(ByteView block, const CdxKeyShape& shape, NodeData& out, std:
   out.left = block.I32LE(4);
   out.right = block.I32LE(8);
   out.leaf = attributes >= 2;
+  out.params = LeafParams();
   uint8_t buf[256];
   if (!out.leaf) {
     uint32_t entry = L + 8;

@@ -285,11 +285,14 @@ void GSobjCDXTag::ReadNode(int32_t position, GSobjIndexKey& node) {
     uint8_t block[kCdxBlockSize];
     if (!file_->ReadBlock(position, block, kCdxBlockSize))
       Damaged("node " + std::to_string(position) + " lies beyond the end of the file");
-    data = std::make_shared<NodeData>();
+    data = TakeSpareNodeData();
     std::string problem;
     if (!DecodeCdxNode(ByteView(block, kCdxBlockSize), Shape(), *data, &problem))
       Damaged("node " + std::to_string(position) + ": " + problem);
-    file_->CacheNode(position, data);
+    // Interior nodes are met again on every search; a leaf read from its block
+    // costs little more than a copy, and keeping every leaf a walk passes
+    // through would only fill memory (written leaves are kept, see WriteLeaf).
+    if (!data->leaf) file_->CacheNode(position, data);
   }
   node.SetData(std::move(data));
   node.Kind = node.Data()->leaf ? kNodeLeaf : kNodeInterior;

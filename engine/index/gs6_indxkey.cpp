@@ -57,6 +57,7 @@ GSobjIndexKey::~GSobjIndexKey() {
   delete Child;
   Child = nullptr;
   if (Parent && Parent->Child == this) Parent->Child = nullptr;
+  if (Tag && data_.use_count() == 1) Tag->RecycleNodeData(std::move(data_));
 }
 
 void GSobjIndexKey::CopyEntry(size_t i, GSobjIndexKeyData& out, bool text) const {

@@ -245,6 +245,15 @@ void GSobjIndexTag::ReleaseTree() {
   if (header_changed_) WriteHeader();
 }
 
+std::shared_ptr<NodeData> GSobjIndexTag::TakeSpareNodeData() {
+  if (spare_node_data_) return std::move(spare_node_data_);
+  return std::make_shared<NodeData>();
+}
+
+void GSobjIndexTag::RecycleNodeData(std::shared_ptr<NodeData> data) {
+  if (data && data.use_count() == 1) spare_node_data_ = std::move(data);
+}
+
 void GSobjIndexTag::FreshTree() {
   // A path that no other program can have made stale and that holds nothing
   // unwritten is as good as a fresh one, and its upper nodes are loaded already.

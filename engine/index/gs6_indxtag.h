@@ -142,6 +142,15 @@ class GSobjIndexTag : public TgsObject {
   // The tree for a search from the root: LoadTree(2), or the loaded path when
   // it cannot be stale.
   void FreshTree();
+
+ public:
+  // Decoded node storage no longer used by any node, kept for the next node
+  // read (its vectors keep their capacity); RecycleNodeData takes only data
+  // nobody else holds.
+  std::shared_ptr<NodeData> TakeSpareNodeData();
+  void RecycleNodeData(std::shared_ptr<NodeData> data);
+
+ protected:
   bool EvaluateKeyInto(GSobjIndexKeyData& key);
   void DeleteAt(GSobjIndexKey* node);
   void DropFromParent(GSobjIndexKey* node);
@@ -184,6 +193,7 @@ class GSobjIndexTag : public TgsObject {
   bool updating_ = false;
   std::unique_ptr<TgsExpHandler> key_handler_;
   // The character field the key expression consists of, or 0.
+  std::shared_ptr<NodeData> spare_node_data_;
   int direct_text_field_ = 0;
   std::unique_ptr<TgsExpHandler> for_handler_;
   TgsExpValue eval_value_;
