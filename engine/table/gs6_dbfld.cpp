@@ -129,9 +129,14 @@ void GSO_dBaseFld::ClearChangedFlags() { std::fill(changed_.begin(), changed_.en
 // Raw text
 
 std::string GSO_dBaseFld::RawGetStr(const FieldDescriptor& field, const uint8_t* record) const {
+  return std::string(RawPeekStr(field, record));
+}
+
+std::string_view GSO_dBaseFld::RawPeekStr(const FieldDescriptor& field, const uint8_t* record) const {
+  // The text ends at the field's end or at its first NUL byte.
   const char* p = reinterpret_cast<const char*>(record + field.offset);
   const void* nul = std::memchr(p, 0, field.length);
-  return std::string(p, nul ? size_t(static_cast<const char*>(nul) - p) : size_t(field.length));
+  return std::string_view(p, nul ? size_t(static_cast<const char*>(nul) - p) : size_t(field.length));
 }
 
 void GSO_dBaseFld::RawPutStr(const FieldDescriptor& field, const std::string& text,
@@ -160,10 +165,7 @@ std::string GSO_dBaseFld::GetStr(int n) {
 
 std::string_view GSO_dBaseFld::PeekStr(int n) {
   const FieldDescriptor* f = FieldAt(n);
-  if (!f) return std::string_view();
-  const char* p = reinterpret_cast<const char*>(current_record_ + f->offset);
-  const void* nul = std::memchr(p, 0, f->length);
-  return std::string_view(p, nul ? size_t(static_cast<const char*>(nul) - p) : size_t(f->length));
+  return f ? RawPeekStr(*f, current_record_) : std::string_view();
 }
 
 std::string GSO_dBaseFld::GetStrByName(const std::string& name) {

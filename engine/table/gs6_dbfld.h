@@ -67,6 +67,7 @@ class GSO_dBaseFld : public GSO_dBaseDBF {
   const FieldDescriptor* FindFieldOfType(const std::string& name, char wanted);
   void ClearChangedFlags();
   std::string RawGetStr(const FieldDescriptor& field, const uint8_t* record) const;
+  std::string_view RawPeekStr(const FieldDescriptor& field, const uint8_t* record) const;
   // What the table's own GetStr gives for field n of the current record, as a
   // view of the record buffer (valid until the record changes); empty for no
   // such field. Index builds read character keys through it without copying.
