@@ -119,6 +119,15 @@ std::string CopyTestData(const std::string& relative, const std::string& dir,
   return dest;
 }
 
+std::string CopyTestTable(const std::string& relative, const std::string& dir) {
+  std::string table = CopyTestData(relative, dir);
+  size_t dot = relative.rfind('.');
+  std::string base = dot == std::string::npos ? relative : relative.substr(0, dot);
+  for (const char* ext : {".dbt", ".fpt", ".cdx", ".ntx", ".DBT", ".FPT", ".CDX", ".NTX"})
+    if (std::filesystem::exists(TestDataPath(base + ext))) CopyTestData(base + ext, dir);
+  return table;
+}
+
 std::vector<uint8_t> ReadFileBytes(const std::string& path) {
   std::ifstream in(path, std::ios::binary);
   if (!in) throw std::runtime_error("cannot read " + path);

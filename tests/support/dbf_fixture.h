@@ -66,6 +66,10 @@ class TempDir {
 std::string CopyTestData(const std::string& relative, const std::string& dir,
                          const std::string& dest_name = "");
 std::string TestDataPath(const std::string& relative);
+// Copies a table of the shared test data into dir with its memo and index files
+// (same base name); returns the table's new path. Tests read private copies:
+// tables are opened for exclusive use, which a parallel test would be refused.
+std::string CopyTestTable(const std::string& relative, const std::string& dir);
 
 std::vector<uint8_t> ReadFileBytes(const std::string& path);
 void WriteFileBytes(const std::string& path, const std::vector<uint8_t>& bytes);

@@ -9,6 +9,7 @@ namespace {
 using qvx_test::DbfFixture;
 using qvx_test::RunCommand;
 using qvx_test::TempDir;
+using qvx_test::CopyTestTable;
 using qvx_test::TestDataPath;
 
 std::string Tool() { return QVX_DEVAZOZ_TOOL; }
@@ -24,8 +25,11 @@ std::string DropLastColumn(const std::string& text) {
 }
 
 TEST(DevazozInfo, PrintsHeaderValuesAndFields) {
+  TempDir dir;
   std::string out, err;
-  ASSERT_EQ(RunCommand(Tool() + " info " + Quote(TestDataPath("dbf/perl_t_0xf5.dbf")), &out, &err), 0)
+  ASSERT_EQ(RunCommand(Tool() + " info " + Quote(CopyTestTable("dbf/perl_t_0xf5.dbf", dir.path())),
+                       &out, &err),
+            0)
       << err;
   EXPECT_EQ(out,
             "version 0xf5\nrecords 4\nheader 257\nreclen 103\nfields 7\n"
@@ -35,7 +39,8 @@ TEST(DevazozInfo, PrintsHeaderValuesAndFields) {
 
 TEST(DevazozDump, MatchesTheIndependentListingOfOtherProgramsTables) {
   for (const char* name : {"perl_t_0x8b", "perl_t_0xf5", "pydbf_t_vfp"}) {
-    std::string table = TestDataPath(std::string("dbf/") + name + ".dbf");
+    TempDir dir;
+    std::string table = CopyTestTable(std::string("dbf/") + name + ".dbf", dir.path());
     std::string expected = qvx_test::ReadFileText(TestDataPath(std::string("dbf/") + name + ".memo.tsv"));
     std::string out, err;
     ASSERT_EQ(RunCommand(Tool() + " dump --deleted " + Quote(table), &out, &err), 0) << err;
@@ -44,8 +49,11 @@ TEST(DevazozDump, MatchesTheIndependentListingOfOtherProgramsTables) {
 }
 
 TEST(DevazozDump, HidesDeletedRecordsUnlessAsked) {
+  TempDir dir;
   std::string out;
-  ASSERT_EQ(RunCommand(Tool() + " dump " + Quote(TestDataPath("dbf/perl_t_0x8b.dbf")), &out), 0);
+  ASSERT_EQ(
+      RunCommand(Tool() + " dump " + Quote(CopyTestTable("dbf/perl_t_0x8b.dbf", dir.path())), &out),
+      0);
   EXPECT_EQ(out.find("\n3\t"), std::string::npos);
   EXPECT_NE(out.find("\n4\t"), std::string::npos);
 }

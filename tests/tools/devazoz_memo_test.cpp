@@ -8,6 +8,7 @@
 namespace {
 using qvx_test::RunCommand;
 using qvx_test::TempDir;
+using qvx_test::CopyTestTable;
 using qvx_test::TestDataPath;
 
 std::string Tool() { return QVX_DEVAZOZ_TOOL; }
@@ -44,13 +45,14 @@ TEST(DevazozMemo, WritesTheRawBytesOfOneMemo) {
 }
 
 TEST(DevazozMemo, ReadsOtherProgramsMemoFiles) {
+  TempDir dir;
   std::string out;
   ASSERT_EQ(
-      RunCommand(Tool() + " memo " + Quote(TestDataPath("dbf/perl_t_0x8b.dbf")) + " 4 NOTES", &out),
+      RunCommand(Tool() + " memo " + Quote(CopyTestTable("dbf/perl_t_0x8b.dbf", dir.path())) + " 4 NOTES", &out),
       0);
   EXPECT_EQ(out, "Fourth; memo with plain ASCII text");
   ASSERT_EQ(
-      RunCommand(Tool() + " memo " + Quote(TestDataPath("dbf/perl_t_0xf5.dbf")) + " 1 NOTES", &out),
+      RunCommand(Tool() + " memo " + Quote(CopyTestTable("dbf/perl_t_0xf5.dbf", dir.path())) + " 1 NOTES", &out),
       0);
   EXPECT_EQ(out, "First entry.");
 }
@@ -60,7 +62,8 @@ class DevazozDumpMemo : public ::testing::TestWithParam<const char*> {};
 TEST_P(DevazozDumpMemo, MatchesTheIndependentListing) {
   {
     const char* name = GetParam();
-    std::string table = TestDataPath(std::string("dbf/") + name + ".dbf");
+    TempDir dir;
+    std::string table = CopyTestTable(std::string("dbf/") + name + ".dbf", dir.path());
     std::string expected =
         qvx_test::ReadFileText(TestDataPath(std::string("dbf/") + name + ".memo.tsv"));
     std::string out, err;

@@ -545,7 +545,8 @@ TEST_F(DbfTest, FlippedHeaderBytesNeverCrash) {
 
 TEST(DbfInterop, ReadsTheSharedTablesOfOtherPrograms) {
   for (const char* name : {"dbf/perl_t_0x8b.dbf", "dbf/perl_t_0xf5.dbf", "dbf/pydbf_t_vfp.dbf"}) {
-    GSO_dBaseFld t(qvx_test::TestDataPath(name), false, false);
+    qvx_test::TempDir dir;
+    GSO_dBaseFld t(qvx_test::CopyTestTable(name, dir.path()), false, false);
     EXPECT_EQ(t.RecordCount(), 4) << name;
     EXPECT_EQ(t.FieldCount(), 7) << name;
     t.ReadRecord(1);
@@ -557,7 +558,8 @@ TEST(DbfInterop, ReadsTheSharedTablesOfOtherPrograms) {
     EXPECT_TRUE(t.IsDeleted()) << name;
   }
   for (const char* name : {"cdx1k/catalog.dbf", "ntx1k/catalog.dbf"}) {
-    GSO_dBaseFld t(qvx_test::TestDataPath(name), false, false);
+    qvx_test::TempDir dir;
+    GSO_dBaseFld t(qvx_test::CopyTestTable(name, dir.path()), false, false);
     EXPECT_EQ(t.RecordCount(), 1000);
     EXPECT_EQ(t.RecordLength(), 153);
     ReadEverything(t);
