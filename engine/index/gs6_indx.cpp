@@ -211,10 +211,15 @@ int64_t GSobjIndexFile::KnownEnd(bool refresh) {
 
 bool GSobjIndexFile::CacheEnabled() const { return disk_ && !disk_->Shared(); }
 
-std::shared_ptr<NodeData> GSobjIndexFile::CachedNode(int32_t position) const {
+std::shared_ptr<NodeData>* GSobjIndexFile::CacheSlot(int32_t position) {
   if (position < 0 || position % node_size_ != 0) return nullptr;
   size_t slot = size_t(position / node_size_);
-  return slot < cache_.size() ? cache_[slot] : nullptr;
+  return slot < cache_.size() ? &cache_[slot] : nullptr;
+}
+
+std::shared_ptr<NodeData> GSobjIndexFile::CachedNode(int32_t position) {
+  std::shared_ptr<NodeData>* slot = CacheSlot(position);
+  return slot ? *slot : nullptr;
 }
 
 void GSobjIndexFile::CacheNode(int32_t position, std::shared_ptr<NodeData> data) {
@@ -231,18 +236,16 @@ void GSobjIndexFile::CacheNode(int32_t position, std::shared_ptr<NodeData> data)
   cache_bytes_ += bytes;
 }
 
-bool GSobjIndexFile::IsCached(int32_t position, const NodeData* data) const {
-  if (position < 0 || position % node_size_ != 0) return false;
-  size_t slot = size_t(position / node_size_);
-  return slot < cache_.size() && cache_[slot].get() == data;
+bool GSobjIndexFile::IsCached(int32_t position, const NodeData* data) {
+  std::shared_ptr<NodeData>* slot = CacheSlot(position);
+  return slot && slot->get() == data;
 }
 
 void GSobjIndexFile::ForgetNode(int32_t position) {
-  if (position < 0 || position % node_size_ != 0) return;
-  size_t slot = size_t(position / node_size_);
-  if (slot >= cache_.size() || !cache_[slot]) return;
-  cache_bytes_ -= std::min(cache_bytes_, NodeBytes(*cache_[slot]));
-  cache_[slot].reset();
+  std::shared_ptr<NodeData>* slot = CacheSlot(position);
+  if (!slot || !*slot) return;
+  cache_bytes_ -= std::min(cache_bytes_, NodeBytes(**slot));
+  slot->reset();
 }
 
 }  // namespace devazoz

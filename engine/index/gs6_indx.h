@@ -85,11 +85,11 @@ class GSobjIndexFile : public TgsObject {
   // last seen; refresh asks the disk file again.
   int64_t KnownEnd(bool refresh);
   // Decoded nodes of a file no other process can change, keyed by position.
-  std::shared_ptr<NodeData> CachedNode(int32_t position) const;
+  std::shared_ptr<NodeData> CachedNode(int32_t position);
   void CacheNode(int32_t position, std::shared_ptr<NodeData> data);
   void ForgetNode(int32_t position);
   // True when the cache holds exactly this data for position.
-  bool IsCached(int32_t position, const NodeData* data) const;
+  bool IsCached(int32_t position, const NodeData* data);
   bool CacheEnabled() const;
   // Writes a block after every write held before it, so that what it points to
   // (a tag header's root) is on the disk first.
@@ -118,6 +118,8 @@ class GSobjIndexFile : public TgsObject {
   int64_t known_size_ = 0;
   // Indexed by position / 512.
   std::vector<std::shared_ptr<NodeData>> cache_;
+  // The cache entry for a node position, or null (no node position, or beyond).
+  std::shared_ptr<NodeData>* CacheSlot(int32_t position);
   size_t cache_bytes_ = 0;
 };
 
