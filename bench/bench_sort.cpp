@@ -74,14 +74,16 @@ void Report(benchmark::State& state, size_t peak, size_t runs) {
   state.counters["runs"] = double(runs);
 }
 
-void SortTitles(benchmark::State& state, const uint8_t* map, bool ascending) {
-  const auto& keys = TitleKeys();
+// Adds kKeys keys (set(v, i) gives the i-th) and drains them, once per iteration.
+template <typename SetValue>
+void SortAll(benchmark::State& state, int max_length, const uint8_t* map, bool ascending,
+             SetValue set) {
   size_t peak = 0, runs = 0;
   for (auto _ : state) {
-    TgsSort sort(41, map, ascending, false);
+    TgsSort sort(max_length, map, ascending, false);
     TgsVariant v(64);
     for (int i = 0; i < kKeys; ++i) {
-      v.SetText(keys[size_t(i)]);
+      set(v, size_t(i));
       sort.AddKey(v, i + 1);
     }
     int32_t recno = 0;
@@ -94,28 +96,18 @@ void SortTitles(benchmark::State& state, const uint8_t* map, bool ascending) {
   Report(state, peak, runs);
 }
 
+void SortTitles(benchmark::State& state, const uint8_t* map, bool ascending) {
+  const auto& keys = TitleKeys();
+  SortAll(state, 41, map, ascending, [&](TgsVariant& v, size_t i) { v.SetText(keys[i]); });
+}
+
 void BM_SortTitles(benchmark::State& state) { SortTitles(state, nullptr, true); }
 void BM_SortTitlesMapped(benchmark::State& state) { SortTitles(state, UpperMap(), true); }
 void BM_SortTitlesDescending(benchmark::State& state) { SortTitles(state, nullptr, false); }
 
 void BM_SortDoubles(benchmark::State& state) {
   const auto& values = Doubles();
-  size_t peak = 0, runs = 0;
-  for (auto _ : state) {
-    TgsSort sort(9, nullptr, true, false);
-    TgsVariant v(16);
-    for (int i = 0; i < kKeys; ++i) {
-      v.SetNumber(values[size_t(i)]);
-      sort.AddKey(v, i + 1);
-    }
-    int32_t recno = 0;
-    int64_t n = 0;
-    while (sort.NextKey(v, recno)) ++n;
-    benchmark::DoNotOptimize(n);
-    peak = sort.PeakMemory();
-    runs = sort.RunCount();
-  }
-  Report(state, peak, runs);
+  SortAll(state, 9, nullptr, true, [&](TgsVariant& v, size_t i) { v.SetNumber(values[i]); });
 }
 
 BENCHMARK(BM_SortTitles)->Unit(benchmark::kMillisecond);
