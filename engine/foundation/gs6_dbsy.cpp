@@ -806,7 +806,7 @@ int GSO_dBHandler::SearchField(const std::string& value_in, int& field, int32_t 
   if (options & kSearchWildcards)
     for (size_t k = 0; k < value.size(); ++k) any_char[k] = value[k] == '?';
   double number = 0;
-  bool number_ok = platform::TryStrToFloat(Trim(value_in), number);
+  bool number_ok = platform::ParseDecimal(Trim(value_in), number);
   bool logic = IsTrueLetter(value_in[0]);
   int first = field == 0 ? 1 : field, last = field == 0 ? field_count_ : field;
 

@@ -12,6 +12,7 @@
 #include "engine/foundation/gs6_eror.h"
 #include "engine/foundation/gs6_glbl.h"
 #include "platform/codepage.h"
+#include "platform/exception.h"
 #include "platform/numtext.h"
 
 namespace devazoz {
@@ -150,7 +151,16 @@ int32_t TgsVariant::AsDate() const {
 double TgsVariant::AsNumber() const {
   if (Empty()) return 0;
   switch (type_) {
-    case VariantType::Text: return platform::StrToFloat(AsText());
+    case VariantType::Text: {
+      std::string text = AsText();
+      size_t first = text.find_first_not_of(' ');
+      size_t last = text.find_last_not_of(' ');
+      double value = 0;
+      if (first == std::string::npos ||
+          !platform::ParseDecimal(std::string_view(text).substr(first, last - first + 1), value))
+        throw platform::EConvertError("'" + text + "' is not a valid floating point value");
+      return value;
+    }
     case VariantType::Number:
     case VariantType::Bytes: return std::bit_cast<double>(FirstBytes(8));
     case VariantType::Date: return AsDate();
@@ -164,7 +174,7 @@ std::string TgsVariant::AsText() const {
   switch (type_) {
     case VariantType::Text:
     case VariantType::Bytes: return std::string(reinterpret_cast<const char*>(data_.get()), length_);
-    case VariantType::Number: return platform::FloatToStr(AsNumber());
+    case VariantType::Number: return platform::DecimalText(AsNumber());
     case VariantType::Date: return DBFDate().DayToDisplay(AsDate());
     case VariantType::Logic: {
       const std::string& letters = data_[0] ? Settings().true_letters : Settings().false_letters;

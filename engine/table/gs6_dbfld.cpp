@@ -1,7 +1,6 @@
 #include "engine/table/gs6_dbfld.h"
 
 #include <cmath>
-#include <cstdio>
 #include <cstring>
 
 #include "engine/foundation/gs6_Date.h"
@@ -25,38 +24,17 @@ bool IsEncodedType(char t) {
   return t == 'B' || t == 'G' || t == 'I' || t == 'M' || t == 'T' || t == 'Y';
 }
 
-// Decimal number: optional blanks and sign, digits with an optional fraction,
-// optional exponent; nothing after it.
+// Decimal number after optional leading blanks (field text is right-aligned).
 bool ParseDecimal(const std::string& text, double& value) {
-  size_t i = 0;
-  while (i < text.size() && text[i] == ' ') ++i;
-  size_t start = i;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) ++i;
-  size_t digits = 0;
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
-  if (i < text.size() && text[i] == '.') {
-    ++i;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
-  }
-  if (digits == 0) return false;
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    size_t j = i + 1;
-    if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
-    size_t exp_digits = 0;
-    while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j, ++exp_digits;
-    if (exp_digits == 0) return false;
-    i = j;
-  }
-  if (i != text.size()) return false;
-  value = std::strtod(text.substr(start).c_str(), nullptr);
-  return true;
+  size_t start = text.find_first_not_of(' ');
+  if (start == std::string::npos) return false;
+  return platform::ParseDecimal(std::string_view(text).substr(start), value);
 }
 
 // Fixed-point text of value with the given decimals, right-aligned in width.
 std::string FormatFixed(double value, int width, int decimals) {
-  int n = std::snprintf(nullptr, 0, "%*.*f", width, decimals, value);
-  std::string out(size_t(n > 0 ? n : 0), '\0');
-  std::snprintf(out.data(), out.size() + 1, "%*.*f", width, decimals, value);
+  std::string out = platform::FixedDecimalText(value, decimals);
+  if (out.size() < size_t(width)) out.insert(0, size_t(width) - out.size(), ' ');
   return out;
 }
 
@@ -154,8 +132,22 @@ void GSO_dBaseFld::RawPutStr(const FieldDescriptor& field, const std::string& te
 
 std::string GSO_dBaseFld::InvalidContentMessage(const char* what, const FieldDescriptor& field,
                                                 const std::string& text) const {
-  return std::string("Invalid ") + what + " in field " + BaseName(FileName()) + "->" + field.name +
-         " (" + text + ")";
+  // Bytes that are no printable text are shown as \xNN, so the message stays one line.
+  static const char kHex[] = "0123456789ABCDEF";
+  std::string shown;
+  for (unsigned char c : text) {
+    if (c >= 0x20 && c < 0x7F && c != '\\') {
+      shown += char(c);
+    } else {
+      shown += "\\x";
+      shown += kHex[c >> 4];
+      shown += kHex[c & 15];
+    }
+  }
+  std::string message = std::string("Invalid ") + what + " in field " + BaseName(FileName()) +
+                        "->" + field.name + " (" + shown + ")";
+  if (RecordNumber() > 0) message += " of record " + std::to_string(RecordNumber());
+  return message;
 }
 
 std::string GSO_dBaseFld::GetStr(int n) {
@@ -236,7 +228,7 @@ bool GSO_dBaseFld::PutNum(int n, double value) {
     ByteSpan bytes(FieldBytes(*f), f->length);
     auto too_large = [&]() {
       ReportError(kErrNumberTooLarge, kSubDbfNumber,
-                  (f->name + " - " + platform::FloatToStr(value)).c_str());
+                  (f->name + " - " + platform::DecimalText(value)).c_str());
       return false;
     };
     switch (t) {
@@ -421,7 +413,7 @@ bool GSO_dBaseFld::PutText(int n, const std::string& text) {
       if (t.size() > 32) t.resize(32);
       double value = 0;
       if (!t.empty() && !ParseDecimal(t, value)) {
-        ReportError(kErrDbfFieldType, kSubDbfNumber, nullptr);
+        ReportError(kErrDbfFieldType, kSubDbfNumber, InvalidContentMessage("number", *f, t).c_str());
         return false;
       }
       return PutNum(n, value);

@@ -8,6 +8,7 @@
 #include "engine/foundation/gs6_Date.h"
 #include "engine/foundation/gs6_vari.h"
 #include "platform/codepage.h"
+#include "platform/numtext.h"
 
 namespace devazoz {
 namespace {
@@ -161,34 +162,6 @@ class Tokenizer {
   std::vector<Symbol> out_;
   size_t last_op_input_ = kNone;
 };
-
-// Strict decimal text: sign, digits, optional fraction, optional exponent.
-bool ParseDecimal(const std::string& text, double& value) {
-  size_t i = 0;
-  bool negative = false;
-  if (i < text.size() && (text[i] == '+' || text[i] == '-')) negative = text[i++] == '-';
-  size_t start = i, digits = 0;
-  while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
-  if (i < text.size() && text[i] == '.') {
-    ++i;
-    while (i < text.size() && text[i] >= '0' && text[i] <= '9') ++i, ++digits;
-  }
-  if (digits == 0) return false;
-  if (i < text.size() && (text[i] == 'E' || text[i] == 'e')) {
-    size_t j = i + 1;
-    if (j < text.size() && (text[j] == '+' || text[j] == '-')) ++j;
-    size_t exp_digits = 0;
-    while (j < text.size() && text[j] >= '0' && text[j] <= '9') ++j, ++exp_digits;
-    if (exp_digits == 0) return false;
-    i = j;
-  }
-  if (i != text.size()) return false;
-  double v = 0;
-  auto [ptr, ec] = std::from_chars(text.data() + start, text.data() + text.size(), v);
-  if (ec != std::errc() || ptr != text.data() + text.size()) return false;
-  value = negative ? -v : v;
-  return true;
-}
 
 [[noreturn]] void RaiseTooDeep() {
   RaiseExpressionError("Expression nested too deeply (more than " +
@@ -344,7 +317,7 @@ class Parser {
       }
     } else if (StartsNumber(first)) {
       double value = 0;
-      if (!ParseDecimal(token, value)) value = 0;
+      if (!platform::ParseDecimal(token, value)) value = 0;
       size_t dot = token.find('.');
       int32_t decimals = dot == std::string::npos ? 0 : int32_t(token.size() - dot - 1);
       nodes.push_back(std::make_unique<TgsExpNumLit>(value, int32_t(token.size()), decimals));

@@ -292,7 +292,13 @@ bool TgsUDFVal::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_ty
   TgsExpValue a;
   FetchTyped(node, 0, a, kExpText);
   double number = 0;
-  if (!platform::TryStrToFloat(a.text, number)) number = 0;
+  // The same conversion as every stored number ('.' whatever the user's settings), so a
+  // key built on VAL does not change with them; blanks around the number are allowed.
+  size_t first = a.text.find_first_not_of(' ');
+  size_t last = a.text.find_last_not_of(' ');
+  if (first == std::string::npos ||
+      !platform::ParseDecimal(std::string_view(a.text).substr(first, last - first + 1), number))
+    number = 0;
   return Number(value, result_type, number);
 }
 

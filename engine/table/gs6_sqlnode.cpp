@@ -7,6 +7,7 @@
 
 #include "engine/foundation/gs6_Date.h"
 #include "platform/codepage.h"
+#include "platform/numtext.h"
 
 namespace devazoz {
 namespace {
@@ -111,11 +112,7 @@ std::string FormatFixedPoint(double value, int decimals, int width) {
   } else if (std::isinf(value)) {
     text = value > 0 ? "INF" : "-INF";
   } else {
-    if (decimals < 0) decimals = 0;
-    int n = std::snprintf(nullptr, 0, "%.*f", decimals, value);
-    text.resize(size_t(n) + 1);
-    std::snprintf(text.data(), text.size(), "%.*f", decimals, value);
-    text.resize(size_t(n));
+    text = platform::FixedDecimalText(value, decimals);
     // A value that rounds to zero shows no sign.
     if (text[0] == '-' && text.find_first_not_of("-0.") == std::string::npos) text.erase(0, 1);
   }

@@ -94,6 +94,37 @@ TEST(NumText, DecimalSeparatorSetting) {
   EXPECT_FALSE(TryStrToFloat("1.5", v));
 }
 
+// The engine's one conversion for stored and indexed numbers: '.' whatever the
+// separator setting, strict text, fixed-point text as printf gives it in the C locale.
+TEST(NumText, EngineConversionIgnoresTheSeparatorSetting) {
+  ScopedSeparator sep(',');
+  double v = 7;
+  EXPECT_TRUE(ParseDecimal("1.5", v));
+  EXPECT_EQ(v, 1.5);
+  EXPECT_TRUE(ParseDecimal("-2.5E+2", v));
+  EXPECT_EQ(v, -250);
+  EXPECT_TRUE(ParseDecimal("+.5e-1", v));
+  EXPECT_EQ(v, 0.05);
+  EXPECT_TRUE(ParseDecimal("1e-400", v));
+  EXPECT_EQ(v, 0);
+  v = 7;
+  for (const char* bad : {"", " 1", "1 ", "1,5", "1.2.3", "0x1F", "1e", "1e+", ".", "-", "inf",
+                          "nan", "1e400", "--1", "7%3"})
+    EXPECT_FALSE(ParseDecimal(bad, v)) << bad;
+  EXPECT_EQ(v, 7);
+  EXPECT_EQ(DecimalText(-1.5e-7), "-1.5E-7");
+  EXPECT_EQ(DecimalText(2.25), "2.25");
+  EXPECT_EQ(FixedDecimalText(2.25, 1), "2.2");
+  EXPECT_EQ(FixedDecimalText(-0.001, 2), "-0.00");
+  EXPECT_EQ(FixedDecimalText(3, -1), "3");
+  EXPECT_EQ(FixedDecimalText(1e300, 2).size(), 304u);
+  char printed[400];
+  for (double x : {0.5, 1.005, -123.456, 99999.995, 1e15 + 0.3}) {
+    std::snprintf(printed, sizeof printed, "%.2f", x);
+    EXPECT_EQ(FixedDecimalText(x, 2), printed) << x;
+  }
+}
+
 TEST(NumText, RoundTripKeepsFifteenDigits) {
   std::mt19937_64 rng(20240607);
   std::uniform_real_distribution<double> mantissa(-10, 10);

@@ -78,6 +78,22 @@ TEST(DevazozDump, EscapesAndFormatsEveryType) {
             "2\t*\t\t0.00\tF\t\t-2\t1.5000\t2444240.10000\t0\t\n");
 }
 
+TEST(DevazozDump, ShowsMemoBlockNumbersAsNumbers) {
+  TempDir dir;
+  DbfFixture f(0x03, {{"T", 'C', 2}, {"NOTES", 'M', 10}});
+  f.AddRecord({"a", "0000000001"});
+  f.AddRecord({"b", "        12"});
+  f.AddRecord({"c", "0000000000"});
+  f.AddRecord({"d", ""});
+  f.AddRecord({"e", "00x1"});
+  std::string path = dir.File("M.DBF");
+  f.Write(path);
+  std::string out, err;
+  ASSERT_EQ(RunCommand(Tool() + " dump " + Quote(path), &out, &err), 0) << err;
+  EXPECT_EQ(out, "RECNO\tDEL\tT\tNOTES\n1\t\ta\t1\n2\t\tb\t12\n3\t\tc\t0\n4\t\td\t0\n"
+                 "5\t\te\t00x1\n");
+}
+
 TEST(DevazozTool, ExitCodes) {
   std::string out, err;
   EXPECT_EQ(RunCommand(Tool(), &out, &err), 2);

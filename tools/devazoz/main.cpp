@@ -4,6 +4,7 @@
 #include <map>
 #include <string>
 
+#include "platform/numtext.h"
 #include "tools/devazoz/commands.h"
 
 namespace devazoz_tool {
@@ -46,9 +47,7 @@ std::string Escape(const std::string& text) {
 }
 
 std::string FormatNumber(double value) {
-  char buf[64];
-  std::snprintf(buf, sizeof buf, "%.10f", value);
-  std::string s = buf;
+  std::string s = platform::FixedDecimalText(value, 10);
   if (s.find('.') != std::string::npos) {
     while (s.back() == '0') s.pop_back();
     if (s.back() == '.') s.pop_back();

@@ -6,6 +6,7 @@
 #include "engine/foundation/gs6_bytes.h"
 #include "engine/foundation/gs6_tool.h"
 #include "engine/table/gs6_dbfld.h"
+#include "platform/numtext.h"
 #include "tools/devazoz/commands.h"
 
 namespace devazoz_tool {
@@ -28,8 +29,12 @@ std::string BlockNumberText(GSO_dBaseFld& table, int n) {
     ByteView bytes(table.CurrentRecord() + f.offset, f.length);
     return std::to_string(bytes.I32LE(0));
   }
+  // The block number as a number ("0000000001" is block 1); text that is no number
+  // is shown as stored.
   std::string t = Trim(table.GetStr(n));
-  return t.empty() ? "0" : t;
+  double block = 0;
+  if (t.empty()) return "0";
+  return platform::ParseDecimal(t, block) ? FormatNumber(block) : t;
 }
 
 }  // namespace
@@ -58,9 +63,7 @@ std::string FieldValueText(GSO_dBaseFld& table, int n, bool memo_contents) {
     ByteView bytes(table.CurrentRecord() + f.offset, f.length);
     if (f.type == 'I') return std::to_string(bytes.I32LE(0));
     if (f.type == 'Y') {
-      char buf[64];
-      std::snprintf(buf, sizeof buf, "%.4f", double(bytes.I64LE(0)) / 10000.0);
-      return buf;
+      return platform::FixedDecimalText(double(bytes.I64LE(0)) / 10000.0, 4);
     }
     if (f.type == 'T')
       return std::to_string(bytes.I32LE(0)) + "." + std::to_string(bytes.I32LE(4));

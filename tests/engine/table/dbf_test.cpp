@@ -212,12 +212,17 @@ TEST_F(DbfTest, NumbersStoreRoundedAndRefuseOverflow) {
 TEST_F(DbfTest, UnreadableNumbersAndDatesReportAndYieldZero) {
   DbfFixture f(0x03, {{"N", 'N', 5}, {"D", 'D', 8}});
   f.AddRecord({"  12a", "2023ab01"}).AddRecord({"     ", "        "});
+  f.AddRecord({std::string("1\x01\\\xFF", 4), "2023010"});
   GSO_dBaseFld t(Write(f, "GAMES.DBF"), false, false);
   t.ReadRecord(1);
   EXPECT_EQ(ErrorOf([&] { t.GetNum(1); }),
-            "dBase field is of incorrect type - Invalid number in field GAMES->N (  12a)");
+            "dBase field is of incorrect type - Invalid number in field GAMES->N (  12a) of record 1");
   EXPECT_EQ(ErrorOf([&] { t.GetDate(2); }),
-            "dBase field is of incorrect type - Invalid date in field GAMES->D (2023ab01)");
+            "dBase field is of incorrect type - Invalid date in field GAMES->D (2023ab01) of record 1");
+  t.ReadRecord(3);  // bytes that are no text are shown as hexadecimal numbers
+  EXPECT_EQ(ErrorOf([&] { t.GetNum(1); }),
+            "dBase field is of incorrect type - Invalid number in field GAMES->N "
+            "(1\\x01\\x5C\\xFF) of record 3");
   t.ReadRecord(2);
   EXPECT_EQ(t.GetNum(1), 0);
   EXPECT_EQ(t.GetDate(2), 0);
@@ -357,7 +362,8 @@ TEST_F(DbfTest, TextStoresAlignByType) {
   EXPECT_EQ(t.GetStr(6), "        12");
   t.PutText(1, std::string(30, 'x'));
   EXPECT_EQ(t.GetStr(1), std::string(20, 'x'));
-  EXPECT_EQ(ErrorOf([&] { t.PutText(3, "1x"); }), "dBase field is of incorrect type - ");
+  EXPECT_EQ(ErrorOf([&] { t.PutText(3, "1x"); }),
+            "dBase field is of incorrect type - Invalid number in field T->QTY (1x)");
   EXPECT_TRUE(t.PutText(3, " 17 "));
   EXPECT_EQ(t.GetStr(3), "   17");
 }

@@ -198,9 +198,11 @@ TEST(ExprFunction, SpaceAndVal) {
   EXPECT_EQ(Num("VAL('')"), 0);
   EXPECT_EQ(Num("VAL('12abc')"), 0);
   EXPECT_EQ(Num("VAL('inf')"), 0);
+  // The program's display separator does not change what VAL reads: keys built on
+  // it stay the same whatever the user's settings.
   platform::SetDecimalSeparator(',');
-  EXPECT_EQ(Num("VAL('1,5')"), 1.5);
-  EXPECT_EQ(Num("VAL('1.5')"), 0);
+  EXPECT_EQ(Num("VAL('1,5')"), 0);
+  EXPECT_EQ(Num("VAL('1.5')"), 1.5);
   platform::SetDecimalSeparator('.');
 }
 
