@@ -68,7 +68,7 @@ void GSO_dBHandler::SetReadAheadAllowed(bool allowed) {
 }
 
 void GSO_dBHandler::SetReadAhead(bool on) {
-  if (!read_ahead_allowed_) on = false;
+  if (!read_ahead_allowed_ || record_length_ <= 0) on = false;  // a refused table has no records
   if (on == read_ahead_) return;
   if (!on) {
     std::vector<uint8_t>().swap(cache_buffer_);
@@ -656,6 +656,10 @@ void GSO_dBHandler::Reindex() {
 void GSO_dBHandler::Pack() {
   if (Shared()) {
     ReportError(kErrAccessDenied, kSubHandler, FileName().c_str());
+    return;
+  }
+  if (Closed() || record_length_ <= 0) {
+    ReportError(kErrFileNotOpen, kSubHandler, FileName().c_str());
     return;
   }
   GSobjIndexTag* tag = current_tag_;

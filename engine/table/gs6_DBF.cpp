@@ -56,13 +56,31 @@ GSO_dBaseDBF::~GSO_dBaseDBF() {
   memo_.reset();
 }
 
-void GSO_dBaseDBF::ReadHeaderAndDescriptors() {
+bool GSO_dBaseDBF::RefuseTable(const std::string& info) {
+  ReportError(kErrDbfHeader, kSubDbfOpen, info.c_str());
+  version_ = 0;
+  has_memo_ = flag_memo_ = false;
+  header_length_ = record_length_ = 0;
+  record_count_ = field_count_ = 0;
+  record_number_ = 0;
+  eof_ = bof_ = true;
+  descriptors_.clear();
+  buffer_.assign(2, ' ');
+  buffer_.back() = 0x1A;
+  saved_ = buffer_;
+  current_record_ = buffer_.data();
+  changed_.assign(1, 0);
+  Close();
+  return false;
+}
+
+bool GSO_dBaseDBF::ReadHeaderAndDescriptors() {
+  std::memset(header_, 0, kDbfHeaderSize);
   int32_t got = ReadAt(0, header_, kDbfHeaderSize);
   ByteView header(header_, kDbfHeaderSize);
-  if (got < kDbfHeaderSize)
-    ReportError(kErrDbfHeader, kSubDbfOpen, (FileName() + ": file shorter than a table header").c_str());
+  if (got < kDbfHeaderSize) return RefuseTable(FileName() + ": file shorter than a table header");
   version_ = header.U8(0);
-  if (!AcceptedVersion(version_)) ReportError(kErrDbfHeader, kSubDbfOpen, FileName().c_str());
+  if (!AcceptedVersion(version_)) return RefuseTable(FileName());
   header_length_ = header.U16LE(8);
   record_length_ = header.U16LE(10);
   uint8_t flags = header.U8(28);
@@ -77,12 +95,9 @@ void GSO_dBaseDBF::ReadHeaderAndDescriptors() {
   bof_ = true;
 
   if (header_length_ < kDbfHeaderSize + 1)
-    ReportError(kErrDbfHeader, kSubDbfOpen,
-                (FileName() + ": header length " + std::to_string(header_length_) +
-                 " is shorter than a table header")
-                    .c_str());
-  if (record_length_ < 1)
-    ReportError(kErrDbfHeader, kSubDbfOpen, (FileName() + ": record length is 0").c_str());
+    return RefuseTable(FileName() + ": header length " + std::to_string(header_length_) +
+                       " is shorter than a table header");
+  if (record_length_ < 1) return RefuseTable(FileName() + ": record length is 0");
 
   // The descriptor area; for 0x30 the 263-byte area after the terminator is not
   // part of it. Descriptors end at the 0x0D terminator in any case.
@@ -92,12 +107,11 @@ void GSO_dBaseDBF::ReadHeaderAndDescriptors() {
   if (area > 0) {
     int32_t n = ReadAt(kDbfHeaderSize, block.data(), area);
     if (n < area)
-      ReportError(kErrDbfHeader, kSubDbfOpen,
-                  (FileName() + ": field descriptors truncated (file ends inside the header)")
-                      .c_str());
+      return RefuseTable(FileName() +
+                         ": field descriptors truncated (file ends inside the header)");
   }
   record_count_ = CountFromFileSize();
-  ParseDescriptors(block);
+  if (!ParseDescriptors(block)) return false;
   // Some programs write 0x30 tables with memo fields and an .FPT file but leave the
   // memo flag clear; their memos are read all the same.
   if (version_ == 0x30 && !has_memo_)
@@ -109,9 +123,10 @@ void GSO_dBaseDBF::ReadHeaderAndDescriptors() {
   saved_.assign(size_t(record_length_) + 1, ' ');
   current_record_ = buffer_.data();
   changed_.assign(size_t(field_count_) + 1, 0);
+  return true;
 }
 
-void GSO_dBaseDBF::ParseDescriptors(const std::vector<uint8_t>& block) {
+bool GSO_dBaseDBF::ParseDescriptors(const std::vector<uint8_t>& block) {
   ByteView area(block.data(), block.size());
   descriptors_.clear();
   uint32_t offset = 1;
@@ -136,11 +151,9 @@ void GSO_dBaseDBF::ParseDescriptors(const std::vector<uint8_t>& block) {
     // A field that runs past the record would make every access leave the record
     // buffer: such a table is refused.
     if (uint64_t(offset) + d.length > uint64_t(record_length_))
-      ReportError(kErrDbfHeader, kSubDbfOpen,
-                  (FileName() + ": field " + d.name + " (offset " + std::to_string(offset) +
-                   ", length " + std::to_string(d.length) + ") runs past the record length " +
-                   std::to_string(record_length_))
-                      .c_str());
+      return RefuseTable(FileName() + ": field " + d.name + " (offset " + std::to_string(offset) +
+                         ", length " + std::to_string(d.length) +
+                         ") runs past the record length " + std::to_string(record_length_));
     ByteSpan raw(d.raw, kDescriptorSize);
     raw.PutU32LE(12, offset);
     raw.PutU16LE(26, d.number);
@@ -148,11 +161,13 @@ void GSO_dBaseDBF::ParseDescriptors(const std::vector<uint8_t>& block) {
     descriptors_.push_back(std::move(d));
   }
   field_count_ = int32_t(descriptors_.size());
+  return true;
 }
 
 int32_t GSO_dBaseDBF::CountFromFileSize() {
+  if (record_length_ <= 0 || Closed()) return 0;
   int64_t size = FileSize();
-  if (size <= header_length_ || record_length_ <= 0) return 0;
+  if (size <= header_length_) return 0;
   int64_t count = (size - header_length_) / record_length_;
   return int32_t(std::min<int64_t>(count, 0x7FFFFFFF));
 }

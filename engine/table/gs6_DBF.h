@@ -201,8 +201,13 @@ class GSO_dBaseDBF : public GSO_DiskFile {
   // it does not hold n; false when the file holds no whole record n.
   bool ReadThroughWindow(int32_t n, bool backward);
   void UpdateWindow(int32_t n);
-  void ReadHeaderAndDescriptors();
-  void ParseDescriptors(const std::vector<uint8_t>& block);
+  // False when the table was refused (see RefuseTable).
+  bool ReadHeaderAndDescriptors();
+  bool ParseDescriptors(const std::vector<uint8_t>& block);
+  // Reports a header that cannot be used. When the error hook returns, the object is
+  // left as a closed table without fields or records, so that nothing reads or
+  // writes what was refused. Returns false.
+  bool RefuseTable(const std::string& info);
 };
 
 }  // namespace devazoz

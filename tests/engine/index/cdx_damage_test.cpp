@@ -6,6 +6,7 @@
 #include "engine/foundation/gs6_bytes.h"
 #include "engine/foundation/gs6_eror.h"
 #include "tests/engine/index/index_fixture.h"
+#include "tests/support/memo_fixture.h"
 
 namespace {
 
@@ -271,3 +272,28 @@ TEST_F(CdxDamage, WritingIntoADamagedFileFailsCleanly) {
 }
 
 }  // namespace
+
+// The same damage under an error hook that returns: reports go to the hook, and the
+// index must still not crash, overrun or walk without end.
+class CdxDamageReturningHook : public CdxDamage {
+ protected:
+  qvx_test::RecordingErrorHook hook_;
+};
+
+TEST_F(CdxDamageReturningHook, EveryTruncation) {
+  for (size_t n = 0; n < bytes_.size(); n += (n < 2048 ? 1 : 61)) {
+    std::vector<uint8_t> b(bytes_.begin(), bytes_.begin() + std::ptrdiff_t(n));
+    std::string path = dir_.File("CUT.CDX");
+    WriteFileBytes(path, b);
+    ASSERT_NE(Exercise(table_.get(), path), "endless") << n;
+  }
+}
+
+TEST_F(CdxDamageReturningHook, ByteFlips) {
+  const uint8_t patterns[] = {0xFF, 0x01, 0x80};
+  for (size_t i = 0; i < bytes_.size(); i += 3) {
+    uint8_t p = patterns[i % 3];
+    std::string r = With([&](ByteSpan s) { s.PutU8(i, uint8_t(s.U8(i) ^ p)); });
+    ASSERT_NE(r, "endless") << i;
+  }
+}

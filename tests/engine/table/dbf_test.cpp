@@ -9,6 +9,7 @@
 #include "engine/table/gs6_dbfld.h"
 #include "platform/datetime.h"
 #include "tests/support/dbf_fixture.h"
+#include "tests/support/memo_fixture.h"
 
 namespace {
 using namespace devazoz;
@@ -523,6 +524,37 @@ TEST_F(DbfTest, EveryPrefixOfATableOpensOrFailsCleanly) {
       GSO_dBaseFld t(path, false, false);
       ReadEverything(t);
     } catch (const EDevazozError&) {
+    }
+  }
+}
+
+// Under an error hook that returns, a report must still leave the operation.
+TEST_F(DbfTest, EveryPrefixWithAReturningHook) {
+  qvx_test::RecordingErrorHook hook;
+  DbfFixture f(0x30, {{"TITLE", 'C', 12}, {"I", 'I', 4}, {"T", 'T', 8}, {"N", 'N', 6, 2}});
+  f.AddRecord({"abc", "\x01\x02\x03\x04", "", "  1.50"}).AddRecord({"def"}, true);
+  auto bytes = f.Bytes();
+  std::string path = dir.File("P.DBF");
+  for (size_t len = 0; len < bytes.size(); ++len) {
+    qvx_test::WriteFileBytes(path, std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(len)));
+    GSO_dBaseFld t(path, false, false);
+    ReadEverything(t);
+  }
+}
+
+TEST_F(DbfTest, FlippedHeaderBytesWithAReturningHook) {
+  qvx_test::RecordingErrorHook hook;
+  DbfFixture f(0xF5, {{"TITLE", 'C', 12}, {"N", 'N', 6, 2}, {"D", 'D', 8}, {"L", 'L', 1}});
+  f.AddRecord({"abc", "  1.50", "20240101", "T"}).AddRecord({"def", "xx", "nodate"});
+  auto good = f.Bytes();
+  std::string path = dir.File("F.DBF");
+  for (size_t at = 0; at < 32 + 4 * 32 + 1; ++at) {
+    for (uint8_t v : {0x00, 0x01, 0x0D, 0x7F, 0xFF}) {
+      auto bytes = good;
+      bytes[at] = v;
+      qvx_test::WriteFileBytes(path, bytes);
+      GSO_dBaseFld t(path, false, false);
+      ReadEverything(t);
     }
   }
 }
