@@ -125,7 +125,21 @@ void GSO_DiskFile::SetName(const std::string& name) {
 void GSO_DiskFile::ReportLastError(int32_t sub_code) {
   if (last_error_ == 0) return;
   SetLastOsError(last_error_);
-  ReportError(last_error_, sub_code, file_name_.c_str());
+  std::string info = real_path_;
+  if (!open_note_.empty())
+    info += " (" + open_note_ + ")";
+  else if (last_error_ == kErrDiskFull)
+    info += " (the disk is full)";
+  ReportError(last_error_, sub_code, info.c_str());
+}
+
+std::string GSO_DiskFile::ShownInfo(const char* info) const {
+  std::string text = info ? info : "";
+  if (file_name_.empty() || file_name_ == real_path_) return text;
+  for (size_t at = text.find(file_name_); at != std::string::npos;
+       at = text.find(file_name_, at + real_path_.size()))
+    text.replace(at, file_name_.size(), real_path_);
+  return text;
 }
 
 bool GSO_DiskFile::Close() {
@@ -177,7 +191,7 @@ bool GSO_DiskFile::Close() {
 }
 
 void GSO_DiskFile::ReportError(int32_t code, int32_t sub_code, const char* info) {
-  ReportEngineError(code, sub_code, info);
+  ReportEngineError(code, sub_code, ShownInfo(info));
 }
 
 int64_t GSO_DiskFile::FileSize() {
@@ -443,7 +457,16 @@ void GSO_DiskFile::Open() {
     } else {
       real_path_ = os::ResolvePath(given_path_);
       int32_t err = 0;
-      int fd = os::Open(real_path_, read_write_, shared_, err);
+      open_note_.clear();
+      os::PathKind kind = os::KindOf(real_path_);
+      int fd = -1;
+      if (kind == os::PathKind::kFolder || kind == os::PathKind::kDevice) {
+        err = kErrAccessDenied;
+        open_note_ = kind == os::PathKind::kFolder ? "a folder, not a file" : "a device, not a file";
+      } else {
+        fd = os::Open(real_path_, read_write_, shared_, err);
+        if (fd < 0 && kind == os::PathKind::kMissing) open_note_ = missing_note_;
+      }
       if (fd < 0) {
         last_error_ = err;
       } else {

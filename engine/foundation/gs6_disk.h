@@ -21,8 +21,9 @@
 
 namespace devazoz {
 
-// A full path must fit a 260-byte buffer with its terminator.
-constexpr size_t kMaxPathLength = 259;
+// Full paths are accepted up to the system's limit (PATH_MAX less the terminator);
+// only names a file format stores keep that format's limit.
+constexpr size_t kMaxPathLength = 4095;
 constexpr uint32_t kWholeFileLockLength = 0x7FFFFFFF;
 
 // One open operating-system handle and its guard, shared by every object on the path.
@@ -104,6 +105,10 @@ class GSO_DiskFile : public TgsObject {
   const std::string& FileName() const { return file_name_; }
   // The path the operating system knows the file by.
   const std::string& RealPath() const { return real_path_; }
+  // The information text with every occurrence of the file's name (held upper-cased)
+  // replaced by the path the system knows the file by, so that messages name a file
+  // that exists as shown.
+  std::string ShownInfo(const char* info) const;
   int Handle() const { return handle_ ? handle_->fd : 0; }
   int32_t LastError() const { return last_error_; }
   bool Exists() const { return exists_; }
@@ -131,6 +136,8 @@ class GSO_DiskFile : public TgsObject {
   bool exists_ = false;
   std::string file_name_;
   std::string given_path_;  // absolute, in the caller's case
+  std::string open_note_;   // why an open failed, when the code alone does not say
+  std::string missing_note_;  // added to "File not found" (set by a descendant)
   std::string real_path_;
   int64_t position_ = 0;
   bool shared_;

@@ -102,6 +102,14 @@ bool Exists(const std::string& path) {
   return ::stat(path.c_str(), &st) == 0;
 }
 
+PathKind KindOf(const std::string& path) {
+  struct stat st;
+  if (::stat(path.c_str(), &st) != 0) return PathKind::kMissing;
+  if (S_ISREG(st.st_mode)) return PathKind::kFile;
+  if (S_ISDIR(st.st_mode)) return PathKind::kFolder;
+  return PathKind::kDevice;
+}
+
 std::string ResolvePath(const std::string& absolute_name) {
   if (absolute_name.empty() || absolute_name[0] != '/' || Exists(absolute_name))
     return absolute_name;

@@ -26,6 +26,10 @@ int32_t MapErrno(int err);
 // else the name unchanged (its parent resolved where possible, for creation).
 std::string ResolvePath(const std::string& absolute_name);
 bool Exists(const std::string& path);
+// What a path names: nothing, a regular file, a folder, or something else (a device,
+// a pipe, a socket), following symbolic links.
+enum class PathKind { kMissing, kFile, kFolder, kDevice };
+PathKind KindOf(const std::string& path);
 
 // Opens an existing file; a missing file gives kErrFileNotFound, a missing
 // directory kErrPathNotFound. Exclusive opens hold an exclusive whole-file flock and

@@ -66,8 +66,9 @@ bool GSobjIndexFile::AddTag(const std::string&, const std::string&, bool, bool,
 bool GSobjIndexFile::DeleteTag(const std::string&) { return false; }
 
 void GSobjIndexFile::ReportError(int32_t code, int32_t sub_code, const char* info) {
-  if (table_) table_->ReportError(code, sub_code, info);
-  else ReportEngineError(code, sub_code, info);
+  std::string shown = disk_ ? disk_->ShownInfo(info) : std::string(info ? info : "");
+  if (table_) table_->ReportError(code, sub_code, shown.c_str());
+  else ReportEngineError(code, sub_code, shown);
 }
 
 int32_t GSobjIndexFile::AllocatePage() { return -1; }

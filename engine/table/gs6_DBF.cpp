@@ -6,6 +6,7 @@
 #include "engine/foundation/gs6_bytes.h"
 #include "engine/foundation/gs6_cnst.h"
 #include "engine/foundation/gs6_eror.h"
+#include "engine/foundation/gs6_os.h"
 #include "engine/foundation/gs6_tool.h"
 #include "engine/table/gs6_memo.h"
 #include "platform/codepage.h"
@@ -18,9 +19,10 @@ bool AcceptedVersion(uint8_t v) {
   return v == 0x03 || v == 0x30 || v == 0x83 || v == 0x8B || v == 0xF5;
 }
 
-// Trimmed, upper-cased, with ".DBF" when the name has no extension.
+// Trimmed, with ".DBF" when the name has no extension. The case is kept: the file
+// is found by the name as given first (its upper-cased form is its identity).
 std::string PrepareTableName(const std::string& name) {
-  return DefaultExtension(platform::AnsiUpper(Trim(name)), ".DBF");
+  return DefaultExtension(Trim(name), ".DBF");
 }
 
 }  // namespace
@@ -29,6 +31,17 @@ GSO_dBaseDBF::GSO_dBaseDBF(const std::string& file_name, bool shared, bool read_
     : GSO_DiskFile(PrepareTableName(file_name), read_write, shared) {
   SetLockProtocol(TgsLokProtocol::Default);
   SetCollation(nullptr, nullptr, 0);
+  // A name without an extension gets ".DBF"; when only the name as given exists, the
+  // message says what it is.
+  std::string given = Trim(file_name);
+  if (!given.empty() && DefaultExtension(given, ".DBF") != given) {
+    switch (os::KindOf(MakeAbsolute(given))) {
+      case os::PathKind::kFile: missing_note_ = given + " exists without the .DBF extension"; break;
+      case os::PathKind::kFolder: missing_note_ = given + " is a folder"; break;
+      case os::PathKind::kDevice: missing_note_ = given + " is a device"; break;
+      default: break;
+    }
+  }
   Open();
   ReadHeaderAndDescriptors();
   header_changed_by_other_ = false;

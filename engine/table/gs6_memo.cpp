@@ -71,7 +71,7 @@ GSobjMemo::~GSobjMemo() = default;
 
 void GSobjMemo::ReportError(int32_t code, int32_t sub_code, const char* info) {
   if (table_)
-    table_->ReportError(code, sub_code, info);
+    table_->ReportError(code, sub_code, ShownInfo(info).c_str());
   else
     GSO_DiskFile::ReportError(code, sub_code, info);
 }

@@ -41,9 +41,11 @@ bool IsQuote(char c) {
 
 class Tokenizer {
  public:
-  std::vector<Symbol> Run(const std::string& text) {
+  // positions receives, for every symbol, the 0-based position in text it came from.
+  std::vector<Symbol> Run(const std::string& text, std::vector<uint32_t>& positions) {
     const size_t n = text.size();
     for (size_t i = 0; i < n; ++i) {
+      at_ = i;
       char c = text[i];
       if (IsQuote(c)) {
         i = Quoted(text, i);
@@ -62,10 +64,12 @@ class Tokenizer {
           Plain(Ctl(kClose));
           break;
         case '+':
-          Emit(kOpAdd, i);
-          break;
         case '-':
-          Emit(kOpSubtract, i);
+          // The sign of a number's exponent ("1e-5", "1.5E+3") belongs to the number.
+          if (InExponent())
+            Plain(Symbol(uint8_t(c)));
+          else
+            Emit(c == '+' ? kOpAdd : kOpSubtract, i);
           break;
         case '*':
           if (last == kOpMultiply)
@@ -111,6 +115,7 @@ class Tokenizer {
           } else if (last == kOpSubtract) {
             // The alias arrow becomes a dot inside the name.
             out_.resize(out_.size() - 2);
+            positions_.resize(positions_.size() - 2);
             Plain('.');
           } else {
             Emit(kOpGreater, i);
@@ -124,6 +129,7 @@ class Tokenizer {
             Plain(Symbol(uint8_t(c)));
       }
     }
+    positions = std::move(positions_);
     return std::move(out_);
   }
 
@@ -132,17 +138,42 @@ class Tokenizer {
 
   void Plain(Symbol s) {
     out_.push_back(s);
+    positions_.push_back(uint32_t(at_));
     last_op_input_ = kNone;
   }
   void Emit(uint8_t code, size_t input) {
     out_.push_back(Ctl(uint8_t(OperatorPrecedence(code))));
     out_.push_back(Ctl(code));
+    positions_.push_back(uint32_t(input));
+    positions_.push_back(uint32_t(input));
     last_op_input_ = input;
   }
   // A two-character form replaces the operator its first character emitted.
   void Replace(uint8_t code, size_t input) {
     out_.resize(out_.size() - 2);
+    positions_.resize(positions_.size() - 2);
     Emit(code, input);
+  }
+  // The token being collected is a number up to its exponent letter: digits with an
+  // optional fraction, then E or e.
+  bool InExponent() const {
+    size_t k = out_.size();
+    while (k > 0 && !IsControl(out_[k - 1])) --k;
+    size_t end = out_.size();
+    if (end - k < 2) return false;
+    char e = char(CodeOf(out_[end - 1]));
+    if (e != 'E' && e != 'e') return false;
+    size_t digits = 0, dots = 0;
+    for (size_t j = k; j + 1 < end; ++j) {
+      char c = char(CodeOf(out_[j]));
+      if (c >= '0' && c <= '9')
+        ++digits;
+      else if (c == '.' && dots == 0)
+        ++dots;
+      else
+        return false;
+    }
+    return digits > 0;
   }
 
   size_t Quoted(const std::string& text, size_t open) {
@@ -154,14 +185,38 @@ class Tokenizer {
       RaiseExpressionError(std::string("Missing closing quote (") + closer +
                            ") for the text at position " + std::to_string(open + 1));
     Plain(Ctl(date ? kDateOpen : kTextOpen));
-    for (size_t k = open + 1; k < close; ++k) out_.push_back(Symbol(uint8_t(text[k])));
+    for (size_t k = open + 1; k < close; ++k) {
+      out_.push_back(Symbol(uint8_t(text[k])));
+      positions_.push_back(uint32_t(k));
+    }
+    at_ = close;
     Plain(Ctl(date ? kDateClose : kTextClose));
     return close;
   }
 
   std::vector<Symbol> out_;
+  std::vector<uint32_t> positions_;
+  size_t at_ = 0;
   size_t last_op_input_ = kNone;
 };
+
+// The most arguments each function of the global library takes (the rest are
+// ignored by the functions, so a call with more is refused).
+int MostArguments(const std::string& name) {
+  static const struct {
+    const char* name;
+    int most;
+  } kArity[] = {{"ALLTRIM", 1}, {"ASC", 1},     {"AT", 3},      {"ATC", 3},    {"CEILING", 1},
+                {"CHR", 1},     {"CTOD", 1},    {"DATE", 0},    {"DESCEND", 1}, {"DOW", 1},
+                {"DTOC", 2},    {"DTOS", 1},    {"EMPTY", 1},   {"FLOOR", 1},  {"IIF", 3},
+                {"INT", 1},     {"LEFT", 2},    {"LEN", 1},     {"LOWER", 1},  {"LTRIM", 1},
+                {"PADC", 3},    {"PADL", 3},    {"PADR", 3},    {"RIGHT", 2},  {"RTRIM", 1},
+                {"SOUNDEX", 1}, {"SPACE", 1},   {"STR", 3},     {"STRZERO", 3}, {"SUBSTR", 3},
+                {"TRIM", 1},    {"UPPER", 1},   {"VAL", 1}};
+  for (const auto& a : kArity)
+    if (name == a.name) return a.most;
+  return -1;
+}
 
 [[noreturn]] void RaiseTooDeep() {
   RaiseExpressionError("Expression nested too deeply (more than " +
@@ -211,8 +266,9 @@ bool StartsNumber(char c) { return (c >= '0' && c <= '9') || c == '+' || c == '-
 
 class Parser {
  public:
-  Parser(const std::vector<Symbol>& code, TgsExpHandler* handler)
-      : code_(code), handler_(handler), link_(handler->UserLink()) {
+  Parser(const std::vector<Symbol>& code, const std::vector<uint32_t>& positions,
+         TgsExpHandler* handler)
+      : code_(code), positions_(positions), handler_(handler), link_(handler->UserLink()) {
     MatchParentheses();
   }
 
@@ -226,12 +282,12 @@ class Parser {
         ++i;
       } else if (IsPrecedence(s) && i + 1 < end) {
         uint8_t op = CodeOf(code_[i + 1]);
-        i += 2;
         bool sign =
             (op == kOpAdd || op == kOpSubtract) && (nodes.empty() || AsOperator(nodes.back()));
         if (sign) {
-          i = Token(std::string(1, op == kOpAdd ? '+' : '-'), i, end, level, nodes);
+          i = Signed(i, end, level, nodes);
         } else {
+          i += 2;
           nodes.push_back(std::make_unique<TgsExpOperator>(op, handler_->Settings()));
         }
       } else if (s == Ctl(kOpen)) {
@@ -245,8 +301,13 @@ class Parser {
         i = Literal(i, end, nodes);
       } else if (!IsControl(s)) {
         i = Token(std::string(), i, end, level, nodes);
+      } else if (s == Ctl(kClose)) {
+        RaiseExpressionError("Closing parenthesis without an opening one at position " +
+                             Position(i));
+      } else if (s == Ctl(kArgSeparator)) {
+        RaiseExpressionError("Comma outside an argument list at position " + Position(i));
       } else {
-        ++i;  // a stray ')' or ',' is ignored
+        ++i;
       }
     }
     return Bind(std::move(nodes));
@@ -254,6 +315,52 @@ class Parser {
 
  private:
   static constexpr size_t kNoMatch = SIZE_MAX;
+
+  std::string Position(size_t i) const {
+    return std::to_string(i < positions_.size() ? positions_[i] + 1 : positions_.size() + 1);
+  }
+
+  // A sign at i (precedence and operator code) where an operand is expected. Before a
+  // number literal it is part of the literal ("-5"); before any other operand (a
+  // parenthesis, a function, a field, another sign) it negates that operand's number.
+  size_t Signed(size_t i, size_t end, int level, std::vector<TgsExpNodePtr>& nodes) {
+    if (level > kMaxExpressionDepth) RaiseTooDeep();
+    uint8_t op = CodeOf(code_[i + 1]);
+    size_t sign_at = i;
+    i += 2;
+    if (i < end && !IsControl(code_[i])) {
+      char c = char(CodeOf(code_[i]));
+      bool number = (c >= '0' && c <= '9') ||
+                    (c == '.' && i + 1 < end && !IsControl(code_[i + 1]) &&
+                     CodeOf(code_[i + 1]) >= '0' && CodeOf(code_[i + 1]) <= '9');
+      if (number) return Token(std::string(1, op == kOpAdd ? '+' : '-'), i, end, level, nodes);
+    }
+    while (i < end && code_[i] == Ctl(kSeparator)) ++i;
+    std::vector<TgsExpNodePtr> operand;
+    if (i < end && IsPrecedence(code_[i]) && i + 1 < end &&
+        (CodeOf(code_[i + 1]) == kOpAdd || CodeOf(code_[i + 1]) == kOpSubtract)) {
+      i = Signed(i, end, level + 1, operand);
+    } else if (i < end && code_[i] == Ctl(kOpen)) {
+      size_t close = match_[i];
+      if (close == kNoMatch || close >= end) RaiseExpressionError("Missing closing parentheses");
+      operand.push_back(std::make_unique<TgsExpContainer>(Parse(i + 1, close, level + 1)));
+      i = close + 1;
+    } else if (i < end && (code_[i] == Ctl(kTextOpen) || code_[i] == Ctl(kDateOpen))) {
+      i = Literal(i, end, operand);
+    } else if (i < end && !IsControl(code_[i])) {
+      i = Token(std::string(), i, end, level + 1, operand);
+    }
+    if (operand.size() != 1)
+      RaiseExpressionError(std::string("Target value missing for ") +
+                           (op == kOpAdd ? "+" : "-") + " operation at position " +
+                           Position(sign_at));
+    auto node = std::make_unique<TgsExpOperator>(op, handler_->Settings());
+    node->SetRight(std::move(operand[0]));
+    node->MakeUnary();
+    CheckDepth(*node);
+    nodes.push_back(std::move(node));
+    return i;
+  }
 
   void MatchParentheses() {
     match_.assign(code_.size(), kNoMatch);
@@ -319,7 +426,9 @@ class Parser {
       double value = 0;
       if (!platform::ParseDecimal(token, value)) value = 0;
       size_t dot = token.find('.');
-      int32_t decimals = dot == std::string::npos ? 0 : int32_t(token.size() - dot - 1);
+      size_t exponent = token.find_first_of("eE");
+      if (exponent == std::string::npos) exponent = token.size();
+      int32_t decimals = dot == std::string::npos || dot > exponent ? 0 : int32_t(exponent - dot - 1);
       nodes.push_back(std::make_unique<TgsExpNumLit>(value, int32_t(token.size()), decimals));
     }
     // Any other token is ignored.
@@ -331,6 +440,7 @@ class Parser {
     size_t close = match_[open];
     if (close == kNoMatch || close >= end) RaiseExpressionError("Missing closing parentheses");
     TgsUserDefFunction* function = GlobalFunctions().Find(name);
+    int most = function ? MostArguments(name) : -1;
     if (!function && link_) function = link_->FindFunction(name);
     if (!function) {
       if (!link_) RaiseExpressionError("There is no function for " + name);
@@ -355,6 +465,9 @@ class Parser {
       }
     }
     if (any) arguments.push_back(Parse(start, close, level + 1));
+    if (most >= 0 && arguments.size() > size_t(most))
+      RaiseExpressionError("Too many arguments for " + name + " (at most " +
+                           std::to_string(most) + ") at position " + Position(open));
     auto node = std::make_unique<TgsExpFunction>(function, std::move(arguments), handler_);
     CheckDepth(*node);
     nodes.push_back(std::move(node));
@@ -419,6 +532,7 @@ class Parser {
   }
 
   const std::vector<Symbol>& code_;
+  const std::vector<uint32_t>& positions_;
   TgsExpHandler* handler_;
   TgsExpUserLink* link_;
   std::vector<size_t> match_;
@@ -451,8 +565,9 @@ void TgsExpHandler::SetExpression(const std::string& text) {
   // The text ends at its first NUL, as a zero-terminated text would.
   std::string source = text.substr(0, text.find('\0'));
   if (source.empty()) return;
-  std::vector<Symbol> code = Tokenizer().Run(source);
-  root_ = Parser(code, this).Parse(0, code.size(), 0);
+  std::vector<uint32_t> positions;
+  std::vector<Symbol> code = Tokenizer().Run(source, positions);
+  root_ = Parser(code, positions, this).Parse(0, code.size(), 0);
 }
 
 TgsExpValue* TgsExpHandler::Evaluate(TgsExpValue& value) {

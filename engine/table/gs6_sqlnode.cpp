@@ -228,6 +228,15 @@ std::string TgsExpOperator::OwnText() const {
 }
 
 int TgsExpOperator::Evaluate(TgsExpValue& value) {
+  if (unary_ && right_) {
+    TgsExpValue& r = right_value_;
+    r.Reset();
+    int rtype = right_->Evaluate(r);
+    if (rtype != kExpNumber && rtype != kExpNumber7) RaiseInvalid("number");
+    value.SetNumber(code_ == kOpSubtract ? -r.number : r.number, r.width);
+    result_type_ = kExpNumber;
+    return result_type_;
+  }
   if (!right_ || (!left_ && code_ != kOpNot))
     RaiseExpressionError("Target value missing for " + OwnText() + " operation");
   TgsExpValue& l = left_value_;

@@ -115,6 +115,13 @@ class TgsExpOperator : public TgsExpBaseObject {
   int Precedence() const { return precedence_; }
   bool Bound() const { return kind_ == kKindOperatorBound; }
   void MarkBound() { kind_ = kKindOperatorBound; }
+  // A sign before an operand: + or - with only a right operand, whose number it
+  // keeps or negates. Marks the operator bound.
+  void MakeUnary() {
+    unary_ = true;
+    MarkBound();
+  }
+  bool Unary() const { return unary_; }
 
  private:
   int EvaluateLogic(const TgsExpValue& l, const TgsExpValue& r, TgsExpValue& value);
@@ -125,6 +132,7 @@ class TgsExpOperator : public TgsExpBaseObject {
 
   uint8_t code_;
   int precedence_;
+  bool unary_ = false;
   TgsExpCompareSettings settings_;
   // The operands' values, kept between evaluations so that their texts keep
   // their storage (a node is never inside its own evaluation).

@@ -1,4 +1,5 @@
-// devazoz check TABLE INDEXFILE...: verifies every tag against the table.
+// devazoz check TABLE [INDEXFILE]...: verifies the table against its header (record
+// count, a cut-off last record, memo block numbers) and every tag against the table.
 // Prints "ok" and exits 0, or one line per problem and exits 1.
 #include <cstdio>
 #include <string>
@@ -6,6 +7,7 @@
 
 #include "engine/foundation/gs6_eror.h"
 #include "engine/index/gs6_cdxcheck.h"
+#include "engine/table/gs6_dbfcheck.h"
 #include "platform/exception.h"
 #include "tools/devazoz/commands.h"
 #include "tools/devazoz/index_progress.h"
@@ -14,9 +16,10 @@ namespace devazoz_tool {
 namespace {
 
 int RunCheck(const Args& args) {
-  if (args.size() < 2) throw UsageError{"check takes a table and index files"};
+  if (args.empty()) throw UsageError{"check takes a table and index files"};
   ProgressTable table(args[0], false);
   std::vector<std::string> problems;
+  for (const std::string& p : devazoz::CheckDbfTable(table)) problems.push_back(args[0] + ": " + p);
   for (size_t i = 1; i < args.size(); ++i) {
     try {
       auto cdx = std::make_unique<devazoz::GSobjCDXFile>(&table, args[i], false, false, false,
@@ -38,7 +41,7 @@ int RunCheck(const Args& args) {
   return kExitEngineError;
 }
 
-static CommandRegistrar reg("check", &RunCheck, "check TABLE INDEXFILE...");
+static CommandRegistrar reg("check", &RunCheck, "check TABLE [INDEXFILE]...");
 
 }  // namespace
 }  // namespace devazoz_tool

@@ -2,6 +2,7 @@
 #include <cstdio>
 #include <string>
 
+#include "engine/table/gs6_dbfcheck.h"
 #include "engine/table/gs6_dbfld.h"
 #include "tools/devazoz/commands.h"
 
@@ -15,7 +16,11 @@ int RunInfo(const Args& args) {
   char version[16];
   std::snprintf(version, sizeof version, "0x%02x", table.Version());
   out += std::string("version ") + version + "\n";
-  out += "records " + std::to_string(table.RecordCount()) + "\n";
+  out += "records " + std::to_string(table.RecordCount());
+  // A table cut short reads fewer records than its header counts: both are shown.
+  int32_t stored = devazoz::StoredRecordCount(table);
+  if (stored != table.RecordCount()) out += " (the header says " + std::to_string(stored) + ")";
+  out += "\n";
   out += "header " + std::to_string(table.HeaderLength()) + "\n";
   out += "reclen " + std::to_string(table.RecordLength()) + "\n";
   out += "fields " + std::to_string(table.FieldCount()) + "\n";

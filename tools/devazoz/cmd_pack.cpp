@@ -1,5 +1,5 @@
-// devazoz pack TABLE [--index FILE]...: removes deleted records and rebuilds the
-// listed indexes.
+// devazoz pack TABLE [--index FILE]...: removes deleted records; when any were
+// removed, the listed indexes are rebuilt (record numbers moved).
 #include <string>
 #include <vector>
 
@@ -31,7 +31,7 @@ int RunPack(const Args& args) {
   return kExitOk;
 }
 
-const CommandRegistrar reg("pack", &RunPack, "pack TABLE [--index FILE]...");
+const CommandRegistrar reg("pack", &RunPack, "pack TABLE [--index FILE]...  (the listed indexes are rebuilt when records were removed)");
 
 }  // namespace
 }  // namespace devazoz_tool

@@ -75,7 +75,7 @@ int ChildMain(const std::string& action) {
       f.Open();
       return 0;
     } catch (const EDevazozError& e) {
-      return e.Message() == "File access denied - " + f.FileName() ? 32 : 99;
+      return e.Message() == "File access denied - " + f.RealPath() ? 32 : 99;
     }
   }
   SetErrorHook(&CaptureHook);
@@ -281,7 +281,7 @@ TEST_F(DiskFileTest, OverlongNamesAreRefused) {
     GSO_DiskFile f(longest + "b", false, false);
     FAIL() << "accepted a name of " << longest.size() + 1 << " characters";
   } catch (const EDevazozError& e) {
-    EXPECT_NE(e.Message().find("File name too long (260 characters, at most 259)"),
+    EXPECT_NE(e.Message().find("File name too long (4096 characters, at most 4095)"),
               std::string::npos)
         << e.Message();
   }
@@ -354,7 +354,7 @@ TEST_F(DiskFileTest, OpenOfMissingFileReportsFileNotFound) {
     f.Open();
     FAIL();
   } catch (const EDevazozError& e) {
-    EXPECT_EQ(e.Message(), "File not found - " + f.FileName());
+    EXPECT_EQ(e.Message(), "File not found - " + f.RealPath());
   }
   EXPECT_TRUE(f.Closed());
   EXPECT_EQ(f.LastError(), kErrFileNotFound);
@@ -364,7 +364,7 @@ TEST_F(DiskFileTest, OpenOfMissingFileReportsFileNotFound) {
   Report r = TakeReport();
   EXPECT_EQ(r.code, kErrFileNotFound);
   EXPECT_EQ(r.sub_code, kSubOpen);
-  EXPECT_EQ(r.info, f.FileName());
+  EXPECT_EQ(r.info, f.RealPath());
   GSO_DiskFile g(dir_.File("nodir/none.dbf"), true, false);
   g.Open();
   EXPECT_EQ(TakeReport().code, kErrPathNotFound);
@@ -472,7 +472,7 @@ TEST_F(DiskFileTest, ReadOnlyFileRefusesWritesAndTruncation) {
     f.WriteAt(0, "x", 1);
     FAIL();
   } catch (const EDevazozError& e) {
-    EXPECT_EQ(e.Message(), "File access denied - " + f.FileName());
+    EXPECT_EQ(e.Message(), "File access denied - " + f.RealPath());
   }
   EXPECT_FALSE(f.Dirty());
   Capture();
@@ -585,7 +585,7 @@ TEST_F(DiskFileTest, CreateOfPathOpenInThisProcessGivesCode12) {
     b.CreateFile();
     FAIL();
   } catch (const EDevazozError& e) {
-    EXPECT_EQ(e.Message(), "Invalid file access code - " + b.FileName());
+    EXPECT_EQ(e.Message(), "Invalid file access code - " + b.RealPath());
   }
   Capture();
   b.CreateFile();
@@ -911,7 +911,7 @@ TEST_F(DiskFileTest, FailingSystemCallsAreReportedWithTheirPlace) {
   Report r = TakeReport();
   EXPECT_EQ(r.code, eio);
   EXPECT_EQ(r.sub_code, kSubReadAt);
-  EXPECT_EQ(r.info, f.FileName());
+  EXPECT_EQ(r.info, f.RealPath());
   EXPECT_EQ(f.LastError(), eio);  // not turned into a short read
   EXPECT_EQ(LastOsError(), eio);
 
@@ -987,7 +987,7 @@ TEST_F(DiskFileTest, FailuresRaiseMessagesOfTheDefaultRoutine) {
     f.ReadAt(0, buf, 4);
     FAIL();
   } catch (const EDevazozError& e) {
-    EXPECT_EQ(e.Message(), "Disk read error - " + f.FileName());
+    EXPECT_EQ(e.Message(), "Disk read error - " + f.RealPath());
   }
   g_fault_call = os::Call::Write;
   g_fault_code = os::MapErrno(ENOSPC);
@@ -995,7 +995,7 @@ TEST_F(DiskFileTest, FailuresRaiseMessagesOfTheDefaultRoutine) {
     f.WriteAt(0, "x", 1);
     FAIL();
   } catch (const EDevazozError& e) {
-    EXPECT_EQ(e.Message(), "Devazoz Error 112, SubCode 1102.\r " + f.FileName() + ">1102");
+    EXPECT_EQ(e.Message(), "Devazoz Error 112, SubCode 1102.\r " + f.RealPath() + " (the disk is full)>1102");
   }
   g_fault_call = os::Call::Flush;
   g_fault_code = os::MapErrno(EIO);

@@ -513,6 +513,51 @@ void ReadEverything(GSO_dBaseFld& t) {
   }
 }
 
+// The name as given wins over a name that differs only in case; paths longer than
+// 259 characters open; messages name the file as it is on disk and say what a path
+// that is no file is.
+TEST_F(DbfTest, NamesAndPathsAsTheSystemHasThem) {
+  DbfFixture lower = TitleShape();
+  lower.AddRecord({"lower"});
+  DbfFixture upper = TitleShape();
+  upper.AddRecord({"UPPER"}).AddRecord({"UPPER2"});
+  Write(lower, "category.dbf");
+  Write(upper, "CATEGORY.DBF");
+  {
+    GSO_dBaseFld t(dir.File("category.dbf"), false, false);
+    EXPECT_EQ(t.RecordCount(), 1);
+  }
+  {
+    GSO_dBaseFld t(dir.File("CATEGORY.DBF"), false, false);
+    EXPECT_EQ(t.RecordCount(), 2);
+  }
+  {
+    GSO_dBaseFld t(dir.File("Category.dbf"), false, false);  // found without regard to case
+    EXPECT_GE(t.RecordCount(), 1);
+  }
+
+  std::string deep = dir.path();
+  while (deep.size() < 300) {
+    deep += "/" + std::string(40, 'd');
+    ASSERT_EQ(qvx_test::RunCommand("mkdir -p '" + deep + "'", nullptr), 0);
+  }
+  Write(lower, deep.substr(dir.path().size() + 1) + "/Deep.dbf");
+  {
+    GSO_dBaseFld t(deep + "/Deep.dbf", false, false);
+    EXPECT_EQ(t.RecordCount(), 1);
+  }
+
+  EXPECT_EQ(ErrorOf([&] { GSO_dBaseFld t(dir.File("Missing.dbf"), false, false); }),
+            "File not found - " + dir.File("Missing.dbf"));
+  EXPECT_EQ(ErrorOf([&] { GSO_dBaseFld t("/dev/null", false, false); }),
+            "File not found - /dev/null.DBF (/dev/null is a device)");
+  EXPECT_EQ(ErrorOf([&] { GSO_dBaseFld t(dir.path() + "/.", false, false); }),
+            "File access denied - " + dir.path() + " (a folder, not a file)");
+  std::string folder = deep.substr(0, dir.path().size() + 41);
+  EXPECT_EQ(ErrorOf([&] { GSO_dBaseFld t(folder, false, false); }),
+            "File not found - " + folder + ".DBF (" + folder + " is a folder)");
+}
+
 TEST_F(DbfTest, EveryPrefixOfATableOpensOrFailsCleanly) {
   DbfFixture f(0x30, {{"TITLE", 'C', 12}, {"I", 'I', 4}, {"T", 'T', 8}, {"N", 'N', 6, 2}});
   f.AddRecord({"abc", "\x01\x02\x03\x04", "", "  1.50"}).AddRecord({"def"}, true);

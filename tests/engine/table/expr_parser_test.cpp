@@ -131,12 +131,49 @@ TEST(ExprParser, SignsJoinTheFollowingNumber) {
   EXPECT_EQ(Num("3*-2"), -6);
   EXPECT_EQ(Num("3--2"), 5);
   EXPECT_EQ(Num("-.5"), -0.5);
-  // Before a name the sign makes the number literal of that text: 0.
-  EXPECT_EQ(Num("-QTY", &link), 0);
-  EXPECT_EQ(Num("1 + -QTY", &link), 1);
-  // A blank after the sign leaves a lone sign (the number 0) and a second node.
-  EXPECT_EQ(ErrorOf([] { TgsExpHandler h(nullptr, false, "- 5"); }),
-            "Expression cannot be evaluated");
+  // Before any other operand the sign negates (or keeps) its number.
+  EXPECT_EQ(Num("-QTY", &link), -5);
+  EXPECT_EQ(Num("1 + -QTY", &link), -4);
+  EXPECT_EQ(Num("- 5"), -5);
+  EXPECT_EQ(Num("-(1)"), -1);
+  EXPECT_EQ(Num("-(2+3)*2"), -10);
+  EXPECT_EQ(Num("--1"), 1);
+  EXPECT_EQ(Num("-+-1"), 1);
+  EXPECT_EQ(Num("+QTY", &link), 5);
+  EXPECT_EQ(Num("-LEN('abc')"), -3);
+  EXPECT_EQ(Num("2*-QTY", &link), -10);
+  EXPECT_EQ(Rebuilt("-QTY*2", &link), "-QTY*2");
+  // Only numbers have a sign.
+  link.Text("TITLE", "abc");
+  TgsExpHandler text(&link, false, "-TITLE");
+  TgsExpValue v;
+  EXPECT_EQ(ErrorOf([&] { text.Evaluate(v); }), "A number value is required but invalid");
+  EXPECT_EQ(ErrorOf([] { TgsExpHandler h(nullptr, false, "1 + -"); }),
+            "Target value missing for - operation at position 5");
+}
+
+TEST(ExprParser, NumberExponentsKeepTheirSign) {
+  EXPECT_EQ(Num("1e-5"), 1e-5);
+  EXPECT_EQ(Num("1.5E+3"), 1500);
+  EXPECT_EQ(Num("2E2-1"), 199);
+  EXPECT_EQ(Num("1e-5*1e5"), 1);
+  Link link;
+  link.Number("E", 3);
+  link.Number("XE", 4);
+  EXPECT_EQ(Num("E-1", &link), 2);  // a name, not an exponent
+  EXPECT_EQ(Num("XE-1", &link), 3);
+}
+
+TEST(ExprParser, FunctionsRefuseExtraArguments) {
+  Link link;
+  link.Text("TITLE", "abcdef");
+  EXPECT_EQ(Text("SUBSTR(TITLE,2,3)", &link), "bcd");
+  EXPECT_EQ(ErrorOf([&] { TgsExpHandler h(&link, false, "SUBSTR(TITLE,1,2,3)"); }),
+            "Too many arguments for SUBSTR (at most 3) at position 7");
+  EXPECT_EQ(ErrorOf([&] { TgsExpHandler h(&link, false, "DATE(1)"); }),
+            "Too many arguments for DATE (at most 0) at position 5");
+  EXPECT_EQ(ErrorOf([&] { TgsExpHandler h(&link, false, "UPPER(TITLE,'x')"); }),
+            "Too many arguments for UPPER (at most 1) at position 6");
 }
 
 TEST(ExprParser, TwoCharacterOperatorsReplaceTheFirstCharacter) {
@@ -231,7 +268,7 @@ TEST(ExprParser, NumberLiteralsKeepTheirWidthAndDecimals) {
   EXPECT_EQ(lit->Decimals(), 2);
   EXPECT_EQ(h.ExpressionText(), "12.50");
   EXPECT_EQ(Num("1E3"), 1000);
-  EXPECT_EQ(Num("15e-1"), -1);  // the minus is an operator: "15E" (0) minus 1
+  EXPECT_EQ(Num("15e-1"), 1.5);  // the exponent's sign belongs to the number
   EXPECT_EQ(Num("12AB"), 0);    // does not convert
   EXPECT_EQ(Num("1.5.3"), 0);
   EXPECT_EQ(Num("1E999"), 0);
@@ -286,10 +323,15 @@ TEST(ExprParser, StructuralErrors) {
             "Expression cannot be evaluated");
   EXPECT_EQ(ErrorOf([] { TgsExpHandler h(nullptr, false, "'a' 'b'"); }),
             "Expression cannot be evaluated");
-  // A stray closing parenthesis or comma is ignored.
-  EXPECT_EQ(Num("1)"), 1);
+  // A stray closing parenthesis or comma is refused with its position.
+  EXPECT_EQ(ErrorOf([] { TgsExpHandler h(nullptr, false, "1)))"); }),
+            "Closing parenthesis without an opening one at position 2");
+  EXPECT_EQ(ErrorOf([] { TgsExpHandler h(nullptr, false, ")"); }),
+            "Closing parenthesis without an opening one at position 1");
+  EXPECT_EQ(ErrorOf([] { TgsExpHandler h(nullptr, false, "(1))+2"); }),
+            "Closing parenthesis without an opening one at position 4");
   EXPECT_EQ(ErrorOf([] { TgsExpHandler h(nullptr, false, "1,2"); }),
-            "Expression cannot be evaluated");
+            "Comma outside an argument list at position 2");
   for (const char* text : {"1 +", "* 2", ".NOT.", "*"}) {
     TgsExpHandler h(nullptr, false, text);  // compiles; the operand is missing
     TgsExpValue v;
@@ -399,7 +441,10 @@ TEST(ExprParser, DeepNestingIsAnErrorNotAStackOverflow) {
   EXPECT_EQ(Num(Repeat("1+", inside) + "1"), inside + 1);
   EXPECT_EQ(Text(Repeat("UPPER(", inside) + "'a'" + Repeat(")", inside)), "A");
   // Long flat expressions are not limited.
-  EXPECT_EQ(Num("INT(" + Repeat("1,", 20000) + "2.5)"), 1);
+  EXPECT_EQ(error("INT(" + Repeat("1,", 20000) + "2.5)"),
+            "Too many arguments for INT (at most 1) at position 4");
+  EXPECT_EQ(error(Repeat("-", 100000) + "1").rfind(too_deep, 0), 0u);
+  EXPECT_EQ(error(Repeat("-(", 10000) + "1" + Repeat(")", 10000)).rfind(too_deep, 0), 0u);
   EXPECT_EQ(Num(Repeat("(1)+", 400) + "0"), 400);
 }
 
