@@ -94,6 +94,36 @@ TEST(DevazozDump, ShowsMemoBlockNumbersAsNumbers) {
                  "5\t\te\t00x1\n");
 }
 
+// A table cut in the middle: info shows both counts, check TABLE reports the count,
+// the cut-off record and memo blocks beyond the memo file.
+TEST(DevazozCheck, ReportsATruncatedTableAndMemoBlocksBeyondTheMemoFile) {
+  TempDir dir;
+  DbfFixture f(0x03, {{"T", 'C', 8}});
+  for (int i = 1; i <= 11; ++i) f.AddRecord({"rec" + std::to_string(i)});
+  auto bytes = f.Bytes();
+  std::string path = dir.File("CUT.DBF");
+  size_t cut = size_t(f.HeaderLength() + 7 * f.RecordLength() + 4);
+  qvx_test::WriteFileBytes(path, std::vector<uint8_t>(bytes.begin(), bytes.begin() + long(cut)));
+  std::string out, err;
+  ASSERT_EQ(RunCommand(Tool() + " info " + Quote(path), &out, &err), 0) << err;
+  EXPECT_NE(out.find("records 7 (the header says 11)\n"), std::string::npos) << out;
+  EXPECT_EQ(RunCommand(Tool() + " check " + Quote(path), &out, &err), 1) << err;
+  EXPECT_EQ(out, path + ": the header says 11 records, the file holds 7\n" + path +
+                     ": the last record is cut off (4 of 9 bytes)\n");
+  f.Write(path);
+  EXPECT_EQ(RunCommand(Tool() + " check " + Quote(path), &out, &err), 0) << err;
+  EXPECT_EQ(out, "ok\n");
+
+  std::string table = CopyTestTable("dbf/perl_t_0xf5.dbf", dir.path());
+  ASSERT_EQ(RunCommand(Tool() + " check " + Quote(table), &out, &err), 0) << out << err;
+  std::string memo = table.substr(0, table.size() - 3) + "fpt";
+  auto memo_bytes = qvx_test::ReadFileBytes(memo);
+  memo_bytes.resize(memo_bytes.size() / 2);
+  qvx_test::WriteFileBytes(memo, memo_bytes);
+  EXPECT_EQ(RunCommand(Tool() + " check " + Quote(table), &out, &err), 1) << err;
+  EXPECT_NE(out.find("lies beyond the end of the memo file"), std::string::npos) << out;
+}
+
 TEST(DevazozTool, ExitCodes) {
   std::string out, err;
   EXPECT_EQ(RunCommand(Tool(), &out, &err), 2);
