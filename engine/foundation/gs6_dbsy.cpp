@@ -454,8 +454,10 @@ int GSO_dBHandler::OpenIndexFile(const std::string& name) {
     return 0;
   }
   int32_t code = (file && file->HeaderError()) ? 2112 : kErrFileNotFound;
+  std::string info = name;
+  if (file && file->HeaderError() && !file->ErrorText().empty()) info += ": " + file->ErrorText();
   file.reset();
-  ReportError(code, kSubNone, name.c_str());
+  ReportError(code, kSubNone, info.c_str());
   return code;
 }
 

@@ -50,8 +50,16 @@ GSobjCDXFile::GSobjCDXFile(GSO_dBaseFld* table, const std::string& file_name, bo
   // position order (see HoldWrites); tag changes reach the disk when done.
   disk_->HoldWrites(uint32_t(node_size_));
   known_size_ = disk_->FileSize();
-  if (known_size_ >= 513) LoadTags();
-  else CreateNew();
+  // Only an empty file that may be created is made a new index; a shorter file than
+  // a directory is damaged (cut short, or left by a full disk), not new.
+  if (known_size_ >= 513)
+    LoadTags();
+  else if (create && known_size_ == 0)
+    CreateNew();
+  else
+    SetHeaderError("Index file " + disk_->RealPath() + " is too short for a compound index (" +
+                   std::to_string(known_size_) + " bytes, at least " +
+                   std::to_string(kCdxNewFileSize) + ")");
   if (valid_) MarkProductionIndex();
 }
 
@@ -138,9 +146,28 @@ void GSobjCDXFile::DirectoryInsert(const std::string& key_name, int32_t header_p
 
 bool GSobjCDXFile::AddTag(const std::string& name, const std::string& key_expression,
                           bool unique, bool ascending, const std::string& for_expression) {
-  if (!directory_ || !valid_) return false;
+  tag_problem_.clear();
+  if (!directory_ || !valid_) {
+    tag_problem_ = ErrorText().empty() ? "the index file is not usable" : ErrorText();
+    return false;
+  }
+  // A name is stored in the directory as it is: longer names and blanks are refused,
+  // not cut (a cut name would not find the tag again).
   std::string key_name = TagKeyName(name);
-  if (key_name.empty()) return false;
+  if (key_name.empty()) {
+    tag_problem_ = "a tag needs a name";
+    return false;
+  }
+  size_t first = name.find_first_not_of(' '), last = name.find_last_not_of(' ');
+  if (last - first + 1 > size_t(kCdxMaxTagNameLength)) {
+    tag_problem_ = "a tag name has at most " + std::to_string(kCdxMaxTagNameLength) +
+                   " characters";
+    return false;
+  }
+  if (key_name.find(' ') != std::string::npos) {
+    tag_problem_ = "a tag name has no blanks";
+    return false;
+  }
   int32_t allocation_end = next_free_;
   auto tag = std::make_unique<GSobjCDXTag>(this, -1, key_name, false);
   tag->SetCollation(1);
@@ -159,6 +186,7 @@ bool GSobjCDXFile::AddTag(const std::string& name, const std::string& key_expres
     throw;
   }
   if (result != 0) {
+    tag_problem_ = tag->HeaderProblem();
     give_back();
     return false;
   }
@@ -231,18 +259,23 @@ void GSobjCDXFile::RebuildAll() {
   directory_->SetChangeCounter(0);
   directory_->WriteEmptyRoot();
   directory_->WriteHeader();
+  // Every tag is listed, with an empty tree, before any is built: a build that fails
+  // or is cut off leaves every tag in the file, which check reports (records without
+  // keys) and a second rebuild repairs.
   for (int i = 0; i < TagCount(); ++i) {
     GSobjCDXTag* tag = CdxTagAt(i);
     int32_t header = AllocatePage();
     AllocatePage();
     tag->SetHeaderPosition(header);
     tag->SetChangeCounter(0);
+    tag->WriteEmptyRoot();
     tag->SetHeaderChanged();
     tag->WriteHeader();
-    BuildCdxTag(tag);
     DirectoryInsert(tag->TagName(), header);
   }
   directory_->ReleaseTree();
+  disk_->WritePending();
+  for (int i = 0; i < TagCount(); ++i) BuildCdxTag(CdxTagAt(i));
   disk_->WritePending();
 }
 

@@ -239,7 +239,11 @@ void CheckAgainstTable(GSobjCDXTag& tag, const std::vector<Key>& keys,
   for (int32_t rec = 1; rec <= count; ++rec) {
     table->ReadRecord(rec);
     table->StatusUpdate(3, rec, 0);
-    if (tag.HasFor() && !tag.EvaluateFor()) continue;
+    if (tag.HasFor() && !tag.EvaluateFor()) {
+      if (tag.ForResultType() != kExpLogic)
+        problem("record " + std::to_string(rec) + ": the FOR condition does not give a logical value");
+      continue;
+    }
     bool ok = false;
     tag.EvaluateKey(k, ok);
     if (!ok) {

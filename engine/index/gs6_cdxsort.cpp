@@ -170,6 +170,9 @@ void BuildCdxTag(GSobjCDXTag* tag) {
       std::memcpy(table->RecordBuffer(),
                   chunk.data() + size_t(rec - chunk_first) * size_t(length), size_t(length));
       table->SetRecordNumber(rec);
+      // A record whose FOR condition or key gives no usable value stops the build: a
+      // tag without its keys would read as complete.
+      const char* failed = nullptr;
       if (!tag->HasFor() || tag->EvaluateFor()) {
         bool ok = false;
         tag->EvaluateKey(key, ok);
@@ -177,7 +180,23 @@ void BuildCdxTag(GSobjCDXTag* tag) {
           tag->NormalizeKey(key);
           sort.AddKey(key.Value, rec);
           ++added;
+        } else {
+          failed = "the key cannot be evaluated";
         }
+      } else if (tag->ForResultType() != kExpLogic) {
+        failed = "the FOR condition does not give a logical value";
+      }
+      if (failed) {
+        table->SetRecordNumber(count + 1);
+        table->StatusUpdate(0, 0, 0);
+        tag->WriteEmptyRoot();
+        tag->SetHeaderChanged();
+        tag->WriteHeader();
+        table->ReportError(kErrExpression, kSubNone,
+                           ("tag " + tag->TagName() + " of " + tag->File()->FileName() +
+                            ": " + failed + " for record " + std::to_string(rec))
+                               .c_str());
+        return;
       }
       table->StatusUpdate(1, rec, 0);
     }

@@ -255,14 +255,24 @@ void GSobjCDXTag::NormalizeKey(GSobjIndexKeyData& key) {
 
 int GSobjCDXTag::CreateTag(const std::string& name, const std::string& key_expression,
                            bool unique, bool ascending, const std::string& for_expression) {
-  if (key_expression.size() + for_expression.size() + 2 > 512) return -1;
+  auto refuse = [this](const std::string& why) {
+    header_problem_ = why;
+    return -1;
+  };
+  if (key_expression.size() + for_expression.size() + 2 > 512)
+    return refuse("the key and FOR expressions are together longer than 510 bytes");
   // A tag without a key expression could not be read back.
-  if (key_expression.empty() && !directory_) return -1;
+  if (key_expression.empty() && !directory_) return refuse("a tag needs a key expression");
   GSobjIndexTag::CreateTag(name, key_expression, unique, ascending, for_expression);
   descending_traversal_ = !ascending;
   if (!key_expression.empty()) {
-    if (!TakeKeyTypeFromExpression(true)) return -1;
-    if (key_length_ < 1 || key_length_ > kMaxIndexKeyLength) return -1;
+    if (!TakeKeyTypeFromExpression(true))
+      return refuse("the key expression gives no text, number, date or logical value");
+    if (key_length_ < 1)
+      return refuse("the key is empty");
+    if (key_length_ > kMaxIndexKeyLength)
+      return refuse("the key is too long (" + std::to_string(key_length_) + " bytes, at most " +
+                    std::to_string(kMaxIndexKeyLength) + ")");
   } else {
     key_type_ = 'C';
     key_length_ = 10;

@@ -59,6 +59,7 @@ class GSobjCDXTag : public GSobjIndexTag {
   void WriteHeader() override;                                                         // 7
 
   bool HeaderOk() const { return header_ok_; }
+  // Why the header could not be read, or why CreateTag refused the tag.
   const std::string& HeaderProblem() const { return header_problem_; }
   bool IsDirectory() const { return directory_; }
   uint8_t Options() const { return options_; }

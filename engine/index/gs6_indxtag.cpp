@@ -114,6 +114,8 @@ bool GSobjIndexTag::EvaluateKey(GSobjIndexKeyData& key, bool& ok) {
   return true;
 }
 
+int GSobjIndexTag::ForResultType() const { return for_handler_ ? for_handler_->ResultType() : 0; }
+
 bool GSobjIndexTag::EvaluateFor() {
   if (!for_handler_ || !for_handler_->HasExpression()) return false;
   TgsExpValue* v = for_handler_->Evaluate(eval_value_);

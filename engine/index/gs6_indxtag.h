@@ -77,6 +77,8 @@ class GSobjIndexTag : public TgsObject {
   const std::string& TagName() const { return tag_name_; }
   const std::string& KeyExpression() const { return key_expression_; }
   const std::string& ForExpression() const { return for_expression_; }
+  // The result type of the FOR condition's last evaluation (0 without one).
+  int ForResultType() const;
   uint16_t KeyLength() const { return key_length_; }
   uint16_t EntrySize() const { return entry_size_; }
   uint16_t MaxInteriorKeys() const { return max_interior_keys_; }

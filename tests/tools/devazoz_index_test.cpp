@@ -128,6 +128,63 @@ TEST_F(DevazozIndex, UsageAndMissingThings) {
   EXPECT_EQ(Run("index " + Q(table_) + " " + Q(dir_.File("E.CDX")) + " BAD \"NOFIELD\"", &out, &err), 1);
 }
 
+// Tags whose names or keys cannot be stored are refused with the reason; a FOR
+// condition or a key that gives no usable value is an error, not an empty tag.
+TEST_F(DevazozIndex, RefusedTagsSayWhy) {
+  std::string cdx = dir_.File("R.CDX"), out, err;
+  EXPECT_EQ(Run("index " + Q(table_) + " " + Q(cdx) + " VERYLONGTAGNAME1234 TITLE", &out, &err), 1);
+  EXPECT_NE(err.find("Cannot create tag VERYLONGTAGNAME1234 on TITLE: a tag name has at most 10 "
+                     "characters"),
+            std::string::npos)
+      << err;
+  EXPECT_EQ(Run("index " + Q(table_) + " " + Q(cdx) + " \"MY TAG\" TITLE", &out, &err), 1);
+  EXPECT_NE(err.find("a tag name has no blanks"), std::string::npos) << err;
+  EXPECT_EQ(Run("index " + Q(table_) + " " + Q(cdx) + " BIG \"SPACE(300)\"", &out, &err), 1);
+  EXPECT_NE(err.find("Cannot create tag BIG on SPACE(300): the key is too long (300 bytes, at "
+                     "most 240)"),
+            std::string::npos)
+      << err;
+  EXPECT_EQ(Run("index " + Q(table_) + " " + Q(cdx) + " T TITLE --for TITLE", &out, &err), 1);
+  EXPECT_NE(err.find("the FOR condition does not give a logical value for record 1"),
+            std::string::npos)
+      << err;
+  ASSERT_EQ(Run("tags " + Q(table_) + " " + Q(cdx), &out, &err), 0) << err;
+  EXPECT_EQ(out, "");  // nothing was added
+}
+
+TEST_F(DevazozIndex, ReindexRefusesKeysItCannotBuildAndShortFiles) {
+  std::string out, err;
+  // The expression area of the TITLE tag overwritten with a FOR condition of text.
+  std::string cdx = dir_.File("F.CDX");
+  ASSERT_EQ(Run("index " + Q(table_) + " " + Q(cdx) + " T TITLE --for \"TITLE = 'A'\"", &out, &err),
+            0)
+      << err;
+  std::vector<uint8_t> b = ReadFileBytes(cdx);
+  std::string text(reinterpret_cast<const char*>(b.data()), b.size());
+  size_t at = text.find("TITLE = 'A'");
+  ASSERT_NE(at, std::string::npos);
+  for (size_t k = 0; k < 11; ++k) b[at + k] = uint8_t(std::string("TITLE      ")[k]);
+  qvx_test::WriteFileBytes(cdx, b);
+  EXPECT_EQ(Run("check " + Q(table_) + " " + Q(cdx), &out, &err), 1);
+  EXPECT_NE(out.find("the FOR condition does not give a logical value"), std::string::npos) << out;
+  EXPECT_EQ(Run("reindex " + Q(table_) + " " + Q(cdx), &out, &err), 1);
+  EXPECT_NE(err.find("the FOR condition does not give a logical value"), std::string::npos) << err;
+  ASSERT_EQ(Run("tags " + Q(table_) + " " + Q(cdx), &out, &err), 0) << err;
+  EXPECT_EQ(out.substr(0, 2), "T\t");  // the tag is still listed
+
+  // A file cut to less than a directory is damaged, not a new index.
+  for (size_t size : {0, 100, 512}) {
+    b = ReadFileBytes(cdx_);
+    b.resize(size);
+    qvx_test::WriteFileBytes(cdx_, b);
+    EXPECT_EQ(Run("reindex " + Q(table_) + " " + Q(cdx_), &out, &err), 1) << size;
+    EXPECT_NE(err.find("is too short for a compound index (" + std::to_string(size) + " bytes"),
+              std::string::npos)
+        << err;
+    EXPECT_EQ(ReadFileBytes(cdx_).size(), size);
+  }
+}
+
 TEST(SampleCatalogIndexes, EachTableHasItsCompoundIndex) {
   TempDir dir;
   std::string out, err;

@@ -33,7 +33,8 @@ int RunIndex(const Args& args) {
   ProgressTable table(plain[0], true);
   auto cdx = OpenCdx(&table, plain[1], true, true);
   if (!cdx->AddTag(plain[2], plain[3], unique, !descending, for_expression))
-    throw devazoz::EDevazozError("Cannot create tag " + plain[2] + " on " + plain[3]);
+    throw devazoz::EDevazozError("Cannot create tag " + plain[2] + " on " + plain[3] +
+                                 (cdx->TagProblem().empty() ? "" : ": " + cdx->TagProblem()));
   return kExitOk;
 }
 

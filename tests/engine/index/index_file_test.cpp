@@ -46,9 +46,15 @@ TEST(IndexFile, OpensInTheTablesDirectoryWithTheDefaultExtension) {
   EXPECT_EQ(cdx.TagAt(-1), nullptr);
   EXPECT_EQ(cdx.TagAt(0)->FormatName(), "CDX");
   EXPECT_TRUE(cdx.RecordNumberInKey());
-  // Long tag names are held as the directory holds them: 10 characters.
-  ASSERT_TRUE(cdx.AddTag("categorylong", "CATEGORY", false, true, ""));
-  EXPECT_NE(cdx.FindTag("CATEGORYLO"), nullptr);
+  // The directory holds 10 characters: a longer name is refused, not cut.
+  EXPECT_FALSE(cdx.AddTag("categorylong", "CATEGORY", false, true, ""));
+  EXPECT_EQ(cdx.TagProblem(), "a tag name has at most 10 characters");
+  EXPECT_EQ(cdx.FindTag("CATEGORYLO"), nullptr);
+  EXPECT_FALSE(cdx.AddTag("CAT GORY", "CATEGORY", false, true, ""));
+  EXPECT_EQ(cdx.TagProblem(), "a tag name has no blanks");
+  ASSERT_TRUE(cdx.AddTag(" categoryl ", "CATEGORY", false, true, ""));
+  EXPECT_EQ(cdx.TagProblem(), "");
+  EXPECT_NE(cdx.FindTag("CATEGORYL"), nullptr);
 }
 
 TEST(IndexFile, RenameExtensionKeepsTheFilesOwnExtension) {
