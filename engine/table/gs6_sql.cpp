@@ -419,7 +419,8 @@ class Parser {
       } else {
         if (!link_) RaiseExpressionError("Field/variable " + token + " is unknown");
         TgsUserDefFieldVar* variable = link_->FindFieldVar(token);
-        if (!variable) RaiseExpressionError("There is no function for " + token);
+        if (!variable)
+          RaiseExpressionError("There is no function for " + token + " (nor a field of that name)");
         nodes.push_back(std::make_unique<TgsExpFieldvar>(variable));
       }
     } else if (StartsNumber(first)) {

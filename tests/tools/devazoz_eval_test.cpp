@@ -72,7 +72,7 @@ TEST_F(DevazozEval, ErrorsGoToStderrWithExitCode1) {
   std::string out, err;
   EXPECT_EQ(Run("UPPER (TITLE)", "", &out, &err), 1);
   EXPECT_EQ(out, "");
-  EXPECT_EQ(err, "There is no function for UPPER\n");
+  EXPECT_EQ(err, "There is no function for UPPER (nor a field of that name)\n");
   EXPECT_EQ(Run(".T. .AND. 1", "", &out, &err), 1);
   EXPECT_EQ(err, "The two sides of an operation do not match\n");
   EXPECT_EQ(Run("'open", "", &out, &err), 1);

@@ -115,6 +115,12 @@ TEST_F(DevazozIndex, CheckReportsDamageAndReindexRepairsIt) {
   EXPECT_EQ(Run("check " + Q(table_) + " " + Q(cdx_), &out, &err), 1);
   EXPECT_EQ(Run("keys " + Q(table_) + " " + Q(cdx_) + " TITLE", &out, &err), 1);
   EXPECT_NE(err.find("header"), std::string::npos) << err;
+  // Commands that open the index through the table say the same after the code.
+  for (const char* command : {"dump", "pack"}) {
+    EXPECT_EQ(Run(std::string(command) + " " + Q(table_) + " --index " + Q(cdx_), &out, &err), 1);
+    EXPECT_EQ(err.rfind("Devazoz Error 2112.", 0), 0u) << err;
+    EXPECT_NE(err.find("lies beyond the end of the file"), std::string::npos) << err;
+  }
 }
 
 TEST_F(DevazozIndex, UsageAndMissingThings) {

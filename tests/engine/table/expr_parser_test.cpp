@@ -287,7 +287,7 @@ TEST(ExprParser, FunctionCallsNeedTheParenthesisRightAfterTheName) {
   ASSERT_EQ(fn->ArgumentCount(), 1u);
   EXPECT_NE(dynamic_cast<TgsExpFieldvar*>(fn->Argument(0)), nullptr);
   EXPECT_EQ(ErrorOf([&] { TgsExpHandler x(&link, false, "UPPER (TITLE)"); }),
-            "There is no function for UPPER");
+            "There is no function for UPPER (nor a field of that name)");
   EXPECT_EQ(TgsExpHandler(&link, false, "DATE()").Root()->Kind(), kKindFunction);
   EXPECT_EQ(dynamic_cast<TgsExpFunction*>(TgsExpHandler(nullptr, false, "DATE( )").Root())
                 ->ArgumentCount(),
@@ -306,10 +306,10 @@ TEST(ExprParser, UnknownNamesAreReported) {
   EXPECT_EQ(ErrorOf([] { TgsExpHandler h(nullptr, false, "NAME"); }),
             "Field/variable NAME is unknown");
   EXPECT_EQ(ErrorOf([&] { TgsExpHandler h(&link, false, "name"); }),
-            "There is no function for NAME");
+            "There is no function for NAME (nor a field of that name)");
   link.Text("NAME", "x");
   EXPECT_EQ(ErrorOf([&] { TgsExpHandler h(&link, false, "CUSTOMER->NAME"); }),
-            "There is no function for CUSTOMER.NAME");
+            "There is no function for CUSTOMER.NAME (nor a field of that name)");
 }
 
 TEST(ExprParser, StructuralErrors) {
