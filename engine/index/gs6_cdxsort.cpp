@@ -140,10 +140,10 @@ void GSobjSortCDX::Finish() {
   }
 }
 
-void BuildCdxTag(GSobjCDXTag* tag) {
+bool BuildCdxTag(GSobjCDXTag* tag) {
   if (tag->IsDirectory()) {
     tag->WriteEmptyRoot();
-    return;
+    return true;
   }
   GSO_dBaseFld* table = tag->Table();
   GSobjSortCDX sort(tag, table);
@@ -196,7 +196,7 @@ void BuildCdxTag(GSobjCDXTag* tag) {
                            ("tag " + tag->TagName() + " of " + tag->File()->FileName() +
                             ": " + failed + " for record " + std::to_string(rec))
                                .c_str());
-        return;
+        return false;
       }
       table->StatusUpdate(1, rec, 0);
     }
@@ -211,6 +211,7 @@ void BuildCdxTag(GSobjCDXTag* tag) {
   if (table) table->StatusUpdate(0, 0, 0);
   tag->SetHeaderChanged();
   tag->WriteHeader();
+  return true;
 }
 
 }  // namespace devazoz

@@ -66,7 +66,9 @@ class GSobjSortCDX : public TgsSort {
 // table or a FOR condition no record passes), reporting progress through the
 // table's StatusUpdate: (-1, 1, records), (1, n, 0) per record, (0, 0, 0),
 // (-1, 2, records), (2, n, 0) per key written, (0, 0, 0).
-void BuildCdxTag(GSobjCDXTag* tag);
+// False (after reporting, when the error hook returns) when a record's key or FOR
+// condition gives no usable value; the tag is then left with an empty tree.
+bool BuildCdxTag(GSobjCDXTag* tag);
 
 }  // namespace devazoz
 

@@ -281,7 +281,7 @@ int GSobjCDXTag::CreateTag(const std::string& name, const std::string& key_expre
   max_interior_keys_ = uint16_t(kCdxInteriorArea / entry_size_);
   uint8_t zero[kCdxHeaderSize] = {};
   file_->WriteBlock(header_position_, zero, kCdxHeaderSize);
-  BuildCdxTag(this);
+  if (!BuildCdxTag(this)) return refuse("a record's key or FOR condition gives no usable value");
   return 0;
 }
 

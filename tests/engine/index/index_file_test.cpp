@@ -6,6 +6,7 @@
 
 #include "engine/foundation/gs6_eror.h"
 #include "tests/engine/index/index_fixture.h"
+#include "tests/support/memo_fixture.h"
 
 namespace {
 
@@ -119,3 +120,24 @@ TEST(IndexFile, KeepKeysNeedsATableAndResyncRepositions) {
 }
 
 }  // namespace
+
+// A key or FOR condition that gives no usable value is reported; under an error hook
+// that returns, the tag is refused all the same and nothing is added.
+TEST(IndexFile, TagsWithoutUsableKeysAreRefusedEvenWhenTheHookReturns) {
+  TempDir dir;
+  std::string t = dir.File("CAT.DBF");
+  qvx_test::WriteCatalogTable(t, {"One", "Two"});
+  devazoz::GSO_dBaseFld table(t, false, true);
+  GSobjCDXFile cdx(&table, dir.File("CAT.CDX"), false, true, true, false);
+  EXPECT_THROW(cdx.AddTag("T", "TITLE", false, true, "TITLE"), devazoz::EDevazozError);
+  EXPECT_EQ(cdx.TagCount(), 0);
+  qvx_test::RecordingErrorHook hook;
+  EXPECT_FALSE(cdx.AddTag("T", "TITLE", false, true, "TITLE"));
+  ASSERT_EQ(hook.reports().size(), 1u);
+  EXPECT_NE(hook.reports()[0].info.find("the FOR condition does not give a logical value for record 1"),
+            std::string::npos);
+  EXPECT_EQ(cdx.TagProblem(), "a record's key or FOR condition gives no usable value");
+  EXPECT_EQ(cdx.TagCount(), 0);
+  EXPECT_TRUE(cdx.AddTag("T", "TITLE", false, true, "TITLE = 'One'"));
+  EXPECT_EQ(cdx.TagCount(), 1);
+}
