@@ -832,6 +832,8 @@ void TDevazozDataSet::SetIndexFiles(const std::vector<std::string>& files) {
 }
 
 void TDevazozDataSet::SetIndexName(const std::string& name) {
+  // A record being edited is posted first: the buffers are read again below.
+  if (Active()) CheckBrowseMode();
   index_name_ = name;
   if (!handler_) return;
   SelectIndexName(name, false);
