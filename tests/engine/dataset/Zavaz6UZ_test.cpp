@@ -263,6 +263,26 @@ TEST_F(CatalogTest, WritesOutsideEditAndToReadOnlyFieldsAreRefused) {
   EXPECT_THROW(ds->Edit(), EDatabaseError);
 }
 
+TEST_F(CatalogTest, ARecordLockedByAnotherEditIsRefused) {
+  auto first = Make("");
+  first->SetExclusive(false);
+  first->Open();
+  auto second = Make("");
+  second->SetExclusive(false);
+  second->Open();
+  first->Edit();
+  EXPECT_EQ(Message([&] { second->Edit(); }), "Record is locked by another user");
+  EXPECT_EQ(second->State(), TDataSetState::dsBrowse);
+  second->Next();
+  second->Edit();  // another record: its own lock
+  second->Cancel();
+  first->Cancel();  // releases the lock
+  second->First();
+  second->Edit();
+  EXPECT_EQ(second->State(), TDataSetState::dsEdit);
+  second->Cancel();
+}
+
 TEST_F(CatalogTest, OpenFailuresLeaveTheDatasetClosed) {
   TDevazozDataSet ds;
   EXPECT_EQ(Message([&] { ds.Open(); }), "Table name missing");
