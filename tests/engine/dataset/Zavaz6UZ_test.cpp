@@ -436,6 +436,26 @@ TEST_F(CatalogTest, OnFilterRecordRunsInFilterState) {
   EXPECT_EQ(Titles(*ds).size(), 7u);
 }
 
+TEST_F(CatalogTest, OnFormulaAnswersHostFunctions) {
+  auto ds = Open();
+  Strings requests;
+  ds->OnFormula = [&](TDevazozDataSet& who, const std::string& st, void* rsl, char& typ, bool& chg,
+                      const std::string& tf) {
+    requests.push_back(st + " " + tf);
+    if (tf != "ISFIGHT") return;
+    chg = true;
+    if (st == "PARSE") {
+      typ = 'L';
+      static_cast<char*>(rsl)[0] = who.Handler()->GetStr(2).rfind("Fighting", 0) == 0 ? 'T' : 'F';
+    }
+  };
+  ds->SetFilter("ISFIGHT()");
+  ds->SetFiltered(true);
+  EXPECT_EQ(Titles(*ds), (Strings{"Bushido Blade", "Tekken 3"}));
+  EXPECT_EQ(requests.front(), "FIND ISFIGHT");
+  EXPECT_EQ(Message([&] { ds->SetFilter("NOSUCH()"); }), "There is no function for NOSUCH");
+}
+
 TEST_F(CatalogTest, KeyRangeOnTheCurrentTag) {
   auto ds = Open("CATEGORY");
   ds->SetKeyRange("Platform", "Platform");
