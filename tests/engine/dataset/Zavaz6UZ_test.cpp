@@ -283,6 +283,26 @@ TEST_F(CatalogTest, ARecordLockedByAnotherEditIsRefused) {
   second->Cancel();
 }
 
+TEST_F(CatalogTest, RefreshShowsChangesMadeByAnotherUser) {
+  auto mine = Make();
+  mine->SetExclusive(false);
+  mine->Open();
+  auto other = Make("");
+  other->SetExclusive(false);
+  other->Open();
+  mine->MoveBy(2);
+  other->Next();  // Ape Escape, record 2
+  other->Edit();
+  other->FieldByName("TITLE")->SetAsString("Ape Escape Deluxe");
+  other->Post();
+  EXPECT_EQ(Title(*mine), "Ape Escape");  // still the buffered copy
+  mine->Refresh();
+  EXPECT_EQ(Title(*mine), "Ape Escape Deluxe");
+  std::vector<char> copy(size_t(mine->Handler()->RecordLength()));
+  EXPECT_TRUE(mine->GetCurrentRecord(copy.data()));
+  EXPECT_EQ(std::string(copy.data() + 1, 17), "Ape Escape Deluxe");
+}
+
 TEST_F(CatalogTest, OpenFailuresLeaveTheDatasetClosed) {
   TDevazozDataSet ds;
   EXPECT_EQ(Message([&] { ds.Open(); }), "Table name missing");
