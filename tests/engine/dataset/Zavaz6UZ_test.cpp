@@ -228,6 +228,15 @@ TEST_F(CatalogTest, AppendPostsAtTheEndAndShowsTheNewRecord) {
   ds->Cancel();
   EXPECT_EQ(Title(*ds), "Bushido Blade");
   EXPECT_EQ(ds->RecordCount(), 11);
+  ds->Insert();  // as the navigator's insert does: the new record shows where the cursor was
+  ds->FieldByName("TITLE")->SetAsString("Xevious");
+  ds->Post();
+  EXPECT_EQ(Title(*ds), "Xevious");
+  EXPECT_EQ(ds->RecNo(), 12);
+  ds->Next();
+  EXPECT_TRUE(ds->Eof());
+  ds->Prior();
+  EXPECT_EQ(Title(*ds), "Tekken 3");
 }
 
 TEST_F(CatalogTest, FailingPostStaysInEditWithNothingLost) {
