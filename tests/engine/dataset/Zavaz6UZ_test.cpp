@@ -208,6 +208,20 @@ TEST_F(CatalogTest, EditPostKeepsIndexOrder) {
   EXPECT_EQ(Titles(*ds)[1], "Aardvark");
 }
 
+TEST_F(CatalogTest, OldValueIsTheRecordBeforeTheEdit) {
+  auto ds = Open();
+  ds->MoveBy(2);
+  TField* title = ds->FieldByName("TITLE");
+  EXPECT_EQ(title->OldValue().AsString(), "Ape Escape");
+  ds->Edit();
+  title->SetAsString("Ape Escape 2");
+  EXPECT_EQ(title->OldValue().AsString(), "Ape Escape");
+  EXPECT_EQ(title->NewValue().AsString(), "Ape Escape 2");
+  EXPECT_EQ(ds->State(), TDataSetState::dsEdit);
+  ds->Post();
+  EXPECT_EQ(title->OldValue().AsString(), "Ape Escape 2");
+}
+
 TEST_F(CatalogTest, AppendPostsAtTheEndAndShowsTheNewRecord) {
   auto ds = Open();
   ds->MoveBy(2);
