@@ -157,6 +157,7 @@ int main(int argc, char** argv) {
   if (chdir(dir.c_str()) != 0) return 1;
   platform::qt::TApplication application(argc, argv);
   application.SetTitle("QVX Catalog");
+  application.setQuitOnLastWindowClosed(false);
   benchmark::Initialize(&argc, argv);
   benchmark::RunSpecifiedBenchmarks();
   benchmark::Shutdown();
