@@ -15,6 +15,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/AboutDlg.h"
 #include "app/CatalFrm.h"
@@ -355,9 +356,18 @@ void TMainForm::CreateStatusBar() {
   setStatusBar(StatusBar);
 }
 
+// Panels keep their design widths, widened only when the installed font draws the
+// panel's text wider than the design's font did.
 void TMainForm::SetStatusPanelWidth(int panel, int width) {
-  StatusPanel[panel]->setFixedWidth(width);
-  StatusPanel[panel]->setVisible(width > 0);
+  QLabel* label = StatusPanel[panel];
+  if (width > 0) {
+    const QMargins margins = label->contentsMargins();
+    const int needed = label->fontMetrics().horizontalAdvance(label->text()) + margins.left() +
+                       margins.right() + 2 * label->frameWidth() + 2;
+    width = std::max(width, needed);
+  }
+  label->setFixedWidth(width);
+  label->setVisible(width > 0);
 }
 
 bool TMainForm::SplitterVisible() const {
@@ -455,7 +465,9 @@ void TMainForm::UpdateStatusBar() {
   }
   SetStatusPanelWidth(0, filtered ? 72 : 0);
   StatusPanel[1]->setText(QString::number(count) + " Items");
+  SetStatusPanelWidth(1, 100);
   StatusPanel[2]->setText("Ordered By " + IndexCaption(AnsiToQString(index_name)));
+  SetStatusPanelWidth(2, 200);
 }
 
 QString TMainForm::IndexCaption(const QString& tag_name) const {

@@ -3,6 +3,8 @@
 #include <unistd.h>
 
 #include <QAbstractButton>
+#include <QPixmap>
+#include <cstdlib>
 #include <QApplication>
 #include <QEventLoop>
 #include <QMessageBox>
@@ -84,6 +86,13 @@ void RunAsEvent(const std::function<void()>& work) {
   });
   while (!done) QApplication::processEvents(QEventLoop::AllEvents, 10);
   ProcessEvents();
+}
+
+void SaveShot(const std::string& name) {
+  const char* dir = std::getenv("QVX_SHOT_DIR");
+  if (dir == nullptr || MainForm == nullptr) return;
+  ProcessEvents();
+  MainForm->grab().save(QString::fromStdString(std::string(dir) + "/" + name + ".png"));
 }
 
 void ProcessEvents() {

@@ -109,6 +109,7 @@ TEST_F(MainWindowTest, MissingTableShowsOneErrorAndAnEmptyWindow) {
   });
   EXPECT_EQ(Panel(1), "0 Items");
   EXPECT_EQ(Panel(2), "Ordered By ");
+  SaveShot("failed-start");
 }
 
 TEST_F(MainWindowTest, ATableWithoutAPersistentFieldIsRejected) {
@@ -157,11 +158,13 @@ TEST_F(MainWindowTest, ViewsMoveToTheFirstRecordOnlyWhenTheViewChanges) {
   ASSERT_EQ(MainForm->DBGrid->Columns().Count(), 1);
   EXPECT_EQ(MainForm->DBGrid->Columns().Items(0).Title(), "Category");
   EXPECT_EQ(MainForm->DBGrid->CellText(0, 0), "Action");
+  SaveShot("categories");
 
   RunAsEvent([] { MainForm->GoDevelopersClick(); });
   EXPECT_EQ(MainForm->TitlePanel1->text(), " Developers/Distributors");
   EXPECT_EQ(Panel(2), "Ordered By Developer/Distributor");
   EXPECT_EQ(MainForm->DBGrid->Columns().Items(0).Title(), "Developer/Distributor");
+  SaveShot("developers");
 
   RunAsEvent([] { MainForm->SpeedButton3->click(); });
   EXPECT_EQ(MainForm->CurrentView(), 1);
@@ -397,6 +400,38 @@ TEST_F(MainWindowTest, AnErrorInsideACommandIsShownAndTheProgramGoesOn) {
   EXPECT_EQ(answers.Texts()[0], "Cannot perform this operation on a closed dataset");
   RunAsEvent([] { MainForm->GoCatalogClick(); });
   EXPECT_EQ(Panel(1), "48 Items");
+}
+
+}  // namespace
+}  // namespace qvx_test
+
+namespace qvx_test {
+namespace {
+
+TEST_F(MainWindowTest, AFilteredTableShowsTheMarkerAndTheStatusPanel) {
+  StartOnSample();
+  RunAsEvent([] {
+    MastData->QvxcatTable.SetFilter("CATEGORY = 'Racing'");
+    MastData->QvxcatTable.SetFiltered(true);
+    MainForm->ShowView(MainForm->CurrentView());
+  });
+  EXPECT_EQ(MainForm->TitlePanel2->width(), 100);
+  EXPECT_EQ(MainForm->TitlePanel2->text(), "(Filter Applied)");
+  EXPECT_TRUE(PanelShown(0));
+  // The design width, or wider when the installed font needs it for the whole text.
+  EXPECT_GE(MainForm->StatusPanel[0]->width(), 72);
+  EXPECT_GE(MainForm->StatusPanel[0]->contentsRect().width(),
+            MainForm->StatusPanel[0]->fontMetrics().horizontalAdvance("Filter Applied"));
+  // The count is the table file's, filtered records included.
+  EXPECT_EQ(Panel(1), "48 Items");
+  EXPECT_EQ(MainForm->DBGrid->CellText(0, 1), "Racing");
+  SaveShot("filtered");
+  // Another view has no filter; the catalog keeps its own.
+  RunAsEvent([] { MainForm->GoCategoriesClick(); });
+  EXPECT_EQ(MainForm->TitlePanel2->width(), 1);
+  EXPECT_FALSE(PanelShown(0));
+  RunAsEvent([] { MainForm->GoCatalogClick(); });
+  EXPECT_EQ(MainForm->TitlePanel2->width(), 100);
 }
 
 }  // namespace
