@@ -1,5 +1,8 @@
 #include "app/QvxLiRpt.h"
 
+#include <QPageSetupDialog>
+#include <QPrinter>
+
 TQvxListReportForm* QvxListReportForm = nullptr;
 
 TQvxListReportForm::TQvxListReportForm(QWidget* parent) : QWidget(parent) {
@@ -7,8 +10,17 @@ TQvxListReportForm::TQvxListReportForm(QWidget* parent) : QWidget(parent) {
   hide();
 }
 
+QPrinter& CurrentPrinter() {
+  static QPrinter printer(QPrinter::HighResolution);
+  return printer;
+}
+
 void PreviewListReport() {}
 
 void PrintListReport() {}
 
-void RunPrinterSetup(QWidget* parent) { (void)parent; }
+void RunPrinterSetup(QWidget* parent) {
+  QPageSetupDialog dialog(&CurrentPrinter(), parent);
+  dialog.setWindowTitle("Print Setup");
+  dialog.exec();
+}

@@ -6,6 +6,8 @@
 
 #include <QWidget>
 
+class QPrinter;
+
 class TQvxListReportForm : public QWidget {
   Q_OBJECT
 
@@ -14,6 +16,10 @@ class TQvxListReportForm : public QWidget {
 };
 
 extern TQvxListReportForm* QvxListReportForm;
+
+// The program's current printer: the printer set-up dialog changes it for every
+// later print and preview.
+QPrinter& CurrentPrinter();
 
 // Lays the report out over the title table and shows it in the preview window;
 // returns when the preview closes.

@@ -436,3 +436,22 @@ TEST_F(MainWindowTest, AFilteredTableShowsTheMarkerAndTheStatusPanel) {
 
 }  // namespace
 }  // namespace qvx_test
+
+namespace qvx_test {
+namespace {
+
+TEST_F(MainWindowTest, PrintSetupRunsThePrinterSetUpDialogAndFocusesTheGrid) {
+  StartOnSample();
+  ModalAnswerer answers;
+  QString title;
+  answers.Then([&title](QWidget* dialog) {
+    title = dialog->windowTitle();
+    dialog->close();
+  });
+  RunAsEvent([] { MainForm->FilePrintSetup->trigger(); });
+  EXPECT_EQ(title, "Print Setup");
+  EXPECT_EQ(answers.Pending(), 0);
+}
+
+}  // namespace
+}  // namespace qvx_test
