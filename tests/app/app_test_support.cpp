@@ -3,13 +3,13 @@
 #include <unistd.h>
 
 #include <QAbstractButton>
-#include <QPixmap>
-#include <cstdlib>
 #include <QApplication>
 #include <QEventLoop>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QTimer>
 #include <QWidget>
+#include <cstdlib>
 
 #include "app/Main.h"
 #include "app/qvxcat.h"
@@ -63,8 +63,10 @@ void ModalAnswerer::Poll() {
                   << (qobject_cast<QMessageBox*>(modal)
                           ? qobject_cast<QMessageBox*>(modal)->text().toStdString()
                           : modal->windowTitle().toStdString());
-    if (auto* box = qobject_cast<QMessageBox*>(modal)) box->done(0);
-    else modal->close();
+    if (auto* box = qobject_cast<QMessageBox*>(modal))
+      box->done(0);
+    else
+      modal->close();
     return;
   }
   auto answer = std::move(answers_.front());

@@ -4,15 +4,15 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QKeyEvent>
-#include <QToolButton>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolButton>
 
 #include "app/DataMod.h"
 #include "app/Main.h"
@@ -94,7 +94,8 @@ TEST_F(MainWindowTest, MissingTableShowsOneErrorAndAnEmptyWindow) {
   answers.Press("OK");
   Start(dir_.path());
   ASSERT_EQ(answers.Texts().size(), 1);
-  EXPECT_TRUE(answers.Texts()[0].startsWith("Cannot find file ")) << answers.Texts()[0].toStdString();
+  EXPECT_TRUE(answers.Texts()[0].startsWith("Cannot find file "))
+      << answers.Texts()[0].toStdString();
   EXPECT_TRUE(answers.Texts()[0].endsWith("QVXCAT.DBF"));
   EXPECT_TRUE(MainForm->isVisible());
   EXPECT_EQ(MainForm->CurrentView(), 0);
@@ -139,13 +140,17 @@ TEST_F(MainWindowTest, OtherProgramsCatalogShowsInItsTitleOrder) {
   ClickTitle("CATEGORY");
   RunAsEvent([] { MainForm->EditFirstClick(); });
   std::string cat_keys = ReadFileText(TestDataPath("cdx1k/CATEGORY.keys"));
-  EXPECT_EQ(MainForm->DBGrid->CellText(0, 1).toStdString(), cat_keys.substr(0, cat_keys.find('\t')));
+  EXPECT_EQ(MainForm->DBGrid->CellText(0, 1).toStdString(),
+            cat_keys.substr(0, cat_keys.find('\t')));
   EXPECT_EQ(Panel(2), "Ordered By Category");
 }
 
 TEST_F(MainWindowTest, ViewsMoveToTheFirstRecordOnlyWhenTheViewChanges) {
   StartOnSample();
-  RunAsEvent([] { MainForm->EditNextClick(); MainForm->EditNextClick(); });
+  RunAsEvent([] {
+    MainForm->EditNextClick();
+    MainForm->EditNextClick();
+  });
   const std::string third = TitleOf(MastData->QvxcatTable);
   RunAsEvent([] { MainForm->GoCatalogClick(); });
   EXPECT_EQ(TitleOf(MastData->QvxcatTable), third);
@@ -211,8 +216,8 @@ TEST_F(MainWindowTest, EditMenuDisablesTheMovesThatCannotGo) {
   EXPECT_FALSE(MainForm->EditLast->isEnabled());
   RunAsEvent([] { MainForm->EditPrevious->trigger(); });
   open_edit_menu();
-  for (QAction* a : {MainForm->EditFirst, MainForm->EditPrevious, MainForm->EditNext,
-                     MainForm->EditLast})
+  for (QAction* a :
+       {MainForm->EditFirst, MainForm->EditPrevious, MainForm->EditNext, MainForm->EditLast})
     EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
 }
 
@@ -221,8 +226,8 @@ TEST_F(MainWindowTest, EditMenuOnAnEmptyTableDisablesAllFourMoves) {
   Start(dir_.path());
   EXPECT_EQ(Panel(1), "0 Items");
   RunAsEvent([] { emit MainForm->EditMenu->aboutToShow(); });
-  for (QAction* a : {MainForm->EditFirst, MainForm->EditPrevious, MainForm->EditNext,
-                     MainForm->EditLast})
+  for (QAction* a :
+       {MainForm->EditFirst, MainForm->EditPrevious, MainForm->EditNext, MainForm->EditLast})
     EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
 }
 
@@ -334,7 +339,10 @@ TEST_F(MainWindowTest, BarsHideAndShowAndTheSplitterReturnsBetweenBarAndGrid) {
   EXPECT_LE(bar_right, handle.left());
   EXPECT_LT(handle.left(), grid_left);
   EXPECT_LE(handle.right(), grid_left);
-  RunAsEvent([] { MainForm->ViewToolbarClick(); MainForm->ViewStatusBarClick(); });
+  RunAsEvent([] {
+    MainForm->ViewToolbarClick();
+    MainForm->ViewStatusBarClick();
+  });
   EXPECT_TRUE(MainForm->ToolBar->isVisible());
   EXPECT_TRUE(MainForm->StatusBar->isVisible());
 }
