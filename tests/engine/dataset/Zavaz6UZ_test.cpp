@@ -208,6 +208,20 @@ TEST_F(CatalogTest, EditPostKeepsIndexOrder) {
   EXPECT_EQ(Titles(*ds)[1], "Aardvark");
 }
 
+TEST_F(CatalogTest, OldValueIsTheRecordBeforeTheEdit) {
+  auto ds = Open();
+  ds->MoveBy(2);
+  TField* title = ds->FieldByName("TITLE");
+  EXPECT_EQ(title->OldValue().AsString(), "Ape Escape");
+  ds->Edit();
+  title->SetAsString("Ape Escape 2");
+  EXPECT_EQ(title->OldValue().AsString(), "Ape Escape");
+  EXPECT_EQ(title->NewValue().AsString(), "Ape Escape 2");
+  EXPECT_EQ(ds->State(), TDataSetState::dsEdit);
+  ds->Post();
+  EXPECT_EQ(title->OldValue().AsString(), "Ape Escape 2");
+}
+
 TEST_F(CatalogTest, AppendPostsAtTheEndAndShowsTheNewRecord) {
   auto ds = Open();
   ds->MoveBy(2);
@@ -228,6 +242,15 @@ TEST_F(CatalogTest, AppendPostsAtTheEndAndShowsTheNewRecord) {
   ds->Cancel();
   EXPECT_EQ(Title(*ds), "Bushido Blade");
   EXPECT_EQ(ds->RecordCount(), 11);
+  ds->Insert();  // as the navigator's insert does: the new record shows where the cursor was
+  ds->FieldByName("TITLE")->SetAsString("Xevious");
+  ds->Post();
+  EXPECT_EQ(Title(*ds), "Xevious");
+  EXPECT_EQ(ds->RecNo(), 12);
+  ds->Next();
+  EXPECT_TRUE(ds->Eof());
+  ds->Prior();
+  EXPECT_EQ(Title(*ds), "Tekken 3");
 }
 
 TEST_F(CatalogTest, FailingPostStaysInEditWithNothingLost) {
