@@ -1,0 +1,76 @@
+#include "platform/qt/application.h"
+
+#include <QMessageBox>
+
+#include "platform/apphandler.h"
+#include "platform/qt/ansi_text.h"
+
+namespace platform::qt {
+namespace {
+
+TApplication* g_application = nullptr;
+
+}  // namespace
+
+TApplication* Application() { return g_application; }
+
+void RunCommand(const std::function<void()>& command) {
+  if (g_application != nullptr)
+    g_application->Guard(command);
+  else
+    command();
+}
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  g_application = this;
+  // Errors that no caller can receive (a memo failing to write while its stream
+  // is freed) are shown like any other.
+  platform::SetApplicationExceptionHandler([this](const std::exception& e) { ShowException(e); });
+}
+
+TApplication::~TApplication() {
+  platform::SetApplicationExceptionHandler(nullptr);
+  if (g_application == this) g_application = nullptr;
+}
+
+// The title is kept apart from Qt's display name, which Qt would append to the
+// caption of every window.
+void TApplication::SetTitle(const QString& title) { title_ = title; }
+
+QString TApplication::Title() const { return title_; }
+
+void TApplication::ShowException(const std::exception& e) {
+  // Engine and dataset messages are ANSI byte text.
+  ShowExceptionMessage(AnsiToQString(e.what()));
+}
+
+void TApplication::ShowExceptionMessage(const QString& message) {
+  ++exception_count_;
+  QMessageBox box(QMessageBox::Critical, Title(), message, QMessageBox::Ok, activeWindow());
+  box.exec();
+}
+
+bool TApplication::Guard(const std::function<void()>& work) {
+  try {
+    work();
+    return true;
+  } catch (const std::exception& e) {
+    ShowException(e);
+  } catch (...) {
+    ShowExceptionMessage(QStringLiteral("Unknown error"));
+  }
+  return false;
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (const std::exception& e) {
+    ShowException(e);
+  } catch (...) {
+    ShowExceptionMessage(QStringLiteral("Unknown error"));
+  }
+  return true;
+}
+
+}  // namespace platform::qt
