@@ -16,6 +16,14 @@ namespace {
 
 constexpr size_t kBuildWorkBytes = size_t(4) << 20;
 
+// The entry after the last key of an interior page carries only its child: its
+// record number is cleared (readers take a non-zero one for a key).
+void ClearRightmostRecord(ByteSpan page, const NtxPageShape& shape, int slot) {
+  page.PutI32LE(size_t(shape.max_keys + 2) * 2 + size_t(slot) * size_t(shape.EntrySize()) + 4, 0);
+  page.Fill(size_t(shape.max_keys + 2) * 2 + size_t(slot) * size_t(shape.EntrySize()) + 8,
+            size_t(shape.key_length), ' ');
+}
+
 }  // namespace
 
 GSobjSortNTX::GSobjSortNTX(GSobjNTXTag* tag, GSO_dBaseFld* table)
@@ -62,6 +70,7 @@ void GSobjSortNTX::AddToLevel(int level, int32_t child, const uint8_t* key, uint
     int32_t up_record = lv.last_record;
     std::memcpy(up, lv.last_key, up_length);
     --lv.count;
+    ClearRightmostRecord(span, shape_, lv.count);
     span.PutU16LE(0, uint16_t(lv.count));
     tag_->File()->WriteBlock(page, lv.page, kNtxPageSize);
     lv.count = 0;
@@ -96,9 +105,8 @@ void GSobjSortNTX::Finish() {
     int32_t page = tag_->File()->AllocatePage();
     bool top = level + 1 >= kNtxSortLevels || !levels_[level + 1].used;
     if (level > 0 && lv.count > 0) {
-      // The last entry carries only the rightmost child.
-      span.PutI32LE(size_t(shape_.max_keys + 2) * 2 + size_t(lv.count - 1) * size_t(shape_.EntrySize()) + 4, 0);
       --lv.count;
+      ClearRightmostRecord(span, shape_, lv.count);
     }
     span.PutU16LE(0, uint16_t(lv.count));
     tag_->File()->WriteBlock(page, lv.page, kNtxPageSize);

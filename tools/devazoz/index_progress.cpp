@@ -2,7 +2,11 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
+
+#include "engine/index/gs6_ndx.h"
+#include "engine/index/gs6_ntx.h"
 
 #include "engine/foundation/gs6_eror.h"
 
@@ -57,6 +61,33 @@ std::unique_ptr<devazoz::GSobjCDXFile> OpenCdx(devazoz::GSO_dBaseFld* table,
     throw devazoz::EDevazozError(cdx->ErrorText().empty() ? "Index file " + path + " is damaged"
                                                           : cdx->ErrorText());
   return cdx;
+}
+
+std::unique_ptr<devazoz::GSobjIndexFile> OpenIndex(devazoz::GSO_dBaseFld* table,
+                                                   const std::string& path, bool create,
+                                                   bool read_write) {
+  std::unique_ptr<devazoz::GSobjIndexFile> file;
+  std::string extension = IndexExtension(path);
+  if (extension == ".NTX")
+    file = std::make_unique<devazoz::GSobjNTXFile>(table, path, false, create, read_write, false);
+  else if (extension == ".NDX")
+    file = std::make_unique<devazoz::GSobjNDXFile>(table, path, false, create, read_write, false);
+  else
+    return OpenCdx(table, path, create, read_write);
+  if (!file->Disk()) throw devazoz::EDevazozError("Cannot find file " + path);
+  if (!file->Valid())
+    throw devazoz::EDevazozError(file->ErrorText().empty() ? "Index file " + path + " is damaged"
+                                                           : file->ErrorText());
+  return file;
+}
+
+std::string IndexExtension(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  std::string extension = path.substr(dot);
+  for (char& c : extension) c = char(std::toupper(static_cast<unsigned char>(c)));
+  return extension;
 }
 
 }  // namespace devazoz_tool

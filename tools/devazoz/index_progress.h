@@ -1,6 +1,6 @@
 // The index subcommands' table: a table object whose StatusUpdate feeds a
 // progress bar on stderr while stderr is a terminal; and the shared opening of
-// a CDX file for the subcommands.
+// an index file for the subcommands.
 #ifndef TOOLS_DEVAZOZ_INDEX_PROGRESS_H_
 #define TOOLS_DEVAZOZ_INDEX_PROGRESS_H_
 
@@ -34,6 +34,14 @@ class ProgressTable : public devazoz::GSO_dBaseFld {
 std::unique_ptr<devazoz::GSobjCDXFile> OpenCdx(devazoz::GSO_dBaseFld* table,
                                                const std::string& path, bool create,
                                                bool read_write);
+
+// Opens an index file of the format its extension names (".NTX", ".NDX"; any
+// other is a CDX file), as OpenCdx does.
+std::unique_ptr<devazoz::GSobjIndexFile> OpenIndex(devazoz::GSO_dBaseFld* table,
+                                                   const std::string& path, bool create,
+                                                   bool read_write);
+// The extension of a path, upper-case with its dot, or empty.
+std::string IndexExtension(const std::string& path);
 
 }  // namespace devazoz_tool
 
