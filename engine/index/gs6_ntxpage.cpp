@@ -53,6 +53,11 @@ bool DecodeNtxPage(ByteView page, const NtxPageShape& shape, NodeData& out, std:
     *at = offset;
     return true;
   };
+  // A page never written since it was allocated is all zero: an empty leaf.
+  if (n == 0 && page.U16LE(2) == 0) {
+    out.leaf = true;
+    return true;
+  }
   size_t first;
   if (!slot_at(0, &first)) return false;
   out.leaf = page.I32LE(first) == 0;

@@ -13,6 +13,8 @@
 #include "engine/index/gs6_ntxsort.h"
 #include "engine/table/gs6_dbfld.h"
 #include "engine/table/gs6_sql.h"
+#include "engine/table/gs6_sqldbf.h"
+#include "engine/table/gs6_sqlnode.h"
 
 namespace devazoz {
 
@@ -185,6 +187,10 @@ bool GSobjNTXTag::TakeKeyTypeFromExpression() {
       key_type_ = 'N';
       int32_t width = key_handler_->Root() ? key_handler_->Root()->Width() : 0;
       int32_t decimals = key_handler_->Root() ? key_handler_->Root()->Decimals() : 0;
+      // A numeric field carries its decimals in the table's layout.
+      if (auto* node = dynamic_cast<TgsExpFieldvar*>(key_handler_->Root()))
+        if (auto* field = dynamic_cast<TgslDBFFieldVars*>(node->Variable()))
+          if (field->Table()) decimals = field->Table()->FieldDecimals(field->Field());
       if (width <= 0) width = v->width > 0 ? v->width : 10;
       if (decimals < 0 || decimals >= width) decimals = 0;
       key_length_ = uint16_t(std::min<int32_t>(width, 0xFFFF));
