@@ -494,7 +494,9 @@ void GSobjIndexTag::DeleteAt(GSobjIndexKey* n) {
   n->Position = std::max(0, std::min(n->Position, int(n->Count()) - 1));
   if (was_last && n->Parent) {
     if (n->Count() == 0) {
+      // An emptied root frees the path below it, this node included.
       DropFromParent(n);
+      return;
     } else {
       size_t l = n->Count() - 1;
       ReplaceParentKey(n, n->KeyBytes(l), n->KeyLength(l), n->RecordAt(l));
