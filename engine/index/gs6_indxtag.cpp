@@ -197,9 +197,13 @@ GSobjIndexKey* GSobjIndexTag::LoadChild(GSobjIndexKey* node, int index, bool* fr
     return node->Child;
   }
   if (node->Child) {
-    // Saving the old child may split it, which adds an entry to this node.
+    // Saving the old child may split it, which adds an entry to this node and
+    // moves the wanted one to the right. A damaged node may name one page
+    // twice: the entry is looked for from index on, so stepping never goes back.
     DestroySubtree(node->Child);
-    int j = node->FindPointer(page);
+    int j = index;
+    while (size_t(j) < node->Count() && node->PointerAt(size_t(j)) != page) ++j;
+    if (size_t(j) >= node->Count()) j = node->FindPointer(page);
     if (j < 0) return nullptr;
     index = j;
   }
