@@ -13,12 +13,26 @@
 #include "engine/index/gs6_ntxsort.h"
 #include "engine/table/gs6_dbfld.h"
 #include "engine/table/gs6_sql.h"
+#include "platform/numtext.h"
 #include "engine/table/gs6_sqldbf.h"
 #include "engine/table/gs6_sqlnode.h"
 
 namespace devazoz {
 
 namespace {
+
+// The number a key value stands for; a text that is no number is refused.
+double KeyNumber(const TgsVariant& v, const std::string& tag) {
+  if (v.Type() != VariantType::Text)
+    return v.Type() == VariantType::Date ? double(v.AsDate()) : v.AsNumber();
+  double number = 0;
+  std::string text = v.AsText();
+  size_t b = text.find_first_not_of(' ');
+  text = b == std::string::npos ? std::string() : text.substr(b, text.find_last_not_of(' ') - b + 1);
+  if (!text.empty() && !platform::TryStrToFloat(text, number))
+    throw EDevazozError("'" + text + "' is no number for the numeric index tag " + tag);
+  return number;
+}
 
 // NUL-terminated text in [at, end) of the header.
 std::string HeaderText(ByteView header, size_t at, size_t end, bool* terminated) {
@@ -260,16 +274,17 @@ void GSobjNTXTag::NormalizeKey(GSobjIndexKeyData& key) {
   }
   std::string text;
   if (key_type_ == 'D') {
-    int32_t day = v.Type() == VariantType::Number ? int32_t(std::trunc(v.AsNumber())) : v.AsDate();
+    double n = v.Type() == VariantType::Number ? std::trunc(v.AsNumber()) : double(v.AsDate());
+    int32_t day = n >= 1 && n < 1e8 ? int32_t(n) : 0;
     text = day > 0 ? DBFDate().DayToStorage(day) : std::string();
     if (text.size() != 8 || text[0] == ' ') text = "00000000";
   } else {
-    double number = v.Type() == VariantType::Date ? double(v.AsDate()) : v.AsNumber();
+    double number = KeyNumber(v, tag_name_);
     if (!std::isfinite(number)) number = 0;
-    char buffer[64];
+    char buffer[1024];
     int n = std::snprintf(buffer, sizeof buffer, "%*.*f", int(key_length_), int(decimals_),
                           std::fabs(number));
-    if (n < 0 || n > int(key_length_)) {
+    if (n < 0 || n > int(key_length_) || size_t(n) >= sizeof buffer) {
       text.assign(key_length_, '*');
     } else {
       text.assign(buffer, size_t(n));

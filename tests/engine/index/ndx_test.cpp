@@ -96,6 +96,9 @@ TEST_F(Ndx, NumericAndDateKeysWithEmptyDatesLast) {
   std::vector<int32_t> records;
   for (const auto& k : ListKeys(price.Tag())) records.push_back(k.second);
   EXPECT_EQ(records, (std::vector<int32_t>{4, 2, 3, 5, 1}));
+  EXPECT_EQ(price.Tag()->Find(TextKey("7")), 5);
+  EXPECT_THROW(price.Tag()->Find(TextKey("seven")), devazoz::EDevazozError);
+  price.Tag()->ReleaseTree();
   GSobjNDXFile day(&table, dir_.File("D.NDX"), false, true, true, false);
   ASSERT_TRUE(day.AddTag("D", "DAY", false, true, ""));
   EXPECT_EQ(day.Tag()->KeyType(), 'D');

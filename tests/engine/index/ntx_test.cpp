@@ -172,6 +172,9 @@ TEST_F(Ntx, NumericKeysPutNegativesBelowInReverseMagnitude) {
   k.Value.SetNumber(-3);
   k.RecordNumber = -1;
   EXPECT_EQ(ntx.Tag()->Find(k), 2);
+  // A search text is read as a number; one that is none is refused.
+  EXPECT_EQ(ntx.Tag()->Find(TextKey(" -120.25 ")), 4);
+  EXPECT_THROW(ntx.Tag()->Find(TextKey("Iron")), devazoz::EDevazozError);
   ntx.Tag()->ReleaseTree();
   EXPECT_EQ(Problems(ntx), "");
   // Dates: eight digits, "00000000" for none, first.
