@@ -329,6 +329,35 @@ TEST_F(Ntx, ForConditionCounterEmptyAndRebuild) {
   EXPECT_EQ(std::string(reinterpret_cast<const char*>(&b[282])), "CATEGORY = 'Action'");
 }
 
+// Two programs on one shared file: the counter tells the other one that keys
+// changed, and its next search reads the new root and pages.
+TEST_F(Ntx, SharedFilesSeeEachOthersChanges) {
+  std::string t = Table(qvx_test::RandomTitles(2000, 31, 30));
+  std::string path = dir_.File("S.NTX");
+  {
+    devazoz::GSO_dBaseFld table(t, false, true);
+    GSobjNTXFile ntx(&table, path, false, true, true, false);
+    ASSERT_TRUE(ntx.AddTag("S", "TITLE", false, true, ""));
+  }
+  qvx_test::IndexedTable one(t, true), other(t, true);
+  GSobjNTXFile a(&one, path, false, false, true, true), b(&other, path, false, false, true, true);
+  one.index = &a;
+  EXPECT_FALSE(b.ChangedByOther());
+  EXPECT_EQ(b.Tag()->Find(TextKey("ZZZ NEW TITLE")), 0);
+  for (int i = 0; i < 300; ++i) {
+    one.BlankRecord();
+    one.PutStrByName("TITLE", "ZZZ NEW TITLE " + std::to_string(i));
+    one.AppendRecord();
+  }
+  EXPECT_TRUE(b.ChangedByOther());
+  other.exact_comparison = false;
+  EXPECT_EQ(b.Tag()->Find(TextKey("ZZZ NEW TITLE 299")), 2300);
+  b.Tag()->ReleaseTree();
+  EXPECT_EQ(ListKeys(b.Tag()).size(), 2300u);
+  // The other table object has not re-read its record count; the writer's has.
+  EXPECT_EQ(Problems(a), "");
+}
+
 TEST(NtxForeign, FilesOfAnotherProgramWalkAndSeekAsTheirListings) {
   TempDir dir;
   std::string t = qvx_test::CopyTestData("ntx1k/catalog.dbf", dir.path());
