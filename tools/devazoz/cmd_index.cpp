@@ -1,6 +1,8 @@
 // devazoz index TABLE INDEXFILE TAG KEYEXPRESSION [--for EXPRESSION] [--unique]
 // [--descending]: creates the index file when missing and adds the tag,
-// replacing a tag of the same name.
+// replacing a tag of the same name. An NTX or NDX file holds one tag, named
+// after the file, which replaces the one it had; NDX tags take no FOR
+// condition and neither format builds descending tags.
 #include <string>
 
 #include "engine/foundation/gs6_eror.h"
