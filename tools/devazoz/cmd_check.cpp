@@ -5,7 +5,10 @@
 #include <vector>
 
 #include "engine/foundation/gs6_eror.h"
+#include "engine/index/gs6_cdx.h"
 #include "engine/index/gs6_cdxcheck.h"
+#include "engine/index/gs6_mdx.h"
+#include "engine/index/gs6_mdxcheck.h"
 #include "platform/exception.h"
 #include "tools/devazoz/commands.h"
 #include "tools/devazoz/index_progress.h"
@@ -19,13 +22,17 @@ int RunCheck(const Args& args) {
   std::vector<std::string> problems;
   for (size_t i = 1; i < args.size(); ++i) {
     try {
-      auto cdx = std::make_unique<devazoz::GSobjCDXFile>(&table, args[i], false, false, false,
-                                                         false);
-      if (!cdx->Disk()) {
+      auto file = MakeIndex(&table, args[i], false, false);
+      if (!file->Disk()) {
         problems.push_back(args[i] + ": cannot be opened");
         continue;
       }
-      for (const std::string& p : devazoz::CheckCdxFile(*cdx)) problems.push_back(args[i] + ": " + p);
+      auto* mdx = dynamic_cast<devazoz::GSobjMDXFile*>(file.get());
+      auto* cdx = dynamic_cast<devazoz::GSobjCDXFile*>(file.get());
+      for (const std::string& p : mdx   ? devazoz::CheckMdxFile(*mdx)
+                                  : cdx ? devazoz::CheckCdxFile(*cdx)
+                                        : std::vector<std::string>{})
+        problems.push_back(args[i] + ": " + p);
     } catch (const platform::Exception& e) {
       problems.push_back(args[i] + ": " + e.what());
     }

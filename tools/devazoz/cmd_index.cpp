@@ -31,7 +31,7 @@ int RunIndex(const Args& args) {
   if (plain.size() != 4)
     throw UsageError{"index takes a table, an index file, a tag and a key expression"};
   ProgressTable table(plain[0], true);
-  auto cdx = OpenCdx(&table, plain[1], true, true);
+  auto cdx = OpenIndex(&table, plain[1], true, true);
   if (!cdx->AddTag(plain[2], plain[3], unique, !descending, for_expression))
     throw devazoz::EDevazozError("Cannot create tag " + plain[2] + " on " + plain[3]);
   return kExitOk;

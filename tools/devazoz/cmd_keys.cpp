@@ -7,6 +7,7 @@
 #include "engine/foundation/gs6_Date.h"
 #include "engine/foundation/gs6_eror.h"
 #include "engine/index/gs6_cdxnode.h"
+#include "engine/index/gs6_mdxnode.h"
 #include "tools/devazoz/commands.h"
 #include "tools/devazoz/index_progress.h"
 
@@ -17,7 +18,9 @@ std::string KeyText(const devazoz::GSobjIndexTag& tag) {
   const devazoz::TgsVariant& v = tag.CurrentKey().Value;
   if (tag.KeyType() == 'C')
     return Escape(std::string(reinterpret_cast<const char*>(v.Data()), v.Length()));
-  double number = devazoz::DecodeCdxNumber(v.Data(), v.Length());
+  double number = tag.FormatName() == "MDX"
+                      ? devazoz::MdxKeyNumber(tag.KeyType(), v.Data(), v.Length())
+                      : devazoz::DecodeCdxNumber(v.Data(), v.Length());
   if (tag.KeyType() == 'D') return devazoz::DBFDate().DayToStorage(int32_t(number));
   return FormatNumber(number);
 }
@@ -25,7 +28,7 @@ std::string KeyText(const devazoz::GSobjIndexTag& tag) {
 int RunKeys(const Args& args) {
   if (args.size() != 3) throw UsageError{"keys takes a table, an index file and a tag"};
   devazoz::GSO_dBaseFld table(args[0], false, false);
-  auto cdx = OpenCdx(&table, args[1], false, false);
+  auto cdx = OpenIndex(&table, args[1], false, false);
   devazoz::GSobjIndexTag* tag = cdx->FindTag(args[2]);
   if (!tag) throw devazoz::EDevazozError("Cannot find index tag " + args[2]);
   // No walk of a sound file yields more keys than its blocks can hold.

@@ -5,6 +5,9 @@
 #include <cstdio>
 
 #include "engine/foundation/gs6_eror.h"
+#include "engine/index/gs6_cdx.h"
+#include "engine/index/gs6_mdx.h"
+#include "platform/codepage.h"
 
 namespace devazoz_tool {
 
@@ -48,10 +51,23 @@ void ProgressTable::Draw(int32_t done) {
   std::fflush(stderr);
 }
 
-std::unique_ptr<devazoz::GSobjCDXFile> OpenCdx(devazoz::GSO_dBaseFld* table,
-                                               const std::string& path, bool create,
-                                               bool read_write) {
-  auto cdx = std::make_unique<devazoz::GSobjCDXFile>(table, path, false, create, read_write, false);
+std::unique_ptr<devazoz::GSobjIndexFile> MakeIndex(devazoz::GSO_dBaseFld* table,
+                                                  const std::string& path, bool create,
+                                                  bool read_write) {
+  size_t dot = path.rfind('.');
+  size_t slash = path.find_last_of("/\\");
+  std::string extension = dot == std::string::npos || (slash != std::string::npos && dot < slash)
+                              ? std::string()
+                              : platform::AnsiUpper(path.substr(dot));
+  if (extension == ".MDX")
+    return std::make_unique<devazoz::GSobjMDXFile>(table, path, false, create, read_write, false);
+  return std::make_unique<devazoz::GSobjCDXFile>(table, path, false, create, read_write, false);
+}
+
+std::unique_ptr<devazoz::GSobjIndexFile> OpenIndex(devazoz::GSO_dBaseFld* table,
+                                                  const std::string& path, bool create,
+                                                  bool read_write) {
+  auto cdx = MakeIndex(table, path, create, read_write);
   if (!cdx->Disk()) throw devazoz::EDevazozError("Cannot find file " + path);
   if (!cdx->Valid())
     throw devazoz::EDevazozError(cdx->ErrorText().empty() ? "Index file " + path + " is damaged"
