@@ -166,7 +166,9 @@ void GSobjMDXFile::WriteFileHeader() {
   ByteSpan h(header_.data(), header_.size());
   PutDate(h, 1);
   h.PutU16LE(28, uint16_t(TagCount()));
-  if (next_free_ < 0) ResetAllocator();
+  // Another program sharing the file may have allocated beyond what this one knows.
+  if (next_free_ < 0 || disk_->Shared())
+    next_free_ = std::max(next_free_, RoundUpToBlock(disk_->FileSize()));
   h.PutU32LE(32, uint32_t(next_free_ / kMdxBlockSize));
   // The entry at 512 leads to entry 1; entry j - 1 holds j.
   h.PutU8(kMdxTagTableAt + 17, TagCount() > 0 ? 1 : 0);

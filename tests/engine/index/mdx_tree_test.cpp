@@ -435,3 +435,63 @@ TEST_F(MdxTree, TheHandlerOpensAProductionMdx) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MdxTree, RangesOnAscendingAndDescendingTags) {
+  std::string t = Table({"Apple", "Banana", "Blueberry", "Cherry", "Date", "Dragonfruit",
+                         "Elder", "Fig"});
+  IndexedTable table(t);
+  GSobjMDXFile mdx(&table, dir_.File("R.MDX"), false, true, true, false);
+  ASSERT_TRUE(mdx.AddTag("UP", "TITLE", false, true, ""));
+  ASSERT_TRUE(mdx.AddTag("DOWN", "TITLE", false, false, ""));
+  table.exact_comparison = false;
+  GSobjIndexTag* up = mdx.FindTag("UP");
+  up->LoadTree(0);
+  TextKey low("B"), high("D");
+  EXPECT_EQ(up->SetRange(&low, true, true, &high), 2);
+  for (int32_t rec : {3, 4, 5, 6}) EXPECT_EQ(up->Navigate(devazoz::kNavNext), rec);
+  EXPECT_EQ(up->Navigate(devazoz::kNavNext), 0);
+  EXPECT_TRUE(up->Eof());
+  EXPECT_EQ(up->Navigate(devazoz::kNavLast), 6);
+  EXPECT_EQ(up->Find(TextKey("Apple")), 0);
+  EXPECT_EQ(up->Find(TextKey("Ch")), 4);
+  up->ReleaseTree();
+  GSobjIndexTag* down = mdx.FindTag("DOWN");
+  down->LoadTree(0);
+  EXPECT_EQ(down->Navigate(devazoz::kNavFirst), 8);
+  EXPECT_EQ(down->Find(TextKey("Dr")), 6);
+  EXPECT_EQ(down->Navigate(devazoz::kNavNext), 5);
+  down->ReleaseTree();
+}
+
+TEST_F(MdxTree, SharedFilesSeeOtherWriters) {
+  std::string t = Table({"Alpha", "Beta"});
+  std::string path = dir_.File("SH.MDX");
+  {
+    IndexedTable table(t);
+    GSobjMDXFile mdx(&table, path, false, true, true, false);
+    ASSERT_TRUE(mdx.AddTag("TITLE", "TITLE", false, true, ""));
+  }
+  IndexedTable table(t, true);
+  GSobjMDXFile a(&table, path, false, false, true, true);
+  GSobjMDXFile b(&table, path, false, false, true, true);
+  ASSERT_TRUE(a.Valid() && b.Valid());
+  table.index = &a;
+  auto titles = qvx_test::RandomTitles(300, 19);
+  for (const std::string& s : titles) {
+    table.BlankRecord();
+    table.PutStrByName("TITLE", s);
+    table.AppendRecord();
+  }
+  // The other object follows the new root and reads the new pages.
+  EXPECT_EQ(ListKeys(b.FindTag("TITLE")).size(), 302u);
+  table.index = &b;
+  table.BlankRecord();
+  table.PutStrByName("TITLE", "Omega");
+  table.AppendRecord();
+  EXPECT_EQ(ListKeys(a.FindTag("TITLE")).size(), 303u);
+  EXPECT_EQ(MdxCheckText(a), "");
+}
+
+}  // namespace
