@@ -495,3 +495,44 @@ TEST_F(MdxTree, SharedFilesSeeOtherWriters) {
 }
 
 }  // namespace
+
+namespace {
+
+TEST_F(MdxTree, EmptyingALeafDropsItFromItsParent) {
+  auto titles = qvx_test::RandomTitles(100, 21);
+  std::string t = Table(titles);
+  std::string path = dir_.File("D.MDX");
+  IndexedTable table(t);
+  GSobjMDXFile mdx(&table, path, false, true, true, false);
+  ASSERT_TRUE(mdx.AddTag("SOME", "TITLE", false, true, "CATEGORY # 'Gone'"));
+  table.index = &mdx;
+  GSobjIndexTag* tag = mdx.FindTag("SOME");
+  // 100 keys of 40 bytes: four full leaves of 22 and one of 12 under the root.
+  std::vector<uint8_t> b = ReadFileBytes(path);
+  ByteView root = At(b, size_t(tag->RootPointer()));
+  ASSERT_EQ(root.U32LE(0), 4u);
+  std::vector<uint32_t> children;
+  for (size_t i = 0; i <= 4; ++i) children.push_back(root.U32LE(8 + i * 44));
+  ByteView second = At(b, children[1] * 512);
+  ASSERT_EQ(second.U32LE(0), 22u);
+  std::vector<int32_t> records;
+  for (size_t i = 0; i < 22; ++i) records.push_back(int32_t(second.U32LE(8 + i * 44)));
+  for (int32_t rec : records) {
+    table.ReadRecord(rec);
+    table.PutStrByName("CATEGORY", "Gone");
+    table.WriteRecord(rec);
+  }
+  ASSERT_TRUE(mdx.Disk()->WritePending());
+  b = ReadFileBytes(path);
+  root = At(b, size_t(tag->RootPointer()));
+  ASSERT_EQ(root.U32LE(0), 3u);
+  EXPECT_EQ(root.U32LE(8), children[0]);
+  EXPECT_EQ(root.U32LE(8 + 44), children[2]);
+  EXPECT_EQ(root.U32LE(8 + 3 * 44), children[4]);
+  // The emptied leaf stays in the file, without keys.
+  EXPECT_EQ(At(b, children[1] * 512).U32LE(0), 0u);
+  EXPECT_EQ(ListKeys(tag).size(), 78u);
+  EXPECT_EQ(MdxCheckText(mdx), "");
+}
+
+}  // namespace
