@@ -79,7 +79,7 @@ void GSobjMDXTag::MoveHeader(int32_t header_position) {
   header_position_ = header_position;
   header_.assign(size_t(MdxFile()->PageSize()), 0);
   first_block_ = last_block_ = 0;
-  root_pointer_ = 0;
+  root_pointer_ = written_root_ = 0;
   header_changed_ = true;
 }
 
@@ -138,6 +138,7 @@ bool GSobjMDXTag::ReadHeader() {
   has_for_ = !for_expression_.empty();
   first_block_ = v.U32LE(248);
   last_block_ = v.U32LE(252);
+  written_root_ = root_pointer_;
   try {
     CompileKeyExpression();
     CompileForExpression();
@@ -177,8 +178,13 @@ void GSobjMDXTag::WriteHeader() {
       v.PutBytes(kMdxForExpressionAt, for_expression_.data(),
                  std::min(for_expression_.size(), room - 1));
   }
-  // The pages the header points to reach the disk first.
-  file_->WriteBlockInOrder(header_position_, header_.data(), int32_t(page_size));
+  // A new root reaches the disk after the pages it points to; a header that
+  // only counts allocated pages is written with them.
+  if (root_pointer_ != written_root_)
+    file_->WriteBlockInOrder(header_position_, header_.data(), int32_t(page_size));
+  else
+    file_->WriteBlock(header_position_, header_.data(), int32_t(page_size));
+  written_root_ = root_pointer_;
   header_changed_ = false;
 }
 
@@ -289,6 +295,7 @@ void GSobjMDXTag::Rebuild() {
   header_.assign(size_t(MdxFile()->PageSize()), 0);
   file_->WriteBlock(header_position_, header_.data(), MdxFile()->PageSize());
   first_block_ = last_block_ = 0;
+  root_pointer_ = written_root_ = 0;
   BuildMdxTag(this);
 }
 

@@ -85,6 +85,8 @@ class GSobjMDXTag : public GSobjIndexTag {
   std::string header_problem_;
   uint32_t first_block_ = 0;
   uint32_t last_block_ = 0;
+  // The root the header on the disk names.
+  int32_t written_root_ = 0;
   // The header page as read (bytes this engine does not use are kept).
   std::vector<uint8_t> header_;
   std::vector<uint8_t> page_;
