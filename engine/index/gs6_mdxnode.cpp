@@ -93,14 +93,16 @@ void PackMdxNumber(double value, uint8_t out[kMdxNumberLength]) {
 
 double UnpackMdxNumber(const uint8_t packed[kMdxNumberLength]) {
   int bytes = DeclaredDigitBytes(packed[1]);
-  std::string text = "0.";
-  for (int i = 0; i < bytes; ++i) {
-    text += char('0' + std::min(9, packed[2 + i] >> 4));
-    text += char('0' + std::min(9, packed[2 + i] & 0x0F));
-  }
   if (bytes == 0) return 0;
-  text += "e" + std::to_string(int(packed[0]) - kExponentBias);
-  double v = std::strtod(text.c_str(), nullptr);
+  // "0." and the digits, then the exponent: at most 2 + 20 + 5 characters.
+  char text[40] = {'0', '.'};
+  int at = 2;
+  for (int i = 0; i < bytes; ++i) {
+    text[at++] = char('0' + std::min(9, packed[2 + i] >> 4));
+    text[at++] = char('0' + std::min(9, packed[2 + i] & 0x0F));
+  }
+  std::snprintf(text + at, sizeof text - size_t(at), "e%d", int(packed[0]) - kExponentBias);
+  double v = std::strtod(text, nullptr);
   return (packed[1] & 0x80) ? -v : v;
 }
 
