@@ -488,7 +488,21 @@ void GSobjIndexTag::InsertEntry(GSobjIndexKey* node, const GSobjIndexKeyData& en
   n->Changed = true;
 }
 
-void GSobjIndexTag::DeleteEntry(GSobjIndexKey* node) { DeleteAt(PathEnd(node)); }
+void GSobjIndexTag::DeleteEntry(GSobjIndexKey* node) {
+  GSobjIndexKey* n = PathEnd(node);
+  GSobjIndexKey* top = n;
+  while (top->Parent) top = top->Parent;
+  DeleteAt(n);
+  // The root lost its last entry: it becomes an empty leaf; the emptied nodes
+  // below it are still written (empty) before they go. Done once the deletion
+  // has climbed the whole path, so that no node on it is freed while in use.
+  if (top->Count() == 0 && !top->IsLeaf()) {
+    if (top->Child) DestroySubtree(top->Child);
+    top->Kind = kNodeLeaf;
+    top->MutableData().leaf = true;
+    top->Position = 0;
+  }
+}
 
 void GSobjIndexTag::DeleteAt(GSobjIndexKey* n) {
   if (n->Position < 0 || size_t(n->Position) >= n->Count()) return;
@@ -505,14 +519,6 @@ void GSobjIndexTag::DeleteAt(GSobjIndexKey* n) {
       size_t l = n->Count() - 1;
       ReplaceParentKey(n, n->KeyBytes(l), n->KeyLength(l), n->RecordAt(l));
     }
-  }
-  if (n->Count() == 0 && !n->Parent && !n->IsLeaf()) {
-    // The root lost its last entry: it becomes an empty leaf; the emptied node
-    // below it is still written (empty) before it goes.
-    if (n->Child) DestroySubtree(n->Child);
-    n->Kind = kNodeLeaf;
-    n->MutableData().leaf = true;
-    n->Position = 0;
   }
 }
 

@@ -5,8 +5,11 @@
 #include <vector>
 
 #include "engine/foundation/gs6_eror.h"
+#include "engine/index/gs6_cdx.h"
 #include "engine/index/gs6_cdxcheck.h"
 #include "engine/index/gs6_indxcheck.h"
+#include "engine/index/gs6_mdx.h"
+#include "engine/index/gs6_mdxcheck.h"
 #include "engine/index/gs6_ndx.h"
 #include "engine/index/gs6_ntx.h"
 #include "platform/exception.h"
@@ -22,31 +25,20 @@ int RunCheck(const Args& args) {
   std::vector<std::string> problems;
   for (size_t i = 1; i < args.size(); ++i) {
     try {
-      std::vector<std::string> found;
-      std::string extension = IndexExtension(args[i]);
-      if (extension == ".NTX" || extension == ".NDX") {
-        std::unique_ptr<devazoz::GSobjIndexFile> file;
-        if (extension == ".NTX")
-          file = std::make_unique<devazoz::GSobjNTXFile>(&table, args[i], false, false, false, false);
-        else
-          file = std::make_unique<devazoz::GSobjNDXFile>(&table, args[i], false, false, false, false);
-        if (!file->Disk()) {
-          problems.push_back(args[i] + ": cannot be opened");
-          continue;
-        }
-        if (auto* ntx = dynamic_cast<devazoz::GSobjNTXFile*>(file.get()))
-          found = devazoz::CheckNtxFile(*ntx);
-        else
-          found = devazoz::CheckNdxFile(*static_cast<devazoz::GSobjNDXFile*>(file.get()));
-      } else {
-        auto cdx = std::make_unique<devazoz::GSobjCDXFile>(&table, args[i], false, false, false,
-                                                           false);
-        if (!cdx->Disk()) {
-          problems.push_back(args[i] + ": cannot be opened");
-          continue;
-        }
-        found = devazoz::CheckCdxFile(*cdx);
+      auto file = MakeIndex(&table, args[i], false, false);
+      if (!file->Disk()) {
+        problems.push_back(args[i] + ": cannot be opened");
+        continue;
       }
+      std::vector<std::string> found;
+      if (auto* ntx = dynamic_cast<devazoz::GSobjNTXFile*>(file.get()))
+        found = devazoz::CheckNtxFile(*ntx);
+      else if (auto* ndx = dynamic_cast<devazoz::GSobjNDXFile*>(file.get()))
+        found = devazoz::CheckNdxFile(*ndx);
+      else if (auto* mdx = dynamic_cast<devazoz::GSobjMDXFile*>(file.get()))
+        found = devazoz::CheckMdxFile(*mdx);
+      else if (auto* cdx = dynamic_cast<devazoz::GSobjCDXFile*>(file.get()))
+        found = devazoz::CheckCdxFile(*cdx);
       for (const std::string& p : found) problems.push_back(args[i] + ": " + p);
     } catch (const platform::Exception& e) {
       problems.push_back(args[i] + ": " + e.what());

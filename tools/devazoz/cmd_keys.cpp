@@ -7,6 +7,7 @@
 #include "engine/foundation/gs6_Date.h"
 #include "engine/foundation/gs6_eror.h"
 #include "engine/index/gs6_cdxnode.h"
+#include "engine/index/gs6_mdxnode.h"
 #include "engine/index/gs6_ntxtag.h"
 #include "tools/devazoz/commands.h"
 #include "tools/devazoz/index_progress.h"
@@ -26,11 +27,13 @@ std::string KeyText(const devazoz::GSobjIndexTag& tag) {
       return digits == "00000000" ? std::string(8, ' ') : Escape(digits);
     }
     number = devazoz::GSobjNTXTag::DecodeNumber(v.Data(), v.Length());
+  } else if (tag.FormatName() == "MDX") {
+    number = devazoz::MdxKeyNumber(tag.KeyType(), v.Data(), v.Length());
   } else {
     number = devazoz::DecodeCdxNumber(v.Data(), v.Length());
   }
   if (tag.KeyType() == 'D') {
-    // An empty date in an NDX file is a huge number.
+    // An empty date in an NDX or MDX file is a huge number; CDX keeps 0.
     if (!(number >= 1 && number < 1e8)) return std::string(8, ' ');
     return devazoz::DBFDate().DayToStorage(int32_t(number));
   }

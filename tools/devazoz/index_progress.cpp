@@ -5,10 +5,11 @@
 #include <cctype>
 #include <cstdio>
 
+#include "engine/foundation/gs6_eror.h"
+#include "engine/index/gs6_cdx.h"
+#include "engine/index/gs6_mdx.h"
 #include "engine/index/gs6_ndx.h"
 #include "engine/index/gs6_ntx.h"
-
-#include "engine/foundation/gs6_eror.h"
 
 namespace devazoz_tool {
 
@@ -52,28 +53,23 @@ void ProgressTable::Draw(int32_t done) {
   std::fflush(stderr);
 }
 
-std::unique_ptr<devazoz::GSobjCDXFile> OpenCdx(devazoz::GSO_dBaseFld* table,
-                                               const std::string& path, bool create,
-                                               bool read_write) {
-  auto cdx = std::make_unique<devazoz::GSobjCDXFile>(table, path, false, create, read_write, false);
-  if (!cdx->Disk()) throw devazoz::EDevazozError("Cannot find file " + path);
-  if (!cdx->Valid())
-    throw devazoz::EDevazozError(cdx->ErrorText().empty() ? "Index file " + path + " is damaged"
-                                                          : cdx->ErrorText());
-  return cdx;
+std::unique_ptr<devazoz::GSobjIndexFile> MakeIndex(devazoz::GSO_dBaseFld* table,
+                                                  const std::string& path, bool create,
+                                                  bool read_write) {
+  std::string extension = IndexExtension(path);
+  if (extension == ".NTX")
+    return std::make_unique<devazoz::GSobjNTXFile>(table, path, false, create, read_write, false);
+  if (extension == ".NDX")
+    return std::make_unique<devazoz::GSobjNDXFile>(table, path, false, create, read_write, false);
+  if (extension == ".MDX")
+    return std::make_unique<devazoz::GSobjMDXFile>(table, path, false, create, read_write, false);
+  return std::make_unique<devazoz::GSobjCDXFile>(table, path, false, create, read_write, false);
 }
 
 std::unique_ptr<devazoz::GSobjIndexFile> OpenIndex(devazoz::GSO_dBaseFld* table,
-                                                   const std::string& path, bool create,
-                                                   bool read_write) {
-  std::unique_ptr<devazoz::GSobjIndexFile> file;
-  std::string extension = IndexExtension(path);
-  if (extension == ".NTX")
-    file = std::make_unique<devazoz::GSobjNTXFile>(table, path, false, create, read_write, false);
-  else if (extension == ".NDX")
-    file = std::make_unique<devazoz::GSobjNDXFile>(table, path, false, create, read_write, false);
-  else
-    return OpenCdx(table, path, create, read_write);
+                                                  const std::string& path, bool create,
+                                                  bool read_write) {
+  auto file = MakeIndex(table, path, create, read_write);
   if (!file->Disk()) throw devazoz::EDevazozError("Cannot find file " + path);
   if (!file->Valid())
     throw devazoz::EDevazozError(file->ErrorText().empty() ? "Index file " + path + " is damaged"
