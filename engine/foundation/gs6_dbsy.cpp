@@ -10,6 +10,9 @@
 #include "engine/foundation/gs6_tool.h"
 #include "engine/index/gs6_cdx.h"
 #include "engine/index/gs6_indx.h"
+#include "engine/index/gs6_mdx.h"
+#include "engine/index/gs6_ndx.h"
+#include "engine/index/gs6_ntx.h"
 #include "engine/table/gs6_memo.h"
 #include "engine/table/gs6_sql.h"
 #include "engine/table/gs6_sqldbf.h"
@@ -539,8 +542,8 @@ int GSO_dBHandler::SelectTag(const std::string* name, bool keep_position) {
 }
 
 std::unique_ptr<GSobjIndexFile> GSO_dBHandler::CreateIndexFile(const std::string& name) {
-  // The first four characters of the extension choose the format. NTX, NDX and MDX
-  // files are not read yet: they count as not found.
+  // The first four characters of the extension choose the format; any other
+  // extension counts as not found.
   size_t dot = name.rfind('.');
   size_t slash = name.find_last_of("/\\");
   std::string extension =
@@ -549,6 +552,12 @@ std::unique_ptr<GSobjIndexFile> GSO_dBHandler::CreateIndexFile(const std::string
           : platform::AnsiUpper(name.substr(dot, 4));
   if (extension == ".CDX")
     return std::make_unique<GSobjCDXFile>(this, name, false, false, ReadWrite(), Shared());
+  if (extension == ".NTX")
+    return std::make_unique<GSobjNTXFile>(this, name, false, false, ReadWrite(), Shared());
+  if (extension == ".NDX")
+    return std::make_unique<GSobjNDXFile>(this, name, false, false, ReadWrite(), Shared());
+  if (extension == ".MDX")
+    return std::make_unique<GSobjMDXFile>(this, name, false, false, ReadWrite(), Shared());
   return nullptr;
 }
 

@@ -111,14 +111,6 @@ void GSobjCDXFile::CreateNew() {
   disk_->WritePending();
 }
 
-void GSobjCDXFile::MarkProductionIndex() {
-  if (!table_ || table_->has_production_index) return;
-  if (BaseName(file_name_) != BaseName(table_->FileName())) return;
-  table_->has_production_index = true;
-  table_->MarkHeaderDirty();
-  table_->WriteHeader();
-}
-
 std::string GSobjCDXFile::TagKeyName(const std::string& name) const {
   std::string s = name;
   size_t b = s.find_first_not_of(' ');

@@ -51,7 +51,6 @@ class GSobjCDXFile : public GSobjIndexFile {
  private:
   void LoadTags();
   void CreateNew();
-  void MarkProductionIndex();
   GSobjCDXTag* FindExact(const std::string& key_name) const;
   void DirectoryInsert(const std::string& key_name, int32_t header_position);
 

@@ -97,6 +97,19 @@ bool GSobjIndexFile::WriteBlockInOrder(int32_t position, const void* buffer, int
 
 void GSobjIndexFile::RebuildAll() {}
 
+void GSobjIndexFile::MarkProductionIndex() {
+  if (!table_ || table_->has_production_index || !disk_) return;
+  auto base = [](const std::string& path) {
+    std::string name = Upper(NamePart(path));
+    size_t dot = name.rfind('.');
+    return dot == std::string::npos ? name : name.substr(0, dot);
+  };
+  if (base(file_name_) != base(table_->FileName())) return;
+  table_->has_production_index = true;
+  table_->MarkHeaderDirty();
+  table_->WriteHeader();
+}
+
 bool GSobjIndexFile::RenameExtension(const std::string& new_name) {
   if (!disk_) return false;
   std::string own = NamePart(disk_->FileName());

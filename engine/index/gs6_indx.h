@@ -96,6 +96,9 @@ class GSobjIndexFile : public TgsObject {
   bool WriteBlockInOrder(int32_t position, const void* buffer, int32_t length);
 
  protected:
+  // A file named after the table (extension aside) is its production index:
+  // the table's header says so from then on.
+  void MarkProductionIndex();
   void AddToList(GSobjIndexTag* tag) { tags_.Add(tag); }
   void RemoveFromList(GSobjIndexTag* tag) { tags_.RemoveAndFree(tag); }
 

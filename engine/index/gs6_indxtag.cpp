@@ -199,9 +199,13 @@ GSobjIndexKey* GSobjIndexTag::LoadChild(GSobjIndexKey* node, int index, bool* fr
     return node->Child;
   }
   if (node->Child) {
-    // Saving the old child may split it, which adds an entry to this node.
+    // Saving the old child may split it, which adds an entry to this node and
+    // moves the wanted one to the right. A damaged node may name one page
+    // twice: the entry is looked for from index on, so stepping never goes back.
     DestroySubtree(node->Child);
-    int j = node->FindPointer(page);
+    int j = index;
+    while (size_t(j) < node->Count() && node->PointerAt(size_t(j)) != page) ++j;
+    if (size_t(j) >= node->Count()) j = node->FindPointer(page);
     if (j < 0) return nullptr;
     index = j;
   }
@@ -486,7 +490,21 @@ void GSobjIndexTag::InsertEntry(GSobjIndexKey* node, const GSobjIndexKeyData& en
   n->Changed = true;
 }
 
-void GSobjIndexTag::DeleteEntry(GSobjIndexKey* node) { DeleteAt(PathEnd(node)); }
+void GSobjIndexTag::DeleteEntry(GSobjIndexKey* node) {
+  GSobjIndexKey* n = PathEnd(node);
+  GSobjIndexKey* top = n;
+  while (top->Parent) top = top->Parent;
+  DeleteAt(n);
+  // The root lost its last entry: it becomes an empty leaf; the emptied nodes
+  // below it are still written (empty) before they go. Done once the deletion
+  // has climbed the whole path, so that no node on it is freed while in use.
+  if (top->Count() == 0 && !top->IsLeaf()) {
+    if (top->Child) DestroySubtree(top->Child);
+    top->Kind = kNodeLeaf;
+    top->MutableData().leaf = true;
+    top->Position = 0;
+  }
+}
 
 void GSobjIndexTag::DeleteAt(GSobjIndexKey* n) {
   if (n->Position < 0 || size_t(n->Position) >= n->Count()) return;
@@ -496,19 +514,13 @@ void GSobjIndexTag::DeleteAt(GSobjIndexKey* n) {
   n->Position = std::max(0, std::min(n->Position, int(n->Count()) - 1));
   if (was_last && n->Parent) {
     if (n->Count() == 0) {
+      // An emptied root frees the path below it, this node included.
       DropFromParent(n);
+      return;
     } else {
       size_t l = n->Count() - 1;
       ReplaceParentKey(n, n->KeyBytes(l), n->KeyLength(l), n->RecordAt(l));
     }
-  }
-  if (n->Count() == 0 && !n->Parent && !n->IsLeaf()) {
-    // The root lost its last entry: it becomes an empty leaf; the emptied node
-    // below it is still written (empty) before it goes.
-    if (n->Child) DestroySubtree(n->Child);
-    n->Kind = kNodeLeaf;
-    n->MutableData().leaf = true;
-    n->Position = 0;
   }
 }
 

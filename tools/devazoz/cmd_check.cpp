@@ -6,7 +6,13 @@
 #include <vector>
 
 #include "engine/foundation/gs6_eror.h"
+#include "engine/index/gs6_cdx.h"
 #include "engine/index/gs6_cdxcheck.h"
+#include "engine/index/gs6_indxcheck.h"
+#include "engine/index/gs6_mdx.h"
+#include "engine/index/gs6_mdxcheck.h"
+#include "engine/index/gs6_ndx.h"
+#include "engine/index/gs6_ntx.h"
 #include "engine/table/gs6_dbfcheck.h"
 #include "platform/exception.h"
 #include "tools/devazoz/commands.h"
@@ -22,13 +28,21 @@ int RunCheck(const Args& args) {
   for (const std::string& p : devazoz::CheckDbfTable(table)) problems.push_back(args[0] + ": " + p);
   for (size_t i = 1; i < args.size(); ++i) {
     try {
-      auto cdx = std::make_unique<devazoz::GSobjCDXFile>(&table, args[i], false, false, false,
-                                                         false);
-      if (!cdx->Disk()) {
+      auto file = MakeIndex(&table, args[i], false, false);
+      if (!file->Disk()) {
         problems.push_back(args[i] + ": cannot be opened");
         continue;
       }
-      for (const std::string& p : devazoz::CheckCdxFile(*cdx)) problems.push_back(args[i] + ": " + p);
+      std::vector<std::string> found;
+      if (auto* ntx = dynamic_cast<devazoz::GSobjNTXFile*>(file.get()))
+        found = devazoz::CheckNtxFile(*ntx);
+      else if (auto* ndx = dynamic_cast<devazoz::GSobjNDXFile*>(file.get()))
+        found = devazoz::CheckNdxFile(*ndx);
+      else if (auto* mdx = dynamic_cast<devazoz::GSobjMDXFile*>(file.get()))
+        found = devazoz::CheckMdxFile(*mdx);
+      else if (auto* cdx = dynamic_cast<devazoz::GSobjCDXFile*>(file.get()))
+        found = devazoz::CheckCdxFile(*cdx);
+      for (const std::string& p : found) problems.push_back(args[i] + ": " + p);
     } catch (const platform::Exception& e) {
       problems.push_back(args[i] + ": " + e.what());
     }

@@ -1,6 +1,8 @@
 // devazoz index TABLE INDEXFILE TAG KEYEXPRESSION [--for EXPRESSION] [--unique]
 // [--descending]: creates the index file when missing and adds the tag,
-// replacing a tag of the same name.
+// replacing a tag of the same name. An NTX or NDX file holds one tag, named
+// after the file, which replaces the one it had; NDX tags take no FOR
+// condition and neither format builds descending tags.
 #include <string>
 
 #include "engine/foundation/gs6_eror.h"
@@ -31,7 +33,7 @@ int RunIndex(const Args& args) {
   if (plain.size() != 4)
     throw UsageError{"index takes a table, an index file, a tag and a key expression"};
   ProgressTable table(plain[0], true);
-  auto cdx = OpenCdx(&table, plain[1], true, true);
+  auto cdx = OpenIndex(&table, plain[1], true, true);
   if (!cdx->AddTag(plain[2], plain[3], unique, !descending, for_expression))
     throw devazoz::EDevazozError("Cannot create tag " + plain[2] + " on " + plain[3] +
                                  (cdx->TagProblem().empty() ? "" : ": " + cdx->TagProblem()));

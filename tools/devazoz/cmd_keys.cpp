@@ -7,6 +7,8 @@
 #include "engine/foundation/gs6_Date.h"
 #include "engine/foundation/gs6_eror.h"
 #include "engine/index/gs6_cdxnode.h"
+#include "engine/index/gs6_mdxnode.h"
+#include "engine/index/gs6_ntxtag.h"
 #include "tools/devazoz/commands.h"
 #include "tools/devazoz/index_progress.h"
 
@@ -17,19 +19,35 @@ std::string KeyText(const devazoz::GSobjIndexTag& tag) {
   const devazoz::TgsVariant& v = tag.CurrentKey().Value;
   if (tag.KeyType() == 'C')
     return Escape(std::string(reinterpret_cast<const char*>(v.Data()), v.Length()));
-  double number = devazoz::DecodeCdxNumber(v.Data(), v.Length());
-  if (tag.KeyType() == 'D') return devazoz::DBFDate().DayToStorage(int32_t(number));
+  double number;
+  if (tag.FormatName() == "NTX") {
+    // Digits: a date as yyyymmdd ("00000000" for none), a number as text.
+    if (tag.KeyType() == 'D') {
+      std::string digits(reinterpret_cast<const char*>(v.Data()), v.Length());
+      return digits == "00000000" ? std::string(8, ' ') : Escape(digits);
+    }
+    number = devazoz::GSobjNTXTag::DecodeNumber(v.Data(), v.Length());
+  } else if (tag.FormatName() == "MDX") {
+    number = devazoz::MdxKeyNumber(tag.KeyType(), v.Data(), v.Length());
+  } else {
+    number = devazoz::DecodeCdxNumber(v.Data(), v.Length());
+  }
+  if (tag.KeyType() == 'D') {
+    // An empty date in an NDX or MDX file is a huge number; CDX keeps 0.
+    if (!(number >= 1 && number < 1e8)) return std::string(8, ' ');
+    return devazoz::DBFDate().DayToStorage(int32_t(number));
+  }
   return FormatNumber(number);
 }
 
 int RunKeys(const Args& args) {
   if (args.size() != 3) throw UsageError{"keys takes a table, an index file and a tag"};
   devazoz::GSO_dBaseFld table(args[0], false, false);
-  auto cdx = OpenCdx(&table, args[1], false, false);
+  auto cdx = OpenIndex(&table, args[1], false, false);
   devazoz::GSobjIndexTag* tag = cdx->FindTag(args[2]);
   if (!tag) throw devazoz::EDevazozError("Cannot find index tag " + args[2]);
   // No walk of a sound file yields more keys than its blocks can hold.
-  uint64_t limit = uint64_t(cdx->KnownEnd(true) / 512 + 1) * devazoz::kCdxMaxLeafKeys;
+  uint64_t limit = uint64_t(cdx->KnownEnd(true) / 512 + 1) * devazoz::kCdxMaxLeafKeys * 2;
   uint64_t count = 0;
   std::string out;
   tag->LoadTree(0);

@@ -8,7 +8,7 @@ namespace {
 int RunReindex(const Args& args) {
   if (args.size() < 2) throw UsageError{"reindex takes a table and index files"};
   ProgressTable table(args[0], true);
-  for (size_t i = 1; i < args.size(); ++i) OpenCdx(&table, args[i], false, true)->RebuildAll();
+  for (size_t i = 1; i < args.size(); ++i) OpenIndex(&table, args[i], false, true)->RebuildAll();
   return kExitOk;
 }
 

@@ -13,7 +13,7 @@ namespace {
 int RunTags(const Args& args) {
   if (args.size() != 2) throw UsageError{"tags takes a table and an index file"};
   devazoz::GSO_dBaseFld table(args[0], false, false);
-  auto cdx = OpenCdx(&table, args[1], false, false);
+  auto cdx = OpenIndex(&table, args[1], false, false);
   std::string out;
   for (int i = 0; i < cdx->TagCount(); ++i) {
     devazoz::GSobjIndexTag* tag = cdx->TagAt(i);

@@ -2,9 +2,14 @@
 
 #include <unistd.h>
 
+#include <cctype>
 #include <cstdio>
 
 #include "engine/foundation/gs6_eror.h"
+#include "engine/index/gs6_cdx.h"
+#include "engine/index/gs6_mdx.h"
+#include "engine/index/gs6_ndx.h"
+#include "engine/index/gs6_ntx.h"
 
 namespace devazoz_tool {
 
@@ -48,15 +53,37 @@ void ProgressTable::Draw(int32_t done) {
   std::fflush(stderr);
 }
 
-std::unique_ptr<devazoz::GSobjCDXFile> OpenCdx(devazoz::GSO_dBaseFld* table,
-                                               const std::string& path, bool create,
-                                               bool read_write) {
-  auto cdx = std::make_unique<devazoz::GSobjCDXFile>(table, path, false, create, read_write, false);
-  if (!cdx->Disk()) throw devazoz::EDevazozError("Cannot find file " + path);
-  if (!cdx->Valid())
-    throw devazoz::EDevazozError(cdx->ErrorText().empty() ? "Index file " + path + " is damaged"
-                                                          : cdx->ErrorText());
-  return cdx;
+std::unique_ptr<devazoz::GSobjIndexFile> MakeIndex(devazoz::GSO_dBaseFld* table,
+                                                  const std::string& path, bool create,
+                                                  bool read_write) {
+  std::string extension = IndexExtension(path);
+  if (extension == ".NTX")
+    return std::make_unique<devazoz::GSobjNTXFile>(table, path, false, create, read_write, false);
+  if (extension == ".NDX")
+    return std::make_unique<devazoz::GSobjNDXFile>(table, path, false, create, read_write, false);
+  if (extension == ".MDX")
+    return std::make_unique<devazoz::GSobjMDXFile>(table, path, false, create, read_write, false);
+  return std::make_unique<devazoz::GSobjCDXFile>(table, path, false, create, read_write, false);
+}
+
+std::unique_ptr<devazoz::GSobjIndexFile> OpenIndex(devazoz::GSO_dBaseFld* table,
+                                                  const std::string& path, bool create,
+                                                  bool read_write) {
+  auto file = MakeIndex(table, path, create, read_write);
+  if (!file->Disk()) throw devazoz::EDevazozError("Cannot find file " + path);
+  if (!file->Valid())
+    throw devazoz::EDevazozError(file->ErrorText().empty() ? "Index file " + path + " is damaged"
+                                                           : file->ErrorText());
+  return file;
+}
+
+std::string IndexExtension(const std::string& path) {
+  size_t slash = path.find_last_of("/\\");
+  size_t dot = path.rfind('.');
+  if (dot == std::string::npos || (slash != std::string::npos && dot < slash)) return "";
+  std::string extension = path.substr(dot);
+  for (char& c : extension) c = char(std::toupper(static_cast<unsigned char>(c)));
+  return extension;
 }
 
 }  // namespace devazoz_tool

@@ -1,6 +1,6 @@
 // The index subcommands' table: a table object whose StatusUpdate feeds a
 // progress bar on stderr while stderr is a terminal; and the shared opening of
-// a CDX file for the subcommands.
+// an index file (CDX, NTX, NDX or MDX, by extension) for the subcommands.
 #ifndef TOOLS_DEVAZOZ_INDEX_PROGRESS_H_
 #define TOOLS_DEVAZOZ_INDEX_PROGRESS_H_
 
@@ -8,7 +8,7 @@
 #include <memory>
 #include <string>
 
-#include "engine/index/gs6_cdx.h"
+#include "engine/index/gs6_indx.h"
 #include "engine/table/gs6_dbfld.h"
 
 namespace devazoz_tool {
@@ -31,9 +31,16 @@ class ProgressTable : public devazoz::GSO_dBaseFld {
 
 // Opens the index file; raises EDevazozError with the file's own reason when it
 // cannot be opened or is not valid.
-std::unique_ptr<devazoz::GSobjCDXFile> OpenCdx(devazoz::GSO_dBaseFld* table,
-                                               const std::string& path, bool create,
-                                               bool read_write);
+std::unique_ptr<devazoz::GSobjIndexFile> OpenIndex(devazoz::GSO_dBaseFld* table,
+                                                  const std::string& path, bool create,
+                                                  bool read_write);
+// The index file object for the path's extension (".NTX", ".NDX", ".MDX"; any
+// other is a CDX file), without the checks of OpenIndex.
+std::unique_ptr<devazoz::GSobjIndexFile> MakeIndex(devazoz::GSO_dBaseFld* table,
+                                                  const std::string& path, bool create,
+                                                  bool read_write);
+// The extension of a path, upper-case with its dot, or empty.
+std::string IndexExtension(const std::string& path);
 
 }  // namespace devazoz_tool
 

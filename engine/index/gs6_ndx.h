@@ -1,0 +1,46 @@
+// GSobjNDXFile: a single-tag index file (".NDX"): one tag, named after the
+// file, a B-tree of 512-byte blocks whose interior keys are separators. No FOR
+// condition, always ascending; blocks are allocated by appending.
+//
+// File layout:
+//   OFFSET SIZE CONTENT
+//   0      512  header (see gs6_ndxtag.h)
+//   512    512  blocks (see gs6_ndxpage.h); a new empty file ends after the
+//               all-zero root block 1 (1024 bytes)
+#ifndef ENGINE_INDEX_GS6_NDX_H_
+#define ENGINE_INDEX_GS6_NDX_H_
+
+#include <cstdint>
+#include <string>
+
+#include "engine/index/gs6_indx.h"
+#include "engine/index/gs6_ndxtag.h"
+
+namespace devazoz {
+
+class GSobjNDXFile : public GSobjIndexFile {
+ public:
+  // Opens (or, with create, creates) the file, ".NDX" by default.
+  GSobjNDXFile(GSO_dBaseFld* table, const std::string& file_name, bool overwrite, bool create,
+               bool read_write, bool shared);
+  ~GSobjNDXFile() override;
+
+  bool AddTag(const std::string& name, const std::string& key_expression, bool unique,
+              bool ascending, const std::string& for_expression) override;       // 0
+  int32_t AllocatePage() override;                                               // 3
+  int32_t ResetAllocator() override;                                             // 4
+  void RebuildAll() override;                                                    // 7
+  virtual void EmptyIndex();
+
+  GSobjNDXTag* Tag() const;
+  std::string OwnName() const;
+  // The next free block as the header stores it.
+  int32_t NextFreeBlock();
+
+ private:
+  void ForgetCache();
+};
+
+}  // namespace devazoz
+
+#endif  // ENGINE_INDEX_GS6_NDX_H_
