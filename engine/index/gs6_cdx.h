@@ -33,8 +33,6 @@ class GSobjCDXFile : public GSobjIndexFile {
   bool AddTag(const std::string& name, const std::string& key_expression, bool unique,
               bool ascending, const std::string& for_expression) override;       // 0
   bool DeleteTag(const std::string& name) override;                              // 1
-  // Why the last AddTag refused the tag (empty after a success).
-  const std::string& TagProblem() const { return tag_problem_; }
   int32_t AllocatePage() override;                                               // 3
   int32_t ResetAllocator() override;                                             // 4
   bool ReadBlock(int32_t position, void* buffer, int32_t length) override;        // 5
@@ -55,7 +53,6 @@ class GSobjCDXFile : public GSobjIndexFile {
   void DirectoryInsert(const std::string& key_name, int32_t header_position);
 
   std::unique_ptr<GSobjCDXTag> directory_;
-  std::string tag_problem_;
 };
 
 }  // namespace devazoz

@@ -73,6 +73,9 @@ class GSobjIndexFile : public TgsObject {
   }
   // Why the file is not valid (empty when it is).
   const std::string& ErrorText() const { return error_text_; }
+  // Why the last AddTag refused the tag (empty after a success, or when the
+  // format gives no reason).
+  const std::string& TagProblem() const { return tag_problem_; }
   // Size of a node block and the lowest position a node may have.
   int32_t NodeSize() const { return node_size_; }
   int32_t FirstNodePosition() const { return first_node_; }
@@ -112,6 +115,7 @@ class GSobjIndexFile : public TgsObject {
   bool valid_ = false;
   bool header_error_ = false;
   std::string error_text_;
+  std::string tag_problem_;
   int lock_protocol_ = 0;
   uint32_t lock_base_ = 0x40000000;
   uint32_t record_anchor_ = 0x7FFFFFFE;
