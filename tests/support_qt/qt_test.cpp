@@ -119,7 +119,9 @@ void ModalAnswers::Poll() {
   }
   handled_.push_back(modal);
   Answer answer = answers_[next_++];
-  answer(modal);
+  // Run from its own event: a box that the answer opens is then answered by this
+  // poll, which the toolkit would not run again while it is still busy.
+  QTimer::singleShot(0, modal, [answer, modal] { answer(modal); });
 }
 
 }  // namespace qvxtest
