@@ -71,7 +71,7 @@ TFilterForm::TFilterForm(QWidget* parent) : TModalForm(parent) {
   FieldLabel->setBuddy(FieldCombo);
   OperatorCombo = DropDownList("OperatorCombo", this);
   for (const char* op : kOperators) OperatorCombo->addItem(QString::fromLatin1(op));
-  OperatorCombo->setMinimumWidth(chars * 10);
+  OperatorCombo->setMinimumWidth(chars * 12);
   OperatorLabel = new QLabel("Operator:", this);
   OperatorLabel->setBuddy(OperatorCombo);
   ValueEdit = new QLineEdit(this);

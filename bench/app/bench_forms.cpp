@@ -65,7 +65,7 @@ void MakeCatalog(const std::string& dir) {
   if (stat((dir + "/READY").c_str(), &st) == 0) return;
   std::string command = std::string(QVX_SAMPLECAT_TOOL) + " '" + dir + "' --titles " +
                         std::to_string(kTitles);
-  if (std::system(command.c_str()) != 0) {
+  if (stat((dir + "/QVXCAT.CDX").c_str(), &st) != 0 && std::system(command.c_str()) != 0) {
     std::fprintf(stderr, "cannot make %s\n", dir.c_str());
     std::exit(1);
   }

@@ -148,6 +148,7 @@ TEST_F(LookupFormsTest, APostingErrorKeepsTheFormOpenInEditingState) {
   categories.BeforePost = [](platform::TDataSet&) { platform::DatabaseError("Write refused"); };
   ModalAnswers answers;
   answers.Then([&](QWidget*) {
+    QTest::keyClick(CategoryForm->DBEditCategory, Qt::Key_End);
     TypeText(CategoryForm->DBEditCategory, "X");
     CategoryForm->ButtonOK->click();
     EXPECT_TRUE(CategoryForm->isVisible());

@@ -7,6 +7,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLabel>
 #include <QLineEdit>
 #include <QPlainTextEdit>
 #include <QPushButton>
@@ -291,7 +292,7 @@ TEST_F(SessionTest, AWholeSessionKeepsTheCatalogSound) {
   EXPECT_EQ(Oem(QString::fromUtf8("ü")), "\x81");
   EXPECT_EQ(Oem(QString::fromUtf8("ñ")), "\xA4");
   ASSERT_EQ(after.size(), 51u);
-  EXPECT_EQ(after[48].substr(0, 6), "48\t\t\x90" "co");
+  EXPECT_EQ(after[48].substr(0, 7), "48\t\t\x90" "co");
 
   const std::vector<std::string> categories = Lines(Dump("CATEGORY.DBF"));
   ASSERT_EQ(categories.size(), 12u);
