@@ -593,3 +593,29 @@ TEST_F(DialogsTest, EachTableKeepsItsOwnFilter) {
 
 }  // namespace
 }  // namespace qvx_test
+
+namespace qvx_test {
+namespace {
+
+// Disabled: the dataset's Locate compares the typed (ANSI) text with the table's
+// OEM bytes without translating it, so accented titles are not found yet.
+TEST_F(DialogsTest, DISABLED_FindsAccentedTitlesWithAndWithoutRegardToCase) {
+  TDevazozDataSet& t = MastData->QvxcatTable;
+  t.Append();
+  t.FieldByName("TITLE")->SetAsString("\xDC" "ber Racer");  // "Über Racer" in ANSI
+  t.Post();
+  t.First();
+  ModalAnswers answers;
+  answers.Then(FindAnswer(0, QString::fromUtf8("über"), false, false));
+  answers.Then(FindAnswer(0, QString::fromUtf8("Über Racer"), true, true));
+  Find();
+  EXPECT_EQ(Title(), "\xDC" "ber Racer");
+  t.First();
+  Find();
+  EXPECT_EQ(Title(), "\xDC" "ber Racer");
+  EXPECT_EQ(answers.Pending(), 0);
+  EXPECT_TRUE(answers.Seen().empty());
+}
+
+}  // namespace
+}  // namespace qvx_test
