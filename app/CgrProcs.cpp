@@ -1,11 +1,15 @@
 #include "app/CgrProcs.h"
 
+#include <iterator>
+
 #include "app/DataMod.h"
 #include "app/FindDlg.h"
 #include "app/SortDlg.h"
 
 namespace {
 
+// The fields offered by Find, and the index tags offered by Sort with their captions.
+const char* const kFindFields[] = {"CATEGORY"};
 const char* const kIndexNames[] = {"CATEGORY"};
 const char* const kIndexCaptions[] = {"Category"};
 
@@ -13,7 +17,7 @@ const char* const kIndexCaptions[] = {"Category"};
 
 void FindCategory() {
   FindDialog->FieldNames.clear();
-  FindDialog->FieldNames.assign(std::begin(kIndexNames), std::end(kIndexNames));
+  FindDialog->FieldNames.assign(std::begin(kFindFields), std::end(kFindFields));
   FindDialog->DataSource = &MastData->CategorySource;
   FindDialog->ShowModal();
 }
@@ -21,8 +25,12 @@ void FindCategory() {
 void SortCategory() {
   SortDialog->IndexNames.clear();
   SortDialog->IndexCaptions.clear();
-  SortDialog->IndexNames.assign(std::begin(kIndexNames), std::end(kIndexNames));
-  SortDialog->IndexCaptions.assign(std::begin(kIndexCaptions), std::end(kIndexCaptions));
+  for (const char* name : kIndexNames) {
+    std::string caption;
+    CategoryIndexCaption(name, caption);
+    SortDialog->IndexNames.push_back(name);
+    SortDialog->IndexCaptions.push_back(caption);
+  }
   SortDialog->DataSet = &MastData->CategoryTable;
   SortDialog->ShowModal();
 }

@@ -1,11 +1,15 @@
 #include "app/DevProcs.h"
 
+#include <iterator>
+
 #include "app/DataMod.h"
 #include "app/FindDlg.h"
 #include "app/SortDlg.h"
 
 namespace {
 
+// The fields offered by Find, and the index tags offered by Sort with their captions.
+const char* const kFindFields[] = {"DEVDIST"};
 const char* const kIndexNames[] = {"DEVDIST"};
 const char* const kIndexCaptions[] = {"Developer/Distributor"};
 
@@ -13,7 +17,7 @@ const char* const kIndexCaptions[] = {"Developer/Distributor"};
 
 void FindDevDist() {
   FindDialog->FieldNames.clear();
-  FindDialog->FieldNames.assign(std::begin(kIndexNames), std::end(kIndexNames));
+  FindDialog->FieldNames.assign(std::begin(kFindFields), std::end(kFindFields));
   FindDialog->DataSource = &MastData->DevdistSource;
   FindDialog->ShowModal();
 }
@@ -21,8 +25,12 @@ void FindDevDist() {
 void SortDevDist() {
   SortDialog->IndexNames.clear();
   SortDialog->IndexCaptions.clear();
-  SortDialog->IndexNames.assign(std::begin(kIndexNames), std::end(kIndexNames));
-  SortDialog->IndexCaptions.assign(std::begin(kIndexCaptions), std::end(kIndexCaptions));
+  for (const char* name : kIndexNames) {
+    std::string caption;
+    DevDistIndexCaption(name, caption);
+    SortDialog->IndexNames.push_back(name);
+    SortDialog->IndexCaptions.push_back(caption);
+  }
   SortDialog->DataSet = &MastData->DevdistTable;
   SortDialog->ShowModal();
 }

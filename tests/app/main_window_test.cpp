@@ -383,6 +383,8 @@ TEST_F(MainWindowTest, NewTitleStartsWithLogicalFieldsFalseAndTheRestBlank) {
     checked = true;
     form->close();
   });
+  // Closing a new record asks whether to save it; No drops it.
+  answers.Press("&No");
   RunAsEvent([] { MainForm->FileNewClick(); });
   EXPECT_TRUE(checked);
   EXPECT_EQ(MastData->QvxcatTable.State(), platform::TDataSetState::dsBrowse);
