@@ -1,0 +1,157 @@
+#include "report/ReportRender.h"
+
+#include <QPaintDevice>
+#include <QPainter>
+#include <QPen>
+#include <cmath>
+
+namespace {
+
+// Windows faces that reports name, and the faces that stand for them here.
+QString MapFamily(const QString& name) {
+  const QString n = name.trimmed().toLower();
+  if (n == "arial" || n == "helvetica") return "Liberation Sans";
+  if (n == "times new roman" || n == "times") return "Liberation Serif";
+  if (n == "courier new" || n == "courier") return "Liberation Mono";
+  if (n == "tahoma" || n == "ms sans serif" || n == "verdana") return "DejaVu Sans";
+  return name;
+}
+
+QString FontKey(const TReportFont& f) {
+  return f.Name + '|' + QString::number(f.Size) + '|' + QChar(f.Bold ? 'b' : '-') +
+         QChar(f.Italic ? 'i' : '-') + QChar(f.Underline ? 'u' : '-');
+}
+
+}  // namespace
+
+QFont ReportQFont(const TReportFont& font) {
+  QFont f(MapFamily(font.Name));
+  f.setPixelSize(std::max(1, int(std::lround(font.Size * 25.4 / 72 * kReportUnitsPerMm))));
+  f.setBold(font.Bold);
+  f.setItalic(font.Italic);
+  f.setUnderline(font.Underline);
+  f.setHintingPreference(QFont::PreferNoHinting);
+  f.setStyleHint(QFont::SansSerif);
+  return f;
+}
+
+TReportFontCache::Entry& TReportFontCache::Find(const TReportFont& font) {
+  auto [it, added] = entries_.try_emplace(FontKey(font));
+  if (added) {
+    it->second.font = ReportQFont(font);
+    it->second.metrics = std::make_unique<QFontMetricsF>(it->second.font);
+  }
+  return it->second;
+}
+
+const QFont& TReportFontCache::Font(const TReportFont& font) { return Find(font).font; }
+
+const QFontMetricsF& TReportFontCache::Metrics(const TReportFont& font) {
+  return *Find(font).metrics;
+}
+
+namespace {
+
+// Appends the lines of one paragraph (no line breaks inside).
+void WrapParagraph(const QString& text, const QFontMetricsF& m, double width, QStringList& out) {
+  if (m.horizontalAdvance(text) <= width) {
+    out << text;
+    return;
+  }
+  QString line;
+  int i = 0;
+  const int n = text.size();
+  while (i < n) {
+    // The next word with the blanks before it.
+    int start = i;
+    while (i < n && text[i] == ' ') ++i;
+    while (i < n && text[i] != ' ') ++i;
+    QString piece = text.mid(start, i - start);
+    QString candidate = line + piece;
+    if (m.horizontalAdvance(candidate) <= width) {
+      line = candidate;
+      continue;
+    }
+    if (!line.isEmpty()) {
+      out << line;
+      line.clear();
+      // The word begins the next line without its leading blanks.
+      int b = 0;
+      while (b < piece.size() && piece[b] == ' ') ++b;
+      piece = piece.mid(b);
+    }
+    // A word wider than a whole line is cut where the line is full.
+    while (!piece.isEmpty() && m.horizontalAdvance(piece) > width) {
+      int fit = 1;
+      while (fit < piece.size() && m.horizontalAdvance(piece.left(fit + 1)) <= width) ++fit;
+      out << piece.left(fit);
+      piece = piece.mid(fit);
+    }
+    line = piece;
+  }
+  if (!line.isEmpty() || out.isEmpty()) out << line;
+}
+
+}  // namespace
+
+QStringList WrapReportText(const QString& text, const QFontMetricsF& metrics, double width) {
+  QStringList lines;
+  QString normal = text;
+  normal.replace("\r\n", "\n");
+  for (const QString& paragraph : normal.split('\n')) WrapParagraph(paragraph, metrics, width, lines);
+  if (lines.isEmpty()) lines << QString();
+  return lines;
+}
+
+void ScalePainterToReportUnits(QPainter& painter, const QPaintDevice& device, double zoom) {
+  const double sx = device.logicalDpiX() / 25.4 / kReportUnitsPerMm * zoom;
+  const double sy = device.logicalDpiY() / 25.4 / kReportUnitsPerMm * zoom;
+  painter.scale(sx, sy);
+}
+
+namespace {
+
+QRectF ToUnits(const QRectF& mm) {
+  return QRectF(mm.x() * kReportUnitsPerMm, mm.y() * kReportUnitsPerMm,
+                mm.width() * kReportUnitsPerMm, mm.height() * kReportUnitsPerMm);
+}
+
+}  // namespace
+
+void PaintReportPage(QPainter& painter, const TReportPageContent& page, TReportFontCache& fonts) {
+  for (const TReportBandRect& band : page.Bands) {
+    if (band.Color != Qt::white && band.Color.isValid())
+      painter.fillRect(ToUnits(band.Rect), band.Color);
+  }
+  for (const TReportItem& item : page.Items) {
+    const TReportControl& c = *item.Control;
+    const QRectF rect = ToUnits(item.Rect);
+    painter.save();
+    painter.setClipRect(rect, Qt::IntersectClip);
+    if (!c.Transparent) painter.fillRect(rect, c.Color);
+    const QFont& font = fonts.Font(c.Font);
+    const QFontMetricsF& m = fonts.Metrics(c.Font);
+    painter.setFont(font);
+    painter.setPen(c.Font.Color);
+    double y = rect.top() + m.ascent();
+    for (int i = 0; i < item.Lines.size(); ++i) {
+      // Lines that the rectangle cannot hold whole are left out, not cut.
+      if (i > 0 && y + m.descent() > rect.bottom() + 1) break;
+      const QString& line = item.Lines[i];
+      double x = rect.left();
+      if (c.Alignment != TReportAlignment::Left) {
+        const double w = m.horizontalAdvance(line);
+        x = c.Alignment == TReportAlignment::Right ? rect.right() - w
+                                                   : rect.left() + (rect.width() - w) / 2;
+      }
+      painter.drawText(QPointF(x, y), line);
+      y += m.height();
+    }
+    painter.restore();
+    if (c.FrameBottom) {
+      // A hairline of a quarter millimetre, drawn just inside the bottom edge.
+      const double w = 0.25 * kReportUnitsPerMm;
+      painter.fillRect(QRectF(rect.left(), rect.bottom() - w, rect.width(), w), Qt::black);
+    }
+  }
+}
