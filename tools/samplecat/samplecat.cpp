@@ -1,8 +1,11 @@
-// qvx_samplecat DIRECTORY: writes the sample catalog (QVXCAT.DBF with its memo
-// file, CATEGORY.DBF, DEVDIST.DBF) filled with invented titles and companies.
+// qvx_samplecat DIRECTORY [--titles N]: writes the sample catalog (QVXCAT.DBF with
+// its memo file, CATEGORY.DBF, DEVDIST.DBF) filled with invented titles and
+// companies; 48 titles unless N says otherwise (big catalogs for trying the program
+// and for the benchmarks).
 #include <sys/stat.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <exception>
 #include <stdexcept>
 #include <string>
@@ -28,6 +31,26 @@ const char* const kFirst[] = {"Crimson", "Silent", "Turbo",  "Lunar", "Hyper", "
 const char* const kSecond[] = {"Harbor", "Circuit", "Meadow",  "Comet",   "Dungeon", "Rally",
                                "Garden", "Tower",   "Voyage",  "Kingdom", "Arena",  "Canyon"};
 const char* const kPlayers[] = {"1", "1-2", "1-4", "2", "1-8"};
+const char* const kThird[] = {"Legends", "Origins", "Reloaded", "Deluxe", "Returns",
+                              "Chronicles", "Heroes", "Unleashed", "Zero", "Forever",
+                              "Tactics", "Party", "Quest", "Saga", "Trilogy", "Worlds"};
+constexpr int kDefaultTitles = 48;
+
+// The first 48 titles are the classic sample; later ones add a third word and, past
+// every combination, a sequel number.
+std::string TitleOf(int i) {
+  if (i < kDefaultTitles) {
+    std::string title = std::string(kFirst[(i * 5) % 12]) + " " + kSecond[(i * 7 + i / 12) % 12];
+    if (i % 3 == 2) title.append(" ").append(std::to_string(2 + i % 4));
+    return title;
+  }
+  const int combos = 12 * 12 * 16;
+  int j = i - kDefaultTitles;
+  std::string title = std::string(kFirst[(j * 7) % 12]) + " " + kSecond[(j / 12 + j) % 12] + " " +
+                      kThird[(j / 144) % 16];
+  if (j >= combos) title.append(" ").append(std::to_string(1 + j / combos));
+  return title;
+}
 
 // The table's compound index, one tag per field, each keyed on the bare field.
 void MakeIndex(devazoz::GSO_dBaseFld& table, const std::string& path,
@@ -58,7 +81,7 @@ std::string LongNotes() {
   return text;
 }
 
-void MakeTitleTable(const std::string& dir) {
+void MakeTitleTable(const std::string& dir, int count) {
   std::string path = dir + "/QVXCAT.DBF";
   CreateEmptyTable(path, 0xF5,
                    {{"TITLE", 'C', 40},
@@ -73,12 +96,9 @@ void MakeTitleTable(const std::string& dir) {
   CreateEmptyFpt(dir + "/QVXCAT.FPT", 64);
   devazoz::GSO_dBaseFld table(path, false, true);
   int notes_field = table.FieldNumber("NOTES");
-  const int count = 48;
   for (int i = 0; i < count; ++i) {
     table.BlankRecord();
-    std::string title = std::string(kFirst[(i * 5) % 12]) + " " + kSecond[(i * 7 + i / 12) % 12];
-    if (i % 3 == 2) title.append(" ").append(std::to_string(2 + i % 4));
-    table.PutStrByName("TITLE", title);
+    table.PutStrByName("TITLE", TitleOf(i));
     table.PutStrByName("CATEGORY", kCategories[(i * 3) % 11]);
     table.PutStrByName("DEVELOPER", kCompanies[i % 16]);
     table.PutStrByName("DISTRIBUTR", kCompanies[(i * 5 + 3) % 16]);
@@ -88,7 +108,7 @@ void MakeTitleTable(const std::string& dir) {
     table.PutLogicByName("DUALSHOCK", i % 3 == 0);
     std::string notes;
     if (i == 4) notes = LongNotes();
-    else if (i % 6 == 1) notes = "Save files need " + std::to_string(1 + i % 3) + " memory card blocks.";
+    else if (i % 6 == 1 && i < 10000) notes = "Save files need " + std::to_string(1 + i % 3) + " memory card blocks.";
     if (!notes.empty()) {
       int32_t size = int32_t(notes.size());
       table.MemoWrite(notes_field, notes.data(), size);
@@ -102,15 +122,29 @@ void MakeTitleTable(const std::string& dir) {
 }  // namespace samplecat
 
 int main(int argc, char** argv) {
-  if (argc != 2) {
-    std::fprintf(stderr, "usage: qvx_samplecat DIRECTORY\n");
+  std::string dir;
+  long titles = samplecat::kDefaultTitles;
+  bool usage = false;
+  for (int i = 1; i < argc; ++i) {
+    std::string arg = argv[i];
+    if (arg == "--titles" && i + 1 < argc) {
+      char* end = nullptr;
+      titles = std::strtol(argv[++i], &end, 10);
+      if (*end != '\0' || titles < 0 || titles > 100000000) usage = true;
+    } else if (dir.empty() && !arg.empty() && arg[0] != '-') {
+      dir = arg;
+    } else {
+      usage = true;
+    }
+  }
+  if (usage || dir.empty()) {
+    std::fprintf(stderr, "usage: qvx_samplecat DIRECTORY [--titles N]\n");
     return 2;
   }
-  std::string dir = argv[1];
   mkdir(dir.c_str(), 0755);
   try {
     using namespace samplecat;
-    MakeTitleTable(dir);
+    MakeTitleTable(dir, int(titles));
     std::vector<std::string> categories(std::begin(kCategories), std::end(kCategories));
     MakeLookupTable(dir + "/CATEGORY.DBF", "CATEGORY", categories);
     std::vector<std::string> companies(std::begin(kCompanies), std::end(kCompanies));

@@ -1,0 +1,62 @@
+#include "platform/qt/application.h"
+
+#include <QMessageBox>
+
+#include "platform/qt/ansi_text.h"
+
+namespace platform::qt {
+namespace {
+
+TApplication* g_application = nullptr;
+
+}  // namespace
+
+TApplication* Application() { return g_application; }
+
+TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
+  g_application = this;
+}
+
+TApplication::~TApplication() {
+  if (g_application == this) g_application = nullptr;
+}
+
+void TApplication::SetTitle(const QString& title) { setApplicationDisplayName(title); }
+
+QString TApplication::Title() const { return applicationDisplayName(); }
+
+void TApplication::ShowException(const std::exception& e) {
+  // Engine and dataset messages are ANSI byte text.
+  ShowExceptionMessage(AnsiToQString(e.what()));
+}
+
+void TApplication::ShowExceptionMessage(const QString& message) {
+  ++exception_count_;
+  QMessageBox box(QMessageBox::Critical, Title(), message, QMessageBox::Ok, activeWindow());
+  box.exec();
+}
+
+bool TApplication::Guard(const std::function<void()>& work) {
+  try {
+    work();
+    return true;
+  } catch (const std::exception& e) {
+    ShowException(e);
+  } catch (...) {
+    ShowExceptionMessage(QStringLiteral("Unknown error"));
+  }
+  return false;
+}
+
+bool TApplication::notify(QObject* receiver, QEvent* event) {
+  try {
+    return QApplication::notify(receiver, event);
+  } catch (const std::exception& e) {
+    ShowException(e);
+  } catch (...) {
+    ShowExceptionMessage(QStringLiteral("Unknown error"));
+  }
+  return true;
+}
+
+}  // namespace platform::qt

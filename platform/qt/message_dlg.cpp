@@ -1,0 +1,73 @@
+#include "platform/qt/message_dlg.h"
+
+#include <QApplication>
+#include <QMessageBox>
+#include <QPushButton>
+
+namespace platform::qt {
+namespace {
+
+struct ButtonKind {
+  TMsgDlgBtn button;
+  QMessageBox::StandardButton standard;
+  int result;
+};
+
+constexpr ButtonKind kButtons[] = {
+    {mbYes, QMessageBox::Yes, mrYes},         {mbNo, QMessageBox::No, mrNo},
+    {mbOK, QMessageBox::Ok, mrOk},            {mbCancel, QMessageBox::Cancel, mrCancel},
+    {mbAbort, QMessageBox::Abort, mrAbort},   {mbRetry, QMessageBox::Retry, mrRetry},
+    {mbIgnore, QMessageBox::Ignore, mrIgnore},
+};
+
+QString Caption(TMsgDlgType type) {
+  switch (type) {
+    case TMsgDlgType::mtWarning: return QStringLiteral("Warning");
+    case TMsgDlgType::mtError: return QStringLiteral("Error");
+    case TMsgDlgType::mtInformation: return QStringLiteral("Information");
+    case TMsgDlgType::mtConfirmation: return QStringLiteral("Confirm");
+    case TMsgDlgType::mtCustom: break;
+  }
+  return QApplication::applicationDisplayName();
+}
+
+QMessageBox::Icon Icon(TMsgDlgType type) {
+  switch (type) {
+    case TMsgDlgType::mtWarning: return QMessageBox::Warning;
+    case TMsgDlgType::mtError: return QMessageBox::Critical;
+    case TMsgDlgType::mtInformation: return QMessageBox::Information;
+    case TMsgDlgType::mtConfirmation: return QMessageBox::Question;
+    case TMsgDlgType::mtCustom: break;
+  }
+  return QMessageBox::NoIcon;
+}
+
+}  // namespace
+
+int MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons, QWidget* parent) {
+  if (buttons == 0) buttons = mbOK;
+  if (parent == nullptr) parent = QApplication::activeWindow();
+  QMessageBox box(Icon(type), Caption(type), text, QMessageBox::NoButton, parent);
+  for (const ButtonKind& kind : kButtons) {
+    if (buttons & kind.button) box.addButton(kind.standard);
+  }
+  if (buttons & mbOK) box.setDefaultButton(QMessageBox::Ok);
+  else if (buttons & mbYes) box.setDefaultButton(QMessageBox::Yes);
+  if (buttons & mbCancel) box.setEscapeButton(QMessageBox::Cancel);
+  else if (buttons & mbNo) box.setEscapeButton(QMessageBox::No);
+  else if (buttons & mbOK) box.setEscapeButton(QMessageBox::Ok);
+  box.exec();
+  QAbstractButton* clicked = box.clickedButton();
+  if (clicked == nullptr) return (buttons & mbCancel) ? mrCancel : mrNone;
+  QMessageBox::StandardButton pressed = box.standardButton(clicked);
+  for (const ButtonKind& kind : kButtons) {
+    if (kind.standard == pressed) return kind.result;
+  }
+  return mrNone;
+}
+
+void ShowMessage(const QString& text, QWidget* parent) {
+  MessageDlg(text, TMsgDlgType::mtCustom, mbOK, parent);
+}
+
+}  // namespace platform::qt
