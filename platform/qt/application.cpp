@@ -21,9 +21,11 @@ TApplication::~TApplication() {
   if (g_application == this) g_application = nullptr;
 }
 
-void TApplication::SetTitle(const QString& title) { setApplicationDisplayName(title); }
+// The title is kept apart from Qt's display name, which Qt would append to the
+// caption of every window.
+void TApplication::SetTitle(const QString& title) { title_ = title; }
 
-QString TApplication::Title() const { return applicationDisplayName(); }
+QString TApplication::Title() const { return title_; }
 
 void TApplication::ShowException(const std::exception& e) {
   // Engine and dataset messages are ANSI byte text.

@@ -43,6 +43,7 @@ class TApplication : public QApplication {
   int ExceptionCount() const { return exception_count_; }
 
  private:
+  QString title_;
   int exception_count_ = 0;
 };
 

@@ -1,5 +1,7 @@
 #include "platform/qt/message_dlg.h"
 
+#include "platform/qt/application.h"
+
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
@@ -28,7 +30,7 @@ QString Caption(TMsgDlgType type) {
     case TMsgDlgType::mtConfirmation: return QStringLiteral("Confirm");
     case TMsgDlgType::mtCustom: break;
   }
-  return QApplication::applicationDisplayName();
+  return Application() != nullptr ? Application()->Title() : QString();
 }
 
 QMessageBox::Icon Icon(TMsgDlgType type) {

@@ -1,0 +1,71 @@
+#include "app/DataMod.h"
+
+TMastData* MastData = nullptr;
+
+namespace {
+
+void Configure(TDevazozDataSet& table, const char* table_name, const char* index_file,
+               const char* index_name) {
+  table.SetTableName(table_name);
+  table.SetIndexFiles({index_file});
+  table.SetIndexName(index_name);
+  table.SetExclusive(true);
+  table.SetTranslateASCII(true);
+  table.SetUseDeleted(false);
+  table.SetLockProtocol(devazoz::TgsLokProtocol::Default);
+  table.SetUserID(0);
+}
+
+platform::TStringField* AddString(TDevazozDataSet& table, const char* name, int size,
+                                  const char* label, int display_width = 0) {
+  auto* field = table.AddField<platform::TStringField>(name, size);
+  field->SetDisplayLabel(label);
+  if (display_width > 0) field->SetDisplayWidth(display_width);
+  return field;
+}
+
+}  // namespace
+
+TMastData::TMastData() {
+  Configure(QvxcatTable, "QVXCAT.DBF", "QVXCAT.CDX", "TITLE");
+  Configure(CategoryTable, "CATEGORY.DBF", "CATEGORY.CDX", "CATEGORY");
+  Configure(DevdistTable, "DEVDIST.DBF", "DEVDIST.CDX", "DEVDIST");
+
+  QvxcatTableTITLE = AddString(QvxcatTable, "TITLE", 40, "Title");
+  QvxcatTableCATEGORY = AddString(QvxcatTable, "CATEGORY", 30, "Category");
+  QvxcatTableDEVELOPER = AddString(QvxcatTable, "DEVELOPER", 30, "Developer");
+  QvxcatTableDISTRIBUTR = AddString(QvxcatTable, "DISTRIBUTR", 30, "Distributor");
+  QvxcatTablePLAYERS = AddString(QvxcatTable, "PLAYERS", 5, "Players");
+  QvxcatTableMEMORYBLKS = AddString(QvxcatTable, "MEMORYBLKS", 5, "Memory Blocks");
+  QvxcatTableANALOG = QvxcatTable.AddField<platform::TBooleanField>("ANALOG");
+  QvxcatTableANALOG->SetDisplayLabel("Analog");
+  QvxcatTableDUALSHOCK = QvxcatTable.AddField<platform::TBooleanField>("DUALSHOCK");
+  QvxcatTableDUALSHOCK->SetDisplayLabel("Dual Shock");
+  QvxcatTableNOTES = QvxcatTable.AddField<platform::TMemoField>("NOTES");
+  QvxcatTableNOTES->SetDisplayLabel("Notes");
+  QvxcatTableNOTES->SetVisible(false);
+  CategoryTableCATEGORY = AddString(CategoryTable, "CATEGORY", 30, "Category", 75);
+  DevdistTableDEVDIST = AddString(DevdistTable, "DEVDIST", 30, "Developer/Distributor", 75);
+
+  QvxcatSource.SetDataSet(&QvxcatTable);
+  CategorySource.SetDataSet(&CategoryTable);
+  DevdistSource.SetDataSet(&DevdistTable);
+  QvxcatTable.AfterInsert = [this](platform::TDataSet& dataset) {
+    QvxcatTableAfterInsert(dataset);
+  };
+}
+
+TMastData::~TMastData() {
+  QvxcatSource.SetDataSet(nullptr);
+  CategorySource.SetDataSet(nullptr);
+  DevdistSource.SetDataSet(nullptr);
+  QvxcatTable.Close();
+  CategoryTable.Close();
+  DevdistTable.Close();
+}
+
+void TMastData::QvxcatTableAfterInsert(platform::TDataSet& dataset) {
+  (void)dataset;
+  QvxcatTableANALOG->SetAsBoolean(false);
+  QvxcatTableDUALSHOCK->SetAsBoolean(false);
+}

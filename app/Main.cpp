@@ -1,0 +1,617 @@
+#include "app/Main.h"
+
+#include <QAction>
+#include <QApplication>
+#include <QCloseEvent>
+#include <QHBoxLayout>
+#include <QLabel>
+#include <QMenu>
+#include <QMenuBar>
+#include <QPushButton>
+#include <QScrollArea>
+#include <QShortcut>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+#include <QToolButton>
+#include <QVBoxLayout>
+
+#include "app/AboutDlg.h"
+#include "app/CatalFrm.h"
+#include "app/CategFrm.h"
+#include "app/CgrProcs.h"
+#include "app/ClgProcs.h"
+#include "app/DevFrm.h"
+#include "app/DevProcs.h"
+#include "app/FiltFrm.h"
+#include "app/QvxLiRpt.h"
+#include "platform/qt/ansi_text.h"
+#include "platform/qt/db_grid.h"
+#include "platform/qt/db_navigator.h"
+#include "platform/qt/fonts.h"
+#include "platform/qt/message_dlg.h"
+
+using platform::qt::AnsiToQString;
+using platform::qt::MessageDlg;
+using platform::qt::TDBGrid;
+using platform::qt::TDBGridColumn;
+using platform::qt::TDBNavigator;
+using platform::qt::TMsgDlgType;
+using platform::qt::TNavigateBtn;
+
+TMainForm* MainForm = nullptr;
+
+namespace {
+
+// Gray of the speed bar and the title bar.
+const QColor kPanelGray(128, 128, 128);
+
+QIcon Icon(const char* name) { return QIcon(QString(":/qvxcat/icons/") + name + ".png"); }
+
+}  // namespace
+
+TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
+  setObjectName("MainForm");
+  setWindowTitle("QVX Catalog");
+  setWindowIcon(Icon("qvxcat"));
+  setFont(platform::qt::MapFont("Tahoma", 8));
+  CreateMenus();
+  CreateToolBar();
+  CreateClientPanel();
+  CreateStatusBar();
+
+  DBNavigator = new TDBNavigator(this);
+  DBNavigator->setObjectName("DBNavigator");
+  DBNavigator->hide();
+
+  // Enter anywhere in the window opens the current record.
+  Button1 = new QPushButton(this);
+  Button1->setObjectName("Button1");
+  Button1->setGeometry(0, 0, 0, 0);
+  Button1->setFocusPolicy(Qt::NoFocus);
+  connect(Button1, &QPushButton::clicked, this, &TMainForm::FileOpenClick);
+  for (int key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
+    auto* enter = new QShortcut(QKeySequence(key), this);
+    connect(enter, &QShortcut::activated, Button1, &QPushButton::click);
+  }
+  resize(620, 406);
+}
+
+TMainForm::~TMainForm() {
+  if (MainForm == this) MainForm = nullptr;
+}
+
+QAction* TMainForm::AddMenuItem(QMenu* menu, const QString& name, const QString& caption,
+                                void (TMainForm::*handler)(), const QKeySequence& shortcut) {
+  QAction* action = menu->addAction(caption);
+  action->setObjectName(name);
+  if (!shortcut.isEmpty()) action->setShortcut(shortcut);
+  if (handler != nullptr) connect(action, &QAction::triggered, this, handler);
+  return action;
+}
+
+void TMainForm::CreateMenus() {
+  QMenuBar* bar = menuBar();
+  FileMenu = bar->addMenu("&File");
+  FileMenu->setObjectName("FileMenu");
+  connect(FileMenu, &QMenu::aboutToShow, this, &TMainForm::FileMenuClick);
+  FileNew = AddMenuItem(FileMenu, "FileNew", "&New...", &TMainForm::FileNewClick,
+                        QKeySequence("Ctrl+N"));
+  FileOpen = AddMenuItem(FileMenu, "FileOpen", "&Open...", &TMainForm::FileOpenClick,
+                         QKeySequence("Ctrl+O"));
+  FileDelete = AddMenuItem(FileMenu, "FileDelete", "&Delete...", &TMainForm::FileDeleteClick,
+                           QKeySequence("Ctrl+D"));
+  FileMenu->addSeparator();
+  FilePrintSetup = AddMenuItem(FileMenu, "FilePrintSetup", "Print Set&up...",
+                               &TMainForm::FilePrintSetupClick);
+  FilePrintPreview = AddMenuItem(FileMenu, "FilePrintPreview", "Print Pre&view",
+                                 &TMainForm::FilePrintPreviewClick);
+  FilePrint = AddMenuItem(FileMenu, "FilePrint", "&Print...", &TMainForm::FilePrintClick,
+                          QKeySequence("Ctrl+P"));
+  FileMenu->addSeparator();
+  FileExit = AddMenuItem(FileMenu, "FileExit", "E&xit", &TMainForm::FileExitClick);
+
+  EditMenu = bar->addMenu("&Edit");
+  EditMenu->setObjectName("EditMenu");
+  connect(EditMenu, &QMenu::aboutToShow, this, &TMainForm::EditMenuClick);
+  EditFind = AddMenuItem(EditMenu, "EditFind", "&Find...", &TMainForm::EditFindClick,
+                         QKeySequence("Ctrl+F"));
+  EditMenu->addSeparator();
+  EditFirst = AddMenuItem(EditMenu, "EditFirst", "F&irst", &TMainForm::EditFirstClick);
+  EditPrevious = AddMenuItem(EditMenu, "EditPrevious", "&Previous", &TMainForm::EditPreviousClick);
+  EditNext = AddMenuItem(EditMenu, "EditNext", "&Next", &TMainForm::EditNextClick);
+  EditLast = AddMenuItem(EditMenu, "EditLast", "&Last", &TMainForm::EditLastClick);
+
+  ViewMenu = bar->addMenu("&View");
+  ViewMenu->setObjectName("ViewMenu");
+  connect(ViewMenu, &QMenu::aboutToShow, this, &TMainForm::ViewMenuClick);
+  ViewSort = AddMenuItem(ViewMenu, "ViewSort", "&Sort...", &TMainForm::ViewSortClick);
+  ViewFilter = AddMenuItem(ViewMenu, "ViewFilter", "&Filter...", &TMainForm::ViewFilterClick);
+  ViewMenu->addSeparator();
+  ViewToolbar = AddMenuItem(ViewMenu, "ViewToolbar", "&Toolbar", &TMainForm::ViewToolbarClick);
+  ViewStatusBar =
+      AddMenuItem(ViewMenu, "ViewStatusBar", "S&tatus Bar", &TMainForm::ViewStatusBarClick);
+  ViewSpeedBar = AddMenuItem(ViewMenu, "ViewSpeedBar", "&Speed Bar", &TMainForm::ViewSpeedBarClick);
+  // The check marks are set by the handlers, not by the actions themselves.
+  for (QAction* item : {ViewToolbar, ViewStatusBar, ViewSpeedBar}) {
+    item->setCheckable(true);
+    item->setChecked(true);
+    disconnect(item, &QAction::triggered, this, nullptr);
+  }
+  connect(ViewToolbar, &QAction::triggered, this, [this] {
+    ViewToolbar->setChecked(!ViewToolbar->isChecked());
+    ViewToolbarClick();
+  });
+  connect(ViewStatusBar, &QAction::triggered, this, [this] {
+    ViewStatusBar->setChecked(!ViewStatusBar->isChecked());
+    ViewStatusBarClick();
+  });
+  connect(ViewSpeedBar, &QAction::triggered, this, [this] {
+    ViewSpeedBar->setChecked(!ViewSpeedBar->isChecked());
+    ViewSpeedBarClick();
+  });
+
+  GoMenu = bar->addMenu("&Go");
+  GoMenu->setObjectName("GoMenu");
+  connect(GoMenu, &QMenu::aboutToShow, this, &TMainForm::GoMenuClick);
+  GoCatalog = AddMenuItem(GoMenu, "GoCatalog", "&Catalog", &TMainForm::GoCatalogClick);
+  GoCategories = AddMenuItem(GoMenu, "GoCategories", "C&ategories", &TMainForm::GoCategoriesClick);
+  GoDevelopers = AddMenuItem(GoMenu, "GoDevelopers", "&Developers/Distributors",
+                             &TMainForm::GoDevelopersClick);
+
+  ReportsMenu = bar->addMenu("&Reports");
+  ReportsMenu->setObjectName("ReportsMenu");
+  connect(ReportsMenu, &QMenu::aboutToShow, this, &TMainForm::ReportsMenuClick);
+  // The list report's menu item previews the report, as File > Print Preview does.
+  ReportsQVXCatalogList = AddMenuItem(ReportsMenu, "ReportsQVXCatalogList", "&QVX Catalog List",
+                                     &TMainForm::FilePrintPreviewClick);
+
+  ToolsMenu = bar->addMenu("&Tools");
+  ToolsMenu->setObjectName("ToolsMenu");
+  connect(ToolsMenu, &QMenu::aboutToShow, this, &TMainForm::ToolsMenuClick);
+  ToolsPackData = AddMenuItem(ToolsMenu, "ToolsPackData", "&Pack Data",
+                              &TMainForm::ToolsPackDataClick);
+  ToolsReindexData = AddMenuItem(ToolsMenu, "ToolsReindexData", "&Reindex Data",
+                                 &TMainForm::ToolsReindexDataClick);
+
+  HelpMenu = bar->addMenu("&Help");
+  HelpMenu->setObjectName("HelpMenu");
+  connect(HelpMenu, &QMenu::aboutToShow, this, &TMainForm::HelpMenuClick);
+  HelpHelpTopics = AddMenuItem(HelpMenu, "HelpHelpTopics", "&Help Topics",
+                               &TMainForm::HelpHelpTopicsClick);
+  HelpMenu->addSeparator();
+  HelpAbout = AddMenuItem(HelpMenu, "HelpAbout", "&About", &TMainForm::HelpAboutClick);
+}
+
+void TMainForm::CreateToolBar() {
+  ToolBar = new QToolBar(this);
+  ToolBar->setObjectName("ToolBar");
+  ToolBar->setMovable(false);
+  ToolBar->setFloatable(false);
+  ToolBar->setIconSize(QSize(24, 24));
+  ToolBar->setToolButtonStyle(Qt::ToolButtonIconOnly);
+  ToolBar->toggleViewAction()->setVisible(false);
+  setContextMenuPolicy(Qt::NoContextMenu);
+  addToolBar(Qt::TopToolBarArea, ToolBar);
+  struct Button {
+    const char* name;
+    const char* hint;
+    const char* image;
+    void (TMainForm::*handler)();
+    bool divider_before;
+  };
+  const Button buttons[] = {
+      {"ToolButton1", "New", "document-new-24", &TMainForm::FileNewClick, false},
+      {"ToolButton2", "Open", "document-open-24", &TMainForm::FileOpenClick, false},
+      {"ToolButton3", "Delete", "edit-delete-24", &TMainForm::FileDeleteClick, false},
+      {"ToolButton5", "Print", "document-print-24", &TMainForm::FilePrintClick, true},
+      {"ToolButton6", "Print Preview", "document-print-preview-24",
+       &TMainForm::FilePrintPreviewClick, false},
+      {"ToolButton11", "Find", "edit-find-24", &TMainForm::EditFindClick, true},
+      {"ToolButton8", "Sort", "view-sort-ascending-24", &TMainForm::ViewSortClick, true},
+      {"ToolButton9", "Filter", "view-filter-24", &TMainForm::ViewFilterClick, false},
+      {"ToolButton13", "Help", "help-browser-24", &TMainForm::HelpHelpTopicsClick, true},
+  };
+  for (const Button& b : buttons) {
+    if (b.divider_before) ToolBar->addSeparator();
+    QAction* action = ToolBar->addAction(Icon(b.image), b.hint);
+    action->setObjectName(b.name);
+    action->setToolTip(b.hint);
+    connect(action, &QAction::triggered, this, b.handler);
+  }
+}
+
+void TMainForm::CreateClientPanel() {
+  ClientPanel = new QWidget(this);
+  ClientPanel->setObjectName("ClientPanel");
+  auto* client_layout = new QVBoxLayout(ClientPanel);
+  client_layout->setContentsMargins(5, 5, 5, 5);
+  client_layout->setSpacing(0);
+
+  Splitter = new QSplitter(Qt::Horizontal, ClientPanel);
+  Splitter->setObjectName("Splitter");
+  Splitter->setHandleWidth(3);
+  Splitter->setChildrenCollapsible(false);
+  client_layout->addWidget(Splitter);
+
+  // The speed bar: three glyph buttons with white captions on gray.
+  ServiceTrackingBar = new QScrollArea(Splitter);
+  ServiceTrackingBar->setObjectName("ServiceTrackingBar");
+  ServiceTrackingBar->setFrameShape(QFrame::StyledPanel);
+  ServiceTrackingBar->setFrameShadow(QFrame::Sunken);
+  ServiceTrackingBar->setWidgetResizable(true);
+  ServiceTrackingBar->setHorizontalScrollBarPolicy(Qt::ScrollBarAlwaysOff);
+  ServiceTrackingBar->setMinimumWidth(40);
+  auto* bar_content = new QWidget;
+  QPalette gray = bar_content->palette();
+  gray.setColor(QPalette::Window, kPanelGray);
+  gray.setColor(QPalette::Button, kPanelGray);
+  gray.setColor(QPalette::ButtonText, Qt::white);
+  gray.setColor(QPalette::WindowText, Qt::white);
+  bar_content->setAutoFillBackground(true);
+  bar_content->setPalette(gray);
+  auto* bar_layout = new QVBoxLayout(bar_content);
+  bar_layout->setContentsMargins(4, 12, 4, 12);
+  bar_layout->setSpacing(14);
+  struct Glyph {
+    QToolButton** button;
+    const char* name;
+    const char* caption;
+    const char* image;
+    void (TMainForm::*handler)();
+  };
+  const Glyph glyphs[] = {
+      {&SpeedButton3, "SpeedButton3", "Catalog", "catalog-48", &TMainForm::GoCatalogClick},
+      {&SpeedButton1, "SpeedButton1", "Categories", "categories-48",
+       &TMainForm::GoCategoriesClick},
+      {&SpeedButton4, "SpeedButton4", "Developers", "developers-48",
+       &TMainForm::GoDevelopersClick},
+  };
+  for (const Glyph& g : glyphs) {
+    auto* button = new QToolButton(bar_content);
+    button->setObjectName(g.name);
+    button->setText(g.caption);
+    button->setIcon(Icon(g.image));
+    button->setIconSize(QSize(32, 32));
+    button->setToolButtonStyle(Qt::ToolButtonTextUnderIcon);
+    button->setAutoRaise(true);
+    button->setFocusPolicy(Qt::NoFocus);
+    button->setPalette(gray);
+    button->setCursor(Qt::PointingHandCursor);
+    connect(button, &QToolButton::clicked, this, g.handler);
+    bar_layout->addWidget(button, 0, Qt::AlignHCenter);
+    *g.button = button;
+  }
+  bar_layout->addStretch(1);
+  ServiceTrackingBar->setWidget(bar_content);
+
+  // The view area: title bar, a 4-pixel spacer and the grid.
+  auto* view_area = new QWidget(Splitter);
+  view_area->setObjectName("ViewArea");
+  auto* view_layout = new QVBoxLayout(view_area);
+  view_layout->setContentsMargins(0, 0, 0, 0);
+  view_layout->setSpacing(4);
+  TitleBar = new QWidget(view_area);
+  TitleBar->setObjectName("TitleBar");
+  TitleBar->setFixedHeight(25);
+  TitleBar->setAutoFillBackground(true);
+  QPalette title_palette = TitleBar->palette();
+  title_palette.setColor(QPalette::Window, kPanelGray);
+  title_palette.setColor(QPalette::WindowText, Qt::white);
+  TitleBar->setPalette(title_palette);
+  auto* title_layout = new QHBoxLayout(TitleBar);
+  title_layout->setContentsMargins(0, 0, 0, 0);
+  title_layout->setSpacing(0);
+  const QFont title_font = platform::qt::MapPixelFont("Times New Roman", 16);
+  TitlePanel1 = new QLabel(TitleBar);
+  TitlePanel1->setObjectName("TitlePanel1");
+  TitlePanel1->setFont(title_font);
+  TitlePanel1->setAlignment(Qt::AlignLeft | Qt::AlignVCenter);
+  TitlePanel1->setPalette(title_palette);
+  TitlePanel2 = new QLabel("(Filter Applied)", TitleBar);
+  TitlePanel2->setObjectName("TitlePanel2");
+  TitlePanel2->setFont(title_font);
+  TitlePanel2->setAlignment(Qt::AlignRight | Qt::AlignVCenter);
+  TitlePanel2->setPalette(title_palette);
+  TitlePanel2->setFixedWidth(1);
+  title_layout->addWidget(TitlePanel1, 1);
+  title_layout->addWidget(TitlePanel2, 0);
+  view_layout->addWidget(TitleBar);
+  DBGrid = new TDBGrid(view_area);
+  DBGrid->setObjectName("DBGrid");
+  view_layout->addWidget(DBGrid, 1);
+  connect(DBGrid, &TDBGrid::TitleClick, this, &TMainForm::DBGridTitleClick);
+  connect(DBGrid, &TDBGrid::DblClick, this, &TMainForm::FileOpenClick);
+
+  Splitter->addWidget(ServiceTrackingBar);
+  Splitter->addWidget(view_area);
+  Splitter->setStretchFactor(0, 0);
+  Splitter->setStretchFactor(1, 1);
+  Splitter->setSizes({120, 500});
+  setCentralWidget(ClientPanel);
+}
+
+void TMainForm::CreateStatusBar() {
+  StatusBar = new QStatusBar(this);
+  StatusBar->setObjectName("StatusBar");
+  StatusBar->setSizeGripEnabled(false);
+  const int widths[3] = {72, 100, 200};
+  for (int i = 0; i < 3; ++i) {
+    StatusPanel[i] = new QLabel(StatusBar);
+    StatusPanel[i]->setObjectName(QString("StatusPanel%1").arg(i));
+    StatusPanel[i]->setFrameShape(QFrame::Panel);
+    StatusPanel[i]->setFrameShadow(QFrame::Sunken);
+    StatusPanel[i]->setContentsMargins(2, 0, 2, 0);
+    StatusBar->addWidget(StatusPanel[i]);
+    SetStatusPanelWidth(i, widths[i]);
+  }
+  StatusPanel[0]->setText("Filter Applied");
+  SetStatusPanelWidth(0, 0);
+  setStatusBar(StatusBar);
+}
+
+void TMainForm::SetStatusPanelWidth(int panel, int width) {
+  StatusPanel[panel]->setFixedWidth(width);
+  StatusPanel[panel]->setVisible(width > 0);
+}
+
+bool TMainForm::SplitterVisible() const {
+  return Splitter->handle(1) != nullptr && !Splitter->handle(1)->isHidden();
+}
+
+void TMainForm::SetSplitterShown(bool shown) {
+  if (QSplitterHandle* handle = Splitter->handle(1)) handle->setVisible(shown);
+}
+
+// --- Views ---------------------------------------------------------------------------
+
+TDevazozDataSet* TMainForm::ViewTable() const {
+  if (MastData == nullptr) return nullptr;
+  switch (current_view_) {
+    case 1: return &MastData->QvxcatTable;
+    case 2: return &MastData->CategoryTable;
+    case 3: return &MastData->DevdistTable;
+    default: return nullptr;
+  }
+}
+
+TDataSource* TMainForm::ViewSource() const {
+  if (MastData == nullptr) return nullptr;
+  switch (current_view_) {
+    case 1: return &MastData->QvxcatSource;
+    case 2: return &MastData->CategorySource;
+    case 3: return &MastData->DevdistSource;
+    default: return nullptr;
+  }
+}
+
+void TMainForm::showEvent(QShowEvent* event) {
+  QMainWindow::showEvent(event);
+  if (!shown_once_) {
+    shown_once_ = true;
+    FormShow();
+  }
+}
+
+void TMainForm::closeEvent(QCloseEvent* event) {
+  FormClose();
+  QMainWindow::closeEvent(event);
+}
+
+void TMainForm::FormShow() {
+  MastData->QvxcatTable.Open();
+  MastData->CategoryTable.Open();
+  MastData->DevdistTable.Open();
+  saved_columns_ = &DBGrid->Columns();
+  saved_data_source_ = DBGrid->DataSource();
+  current_view_ = 0;
+  GoCatalogClick();
+}
+
+void TMainForm::FormClose() {
+  MastData->QvxcatTable.Close();
+  MastData->CategoryTable.Close();
+  MastData->DevdistTable.Close();
+}
+
+void TMainForm::ShowView(int view) {
+  if (view != current_view_) {
+    current_view_ = view;
+    DBGrid->SetDataSource(saved_data_source_);
+    // The grid's own collection assigned to itself empties it: default columns again.
+    if (saved_columns_ != nullptr) DBGrid->Columns().Assign(*saved_columns_);
+    if (view >= 1 && view <= 3) {
+      DBGrid->SetDataSource(ViewSource());
+      DBNavigator->SetDataSource(ViewSource());
+    }
+    DBNavigator->BtnClick(TNavigateBtn::nbFirst);
+  }
+  UpdateTitle();
+  UpdateStatusBar();
+  DBGrid->setFocus();
+}
+
+void TMainForm::UpdateTitle() {
+  static const char* const kTitles[] = {"", " Catalog", " Categories",
+                                        " Developers/Distributors"};
+  TitlePanel1->setText(kTitles[current_view_ >= 0 && current_view_ <= 3 ? current_view_ : 0]);
+  TDevazozDataSet* table = ViewTable();
+  TitlePanel2->setFixedWidth(table != nullptr && table->Filtered() ? 100 : 1);
+}
+
+void TMainForm::UpdateStatusBar() {
+  int count = 0;
+  bool filtered = false;
+  std::string index_name;
+  if (TDevazozDataSet* table = ViewTable()) {
+    count = table->RecordCount();
+    filtered = table->Filtered();
+    index_name = table->IndexName();
+  }
+  SetStatusPanelWidth(0, filtered ? 72 : 0);
+  StatusPanel[1]->setText(QString::number(count) + " Items");
+  StatusPanel[2]->setText("Ordered By " + IndexCaption(AnsiToQString(index_name)));
+}
+
+QString TMainForm::IndexCaption(const QString& tag_name) const {
+  std::string caption;
+  const std::string tag = platform::qt::QStringToAnsi(tag_name);
+  switch (current_view_) {
+    case 1: CatalogIndexCaption(tag, caption); break;
+    case 2: CategoryIndexCaption(tag, caption); break;
+    case 3: DevDistIndexCaption(tag, caption); break;
+    default: break;
+  }
+  return AnsiToQString(caption);
+}
+
+int TMainForm::ShowRecordForm() {
+  switch (current_view_) {
+    case 1: return CatalogForm->ShowModal();
+    case 2: return CategoryForm->ShowModal();
+    case 3: return DeveloperForm->ShowModal();
+    default: return 0;
+  }
+}
+
+// --- Commands ------------------------------------------------------------------------
+
+void TMainForm::FileNewClick() {
+  DBNavigator->BtnClick(TNavigateBtn::nbInsert);
+  ShowRecordForm();
+  UpdateStatusBar();
+  ShowView(current_view_);
+}
+
+void TMainForm::FileOpenClick() {
+  ShowRecordForm();
+  UpdateStatusBar();
+  ShowView(current_view_);
+}
+
+void TMainForm::FileDeleteClick() {
+  DBNavigator->BtnClick(TNavigateBtn::nbDelete);
+  UpdateStatusBar();
+  DBGrid->setFocus();
+}
+
+void TMainForm::FilePrintSetupClick() {
+  RunPrinterSetup(this);
+  DBGrid->setFocus();
+}
+
+void TMainForm::FilePrintPreviewClick() { PreviewListReport(); }
+
+void TMainForm::FilePrintClick() { PrintListReport(); }
+
+void TMainForm::FileExitClick() { close(); }
+
+void TMainForm::EditMenuClick() {
+  for (QAction* item : {EditFirst, EditPrevious, EditNext, EditLast}) item->setEnabled(true);
+  if (TDevazozDataSet* table = ViewTable()) {
+    if (table->Bof()) {
+      EditFirst->setEnabled(false);
+      EditPrevious->setEnabled(false);
+    }
+    if (table->Eof()) {
+      EditLast->setEnabled(false);
+      EditNext->setEnabled(false);
+    }
+  }
+}
+
+void TMainForm::EditFindClick() {
+  switch (current_view_) {
+    case 1: FindCatalog(); break;
+    case 2: FindCategory(); break;
+    case 3: FindDevDist(); break;
+    default: break;
+  }
+  ShowView(current_view_);
+}
+
+void TMainForm::EditFirstClick() { DBNavigator->BtnClick(TNavigateBtn::nbFirst); }
+void TMainForm::EditPreviousClick() { DBNavigator->BtnClick(TNavigateBtn::nbPrior); }
+void TMainForm::EditNextClick() { DBNavigator->BtnClick(TNavigateBtn::nbNext); }
+void TMainForm::EditLastClick() { DBNavigator->BtnClick(TNavigateBtn::nbLast); }
+
+void TMainForm::ViewSortClick() {
+  switch (current_view_) {
+    case 1: SortCatalog(); break;
+    case 2: SortCategory(); break;
+    case 3: SortDevDist(); break;
+    default: break;
+  }
+  ShowView(current_view_);
+}
+
+void TMainForm::ViewFilterClick() {
+  if (TDataSource* source = ViewSource()) FilterForm->DataSource = source;
+  FilterForm->ShowModal();
+  ShowView(current_view_);
+}
+
+void TMainForm::ViewToolbarClick() {
+  const bool shown = !ViewToolbar->isChecked();
+  ToolBar->setVisible(shown);
+  ViewToolbar->setChecked(shown);
+}
+
+void TMainForm::ViewStatusBarClick() {
+  const bool shown = !ViewStatusBar->isChecked();
+  StatusBar->setVisible(shown);
+  ViewStatusBar->setChecked(shown);
+}
+
+void TMainForm::ViewSpeedBarClick() {
+  if (ViewSpeedBar->isChecked()) {
+    SetSplitterShown(false);
+    ServiceTrackingBar->hide();
+    ViewSpeedBar->setChecked(false);
+  } else {
+    ServiceTrackingBar->show();
+    SetSplitterShown(true);
+    ViewSpeedBar->setChecked(true);
+  }
+}
+
+void TMainForm::GoCatalogClick() { ShowView(1); }
+void TMainForm::GoCategoriesClick() { ShowView(2); }
+void TMainForm::GoDevelopersClick() { ShowView(3); }
+
+void TMainForm::DBGridTitleClick(TDBGridColumn* column) {
+  if (current_view_ != 1 || column == nullptr) return;
+  const std::string field = column->FieldName();
+  if (field == "TITLE" || field == "CATEGORY") {
+    MastData->QvxcatTable.SetIndexName(field);
+    ShowView(current_view_);
+  }
+}
+
+void TMainForm::ToolsPackDataClick() {
+  if (MessageDlg("Packing will permenantly remove deleted records and reclaim space used by "
+                 "them. Do you wish to continue?",
+                 TMsgDlgType::mtInformation, platform::qt::mbYes | platform::qt::mbNo) !=
+      platform::qt::mrYes)
+    return;
+  MastData->QvxcatTable.Pack();
+  MastData->CategoryTable.Pack();
+  MastData->DevdistTable.Pack();
+  MessageDlg("Packing successfully completed.", TMsgDlgType::mtInformation, platform::qt::mbOK);
+}
+
+void TMainForm::ToolsReindexDataClick() {
+  if (MessageDlg("Reindexing will recreate corrupt index files. Do you wish to continue?",
+                 TMsgDlgType::mtInformation, platform::qt::mbYes | platform::qt::mbNo) !=
+      platform::qt::mrYes)
+    return;
+  MastData->QvxcatTable.Reindex();
+  MastData->CategoryTable.Reindex();
+  MastData->DevdistTable.Reindex();
+  MessageDlg("Reindexing successfully completed.", TMsgDlgType::mtInformation,
+             platform::qt::mbOK);
+}
+
+void TMainForm::HelpHelpTopicsClick() {}
+
+void TMainForm::HelpAboutClick() { AboutDialog->ShowModal(); }

@@ -1,0 +1,162 @@
+// TMainForm, the main window: the only non-modal window. It shows one of the three
+// tables at a time in a read-only grid (the Catalog, Categories and Developers
+// views) and carries every command: new, open and delete records, print, find,
+// navigate, sort and filter, switch the view, pack and reindex, about.
+#ifndef APP_MAIN_H_
+#define APP_MAIN_H_
+
+#include <QMainWindow>
+#include <QString>
+
+#include "app/DataMod.h"
+
+class QAction;
+class QLabel;
+class QMenu;
+class QPushButton;
+class QScrollArea;
+class QSplitter;
+class QStatusBar;
+class QToolBar;
+class QToolButton;
+class QWidget;
+
+namespace platform::qt {
+class TDBGrid;
+class TDBGridColumn;
+class TDBGridColumns;
+class TDBNavigator;
+}  // namespace platform::qt
+
+class TMainForm : public QMainWindow {
+  Q_OBJECT
+
+ public:
+  explicit TMainForm(QWidget* parent = nullptr);
+  ~TMainForm() override;
+
+  // Event handlers, named after their controls.
+  void FormShow();
+  void FormClose();
+  void FileNewClick();
+  void FileOpenClick();
+  void FileDeleteClick();
+  void FilePrintSetupClick();
+  void FilePrintPreviewClick();
+  void FilePrintClick();
+  void FileExitClick();
+  void EditMenuClick();
+  void EditFindClick();
+  void EditFirstClick();
+  void EditPreviousClick();
+  void EditNextClick();
+  void EditLastClick();
+  void ViewSortClick();
+  void ViewFilterClick();
+  void ViewToolbarClick();
+  void ViewStatusBarClick();
+  void ViewSpeedBarClick();
+  void GoCatalogClick();
+  void GoCategoriesClick();
+  void GoDevelopersClick();
+  void ToolsPackDataClick();
+  void ToolsReindexDataClick();
+  void HelpHelpTopicsClick();
+  void HelpAboutClick();
+  void DBGridTitleClick(platform::qt::TDBGridColumn* column);
+  void FileMenuClick() {}
+  void ViewMenuClick() {}
+  void GoMenuClick() {}
+  void ReportsMenuClick() {}
+  void ToolsMenuClick() {}
+  void HelpMenuClick() {}
+
+  // Selects a view (0 none, 1 Catalog, 2 Categories, 3 Developers) and refreshes.
+  void ShowView(int view);
+  void UpdateTitle();
+  void UpdateStatusBar();
+  QString IndexCaption(const QString& tag_name) const;
+
+  int CurrentView() const { return current_view_; }
+
+  // Controls, named as on the form.
+  QMenu* FileMenu = nullptr;
+  QMenu* EditMenu = nullptr;
+  QMenu* ViewMenu = nullptr;
+  QMenu* GoMenu = nullptr;
+  QMenu* ReportsMenu = nullptr;
+  QMenu* ToolsMenu = nullptr;
+  QMenu* HelpMenu = nullptr;
+  QAction* FileNew = nullptr;
+  QAction* FileOpen = nullptr;
+  QAction* FileDelete = nullptr;
+  QAction* FilePrintSetup = nullptr;
+  QAction* FilePrintPreview = nullptr;
+  QAction* FilePrint = nullptr;
+  QAction* FileExit = nullptr;
+  QAction* EditFind = nullptr;
+  QAction* EditFirst = nullptr;
+  QAction* EditPrevious = nullptr;
+  QAction* EditNext = nullptr;
+  QAction* EditLast = nullptr;
+  QAction* ViewSort = nullptr;
+  QAction* ViewFilter = nullptr;
+  QAction* ViewToolbar = nullptr;
+  QAction* ViewStatusBar = nullptr;
+  QAction* ViewSpeedBar = nullptr;
+  QAction* GoCatalog = nullptr;
+  QAction* GoCategories = nullptr;
+  QAction* GoDevelopers = nullptr;
+  QAction* ReportsQVXCatalogList = nullptr;
+  QAction* ToolsPackData = nullptr;
+  QAction* ToolsReindexData = nullptr;
+  QAction* HelpHelpTopics = nullptr;
+  QAction* HelpAbout = nullptr;
+
+  QToolBar* ToolBar = nullptr;
+  QWidget* ClientPanel = nullptr;
+  QScrollArea* ServiceTrackingBar = nullptr;
+  QToolButton* SpeedButton3 = nullptr;  // Catalog
+  QToolButton* SpeedButton1 = nullptr;  // Categories
+  QToolButton* SpeedButton4 = nullptr;  // Developers
+  QSplitter* Splitter = nullptr;
+  QWidget* TitleBar = nullptr;
+  QLabel* TitlePanel1 = nullptr;
+  QLabel* TitlePanel2 = nullptr;
+  platform::qt::TDBGrid* DBGrid = nullptr;
+  QStatusBar* StatusBar = nullptr;
+  QLabel* StatusPanel[3] = {nullptr, nullptr, nullptr};
+  platform::qt::TDBNavigator* DBNavigator = nullptr;
+  QPushButton* Button1 = nullptr;
+
+  // Whether the splitter's handle between speed bar and view area is shown.
+  bool SplitterVisible() const;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+  void closeEvent(QCloseEvent* event) override;
+
+ private:
+  void CreateMenus();
+  void CreateToolBar();
+  void CreateClientPanel();
+  void CreateStatusBar();
+  QAction* AddMenuItem(QMenu* menu, const QString& name, const QString& caption,
+                       void (TMainForm::*handler)(), const QKeySequence& shortcut = {});
+  void SetStatusPanelWidth(int panel, int width);
+  void SetSplitterShown(bool shown);
+
+  // The current view's table and data source; null for view 0.
+  TDevazozDataSet* ViewTable() const;
+  TDataSource* ViewSource() const;
+  int ShowRecordForm();
+
+  int current_view_ = 0;
+  bool shown_once_ = false;
+  platform::qt::TDBGridColumns* saved_columns_ = nullptr;
+  TDataSource* saved_data_source_ = nullptr;
+};
+
+extern TMainForm* MainForm;
+
+#endif  // APP_MAIN_H_

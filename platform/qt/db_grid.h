@@ -1,0 +1,176 @@
+// TDBGrid: the read-only data-aware grid, bound to a dataset through a data source.
+//
+// Why a view over the dataset's buffer window, and not a table model with a row
+// per record: the catalog may hold a million titles in index-tag order. A model
+// with one row per record needs, for every row it is asked about, the record at
+// that position of the tag; the index answers "next" and "prior" cheaply but not
+// "the 637,412th key", so a model would either walk the tag (seconds per jump) or
+// keep a million-entry map of record numbers (tens of megabytes, rebuilt after
+// every sort, filter and edit). The dataset already holds a window of consecutive
+// records, as many as the grid has visible rows: the grid's data link asks for
+// that many buffers and paints row r by making buffer r active and reading the
+// fields. Scrolling one row fetches one record, PageDown a screen of them, Ctrl+End
+// moves the cursor to the last record and fills the window backwards; none of it
+// depends on the size of the table. Memory is the window, not the table.
+//
+// The scroll bar cannot count rows it never read, so its position comes from a
+// TGridPositioner: in natural order without a filter the dataset is sequenced and
+// the record number is the position (exact); otherwise the positioner of the
+// dataset's owner may give an estimate (the app estimates from the index tag's node
+// path) and may move to an estimated position when the user drags the thumb.
+// Without one the thumb shows top, middle or bottom, and a drag moves to the first
+// or last record at the ends.
+//
+// Options: titles, column lines, row lines, whole-row selection, selection always
+// shown, confirm before delete; no in-place editing. Without persistent columns the
+// grid shows one column per visible field in field order, titled with the field's
+// display label and as wide as its display width.
+#ifndef PLATFORM_QT_DB_GRID_H_
+#define PLATFORM_QT_DB_GRID_H_
+
+#include <QAbstractScrollArea>
+#include <QString>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/dataset/datalink.h"
+
+class QHeaderView;
+class QStandardItemModel;
+
+namespace platform {
+class TDataSet;
+class TField;
+}  // namespace platform
+
+namespace platform::qt {
+
+class TDBGrid;
+
+class TDBGridColumn {
+ public:
+  TDBGridColumn() = default;
+  TDBGridColumn(std::string field_name, QString title, int width)
+      : field_name_(std::move(field_name)), title_(std::move(title)), width_(width) {}
+  const std::string& FieldName() const { return field_name_; }
+  const QString& Title() const { return title_; }
+  int Width() const { return width_; }
+  void SetWidth(int width) { width_ = width; }
+  // The bound field while the grid's dataset is open, else null.
+  TField* Field() const { return field_; }
+
+ private:
+  friend class TDBGrid;
+  std::string field_name_;
+  QString title_;
+  int width_ = 64;
+  TField* field_ = nullptr;
+};
+
+// The grid's column collection. Default columns are rebuilt from the fields
+// whenever the layout changes; assigned columns stay as given.
+class TDBGridColumns {
+ public:
+  explicit TDBGridColumns(TDBGrid* grid) : grid_(grid) {}
+  int Count() const { return int(items_.size()); }
+  TDBGridColumn& Items(int i) { return items_.at(size_t(i)); }
+  const TDBGridColumn& Items(int i) const { return items_.at(size_t(i)); }
+  // Copies another collection (the columns become persistent). Assigning the
+  // collection to itself empties it, and the grid goes back to default columns.
+  void Assign(const TDBGridColumns& other);
+  void Add(TDBGridColumn column);
+  void Clear();
+  bool Customized() const { return customized_; }
+
+ private:
+  friend class TDBGrid;
+  TDBGrid* grid_;
+  std::vector<TDBGridColumn> items_;
+  bool customized_ = false;
+};
+
+// Where the scroll bar's thumb stands, and moving the dataset to a thumb position.
+class TGridPositioner {
+ public:
+  virtual ~TGridPositioner() = default;
+  // The current record's place in the view as a fraction 0..1, or a negative value
+  // when unknown.
+  virtual double Position(TDataSet& dataset) = 0;
+  // Moves the dataset near fraction 0..1 of the view; false when it cannot.
+  virtual bool MoveToPosition(TDataSet& dataset, double fraction) = 0;
+};
+
+class TDBGrid : public QAbstractScrollArea {
+  Q_OBJECT
+
+ public:
+  explicit TDBGrid(QWidget* parent = nullptr);
+  ~TDBGrid() override;
+
+  TDataSource* DataSource() const;
+  void SetDataSource(TDataSource* source);
+  TDBGridColumns& Columns() { return columns_; }
+  // Optional; the grid does not own it.
+  void SetPositioner(TGridPositioner* positioner) { positioner_ = positioner; }
+
+  // Rows that fit in the window (the data link's buffer count).
+  int VisibleRowCount() const;
+  int RowHeight() const { return row_height_; }
+  // The row (0-based, in the window) of the dataset's current record, -1 when none.
+  int SelectedRow() const;
+  // Text shown in a cell of the window, for checks.
+  QString CellText(int row, int column);
+  // Re-reads the columns from the fields (after an assignment or a new dataset).
+  void LayoutChanged();
+  QHeaderView* TitleHeader() const { return header_; }
+
+ signals:
+  void TitleClick(TDBGridColumn* column);
+  void DblClick();
+
+ protected:
+  void paintEvent(QPaintEvent* event) override;
+  void resizeEvent(QResizeEvent* event) override;
+  void keyPressEvent(QKeyEvent* event) override;
+  void mousePressEvent(QMouseEvent* event) override;
+  void mouseDoubleClickEvent(QMouseEvent* event) override;
+  void wheelEvent(QWheelEvent* event) override;
+  void scrollContentsBy(int dx, int dy) override;
+  bool viewportEvent(QEvent* event) override;
+  void changeEvent(QEvent* event) override;
+
+ private:
+  class TGridDataLink;
+  friend class TGridDataLink;
+  friend class TDBGridColumns;
+
+  TDataSet* ActiveDataSet() const;
+  void BuildDefaultColumns();
+  void BindColumns();
+  void SyncHeader();
+  void UpdateGeometry();
+  void UpdateScrollBar();
+  void UpdateHorizontalRange();
+  void DataChanged();
+  void MoveBy(int distance);
+  void OnScrollAction(int action);
+  void OnHeaderResized(int section, int old_size, int new_size);
+  void ConfirmDelete();
+  int RowAt(int y) const;
+  QString FieldText(TField* field) const;
+  int ColumnsWidth() const;
+
+  std::unique_ptr<TGridDataLink> link_;
+  TDBGridColumns columns_;
+  QHeaderView* header_ = nullptr;
+  QStandardItemModel* header_model_ = nullptr;
+  TGridPositioner* positioner_ = nullptr;
+  int row_height_ = 18;
+  bool updating_scroll_ = false;
+  bool syncing_header_ = false;
+};
+
+}  // namespace platform::qt
+
+#endif  // PLATFORM_QT_DB_GRID_H_
