@@ -5,17 +5,9 @@
 #include <QPen>
 #include <cmath>
 
-namespace {
+#include "platform/qt/fonts.h"
 
-// Windows faces that reports name, and the faces that stand for them here.
-QString MapFamily(const QString& name) {
-  const QString n = name.trimmed().toLower();
-  if (n == "arial" || n == "helvetica") return "Liberation Sans";
-  if (n == "times new roman" || n == "times") return "Liberation Serif";
-  if (n == "courier new" || n == "courier") return "Liberation Mono";
-  if (n == "tahoma" || n == "ms sans serif" || n == "verdana") return "DejaVu Sans";
-  return name;
-}
+namespace {
 
 QString FontKey(const TReportFont& f) {
   return f.Name + '|' + QString::number(f.Size) + '|' + QChar(f.Bold ? 'b' : '-') +
@@ -25,7 +17,7 @@ QString FontKey(const TReportFont& f) {
 }  // namespace
 
 QFont ReportQFont(const TReportFont& font) {
-  QFont f(MapFamily(font.Name));
+  QFont f(platform::qt::MapFontFamily(font.Name));
   f.setPixelSize(std::max(1, int(std::lround(font.Size * 25.4 / 72 * kReportUnitsPerMm))));
   f.setBold(font.Bold);
   f.setItalic(font.Italic);
