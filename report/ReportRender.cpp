@@ -14,6 +14,11 @@ QString FontKey(const TReportFont& f) {
          QChar(f.Italic ? 'i' : '-') + QChar(f.Underline ? 'u' : '-');
 }
 
+bool SameFont(const TReportFont& a, const TReportFont& b) {
+  return a.Size == b.Size && a.Bold == b.Bold && a.Italic == b.Italic &&
+         a.Underline == b.Underline && a.Name == b.Name;
+}
+
 }  // namespace
 
 QFont ReportQFont(const TReportFont& font) {
@@ -28,8 +33,13 @@ QFont ReportQFont(const TReportFont& font) {
 }
 
 TReportFontCache::Entry& TReportFontCache::Find(const TReportFont& font) {
+  // Controls keep their fonts while a layout lives: most look-ups are by address.
+  auto known = by_address_.find(&font);
+  if (known != by_address_.end() && SameFont(known->second->spec, font)) return *known->second;
   auto [it, added] = entries_.try_emplace(FontKey(font));
+  by_address_[&font] = &it->second;
   if (added) {
+    it->second.spec = font;
     it->second.font = ReportQFont(font);
     it->second.metrics = std::make_unique<QFontMetricsF>(it->second.font);
   }
@@ -115,31 +125,42 @@ void PaintReportPage(QPainter& painter, const TReportPageContent& page, TReportF
     if (band.Color != Qt::white && band.Color.isValid())
       painter.fillRect(ToUnits(band.Rect), band.Color);
   }
+  const TReportFont* current_font = nullptr;
   for (const TReportItem& item : page.Items) {
     const TReportControl& c = *item.Control;
     const QRectF rect = ToUnits(item.Rect);
-    painter.save();
-    painter.setClipRect(rect, Qt::IntersectClip);
     if (!c.Transparent) painter.fillRect(rect, c.Color);
-    const QFont& font = fonts.Font(c.Font);
     const QFontMetricsF& m = fonts.Metrics(c.Font);
-    painter.setFont(font);
-    painter.setPen(c.Font.Color);
+    if (current_font != &c.Font) {
+      painter.setFont(fonts.Font(c.Font));
+      painter.setPen(c.Font.Color);
+      current_font = &c.Font;
+    }
     double y = rect.top() + m.ascent();
     for (int i = 0; i < item.Lines.size(); ++i) {
       // Lines that the rectangle cannot hold whole are left out, not cut.
       if (i > 0 && y + m.descent() > rect.bottom() + 1) break;
       const QString& line = item.Lines[i];
-      double x = rect.left();
-      if (c.Alignment != TReportAlignment::Left) {
-        const double w = m.horizontalAdvance(line);
-        x = c.Alignment == TReportAlignment::Right ? rect.right() - w
-                                                   : rect.left() + (rect.width() - w) / 2;
+      if (line.isEmpty()) {
+        y += m.height();
+        continue;
       }
-      painter.drawText(QPointF(x, y), line);
+      const double w = m.horizontalAdvance(line);
+      double x = rect.left();
+      if (c.Alignment == TReportAlignment::Right) x = rect.right() - w;
+      if (c.Alignment == TReportAlignment::Center) x = rect.left() + (rect.width() - w) / 2;
+      if (w > rect.width() + 0.5) {
+        // Only text that could not be wrapped (no word wrap) is wider than its
+        // rectangle: it is cut at the rectangle's edges.
+        painter.save();
+        painter.setClipRect(rect, Qt::IntersectClip);
+        painter.drawText(QPointF(x, y), line);
+        painter.restore();
+      } else {
+        painter.drawText(QPointF(x, y), line);
+      }
       y += m.height();
     }
-    painter.restore();
     if (c.FrameBottom) {
       // A hairline of a quarter millimetre, drawn just inside the bottom edge.
       const double w = 0.25 * kReportUnitsPerMm;

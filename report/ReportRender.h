@@ -32,11 +32,13 @@ class TReportFontCache {
 
  private:
   struct Entry {
+    TReportFont spec;
     QFont font;
     std::unique_ptr<QFontMetricsF> metrics;
   };
   Entry& Find(const TReportFont& font);
   std::map<QString, Entry> entries_;
+  std::map<const TReportFont*, Entry*> by_address_;
 };
 
 // Breaks text into lines no wider than `width` (report units): at blanks where
