@@ -319,6 +319,7 @@ void TMainForm::CreateClientPanel() {
   view_layout->addWidget(TitleBar);
   DBGrid = new TDBGrid(view_area);
   DBGrid->setObjectName("DBGrid");
+  DBGrid->SetPositioner(&positioner_);
   view_layout->addWidget(DBGrid, 1);
   connect(DBGrid, &TDBGrid::TitleClick, this, &TMainForm::DBGridTitleClick);
   connect(DBGrid, &TDBGrid::DblClick, this, &TMainForm::FileOpenClick);

@@ -9,6 +9,7 @@
 #include <QString>
 
 #include "app/DataMod.h"
+#include "app/GridPos.h"
 
 class QAction;
 class QLabel;
@@ -151,6 +152,7 @@ class TMainForm : public QMainWindow {
   TDataSource* ViewSource() const;
   int ShowRecordForm();
 
+  TDevazozGridPositioner positioner_;
   int current_view_ = 0;
   bool shown_once_ = false;
   platform::qt::TDBGridColumns* saved_columns_ = nullptr;

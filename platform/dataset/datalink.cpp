@@ -224,7 +224,7 @@ void TDataLink::DataEvent(TDataEvent event, intptr_t info) {
       int shifted = first_record_ - int(info);
       first_record_ = shifted;
       UpdateRange();
-      int distance = first_record_ - shifted + int(info);
+      int distance = first_record_ - shifted;
       if (distance >= buffer_count_ || distance <= -buffer_count_)
         DataSetChanged();
       else

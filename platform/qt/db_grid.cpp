@@ -239,14 +239,38 @@ void TDBGrid::UpdateScrollBar() {
     bar->setSingleStep(1);
     bar->setValue(std::clamp(ds->RecNo() - 1, 0, std::max(0, count - 1)));
   } else {
-    double position = positioner_ != nullptr ? positioner_->Position(*ds) : -1.0;
-    if (position < 0) position = ds->Bof() ? 0.0 : ds->Eof() ? 1.0 : 0.5;
+    double position = -1.0;
+    if (ds->Bof()) {
+      position = 0.0;
+    } else if (ds->Eof()) {
+      position = 1.0;
+    } else if (positioner_ != nullptr) {
+      int32_t cursor_record = 0;
+      position = positioner_->Position(*ds, &cursor_record);
+      if (position >= 0) position += RowCorrection(*ds, cursor_record);
+    }
+    if (position < 0) position = 0.5;
     bar->setRange(0, kFractionSteps);
     bar->setPageStep(std::max(1, kFractionSteps / 20));
     bar->setSingleStep(1);
     bar->setValue(int(std::lround(std::clamp(position, 0.0, 1.0) * kFractionSteps)));
   }
   updating_scroll_ = false;
+}
+
+// The positioner measures at the cursor, which may sit on another row of the window
+// than the current record; each row is one record of the view.
+double TDBGrid::RowCorrection(TDataSet& ds, int32_t cursor_record) {
+  if (cursor_record <= 0) return 0.0;
+  const int active = link_->ActiveRecord();
+  const int count = std::max(1, ds.RecordCount());
+  for (int row = 0; row < link_->RecordCount(); ++row) {
+    link_->SetActiveRecord(row);
+    const bool found = ds.RecNo() == cursor_record;
+    link_->SetActiveRecord(active);
+    if (found) return double(active - row) / count;
+  }
+  return 0.0;
 }
 
 void TDBGrid::OnScrollAction(int action) {

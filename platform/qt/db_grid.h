@@ -94,9 +94,10 @@ class TDBGridColumns {
 class TGridPositioner {
  public:
   virtual ~TGridPositioner() = default;
-  // The current record's place in the view as a fraction 0..1, or a negative value
-  // when unknown.
-  virtual double Position(TDataSet& dataset) = 0;
+  // The place of the dataset's cursor in the view as a fraction 0..1, or a negative
+  // value when unknown. cursor_record receives the record number of the cursor, so
+  // that the grid can correct for the distance between it and the active row.
+  virtual double Position(TDataSet& dataset, int32_t* cursor_record) = 0;
   // Moves the dataset near fraction 0..1 of the view; false when it cannot.
   virtual bool MoveToPosition(TDataSet& dataset, double fraction) = 0;
 };
@@ -151,6 +152,7 @@ class TDBGrid : public QAbstractScrollArea {
   void SyncHeader();
   void UpdateGeometry();
   void UpdateScrollBar();
+  double RowCorrection(TDataSet& ds, int32_t cursor_record);
   void UpdateHorizontalRange();
   void DataChanged();
   void MoveBy(int distance);

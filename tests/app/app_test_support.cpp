@@ -1,0 +1,110 @@
+#include "tests/app/app_test_support.h"
+
+#include <unistd.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QEventLoop>
+#include <QMessageBox>
+#include <QTimer>
+#include <QWidget>
+
+#include "app/Main.h"
+#include "app/qvxcat.h"
+
+namespace qvx_test {
+
+void MakeSampleCatalog(const std::string& dir, int titles) {
+  std::string out, err;
+  ASSERT_EQ(RunCommand(std::string(QVX_SAMPLECAT_TOOL) + " '" + dir + "' --titles " +
+                           std::to_string(titles),
+                       &out, &err),
+            0)
+      << err;
+}
+
+ModalAnswerer::ModalAnswerer() : timer_(std::make_unique<QTimer>()) {
+  QObject::connect(timer_.get(), &QTimer::timeout, [this] { Poll(); });
+  timer_->start(5);
+}
+
+ModalAnswerer::~ModalAnswerer() { timer_->stop(); }
+
+void ModalAnswerer::Then(std::function<void(QWidget*)> answer) {
+  answers_.push_back(std::move(answer));
+}
+
+void ModalAnswerer::Press(const QString& button) {
+  Then([button](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr) << "not a message box: " << modal->metaObject()->className();
+    for (QAbstractButton* b : box->buttons()) {
+      if (b->text() == button) {
+        b->click();
+        return;
+      }
+    }
+    ADD_FAILURE() << "no button " << button.toStdString() << " in box "
+                  << box->text().toStdString();
+    box->reject();
+  });
+}
+
+void ModalAnswerer::Poll() {
+  QWidget* modal = QApplication::activeModalWidget();
+  if (modal == nullptr || modal == last_ || !modal->isVisible()) return;
+  last_ = modal;
+  if (auto* box = qobject_cast<QMessageBox*>(modal)) texts_ << box->text();
+  if (answers_.empty()) {
+    ADD_FAILURE() << "unexpected modal window " << modal->metaObject()->className() << " "
+                  << (qobject_cast<QMessageBox*>(modal)
+                          ? qobject_cast<QMessageBox*>(modal)->text().toStdString()
+                          : modal->windowTitle().toStdString());
+    if (auto* box = qobject_cast<QMessageBox*>(modal)) box->done(0);
+    else modal->close();
+    return;
+  }
+  auto answer = std::move(answers_.front());
+  answers_.erase(answers_.begin());
+  // Answered from the event loop, after the window has finished showing.
+  QTimer::singleShot(0, modal, [answer, modal] { answer(modal); });
+  QTimer::singleShot(1, [this] { last_ = nullptr; });
+}
+
+void RunAsEvent(const std::function<void()>& work) {
+  bool done = false;
+  QTimer::singleShot(0, [&] {
+    struct Finish {
+      bool& flag;
+      ~Finish() { flag = true; }
+    } finish{done};
+    work();
+  });
+  while (!done) QApplication::processEvents(QEventLoop::AllEvents, 10);
+  ProcessEvents();
+}
+
+void ProcessEvents() {
+  for (int i = 0; i < 3; ++i) QApplication::processEvents();
+}
+
+void ProgramFixture::Start(const std::string& dir) {
+  char buffer[4096];
+  old_dir_ = getcwd(buffer, sizeof buffer) != nullptr ? buffer : ".";
+  ASSERT_EQ(chdir(dir.c_str()), 0);
+  started_ = true;
+  CreateForms();
+  RunAsEvent([] { MainForm->show(); });
+}
+
+void ProgramFixture::Stop() {
+  if (!started_) return;
+  started_ = false;
+  if (MainForm != nullptr) RunAsEvent([] { MainForm->close(); });
+  DestroyForms();
+  ASSERT_EQ(chdir(old_dir_.c_str()), 0);
+}
+
+void ProgramFixture::TearDown() { Stop(); }
+
+}  // namespace qvx_test

@@ -1,0 +1,192 @@
+// The data-aware grid over the catalog: rows follow the dataset both ways, keys,
+// mouse, the scroll bar, and the record form opened by double-click and Enter.
+#include <gtest/gtest.h>
+
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTest>
+
+#include "app/DataMod.h"
+#include "app/Main.h"
+#include "platform/qt/db_grid.h"
+#include "tests/app/app_test_support.h"
+
+namespace qvx_test {
+namespace {
+
+using platform::qt::TDBGrid;
+
+class GridTest : public ProgramFixture {
+ protected:
+  void StartOn(int titles) {
+    MakeSampleCatalog(dir_.path(), titles);
+    Start(dir_.path());
+    grid_ = MainForm->DBGrid;
+  }
+  void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    RunAsEvent([this, key, modifiers] {
+      QKeyEvent press(QEvent::KeyPress, key, modifiers);
+      QApplication::sendEvent(grid_, &press);
+    });
+  }
+  void ClickRow(int row, bool twice = false) {
+    RunAsEvent([this, row, twice] {
+      QPointF at(10, row * grid_->RowHeight() + grid_->RowHeight() / 2);
+      QMouseEvent press(QEvent::MouseButtonPress, at, grid_->viewport()->mapToGlobal(at),
+                        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+      QApplication::sendEvent(grid_->viewport(), &press);
+      if (twice) {
+        QMouseEvent dbl(QEvent::MouseButtonDblClick, at, grid_->viewport()->mapToGlobal(at),
+                        Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+        QApplication::sendEvent(grid_->viewport(), &dbl);
+      }
+    });
+  }
+  std::string Title() { return MastData->QvxcatTableTITLE->AsString(); }
+  QString SelectedTitle() { return grid_->CellText(grid_->SelectedRow(), 0); }
+  TempDir dir_;
+  TDBGrid* grid_ = nullptr;
+};
+
+TEST_F(GridTest, KeysMoveTheDatasetAndTheSelectedRowFollows) {
+  StartOn(500);
+  const int rows = grid_->VisibleRowCount();
+  ASSERT_GT(rows, 3);
+  EXPECT_EQ(grid_->SelectedRow(), 0);
+  Key(Qt::Key_Down);
+  EXPECT_EQ(grid_->SelectedRow(), 1);
+  EXPECT_EQ(SelectedTitle().toStdString(), Title());
+  Key(Qt::Key_PageDown);
+  EXPECT_EQ(SelectedTitle().toStdString(), Title());
+  Key(Qt::Key_End, Qt::ControlModifier);
+  EXPECT_TRUE(MastData->QvxcatTable.Eof());
+  EXPECT_EQ(grid_->SelectedRow(), rows - 1);
+  EXPECT_EQ(SelectedTitle().toStdString(), Title());
+  Key(Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_TRUE(MastData->QvxcatTable.Bof());
+  EXPECT_EQ(grid_->SelectedRow(), 0);
+  // PageDown moves by a screen of records.
+  MastData->QvxcatTable.First();
+  std::vector<std::string> order;
+  for (int i = 0; i <= rows; ++i) {
+    order.push_back(Title());
+    MastData->QvxcatTable.Next();
+  }
+  MastData->QvxcatTable.First();
+  Key(Qt::Key_PageDown);
+  EXPECT_EQ(Title(), order[size_t(rows)]);
+  Key(Qt::Key_PageUp);
+  EXPECT_EQ(Title(), order[0]);
+  Key(Qt::Key_Up);
+  EXPECT_TRUE(MastData->QvxcatTable.Bof());
+}
+
+TEST_F(GridTest, ClicksMoveTheDatasetAndDatasetMovesShowInTheGrid) {
+  StartOn(200);
+  ClickRow(3);
+  EXPECT_EQ(grid_->SelectedRow(), 3);
+  EXPECT_EQ(grid_->CellText(3, 0).toStdString(), Title());
+  // A click below the last record does nothing.
+  MastData->QvxcatTable.Last();
+  const std::string last = Title();
+  ClickRow(grid_->VisibleRowCount() + 5);
+  EXPECT_EQ(Title(), last);
+  // Locate moves the grid.
+  MastData->QvxcatTable.First();
+  MastData->QvxcatTable.MoveBy(120);
+  const std::string target = Title();
+  MastData->QvxcatTable.First();
+  ASSERT_TRUE(MastData->QvxcatTable.Locate("TITLE", target, 0));
+  ProcessEvents();
+  EXPECT_EQ(SelectedTitle().toStdString(), target);
+}
+
+TEST_F(GridTest, ScrollBarIsExactInNaturalOrderAndMovesByDragging) {
+  StartOn(1000);
+  MastData->QvxcatTable.SetIndexName("");
+  MastData->QvxcatTable.First();
+  ProcessEvents();
+  QScrollBar* bar = grid_->verticalScrollBar();
+  EXPECT_EQ(bar->maximum(), 999);
+  EXPECT_EQ(bar->value(), 0);
+  MastData->QvxcatTable.MoveBy(250);
+  ProcessEvents();
+  EXPECT_EQ(bar->value(), MastData->QvxcatTable.RecNo() - 1);
+  RunAsEvent([bar] {
+    bar->setSliderPosition(700);
+    bar->triggerAction(QAbstractSlider::SliderMove);
+  });
+  EXPECT_EQ(MastData->QvxcatTable.RecNo(), 701);
+  EXPECT_EQ(bar->value(), 700);
+  RunAsEvent([bar] { bar->triggerAction(QAbstractSlider::SliderToMaximum); });
+  EXPECT_TRUE(MastData->QvxcatTable.Eof());
+  EXPECT_EQ(bar->value(), 999);
+}
+
+TEST_F(GridTest, ScrollBarInTagOrderTellsRoughlyWhereTheUserIs) {
+  StartOn(5000);
+  QScrollBar* bar = grid_->verticalScrollBar();
+  EXPECT_EQ(bar->value(), bar->minimum());
+  Key(Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(bar->value(), bar->maximum());
+  MastData->QvxcatTable.First();
+  MastData->QvxcatTable.MoveBy(2500);
+  ProcessEvents();
+  const double fraction = double(bar->value() - bar->minimum()) / (bar->maximum() - bar->minimum());
+  EXPECT_NEAR(fraction, 0.5, 0.15);
+  // Dragging to a quarter lands near the quarter.
+  RunAsEvent([bar] {
+    bar->setSliderPosition(bar->minimum() + (bar->maximum() - bar->minimum()) / 4);
+    bar->triggerAction(QAbstractSlider::SliderMove);
+  });
+  int steps = 0;
+  while (!MastData->QvxcatTable.Bof()) {
+    MastData->QvxcatTable.Prior();
+    ++steps;
+  }
+  EXPECT_NEAR(steps, 1250, 750);
+}
+
+TEST_F(GridTest, DoubleClickAndEnterOpenTheRecordForm) {
+  StartOn(48);
+  ModalAnswerer answers;
+  int shown = 0;
+  answers.Then([&shown](QWidget* form) {
+    EXPECT_EQ(form->windowTitle(), "Catalog");
+    ++shown;
+    form->close();
+  });
+  ClickRow(2, true);
+  EXPECT_EQ(shown, 1);
+  EXPECT_EQ(grid_->SelectedRow(), 2);
+  answers.Then([&shown](QWidget* form) {
+    ++shown;
+    form->close();
+  });
+  RunAsEvent([this] {
+    MainForm->activateWindow();
+    grid_->setFocus();
+    QTest::keyClick(grid_, Qt::Key_Return);
+  });
+  EXPECT_EQ(shown, 2);
+}
+
+TEST_F(GridTest, AssigningTheColumnsToThemselvesGoesBackToDefaultColumns) {
+  StartOn(48);
+  auto& columns = grid_->Columns();
+  columns.Assign(columns);
+  EXPECT_FALSE(columns.Customized());
+  EXPECT_EQ(columns.Count(), 8);
+  platform::qt::TDBGridColumns custom(nullptr);
+  custom.Add(platform::qt::TDBGridColumn("PLAYERS", "Players", 50));
+  columns.Assign(custom);
+  ASSERT_EQ(columns.Count(), 1);
+  EXPECT_EQ(grid_->CellText(0, 0).toStdString(), MastData->QvxcatTablePLAYERS->AsString());
+  columns.Assign(columns);
+  EXPECT_EQ(columns.Count(), 8);
+}
+
+}  // namespace
+}  // namespace qvx_test

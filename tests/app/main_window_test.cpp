@@ -1,0 +1,392 @@
+// The main window over the sample catalog and over other programs' tables: start,
+// views, title clicks, the Edit menu, delete, pack and reindex, the bars.
+#include <gtest/gtest.h>
+
+#include <QAction>
+#include <QHeaderView>
+#include <QLabel>
+#include <QMenu>
+#include <QScrollArea>
+#include <QSplitter>
+#include <QStatusBar>
+#include <QToolBar>
+
+#include "app/DataMod.h"
+#include "app/Main.h"
+#include "platform/qt/application.h"
+#include "platform/qt/db_grid.h"
+#include "tests/app/app_test_support.h"
+
+namespace qvx_test {
+namespace {
+
+std::string TitleOf(TDevazozDataSet& table) { return table.FieldByName("TITLE")->AsString(); }
+
+// The record count stored in a table's header (bytes 4..7, little-endian).
+uint32_t HeaderRecordCount(const std::string& path) {
+  std::vector<uint8_t> bytes = ReadFileBytes(path);
+  return uint32_t(bytes.at(4)) | uint32_t(bytes.at(5)) << 8 | uint32_t(bytes.at(6)) << 16 |
+         uint32_t(bytes.at(7)) << 24;
+}
+
+class MainWindowTest : public ProgramFixture {
+ protected:
+  void StartOnSample(int titles = 48) {
+    MakeSampleCatalog(dir_.path(), titles);
+    Start(dir_.path());
+  }
+  QString Panel(int i) const { return MainForm->StatusPanel[i]->text(); }
+  bool PanelShown(int i) const { return !MainForm->StatusPanel[i]->isHidden(); }
+  int ColumnOf(const std::string& field) {
+    auto& columns = MainForm->DBGrid->Columns();
+    for (int i = 0; i < columns.Count(); ++i)
+      if (columns.Items(i).FieldName() == field) return i;
+    return -1;
+  }
+  void ClickTitle(const std::string& field) {
+    int column = ColumnOf(field);
+    ASSERT_GE(column, 0) << field;
+    RunAsEvent([column] { emit MainForm->DBGrid->TitleHeader()->sectionClicked(column); });
+  }
+  TempDir dir_;
+};
+
+TEST_F(MainWindowTest, StartsOnTheCatalogInTitleOrderAtTheFirstRecord) {
+  StartOnSample();
+  EXPECT_EQ(MainForm->windowTitle(), "QVX Catalog");
+  EXPECT_EQ(MainForm->CurrentView(), 1);
+  EXPECT_EQ(MainForm->TitlePanel1->text(), " Catalog");
+  EXPECT_EQ(MainForm->TitlePanel2->width(), 1);
+  EXPECT_EQ(Panel(1), "48 Items");
+  EXPECT_EQ(Panel(2), "Ordered By Title");
+  EXPECT_FALSE(PanelShown(0));
+  EXPECT_EQ(Panel(0), "Filter Applied");
+  ASSERT_TRUE(MastData->QvxcatTable.Active());
+  ASSERT_TRUE(MastData->CategoryTable.Active());
+  ASSERT_TRUE(MastData->DevdistTable.Active());
+  EXPECT_EQ(MastData->QvxcatTable.IndexName(), "TITLE");
+  EXPECT_TRUE(MastData->QvxcatTable.Bof());
+  // The first record in title order is the smallest title.
+  std::string first = TitleOf(MastData->QvxcatTable);
+  MastData->QvxcatTable.Next();
+  EXPECT_LE(first, TitleOf(MastData->QvxcatTable));
+  // Default columns from the visible fields, titled with their display labels.
+  auto& columns = MainForm->DBGrid->Columns();
+  QStringList titles;
+  for (int i = 0; i < columns.Count(); ++i) titles << columns.Items(i).Title();
+  EXPECT_EQ(titles.join(","),
+            "Title,Category,Developer,Distributor,Players,Memory Blocks,Analog,Dual Shock");
+  EXPECT_EQ(MainForm->DBGrid->CellText(0, 6).isEmpty(), false);
+  EXPECT_TRUE(MainForm->ToolBar->isVisible());
+  EXPECT_TRUE(MainForm->StatusBar->isVisible());
+  EXPECT_TRUE(MainForm->ServiceTrackingBar->isVisible());
+  EXPECT_TRUE(MainForm->ViewToolbar->isChecked() && MainForm->ViewStatusBar->isChecked() &&
+              MainForm->ViewSpeedBar->isChecked());
+}
+
+TEST_F(MainWindowTest, MissingTableShowsOneErrorAndAnEmptyWindow) {
+  MakeSampleCatalog(dir_.path());
+  ASSERT_EQ(std::remove(dir_.File("QVXCAT.DBF").c_str()), 0);
+  ModalAnswerer answers;
+  answers.Press("OK");
+  Start(dir_.path());
+  ASSERT_EQ(answers.Texts().size(), 1);
+  EXPECT_TRUE(answers.Texts()[0].startsWith("Cannot find file ")) << answers.Texts()[0].toStdString();
+  EXPECT_TRUE(answers.Texts()[0].endsWith("QVXCAT.DBF"));
+  EXPECT_TRUE(MainForm->isVisible());
+  EXPECT_EQ(MainForm->CurrentView(), 0);
+  EXPECT_EQ(MainForm->DBGrid->DataSource(), nullptr);
+  EXPECT_FALSE(MastData->CategoryTable.Active());
+  EXPECT_FALSE(MastData->DevdistTable.Active());
+  // Commands do nothing without a view; the status shows no count and no caption.
+  RunAsEvent([] {
+    MainForm->FileNewClick();
+    MainForm->EditNextClick();
+    MainForm->FileDeleteClick();
+  });
+  EXPECT_EQ(Panel(1), "0 Items");
+  EXPECT_EQ(Panel(2), "Ordered By ");
+}
+
+TEST_F(MainWindowTest, ATableWithoutAPersistentFieldIsRejected) {
+  MakeSampleCatalog(dir_.path());
+  // Other programs' table with TITLE, CATEGORY, PLAYERS, ANALOG, PRICE, RELEASED and
+  // NOTES: no DEVELOPER field.
+  CopyTestData("dbf/perl_t_0xf5.dbf", dir_.path(), "QVXCAT.DBF");
+  CopyTestData("dbf/perl_t_0xf5.fpt", dir_.path(), "QVXCAT.FPT");
+  ModalAnswerer answers;
+  answers.Press("OK");
+  Start(dir_.path());
+  ASSERT_EQ(answers.Texts().size(), 1);
+  EXPECT_EQ(answers.Texts()[0], "Field 'DEVELOPER' not found");
+  EXPECT_EQ(MainForm->CurrentView(), 0);
+}
+
+TEST_F(MainWindowTest, OtherProgramsCatalogShowsInItsTitleOrder) {
+  MakeSampleCatalog(dir_.path());
+  CopyTestData("cdx1k/catalog.dbf", dir_.path(), "QVXCAT.DBF");
+  CopyTestData("cdx1k/catalog.fpt", dir_.path(), "QVXCAT.FPT");
+  CopyTestData("cdx1k/catalog.cdx", dir_.path(), "QVXCAT.CDX");
+  Start(dir_.path());
+  EXPECT_EQ(Panel(1), "1000 Items");
+  std::string keys = ReadFileText(TestDataPath("cdx1k/TITLE.keys"));
+  std::string first_key = keys.substr(0, keys.find('\t'));
+  EXPECT_EQ(MainForm->DBGrid->CellText(0, 0).toStdString(), first_key);
+  ClickTitle("CATEGORY");
+  std::string cat_keys = ReadFileText(TestDataPath("cdx1k/CATEGORY.keys"));
+  EXPECT_EQ(MainForm->DBGrid->CellText(0, 1).toStdString(), cat_keys.substr(0, cat_keys.find('\t')));
+  EXPECT_EQ(Panel(2), "Ordered By Category");
+}
+
+TEST_F(MainWindowTest, ViewsMoveToTheFirstRecordOnlyWhenTheViewChanges) {
+  StartOnSample();
+  RunAsEvent([] { MainForm->EditNextClick(); MainForm->EditNextClick(); });
+  const std::string third = TitleOf(MastData->QvxcatTable);
+  RunAsEvent([] { MainForm->GoCatalogClick(); });
+  EXPECT_EQ(TitleOf(MastData->QvxcatTable), third);
+
+  RunAsEvent([] { MainForm->GoCategoriesClick(); });
+  EXPECT_EQ(MainForm->CurrentView(), 2);
+  EXPECT_EQ(MainForm->TitlePanel1->text(), " Categories");
+  EXPECT_EQ(Panel(1), "11 Items");
+  EXPECT_EQ(Panel(2), "Ordered By Category");
+  ASSERT_EQ(MainForm->DBGrid->Columns().Count(), 1);
+  EXPECT_EQ(MainForm->DBGrid->Columns().Items(0).Title(), "Category");
+  EXPECT_EQ(MainForm->DBGrid->CellText(0, 0), "Action");
+
+  RunAsEvent([] { MainForm->GoDevelopersClick(); });
+  EXPECT_EQ(MainForm->TitlePanel1->text(), " Developers/Distributors");
+  EXPECT_EQ(Panel(2), "Ordered By Developer/Distributor");
+  EXPECT_EQ(MainForm->DBGrid->Columns().Items(0).Title(), "Developer/Distributor");
+
+  RunAsEvent([] { MainForm->SpeedButton3->click(); });
+  EXPECT_EQ(MainForm->CurrentView(), 1);
+  EXPECT_TRUE(MastData->QvxcatTable.Bof());
+  EXPECT_NE(TitleOf(MastData->QvxcatTable), third);
+  EXPECT_EQ(MainForm->DBGrid->Columns().Count(), 8);
+}
+
+TEST_F(MainWindowTest, TitleClicksOrderTheCatalogByTitleOrCategoryOnly) {
+  StartOnSample();
+  ClickTitle("CATEGORY");
+  EXPECT_EQ(MastData->QvxcatTable.IndexName(), "CATEGORY");
+  EXPECT_EQ(Panel(2), "Ordered By Category");
+  EXPECT_EQ(MainForm->DBGrid->CellText(0, 1), "Action");
+  ClickTitle("DEVELOPER");
+  EXPECT_EQ(MastData->QvxcatTable.IndexName(), "CATEGORY");
+  ClickTitle("TITLE");
+  EXPECT_EQ(MastData->QvxcatTable.IndexName(), "TITLE");
+  EXPECT_EQ(Panel(2), "Ordered By Title");
+  // In the other views title clicks do nothing.
+  RunAsEvent([] { MainForm->GoCategoriesClick(); });
+  ClickTitle("CATEGORY");
+  EXPECT_EQ(MastData->QvxcatTable.IndexName(), "TITLE");
+}
+
+TEST_F(MainWindowTest, EditMenuDisablesTheMovesThatCannotGo) {
+  StartOnSample();
+  auto open_edit_menu = [] { RunAsEvent([] { emit MainForm->EditMenu->aboutToShow(); }); };
+  open_edit_menu();
+  EXPECT_FALSE(MainForm->EditFirst->isEnabled());
+  EXPECT_FALSE(MainForm->EditPrevious->isEnabled());
+  EXPECT_TRUE(MainForm->EditNext->isEnabled());
+  EXPECT_TRUE(MainForm->EditLast->isEnabled());
+  RunAsEvent([] { MainForm->EditLast->trigger(); });
+  open_edit_menu();
+  EXPECT_TRUE(MainForm->EditFirst->isEnabled());
+  EXPECT_FALSE(MainForm->EditNext->isEnabled());
+  EXPECT_FALSE(MainForm->EditLast->isEnabled());
+  RunAsEvent([] { MainForm->EditPrevious->trigger(); });
+  open_edit_menu();
+  for (QAction* a : {MainForm->EditFirst, MainForm->EditPrevious, MainForm->EditNext,
+                     MainForm->EditLast})
+    EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
+}
+
+TEST_F(MainWindowTest, EditMenuOnAnEmptyTableDisablesAllFourMoves) {
+  MakeSampleCatalog(dir_.path(), 0);
+  Start(dir_.path());
+  EXPECT_EQ(Panel(1), "0 Items");
+  RunAsEvent([] { emit MainForm->EditMenu->aboutToShow(); });
+  for (QAction* a : {MainForm->EditFirst, MainForm->EditPrevious, MainForm->EditNext,
+                     MainForm->EditLast})
+    EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
+}
+
+TEST_F(MainWindowTest, DeleteAsksAndCancelKeepsTheRecord) {
+  StartOnSample();
+  RunAsEvent([] { MainForm->EditNextClick(); });
+  const std::string second = TitleOf(MastData->QvxcatTable);
+  MainForm->StatusPanel[1]->setText("stale");
+  ModalAnswerer answers;
+  answers.Press("Cancel");
+  RunAsEvent([] { MainForm->FileDelete->trigger(); });
+  ASSERT_EQ(answers.Texts().size(), 1);
+  EXPECT_EQ(answers.Texts()[0], "Delete record?");
+  EXPECT_EQ(TitleOf(MastData->QvxcatTable), second);
+  EXPECT_EQ(Panel(1), "48 Items");
+
+  MainForm->StatusPanel[1]->setText("stale");
+  answers.Press("OK");
+  RunAsEvent([] { MainForm->FileDeleteClick(); });
+  EXPECT_NE(TitleOf(MastData->QvxcatTable), second);
+  // The count is the table file's: a deleted record stays until packed.
+  EXPECT_EQ(Panel(1), "48 Items");
+  EXPECT_FALSE(MastData->QvxcatTable.Locate("TITLE", second, 0));
+}
+
+TEST_F(MainWindowTest, GridCtrlDeleteConfirmsWithoutRefreshingTheStatusBar) {
+  StartOnSample();
+  const std::string first = TitleOf(MastData->QvxcatTable);
+  ModalAnswerer answers;
+  answers.Press("Cancel");
+  RunAsEvent([] {
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_Delete, Qt::ControlModifier);
+    QApplication::sendEvent(MainForm->DBGrid, &key);
+  });
+  EXPECT_EQ(answers.Texts().value(0), "Delete record?");
+  EXPECT_EQ(TitleOf(MastData->QvxcatTable), first);
+  answers.Press("OK");
+  RunAsEvent([] {
+    QKeyEvent key(QEvent::KeyPress, Qt::Key_Delete, Qt::ControlModifier);
+    QApplication::sendEvent(MainForm->DBGrid, &key);
+  });
+  EXPECT_NE(TitleOf(MastData->QvxcatTable), first);
+  EXPECT_EQ(answers.Texts().size(), 2);
+}
+
+TEST_F(MainWindowTest, PackAnsweredNoChangesNothingAndYesPacksAllThree) {
+  StartOnSample();
+  // One deleted record in each table.
+  ModalAnswerer answers;
+  for (int view = 1; view <= 3; ++view) {
+    answers.Press("OK");
+    RunAsEvent([view] {
+      MainForm->ShowView(view);
+      MainForm->FileDeleteClick();
+    });
+  }
+  const std::string files[] = {"QVXCAT.DBF", "CATEGORY.DBF", "DEVDIST.DBF"};
+  const uint32_t before[] = {48, 11, 16};
+  answers.Press("&No");
+  RunAsEvent([] { MainForm->ToolsPackData->trigger(); });
+  EXPECT_EQ(answers.Texts().back().toStdString(),
+            "Packing will permenantly remove deleted records and reclaim space used by them. "
+            "Do you wish to continue?");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(HeaderRecordCount(dir_.File(files[i])), before[i]);
+
+  RunAsEvent([] { MainForm->GoCategoriesClick(); });
+  answers.Press("&Yes");
+  answers.Press("OK");
+  RunAsEvent([] { MainForm->ToolsPackDataClick(); });
+  EXPECT_EQ(answers.Texts().back(), "Packing successfully completed.");
+  for (int i = 0; i < 3; ++i) EXPECT_EQ(HeaderRecordCount(dir_.File(files[i])), before[i] - 1);
+}
+
+TEST_F(MainWindowTest, ReindexAsksAndReportsSuccess) {
+  StartOnSample();
+  ModalAnswerer answers;
+  answers.Press("&No");
+  RunAsEvent([] { MainForm->ToolsReindexDataClick(); });
+  EXPECT_EQ(answers.Texts().back(),
+            "Reindexing will recreate corrupt index files. Do you wish to continue?");
+  answers.Press("&Yes");
+  answers.Press("OK");
+  RunAsEvent([] { MainForm->ToolsReindexDataClick(); });
+  EXPECT_EQ(answers.Texts().back(), "Reindexing successfully completed.");
+  EXPECT_EQ(answers.Texts().size(), 3);
+  RunAsEvent([] { MainForm->GoCatalogClick(); });
+  EXPECT_EQ(Panel(1), "48 Items");
+}
+
+TEST_F(MainWindowTest, BarsHideAndShowAndTheSplitterReturnsBetweenBarAndGrid) {
+  StartOnSample();
+  RunAsEvent([] { MainForm->ViewToolbar->trigger(); });
+  EXPECT_FALSE(MainForm->ToolBar->isVisible());
+  EXPECT_FALSE(MainForm->ViewToolbar->isChecked());
+  RunAsEvent([] { MainForm->ViewStatusBar->trigger(); });
+  EXPECT_FALSE(MainForm->StatusBar->isVisible());
+  EXPECT_FALSE(MainForm->ViewStatusBar->isChecked());
+  RunAsEvent([] { MainForm->ViewSpeedBar->trigger(); });
+  EXPECT_FALSE(MainForm->ServiceTrackingBar->isVisible());
+  EXPECT_FALSE(MainForm->SplitterVisible());
+  EXPECT_FALSE(MainForm->ViewSpeedBar->isChecked());
+  RunAsEvent([] { MainForm->ViewSpeedBar->trigger(); });
+  EXPECT_TRUE(MainForm->ViewSpeedBar->isChecked());
+  ASSERT_TRUE(MainForm->ServiceTrackingBar->isVisible());
+  ASSERT_TRUE(MainForm->SplitterVisible());
+  const int bar_right = MainForm->ServiceTrackingBar->geometry().right();
+  const QRect handle = MainForm->Splitter->handle(1)->geometry();
+  const int grid_left = MainForm->DBGrid->parentWidget()->geometry().left();
+  EXPECT_LT(bar_right, handle.left());
+  EXPECT_LE(handle.right(), grid_left);
+  RunAsEvent([] { MainForm->ViewToolbarClick(); MainForm->ViewStatusBarClick(); });
+  EXPECT_TRUE(MainForm->ToolBar->isVisible());
+  EXPECT_TRUE(MainForm->StatusBar->isVisible());
+}
+
+TEST_F(MainWindowTest, MenusCarryTheirCaptionsAndShortcuts) {
+  StartOnSample();
+  EXPECT_EQ(MainForm->FileNew->text(), "&New...");
+  EXPECT_EQ(MainForm->FileNew->shortcut(), QKeySequence("Ctrl+N"));
+  EXPECT_EQ(MainForm->FileOpen->shortcut(), QKeySequence("Ctrl+O"));
+  EXPECT_EQ(MainForm->FileDelete->shortcut(), QKeySequence("Ctrl+D"));
+  EXPECT_EQ(MainForm->FilePrint->shortcut(), QKeySequence("Ctrl+P"));
+  EXPECT_EQ(MainForm->EditFind->shortcut(), QKeySequence("Ctrl+F"));
+  EXPECT_EQ(MainForm->FilePrintSetup->text(), "Print Set&up...");
+  EXPECT_EQ(MainForm->GoDevelopers->text(), "&Developers/Distributors");
+  EXPECT_EQ(MainForm->ReportsQVXCatalogList->text(), "&QVX Catalog List");
+  QStringList hints;
+  for (QAction* a : MainForm->ToolBar->actions())
+    if (!a->isSeparator()) hints << a->toolTip();
+  EXPECT_EQ(hints.join(","), "New,Open,Delete,Print,Print Preview,Find,Sort,Filter,Help");
+  EXPECT_EQ(MainForm->StatusPanel[1]->width(), 100);
+  EXPECT_EQ(MainForm->StatusPanel[2]->width(), 200);
+}
+
+TEST_F(MainWindowTest, NewTitleStartsWithLogicalFieldsFalseAndTheRestBlank) {
+  StartOnSample();
+  ModalAnswerer answers;
+  bool checked = false;
+  answers.Then([&checked](QWidget* form) {
+    TDevazozDataSet& table = MastData->QvxcatTable;
+    EXPECT_EQ(table.State(), platform::TDataSetState::dsInsert);
+    EXPECT_FALSE(MastData->QvxcatTableANALOG->IsNull());
+    EXPECT_FALSE(MastData->QvxcatTableANALOG->AsBoolean());
+    EXPECT_FALSE(MastData->QvxcatTableDUALSHOCK->IsNull());
+    EXPECT_FALSE(MastData->QvxcatTableDUALSHOCK->AsBoolean());
+    EXPECT_TRUE(MastData->QvxcatTableTITLE->IsNull());
+    EXPECT_TRUE(MastData->QvxcatTableCATEGORY->IsNull());
+    EXPECT_TRUE(MastData->QvxcatTablePLAYERS->IsNull());
+    checked = true;
+    form->close();
+  });
+  RunAsEvent([] { MainForm->FileNewClick(); });
+  EXPECT_TRUE(checked);
+  EXPECT_EQ(MastData->QvxcatTable.State(), platform::TDataSetState::dsBrowse);
+}
+
+TEST_F(MainWindowTest, ClosingTheWindowClosesTheThreeTables) {
+  StartOnSample();
+  RunAsEvent([] { MainForm->FileExitClick(); });
+  EXPECT_FALSE(MainForm->isVisible());
+  EXPECT_FALSE(MastData->QvxcatTable.Active());
+  EXPECT_FALSE(MastData->CategoryTable.Active());
+  EXPECT_FALSE(MastData->DevdistTable.Active());
+}
+
+TEST_F(MainWindowTest, AnErrorInsideACommandIsShownAndTheProgramGoesOn) {
+  StartOnSample();
+  MastData->CategoryTable.Close();
+  ModalAnswerer answers;
+  answers.Press("OK");
+  // Choosing a view whose table is closed: the status-bar refresh fails.
+  RunAsEvent([] { MainForm->GoCategoriesClick(); });
+  ASSERT_EQ(answers.Texts().size(), 1);
+  EXPECT_EQ(answers.Texts()[0], "Cannot perform this operation on a closed dataset");
+  RunAsEvent([] { MainForm->GoCatalogClick(); });
+  EXPECT_EQ(Panel(1), "48 Items");
+}
+
+}  // namespace
+}  // namespace qvx_test

@@ -1,0 +1,194 @@
+// The grid and the navigator over an in-memory dataset: default columns, rows read
+// from the buffer window, keys and clicks moving the dataset, dataset moves shown,
+// Ctrl+Delete with its confirmation, the navigator's buttons, the scroll bar.
+#include "platform/qt/db_grid.h"
+
+#include <gtest/gtest.h>
+
+#include <QAbstractButton>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QMessageBox>
+#include <QMouseEvent>
+#include <QScrollBar>
+#include <QTimer>
+
+#include "platform/qt/db_navigator.h"
+#include "tests/platform/dataset/mem_dataset.h"
+
+namespace qvx_test {
+namespace {
+
+using platform::qt::TDBGrid;
+using platform::qt::TDBNavigator;
+using platform::qt::TNavigateBtn;
+
+// Presses a button of the next message box and keeps its text.
+class BoxAnswer {
+ public:
+  explicit BoxAnswer(QMessageBox::StandardButton button) {
+    QObject::connect(&timer_, &QTimer::timeout, [this, button] {
+      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
+      if (box == nullptr || !box->isVisible()) return;
+      timer_.stop();
+      text_ = box->text();
+      box->button(button)->click();
+    });
+    timer_.start(5);
+  }
+  const QString& Text() const { return text_; }
+
+ private:
+  QTimer timer_;
+  QString text_;
+};
+
+class GridOverMemory : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    for (int i = 0; i < 1000; ++i) data_.rows.push_back({"row" + std::to_string(i), i});
+    source_.SetDataSet(&data_);
+    data_.Open();
+    grid_.resize(400, 300);
+    grid_.SetDataSource(&source_);
+    grid_.show();
+    QApplication::processEvents();
+  }
+  void TearDown() override {
+    grid_.SetDataSource(nullptr);
+    source_.SetDataSet(nullptr);
+  }
+  void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
+    QKeyEvent press(QEvent::KeyPress, key, modifiers);
+    QApplication::sendEvent(&grid_, &press);
+    QApplication::processEvents();
+  }
+  int Num() { return data_.FieldByName("NUM")->AsInteger(); }
+  TMemDataSet data_;
+  platform::TDataSource source_;
+  TDBGrid grid_;
+};
+
+TEST_F(GridOverMemory, ShowsDefaultColumnsAndTheRowsOfTheBufferWindow) {
+  ASSERT_EQ(grid_.Columns().Count(), 2);
+  EXPECT_EQ(grid_.Columns().Items(0).Title(), "NAME");
+  EXPECT_EQ(grid_.Columns().Items(1).Title(), "NUM");
+  const int rows = grid_.VisibleRowCount();
+  EXPECT_GT(rows, 5);
+  EXPECT_EQ(grid_.CellText(0, 0), "row0");
+  EXPECT_EQ(grid_.CellText(rows - 1, 1), QString::number(rows - 1));
+  EXPECT_EQ(grid_.CellText(rows + 3, 0), "");
+  // Hidden fields are not shown.
+  data_.FieldByName("NUM")->SetVisible(false);
+  grid_.LayoutChanged();
+  EXPECT_EQ(grid_.Columns().Count(), 1);
+}
+
+TEST_F(GridOverMemory, KeysMoveTheDatasetByRowsAndScreens) {
+  const int rows = grid_.VisibleRowCount();
+  Key(Qt::Key_Down);
+  EXPECT_EQ(Num(), 1);
+  EXPECT_EQ(grid_.SelectedRow(), 1);
+  Key(Qt::Key_PageDown);
+  EXPECT_EQ(Num(), 1 + rows);
+  EXPECT_EQ(grid_.CellText(grid_.SelectedRow(), 1), QString::number(1 + rows));
+  Key(Qt::Key_PageUp);
+  EXPECT_EQ(Num(), 1);
+  Key(Qt::Key_End, Qt::ControlModifier);
+  EXPECT_EQ(Num(), 999);
+  EXPECT_EQ(grid_.SelectedRow(), rows - 1);
+  EXPECT_EQ(grid_.CellText(rows - 1, 0), "row999");
+  Key(Qt::Key_Home, Qt::ControlModifier);
+  EXPECT_EQ(Num(), 0);
+  EXPECT_EQ(grid_.SelectedRow(), 0);
+  Key(Qt::Key_Up);
+  EXPECT_TRUE(data_.Bof());
+}
+
+TEST_F(GridOverMemory, ClicksSelectRowsAndDatasetMovesShowInTheGrid) {
+  int double_clicks = 0;
+  QObject::connect(&grid_, &TDBGrid::DblClick, [&double_clicks] { ++double_clicks; });
+  const QPointF at(20, grid_.RowHeight() * 4 + 3);
+  QMouseEvent press(QEvent::MouseButtonPress, at, grid_.viewport()->mapToGlobal(at),
+                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(grid_.viewport(), &press);
+  EXPECT_EQ(Num(), 4);
+  QMouseEvent dbl(QEvent::MouseButtonDblClick, at, grid_.viewport()->mapToGlobal(at),
+                  Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QApplication::sendEvent(grid_.viewport(), &dbl);
+  EXPECT_EQ(double_clicks, 1);
+  data_.MoveBy(500);
+  QApplication::processEvents();
+  EXPECT_EQ(grid_.CellText(grid_.SelectedRow(), 0), "row504");
+  ASSERT_TRUE(data_.Locate("NAME", std::string("row20"), 0));
+  EXPECT_EQ(grid_.CellText(grid_.SelectedRow(), 0), "row20");
+}
+
+TEST_F(GridOverMemory, CtrlDeleteAsksFirst) {
+  Key(Qt::Key_Down);
+  {
+    BoxAnswer answer(QMessageBox::Cancel);
+    Key(Qt::Key_Delete, Qt::ControlModifier);
+    EXPECT_EQ(answer.Text(), "Delete record?");
+  }
+  EXPECT_FALSE(data_.rows[1].deleted);
+  {
+    BoxAnswer answer(QMessageBox::Ok);
+    Key(Qt::Key_Delete, Qt::ControlModifier);
+  }
+  EXPECT_TRUE(data_.rows[1].deleted);
+  EXPECT_EQ(grid_.CellText(1, 0), "row2");
+  // Delete alone and Insert do nothing.
+  Key(Qt::Key_Delete);
+  Key(Qt::Key_Insert);
+  EXPECT_FALSE(data_.rows[2].deleted);
+  EXPECT_EQ(data_.State(), platform::TDataSetState::dsBrowse);
+}
+
+TEST_F(GridOverMemory, ScrollBarFollowsTheRecordInASequencedDataset) {
+  QScrollBar* bar = grid_.verticalScrollBar();
+  EXPECT_EQ(bar->maximum(), 999);
+  data_.MoveBy(300);
+  QApplication::processEvents();
+  EXPECT_EQ(bar->value(), data_.RecNo() - 1);
+  bar->triggerAction(QAbstractSlider::SliderToMaximum);
+  EXPECT_TRUE(data_.Eof());
+  bar->triggerAction(QAbstractSlider::SliderPageStepSub);
+  EXPECT_EQ(Num(), 999 - grid_.VisibleRowCount());
+}
+
+TEST_F(GridOverMemory, NavigatorMovesInsertsAndDeletesOnlyOnAnOpenDataset) {
+  TDBNavigator navigator;
+  navigator.SetDataSource(&source_);
+  navigator.BtnClick(TNavigateBtn::nbLast);
+  EXPECT_EQ(Num(), 999);
+  navigator.BtnClick(TNavigateBtn::nbPrior);
+  EXPECT_EQ(Num(), 998);
+  navigator.BtnClick(TNavigateBtn::nbFirst);
+  navigator.BtnClick(TNavigateBtn::nbNext);
+  EXPECT_EQ(Num(), 1);
+  {
+    BoxAnswer answer(QMessageBox::Cancel);
+    navigator.BtnClick(TNavigateBtn::nbDelete);
+    EXPECT_EQ(answer.Text(), "Delete record?");
+  }
+  EXPECT_FALSE(data_.rows[1].deleted);
+  {
+    BoxAnswer answer(QMessageBox::Ok);
+    navigator.BtnClick(TNavigateBtn::nbDelete);
+  }
+  EXPECT_TRUE(data_.rows[1].deleted);
+  navigator.BtnClick(TNavigateBtn::nbInsert);
+  EXPECT_EQ(data_.State(), platform::TDataSetState::dsInsert);
+  navigator.BtnClick(TNavigateBtn::nbCancel);
+  data_.Close();
+  navigator.BtnClick(TNavigateBtn::nbFirst);
+  navigator.BtnClick(TNavigateBtn::nbInsert);
+  EXPECT_FALSE(data_.Active());
+  EXPECT_EQ(grid_.SelectedRow(), -1);
+  EXPECT_EQ(grid_.CellText(0, 0), "");
+  navigator.SetDataSource(nullptr);
+}
+
+}  // namespace
+}  // namespace qvx_test
