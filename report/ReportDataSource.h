@@ -21,7 +21,8 @@ class TReportDataSource {
   virtual void Next() = 0;
   virtual bool Eof() = 0;
 
-  // Index of a field by name (case-insensitive), -1 when there is none.
+  // Index of a field by name (case-insensitive), -1 when there is none; valid
+  // until the walk ends.
   virtual int FieldIndex(const QString& name) = 0;
   // Text of field `index` of the current row, trailing blanks removed.
   virtual QString FieldText(int index) = 0;

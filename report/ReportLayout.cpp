@@ -11,9 +11,9 @@ constexpr size_t kCachedPages = 48;
 
 TReportLayout::TReportLayout(const TReport& report)
     : report_(report), source_(*report.DataSource()) {
-  Compile();
   source_.BeginWalk();
   try {
+    Compile();
     source_.First();
     PageStart first;
     first.eof = source_.Eof();
