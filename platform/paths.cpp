@@ -52,6 +52,13 @@ std::string WindowsDirectory() {
   return (dir && *dir) ? std::string(dir) : std::string("/etc");
 }
 
+std::string UserConfigDirectory() {
+  const char* xdg = std::getenv("XDG_CONFIG_HOME");
+  if (xdg && *xdg) return std::string(xdg);
+  const char* home = std::getenv("HOME");
+  return std::string(home && *home ? home : "") + "/.config";
+}
+
 std::vector<std::pair<std::string, std::string>> ReadIniSection(const std::string& file,
                                                                 const std::string& section) {
   std::vector<std::pair<std::string, std::string>> out;

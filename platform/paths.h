@@ -17,6 +17,8 @@ std::string ExecutableDirectory();
 // The directory that stands in for the operating system's Windows directory:
 // $QVX_WINDIR when set, else /etc.
 std::string WindowsDirectory();
+// The user's configuration directory: $XDG_CONFIG_HOME when set, else $HOME/.config.
+std::string UserConfigDirectory();
 // The name=value lines of [section] in an INI file; empty when the file or section is absent.
 std::vector<std::pair<std::string, std::string>> ReadIniSection(const std::string& file,
                                                                 const std::string& section);

@@ -1,0 +1,240 @@
+// TDevazozDataSet: one DBF table with its index files presented as a dataset of
+// the data-access framework, through its own table handler DBFObject; and
+// THCBlobStream (Zavaz6UZ_blob.h), the stream memo fields travel through.
+//
+// Record buffer of the framework, one block per buffer:
+//   OFFSET              SIZE              CONTENT
+//   0                   record length     the DBF record, deletion flag first
+//   record length       calc-fields size  per calculated field: non-null byte, value
+//   info = rec + calc   8                 bytes 0-3 record number (host order);
+//                                         byte 5 the bookmark flag
+//   info + 8            11                bookmark: the record number as decimal
+//                                         text right-aligned in 10 characters, NUL
+// Bookmarks are the 11 bookmark bytes; they compare as text, which orders them by
+// record number because of the fixed width.
+//
+// Record reads go to the table's own record buffer and are copied into the
+// framework buffer; posts copy the framework buffer back before writing. Field
+// reads and writes point the table's record buffer at the framework buffer of the
+// dataset's state for the duration of the call.
+#ifndef ENGINE_DATASET_ZAVAZ6UZ_H_
+#define ENGINE_DATASET_ZAVAZ6UZ_H_
+
+#include <cstdint>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "engine/foundation/gs6_dbsy.h"
+#include "platform/dataset/dataset.h"
+
+namespace devazoz {
+
+class TDevazozDataSet;
+
+// Answers the expression engine's requests for host functions: `st` the request,
+// `tf` the function's name, `rsl` the result buffer, `Typ` the result type; set
+// `Chg` when handled.
+using TgsFormulaMake = std::function<void(TDevazozDataSet& who, const std::string& st, void* rsl,
+                                          char& Typ, bool& Chg, const std::string& tf)>;
+// The handler's progress reports (operation, done, total).
+using TgsStatusReport = std::function<void(int32_t stat1, int32_t stat2, int32_t stat3)>;
+
+// The dataset's table handler: GSO_dBHandler answering its upward calls through
+// the dataset's events.
+class DBFObject : public GSO_dBHandler {
+ public:
+  DBFObject(TDevazozDataSet* dataset, const std::string& file_name, bool read_write, bool shared);
+
+  void StatusUpdate(int32_t what, int32_t done, int32_t total) override;  // 10
+  int UserFunction(const std::string& request, const std::string& name, void* value,
+                   char& result_type, bool& changed) override;            // 42
+  bool RecordAccepted() override;                                         // 59
+
+  void SetEnds(bool eof, bool bof) {
+    eof_ = eof;
+    bof_ = bof;
+  }
+  TDevazozDataSet* DataSet() const { return dataset_; }
+
+ private:
+  TDevazozDataSet* dataset_;
+};
+
+// The text of "Default Directory", and the process-wide alias list: the first
+// entry is "Default Directory"; the others come from the [Alias] section of
+// devazoz.cfg in the user's configuration directory, names upper-cased.
+extern const char* const kDefaultDirectory;
+std::vector<std::pair<std::string, std::string>> AliasList();
+// The directory of an alias name (compared upper-cased); false when none.
+bool FindAlias(const std::string& name, std::string& directory);
+void AddAlias(const std::string& name, const std::string& directory);
+// Reads the alias file again (tests that change $XDG_CONFIG_HOME).
+void ReloadAliases();
+
+class TDevazozDataSet : public platform::TDataSet {
+ public:
+  TDevazozDataSet();
+  ~TDevazozDataSet() override;
+
+  // ---- Published properties
+  std::string About() const { return "Devazoz Version 06.05.05 (28 Mar 99)"; }
+  void SetAbout(const std::string&) {}
+  const std::string& DatabaseName() const { return database_name_; }
+  void SetDatabaseName(const std::string& name);
+  bool ExactCount() const { return exact_count_; }
+  void SetExactCount(bool on) { exact_count_ = on; }
+  bool Exclusive() const { return exclusive_; }
+  void SetExclusive(bool on);
+  const std::vector<std::string>& IndexFiles() const { return index_files_; }
+  void SetIndexFiles(const std::vector<std::string>& files);
+  const std::string& IndexName() const { return index_name_; }
+  void SetIndexName(const std::string& name);
+  TgsLokProtocol LockProtocol() const { return lock_protocol_; }
+  void SetLockProtocol(TgsLokProtocol protocol);
+  const std::string& MasterFields() const { return master_fields_; }
+  void SetMasterFields(const std::string& fields);
+  platform::TDataSource* MasterSource() const { return master_link_.DataSource(); }
+  // Raises "Circular datalinks are not allowed" for a source leading back here.
+  void SetMasterSource(platform::TDataSource* source);
+  // Also true while open when the table is not open for writing.
+  bool ReadOnly() const;
+  void SetReadOnly(bool on) { read_only_ = on; }
+  const std::string& TableName() const { return table_name_; }
+  void SetTableName(const std::string& name);
+  bool TranslateASCII() const { return translate_ascii_; }
+  void SetTranslateASCII(bool on) { translate_ascii_ = on; }
+  bool UseDeleted() const { return use_deleted_; }
+  void SetUseDeleted(bool on);
+  int32_t UserID() const { return user_id_; }
+  void SetUserID(int32_t id);
+
+  TgsFormulaMake OnFormula;
+  TgsStatusReport OnStatus;
+
+  // ---- Operations
+  void Pack();
+  void Reindex();
+  // Both bounds inclusive, given in the interface's character set.
+  void SetKeyRange(const std::string& low, const std::string& high);
+  virtual void RecallRecord();
+  int TagCount();
+  std::string TagName(int n);
+  std::string TagExpression(int n);
+  std::string TagCondition(int n);
+  std::string ActiveTagName();
+  // The handler; null while closed.
+  DBFObject* Handler() const { return handler_.get(); }
+  // The directory the table is looked for in (with a trailing '/', or empty).
+  std::string TableDirectory() const;
+
+  // ---- Framework overrides (public in the framework)
+  void CheckActive() override;
+  int CompareBookmarks(const platform::TBookmark& a, const platform::TBookmark& b) override;
+  std::unique_ptr<platform::TStream> CreateBlobStream(platform::TField* field,
+                                                      platform::TBlobStreamMode mode) override;
+  bool GetCurrentRecord(platform::TRecordBuffer buffer) override;
+  bool IsSequenced() override;
+  bool Locate(const std::string& key_fields, const platform::TVariant& key_values,
+              platform::TLocateOptions options) override;
+  platform::TVariant Lookup(const std::string& key_fields, const platform::TVariant& key_values,
+                            const std::string& result_fields) override;
+  void Translate(const char* source, char* dest, bool to_oem) override;
+  bool GetFieldData(platform::TField* field, void* buffer) override;
+  void SetFieldData(platform::TField* field, const void* buffer) override;
+
+  // The framework buffer that field operations of the current state work on;
+  // null when there is none (browse state on an empty dataset).
+  platform::TRecordBuffer StateRecordBuffer();
+  bool RecordLocked() const { return record_locked_; }
+  int32_t RecordNumberOf(platform::TRecordBuffer buffer) const;
+
+ protected:
+  platform::TRecordBuffer AllocRecordBuffer() override;
+  void FreeRecordBuffer(platform::TRecordBuffer& buffer) override;
+  void GetBookmarkData(platform::TRecordBuffer buffer, void* data) override;
+  platform::TBookmarkFlag GetBookmarkFlag(platform::TRecordBuffer buffer) override;
+  void SetBookmarkFlag(platform::TRecordBuffer buffer, platform::TBookmarkFlag flag) override;
+  void SetBookmarkData(platform::TRecordBuffer buffer, const void* data) override;
+  platform::TGetResult GetRecord(platform::TRecordBuffer buffer, platform::TGetMode mode,
+                                 bool do_check) override;
+  int GetRecordSize() override;
+  void InternalAddRecord(platform::TRecordBuffer buffer, bool append) override;
+  void InternalClose() override;
+  void InternalDelete() override;
+  void InternalFirst() override;
+  void InternalGotoBookmark(const void* bookmark) override;
+  void InternalHandleException() override {}
+  void InternalInitFieldDefs() override;
+  void InternalInitRecord(platform::TRecordBuffer buffer) override;
+  void InternalLast() override;
+  void InternalOpen() override;
+  void InternalPost() override;
+  void InternalSetToRecord(platform::TRecordBuffer buffer) override;
+  bool IsCursorOpen() override { return handler_ != nullptr; }
+  void InternalCancel() override;
+  void InternalEdit() override;
+  void InternalRefresh() override;
+  void ClearCalcFields(platform::TRecordBuffer buffer) override;
+  bool GetCanModify() override { return !ReadOnly(); }
+  platform::TDataSource* GetDataSource() override { return MasterSource(); }
+  int GetRecordCount() override;
+  int GetRecNo() override;
+  void DoSetRecNo(int n) override;
+  void SetFilterText(const std::string& text) override;
+  void DoSetFiltered(bool on) override;
+  void DoSetFilterOptions(platform::TFilterOptions options) override;
+  void DoAfterInsert() override;
+
+ private:
+  friend class DBFObject;
+  friend class THCBlobStream;
+
+  std::unique_ptr<DBFObject> MakeHandler(bool read_write, bool shared);
+  std::string FullTableName();
+  std::string IndexFullName(const std::string& name);
+  void OpenIndexFiles(DBFObject& handler, bool checking);
+  void SelectIndexName(const std::string& name, bool keep_position);
+  void ApplyFilter();
+  void ApplyMasterRange(bool through_framework);
+  void MasterChanged();
+  void MasterDisabled();
+  bool FilterRecord();
+  // The first tag without a FOR condition whose key expression is the field name.
+  std::string FittingTag(const std::string& field_name);
+  // The record's bytes into the table's buffer, then back into the framework buffer.
+  void CopyToTable(platform::TRecordBuffer buffer);
+  void CopyFromTable(platform::TRecordBuffer buffer);
+  bool VisibleInView();
+  std::string ToOem(const std::string& text);
+  std::string ToAnsi(const std::string& text);
+
+  std::unique_ptr<DBFObject> handler_;
+  std::string database_name_;
+  bool exact_count_ = false;
+  bool exclusive_ = false;
+  std::vector<std::string> index_files_;
+  std::string index_name_;
+  TgsLokProtocol lock_protocol_ = TgsLokProtocol::Default;
+  std::string master_fields_;
+  platform::TMasterDataLink master_link_;
+  bool read_only_ = false;
+  std::string table_name_;
+  bool translate_ascii_ = true;
+  bool use_deleted_ = false;
+  int32_t user_id_ = 0;
+
+  int record_size_ = 0;
+  int info_offset_ = 0;
+  int bookmark_offset_ = 0;
+  int buffer_size_ = 0;
+  bool at_first_ = false;
+  bool at_last_ = false;
+  bool record_locked_ = false;
+  int busy_ = 0;  // 1 building an index, 2 copying
+};
+
+}  // namespace devazoz
+
+#endif  // ENGINE_DATASET_ZAVAZ6UZ_H_
