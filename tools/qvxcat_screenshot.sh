@@ -9,6 +9,6 @@ case $out in /*) ;; *) out=$(pwd)/$out ;; esac
 xvfb-run -a -s '-screen 0 800x560x24' sh -c "
   cd sample && ../build/app/qvxcat & pid=\$!
   sleep 3
-  import -window root -crop 640x440+0+0 +repage '$out'
+  import -window root -crop 620x406+0+0 +repage '$out'
   kill \$pid"
 echo "$out"

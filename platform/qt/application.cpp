@@ -2,6 +2,7 @@
 
 #include <QMessageBox>
 
+#include "platform/apphandler.h"
 #include "platform/qt/ansi_text.h"
 
 namespace platform::qt {
@@ -15,9 +16,13 @@ TApplication* Application() { return g_application; }
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   g_application = this;
+  // Errors that no caller can receive (a memo failing to write while its stream
+  // is freed) are shown like any other.
+  platform::SetApplicationExceptionHandler([this](const std::exception& e) { ShowException(e); });
 }
 
 TApplication::~TApplication() {
+  platform::SetApplicationExceptionHandler(nullptr);
   if (g_application == this) g_application = nullptr;
 }
 
