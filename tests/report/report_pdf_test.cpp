@@ -5,7 +5,6 @@
 
 #include <QFile>
 #include <QPrinter>
-#include <sstream>
 
 #include "report/Report.h"
 #include "report/ReportLayout.h"
@@ -16,18 +15,11 @@
 
 namespace {
 
-std::vector<std::string> Pages(const std::string& text) {
-  std::vector<std::string> pages;
-  std::string page;
-  std::istringstream in(text);
-  std::getline(in, page, '\f');
-  do {
-    pages.push_back(page);
-  } while (std::getline(in, page, '\f'));
-  if (!pages.empty() && pages.back().find_first_not_of(" \n") == std::string::npos)
-    pages.pop_back();
-  return pages;
-}
+using qvx_test::PdfPageCount;
+using qvx_test::PdfPages;
+using qvx_test::PdfText;
+using qvx_test::PdfWords;
+using qvx_test::TPdfWord;
 
 void MakeList(TReport& r) {
   r.ReportTitle = "Title List";
@@ -74,12 +66,9 @@ std::vector<QStringList> Rows(int n) {
 
 class ReportPdfTest : public ::testing::Test {
  protected:
-  void SetUp() override {
-    EnsureReportApp();
-    dir_ = TempDir();
-  }
-  std::string File(const char* name) const { return dir_ + "/" + name; }
-  std::string dir_;
+  void SetUp() override { EnsureReportApp(); }
+  std::string File(const char* name) const { return dir_.File(name); }
+  qvx_test::TempDir dir_;
 };
 
 TEST_F(ReportPdfTest, FiveHundredRowsGiveTheImpliedPagesEachWithHeaderAndNumber) {
@@ -90,7 +79,7 @@ TEST_F(ReportPdfTest, FiveHundredRowsGiveTheImpliedPagesEachWithHeaderAndNumber)
   const std::string pdf = File("list.pdf");
   ASSERT_EQ(report.ExportToPdf(QString::fromStdString(pdf)), 10);  // 51 + 9 * 53 >= 500
   EXPECT_EQ(PdfPageCount(pdf), 10);
-  const std::vector<std::string> pages = Pages(PdfText(pdf));
+  const std::vector<std::string> pages = PdfPages(pdf);
   ASSERT_EQ(pages.size(), 10u);
   size_t next_row = 1;
   for (size_t p = 0; p < pages.size(); ++p) {

@@ -1,5 +1,4 @@
-// Support for report tests: an application object, rows held in memory, and
-// reading PDF files back as text with pdftotext.
+// Support for report tests: an application object and rows held in memory.
 #ifndef TESTS_REPORT_REPORT_TEST_SUPPORT_H_
 #define TESTS_REPORT_REPORT_TEST_SUPPORT_H_
 
@@ -9,6 +8,8 @@
 #include <vector>
 
 #include "report/ReportDataSource.h"
+#include "tests/support/dbf_fixture.h"
+#include "tests/support/pdf_text.h"
 
 // Makes the process's QApplication once (offscreen unless a platform is set).
 void EnsureReportApp();
@@ -40,22 +41,5 @@ class TMemorySource : public TReportDataSource {
   std::vector<QStringList> rows_;
   size_t pos_ = 0, saved_ = 0;
 };
-
-// The text of a PDF file laid out as on the page (pdftotext -layout); pages
-// are separated by form feeds.
-std::string PdfText(const std::string& pdf);
-// Number of pages of a PDF file (pdfinfo).
-int PdfPageCount(const std::string& pdf);
-
-struct TPdfWord {
-  int page;
-  double x_min, y_min, x_max, y_max;  // points from the page's top-left
-  std::string text;
-};
-// The words of a PDF file with their boxes (pdftotext -bbox).
-std::vector<TPdfWord> PdfWords(const std::string& pdf);
-
-// A fresh temporary directory for one test.
-std::string TempDir();
 
 #endif  // TESTS_REPORT_REPORT_TEST_SUPPORT_H_
