@@ -14,6 +14,7 @@
 
 #include "tests/support/dbf_fixture.h"
 
+class QTimer;
 class QWidget;
 
 namespace qvx_test {
@@ -39,7 +40,7 @@ class ModalAnswerer {
   void Poll();
   std::vector<std::function<void(QWidget*)>> answers_;
   QStringList texts_;
-  std::unique_ptr<class QTimer> timer_;
+  std::unique_ptr<QTimer> timer_;
   QWidget* last_ = nullptr;
 };
 
