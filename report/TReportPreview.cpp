@@ -5,12 +5,14 @@
 #include <QComboBox>
 #include <QLabel>
 #include <QMessageBox>
+#include <QScreen>
 #include <QScrollArea>
 #include <QScrollBar>
 #include <QSpinBox>
 #include <QTimer>
 #include <QToolBar>
 #include <QVBoxLayout>
+#include <algorithm>
 #include <exception>
 
 #include "report/Report.h"
@@ -30,7 +32,13 @@ TReportPreview::TReportPreview(TReport& report, TReportLayout& layout, QWidget* 
   setWindowTitle(report.ReportTitle.isEmpty() ? QString("Print Preview")
                                               : "Print Preview - " + report.ReportTitle);
   setWindowFlags(windowFlags() | Qt::WindowMinMaxButtonsHint);
-  resize(900, 760);
+  // Tall enough for most of a page at the width that fits the screen.
+  QSize size(960, 760);
+  if (const QScreen* screen = QGuiApplication::primaryScreen()) {
+    const QRect area = screen->availableGeometry();
+    size = QSize(std::min(960, area.width() * 9 / 10), area.height() * 9 / 10);
+  }
+  resize(size);
 
   auto* bar = new QToolBar(this);
   bar->setToolButtonStyle(Qt::ToolButtonTextOnly);
