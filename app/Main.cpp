@@ -26,12 +26,14 @@
 #include "app/FiltFrm.h"
 #include "app/QvxLiRpt.h"
 #include "platform/qt/ansi_text.h"
+#include "platform/qt/application.h"
 #include "platform/qt/db_grid.h"
 #include "platform/qt/db_navigator.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/message_dlg.h"
 
 using platform::qt::AnsiToQString;
+using platform::qt::ConnectCommand;
 using platform::qt::MessageDlg;
 using platform::qt::TDBGrid;
 using platform::qt::TDBGridColumn;
@@ -69,7 +71,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   Button1->setObjectName("Button1");
   Button1->setGeometry(0, 0, 0, 0);
   Button1->setFocusPolicy(Qt::NoFocus);
-  connect(Button1, &QPushButton::clicked, this, &TMainForm::FileOpenClick);
+  ConnectCommand(Button1, &QPushButton::clicked, this, &TMainForm::FileOpenClick);
   for (int key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
     auto* enter = new QShortcut(QKeySequence(key), this);
     connect(enter, &QShortcut::activated, Button1, &QPushButton::click);
@@ -86,7 +88,7 @@ QAction* TMainForm::AddMenuItem(QMenu* menu, const QString& name, const QString&
   QAction* action = menu->addAction(caption);
   action->setObjectName(name);
   if (!shortcut.isEmpty()) action->setShortcut(shortcut);
-  if (handler != nullptr) connect(action, &QAction::triggered, this, handler);
+  if (handler != nullptr) ConnectCommand(action, &QAction::triggered, this, handler);
   return action;
 }
 
@@ -94,7 +96,7 @@ void TMainForm::CreateMenus() {
   QMenuBar* bar = menuBar();
   FileMenu = bar->addMenu("&File");
   FileMenu->setObjectName("FileMenu");
-  connect(FileMenu, &QMenu::aboutToShow, this, &TMainForm::FileMenuClick);
+  ConnectCommand(FileMenu, &QMenu::aboutToShow, this, &TMainForm::FileMenuClick);
   FileNew = AddMenuItem(FileMenu, "FileNew", "&New...", &TMainForm::FileNewClick,
                         QKeySequence("Ctrl+N"));
   FileOpen = AddMenuItem(FileMenu, "FileOpen", "&Open...", &TMainForm::FileOpenClick,
@@ -113,7 +115,7 @@ void TMainForm::CreateMenus() {
 
   EditMenu = bar->addMenu("&Edit");
   EditMenu->setObjectName("EditMenu");
-  connect(EditMenu, &QMenu::aboutToShow, this, &TMainForm::EditMenuClick);
+  ConnectCommand(EditMenu, &QMenu::aboutToShow, this, &TMainForm::EditMenuClick);
   EditFind = AddMenuItem(EditMenu, "EditFind", "&Find...", &TMainForm::EditFindClick,
                          QKeySequence("Ctrl+F"));
   EditMenu->addSeparator();
@@ -124,7 +126,7 @@ void TMainForm::CreateMenus() {
 
   ViewMenu = bar->addMenu("&View");
   ViewMenu->setObjectName("ViewMenu");
-  connect(ViewMenu, &QMenu::aboutToShow, this, &TMainForm::ViewMenuClick);
+  ConnectCommand(ViewMenu, &QMenu::aboutToShow, this, &TMainForm::ViewMenuClick);
   ViewSort = AddMenuItem(ViewMenu, "ViewSort", "&Sort...", &TMainForm::ViewSortClick);
   ViewFilter = AddMenuItem(ViewMenu, "ViewFilter", "&Filter...", &TMainForm::ViewFilterClick);
   ViewMenu->addSeparator();
@@ -153,7 +155,7 @@ void TMainForm::CreateMenus() {
 
   GoMenu = bar->addMenu("&Go");
   GoMenu->setObjectName("GoMenu");
-  connect(GoMenu, &QMenu::aboutToShow, this, &TMainForm::GoMenuClick);
+  ConnectCommand(GoMenu, &QMenu::aboutToShow, this, &TMainForm::GoMenuClick);
   GoCatalog = AddMenuItem(GoMenu, "GoCatalog", "&Catalog", &TMainForm::GoCatalogClick);
   GoCategories = AddMenuItem(GoMenu, "GoCategories", "C&ategories", &TMainForm::GoCategoriesClick);
   GoDevelopers = AddMenuItem(GoMenu, "GoDevelopers", "&Developers/Distributors",
@@ -161,14 +163,14 @@ void TMainForm::CreateMenus() {
 
   ReportsMenu = bar->addMenu("&Reports");
   ReportsMenu->setObjectName("ReportsMenu");
-  connect(ReportsMenu, &QMenu::aboutToShow, this, &TMainForm::ReportsMenuClick);
+  ConnectCommand(ReportsMenu, &QMenu::aboutToShow, this, &TMainForm::ReportsMenuClick);
   // The list report's menu item previews the report, as File > Print Preview does.
   ReportsQVXCatalogList = AddMenuItem(ReportsMenu, "ReportsQVXCatalogList", "&QVX Catalog List",
                                      &TMainForm::FilePrintPreviewClick);
 
   ToolsMenu = bar->addMenu("&Tools");
   ToolsMenu->setObjectName("ToolsMenu");
-  connect(ToolsMenu, &QMenu::aboutToShow, this, &TMainForm::ToolsMenuClick);
+  ConnectCommand(ToolsMenu, &QMenu::aboutToShow, this, &TMainForm::ToolsMenuClick);
   ToolsPackData = AddMenuItem(ToolsMenu, "ToolsPackData", "&Pack Data",
                               &TMainForm::ToolsPackDataClick);
   ToolsReindexData = AddMenuItem(ToolsMenu, "ToolsReindexData", "&Reindex Data",
@@ -176,7 +178,7 @@ void TMainForm::CreateMenus() {
 
   HelpMenu = bar->addMenu("&Help");
   HelpMenu->setObjectName("HelpMenu");
-  connect(HelpMenu, &QMenu::aboutToShow, this, &TMainForm::HelpMenuClick);
+  ConnectCommand(HelpMenu, &QMenu::aboutToShow, this, &TMainForm::HelpMenuClick);
   HelpHelpTopics = AddMenuItem(HelpMenu, "HelpHelpTopics", "&Help Topics",
                                &TMainForm::HelpHelpTopicsClick);
   HelpMenu->addSeparator();
@@ -217,7 +219,7 @@ void TMainForm::CreateToolBar() {
     QAction* action = ToolBar->addAction(Icon(b.image), b.hint);
     action->setObjectName(b.name);
     action->setToolTip(b.hint);
-    connect(action, &QAction::triggered, this, b.handler);
+    ConnectCommand(action, &QAction::triggered, this, b.handler);
   }
 }
 
@@ -278,7 +280,7 @@ void TMainForm::CreateClientPanel() {
     button->setFocusPolicy(Qt::NoFocus);
     button->setPalette(gray);
     button->setCursor(Qt::PointingHandCursor);
-    connect(button, &QToolButton::clicked, this, g.handler);
+    ConnectCommand(button, &QToolButton::clicked, this, g.handler);
     bar_layout->addWidget(button, 0, Qt::AlignHCenter);
     *g.button = button;
   }
@@ -321,8 +323,10 @@ void TMainForm::CreateClientPanel() {
   DBGrid->setObjectName("DBGrid");
   DBGrid->SetPositioner(&positioner_);
   view_layout->addWidget(DBGrid, 1);
-  connect(DBGrid, &TDBGrid::TitleClick, this, &TMainForm::DBGridTitleClick);
-  connect(DBGrid, &TDBGrid::DblClick, this, &TMainForm::FileOpenClick);
+  connect(DBGrid, &TDBGrid::TitleClick, this, [this](TDBGridColumn* column) {
+    platform::qt::RunCommand([&] { DBGridTitleClick(column); });
+  });
+  ConnectCommand(DBGrid, &TDBGrid::DblClick, this, &TMainForm::FileOpenClick);
 
   Splitter->addWidget(ServiceTrackingBar);
   Splitter->addWidget(view_area);
@@ -390,12 +394,12 @@ void TMainForm::showEvent(QShowEvent* event) {
   QMainWindow::showEvent(event);
   if (!shown_once_) {
     shown_once_ = true;
-    FormShow();
+    platform::qt::RunCommand([this] { FormShow(); });
   }
 }
 
 void TMainForm::closeEvent(QCloseEvent* event) {
-  FormClose();
+  platform::qt::RunCommand([this] { FormClose(); });
   QMainWindow::closeEvent(event);
 }
 

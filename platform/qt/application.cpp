@@ -14,6 +14,11 @@ TApplication* g_application = nullptr;
 
 TApplication* Application() { return g_application; }
 
+void RunCommand(const std::function<void()>& command) {
+  if (g_application != nullptr) g_application->Guard(command);
+  else command();
+}
+
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   g_application = this;
   // Errors that no caller can receive (a memo failing to write while its stream

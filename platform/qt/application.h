@@ -50,6 +50,20 @@ class TApplication : public QApplication {
 // The application object, or null before it exists.
 TApplication* Application();
 
+// Runs a command as the message loop would: an exception escaping it is shown by
+// the application object (or passed on when there is none).
+void RunCommand(const std::function<void()>& command);
+
+// Connects a signal to a command handler of the receiver, as a member-function
+// connection whose exceptions end in the application's handler instead of
+// unwinding through Qt's signal delivery.
+template <class Sender, class Signal, class Receiver>
+QMetaObject::Connection ConnectCommand(Sender* sender, Signal signal, Receiver* receiver,
+                                       void (Receiver::*handler)()) {
+  return QObject::connect(sender, signal, receiver,
+                          [receiver, handler] { RunCommand([&] { (receiver->*handler)(); }); });
+}
+
 }  // namespace platform::qt
 
 #endif  // PLATFORM_QT_APPLICATION_H_

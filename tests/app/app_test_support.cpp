@@ -11,6 +11,7 @@
 
 #include "app/Main.h"
 #include "app/qvxcat.h"
+#include "platform/qt/application.h"
 
 namespace qvx_test {
 
@@ -68,7 +69,7 @@ void ModalAnswerer::Poll() {
   answers_.erase(answers_.begin());
   // Answered from the event loop, after the window has finished showing.
   QTimer::singleShot(0, modal, [answer, modal] { answer(modal); });
-  QTimer::singleShot(1, [this] { last_ = nullptr; });
+  QTimer::singleShot(1, timer_.get(), [this] { last_ = nullptr; });
 }
 
 void RunAsEvent(const std::function<void()>& work) {
@@ -78,7 +79,8 @@ void RunAsEvent(const std::function<void()>& work) {
       bool& flag;
       ~Finish() { flag = true; }
     } finish{done};
-    work();
+    // As the message loop runs a command: an error is shown in a box.
+    platform::qt::Application()->Guard(work);
   });
   while (!done) QApplication::processEvents(QEventLoop::AllEvents, 10);
   ProcessEvents();

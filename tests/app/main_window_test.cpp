@@ -3,6 +3,9 @@
 #include <gtest/gtest.h>
 
 #include <QAction>
+#include <QApplication>
+#include <QKeyEvent>
+#include <QToolButton>
 #include <QHeaderView>
 #include <QLabel>
 #include <QMenu>
@@ -133,6 +136,7 @@ TEST_F(MainWindowTest, OtherProgramsCatalogShowsInItsTitleOrder) {
   std::string first_key = keys.substr(0, keys.find('\t'));
   EXPECT_EQ(MainForm->DBGrid->CellText(0, 0).toStdString(), first_key);
   ClickTitle("CATEGORY");
+  RunAsEvent([] { MainForm->EditFirstClick(); });
   std::string cat_keys = ReadFileText(TestDataPath("cdx1k/CATEGORY.keys"));
   EXPECT_EQ(MainForm->DBGrid->CellText(0, 1).toStdString(), cat_keys.substr(0, cat_keys.find('\t')));
   EXPECT_EQ(Panel(2), "Ordered By Category");
@@ -168,10 +172,16 @@ TEST_F(MainWindowTest, ViewsMoveToTheFirstRecordOnlyWhenTheViewChanges) {
 
 TEST_F(MainWindowTest, TitleClicksOrderTheCatalogByTitleOrCategoryOnly) {
   StartOnSample();
+  RunAsEvent([] { MainForm->EditNextClick(); });
+  const std::string current = TitleOf(MastData->QvxcatTable);
   ClickTitle("CATEGORY");
   EXPECT_EQ(MastData->QvxcatTable.IndexName(), "CATEGORY");
   EXPECT_EQ(Panel(2), "Ordered By Category");
+  // The same title stays current, now in its category place.
+  EXPECT_EQ(TitleOf(MastData->QvxcatTable), current);
+  RunAsEvent([] { MainForm->EditFirstClick(); });
   EXPECT_EQ(MainForm->DBGrid->CellText(0, 1), "Action");
+  EXPECT_LE(MainForm->DBGrid->CellText(0, 1), MainForm->DBGrid->CellText(1, 1));
   ClickTitle("DEVELOPER");
   EXPECT_EQ(MastData->QvxcatTable.IndexName(), "CATEGORY");
   ClickTitle("TITLE");
@@ -318,7 +328,8 @@ TEST_F(MainWindowTest, BarsHideAndShowAndTheSplitterReturnsBetweenBarAndGrid) {
   const int bar_right = MainForm->ServiceTrackingBar->geometry().right();
   const QRect handle = MainForm->Splitter->handle(1)->geometry();
   const int grid_left = MainForm->DBGrid->parentWidget()->geometry().left();
-  EXPECT_LT(bar_right, handle.left());
+  EXPECT_LE(bar_right, handle.left());
+  EXPECT_LT(handle.left(), grid_left);
   EXPECT_LE(handle.right(), grid_left);
   RunAsEvent([] { MainForm->ViewToolbarClick(); MainForm->ViewStatusBarClick(); });
   EXPECT_TRUE(MainForm->ToolBar->isVisible());
