@@ -456,11 +456,20 @@ int TDevazozDataSet::GetRecordCount() {
   int32_t remembered = GetRecNo();
   DBFObject& h = *handler_;
   int count = 0;
-  h.GetRecord(kMoveFirst);
-  while (!h.Eof() && !h.Bof()) {
-    ++count;
-    h.GetRecord(kMoveNext);
-  }
+  auto walk = [&] {
+    h.GetRecord(kMoveFirst);
+    while (!h.Eof() && !h.Bof()) {
+      ++count;
+      h.GetRecord(kMoveNext);
+    }
+  };
+  // The count does not depend on the order: without a key range, natural order
+  // reads the table (or the filter's records) sequentially.
+  bool ranged = range_set_ || (master_link_.Active() && !master_link_.Fields().empty());
+  if (ranged)
+    walk();
+  else
+    InNaturalOrder(walk);
   if (remembered > 0) h.GetRecord(remembered);
   CursorPosChanged();
   return count;
@@ -816,12 +825,15 @@ void TDevazozDataSet::SetIndexFiles(const std::vector<std::string>& files) {
   if (was_open) {
     std::string tag = Trim(index_name_);
     h.SelectTag(tag.empty() ? nullptr : &tag, true);
+    range_set_ = false;
     ApplyMasterRange(false);
     if (Active() && State() == TDataSetState::dsBrowse) First();
   }
 }
 
 void TDevazozDataSet::SetIndexName(const std::string& name) {
+  // A record being edited is posted first: the buffers are read again below.
+  if (Active()) CheckBrowseMode();
   index_name_ = name;
   if (!handler_) return;
   SelectIndexName(name, false);
@@ -831,6 +843,7 @@ void TDevazozDataSet::SelectIndexName(const std::string& name, bool keep_positio
   DBFObject& h = *handler_;
   std::string tag = Trim(name);
   h.SelectTag(tag.empty() ? nullptr : &tag, keep_position);
+  range_set_ = false;  // a new tag drops the key range
   if (Active()) {
     int32_t n = GetRecNo();
     if (n > 0) h.GetRecord(n);
@@ -880,8 +893,42 @@ std::string TDevazozDataSet::ActiveTagName() {
 
 void TDevazozDataSet::SetKeyRange(const std::string& low, const std::string& high) {
   CheckBrowseMode();
-  handler_->SetKeyRange(ToOem(low), ToOem(high), true, true);
+  range_low_ = ToOem(low);
+  range_high_ = ToOem(high);
+  range_set_ = !range_low_.empty() || !range_high_.empty();
+  handler_->SetKeyRange(range_low_, range_high_, true, true);
   First();
+}
+
+void TDevazozDataSet::RestoreRange() {
+  if (range_set_)
+    handler_->SetKeyRange(range_low_, range_high_, true, true);
+  else
+    ApplyMasterRange(false);
+}
+
+template <class Op>
+void TDevazozDataSet::InNaturalOrder(Op op) {
+  DBFObject& h = *handler_;
+  std::string tag = h.CurrentTagName();
+  if (tag.empty()) {
+    op();
+    return;
+  }
+  int32_t at = h.RecordNumber();
+  h.SelectTag(nullptr, true);
+  auto back = [&] {
+    h.SelectTag(&tag, false);
+    RestoreRange();
+    if (at > 0) h.GetRecord(at);
+  };
+  try {
+    op();
+  } catch (...) {
+    back();
+    throw;
+  }
+  back();
 }
 
 void TDevazozDataSet::Pack() {
@@ -956,17 +1003,24 @@ bool TDevazozDataSet::FilterRecord() {
 }
 
 void TDevazozDataSet::ApplyFilter() {
+  ApplyFilterExpression(Filter(), FilterOptions());
+}
+
+void TDevazozDataSet::ApplyFilterExpression(const std::string& text,
+                                            platform::TFilterOptions options) {
   handler_->SetFilterActive(true);
-  handler_->SetFilterExpression(Filter(), (FilterOptions() & platform::foCaseInsensitive) != 0,
-                                (FilterOptions() & platform::foNoPartialCompare) == 0);
+  // The set of matching records is built by reading the table: in natural order
+  // that is one sequential pass instead of a walk of the tag.
+  InNaturalOrder([&] {
+    handler_->SetFilterExpression(text, (options & platform::foCaseInsensitive) != 0,
+                                  (options & platform::foNoPartialCompare) == 0);
+  });
 }
 
 void TDevazozDataSet::SetFilterText(const std::string& text) {
   if (Active() && Filtered()) {
     CheckBrowseMode();
-    handler_->SetFilterActive(true);
-    handler_->SetFilterExpression(text, (FilterOptions() & platform::foCaseInsensitive) != 0,
-                                  (FilterOptions() & platform::foNoPartialCompare) == 0);
+    ApplyFilterExpression(text, FilterOptions());
     SetFilterTextValue(text);
     First();
   } else {
@@ -977,9 +1031,7 @@ void TDevazozDataSet::SetFilterText(const std::string& text) {
 void TDevazozDataSet::DoSetFilterOptions(platform::TFilterOptions options) {
   if (Active() && Filtered()) {
     CheckBrowseMode();
-    handler_->SetFilterActive(true);
-    handler_->SetFilterExpression(Filter(), (options & platform::foCaseInsensitive) != 0,
-                                  (options & platform::foNoPartialCompare) == 0);
+    ApplyFilterExpression(Filter(), options);
     SetFilterOptionsValue(options);
     First();
   } else {
@@ -1103,7 +1155,7 @@ platform::TVariant TDevazozDataSet::Lookup(const std::string& key_fields,
   auto restore = [&] {
     if (!tag.empty()) {
       h.SelectTag(remembered_tag.empty() ? nullptr : &remembered_tag, true);
-      ApplyMasterRange(false);
+      RestoreRange();
     }
     if (remembered > 0) h.GetRecord(remembered);
   };

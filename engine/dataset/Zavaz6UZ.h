@@ -197,7 +197,13 @@ class TDevazozDataSet : public platform::TDataSet {
   void OpenIndexFiles(DBFObject& handler, bool checking);
   void SelectIndexName(const std::string& name, bool keep_position);
   void ApplyFilter();
+  void ApplyFilterExpression(const std::string& text, platform::TFilterOptions options);
   void ApplyMasterRange(bool through_framework);
+  // Runs op with the handler in natural order (read ahead, no tag walk), then
+  // selects the tag again keeping the position and restores the key range.
+  template <class Op>
+  void InNaturalOrder(Op op);
+  void RestoreRange();
   void MasterChanged();
   void MasterDisabled();
   bool FilterRecord();
@@ -233,6 +239,8 @@ class TDevazozDataSet : public platform::TDataSet {
   bool at_last_ = false;
   bool record_locked_ = false;
   int busy_ = 0;  // 1 building an index, 2 copying
+  bool range_set_ = false;  // SetKeyRange bounds in force (table character set)
+  std::string range_low_, range_high_;
 };
 
 }  // namespace devazoz

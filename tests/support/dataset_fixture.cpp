@@ -1,7 +1,6 @@
 #include "tests/support/dataset_fixture.h"
 
 #include <cstdio>
-#include <filesystem>
 
 #include "engine/index/gs6_cdx.h"
 #include "engine/table/gs6_dbfld.h"
@@ -85,15 +84,6 @@ std::string WriteNumbered(const std::string& dir, int count) {
   devazoz::GSobjCDXFile cdx(&table, dir + "/NUMBERED.CDX", true, true, true, false);
   cdx.AddTag("TITLE", "TITLE", false, true, "");
   return path;
-}
-
-std::string CopyTestData(const std::string& relative, const std::string& dir) {
-  std::filesystem::path from = std::filesystem::path(QVX_TESTDATA_DIR) / relative;
-  std::filesystem::path to = std::filesystem::path(dir) / from.filename();
-  std::filesystem::copy_file(from, to, std::filesystem::copy_options::overwrite_existing);
-  std::filesystem::permissions(to, std::filesystem::perms::owner_read |
-                                       std::filesystem::perms::owner_write);
-  return to.string();
 }
 
 }  // namespace qvx_test

@@ -28,9 +28,6 @@ std::string WriteCatalog(const std::string& dir);
 // CDX tagged TITLE, no memo: for buffer-window and bookmark tests.
 std::string WriteNumbered(const std::string& dir, int count);
 
-// Copies a file of ../shared/testdata (relative to its root) into dir, keeping its name.
-std::string CopyTestData(const std::string& relative, const std::string& dir);
-
 }  // namespace qvx_test
 
 #endif  // TESTS_SUPPORT_DATASET_FIXTURE_H_

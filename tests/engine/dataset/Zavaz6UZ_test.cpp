@@ -424,6 +424,24 @@ TEST_F(CatalogTest, KeyRangeOnTheCurrentTag) {
   EXPECT_EQ(Titles(*ds).size(), 7u);
 }
 
+TEST_F(CatalogTest, FilterAndExactCountKeepTheRangeAndTheOrder) {
+  auto ds = Open("CATEGORY");
+  ds->SetKeyRange("Platform", "Platform");
+  ds->SetFilter("ANALOG");
+  ds->SetFiltered(true);
+  EXPECT_EQ(Titles(*ds), (Strings{"Ape Escape", "Spyro"}));
+  ds->SetExactCount(true);
+  ds->Next();
+  EXPECT_EQ(ds->RecordCount(), 2);
+  EXPECT_EQ(Title(*ds), "Spyro");
+  ds->SetIndexName("TITLE");  // a new tag drops the range; the filter stays
+  EXPECT_EQ(ds->RecordCount(), 3);
+  EXPECT_EQ(Title(*ds), "Spyro");
+  ds->First();
+  EXPECT_EQ(Titles(*ds), (Strings{"Ape Escape", "Gran Turismo", "Spyro"}));
+  EXPECT_EQ(ds->ActiveTagName(), "TITLE");
+}
+
 TEST_F(CatalogTest, MasterDetailFollowsTheMasterRecord) {
   DbfFixture cats(0x03, {{"CATEGORY", 'C', 10}});
   cats.AddRecord({"Fighting"}).AddRecord({"Platform"}).AddRecord({"Shooter"});
