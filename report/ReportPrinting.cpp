@@ -3,6 +3,7 @@
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
+#include <QCoreApplication>
 #include <QFileDialog>
 #include <QPageLayout>
 #include <QPageSize>
@@ -119,11 +120,24 @@ int ReportExportPdf(const TReport& report, TReportLayout& layout, const QString&
 
 bool ReportHavePrinters() { return ReportPrintDialogs().HavePrinters(); }
 
-QPrinter& ReportCurrentPrinter() {
+namespace {
+
+std::unique_ptr<QPrinter>& CurrentPrinterSlot() {
   static std::unique_ptr<QPrinter> printer;
+  return printer;
+}
+
+// The printer goes with the application object, not after it at exit.
+void FreeCurrentPrinter() { CurrentPrinterSlot().reset(); }
+
+}  // namespace
+
+QPrinter& ReportCurrentPrinter() {
+  std::unique_ptr<QPrinter>& printer = CurrentPrinterSlot();
   if (!printer) {
     printer = std::make_unique<QPrinter>(QPrinter::HighResolution);
     if (!ReportHavePrinters()) printer->setOutputFormat(QPrinter::PdfFormat);
+    qAddPostRoutine(FreeCurrentPrinter);
   }
   return *printer;
 }
