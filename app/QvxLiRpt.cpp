@@ -40,7 +40,7 @@ TReportExpr* DetailExpr(TReportBand* band, const char* name, const char* express
                         double left, double width) {
   TReportExpr* expr = band->AddExpr(name, expression);
   Place(expr, left, 0, width, 3.97);
-  expr->Font = Arial(8, false);
+  expr->ParentFont = true;
   expr->WordWrap = true;
   expr->AutoStretch = true;
   return expr;
@@ -95,7 +95,7 @@ TQvxListReportForm::TQvxListReportForm(platform::TDataSet* qvxcat_table, QWidget
   QRSysData1 =
       PageFooterBand1->AddSysData("QRSysData1", TReportSysDataKind::PageNumber, "Page ");
   Place(QRSysData1, 165.36, 6.35, 19.31, 3.97);
-  QRSysData1->Font = Arial(8, false);
+  QRSysData1->ParentFont = true;
   QRSysData1->Alignment = TReportAlignment::Right;
 
   if (!qvxcat_table && MastData) qvxcat_table = &MastData->QvxcatTable;

@@ -79,6 +79,7 @@ class TReportControl {
   QString Name;
   double Left = 0, Top = 0, Width = 20, Height = 4;  // mm from the band's left and top
   TReportFont Font;
+  bool ParentFont = false;  // draw with the report's base font instead of Font
   TReportAlignment Alignment = TReportAlignment::Left;
   bool AlignToBand = false;  // the alignment applies across the whole band width
   bool WordWrap = false;
@@ -176,7 +177,7 @@ class TReport : public QObject {
   TReportPage Page;
   TReportOptions Options;
   bool PrintIfEmpty = true;
-  TReportFont Font;  // base font
+  TReportFont Font;  // base font, for controls with ParentFont
   TReportPrinterSettings PrinterSettings;
 
   // Lays the report out and shows it in the preview window; returns when the

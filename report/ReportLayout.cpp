@@ -89,18 +89,19 @@ double TReportLayout::PlaceBand(const TReportBand& band, double top, int page_nu
     const TReportControl& c = *owned;
     TReportItem item;
     item.Control = &c;
+    item.Font = c.ParentFont ? &report_.Font : &c.Font;
     const double x = c.AlignToBand ? left : left + c.Left;
     const double w = c.AlignToBand ? band_width : c.Width;
     const QString text = Text(c, page_number);
     if (c.WordWrap) {
-      const QFontMetricsF& m = fonts_.Metrics(c.Font);
+      const QFontMetricsF& m = fonts_.Metrics(*item.Font);
       item.Lines = WrapReportText(text, m, w * kReportUnitsPerMm);
     } else {
       item.Lines = QStringList{text};
     }
     double h = c.Height;
     if (c.AutoStretch && item.Lines.size() > 1) {
-      const double needed = item.Lines.size() * fonts_.Metrics(c.Font).height() / kReportUnitsPerMm;
+      const double needed = item.Lines.size() * fonts_.Metrics(*item.Font).height() / kReportUnitsPerMm;
       if (needed > h) {
         grow = std::max(grow, needed - h);
         h = needed;

@@ -130,11 +130,12 @@ void PaintReportPage(QPainter& painter, const TReportPageContent& page, TReportF
     const TReportControl& c = *item.Control;
     const QRectF rect = ToUnits(item.Rect);
     if (!c.Transparent) painter.fillRect(rect, c.Color);
-    const QFontMetricsF& m = fonts.Metrics(c.Font);
-    if (current_font != &c.Font) {
-      painter.setFont(fonts.Font(c.Font));
-      painter.setPen(c.Font.Color);
-      current_font = &c.Font;
+    const TReportFont& f = *item.Font;
+    const QFontMetricsF& m = fonts.Metrics(f);
+    if (current_font != &f) {
+      painter.setFont(fonts.Font(f));
+      painter.setPen(f.Color);
+      current_font = &f;
     }
     double y = rect.top() + m.ascent();
     for (int i = 0; i < item.Lines.size(); ++i) {

@@ -52,6 +52,7 @@ struct TReportItem {
   QRectF Rect;
   QStringList Lines;
   const TReportControl* Control = nullptr;
+  const TReportFont* Font = nullptr;  // the control's own or the report's base font
 };
 
 // A band's background as placed on a page (millimetres).

@@ -223,6 +223,28 @@ TEST_F(ReportLayoutTest, WrappedTextStaysInsideItsColumnAndStretchesTheBand) {
               names[1]->Rect.top() - names[0]->Rect.bottom(), 1e-6);
 }
 
+TEST_F(ReportLayoutTest, ControlsWithParentFontUseTheReportsBaseFont) {
+  TMemorySource source({"NAME", "CATEGORY"}, Rows(2));
+  TReport report;
+  MakeList(report);
+  report.Font.Size = 20;  // wide enough that "Row 1" no longer fits 10 mm
+  TReportControl* name = report.Band(TReportBandType::Detail)->Controls[0].get();
+  name->ParentFont = true;
+  name->Width = 10;
+  report.SetDataSource(&source);
+  TReportLayout layout(report);
+  const TReportPageContent* page = layout.Page(1);
+  ASSERT_NE(page, nullptr);
+  for (const TReportItem& item : page->Items) {
+    if (item.Control == name) {
+      EXPECT_EQ(item.Font, &report.Font);
+      EXPECT_GE(item.Lines.size(), 2);
+    } else {
+      EXPECT_EQ(item.Font, &item.Control->Font);
+    }
+  }
+}
+
 TEST_F(ReportLayoutTest, WrapBreaksAtBlanksThenInsideLongWords) {
   QFont font = ReportQFont(TReportFont{});
   QFontMetricsF m(font);
