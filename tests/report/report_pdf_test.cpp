@@ -222,9 +222,19 @@ TEST_F(ReportPdfTest, PreviewPagesZoomsAndExports) {
       return QString::fromStdString(pdf);
     };
     preview.ExportPdfClick();
-    ReportPrintDialogs() = saved;
     EXPECT_EQ(PdfPageCount(pdf), 6);
     EXPECT_EQ(preview.CurrentPage(), 1);
+
+    // Printing from the window without printers writes the chosen PDF too.
+    const std::string printed = File("printed_from_preview.pdf");
+    ReportPrintDialogs().HavePrinters = [] { return false; };
+    ReportPrintDialogs().ChoosePdfFile = [&](QWidget*, const QString&) {
+      return QString::fromStdString(printed);
+    };
+    preview.PrintClick();
+    ReportPrintDialogs() = saved;
+    EXPECT_EQ(PdfPageCount(printed), 6);
+    EXPECT_EQ(PdfText(printed), PdfText(pdf));
   }
   EXPECT_EQ(source.Position(), 7u);
   EXPECT_EQ(source.begins, 1);
