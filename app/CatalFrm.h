@@ -1,4 +1,5 @@
-// TCatalogForm (instance CatalogForm): the catalog record form, editing the current title of QvxcatTable.
+// TCatalogForm (instance CatalogForm): the catalog record form, editing the current title of
+// QvxcatTable.
 #ifndef APP_CATALFRM_H_
 #define APP_CATALFRM_H_
 

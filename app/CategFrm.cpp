@@ -12,8 +12,9 @@ TCategoryForm::TCategoryForm(QWidget* parent) : QDialog(parent) {
 int TCategoryForm::ShowModal() {
   const int result = exec();
   // A record left in editing state is dropped.
-  if (MastData != nullptr && (MastData->CategorySource.State() == platform::TDataSetState::dsEdit ||
-                              MastData->CategorySource.State() == platform::TDataSetState::dsInsert))
+  if (MastData != nullptr &&
+      (MastData->CategorySource.State() == platform::TDataSetState::dsEdit ||
+       MastData->CategorySource.State() == platform::TDataSetState::dsInsert))
     MastData->CategoryTable.Cancel();
   return result;
 }

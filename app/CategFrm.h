@@ -1,4 +1,5 @@
-// TCategoryForm (instance CategoryForm): the category record form, editing the current record of CategoryTable.
+// TCategoryForm (instance CategoryForm): the category record form, editing the current record of
+// CategoryTable.
 #ifndef APP_CATEGFRM_H_
 #define APP_CATEGFRM_H_
 

@@ -1,4 +1,5 @@
-// TDeveloperForm (instance DeveloperForm): the developer/distributor record form, editing the current record of DevdistTable.
+// TDeveloperForm (instance DeveloperForm): the developer/distributor record form, editing the
+// current record of DevdistTable.
 #ifndef APP_DEVFRM_H_
 #define APP_DEVFRM_H_
 

@@ -15,6 +15,7 @@
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
+#include <algorithm>
 
 #include "app/AboutDlg.h"
 #include "app/CatalFrm.h"
@@ -97,15 +98,15 @@ void TMainForm::CreateMenus() {
   FileMenu = bar->addMenu("&File");
   FileMenu->setObjectName("FileMenu");
   ConnectCommand(FileMenu, &QMenu::aboutToShow, this, &TMainForm::FileMenuClick);
-  FileNew = AddMenuItem(FileMenu, "FileNew", "&New...", &TMainForm::FileNewClick,
-                        QKeySequence("Ctrl+N"));
+  FileNew =
+      AddMenuItem(FileMenu, "FileNew", "&New...", &TMainForm::FileNewClick, QKeySequence("Ctrl+N"));
   FileOpen = AddMenuItem(FileMenu, "FileOpen", "&Open...", &TMainForm::FileOpenClick,
                          QKeySequence("Ctrl+O"));
   FileDelete = AddMenuItem(FileMenu, "FileDelete", "&Delete...", &TMainForm::FileDeleteClick,
                            QKeySequence("Ctrl+D"));
   FileMenu->addSeparator();
-  FilePrintSetup = AddMenuItem(FileMenu, "FilePrintSetup", "Print Set&up...",
-                               &TMainForm::FilePrintSetupClick);
+  FilePrintSetup =
+      AddMenuItem(FileMenu, "FilePrintSetup", "Print Set&up...", &TMainForm::FilePrintSetupClick);
   FilePrintPreview = AddMenuItem(FileMenu, "FilePrintPreview", "Print Pre&view",
                                  &TMainForm::FilePrintPreviewClick);
   FilePrint = AddMenuItem(FileMenu, "FilePrint", "&Print...", &TMainForm::FilePrintClick,
@@ -166,21 +167,21 @@ void TMainForm::CreateMenus() {
   ConnectCommand(ReportsMenu, &QMenu::aboutToShow, this, &TMainForm::ReportsMenuClick);
   // The list report's menu item previews the report, as File > Print Preview does.
   ReportsQVXCatalogList = AddMenuItem(ReportsMenu, "ReportsQVXCatalogList", "&QVX Catalog List",
-                                     &TMainForm::FilePrintPreviewClick);
+                                      &TMainForm::FilePrintPreviewClick);
 
   ToolsMenu = bar->addMenu("&Tools");
   ToolsMenu->setObjectName("ToolsMenu");
   ConnectCommand(ToolsMenu, &QMenu::aboutToShow, this, &TMainForm::ToolsMenuClick);
-  ToolsPackData = AddMenuItem(ToolsMenu, "ToolsPackData", "&Pack Data",
-                              &TMainForm::ToolsPackDataClick);
+  ToolsPackData =
+      AddMenuItem(ToolsMenu, "ToolsPackData", "&Pack Data", &TMainForm::ToolsPackDataClick);
   ToolsReindexData = AddMenuItem(ToolsMenu, "ToolsReindexData", "&Reindex Data",
                                  &TMainForm::ToolsReindexDataClick);
 
   HelpMenu = bar->addMenu("&Help");
   HelpMenu->setObjectName("HelpMenu");
   ConnectCommand(HelpMenu, &QMenu::aboutToShow, this, &TMainForm::HelpMenuClick);
-  HelpHelpTopics = AddMenuItem(HelpMenu, "HelpHelpTopics", "&Help Topics",
-                               &TMainForm::HelpHelpTopicsClick);
+  HelpHelpTopics =
+      AddMenuItem(HelpMenu, "HelpHelpTopics", "&Help Topics", &TMainForm::HelpHelpTopicsClick);
   HelpMenu->addSeparator();
   HelpAbout = AddMenuItem(HelpMenu, "HelpAbout", "&About", &TMainForm::HelpAboutClick);
 }
@@ -264,10 +265,8 @@ void TMainForm::CreateClientPanel() {
   };
   const Glyph glyphs[] = {
       {&SpeedButton3, "SpeedButton3", "Catalog", "catalog-48", &TMainForm::GoCatalogClick},
-      {&SpeedButton1, "SpeedButton1", "Categories", "categories-48",
-       &TMainForm::GoCategoriesClick},
-      {&SpeedButton4, "SpeedButton4", "Developers", "developers-48",
-       &TMainForm::GoDevelopersClick},
+      {&SpeedButton1, "SpeedButton1", "Categories", "categories-48", &TMainForm::GoCategoriesClick},
+      {&SpeedButton4, "SpeedButton4", "Developers", "developers-48", &TMainForm::GoDevelopersClick},
   };
   for (const Glyph& g : glyphs) {
     auto* button = new QToolButton(bar_content);
@@ -355,9 +354,18 @@ void TMainForm::CreateStatusBar() {
   setStatusBar(StatusBar);
 }
 
+// Panels keep their design widths, widened only when the installed font draws the
+// panel's text wider than the design's font did.
 void TMainForm::SetStatusPanelWidth(int panel, int width) {
-  StatusPanel[panel]->setFixedWidth(width);
-  StatusPanel[panel]->setVisible(width > 0);
+  QLabel* label = StatusPanel[panel];
+  if (width > 0) {
+    const QMargins margins = label->contentsMargins();
+    const int needed = label->fontMetrics().horizontalAdvance(label->text()) + margins.left() +
+                       margins.right() + 2 * label->frameWidth() + 2;
+    width = std::max(width, needed);
+  }
+  label->setFixedWidth(width);
+  label->setVisible(width > 0);
 }
 
 bool TMainForm::SplitterVisible() const {
@@ -373,20 +381,28 @@ void TMainForm::SetSplitterShown(bool shown) {
 TDevazozDataSet* TMainForm::ViewTable() const {
   if (MastData == nullptr) return nullptr;
   switch (current_view_) {
-    case 1: return &MastData->QvxcatTable;
-    case 2: return &MastData->CategoryTable;
-    case 3: return &MastData->DevdistTable;
-    default: return nullptr;
+    case 1:
+      return &MastData->QvxcatTable;
+    case 2:
+      return &MastData->CategoryTable;
+    case 3:
+      return &MastData->DevdistTable;
+    default:
+      return nullptr;
   }
 }
 
 TDataSource* TMainForm::ViewSource() const {
   if (MastData == nullptr) return nullptr;
   switch (current_view_) {
-    case 1: return &MastData->QvxcatSource;
-    case 2: return &MastData->CategorySource;
-    case 3: return &MastData->DevdistSource;
-    default: return nullptr;
+    case 1:
+      return &MastData->QvxcatSource;
+    case 2:
+      return &MastData->CategorySource;
+    case 3:
+      return &MastData->DevdistSource;
+    default:
+      return nullptr;
   }
 }
 
@@ -437,8 +453,7 @@ void TMainForm::ShowView(int view) {
 }
 
 void TMainForm::UpdateTitle() {
-  static const char* const kTitles[] = {"", " Catalog", " Categories",
-                                        " Developers/Distributors"};
+  static const char* const kTitles[] = {"", " Catalog", " Categories", " Developers/Distributors"};
   TitlePanel1->setText(kTitles[current_view_ >= 0 && current_view_ <= 3 ? current_view_ : 0]);
   TDevazozDataSet* table = ViewTable();
   TitlePanel2->setFixedWidth(table != nullptr && table->Filtered() ? 100 : 1);
@@ -455,27 +470,40 @@ void TMainForm::UpdateStatusBar() {
   }
   SetStatusPanelWidth(0, filtered ? 72 : 0);
   StatusPanel[1]->setText(QString::number(count) + " Items");
+  SetStatusPanelWidth(1, 100);
   StatusPanel[2]->setText("Ordered By " + IndexCaption(AnsiToQString(index_name)));
+  SetStatusPanelWidth(2, 200);
 }
 
 QString TMainForm::IndexCaption(const QString& tag_name) const {
   std::string caption;
   const std::string tag = platform::qt::QStringToAnsi(tag_name);
   switch (current_view_) {
-    case 1: CatalogIndexCaption(tag, caption); break;
-    case 2: CategoryIndexCaption(tag, caption); break;
-    case 3: DevDistIndexCaption(tag, caption); break;
-    default: break;
+    case 1:
+      CatalogIndexCaption(tag, caption);
+      break;
+    case 2:
+      CategoryIndexCaption(tag, caption);
+      break;
+    case 3:
+      DevDistIndexCaption(tag, caption);
+      break;
+    default:
+      break;
   }
   return AnsiToQString(caption);
 }
 
 int TMainForm::ShowRecordForm() {
   switch (current_view_) {
-    case 1: return CatalogForm->ShowModal();
-    case 2: return CategoryForm->ShowModal();
-    case 3: return DeveloperForm->ShowModal();
-    default: return 0;
+    case 1:
+      return CatalogForm->ShowModal();
+    case 2:
+      return CategoryForm->ShowModal();
+    case 3:
+      return DeveloperForm->ShowModal();
+    default:
+      return 0;
   }
 }
 
@@ -527,10 +555,17 @@ void TMainForm::EditMenuClick() {
 
 void TMainForm::EditFindClick() {
   switch (current_view_) {
-    case 1: FindCatalog(); break;
-    case 2: FindCategory(); break;
-    case 3: FindDevDist(); break;
-    default: break;
+    case 1:
+      FindCatalog();
+      break;
+    case 2:
+      FindCategory();
+      break;
+    case 3:
+      FindDevDist();
+      break;
+    default:
+      break;
   }
   ShowView(current_view_);
 }
@@ -542,10 +577,17 @@ void TMainForm::EditLastClick() { DBNavigator->BtnClick(TNavigateBtn::nbLast); }
 
 void TMainForm::ViewSortClick() {
   switch (current_view_) {
-    case 1: SortCatalog(); break;
-    case 2: SortCategory(); break;
-    case 3: SortDevDist(); break;
-    default: break;
+    case 1:
+      SortCatalog();
+      break;
+    case 2:
+      SortCategory();
+      break;
+    case 3:
+      SortDevDist();
+      break;
+    default:
+      break;
   }
   ShowView(current_view_);
 }
@@ -596,8 +638,8 @@ void TMainForm::DBGridTitleClick(TDBGridColumn* column) {
 void TMainForm::ToolsPackDataClick() {
   if (MessageDlg("Packing will permenantly remove deleted records and reclaim space used by "
                  "them. Do you wish to continue?",
-                 TMsgDlgType::mtInformation, platform::qt::mbYes | platform::qt::mbNo) !=
-      platform::qt::mrYes)
+                 TMsgDlgType::mtInformation,
+                 platform::qt::mbYes | platform::qt::mbNo) != platform::qt::mrYes)
     return;
   MastData->QvxcatTable.Pack();
   MastData->CategoryTable.Pack();
@@ -607,14 +649,13 @@ void TMainForm::ToolsPackDataClick() {
 
 void TMainForm::ToolsReindexDataClick() {
   if (MessageDlg("Reindexing will recreate corrupt index files. Do you wish to continue?",
-                 TMsgDlgType::mtInformation, platform::qt::mbYes | platform::qt::mbNo) !=
-      platform::qt::mrYes)
+                 TMsgDlgType::mtInformation,
+                 platform::qt::mbYes | platform::qt::mbNo) != platform::qt::mrYes)
     return;
   MastData->QvxcatTable.Reindex();
   MastData->CategoryTable.Reindex();
   MastData->DevdistTable.Reindex();
-  MessageDlg("Reindexing successfully completed.", TMsgDlgType::mtInformation,
-             platform::qt::mbOK);
+  MessageDlg("Reindexing successfully completed.", TMsgDlgType::mtInformation, platform::qt::mbOK);
 }
 
 void TMainForm::HelpHelpTopicsClick() {}

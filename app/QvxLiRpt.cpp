@@ -111,4 +111,6 @@ void PreviewListReport() { QvxListReportForm->QuickRep1->Preview(QApplication::a
 
 void PrintListReport() { QvxListReportForm->QuickRep1->Print(QApplication::activeWindow()); }
 
+QPrinter& CurrentPrinter() { return ReportCurrentPrinter(); }
+
 void RunPrinterSetup(QWidget* parent) { ReportPrinterSetup(parent); }

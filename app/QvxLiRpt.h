@@ -19,6 +19,8 @@
 #include "report/DataSetSource.h"
 #include "report/Report.h"
 
+class QPrinter;
+
 class TQvxListReportForm : public QWidget {
   Q_OBJECT
 
@@ -51,6 +53,10 @@ class TQvxListReportForm : public QWidget {
 };
 
 extern TQvxListReportForm* QvxListReportForm;
+
+// The program's current printer: the printer set-up dialog changes it for every
+// later print and preview.
+QPrinter& CurrentPrinter();
 
 // Lays the report out over the title table and shows it in the preview window;
 // returns when the preview closes.

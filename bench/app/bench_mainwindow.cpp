@@ -36,8 +36,8 @@ std::string CatalogDir() {
 void MakeCatalog(const std::string& dir) {
   struct stat st {};
   if (stat((dir + "/QVXCAT.CDX").c_str(), &st) == 0) return;
-  std::string command = std::string(QVX_SAMPLECAT_TOOL) + " '" + dir + "' --titles " +
-                        std::to_string(kTitles);
+  std::string command =
+      std::string(QVX_SAMPLECAT_TOOL) + " '" + dir + "' --titles " + std::to_string(kTitles);
   if (std::system(command.c_str()) != 0) {
     std::fprintf(stderr, "cannot make %s\n", dir.c_str());
     std::exit(1);
@@ -49,9 +49,7 @@ void Events() {
 }
 
 // Paints the grid now, as the screen would.
-void PaintGrid() {
-  MainForm->DBGrid->viewport()->repaint();
-}
+void PaintGrid() { MainForm->DBGrid->viewport()->repaint(); }
 
 void Key(int key, Qt::KeyboardModifiers modifiers = Qt::NoModifier) {
   QKeyEvent press(QEvent::KeyPress, key, modifiers);
@@ -72,7 +70,7 @@ void StopProgram() {
 }
 
 long PeakMemoryKiB() {
-  rusage usage {};
+  rusage usage{};
   getrusage(RUSAGE_SELF, &usage);
   return usage.ru_maxrss;
 }

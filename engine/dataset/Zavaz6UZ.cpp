@@ -47,6 +47,19 @@ bool FileExists(const std::string& name) {
   return os::Exists(os::ResolvePath(GSO_DiskFile::MakeAbsolute(name)));
 }
 
+// The record number as decimal text right-aligned in 10 characters, then a NUL
+// (record numbers are positive 32-bit values: at most 10 digits).
+void WriteBookmark(char* out, int32_t n) {
+  uint32_t v = uint32_t(n < 0 ? 0 : n);
+  int i = kBookmarkSize - 2;
+  out[kBookmarkSize - 1] = '\0';
+  do {
+    out[i--] = char('0' + v % 10);
+    v /= 10;
+  } while (v && i >= 0);
+  while (i >= 0) out[i--] = ' ';
+}
+
 // Points the table's record buffer at a framework buffer until the scope ends.
 class PointAt {
  public:
@@ -411,7 +424,7 @@ TGetResult TDevazozDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool 
     std::memset(buffer + info_offset_, 0, kInfoSize);
     std::memcpy(buffer + info_offset_, &n, 4);
     GetCalcFields(buffer);
-    std::snprintf(buffer + bookmark_offset_, kBookmarkSize, "%10d", n);
+    WriteBookmark(buffer + bookmark_offset_, n);
   } else if (result == TGetResult::grError && do_check) {
     DatabaseError("Record request beyond range of table");
   }

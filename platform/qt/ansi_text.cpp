@@ -12,8 +12,6 @@ QString AnsiToQString(const std::string& ansi) {
   return QString::fromLatin1(ansi.data(), qsizetype(ansi.size()));
 }
 
-std::string QStringToAnsi(const QString& text) {
-  return platform::Utf8ToAnsi(text.toStdString());
-}
+std::string QStringToAnsi(const QString& text) { return platform::Utf8ToAnsi(text.toStdString()); }
 
 }  // namespace platform::qt

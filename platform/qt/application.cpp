@@ -15,8 +15,10 @@ TApplication* g_application = nullptr;
 TApplication* Application() { return g_application; }
 
 void RunCommand(const std::function<void()>& command) {
-  if (g_application != nullptr) g_application->Guard(command);
-  else command();
+  if (g_application != nullptr)
+    g_application->Guard(command);
+  else
+    command();
 }
 
 TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {

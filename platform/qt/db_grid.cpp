@@ -278,28 +278,47 @@ void TDBGrid::OnScrollAction(int action) {
   if (ds == nullptr) return;
   QScrollBar* bar = verticalScrollBar();
   switch (action) {
-    case QAbstractSlider::SliderSingleStepAdd: MoveBy(1); break;
-    case QAbstractSlider::SliderSingleStepSub: MoveBy(-1); break;
-    case QAbstractSlider::SliderPageStepAdd: MoveBy(VisibleRowCount()); break;
-    case QAbstractSlider::SliderPageStepSub: MoveBy(-VisibleRowCount()); break;
-    case QAbstractSlider::SliderToMinimum: ds->First(); break;
-    case QAbstractSlider::SliderToMaximum: ds->Last(); break;
+    case QAbstractSlider::SliderSingleStepAdd:
+      MoveBy(1);
+      break;
+    case QAbstractSlider::SliderSingleStepSub:
+      MoveBy(-1);
+      break;
+    case QAbstractSlider::SliderPageStepAdd:
+      MoveBy(VisibleRowCount());
+      break;
+    case QAbstractSlider::SliderPageStepSub:
+      MoveBy(-VisibleRowCount());
+      break;
+    case QAbstractSlider::SliderToMinimum:
+      ds->First();
+      break;
+    case QAbstractSlider::SliderToMaximum:
+      ds->Last();
+      break;
     case QAbstractSlider::SliderMove: {
       const int target = bar->sliderPosition();
       if (ds->IsSequenced()) {
-        if (target <= 0) ds->First();
-        else if (target >= bar->maximum()) ds->Last();
-        else ds->SetRecNo(target + 1);
+        if (target <= 0)
+          ds->First();
+        else if (target >= bar->maximum())
+          ds->Last();
+        else
+          ds->SetRecNo(target + 1);
       } else {
         const double fraction = double(target) / kFractionSteps;
-        if (fraction <= 0.0) ds->First();
-        else if (fraction >= 1.0) ds->Last();
-        else if (positioner_ != nullptr) positioner_->MoveToPosition(*ds, fraction);
+        if (fraction <= 0.0)
+          ds->First();
+        else if (fraction >= 1.0)
+          ds->Last();
+        else if (positioner_ != nullptr)
+          positioner_->MoveToPosition(*ds, fraction);
       }
       // The thumb follows the mouse while dragging.
       return;
     }
-    default: return;
+    default:
+      return;
   }
   // The slider takes the position set here instead of the one it computed.
   UpdateScrollBar();
@@ -417,10 +436,18 @@ void TDBGrid::keyPressEvent(QKeyEvent* event) {
   TDataSet* ds = ActiveDataSet();
   const bool ctrl = event->modifiers() & Qt::ControlModifier;
   switch (event->key()) {
-    case Qt::Key_Up: MoveBy(-1); break;
-    case Qt::Key_Down: MoveBy(1); break;
-    case Qt::Key_PageUp: MoveBy(-VisibleRowCount()); break;
-    case Qt::Key_PageDown: MoveBy(VisibleRowCount()); break;
+    case Qt::Key_Up:
+      MoveBy(-1);
+      break;
+    case Qt::Key_Down:
+      MoveBy(1);
+      break;
+    case Qt::Key_PageUp:
+      MoveBy(-VisibleRowCount());
+      break;
+    case Qt::Key_PageDown:
+      MoveBy(VisibleRowCount());
+      break;
     case Qt::Key_Home:
       if (ds != nullptr) ds->First();
       break;
@@ -434,8 +461,10 @@ void TDBGrid::keyPressEvent(QKeyEvent* event) {
       horizontalScrollBar()->triggerAction(QAbstractSlider::SliderSingleStepAdd);
       break;
     case Qt::Key_Delete:
-      if (ctrl) ConfirmDelete();
-      else event->ignore();
+      if (ctrl)
+        ConfirmDelete();
+      else
+        event->ignore();
       return;
     default:
       event->ignore();

@@ -15,15 +15,33 @@ void TDBNavigator::BtnClick(TNavigateBtn button) {
   if (source == nullptr || source->State() == TDataSetState::dsInactive) return;
   TDataSet* ds = source->DataSet();
   switch (button) {
-    case TNavigateBtn::nbFirst: ds->First(); break;
-    case TNavigateBtn::nbPrior: ds->Prior(); break;
-    case TNavigateBtn::nbNext: ds->Next(); break;
-    case TNavigateBtn::nbLast: ds->Last(); break;
-    case TNavigateBtn::nbInsert: ds->Insert(); break;
-    case TNavigateBtn::nbEdit: ds->Edit(); break;
-    case TNavigateBtn::nbPost: ds->Post(); break;
-    case TNavigateBtn::nbCancel: ds->Cancel(); break;
-    case TNavigateBtn::nbRefresh: ds->Refresh(); break;
+    case TNavigateBtn::nbFirst:
+      ds->First();
+      break;
+    case TNavigateBtn::nbPrior:
+      ds->Prior();
+      break;
+    case TNavigateBtn::nbNext:
+      ds->Next();
+      break;
+    case TNavigateBtn::nbLast:
+      ds->Last();
+      break;
+    case TNavigateBtn::nbInsert:
+      ds->Insert();
+      break;
+    case TNavigateBtn::nbEdit:
+      ds->Edit();
+      break;
+    case TNavigateBtn::nbPost:
+      ds->Post();
+      break;
+    case TNavigateBtn::nbCancel:
+      ds->Cancel();
+      break;
+    case TNavigateBtn::nbRefresh:
+      ds->Refresh();
+      break;
     case TNavigateBtn::nbDelete:
       if (!confirm_delete_ ||
           MessageDlg("Delete record?", TMsgDlgType::mtConfirmation, mbOK | mbCancel) != mrCancel)

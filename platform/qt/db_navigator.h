@@ -13,7 +13,16 @@
 namespace platform::qt {
 
 enum class TNavigateBtn {
-  nbFirst, nbPrior, nbNext, nbLast, nbInsert, nbDelete, nbEdit, nbPost, nbCancel, nbRefresh
+  nbFirst,
+  nbPrior,
+  nbNext,
+  nbLast,
+  nbInsert,
+  nbDelete,
+  nbEdit,
+  nbPost,
+  nbCancel,
+  nbRefresh
 };
 
 class TDBNavigator : public QWidget {

@@ -1,10 +1,10 @@
 #include "platform/qt/message_dlg.h"
 
-#include "platform/qt/application.h"
-
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+
+#include "platform/qt/application.h"
 
 namespace platform::qt {
 namespace {
@@ -16,30 +16,43 @@ struct ButtonKind {
 };
 
 constexpr ButtonKind kButtons[] = {
-    {mbYes, QMessageBox::Yes, mrYes},         {mbNo, QMessageBox::No, mrNo},
-    {mbOK, QMessageBox::Ok, mrOk},            {mbCancel, QMessageBox::Cancel, mrCancel},
-    {mbAbort, QMessageBox::Abort, mrAbort},   {mbRetry, QMessageBox::Retry, mrRetry},
+    {mbYes, QMessageBox::Yes, mrYes},
+    {mbNo, QMessageBox::No, mrNo},
+    {mbOK, QMessageBox::Ok, mrOk},
+    {mbCancel, QMessageBox::Cancel, mrCancel},
+    {mbAbort, QMessageBox::Abort, mrAbort},
+    {mbRetry, QMessageBox::Retry, mrRetry},
     {mbIgnore, QMessageBox::Ignore, mrIgnore},
 };
 
 QString Caption(TMsgDlgType type) {
   switch (type) {
-    case TMsgDlgType::mtWarning: return QStringLiteral("Warning");
-    case TMsgDlgType::mtError: return QStringLiteral("Error");
-    case TMsgDlgType::mtInformation: return QStringLiteral("Information");
-    case TMsgDlgType::mtConfirmation: return QStringLiteral("Confirm");
-    case TMsgDlgType::mtCustom: break;
+    case TMsgDlgType::mtWarning:
+      return QStringLiteral("Warning");
+    case TMsgDlgType::mtError:
+      return QStringLiteral("Error");
+    case TMsgDlgType::mtInformation:
+      return QStringLiteral("Information");
+    case TMsgDlgType::mtConfirmation:
+      return QStringLiteral("Confirm");
+    case TMsgDlgType::mtCustom:
+      break;
   }
   return Application() != nullptr ? Application()->Title() : QString();
 }
 
 QMessageBox::Icon Icon(TMsgDlgType type) {
   switch (type) {
-    case TMsgDlgType::mtWarning: return QMessageBox::Warning;
-    case TMsgDlgType::mtError: return QMessageBox::Critical;
-    case TMsgDlgType::mtInformation: return QMessageBox::Information;
-    case TMsgDlgType::mtConfirmation: return QMessageBox::Question;
-    case TMsgDlgType::mtCustom: break;
+    case TMsgDlgType::mtWarning:
+      return QMessageBox::Warning;
+    case TMsgDlgType::mtError:
+      return QMessageBox::Critical;
+    case TMsgDlgType::mtInformation:
+      return QMessageBox::Information;
+    case TMsgDlgType::mtConfirmation:
+      return QMessageBox::Question;
+    case TMsgDlgType::mtCustom:
+      break;
   }
   return QMessageBox::NoIcon;
 }
@@ -53,11 +66,16 @@ int MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons, QW
   for (const ButtonKind& kind : kButtons) {
     if (buttons & kind.button) box.addButton(kind.standard);
   }
-  if (buttons & mbOK) box.setDefaultButton(QMessageBox::Ok);
-  else if (buttons & mbYes) box.setDefaultButton(QMessageBox::Yes);
-  if (buttons & mbCancel) box.setEscapeButton(QMessageBox::Cancel);
-  else if (buttons & mbNo) box.setEscapeButton(QMessageBox::No);
-  else if (buttons & mbOK) box.setEscapeButton(QMessageBox::Ok);
+  if (buttons & mbOK)
+    box.setDefaultButton(QMessageBox::Ok);
+  else if (buttons & mbYes)
+    box.setDefaultButton(QMessageBox::Yes);
+  if (buttons & mbCancel)
+    box.setEscapeButton(QMessageBox::Cancel);
+  else if (buttons & mbNo)
+    box.setEscapeButton(QMessageBox::No);
+  else if (buttons & mbOK)
+    box.setEscapeButton(QMessageBox::Ok);
   box.exec();
   QAbstractButton* clicked = box.clickedButton();
   if (clicked == nullptr) return (buttons & mbCancel) ? mrCancel : mrNone;

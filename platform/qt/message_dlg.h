@@ -25,8 +25,16 @@ enum TMsgDlgBtn : unsigned {
 };
 using TMsgDlgButtons = unsigned;
 
-enum TModalResult { mrNone = 0, mrOk = 1, mrCancel = 2, mrAbort = 3, mrRetry = 4,
-                    mrIgnore = 5, mrYes = 6, mrNo = 7 };
+enum TModalResult {
+  mrNone = 0,
+  mrOk = 1,
+  mrCancel = 2,
+  mrAbort = 3,
+  mrRetry = 4,
+  mrIgnore = 5,
+  mrYes = 6,
+  mrNo = 7
+};
 
 // Shows the box modally over the active window and returns the answer. The default
 // button is OK, else Yes; Esc answers Cancel, else No, else OK.

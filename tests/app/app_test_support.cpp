@@ -6,8 +6,10 @@
 #include <QApplication>
 #include <QEventLoop>
 #include <QMessageBox>
+#include <QPixmap>
 #include <QTimer>
 #include <QWidget>
+#include <cstdlib>
 
 #include "app/Main.h"
 #include "app/qvxcat.h"
@@ -61,8 +63,10 @@ void ModalAnswerer::Poll() {
                   << (qobject_cast<QMessageBox*>(modal)
                           ? qobject_cast<QMessageBox*>(modal)->text().toStdString()
                           : modal->windowTitle().toStdString());
-    if (auto* box = qobject_cast<QMessageBox*>(modal)) box->done(0);
-    else modal->close();
+    if (auto* box = qobject_cast<QMessageBox*>(modal))
+      box->done(0);
+    else
+      modal->close();
     return;
   }
   auto answer = std::move(answers_.front());
@@ -84,6 +88,13 @@ void RunAsEvent(const std::function<void()>& work) {
   });
   while (!done) QApplication::processEvents(QEventLoop::AllEvents, 10);
   ProcessEvents();
+}
+
+void SaveShot(const std::string& name) {
+  const char* dir = std::getenv("QVX_SHOT_DIR");
+  if (dir == nullptr || MainForm == nullptr) return;
+  ProcessEvents();
+  MainForm->grab().save(QString::fromStdString(std::string(dir) + "/" + name + ".png"));
 }
 
 void ProcessEvents() {

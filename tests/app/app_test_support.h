@@ -48,6 +48,10 @@ class ModalAnswerer {
 // application's handler as it would from a menu command; returns when it is done.
 void RunAsEvent(const std::function<void()>& work);
 
+// Saves a picture of the main window as NAME.png in the directory named by the
+// environment's QVX_SHOT_DIR (nothing without it), for looking at the windows.
+void SaveShot(const std::string& name);
+
 // Lets the event loop deliver what is pending.
 void ProcessEvents();
 

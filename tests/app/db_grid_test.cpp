@@ -1,5 +1,7 @@
 // The data-aware grid over the catalog: rows follow the dataset both ways, keys,
 // mouse, the scroll bar, and the record form opened by double-click and Enter.
+#include "platform/qt/db_grid.h"
+
 #include <gtest/gtest.h>
 
 #include <QApplication>
@@ -10,7 +12,6 @@
 
 #include "app/DataMod.h"
 #include "app/Main.h"
-#include "platform/qt/db_grid.h"
 #include "tests/app/app_test_support.h"
 
 namespace qvx_test {

@@ -4,15 +4,15 @@
 
 #include <QAction>
 #include <QApplication>
-#include <QKeyEvent>
-#include <QToolButton>
 #include <QHeaderView>
+#include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QStatusBar>
 #include <QToolBar>
+#include <QToolButton>
 
 #include "app/DataMod.h"
 #include "app/Main.h"
@@ -94,7 +94,8 @@ TEST_F(MainWindowTest, MissingTableShowsOneErrorAndAnEmptyWindow) {
   answers.Press("OK");
   Start(dir_.path());
   ASSERT_EQ(answers.Texts().size(), 1);
-  EXPECT_TRUE(answers.Texts()[0].startsWith("Cannot find file ")) << answers.Texts()[0].toStdString();
+  EXPECT_TRUE(answers.Texts()[0].startsWith("Cannot find file "))
+      << answers.Texts()[0].toStdString();
   EXPECT_TRUE(answers.Texts()[0].endsWith("QVXCAT.DBF"));
   EXPECT_TRUE(MainForm->isVisible());
   EXPECT_EQ(MainForm->CurrentView(), 0);
@@ -109,6 +110,7 @@ TEST_F(MainWindowTest, MissingTableShowsOneErrorAndAnEmptyWindow) {
   });
   EXPECT_EQ(Panel(1), "0 Items");
   EXPECT_EQ(Panel(2), "Ordered By ");
+  SaveShot("failed-start");
 }
 
 TEST_F(MainWindowTest, ATableWithoutAPersistentFieldIsRejected) {
@@ -138,13 +140,17 @@ TEST_F(MainWindowTest, OtherProgramsCatalogShowsInItsTitleOrder) {
   ClickTitle("CATEGORY");
   RunAsEvent([] { MainForm->EditFirstClick(); });
   std::string cat_keys = ReadFileText(TestDataPath("cdx1k/CATEGORY.keys"));
-  EXPECT_EQ(MainForm->DBGrid->CellText(0, 1).toStdString(), cat_keys.substr(0, cat_keys.find('\t')));
+  EXPECT_EQ(MainForm->DBGrid->CellText(0, 1).toStdString(),
+            cat_keys.substr(0, cat_keys.find('\t')));
   EXPECT_EQ(Panel(2), "Ordered By Category");
 }
 
 TEST_F(MainWindowTest, ViewsMoveToTheFirstRecordOnlyWhenTheViewChanges) {
   StartOnSample();
-  RunAsEvent([] { MainForm->EditNextClick(); MainForm->EditNextClick(); });
+  RunAsEvent([] {
+    MainForm->EditNextClick();
+    MainForm->EditNextClick();
+  });
   const std::string third = TitleOf(MastData->QvxcatTable);
   RunAsEvent([] { MainForm->GoCatalogClick(); });
   EXPECT_EQ(TitleOf(MastData->QvxcatTable), third);
@@ -157,11 +163,13 @@ TEST_F(MainWindowTest, ViewsMoveToTheFirstRecordOnlyWhenTheViewChanges) {
   ASSERT_EQ(MainForm->DBGrid->Columns().Count(), 1);
   EXPECT_EQ(MainForm->DBGrid->Columns().Items(0).Title(), "Category");
   EXPECT_EQ(MainForm->DBGrid->CellText(0, 0), "Action");
+  SaveShot("categories");
 
   RunAsEvent([] { MainForm->GoDevelopersClick(); });
   EXPECT_EQ(MainForm->TitlePanel1->text(), " Developers/Distributors");
   EXPECT_EQ(Panel(2), "Ordered By Developer/Distributor");
   EXPECT_EQ(MainForm->DBGrid->Columns().Items(0).Title(), "Developer/Distributor");
+  SaveShot("developers");
 
   RunAsEvent([] { MainForm->SpeedButton3->click(); });
   EXPECT_EQ(MainForm->CurrentView(), 1);
@@ -208,8 +216,8 @@ TEST_F(MainWindowTest, EditMenuDisablesTheMovesThatCannotGo) {
   EXPECT_FALSE(MainForm->EditLast->isEnabled());
   RunAsEvent([] { MainForm->EditPrevious->trigger(); });
   open_edit_menu();
-  for (QAction* a : {MainForm->EditFirst, MainForm->EditPrevious, MainForm->EditNext,
-                     MainForm->EditLast})
+  for (QAction* a :
+       {MainForm->EditFirst, MainForm->EditPrevious, MainForm->EditNext, MainForm->EditLast})
     EXPECT_TRUE(a->isEnabled()) << a->objectName().toStdString();
 }
 
@@ -218,8 +226,8 @@ TEST_F(MainWindowTest, EditMenuOnAnEmptyTableDisablesAllFourMoves) {
   Start(dir_.path());
   EXPECT_EQ(Panel(1), "0 Items");
   RunAsEvent([] { emit MainForm->EditMenu->aboutToShow(); });
-  for (QAction* a : {MainForm->EditFirst, MainForm->EditPrevious, MainForm->EditNext,
-                     MainForm->EditLast})
+  for (QAction* a :
+       {MainForm->EditFirst, MainForm->EditPrevious, MainForm->EditNext, MainForm->EditLast})
     EXPECT_FALSE(a->isEnabled()) << a->objectName().toStdString();
 }
 
@@ -331,7 +339,10 @@ TEST_F(MainWindowTest, BarsHideAndShowAndTheSplitterReturnsBetweenBarAndGrid) {
   EXPECT_LE(bar_right, handle.left());
   EXPECT_LT(handle.left(), grid_left);
   EXPECT_LE(handle.right(), grid_left);
-  RunAsEvent([] { MainForm->ViewToolbarClick(); MainForm->ViewStatusBarClick(); });
+  RunAsEvent([] {
+    MainForm->ViewToolbarClick();
+    MainForm->ViewStatusBarClick();
+  });
   EXPECT_TRUE(MainForm->ToolBar->isVisible());
   EXPECT_TRUE(MainForm->StatusBar->isVisible());
 }
@@ -397,6 +408,57 @@ TEST_F(MainWindowTest, AnErrorInsideACommandIsShownAndTheProgramGoesOn) {
   EXPECT_EQ(answers.Texts()[0], "Cannot perform this operation on a closed dataset");
   RunAsEvent([] { MainForm->GoCatalogClick(); });
   EXPECT_EQ(Panel(1), "48 Items");
+}
+
+}  // namespace
+}  // namespace qvx_test
+
+namespace qvx_test {
+namespace {
+
+TEST_F(MainWindowTest, AFilteredTableShowsTheMarkerAndTheStatusPanel) {
+  StartOnSample();
+  RunAsEvent([] {
+    MastData->QvxcatTable.SetFilter("CATEGORY = 'Racing'");
+    MastData->QvxcatTable.SetFiltered(true);
+    MainForm->ShowView(MainForm->CurrentView());
+  });
+  EXPECT_EQ(MainForm->TitlePanel2->width(), 100);
+  EXPECT_EQ(MainForm->TitlePanel2->text(), "(Filter Applied)");
+  EXPECT_TRUE(PanelShown(0));
+  // The design width, or wider when the installed font needs it for the whole text.
+  EXPECT_GE(MainForm->StatusPanel[0]->width(), 72);
+  EXPECT_GE(MainForm->StatusPanel[0]->contentsRect().width(),
+            MainForm->StatusPanel[0]->fontMetrics().horizontalAdvance("Filter Applied"));
+  // The count is the table file's, filtered records included.
+  EXPECT_EQ(Panel(1), "48 Items");
+  EXPECT_EQ(MainForm->DBGrid->CellText(0, 1), "Racing");
+  SaveShot("filtered");
+  // Another view has no filter; the catalog keeps its own.
+  RunAsEvent([] { MainForm->GoCategoriesClick(); });
+  EXPECT_EQ(MainForm->TitlePanel2->width(), 1);
+  EXPECT_FALSE(PanelShown(0));
+  RunAsEvent([] { MainForm->GoCatalogClick(); });
+  EXPECT_EQ(MainForm->TitlePanel2->width(), 100);
+}
+
+}  // namespace
+}  // namespace qvx_test
+
+namespace qvx_test {
+namespace {
+
+TEST_F(MainWindowTest, PrintSetupRunsThePrinterSetUpDialogAndFocusesTheGrid) {
+  StartOnSample();
+  ModalAnswerer answers;
+  QString title;
+  answers.Then([&title](QWidget* dialog) {
+    title = dialog->windowTitle();
+    dialog->close();
+  });
+  RunAsEvent([] { MainForm->FilePrintSetup->trigger(); });
+  EXPECT_EQ(title, "Print Setup");
+  EXPECT_EQ(answers.Pending(), 0);
 }
 
 }  // namespace

@@ -35,8 +35,14 @@ TEST(SampleCatalogSize, TitlesOptionSetsTheCountAndDefaultStaysTheClassicSample)
   EXPECT_NE(out.find("records 3000\n"), std::string::npos) << out;
   // The first 48 titles are the same in both.
   std::string a, b;
-  ASSERT_EQ(RunCommand(Tool() + " dump " + Quote(classic.File("QVXCAT.DBF")) + " | head -20 | cut -f1-3", &a, &err), 0);
-  ASSERT_EQ(RunCommand(Tool() + " dump " + Quote(sized.File("QVXCAT.DBF")) + " | head -20 | cut -f1-3", &b, &err), 0);
+  ASSERT_EQ(
+      RunCommand(Tool() + " dump " + Quote(classic.File("QVXCAT.DBF")) + " | head -20 | cut -f1-3",
+                 &a, &err),
+      0);
+  ASSERT_EQ(
+      RunCommand(Tool() + " dump " + Quote(sized.File("QVXCAT.DBF")) + " | head -20 | cut -f1-3",
+                 &b, &err),
+      0);
   EXPECT_EQ(a, b);
 }
 

@@ -18,22 +18,22 @@
 namespace samplecat {
 namespace {
 
-const char* const kCategories[] = {"Action",   "Adventure", "Fighting", "Platform",
-                                   "Puzzle",   "Racing",    "Role Playing", "Shooter",
-                                   "Simulation", "Sports",  "Strategy"};
+const char* const kCategories[] = {"Action",     "Adventure", "Fighting",     "Platform",
+                                   "Puzzle",     "Racing",    "Role Playing", "Shooter",
+                                   "Simulation", "Sports",    "Strategy"};
 const char* const kCompanies[] = {
-    "Amber Fox Works",  "Blue Lantern Games", "Cobalt Owl Studio", "Driftwood Interactive",
-    "Ember Gate",       "Foggy Pier Software", "Granite Kite",      "Harbor Moth Games",
-    "Iron Tulip",       "Juniper Arcade",     "Kestrel Byte",      "Lumen Quarry",
-    "Maple Circuit",    "Nimbus Yard",        "Orchid Engine",     "Pebble Forge"};
+    "Amber Fox Works", "Blue Lantern Games",  "Cobalt Owl Studio", "Driftwood Interactive",
+    "Ember Gate",      "Foggy Pier Software", "Granite Kite",      "Harbor Moth Games",
+    "Iron Tulip",      "Juniper Arcade",      "Kestrel Byte",      "Lumen Quarry",
+    "Maple Circuit",   "Nimbus Yard",         "Orchid Engine",     "Pebble Forge"};
 const char* const kFirst[] = {"Crimson", "Silent", "Turbo",  "Lunar", "Hyper", "Tiny",
                               "Rogue",   "Golden", "Frozen", "Neon",  "Wild",  "Iron"};
-const char* const kSecond[] = {"Harbor", "Circuit", "Meadow",  "Comet",   "Dungeon", "Rally",
-                               "Garden", "Tower",   "Voyage",  "Kingdom", "Arena",  "Canyon"};
+const char* const kSecond[] = {"Harbor", "Circuit", "Meadow", "Comet",   "Dungeon", "Rally",
+                               "Garden", "Tower",   "Voyage", "Kingdom", "Arena",   "Canyon"};
 const char* const kPlayers[] = {"1", "1-2", "1-4", "2", "1-8"};
-const char* const kThird[] = {"Legends", "Origins", "Reloaded", "Deluxe", "Returns",
-                              "Chronicles", "Heroes", "Unleashed", "Zero", "Forever",
-                              "Tactics", "Party", "Quest", "Saga", "Trilogy", "Worlds"};
+const char* const kThird[] = {
+    "Legends", "Origins", "Reloaded", "Deluxe", "Returns", "Chronicles", "Heroes",  "Unleashed",
+    "Zero",    "Forever", "Tactics",  "Party",  "Quest",   "Saga",       "Trilogy", "Worlds"};
 constexpr int kDefaultTitles = 48;
 
 // The first 48 titles are the classic sample; later ones add a third word and, past
@@ -107,8 +107,10 @@ void MakeTitleTable(const std::string& dir, int count) {
     table.PutLogicByName("ANALOG", i % 2 == 0);
     table.PutLogicByName("DUALSHOCK", i % 3 == 0);
     std::string notes;
-    if (i == 4) notes = LongNotes();
-    else if (i % 6 == 1 && i < 10000) notes = "Save files need " + std::to_string(1 + i % 3) + " memory card blocks.";
+    if (i == 4)
+      notes = LongNotes();
+    else if (i % 6 == 1 && i < 10000)
+      notes = "Save files need " + std::to_string(1 + i % 3) + " memory card blocks.";
     if (!notes.empty()) {
       int32_t size = int32_t(notes.size());
       table.MemoWrite(notes_field, notes.data(), size);

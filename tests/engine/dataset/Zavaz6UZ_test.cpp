@@ -263,6 +263,46 @@ TEST_F(CatalogTest, WritesOutsideEditAndToReadOnlyFieldsAreRefused) {
   EXPECT_THROW(ds->Edit(), EDatabaseError);
 }
 
+TEST_F(CatalogTest, ARecordLockedByAnotherEditIsRefused) {
+  auto first = Make("");
+  first->SetExclusive(false);
+  first->Open();
+  auto second = Make("");
+  second->SetExclusive(false);
+  second->Open();
+  first->Edit();
+  EXPECT_EQ(Message([&] { second->Edit(); }), "Record is locked by another user");
+  EXPECT_EQ(second->State(), TDataSetState::dsBrowse);
+  second->Next();
+  second->Edit();  // another record: its own lock
+  second->Cancel();
+  first->Cancel();  // releases the lock
+  second->First();
+  second->Edit();
+  EXPECT_EQ(second->State(), TDataSetState::dsEdit);
+  second->Cancel();
+}
+
+TEST_F(CatalogTest, RefreshShowsChangesMadeByAnotherUser) {
+  auto mine = Make();
+  mine->SetExclusive(false);
+  mine->Open();
+  auto other = Make("");
+  other->SetExclusive(false);
+  other->Open();
+  mine->MoveBy(2);
+  other->Next();  // Ape Escape, record 2
+  other->Edit();
+  other->FieldByName("TITLE")->SetAsString("Ape Escape Deluxe");
+  other->Post();
+  EXPECT_EQ(Title(*mine), "Ape Escape");  // still the buffered copy
+  mine->Refresh();
+  EXPECT_EQ(Title(*mine), "Ape Escape Deluxe");
+  std::vector<char> copy(size_t(mine->Handler()->RecordLength()));
+  EXPECT_TRUE(mine->GetCurrentRecord(copy.data()));
+  EXPECT_EQ(std::string(copy.data() + 1, 17), "Ape Escape Deluxe");
+}
+
 TEST_F(CatalogTest, OpenFailuresLeaveTheDatasetClosed) {
   TDevazozDataSet ds;
   EXPECT_EQ(Message([&] { ds.Open(); }), "Table name missing");
@@ -414,6 +454,26 @@ TEST_F(CatalogTest, OnFilterRecordRunsInFilterState) {
   EXPECT_EQ(Titles(*ds), (Strings{"Bushido Blade", "Gran Turismo", "Tekken 3"}));
   ds->SetFiltered(false);
   EXPECT_EQ(Titles(*ds).size(), 7u);
+}
+
+TEST_F(CatalogTest, OnFormulaAnswersHostFunctions) {
+  auto ds = Open();
+  Strings requests;
+  ds->OnFormula = [&](TDevazozDataSet& who, const std::string& st, void* rsl, char& typ, bool& chg,
+                      const std::string& tf) {
+    requests.push_back(st + " " + tf);
+    if (tf != "ISFIGHT") return;
+    chg = true;
+    if (st == "PARSE") {
+      typ = 'L';
+      static_cast<char*>(rsl)[0] = who.Handler()->GetStr(2).rfind("Fighting", 0) == 0 ? 'T' : 'F';
+    }
+  };
+  ds->SetFilter("ISFIGHT()");
+  ds->SetFiltered(true);
+  EXPECT_EQ(Titles(*ds), (Strings{"Bushido Blade", "Tekken 3"}));
+  EXPECT_EQ(requests.front(), "FIND ISFIGHT");
+  EXPECT_EQ(Message([&] { ds->SetFilter("NOSUCH()"); }), "There is no function for NOSUCH");
 }
 
 TEST_F(CatalogTest, KeyRangeOnTheCurrentTag) {

@@ -109,8 +109,8 @@ TEST_F(GridOverMemory, ClicksSelectRowsAndDatasetMovesShowInTheGrid) {
   int double_clicks = 0;
   QObject::connect(&grid_, &TDBGrid::DblClick, [&double_clicks] { ++double_clicks; });
   const QPointF at(20, grid_.RowHeight() * 4 + 3);
-  QMouseEvent press(QEvent::MouseButtonPress, at, grid_.viewport()->mapToGlobal(at),
-                    Qt::LeftButton, Qt::LeftButton, Qt::NoModifier);
+  QMouseEvent press(QEvent::MouseButtonPress, at, grid_.viewport()->mapToGlobal(at), Qt::LeftButton,
+                    Qt::LeftButton, Qt::NoModifier);
   QApplication::sendEvent(grid_.viewport(), &press);
   EXPECT_EQ(Num(), 4);
   QMouseEvent dbl(QEvent::MouseButtonDblClick, at, grid_.viewport()->mapToGlobal(at),

@@ -60,9 +60,8 @@ TEST(MessageDlg, IconsCaptionsButtonsAndAnswers) {
   EXPECT_EQ(seen.icon, QMessageBox::Question);
   EXPECT_EQ(seen.buttons.size(), 2);
   EXPECT_EQ(seen.default_button, "OK");
-  seen = Answer("&Yes", [&] {
-    result = MessageDlg("Go?", TMsgDlgType::mtInformation, mbYes | mbNo);
-  });
+  seen =
+      Answer("&Yes", [&] { result = MessageDlg("Go?", TMsgDlgType::mtInformation, mbYes | mbNo); });
   EXPECT_EQ(result, mrYes);
   EXPECT_EQ(seen.title, "Information");
   EXPECT_EQ(seen.icon, QMessageBox::Information);
@@ -99,9 +98,8 @@ TEST(ApplicationHandler, ShowsTheMessageOfAnExceptionEscapingAnEventAndGoesOn) {
   EXPECT_TRUE(next_event);
   EXPECT_EQ(app->ExceptionCount(), before + 1);
   // Standard errors too, and ANSI message bytes become Unicode.
-  seen = Answer("OK", [&] {
-    EXPECT_FALSE(app->Guard([] { throw std::runtime_error("Caf\xe9 closed"); }));
-  });
+  seen = Answer(
+      "OK", [&] { EXPECT_FALSE(app->Guard([] { throw std::runtime_error("Caf\xe9 closed"); })); });
   EXPECT_EQ(seen.text, QString::fromUtf8("Caf\xc3\xa9 closed"));
   EXPECT_TRUE(app->Guard([] {}));
 }
