@@ -57,10 +57,10 @@ TAboutDialog::TAboutDialog(QWidget* parent) : QDialog(parent) {
   layout->setSizeConstraint(QLayout::SetFixedSize);
   layout->setContentsMargins(24, 16, 24, 16);
   layout->setSpacing(8);
-  for (QWidget* w : {static_cast<QWidget*>(Label1), static_cast<QWidget*>(Label2),
-                     static_cast<QWidget*>(Image1), static_cast<QWidget*>(Label3),
-                     static_cast<QWidget*>(Label4), static_cast<QWidget*>(Label6),
-                     static_cast<QWidget*>(OKBtn)})
+  for (QWidget* w :
+       {static_cast<QWidget*>(Label1), static_cast<QWidget*>(Label2), static_cast<QWidget*>(Image1),
+        static_cast<QWidget*>(Label3), static_cast<QWidget*>(Label4), static_cast<QWidget*>(Label6),
+        static_cast<QWidget*>(OKBtn)})
     layout->addWidget(w, 0, Qt::AlignHCenter);
   for (QLabel* l : {Label1, Label2, Label3, Label4, Label6}) l->setAlignment(Qt::AlignCenter);
 

@@ -36,8 +36,8 @@ TReportLabel* HeaderLabel(TReportBand* band, const char* name, const char* text,
 
 // Detail fields wrap inside their column. They grow with the wrapped lines (the
 // band with them) rather than cut a long title off at its first line.
-TReportExpr* DetailExpr(TReportBand* band, const char* name, const char* expression,
-                        double left, double width) {
+TReportExpr* DetailExpr(TReportBand* band, const char* name, const char* expression, double left,
+                        double width) {
   TReportExpr* expr = band->AddExpr(name, expression);
   Place(expr, left, 0, width, 3.97);
   expr->ParentFont = true;
@@ -92,8 +92,7 @@ TQvxListReportForm::TQvxListReportForm(platform::TDataSet* qvxcat_table, QWidget
   QRExpr4 = DetailExpr(DetailBand1, "QRExpr4", "[MEMORYBLKS]", 165.36, 19.31);
 
   PageFooterBand1 = QuickRep1->AddBand("PageFooterBand1", TReportBandType::PageFooter, 10.58);
-  QRSysData1 =
-      PageFooterBand1->AddSysData("QRSysData1", TReportSysDataKind::PageNumber, "Page ");
+  QRSysData1 = PageFooterBand1->AddSysData("QRSysData1", TReportSysDataKind::PageNumber, "Page ");
   Place(QRSysData1, 165.36, 6.35, 19.31, 3.97);
   QRSysData1->ParentFont = true;
   QRSysData1->Alignment = TReportAlignment::Right;

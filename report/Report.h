@@ -140,7 +140,7 @@ struct TReportPage {
   TReportOrientation Orientation = TReportOrientation::Portrait;
   double LeftMargin = 12.7, TopMargin = 12.7, RightMargin = 12.7, BottomMargin = 12.7;
 
-  double Width() const;   // with the orientation applied
+  double Width() const;  // with the orientation applied
   double Height() const;
   double PrintableWidth() const { return Width() - LeftMargin - RightMargin; }
 };

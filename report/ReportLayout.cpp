@@ -32,9 +32,9 @@ TReportLayout::TReportLayout(const TReport& report)
 TReportLayout::~TReportLayout() { source_.EndWalk(); }
 
 void TReportLayout::Compile() {
-  for (TReportBandType type : {TReportBandType::PageHeader, TReportBandType::Title,
-                               TReportBandType::ColumnHeader, TReportBandType::Detail,
-                               TReportBandType::PageFooter}) {
+  for (TReportBandType type :
+       {TReportBandType::PageHeader, TReportBandType::Title, TReportBandType::ColumnHeader,
+        TReportBandType::Detail, TReportBandType::PageFooter}) {
     const TReportBand* band = report_.Band(type);
     if (!band) continue;
     for (const auto& control : band->Controls) {
@@ -50,8 +50,7 @@ void TReportLayout::Compile() {
         if (open >= e.size()) break;
         const int close = e.indexOf(']', open + 1);
         if (close < 0)
-          throw std::runtime_error("Missing ] in the expression of " +
-                                   expr->Name.toStdString());
+          throw std::runtime_error("Missing ] in the expression of " + expr->Name.toStdString());
         const QString name = e.mid(open + 1, close - open - 1).trimmed();
         const int field = source_.FieldIndex(name);
         if (field < 0)
@@ -101,7 +100,8 @@ double TReportLayout::PlaceBand(const TReportBand& band, double top, int page_nu
     }
     double h = c.Height;
     if (c.AutoStretch && item.Lines.size() > 1) {
-      const double needed = item.Lines.size() * fonts_.Metrics(*item.Font).height() / kReportUnitsPerMm;
+      const double needed =
+          item.Lines.size() * fonts_.Metrics(*item.Font).height() / kReportUnitsPerMm;
       if (needed > h) {
         grow = std::max(grow, needed - h);
         h = needed;

@@ -1,9 +1,9 @@
 #include "report/ReportPrinting.h"
 
+#include <QCoreApplication>
 #include <QDialogButtonBox>
 #include <QDir>
 #include <QFile>
-#include <QCoreApplication>
 #include <QFileDialog>
 #include <QPageLayout>
 #include <QPageSize>

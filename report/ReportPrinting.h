@@ -41,8 +41,9 @@ void ReportPrinterSetup(QWidget* parent);
 int ReportPrint(const TReport& report, TReportLayout& layout, QWidget* parent);
 
 // The dialogs of a print run, replaceable so that runs can be driven without
-// a user. HavePrinters asks the platform for printers; ChoosePrinter shows the print dialog on the printer and returns
-// whether to print; ChoosePdfFile returns the PDF file to write, empty for none.
+// a user. HavePrinters asks the platform for printers; ChoosePrinter shows the print dialog on the
+// printer and returns whether to print; ChoosePdfFile returns the PDF file to write, empty for
+// none.
 struct TReportPrintDialogs {
   std::function<bool()> HavePrinters;
   std::function<bool(QPrinter& printer, QWidget* parent)> ChoosePrinter;

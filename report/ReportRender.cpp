@@ -100,7 +100,8 @@ QStringList WrapReportText(const QString& text, const QFontMetricsF& metrics, do
   QStringList lines;
   QString normal = text;
   normal.replace("\r\n", "\n");
-  for (const QString& paragraph : normal.split('\n')) WrapParagraph(paragraph, metrics, width, lines);
+  for (const QString& paragraph : normal.split('\n'))
+    WrapParagraph(paragraph, metrics, width, lines);
   if (lines.isEmpty()) lines << QString();
   return lines;
 }

@@ -189,9 +189,15 @@ void TReportPreview::ApplyZoom() {
                                              : scroll_->verticalScrollBar()->sizeHint().width()),
                          area.height());
   switch (zoom_mode_) {
-    case ZoomMode::FitWidth: view_->SetZoom(view_->FitWidthZoom(width_area)); break;
-    case ZoomMode::FitPage: view_->SetZoom(view_->FitPageZoom(area)); break;
-    case ZoomMode::Percent: view_->SetZoom(percent_ / 100); break;
+    case ZoomMode::FitWidth:
+      view_->SetZoom(view_->FitWidthZoom(width_area));
+      break;
+    case ZoomMode::FitPage:
+      view_->SetZoom(view_->FitPageZoom(area));
+      break;
+    case ZoomMode::Percent:
+      view_->SetZoom(percent_ / 100);
+      break;
   }
 }
 

@@ -24,7 +24,8 @@ namespace {
 std::string CatalogDir(int titles) {
   const char* tmp = std::getenv("TMPDIR");
   return std::string(tmp != nullptr ? tmp : "/tmp") +
-         (titles == 1000000 ? "/qvx_bench_1m" : "/qvx_bench_" + std::to_string(titles / 1000) + "k");
+         (titles == 1000000 ? "/qvx_bench_1m"
+                            : "/qvx_bench_" + std::to_string(titles / 1000) + "k");
 }
 
 std::string MakeCatalog(int titles) {

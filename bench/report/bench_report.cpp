@@ -29,11 +29,16 @@ class TGeneratedSource : public TReportDataSource {
   }
   QString FieldText(int index) override {
     switch (index) {
-      case 0: return QString("Crimson Harbor Voyage %1").arg(pos_ + 1);
-      case 1: return "Role Playing";
-      case 2: return "Foggy Pier Software";
-      case 3: return "1-4";
-      default: return QString::number(1 + pos_ % 15);
+      case 0:
+        return QString("Crimson Harbor Voyage %1").arg(pos_ + 1);
+      case 1:
+        return "Role Playing";
+      case 2:
+        return "Foggy Pier Software";
+      case 3:
+        return "1-4";
+      default:
+        return QString::number(1 + pos_ % 15);
     }
   }
   std::string Bookmark() override { return std::to_string(pos_); }

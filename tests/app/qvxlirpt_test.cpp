@@ -2,6 +2,8 @@
 // current order and filter whatever view is shown, one page after another as
 // the band heights say, long titles wrapped in their column; the preview, Print
 // and Print Setup without printers; the about box.
+#include "app/QvxLiRpt.h"
+
 #include <gtest/gtest.h>
 
 #include <QDialog>
@@ -16,7 +18,6 @@
 #include "app/AboutDlg.h"
 #include "app/DataMod.h"
 #include "app/Main.h"
-#include "app/QvxLiRpt.h"
 #include "engine/foundation/gs6_dbsy.h"
 #include "report/ReportPrinting.h"
 #include "report/TReportPreview.h"

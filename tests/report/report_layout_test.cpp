@@ -104,8 +104,7 @@ TEST_F(ReportLayoutTest, PagesFollowBandHeightsWithHeadersAndFooters) {
       EXPECT_EQ(ItemTexts(*page, "PageNo"), QStringList{QString("Page %1").arg(n)});
       EXPECT_EQ(ItemTexts(*page, "E2").first(), "Category: Cat");
       // Nothing reaches into the footer or past the bottom margin.
-      for (const TReportItem& item : page->Items)
-        EXPECT_LE(item.Rect.bottom(), 297 - 12.7 + 1e-6);
+      for (const TReportItem& item : page->Items) EXPECT_LE(item.Rect.bottom(), 297 - 12.7 + 1e-6);
     }
     EXPECT_EQ(row, 500);
     EXPECT_EQ(layout.Page(expected_pages + 1), nullptr);

@@ -10,4 +10,3 @@ void EnsureReportApp() {
   static char* argv[] = {name, nullptr};
   new QApplication(argc, argv);
 }
-

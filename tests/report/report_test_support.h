@@ -20,14 +20,21 @@ class TMemorySource : public TReportDataSource {
   TMemorySource(QStringList fields, std::vector<QStringList> rows)
       : fields_(std::move(fields)), rows_(std::move(rows)) {}
 
-  void BeginWalk() override { ++begins; saved_ = pos_; }
-  void EndWalk() override { ++ends; pos_ = saved_; }
-  void First() override { pos_ = 0; }
-  void Next() override { ++nexts; if (pos_ < rows_.size()) ++pos_; }
-  bool Eof() override { return pos_ >= rows_.size(); }
-  int FieldIndex(const QString& name) override {
-    return int(fields_.indexOf(name.toUpper()));
+  void BeginWalk() override {
+    ++begins;
+    saved_ = pos_;
   }
+  void EndWalk() override {
+    ++ends;
+    pos_ = saved_;
+  }
+  void First() override { pos_ = 0; }
+  void Next() override {
+    ++nexts;
+    if (pos_ < rows_.size()) ++pos_;
+  }
+  bool Eof() override { return pos_ >= rows_.size(); }
+  int FieldIndex(const QString& name) override { return int(fields_.indexOf(name.toUpper())); }
   QString FieldText(int index) override { return rows_.at(pos_).at(index); }
   std::string Bookmark() override { return std::to_string(pos_); }
   void GotoBookmark(const std::string& b) override { pos_ = std::stoul(b); }

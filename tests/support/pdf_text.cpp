@@ -37,7 +37,8 @@ std::vector<TPdfWord> PdfWords(const std::string& pdf) {
   std::vector<TPdfWord> words;
   int page = 0;
   static const std::regex word(
-      "<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" yMax=\"([0-9.]+)\">([^<]*)</word>");
+      "<word xMin=\"([0-9.]+)\" yMin=\"([0-9.]+)\" xMax=\"([0-9.]+)\" "
+      "yMax=\"([0-9.]+)\">([^<]*)</word>");
   size_t pos = 0;
   while (pos < html.size()) {
     size_t page_at = html.find("<page ", pos);
@@ -52,8 +53,8 @@ std::vector<TPdfWord> PdfWords(const std::string& pdf) {
     std::smatch m;
     std::string piece = html.substr(word_at, end + 7 - word_at);
     if (std::regex_match(piece, m, word))
-      words.push_back({page, std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4]),
-                       m[5]});
+      words.push_back(
+          {page, std::stod(m[1]), std::stod(m[2]), std::stod(m[3]), std::stod(m[4]), m[5]});
     pos = end + 7;
   }
   return words;

@@ -16,7 +16,7 @@ std::vector<std::string> PdfPages(const std::string& pdf);
 int PdfPageCount(const std::string& pdf);
 
 struct TPdfWord {
-  int page;  // 1-based
+  int page;                           // 1-based
   double x_min, y_min, x_max, y_max;  // points from the page's top-left
   std::string text;
 };

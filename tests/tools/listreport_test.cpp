@@ -39,7 +39,8 @@ std::vector<Listed> ListedRows(const std::string& pdf) {
       const size_t first = line.find_first_not_of(' ');
       if (first == std::string::npos || first >= category_column) continue;
       std::string title = line.substr(first, line.find("  ", first) - first);
-      std::string category = line.substr(category_column, line.find("  ", category_column) - category_column);
+      std::string category =
+          line.substr(category_column, line.find("  ", category_column) - category_column);
       rows.push_back({title, category});
     }
   }
@@ -86,8 +87,9 @@ TEST_F(ListReportToolTest, OrderAndFilterFollowTheOptions) {
 
   const std::vector<Listed> categories = ListedRows(by_category);
   ASSERT_EQ(categories.size(), 150u);
-  EXPECT_TRUE(std::is_sorted(categories.begin(), categories.end(),
-                             [](const Listed& a, const Listed& b) { return a.category < b.category; }));
+  EXPECT_TRUE(
+      std::is_sorted(categories.begin(), categories.end(),
+                     [](const Listed& a, const Listed& b) { return a.category < b.category; }));
   EXPECT_EQ(PdfPageCount(all), 3);  // 51 + 53 + 46 rows
 }
 
@@ -113,7 +115,8 @@ TEST_F(ListReportToolTest, DocumentedPreviewScreenshotIsTaken) {
   std::string out, err;
   ASSERT_EQ(RunCommand("QVX_LISTREPORT='" QVX_LISTREPORT_TOOL "' QVX_CATALOG='" + catalog_ +
                            "' QVX_SCREENSHOT_WAIT=6 '" QVX_SOURCE_DIR
-                           "/tools/listreport/preview_screenshot.sh' '" + png + "'",
+                           "/tools/listreport/preview_screenshot.sh' '" +
+                           png + "'",
                        &out, &err),
             0)
       << err;
