@@ -1,8 +1,13 @@
-// TAboutDialog (instance AboutDialog): the about box with the program's title.
+// TAboutDialog (instance AboutDialog): the about box with the program's title, its
+// version, two notice lines, its picture and a link to the program's web page.
 #ifndef APP_ABOUTDLG_H_
 #define APP_ABOUTDLG_H_
 
 #include <QDialog>
+#include <QString>
+
+class QLabel;
+class QPushButton;
 
 class TAboutDialog : public QDialog {
   Q_OBJECT
@@ -11,6 +16,28 @@ class TAboutDialog : public QDialog {
   explicit TAboutDialog(QWidget* parent = nullptr);
 
   int ShowModal();
+
+  // The web page that Label6 shows and opens.
+  QString HomePage() const { return home_page_; }
+  void SetHomePage(const QString& address);
+
+  void FormCreate();
+  void FormShow();
+  void Label6Click();
+
+  QLabel* Label1;
+  QLabel* Label2;
+  QLabel* Label3;
+  QLabel* Label4;
+  QLabel* Image1;
+  QLabel* Label6;
+  QPushButton* OKBtn;
+
+ protected:
+  void showEvent(QShowEvent* event) override;
+
+ private:
+  QString home_page_;
 };
 
 extern TAboutDialog* AboutDialog;

@@ -1,0 +1,228 @@
+#include "report/ReportLayout.h"
+
+#include <algorithm>
+#include <stdexcept>
+
+namespace {
+
+constexpr size_t kCachedPages = 48;
+
+}  // namespace
+
+TReportLayout::TReportLayout(const TReport& report)
+    : report_(report), source_(*report.DataSource()) {
+  source_.BeginWalk();
+  try {
+    Compile();
+    source_.First();
+    PageStart first;
+    first.eof = source_.Eof();
+    if (!first.eof) first.bookmark = source_.Bookmark();
+    starts_.push_back(first);
+    if (first.eof && !report_.PrintIfEmpty) {
+      starts_.clear();
+      complete_ = true;
+    }
+  } catch (...) {
+    source_.EndWalk();
+    throw;
+  }
+}
+
+TReportLayout::~TReportLayout() { source_.EndWalk(); }
+
+void TReportLayout::Compile() {
+  for (TReportBandType type :
+       {TReportBandType::PageHeader, TReportBandType::Title, TReportBandType::ColumnHeader,
+        TReportBandType::Detail, TReportBandType::PageFooter}) {
+    const TReportBand* band = report_.Band(type);
+    if (!band) continue;
+    for (const auto& control : band->Controls) {
+      auto* expr = dynamic_cast<const TReportExpr*>(control.get());
+      if (!expr) continue;
+      std::vector<Part> parts;
+      const QString& e = expr->Expression;
+      int i = 0;
+      while (i < e.size()) {
+        int open = e.indexOf('[', i);
+        if (open < 0) open = int(e.size());
+        if (open > i) parts.push_back({e.mid(i, open - i), -1});
+        if (open >= e.size()) break;
+        const int close = e.indexOf(']', open + 1);
+        if (close < 0)
+          throw std::runtime_error("Missing ] in the expression of " + expr->Name.toStdString());
+        const QString name = e.mid(open + 1, close - open - 1).trimmed();
+        const int field = source_.FieldIndex(name);
+        if (field < 0)
+          throw std::runtime_error("Field '" + name.toStdString() + "' not found (" +
+                                   expr->Name.toStdString() + ")");
+        parts.push_back({QString(), field});
+        i = close + 1;
+      }
+      expressions_[expr] = std::move(parts);
+    }
+  }
+}
+
+QString TReportLayout::Text(const TReportControl& control, int page) {
+  if (auto* label = dynamic_cast<const TReportLabel*>(&control)) return label->Caption;
+  if (auto* sys = dynamic_cast<const TReportSysData*>(&control))
+    return sys->Text + QString::number(page);
+  auto it = expressions_.find(&control);
+  if (it == expressions_.end()) return QString();
+  if (it->second.size() == 1 && it->second[0].field >= 0)
+    return source_.FieldText(it->second[0].field);
+  QString text;
+  for (const Part& part : it->second)
+    text += part.field >= 0 ? source_.FieldText(part.field) : part.text;
+  return text;
+}
+
+double TReportLayout::PlaceBand(const TReportBand& band, double top, int page_number,
+                                TReportPageContent& page) {
+  const TReportPage& paper = report_.Page;
+  const double left = paper.LeftMargin;
+  const double band_width = paper.PrintableWidth();
+  double grow = 0;
+  for (const auto& owned : band.Controls) {
+    const TReportControl& c = *owned;
+    TReportItem item;
+    item.Control = &c;
+    item.Font = c.ParentFont ? &report_.Font : &c.Font;
+    const double x = c.AlignToBand ? left : left + c.Left;
+    const double w = c.AlignToBand ? band_width : c.Width;
+    const QString text = Text(c, page_number);
+    if (c.WordWrap) {
+      const QFontMetricsF& m = fonts_.Metrics(*item.Font);
+      item.Lines = WrapReportText(text, m, w * kReportUnitsPerMm);
+    } else {
+      item.Lines = QStringList{text};
+    }
+    double h = c.Height;
+    if (c.AutoStretch && item.Lines.size() > 1) {
+      const double needed =
+          item.Lines.size() * fonts_.Metrics(*item.Font).height() / kReportUnitsPerMm;
+      if (needed > h) {
+        grow = std::max(grow, needed - h);
+        h = needed;
+      }
+    }
+    item.Rect = QRectF(x, top + c.Top, w, h);
+    page.Items.push_back(std::move(item));
+  }
+  const double height = band.Height + grow;
+  page.Bands.push_back({QRectF(left, top, band_width, height), band.Color});
+  return height;
+}
+
+std::shared_ptr<TReportPageContent> TReportLayout::Build(int n, bool& last) {
+  const TReportPage& paper = report_.Page;
+  auto page = std::make_shared<TReportPageContent>();
+  page->Number = n;
+  const TReportBand* header = report_.Band(TReportBandType::PageHeader);
+  const TReportBand* title = report_.Band(TReportBandType::Title);
+  const TReportBand* column = report_.Band(TReportBandType::ColumnHeader);
+  const TReportBand* detail = report_.Band(TReportBandType::Detail);
+  const TReportBand* footer = report_.Band(TReportBandType::PageFooter);
+
+  double y = paper.TopMargin;
+  if (header && (n > 1 || report_.Options.FirstPageHeader)) y += PlaceBand(*header, y, n, *page);
+  if (title && n == 1) y += PlaceBand(*title, y, n, *page);
+  if (column) y += PlaceBand(*column, y, n, *page);
+
+  const double footer_height = footer ? footer->Height : 0;
+  const double limit = paper.Height() - paper.BottomMargin - footer_height;
+  int rows = 0;
+  if (detail) {
+    while (!source_.Eof()) {
+      const size_t items_before = page->Items.size();
+      const size_t bands_before = page->Bands.size();
+      const double h = PlaceBand(*detail, y, n, *page);
+      if (y + h > limit + 1e-6 && rows > 0) {
+        page->Items.resize(items_before);
+        page->Bands.resize(bands_before);
+        break;
+      }
+      if (y + h > limit + 1e-6) {
+        // Taller than an empty page holds: clip it at the footer.
+        for (size_t i = items_before; i < page->Items.size(); ++i) {
+          QRectF& r = page->Items[i].Rect;
+          r.setBottom(std::min(r.bottom(), limit));
+        }
+        page->Bands.back().Rect.setBottom(limit);
+      }
+      y += h;
+      ++rows;
+      source_.Next();
+    }
+  } else {
+    while (!source_.Eof()) source_.Next();
+  }
+  last = source_.Eof();
+  if (footer && (!last || report_.Options.LastPageFooter))
+    PlaceBand(*footer, paper.Height() - paper.BottomMargin - footer->Height, n, *page);
+  return page;
+}
+
+void TReportLayout::Remember(int n, std::shared_ptr<TReportPageContent> page) {
+  cache_[n] = std::move(page);
+  recent_.remove(n);
+  recent_.push_front(n);
+  while (recent_.size() > kCachedPages) {
+    cache_.erase(recent_.back());
+    recent_.pop_back();
+  }
+}
+
+void TReportLayout::LayOutNext() {
+  const int n = int(starts_.size());
+  const PageStart& start = starts_.back();
+  if (!at_frontier_ && !start.eof) source_.GotoBookmark(start.bookmark);
+  // Only an empty report printed anyway starts a page at the end of the rows.
+  if (start.eof) source_.First();
+  at_frontier_ = true;
+  bool last = false;
+  auto page = Build(n, last);
+  Remember(n, std::move(page));
+  if (last) {
+    complete_ = true;
+  } else {
+    PageStart next;
+    next.bookmark = source_.Bookmark();
+    starts_.push_back(next);
+  }
+}
+
+const TReportPageContent* TReportLayout::Page(int n) {
+  if (n < 1) return nullptr;
+  while (!complete_ && PagesLaidOut() < n) LayOutNext();
+  if (n > PagesLaidOut()) return nullptr;
+  auto it = cache_.find(n);
+  if (it != cache_.end()) {
+    current_ = it->second;
+    recent_.remove(n);
+    recent_.push_front(n);
+    return current_.get();
+  }
+  // Evicted: rebuild it from its start.
+  const PageStart& start = starts_[n - 1];
+  if (start.eof)
+    source_.First();
+  else
+    source_.GotoBookmark(start.bookmark);
+  at_frontier_ = false;
+  bool last = false;
+  current_ = Build(n, last);
+  Remember(n, current_);
+  return current_.get();
+}
+
+bool TReportLayout::LayOutMore(int pages) {
+  for (int i = 0; i < pages && !complete_; ++i) LayOutNext();
+  return complete_;
+}
+
+int TReportLayout::PageCount() {
+  while (!complete_) LayOutNext();
+  return PagesLaidOut();
+}

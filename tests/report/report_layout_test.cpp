@@ -1,0 +1,259 @@
+// The page model: rows per page from band heights, headers and footers on the
+// right pages, word wrap within a column, lazy layout and the source's walk.
+#include <gtest/gtest.h>
+
+#include <QFontMetricsF>
+#include <cmath>
+
+#include "report/Report.h"
+#include "report/ReportLayout.h"
+#include "report/ReportRender.h"
+#include "tests/report/report_test_support.h"
+
+namespace {
+
+constexpr double kTitle = 10.58, kColumnHeader = 5.82, kDetail = 4.76, kFooter = 10.58;
+
+std::vector<QStringList> Rows(int n, const QString& prefix = "Row") {
+  std::vector<QStringList> rows;
+  for (int i = 1; i <= n; ++i) rows.push_back({QString("%1 %2").arg(prefix).arg(i), "Cat"});
+  return rows;
+}
+
+// A list report: title, column header, detail with two fields, page footer.
+void MakeList(TReport& r) {
+  r.ReportTitle = "List";
+  TReportBand* title = r.AddBand("Title", TReportBandType::Title, kTitle);
+  TReportLabel* caption = title->AddLabel("Caption", "The List");
+  caption->AlignToBand = true;
+  caption->Alignment = TReportAlignment::Center;
+  caption->Font.Size = 14;
+  caption->Font.Bold = true;
+  caption->Height = 6.09;
+  TReportBand* header = r.AddBand("Header", TReportBandType::ColumnHeader, kColumnHeader);
+  TReportLabel* h1 = header->AddLabel("H1", "Name");
+  h1->Left = 0.26;
+  h1->Width = 63.5;
+  h1->FrameBottom = true;
+  TReportBand* detail = r.AddBand("Detail", TReportBandType::Detail, kDetail);
+  TReportExpr* e1 = detail->AddExpr("E1", "[NAME]");
+  e1->Left = 0.26;
+  e1->Width = 63.5;
+  e1->Height = 3.97;
+  e1->WordWrap = true;
+  e1->AutoStretch = true;
+  TReportExpr* e2 = detail->AddExpr("E2", "Category: [CATEGORY]");
+  e2->Left = 66.68;
+  e2->Width = 45.77;
+  e2->Height = 3.97;
+  TReportBand* footer = r.AddBand("Footer", TReportBandType::PageFooter, kFooter);
+  TReportSysData* page = footer->AddSysData("PageNo", TReportSysDataKind::PageNumber, "Page ");
+  page->Left = 165.36;
+  page->Top = 6.35;
+  page->Width = 19.31;
+  page->Height = 3.97;
+  page->Alignment = TReportAlignment::Right;
+}
+
+// Rows on the first and on later pages, as the band heights imply.
+int FirstPageRows() {
+  const double space = 297 - 2 * 12.7 - kTitle - kColumnHeader - kFooter;
+  return int(std::floor(space / kDetail + 1e-9));
+}
+int LaterPageRows() {
+  const double space = 297 - 2 * 12.7 - kColumnHeader - kFooter;
+  return int(std::floor(space / kDetail + 1e-9));
+}
+
+QStringList ItemTexts(const TReportPageContent& page, const QString& control) {
+  QStringList texts;
+  for (const TReportItem& item : page.Items)
+    if (item.Control->Name == control) texts << item.Lines.join("");
+  return texts;
+}
+
+class ReportLayoutTest : public ::testing::Test {
+ protected:
+  void SetUp() override { EnsureReportApp(); }
+};
+
+TEST_F(ReportLayoutTest, PagesFollowBandHeightsWithHeadersAndFooters) {
+  TMemorySource source({"NAME", "CATEGORY"}, Rows(500));
+  source.SetPosition(123);
+  TReport report;
+  MakeList(report);
+  report.SetDataSource(&source);
+  {
+    TReportLayout layout(report);
+    const int first = FirstPageRows(), later = LaterPageRows();
+    EXPECT_EQ(first, 51);
+    EXPECT_EQ(later, 53);
+    const int expected_pages = 1 + (500 - first + later - 1) / later;
+    ASSERT_EQ(layout.PageCount(), expected_pages);
+    int row = 0;
+    for (int n = 1; n <= expected_pages; ++n) {
+      const TReportPageContent* page = layout.Page(n);
+      ASSERT_NE(page, nullptr);
+      const QStringList names = ItemTexts(*page, "E1");
+      const int want = n == 1 ? first : std::min(later, 500 - row);
+      ASSERT_EQ(names.size(), want) << "page " << n;
+      EXPECT_EQ(names.first(), QString("Row %1").arg(row + 1));
+      row += want;
+      EXPECT_EQ(ItemTexts(*page, "H1"), QStringList{"Name"}) << "page " << n;
+      EXPECT_EQ(ItemTexts(*page, "Caption").size(), n == 1 ? 1 : 0);
+      EXPECT_EQ(ItemTexts(*page, "PageNo"), QStringList{QString("Page %1").arg(n)});
+      EXPECT_EQ(ItemTexts(*page, "E2").first(), "Category: Cat");
+      // Nothing reaches into the footer or past the bottom margin.
+      for (const TReportItem& item : page->Items) EXPECT_LE(item.Rect.bottom(), 297 - 12.7 + 1e-6);
+    }
+    EXPECT_EQ(row, 500);
+    EXPECT_EQ(layout.Page(expected_pages + 1), nullptr);
+  }
+  EXPECT_EQ(source.begins, 1);
+  EXPECT_EQ(source.ends, 1);
+  EXPECT_EQ(source.Position(), 123u);
+}
+
+TEST_F(ReportLayoutTest, RowsEndingAtAPageBottomLeaveNoEmptyPage) {
+  const int rows = FirstPageRows() + LaterPageRows();
+  TMemorySource source({"NAME", "CATEGORY"}, Rows(rows));
+  TReport report;
+  MakeList(report);
+  report.SetDataSource(&source);
+  TReportLayout layout(report);
+  EXPECT_EQ(layout.PageCount(), 2);
+}
+
+TEST_F(ReportLayoutTest, FirstPageHeaderAndLastPageFooterOptions) {
+  TMemorySource source({"NAME", "CATEGORY"}, Rows(120));
+  TReport report;
+  MakeList(report);
+  TReportBand* header = report.AddBand("PageHeader", TReportBandType::PageHeader, 8);
+  header->AddLabel("Head", "Running head");
+  report.Options.FirstPageHeader = false;
+  report.Options.LastPageFooter = false;
+  report.SetDataSource(&source);
+  TReportLayout layout(report);
+  const int pages = layout.PageCount();
+  ASSERT_EQ(pages, 3);
+  EXPECT_TRUE(ItemTexts(*layout.Page(1), "Head").isEmpty());
+  EXPECT_EQ(ItemTexts(*layout.Page(2), "Head").size(), 1);
+  EXPECT_EQ(ItemTexts(*layout.Page(2), "PageNo").size(), 1);
+  EXPECT_TRUE(ItemTexts(*layout.Page(3), "PageNo").isEmpty());
+}
+
+TEST_F(ReportLayoutTest, EmptySourceGivesNoPagesUnlessPrintIfEmpty) {
+  TMemorySource source({"NAME", "CATEGORY"}, {});
+  TReport report;
+  MakeList(report);
+  report.SetDataSource(&source);
+  report.PrintIfEmpty = false;
+  {
+    TReportLayout layout(report);
+    EXPECT_EQ(layout.PageCount(), 0);
+    EXPECT_EQ(layout.Page(1), nullptr);
+  }
+  report.PrintIfEmpty = true;
+  TReportLayout layout(report);
+  ASSERT_EQ(layout.PageCount(), 1);
+  EXPECT_EQ(ItemTexts(*layout.Page(1), "Caption").size(), 1);
+  EXPECT_TRUE(ItemTexts(*layout.Page(1), "E1").isEmpty());
+  EXPECT_EQ(ItemTexts(*layout.Page(1), "PageNo"), QStringList{"Page 1"});
+}
+
+TEST_F(ReportLayoutTest, PagesAreLaidOutOnlyAsFarAsAskedAndRebuiltAlike) {
+  TMemorySource source({"NAME", "CATEGORY"}, Rows(100000));
+  TReport report;
+  MakeList(report);
+  report.SetDataSource(&source);
+  TReportLayout layout(report);
+  ASSERT_NE(layout.Page(1), nullptr);
+  EXPECT_FALSE(layout.Complete());
+  EXPECT_LE(source.nexts, FirstPageRows() + 1);
+  const QStringList page2 = ItemTexts(*layout.Page(2), "E1");
+  // Far enough that page 2 leaves the cache; asking again rebuilds it the same.
+  ASSERT_NE(layout.Page(200), nullptr);
+  EXPECT_EQ(ItemTexts(*layout.Page(2), "E1"), page2);
+  // Going on after a rebuild continues where the laid-out pages end.
+  const QStringList page201 = ItemTexts(*layout.Page(201), "E1");
+  EXPECT_EQ(page201.first(), QString("Row %1").arg(FirstPageRows() + 199 * LaterPageRows() + 1));
+}
+
+TEST_F(ReportLayoutTest, UnknownFieldOrBracketIsRefusedAndTheWalkEnds) {
+  TMemorySource source({"NAME", "CATEGORY"}, Rows(3));
+  TReport report;
+  MakeList(report);
+  report.SetDataSource(&source);
+  report.Band(TReportBandType::Detail)->AddExpr("Bad", "[NOSUCH]");
+  EXPECT_THROW(TReportLayout layout(report), std::runtime_error);
+  report.Band(TReportBandType::Detail)->Controls.pop_back();
+  report.Band(TReportBandType::Detail)->AddExpr("Bad", "[NAME");
+  EXPECT_THROW(TReportLayout layout(report), std::runtime_error);
+  EXPECT_EQ(source.begins, source.ends);
+}
+
+TEST_F(ReportLayoutTest, WrappedTextStaysInsideItsColumnAndStretchesTheBand) {
+  const QString solid(40, 'W');
+  const QString words = "A Bb Cc Dd Ee Ff Gg Hh Ii Jj Kk Ll Mm Nn Oo Pp Qq Rr Ss Tt Uu";
+  TMemorySource source({"NAME", "CATEGORY"}, {{solid, "x"}, {words, "y"}, {"Short", "z"}});
+  TReport report;
+  MakeList(report);
+  report.SetDataSource(&source);
+  TReportLayout layout(report);
+  const TReportPageContent* page = layout.Page(1);
+  ASSERT_NE(page, nullptr);
+  const QFontMetricsF& m = layout.Fonts().Metrics(TReportFont{});
+  std::vector<const TReportItem*> names;
+  for (const TReportItem& item : page->Items)
+    if (item.Control->Name == "E1") names.push_back(&item);
+  ASSERT_EQ(names.size(), 3u);
+  for (const TReportItem* item : names) {
+    for (const QString& line : item->Lines)
+      EXPECT_LE(m.horizontalAdvance(line), 63.5 * kReportUnitsPerMm) << line.toStdString();
+  }
+  EXPECT_GE(names[0]->Lines.size(), 2);
+  EXPECT_EQ(names[0]->Lines.join(""), solid);
+  EXPECT_GE(names[1]->Lines.size(), 2);
+  EXPECT_EQ(names[1]->Lines.join(" ").simplified(), words);
+  // The stretched rows push the next row down by their extra lines.
+  EXPECT_GT(names[1]->Rect.top() - names[0]->Rect.top(), kDetail + 1);
+  EXPECT_LE(names[0]->Rect.bottom(), names[1]->Rect.top() + 1e-6);
+  EXPECT_NEAR(names[2]->Rect.top() - names[1]->Rect.bottom(),
+              names[1]->Rect.top() - names[0]->Rect.bottom(), 1e-6);
+}
+
+TEST_F(ReportLayoutTest, ControlsWithParentFontUseTheReportsBaseFont) {
+  TMemorySource source({"NAME", "CATEGORY"}, Rows(2));
+  TReport report;
+  MakeList(report);
+  report.Font.Size = 20;  // wide enough that "Row 1" no longer fits 10 mm
+  TReportControl* name = report.Band(TReportBandType::Detail)->Controls[0].get();
+  name->ParentFont = true;
+  name->Width = 10;
+  report.SetDataSource(&source);
+  TReportLayout layout(report);
+  const TReportPageContent* page = layout.Page(1);
+  ASSERT_NE(page, nullptr);
+  for (const TReportItem& item : page->Items) {
+    if (item.Control == name) {
+      EXPECT_EQ(item.Font, &report.Font);
+      EXPECT_GE(item.Lines.size(), 2);
+    } else {
+      EXPECT_EQ(item.Font, &item.Control->Font);
+    }
+  }
+}
+
+TEST_F(ReportLayoutTest, WrapBreaksAtBlanksThenInsideLongWords) {
+  QFont font = ReportQFont(TReportFont{});
+  QFontMetricsF m(font);
+  const double w = m.horizontalAdvance("abcdefgh");
+  EXPECT_EQ(WrapReportText("abc def ghi", m, w), (QStringList{"abc def", "ghi"}));
+  const QStringList cut = WrapReportText("abcdefghijklmnopqrstuvwxyz", m, w);
+  EXPECT_GE(cut.size(), 3);
+  EXPECT_EQ(cut.join(""), "abcdefghijklmnopqrstuvwxyz");
+  EXPECT_EQ(WrapReportText("one\r\ntwo", m, w * 4), (QStringList{"one", "two"}));
+  EXPECT_EQ(WrapReportText("", m, w), QStringList{""});
+}
+
+}  // namespace
