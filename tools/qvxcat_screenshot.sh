@@ -7,7 +7,7 @@ out=${1:-docs/qvxcat-main.png}
 case $out in /*) ;; *) out=$(pwd)/$out ;; esac
 [ -f sample/QVXCAT.DBF ] || build/tools/qvx_samplecat sample
 xvfb-run -a -s '-screen 0 800x560x24' sh -c "
-  cd sample && ../build/app/qvxcat & pid=\$!
+  cd sample && QT_QPA_PLATFORM=xcb ../build/app/qvxcat & pid=\$!
   sleep 3
   import -window root -crop 620x406+0+0 +repage '$out'
   kill \$pid"

@@ -15,7 +15,7 @@ wait=${QVX_SCREENSHOT_WAIT:-3}
 [ -f "$catalog/QVXCAT.DBF" ] || "$samplecat" "$catalog"
 mkdir -p "$(dirname "$out")"
 xvfb-run -a -s '-screen 0 1280x800x24' sh -c "
-  '$listreport' '$catalog' --preview & pid=\$!
+  QT_QPA_PLATFORM=xcb '$listreport' '$catalog' --preview & pid=\$!
   sleep $wait
   import -window root '$out'
   kill \$pid"
