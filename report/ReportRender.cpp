@@ -35,11 +35,11 @@ QFont ReportQFont(const TReportFont& font) {
 TReportFontCache::Entry& TReportFontCache::Find(const TReportFont& font) {
   // Controls keep their fonts while a layout lives: most look-ups are by address.
   auto known = by_address_.find(&font);
-  if (known != by_address_.end() && SameFont(known->second->spec, font)) return *known->second;
+  if (known != by_address_.end() && SameFont(known->second->font_def, font)) return *known->second;
   auto [it, added] = entries_.try_emplace(FontKey(font));
   by_address_[&font] = &it->second;
   if (added) {
-    it->second.spec = font;
+    it->second.font_def = font;
     it->second.font = ReportQFont(font);
     it->second.metrics = std::make_unique<QFontMetricsF>(it->second.font);
   }

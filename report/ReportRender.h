@@ -32,7 +32,7 @@ class TReportFontCache {
 
  private:
   struct Entry {
-    TReportFont spec;
+    TReportFont font_def;
     QFont font;
     std::unique_ptr<QFontMetricsF> metrics;
   };

@@ -18,9 +18,9 @@ namespace {
 
 constexpr int kBookmarkSize = 11;
 
-int ValueSize(const TMemDataSet::FieldSpec& spec) {
-  switch (spec.type) {
-    case TFieldType::ftString: return spec.size + 1;
+int ValueSize(const TMemDataSet::FieldSpec& def) {
+  switch (def.type) {
+    case TFieldType::ftString: return def.size + 1;
     case TFieldType::ftBoolean: return 1;
     case TFieldType::ftMemo: return 4;
     default: return 0;
@@ -66,9 +66,9 @@ class TMemDataSet::MemoStream : public platform::TMemoryStream {
 
 TMemDataSet::TMemDataSet(std::vector<FieldSpec> fields) : specs_(std::move(fields)) {
   int offset = 0;
-  for (const FieldSpec& spec : specs_) {
+  for (const FieldSpec& def : specs_) {
     offsets_.push_back(offset);
-    offset += 1 + ValueSize(spec);
+    offset += 1 + ValueSize(def);
   }
   record_size_ = offset;
   info_offset_ = record_size_;
@@ -88,14 +88,14 @@ void TMemDataSet::AddRow(const std::vector<std::string>& values) {
 }
 
 void TMemDataSet::PutValue(std::string& record, int field_index, const std::string& value) {
-  const FieldSpec& spec = specs_[size_t(field_index)];
+  const FieldSpec& def = specs_[size_t(field_index)];
   char* p = record.data() + offsets_[size_t(field_index)];
-  std::memset(p, 0, size_t(1 + ValueSize(spec)));
+  std::memset(p, 0, size_t(1 + ValueSize(def)));
   if (value.empty()) return;
   p[0] = 1;
-  switch (spec.type) {
+  switch (def.type) {
     case TFieldType::ftString:
-      std::memcpy(p + 1, value.data(), std::min(value.size(), size_t(spec.size)));
+      std::memcpy(p + 1, value.data(), std::min(value.size(), size_t(def.size)));
       break;
     case TFieldType::ftBoolean: p[1] = (value == "T") ? 1 : 0; break;
     case TFieldType::ftMemo:
@@ -107,11 +107,11 @@ void TMemDataSet::PutValue(std::string& record, int field_index, const std::stri
 }
 
 std::string TMemDataSet::ValueText(const char* record, int field_index) const {
-  const FieldSpec& spec = specs_[size_t(field_index)];
+  const FieldSpec& def = specs_[size_t(field_index)];
   const char* p = record + offsets_[size_t(field_index)];
   if (p[0] == 0) return std::string();
-  switch (spec.type) {
-    case TFieldType::ftString: return std::string(p + 1, strnlen(p + 1, size_t(spec.size)));
+  switch (def.type) {
+    case TFieldType::ftString: return std::string(p + 1, strnlen(p + 1, size_t(def.size)));
     case TFieldType::ftBoolean: return p[1] ? "T" : "F";
     case TFieldType::ftMemo: return memos_.at(size_t(ReadInt32(p + 1)));
     default: return std::string();
@@ -269,7 +269,7 @@ int TMemDataSet::GetRecNo() {
 
 void TMemDataSet::InternalInitFieldDefs() {
   FieldDefs().Clear();
-  for (const FieldSpec& spec : specs_) FieldDefs().Add(spec.name, spec.type, spec.size);
+  for (const FieldSpec& def : specs_) FieldDefs().Add(def.name, def.type, def.size);
 }
 
 void TMemDataSet::InternalOpen() {
@@ -351,14 +351,14 @@ const char* TMemDataSet::RecordFor(platform::TField* field) {
 bool TMemDataSet::GetFieldData(platform::TField* field, void* buffer) {
   const char* record = RecordFor(field);
   if (!record || field->FieldNo() <= 0) return false;
-  const FieldSpec& spec = specs_[size_t(field->FieldNo() - 1)];
+  const FieldSpec& def = specs_[size_t(field->FieldNo() - 1)];
   const char* p = record + FieldOffset(field->FieldNo());
   if (p[0] == 0) return false;
   if (!buffer) return true;
-  switch (spec.type) {
+  switch (def.type) {
     case TFieldType::ftString:
-      std::memset(buffer, 0, size_t(spec.size) + 1);
-      std::memcpy(buffer, p + 1, strnlen(p + 1, size_t(spec.size)));
+      std::memset(buffer, 0, size_t(def.size) + 1);
+      std::memcpy(buffer, p + 1, strnlen(p + 1, size_t(def.size)));
       break;
     case TFieldType::ftBoolean: {
       uint16_t v = p[1] ? 1 : 0;
@@ -376,14 +376,14 @@ void TMemDataSet::SetFieldData(platform::TField* field, const void* buffer) {
   if (field->ReadOnly())
     platform::DatabaseErrorFmt("Field '%s' cannot be modified", field->DisplayLabel());
   field->Validate(buffer);
-  const FieldSpec& spec = specs_[size_t(field->FieldNo() - 1)];
+  const FieldSpec& def = specs_[size_t(field->FieldNo() - 1)];
   char* p = ActiveBuffer() + FieldOffset(field->FieldNo());
-  std::memset(p, 0, size_t(1 + ValueSize(spec)));
+  std::memset(p, 0, size_t(1 + ValueSize(def)));
   if (buffer) {
-    switch (spec.type) {
+    switch (def.type) {
       case TFieldType::ftString: {
         const char* text = static_cast<const char*>(buffer);
-        size_t n = strnlen(text, size_t(spec.size));
+        size_t n = strnlen(text, size_t(def.size));
         if (n > 0) {
           p[0] = 1;
           std::memcpy(p + 1, text, n);
