@@ -1,22 +1,11 @@
-// TCategoryForm (instance CategoryForm): the category record form. It edits the
-// current record of CategoryTable through one data-aware edit bound to
-// CategorySource. Apply is enabled until its first press in the program's run.
+// TCategoryForm (instance CategoryForm): the category record form, one data-aware
+// edit on CATEGORY of CategorySource.
 #ifndef APP_CATEGFRM_H_
 #define APP_CATEGFRM_H_
 
-#include "platform/qt/modal_form.h"
+#include "app/ListFrm.h"
 
-class QLabel;
-class QPushButton;
-
-namespace platform {
-class TDataSource;
-}
-namespace platform::qt {
-class TDBEdit;
-}
-
-class TCategoryForm : public platform::qt::TModalForm {
+class TCategoryForm : public TListEntryForm {
   Q_OBJECT
 
  public:
@@ -24,22 +13,7 @@ class TCategoryForm : public platform::qt::TModalForm {
   explicit TCategoryForm(QWidget* parent = nullptr);
   TCategoryForm(platform::TDataSource* source, QWidget* parent = nullptr);
 
-  void FormShow() override;
-  void FormCloseQuery(bool& can_close) override;
-  void ButtonOKClick();
-  void ButtonCancelClick();
-  void ButtonApplyClick();
-
-  QLabel* Label1;
   platform::qt::TDBEdit* DBEditCategory;
-  QPushButton* ButtonOK;
-  QPushButton* ButtonCancel;
-  QPushButton* ButtonApply;
-
- private:
-  bool Editing() const;
-
-  platform::TDataSource* source_;
 };
 
 extern TCategoryForm* CategoryForm;
