@@ -60,6 +60,37 @@ std::string AnsiToOem(const std::string& text) {
   return out;
 }
 
+namespace {
+
+struct OemUpperTable {
+  uint8_t map[256];
+  OemUpperTable() {
+    for (int c = 0; c < 256; ++c) {
+      uint8_t ansi = kOemToAnsi[c];
+      uint8_t upper = kAnsiUpper[ansi];
+      uint8_t oem = kAnsiToOem[upper];
+      // Only a lower-case letter whose capital exists in both sets maps; everything else
+      // (capitals, signs, box drawing, letters without an OEM capital) keeps its byte.
+      map[c] = upper != ansi && kOemToAnsi[oem] == upper ? oem : uint8_t(c);
+    }
+  }
+};
+
+const OemUpperTable& OemUpperMap() {
+  static const OemUpperTable table;
+  return table;
+}
+
+}  // namespace
+
+uint8_t OemUpperChar(uint8_t c) { return OemUpperMap().map[c]; }
+
+std::string OemUpper(std::string text) {
+  const OemUpperTable& table = OemUpperMap();
+  for (char& c : text) c = char(table.map[uint8_t(c)]);
+  return text;
+}
+
 std::string AnsiToUtf8(const std::string& text) {
   std::string out;
   out.reserve(text.size());

@@ -21,6 +21,11 @@ void AnsiToOemBuffer(const char* source, char* dest, size_t count);
 std::string OemToAnsi(const std::string& text);
 std::string AnsiToOem(const std::string& text);
 
+// Upper case of an OEM byte: the OEM letter whose ANSI form is the upper case of this
+// byte's ANSI form ("ü" 0x81 gives "Ü" 0x9A). Bytes without such a letter stay as they are.
+uint8_t OemUpperChar(uint8_t c);
+std::string OemUpper(std::string text);
+
 // Windows-1252 bytes to UTF-8 and back, for the windowing toolkit; unmappable
 // characters become '?'.
 std::string AnsiToUtf8(const std::string& text);

@@ -1103,6 +1103,7 @@ bool TDevazozDataSet::Locate(const std::string& key_fields, const platform::TVar
     if (field == 0) DatabaseErrorFmt("Field '%s' not found", key_fields);
     h.search_options = kSearchAnchored | (partial ? kSearchWildcards : kSearchWholeField) |
                        (no_case ? kSearchCaseInsensitive : 0);
+    h.search_oem_text = translate_ascii_;
     if (partial) value += "*";
     DisableControls();
     try {
@@ -1177,6 +1178,7 @@ platform::TVariant TDevazozDataSet::Lookup(const std::string& key_fields,
       int field = h.FieldNumber(platform::AnsiUpper(Trim(key_fields)));
       if (field == 0) DatabaseErrorFmt("Field '%s' not found", key_fields);
       h.search_options = kSearchAnchored | kSearchWildcards;
+      h.search_oem_text = translate_ascii_;
       int32_t record = 0;
       while (h.SearchField(value, field, 0, record) == 1) {
         if (VisibleInView()) {

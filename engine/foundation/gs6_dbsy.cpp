@@ -753,7 +753,8 @@ bool GSO_dBHandler::FieldMatches(int n, const std::string& value, const std::vec
     case 'C': {
       if (f.length < value.size()) return false;
       std::string text = RawGetStr(f, current_record_);
-      if (search_options & kSearchCaseInsensitive) text = platform::AnsiUpper(text);
+      if (search_options & kSearchCaseInsensitive)
+        text = search_oem_text ? platform::OemUpper(text) : platform::AnsiUpper(text);
       auto equal_at = [&](size_t at) {
         for (size_t k = 0; k < value.size(); ++k)
           if (!any_char[k] && text[at + k] != value[k]) return false;
@@ -797,7 +798,8 @@ int GSO_dBHandler::SearchField(const std::string& value_in, int& field, int32_t 
   if (field > field_count_ || field < 0 || value_in.empty()) return 0;
   uint16_t options = search_options;
   std::string value = value_in;
-  if (options & kSearchCaseInsensitive) value = platform::AnsiUpper(value);
+  if (options & kSearchCaseInsensitive)
+    value = search_oem_text ? platform::OemUpper(value) : platform::AnsiUpper(value);
   bool whole = (options & kSearchWholeField) != 0;
   bool anywhere, prefix;
   if (options & kSearchWildcards) {

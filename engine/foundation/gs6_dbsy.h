@@ -105,6 +105,9 @@ class GSO_dBHandler : public GSO_dBaseFld {
 
   bool soft_seek = false;
   uint16_t search_options = 0;
+  // The table's text is in the OEM set: a case-insensitive search folds case with the
+  // OEM letters, so that accented letters meet their capitals.
+  bool search_oem_text = false;
 
  protected:
   // The index file object for a name, by its extension; null for an unknown one.

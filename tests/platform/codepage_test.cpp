@@ -80,6 +80,22 @@ TEST(CodePage, OemAndAnsiAgreeOnCommonCharacters) {
   EXPECT_EQ(AnsiToOem(ascii), ascii);
 }
 
+TEST(CodePage, OemUpperFoldsAccentedLettersToTheirOemCapitals) {
+  // ü é ä å ç ñ and their capitals Ü É Ä Å Ç Ñ in code page 437.
+  EXPECT_EQ(OemUpper(Bytes({0x81, 0x82, 0x84, 0x86, 0x87, 0xA4})),
+            Bytes({0x9A, 0x90, 0x8E, 0x8F, 0x80, 0xA5}));
+  EXPECT_EQ(OemUpper("abc xyz 123"), "ABC XYZ 123");
+  // Letters without an OEM capital (â, à) and box-drawing bytes stay as they are.
+  EXPECT_EQ(OemUpper(Bytes({0x83, 0x85, 0xC4, 0xDB})), Bytes({0x83, 0x85, 0xC4, 0xDB}));
+  for (int c = 0; c < 256; ++c) {
+    uint8_t upper = OemUpperChar(uint8_t(c));
+    // Upper-casing in OEM agrees with upper-casing the ANSI form whenever it changes a byte.
+    if (upper != c) EXPECT_EQ(OemToAnsi(std::string(1, char(upper))),
+                              AnsiUpper(OemToAnsi(std::string(1, char(c))))) << c;
+    EXPECT_EQ(OemUpperChar(upper), upper) << c;
+  }
+}
+
 TEST(CodePage, EveryCharacterInBothCodePagesRoundTrips) {
   int common = 0;
   for (int b = 0x80; b < 256; ++b) {
