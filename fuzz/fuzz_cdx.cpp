@@ -15,6 +15,7 @@
 #include <string>
 
 #include "engine/foundation/gs6_eror.h"
+#include "fuzz/fuzz_hook.h"
 #include "engine/index/gs6_cdx.h"
 #include "engine/table/gs6_dbfld.h"
 #include "engine/table/gs6_sqlbase.h"
@@ -126,23 +127,8 @@ void Exercise(devazoz::GSobjCDXFile& cdx, uint8_t seed, bool write) {
 
 }  // namespace
 
-namespace {
-// With QVX_FUZZ_RETURNING_HOOK set, engine errors go to a hook that returns (as a
-// program's hook that shows a message and goes on): every report must still leave
-// the operation without using what it found wrong.
-void IgnoreError(int32_t, int32_t, const char*) {}
-void ChooseErrorHook() {
-  static const bool returning = [] {
-    bool on = std::getenv("QVX_FUZZ_RETURNING_HOOK") != nullptr;
-    if (on) devazoz::SetErrorHook(&IgnoreError);
-    return on;
-  }();
-  (void)returning;
-}
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  ChooseErrorHook();
+  fuzz_hook::ChooseErrorHook();
   if (size < 2) return 0;
   const uint8_t flags = data[0], seed = data[1];
   const bool with_table = flags & 1, write = flags & 2;

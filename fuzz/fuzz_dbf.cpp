@@ -8,6 +8,7 @@
 #include <string>
 
 #include "engine/foundation/gs6_eror.h"
+#include "fuzz/fuzz_hook.h"
 #include "engine/table/gs6_dbfld.h"
 
 namespace {
@@ -17,23 +18,8 @@ std::string FuzzPath() {
 }
 }  // namespace
 
-namespace {
-// With QVX_FUZZ_RETURNING_HOOK set, engine errors go to a hook that returns (as a
-// program's hook that shows a message and goes on): every report must still leave
-// the operation without using what it found wrong.
-void IgnoreError(int32_t, int32_t, const char*) {}
-void ChooseErrorHook() {
-  static const bool returning = [] {
-    bool on = std::getenv("QVX_FUZZ_RETURNING_HOOK") != nullptr;
-    if (on) devazoz::SetErrorHook(&IgnoreError);
-    return on;
-  }();
-  (void)returning;
-}
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  ChooseErrorHook();
+  fuzz_hook::ChooseErrorHook();
   std::FILE* f = std::fopen(FuzzPath().c_str(), "wb");
   if (!f) return 0;
   std::fwrite(data, 1, size, f);

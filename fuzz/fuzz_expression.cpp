@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "engine/foundation/gs6_eror.h"
+#include "fuzz/fuzz_hook.h"
 #include "engine/foundation/gs6_vari.h"
 #include "engine/table/gs6_dbfld.h"
 #include "engine/table/gs6_sql.h"
@@ -95,23 +96,8 @@ void Exercise(devazoz::TgsExpHandler& handler) {
 
 }  // namespace
 
-namespace {
-// With QVX_FUZZ_RETURNING_HOOK set, engine errors go to a hook that returns (as a
-// program's hook that shows a message and goes on): every report must still leave
-// the operation without using what it found wrong.
-void IgnoreError(int32_t, int32_t, const char*) {}
-void ChooseErrorHook() {
-  static const bool returning = [] {
-    bool on = std::getenv("QVX_FUZZ_RETURNING_HOOK") != nullptr;
-    if (on) devazoz::SetErrorHook(&IgnoreError);
-    return on;
-  }();
-  (void)returning;
-}
-}  // namespace
-
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  ChooseErrorHook();
+  fuzz_hook::ChooseErrorHook();
   if (size < 1 || size > 4096) return 0;
   devazoz::GSO_dBaseFld* table = Table();
   uint8_t flags = data[0];

@@ -17,6 +17,7 @@
 #include <string>
 
 #include "engine/foundation/gs6_eror.h"
+#include "fuzz/fuzz_hook.h"
 #include "engine/index/gs6_mdx.h"
 #include "engine/index/gs6_mdxcheck.h"
 #include "engine/table/gs6_dbfld.h"
@@ -135,6 +136,7 @@ void Exercise(devazoz::GSobjMDXFile& cdx, uint8_t seed, bool write) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  fuzz_hook::ChooseErrorHook();
   if (size < 2) return 0;
   const uint8_t flags = data[0], seed = data[1];
   const bool with_table = flags & 1, write = flags & 2, rebuild = (flags & 6) == 6;

@@ -15,6 +15,7 @@
 #include <string>
 
 #include "engine/foundation/gs6_eror.h"
+#include "fuzz/fuzz_hook.h"
 #include "engine/index/gs6_indxcheck.h"
 #include "engine/index/gs6_ndx.h"
 #include "engine/table/gs6_dbfld.h"
@@ -137,6 +138,7 @@ void Verify(devazoz::GSobjNDXFile& file) {
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
+  fuzz_hook::ChooseErrorHook();
   if (size < 2) return 0;
   const uint8_t flags = data[0], seed = data[1];
   const bool with_table = flags & 1, write = flags & 2;
