@@ -243,11 +243,7 @@ void GSobjCDXTag::NormalizeKey(GSobjIndexKeyData& key) {
     return;
   }
   double number;
-  if (key_type_ == 'D') {
-    number = v.Type() == VariantType::Number ? v.AsNumber() : double(v.AsDate());
-  } else {
-    number = v.Type() == VariantType::Date ? double(v.AsDate()) : v.AsNumber();
-  }
+  number = KeyNumberOf(v, key_type_, tag_name_);
   uint8_t bytes[8];
   int n = EncodeCdxNumber(number, bytes);
   key.SetKey(bytes, uint32_t(n), false);

@@ -3,8 +3,11 @@
 #include <algorithm>
 #include <string>
 
+#include "engine/foundation/gs6_eror.h"
 #include "engine/index/gs6_indx.h"
 #include "engine/index/gs6_indxtag.h"
+#include "platform/exception.h"
+#include "platform/numtext.h"
 
 namespace devazoz {
 
@@ -110,6 +113,29 @@ int GSobjIndexKey::FindPointer(int32_t page) const {
   for (size_t i = 0; i < data_->entries.size(); ++i)
     if (data_->entries[i].pointer == page) return int(i);
   return -1;
+}
+
+double KeyNumberOf(const TgsVariant& value, char key_type, const std::string& tag) {
+  if (value.Type() == VariantType::Text) {
+    std::string text = value.AsText();
+    size_t b = text.find_first_not_of(' ');
+    if (b == std::string::npos) return 0;
+    text = text.substr(b, text.find_last_not_of(' ') - b + 1);
+    if (key_type == 'D') {
+      try {
+        return double(value.AsDate());
+      } catch (const platform::EConvertError&) {
+        throw EDevazozError("'" + text + "' is no date for the date index tag " + tag);
+      }
+    }
+    double number = 0;
+    if (!platform::TryStrToFloat(text, number))
+      throw EDevazozError("'" + text + "' is no number for the numeric index tag " + tag);
+    return number;
+  }
+  if (key_type == 'D')
+    return value.Type() == VariantType::Number ? value.AsNumber() : double(value.AsDate());
+  return value.Type() == VariantType::Date ? double(value.AsDate()) : value.AsNumber();
 }
 
 }  // namespace devazoz

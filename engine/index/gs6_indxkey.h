@@ -124,6 +124,11 @@ class GSobjIndexKey : public TgsObject {
   std::shared_ptr<NodeData> data_;
 };
 
+// The number (for a date key, the day number) a key value stands for in a numeric
+// ('N') or date ('D') key. A text that is no number or date raises EDevazozError
+// naming the tag; a blank text is 0.
+double KeyNumberOf(const TgsVariant& value, char key_type, const std::string& tag);
+
 }  // namespace devazoz
 
 #endif  // ENGINE_INDEX_GS6_INDXKEY_H_

@@ -234,12 +234,12 @@ void GSobjMDXTag::NormalizeKey(GSobjIndexKeyData& key) {
   }
   uint8_t bytes[kMdxNumberLength];
   if (key_type_ == 'D') {
-    double day = v.Type() == VariantType::Number ? v.AsNumber() : double(v.AsDate());
+    double day = KeyNumberOf(v, 'D', tag_name_);
     if (!(day >= 0.1)) day = kMdxEmptyDate;
     key.SetKey(bytes, uint32_t(EncodeCdxNumber(day, bytes)), false);
     return;
   }
-  double number = v.Type() == VariantType::Date ? double(v.AsDate()) : v.AsNumber();
+  double number = KeyNumberOf(v, 'N', tag_name_);
   uint8_t packed[kMdxNumberLength];
   PackMdxNumber(number, packed);
   PackedToSortable(packed, bytes);

@@ -19,18 +19,6 @@ namespace devazoz {
 namespace {
 
 // The number a key value stands for; a text that is no number is refused.
-double KeyNumber(const TgsVariant& v, const std::string& tag) {
-  if (v.Type() != VariantType::Text)
-    return v.Type() == VariantType::Date ? double(v.AsDate()) : v.AsNumber();
-  double number = 0;
-  std::string text = v.AsText();
-  size_t b = text.find_first_not_of(' ');
-  text = b == std::string::npos ? std::string() : text.substr(b, text.find_last_not_of(' ') - b + 1);
-  if (!text.empty() && !platform::TryStrToFloat(text, number))
-    throw EDevazozError("'" + text + "' is no number for the numeric index tag " + tag);
-  return number;
-}
-
 int EntrySizeFor(int key_length) { return (key_length + 8 + 3) / 4 * 4; }
 
 }  // namespace
@@ -238,10 +226,10 @@ void GSobjNDXTag::NormalizeKey(GSobjIndexKeyData& key) {
   }
   double number;
   if (key_type_ == 'D') {
-    double day = v.Type() == VariantType::Number ? std::trunc(v.AsNumber()) : double(v.AsDate());
+    double day = std::trunc(KeyNumberOf(v, 'D', tag_name_));
     number = day < 0.1 ? kNdxEmptyDate : day;
   } else {
-    number = KeyNumber(v, tag_name_);
+    number = KeyNumberOf(v, 'N', tag_name_);
   }
   if (std::isnan(number)) number = 0;
   uint8_t bytes[8];

@@ -22,18 +22,6 @@ namespace devazoz {
 namespace {
 
 // The number a key value stands for; a text that is no number is refused.
-double KeyNumber(const TgsVariant& v, const std::string& tag) {
-  if (v.Type() != VariantType::Text)
-    return v.Type() == VariantType::Date ? double(v.AsDate()) : v.AsNumber();
-  double number = 0;
-  std::string text = v.AsText();
-  size_t b = text.find_first_not_of(' ');
-  text = b == std::string::npos ? std::string() : text.substr(b, text.find_last_not_of(' ') - b + 1);
-  if (!text.empty() && !platform::TryStrToFloat(text, number))
-    throw EDevazozError("'" + text + "' is no number for the numeric index tag " + tag);
-  return number;
-}
-
 // NUL-terminated text in [at, end) of the header.
 std::string HeaderText(ByteView header, size_t at, size_t end, bool* terminated) {
   std::string s;
@@ -274,12 +262,12 @@ void GSobjNTXTag::NormalizeKey(GSobjIndexKeyData& key) {
   }
   std::string text;
   if (key_type_ == 'D') {
-    double n = v.Type() == VariantType::Number ? std::trunc(v.AsNumber()) : double(v.AsDate());
+    double n = std::trunc(KeyNumberOf(v, 'D', tag_name_));
     int32_t day = n >= 1 && n < 1e8 ? int32_t(n) : 0;
     text = day > 0 ? DBFDate().DayToStorage(day) : std::string();
     if (text.size() != 8 || text[0] == ' ') text = "00000000";
   } else {
-    double number = KeyNumber(v, tag_name_);
+    double number = KeyNumberOf(v, 'N', tag_name_);
     if (!std::isfinite(number)) number = 0;
     char buffer[1024];
     int n = std::snprintf(buffer, sizeof buffer, "%*.*f", int(key_length_), int(decimals_),
