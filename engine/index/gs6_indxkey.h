@@ -108,8 +108,8 @@ class GSobjIndexKey : public TgsObject {
   bool IsLeaf() const { return Kind >= kNodeLeaf; }
 
   int32_t Page = 0;
-  GSobjIndexKey* Parent = nullptr;
-  GSobjIndexKey* Child = nullptr;
+  GSobjIndexKey* Parent = nullptr;  // the node that owns this one as its Child
+  std::unique_ptr<GSobjIndexKey> Child;
   GSobjIndexTag* Tag = nullptr;
   int Kind = kNodeLeaf;
   int Position = -1;
