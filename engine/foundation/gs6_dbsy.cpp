@@ -23,9 +23,6 @@
 namespace devazoz {
 namespace {
 
-constexpr uint8_t kStateReady = 1;
-constexpr uint8_t kStateBusy = 4;
-
 // A number as the 6-byte real of the table format holds it: 40 bits of mantissa.
 double RoundToReal48(double v) {
   if (v == 0 || !std::isfinite(v)) return v;
