@@ -115,7 +115,7 @@ class GSobjIndexKey : public TgsObject {
   int Position = -1;
   int Depth = 0;
   bool Changed = false;
-  bool OwnsParent = false;
+  bool OwnsParent = false;  // made its parent as a new root; the tag's path still owns it
   bool Split = false;
   bool AtFirst = false;
   bool AtLast = false;

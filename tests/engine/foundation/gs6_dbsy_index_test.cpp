@@ -199,4 +199,33 @@ TEST_F(HandlerIndexTest, FieldSearchPutsEverythingBackWhenItFailsOrFinds) {
   EXPECT_EQ(Title(h), "CHARLIE");
 }
 
+// Notes whether the index file is locked while records are being accepted.
+class LockWatcher : public GSO_dBHandler {
+ public:
+  using GSO_dBHandler::GSO_dBHandler;
+  int32_t locks_seen = -1;
+  bool RecordAccepted() override {
+    if (GSobjIndexFile* f = IndexFile(1)) locks_seen = f->Disk()->LockCount();
+    return true;
+  }
+};
+
+TEST_F(HandlerIndexTest, ClipLockHoldsTheIndexLockOnlyForTheSeek) {
+  LockWatcher h(table_path, true, true);
+  h.SetLockProtocol(TgsLokProtocol::ClipLock);
+  std::string list = "T.CDX";
+  ASSERT_EQ(h.OpenIndexList(&list, "TITLE"), 0);
+  GSO_DiskFile* disk = h.IndexFile(1)->Disk();
+  EXPECT_TRUE(h.FindKey("BRAVO"));
+  EXPECT_GT(h.locks_seen, 0);
+  EXPECT_EQ(disk->LockCount(), 0);
+  EXPECT_FALSE(h.FindKey("ZULU"));
+  EXPECT_EQ(disk->LockCount(), 0);
+  h.exact_comparison = false;
+  EXPECT_EQ(h.FindKeyInTag("cat", "C"), 3);
+  EXPECT_EQ(h.FindKeyInTag("TITLE", "ALPH"), 0);  // exact for the lookup only
+  EXPECT_FALSE(h.exact_comparison);
+  EXPECT_EQ(disk->LockCount(), 0);
+}
+
 }  // namespace
