@@ -7,6 +7,7 @@
 #include "engine/foundation/gs6_Date.h"
 #include "engine/foundation/gs6_cnst.h"
 #include "engine/foundation/gs6_eror.h"
+#include "engine/foundation/gs6_scope.h"
 #include "engine/foundation/gs6_tool.h"
 #include "engine/index/gs6_cdx.h"
 #include "engine/index/gs6_indx.h"
@@ -23,9 +24,6 @@
 namespace devazoz {
 namespace {
 
-constexpr uint8_t kStateReady = 1;
-constexpr uint8_t kStateBusy = 4;
-
 // A number as the 6-byte real of the table format holds it: 40 bits of mantissa.
 double RoundToReal48(double v) {
   if (v == 0 || !std::isfinite(v)) return v;
@@ -34,18 +32,103 @@ double RoundToReal48(double v) {
   return std::ldexp(std::round(std::ldexp(mantissa, 40)), exponent - 40);
 }
 
-// Restores a value when the scope ends, also when an exception passes.
-template <typename T>
-class Restore {
- public:
-  Restore(T& target) : target_(target), saved_(target) {}
-  ~Restore() { target_ = saved_; }
-  const T& saved() const { return saved_; }
-
- private:
-  T& target_;
-  T saved_;
+// What SearchField looks for, worked out once from the value and the options.
+struct FieldPattern {
+  std::string value;           // upper-cased when case-insensitive, stars removed
+  std::vector<bool> any_char;  // positions of '?' when wildcards are on
+  bool case_insensitive = false;
+  bool oem_text = false;  // case is folded with the OEM letters
+  bool whole = false;         // the field without trailing blanks equals the value
+  bool anywhere = false;      // the value may start inside the field
+  bool prefix = false;        // the field may go on after the value
+  bool single_field = false;  // logical fields match only when one field is searched
+  bool number_ok = false;     // the value reads as a number (for N and F fields)
+  double number = 0;
+  bool logic = false;  // the value's first character is a true letter (L fields)
 };
+
+std::string FoldCase(const std::string& text, bool oem_text) {
+  return oem_text ? platform::OemUpper(text) : platform::AnsiUpper(text);
+}
+
+FieldPattern MakeFieldPattern(const std::string& value_in, uint16_t options, bool single_field,
+                              bool oem_text) {
+  FieldPattern p;
+  p.case_insensitive = (options & kSearchCaseInsensitive) != 0;
+  p.oem_text = oem_text;
+  p.value = p.case_insensitive ? FoldCase(value_in, oem_text) : value_in;
+  p.whole = (options & kSearchWholeField) != 0;
+  if (options & kSearchWildcards) {
+    if (!p.value.empty() && p.value.front() == '*') {
+      p.anywhere = true;
+      p.whole = false;
+      p.value.erase(0, 1);
+    }
+    if (!p.value.empty() && p.value.back() == '*') {
+      p.prefix = true;
+      p.whole = false;
+      p.value.pop_back();
+    }
+    if (p.value.find('?') != std::string::npos) p.whole = false;
+  } else {
+    p.anywhere = !(options & kSearchAnchored);
+    p.prefix = !(options & kSearchWholeField);
+  }
+  p.any_char.assign(p.value.size(), false);
+  if (options & kSearchWildcards)
+    for (size_t k = 0; k < p.value.size(); ++k) p.any_char[k] = p.value[k] == '?';
+  p.single_field = single_field;
+  p.number_ok = platform::ParseDecimal(Trim(value_in), p.number);
+  p.logic = IsTrueLetter(value_in[0]);
+  return p;
+}
+
+// Whether field n of the current record matches the pattern, by the field's type.
+bool FieldMatches(GSO_dBHandler& table, int n, const FieldPattern& p) {
+  const FieldDescriptor& f = table.Descriptor(n);
+  const std::string& value = p.value;
+  switch (f.type) {
+    case 'C': {
+      if (f.length < value.size()) return false;
+      std::string text = table.RawGetStr(f, table.CurrentRecord());
+      if (p.case_insensitive) text = FoldCase(text, p.oem_text);
+      auto equal_at = [&](size_t at) {
+        for (size_t k = 0; k < value.size(); ++k)
+          if (!p.any_char[k] && text[at + k] != value[k]) return false;
+        return true;
+      };
+      std::string trimmed = TrimRightZ(text);
+      if (p.whole) return trimmed.size() == value.size() && equal_at(0);
+      for (size_t at = 0; at + value.size() <= text.size(); ++at) {
+        if (at > 0 && !p.anywhere) break;
+        if (!equal_at(at)) continue;
+        if (!p.prefix && at + value.size() != trimmed.size()) continue;
+        return true;
+      }
+      return false;
+    }
+    case 'N':
+    case 'F': {
+      if (!p.number_ok) return false;
+      double v;
+      try {
+        v = table.GetNum(n);
+      } catch (const EDevazozError&) {
+        return false;
+      }
+      return RoundToReal48(v) == RoundToReal48(p.number);
+    }
+    case 'D': {
+      try {
+        return DBFDate().StorageToDay(value) == table.GetDate(n);
+      } catch (const std::exception&) {
+        return false;
+      }
+    }
+    case 'L': return p.single_field && table.GetLogic(n) == p.logic;
+    default: return false;
+  }
+}
 
 }  // namespace
 
@@ -121,6 +204,18 @@ void GSO_dBHandler::WriteAt(int64_t offset, const void* buffer, int32_t count) {
 
 // ---------------------------------------------------------------------------
 // Moving
+//
+// The record walk (ReadRecord with a move code, Skip, FindKey) in Ready state:
+//  - the order is the current tag's (within its key range), else the filter
+//    set's when a filter is in use, else the records' natural order;
+//  - a record counts when its filter bit is set (filter in use), it is not
+//    deleted or deleted records are visible, and RecordAccepted agrees; a
+//    direct record number always counts;
+//  - the walk stops at the first record that counts, or at an end: then EOF or
+//    BOF is set and the record buffer keeps the last record read;
+//  - afterwards the current tag stands on the record read (Resync), and under
+//    ClipLock the index files are unlocked again.
+// In Busy state (rebuilding, packing, searching) reads go to the table as asked.
 
 bool GSO_dBHandler::RecordAccepted() { return true; }
 
@@ -166,9 +261,11 @@ void GSO_dBHandler::ReadRecord(int32_t request) {
     int32_t chosen = 0;
     bool from_cursor = false;
     if (current_tag_ && move) {
-      read_ahead_suspended_ = true;
-      chosen = current_tag_->Navigate(req);
-      read_ahead_suspended_ = false;
+      {
+        read_ahead_suspended_ = true;
+        TgsScopeExit resume([&] { read_ahead_suspended_ = false; });
+        chosen = current_tag_->Navigate(req);
+      }
       eof_ = current_tag_->Eof();
       bof_ = current_tag_->Bof();
       tag_record = chosen;
@@ -223,15 +320,11 @@ void GSO_dBHandler::Skip(int32_t count) {
       }
       found = r;
     }
+    // The record found is read directly, not as a move of the tag.
     GSobjIndexTag* tag = current_tag_;
     current_tag_ = nullptr;
-    try {
-      if (found > 0) GetRecord(found);
-    } catch (...) {
-      current_tag_ = tag;
-      throw;
-    }
-    current_tag_ = tag;
+    TgsScopeExit restore_tag([&] { current_tag_ = tag; });
+    if (found > 0) GetRecord(found);
   } else {
     int64_t target = int64_t(record_number_) + count;
     if (target > record_count_) {
@@ -258,13 +351,9 @@ bool GSO_dBHandler::FindKey(const std::string& key) {
   if (record_count_ == 0) return false;
   bool clip = lock_protocol_ == TgsLokProtocol::ClipLock;
   if (clip && !LockIndexes()) return false;
-  struct ClipUnlock {
-    GSO_dBHandler* h;
-    bool on;
-    ~ClipUnlock() {
-      if (on) h->UnlockIndexes();
-    }
-  } unlock{this, clip};
+  TgsScopeExit unlock([&] {
+    if (clip) UnlockIndexes();
+  });
   if (!current_tag_) {
     GetRecord(kMoveLast);
     eof_ = true;
@@ -305,13 +394,9 @@ bool GSO_dBHandler::FindKey(const std::string& key) {
 int32_t GSO_dBHandler::FindKeyInTag(const std::string& tag_name, const std::string& key) {
   bool clip = lock_protocol_ == TgsLokProtocol::ClipLock;
   if (clip && !LockIndexes()) return -1;
-  struct ClipUnlock {
-    GSO_dBHandler* h;
-    bool on;
-    ~ClipUnlock() {
-      if (on) h->UnlockIndexes();
-    }
-  } unlock{this, clip};
+  TgsScopeExit unlock([&] {
+    if (clip) UnlockIndexes();
+  });
   GSobjIndexTag* tag = nullptr;
   for (int slot = 1; slot <= kIndexSlots && !tag; ++slot)
     if (index_slots_[size_t(slot)]) tag = index_slots_[size_t(slot)]->FindTag(tag_name);
@@ -319,8 +404,9 @@ int32_t GSO_dBHandler::FindKeyInTag(const std::string& tag_name, const std::stri
   GSobjIndexKeyData search;
   search.Value.SetText(key.size() > 256 ? key.substr(0, 256) : key);
   search.RecordNumber = kAnyRecord;
-  Restore<bool> exact(exact_comparison);
+  bool saved_exact = exact_comparison;
   exact_comparison = true;
+  TgsScopeExit restore_exact([&] { exact_comparison = saved_exact; });
   return std::max(tag->Lookup(search), 0);
 }
 
@@ -349,24 +435,14 @@ void GSO_dBHandler::UnlockIndexes() {
 
 void GSO_dBHandler::AppendRecord() {
   if (!LockIndexes()) return;
-  try {
-    GSO_dBaseFld::AppendRecord();
-  } catch (...) {
-    UnlockIndexes();
-    throw;
-  }
-  UnlockIndexes();
+  TgsScopeExit unlock([&] { UnlockIndexes(); });
+  GSO_dBaseFld::AppendRecord();
 }
 
 void GSO_dBHandler::WriteRecord(int32_t n) {
   if (!LockIndexes()) return;
-  try {
-    GSO_dBaseFld::WriteRecord(n);
-  } catch (...) {
-    UnlockIndexes();
-    throw;
-  }
-  UnlockIndexes();
+  TgsScopeExit unlock([&] { UnlockIndexes(); });
+  GSO_dBaseFld::WriteRecord(n);
 }
 
 bool GSO_dBHandler::EvaluateFilter() {
@@ -582,18 +658,15 @@ void GSO_dBHandler::ClearRange() {
 void GSO_dBHandler::BuildFilterSet() {
   int32_t remembered = record_number_;
   bool saved_read_ahead = read_ahead_;
-  if (!current_tag_) SetReadAhead(true);
-  try {
+  {
+    TgsScopeExit restore_read_ahead([&] { SetReadAhead(saved_read_ahead); });
+    if (!current_tag_) SetReadAhead(true);
     GetRecord(kMoveFirst);
     while (!eof_ && !bof_) {
       if (EvaluateFilter()) filter_set_.Change(record_number_, TgsHugeSet::kSet);
       GetRecord(kMoveNext);
     }
-  } catch (...) {
-    SetReadAhead(saved_read_ahead);
-    throw;
   }
-  SetReadAhead(saved_read_ahead);
   if (remembered >= 1) GetRecord(remembered);
 }
 
@@ -745,102 +818,30 @@ void GSO_dBHandler::Pack() {
   GetRecord(kMoveFirst);
 }
 
-bool GSO_dBHandler::FieldMatches(int n, const std::string& value, const std::vector<bool>& any_char,
-                                 bool whole, bool anywhere, bool prefix, bool single_field,
-                                 bool number_ok, double number, bool logic) {
-  const FieldDescriptor& f = descriptors_[size_t(n - 1)];
-  switch (f.type) {
-    case 'C': {
-      if (f.length < value.size()) return false;
-      std::string text = RawGetStr(f, current_record_);
-      if (search_options & kSearchCaseInsensitive)
-        text = search_oem_text ? platform::OemUpper(text) : platform::AnsiUpper(text);
-      auto equal_at = [&](size_t at) {
-        for (size_t k = 0; k < value.size(); ++k)
-          if (!any_char[k] && text[at + k] != value[k]) return false;
-        return true;
-      };
-      std::string trimmed = TrimRightZ(text);
-      if (whole) return trimmed.size() == value.size() && equal_at(0);
-      for (size_t at = 0; at + value.size() <= text.size(); ++at) {
-        if (at > 0 && !anywhere) break;
-        if (!equal_at(at)) continue;
-        if (!prefix && at + value.size() != trimmed.size()) continue;
-        return true;
-      }
-      return false;
-    }
-    case 'N':
-    case 'F': {
-      if (!number_ok) return false;
-      double v;
-      try {
-        v = GetNum(n);
-      } catch (const EDevazozError&) {
-        return false;
-      }
-      return RoundToReal48(v) == RoundToReal48(number);
-    }
-    case 'D': {
-      try {
-        return DBFDate().StorageToDay(value) == GetDate(n);
-      } catch (const std::exception&) {
-        return false;
-      }
-    }
-    case 'L': return single_field && GetLogic(n) == logic;
-    default: return false;
-  }
-}
-
 int GSO_dBHandler::SearchField(const std::string& value_in, int& field, int32_t limit,
                                int32_t& record) {
   if (field > field_count_ || field < 0 || value_in.empty()) return 0;
   uint16_t options = search_options;
-  std::string value = value_in;
-  if (options & kSearchCaseInsensitive)
-    value = search_oem_text ? platform::OemUpper(value) : platform::AnsiUpper(value);
-  bool whole = (options & kSearchWholeField) != 0;
-  bool anywhere, prefix;
-  if (options & kSearchWildcards) {
-    anywhere = prefix = false;
-    if (!value.empty() && value.front() == '*') {
-      anywhere = true;
-      whole = false;
-      value.erase(0, 1);
-    }
-    if (!value.empty() && value.back() == '*') {
-      prefix = true;
-      whole = false;
-      value.pop_back();
-    }
-    if (value.find('?') != std::string::npos) whole = false;
-  } else {
-    anywhere = !(options & kSearchAnchored);
-    prefix = !(options & kSearchWholeField);
-  }
-  std::vector<bool> any_char(value.size(), false);
-  if (options & kSearchWildcards)
-    for (size_t k = 0; k < value.size(); ++k) any_char[k] = value[k] == '?';
-  double number = 0;
-  bool number_ok = platform::ParseDecimal(Trim(value_in), number);
-  bool logic = IsTrueLetter(value_in[0]);
   int first = field == 0 ? 1 : field, last = field == 0 ? field_count_ : field;
+  const FieldPattern pattern = MakeFieldPattern(value_in, options, first == last, search_oem_text);
 
   int32_t start_record = record_number_;
-  uint8_t saved_state = record_state_;
   GSobjIndexTag* saved_tag = current_tag_;
   bool saved_read_ahead = read_ahead_;
   int32_t visited = 0;
   int found_field = 0;
-  auto restore = [&] {
-    record_state_ = kStateReady;
-    (void)saved_state;
-    SetReadAhead(saved_read_ahead);
-    current_tag_ = saved_tag;
-  };
   StatusUpdate(-1, kStatusSearch, record_count_);
-  try {
+  {
+    // However the scan ends: state, read-ahead and tag come back (in that
+    // order), and without a match the record current at the start is read again.
+    TgsScopeExit reposition([&] {
+      if (start_record >= 1) GetRecord(start_record);
+    });
+    TgsScopeExit restore([&] {
+      record_state_ = kStateReady;
+      SetReadAhead(saved_read_ahead);
+      current_tag_ = saved_tag;
+    });
     if (!(options & kSearchKeepState)) record_state_ = kStateBusy;
     if (!(options & kSearchKeepTag)) {
       current_tag_ = nullptr;
@@ -855,27 +856,18 @@ int GSO_dBHandler::SearchField(const std::string& value_in, int& field, int32_t 
     while (!eof_ && (limit == 0 || visited < limit)) {
       ++visited;
       for (int n = first; n <= last && !found_field; ++n)
-        if (FieldMatches(n, value, any_char, whole, anywhere, prefix, first == last, number_ok,
-                         number, logic))
-          found_field = n;
+        if (FieldMatches(*this, n, pattern)) found_field = n;
       if (found_field) break;
       StatusUpdate(kStatusSearch, visited, 0);
       GetRecord(kMoveNext);
     }
-  } catch (...) {
-    restore();
-    if (start_record >= 1) GetRecord(start_record);
-    throw;
+    if (found_field) {
+      reposition.Dismiss();
+      record = record_number_;
+      field = found_field;
+    }
   }
-  int32_t match_record = found_field ? record_number_ : 0;
-  restore();
-  if (found_field) {
-    record = match_record;
-    field = found_field;
-    GetRecord(match_record);
-  } else if (start_record >= 1) {
-    GetRecord(start_record);
-  }
+  if (found_field) GetRecord(record);
   StatusUpdate(0, visited, 0);
   return found_field ? 1 : 0;
 }

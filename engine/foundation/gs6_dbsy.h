@@ -119,9 +119,6 @@ class GSO_dBHandler : public GSO_dBaseFld {
   bool EvaluateFilter();
   void BuildFilterSet();
   void ReadPastTagMove(int32_t record);
-  bool FieldMatches(int n, const std::string& value, const std::vector<bool>& any_char,
-                    bool whole, bool anywhere, bool prefix, bool single_field,
-                    bool number_ok, double number, bool logic);
 
   GSobjIndexTag* current_tag_ = nullptr;
   std::string current_tag_name_;

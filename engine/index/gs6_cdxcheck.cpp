@@ -12,6 +12,7 @@
 #include "engine/index/gs6_cdx.h"
 #include "engine/index/gs6_cdxnode.h"
 #include "engine/index/gs6_cdxtag.h"
+#include "engine/index/gs6_indxcheck.h"
 #include "engine/table/gs6_dbfld.h"
 #include "platform/exception.h"
 
@@ -19,12 +20,9 @@ namespace devazoz {
 
 namespace {
 
-using Key = std::pair<std::string, int32_t>;
+using Key = IndexCheckKey;
 
-std::string Bytes(const NodeData& d, size_t i) {
-  const NodeEntry& e = d.entries[i];
-  return std::string(reinterpret_cast<const char*>(d.pool.data() + e.offset), e.length);
-}
+std::string Bytes(const NodeData& d, size_t i) { return IndexCheckKeyBytes(d, i); }
 
 class TreeCheck {
  public:
@@ -224,62 +222,6 @@ class TreeCheck {
   std::vector<Key> keys_;
 };
 
-void CheckAgainstTable(GSobjCDXTag& tag, const std::vector<Key>& keys,
-                       std::vector<std::string>& problems) {
-  GSO_dBaseFld* table = tag.Table();
-  if (!table) return;
-  auto problem = [&](const std::string& text) {
-    if (problems.size() < 1000) problems.push_back(tag.TagName() + ": " + text);
-  };
-  std::map<int32_t, std::string> expected;  // record -> key
-  int32_t count = table->RecordCount();
-  int32_t saved = table->RecordNumber();
-  GSobjIndexKeyData k;
-  table->StatusUpdate(-1, 3, count);
-  for (int32_t rec = 1; rec <= count; ++rec) {
-    table->ReadRecord(rec);
-    table->StatusUpdate(3, rec, 0);
-    if (tag.HasFor() && !tag.EvaluateFor()) {
-      if (tag.ForResultType() != kExpLogic)
-        problem("record " + std::to_string(rec) + ": the FOR condition does not give a logical value");
-      continue;
-    }
-    bool ok = false;
-    tag.EvaluateKey(k, ok);
-    if (!ok) {
-      problem("record " + std::to_string(rec) + ": key cannot be evaluated");
-      continue;
-    }
-    tag.NormalizeKey(k);
-    expected[rec] = std::string(reinterpret_cast<const char*>(k.Value.Data()), k.Value.Length());
-  }
-  table->StatusUpdate(0, 0, 0);
-  if (saved >= 1 && saved <= count) table->ReadRecord(saved);
-  std::map<int32_t, int> seen;
-  for (const Key& key : keys) {
-    auto it = expected.find(key.second);
-    if (it == expected.end()) {
-      problem("key for record " + std::to_string(key.second) +
-              ", which is no record passing the FOR condition");
-      continue;
-    }
-    if (it->second != key.first)
-      problem("key of record " + std::to_string(key.second) + " differs from its evaluated key");
-    if (++seen[key.second] == 2) problem("record " + std::to_string(key.second) + " has two keys");
-  }
-  if (tag.Unique()) {
-    std::set<std::string> values, indexed;
-    for (const auto& [rec, key] : expected) values.insert(key);
-    for (const Key& key : keys)
-      if (!indexed.insert(key.first).second) problem("unique key value indexed twice");
-    for (const std::string& v : values)
-      if (!indexed.count(v)) problem("a key value of the table is missing");
-  } else {
-    for (const auto& [rec, key] : expected)
-      if (!seen.count(rec)) problem("record " + std::to_string(rec) + " has no key");
-  }
-}
-
 }  // namespace
 
 std::vector<std::string> CheckCdxTag(GSobjCDXFile& file, GSobjCDXTag& tag, bool against_table) {
@@ -288,7 +230,7 @@ std::vector<std::string> CheckCdxTag(GSobjCDXFile& file, GSobjCDXTag& tag, bool 
     tag.ReleaseTree();
     TreeCheck check(file, tag, problems);
     check.Run();
-    if (against_table) CheckAgainstTable(tag, check.Keys(), problems);
+    if (against_table) CheckKeysAgainstTable(tag, check.Keys(), true, problems);
   } catch (const platform::Exception& e) {
     problems.push_back(tag.TagName() + ": " + e.what());
   }

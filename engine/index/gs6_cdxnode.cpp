@@ -105,45 +105,48 @@ void PutCdxNodeHead(ByteSpan block, uint16_t attributes, uint16_t count, int32_t
   block.PutI32LE(8, right);
 }
 
-bool DecodeCdxNode(ByteView block, const CdxKeyShape& shape, NodeData& out, std::string* error) {
+namespace {
+
+// The entries of an interior node of count keys.
+bool DecodeCdxInterior(ByteView block, const CdxKeyShape& shape, uint32_t count, NodeData& out,
+                       std::string* error) {
   auto fail = [&](const std::string& what) {
     if (error) *error = what;
     return false;
   };
-  if (block.size() < size_t(kCdxBlockSize)) return fail("node block is short");
   const uint32_t L = uint32_t(shape.key_length);
-  if (L < 1 || L > uint32_t(kMaxIndexKeyLength)) return fail("key length out of range");
-  uint16_t attributes = block.U16LE(0);
-  uint32_t count = block.U16LE(2);
-  out.entries.clear();
-  out.pool.clear();
-  out.left = block.I32LE(4);
-  out.right = block.I32LE(8);
-  out.leaf = attributes >= 2;
-  out.params = LeafParams();
   uint8_t buf[256];
-  if (!out.leaf) {
-    uint32_t entry = L + 8;
-    uint32_t max = uint32_t(kCdxInteriorArea) / entry;
-    if (count > max)
-      return fail("interior node holds " + std::to_string(count) + " keys, at most " +
-                  std::to_string(max) + " fit");
-    out.entries.reserve(count);
-    out.pool.reserve(count * L);
-    for (uint32_t i = 0; i < count; ++i) {
-      size_t at = size_t(kCdxNodeHead) + i * entry;
-      block.CopyTo(at, buf, L);
-      uint32_t len;
-      if (shape.text) {
-        if (shape.general) RestoreTrailingHighNibbles(buf, L);
-        len = TrimmedLength(buf, L, ' ');
-      } else {
-        len = TrimmedLength(buf, L, 0);
-      }
-      AppendEntry(out, buf, len, int32_t(block.U32BE(at + L)), int32_t(block.U32BE(at + L + 4)));
+  uint32_t entry = L + 8;
+  uint32_t max = uint32_t(kCdxInteriorArea) / entry;
+  if (count > max)
+    return fail("interior node holds " + std::to_string(count) + " keys, at most " +
+                std::to_string(max) + " fit");
+  out.entries.reserve(count);
+  out.pool.reserve(count * L);
+  for (uint32_t i = 0; i < count; ++i) {
+    size_t at = size_t(kCdxNodeHead) + i * entry;
+    block.CopyTo(at, buf, L);
+    uint32_t len;
+    if (shape.text) {
+      if (shape.general) RestoreTrailingHighNibbles(buf, L);
+      len = TrimmedLength(buf, L, ' ');
+    } else {
+      len = TrimmedLength(buf, L, 0);
     }
-    return true;
+    AppendEntry(out, buf, len, int32_t(block.U32BE(at + L)), int32_t(block.U32BE(at + L + 4)));
   }
+  return true;
+}
+
+// The parameters and entries of a leaf of count keys.
+bool DecodeCdxLeaf(ByteView block, const CdxKeyShape& shape, uint32_t count, NodeData& out,
+                   std::string* error) {
+  auto fail = [&](const std::string& what) {
+    if (error) *error = what;
+    return false;
+  };
+  const uint32_t L = uint32_t(shape.key_length);
+  uint8_t buf[256];
   LeafParams& p = out.params;
   p.free_bytes = block.U16LE(12);
   p.record_mask = block.U32LE(14);
@@ -204,6 +207,28 @@ bool DecodeCdxNode(ByteView block, const CdxKeyShape& shape, NodeData& out, std:
     std::memset(buf + len, pad, L - len);
   }
   return true;
+}
+
+}  // namespace
+
+bool DecodeCdxNode(ByteView block, const CdxKeyShape& shape, NodeData& out, std::string* error) {
+  auto fail = [&](const std::string& what) {
+    if (error) *error = what;
+    return false;
+  };
+  if (block.size() < size_t(kCdxBlockSize)) return fail("node block is short");
+  const uint32_t L = uint32_t(shape.key_length);
+  if (L < 1 || L > uint32_t(kMaxIndexKeyLength)) return fail("key length out of range");
+  uint16_t attributes = block.U16LE(0);
+  uint32_t count = block.U16LE(2);
+  out.entries.clear();
+  out.pool.clear();
+  out.left = block.I32LE(4);
+  out.right = block.I32LE(8);
+  out.leaf = attributes >= 2;
+  out.params = LeafParams();
+  return out.leaf ? DecodeCdxLeaf(block, shape, count, out, error)
+                  : DecodeCdxInterior(block, shape, count, out, error);
 }
 
 void CdxLeafWriter::Begin(ByteSpan block, const LeafParams& params, const CdxKeyShape& shape) {

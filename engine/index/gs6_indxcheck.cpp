@@ -17,12 +17,9 @@ namespace devazoz {
 
 namespace {
 
-using Key = std::pair<std::string, int32_t>;
+using Key = IndexCheckKey;
 
-std::string Bytes(const NodeData& d, size_t i) {
-  const NodeEntry& e = d.entries[i];
-  return std::string(reinterpret_cast<const char*>(d.pool.data() + e.offset), e.length);
-}
+std::string Bytes(const NodeData& d, size_t i) { return IndexCheckKeyBytes(d, i); }
 
 // Reads the page at a position into out; false with *why when it cannot.
 using PageReader = std::function<bool(int32_t position, NodeData& out, std::string* why)>;
@@ -113,8 +110,19 @@ class TreeCheck {
   std::deque<std::pair<size_t, std::string>> separators_;
 };
 
-void CheckAgainstTable(GSobjIndexTag& tag, const std::vector<Key>& keys,
-                       std::vector<std::string>& problems) {
+std::vector<std::string> Invalid(const GSobjIndexFile& file) {
+  return {file.ErrorText().empty() ? "index file not valid" : file.ErrorText()};
+}
+
+}  // namespace
+
+std::string IndexCheckKeyBytes(const NodeData& d, size_t i) {
+  const NodeEntry& e = d.entries[i];
+  return std::string(reinterpret_cast<const char*>(d.pool.data() + e.offset), e.length);
+}
+
+void CheckKeysAgainstTable(GSobjIndexTag& tag, const std::vector<IndexCheckKey>& keys,
+                           bool for_must_be_logical, std::vector<std::string>& problems) {
   GSO_dBaseFld* table = tag.Table();
   if (!table) return;
   auto problem = [&](const std::string& text) {
@@ -128,7 +136,12 @@ void CheckAgainstTable(GSobjIndexTag& tag, const std::vector<Key>& keys,
   for (int32_t rec = 1; rec <= count; ++rec) {
     table->ReadRecord(rec);
     table->StatusUpdate(3, rec, 0);
-    if (tag.HasFor() && !tag.EvaluateFor()) continue;
+    if (tag.HasFor() && !tag.EvaluateFor()) {
+      if (for_must_be_logical && tag.ForResultType() != kExpLogic)
+        problem("record " + std::to_string(rec) +
+                ": the FOR condition does not give a logical value");
+      continue;
+    }
     bool ok = false;
     tag.EvaluateKey(k, ok);
     if (!ok) {
@@ -141,7 +154,7 @@ void CheckAgainstTable(GSobjIndexTag& tag, const std::vector<Key>& keys,
   table->StatusUpdate(0, 0, 0);
   if (saved >= 1 && saved <= count) table->ReadRecord(saved);
   std::map<int32_t, int> seen;
-  for (const Key& key : keys) {
+  for (const IndexCheckKey& key : keys) {
     auto it = expected.find(key.second);
     if (it == expected.end()) {
       problem("key for record " + std::to_string(key.second) +
@@ -155,7 +168,7 @@ void CheckAgainstTable(GSobjIndexTag& tag, const std::vector<Key>& keys,
   if (tag.Unique()) {
     std::set<std::string> values, indexed;
     for (const auto& [rec, key] : expected) values.insert(key);
-    for (const Key& key : keys)
+    for (const IndexCheckKey& key : keys)
       if (!indexed.insert(key.first).second) problem("unique key value indexed twice");
     for (const std::string& v : values)
       if (!indexed.count(v)) problem("a key value of the table is missing");
@@ -164,12 +177,6 @@ void CheckAgainstTable(GSobjIndexTag& tag, const std::vector<Key>& keys,
       if (!seen.count(rec)) problem("record " + std::to_string(rec) + " has no key");
   }
 }
-
-std::vector<std::string> Invalid(const GSobjIndexFile& file) {
-  return {file.ErrorText().empty() ? "index file not valid" : file.ErrorText()};
-}
-
-}  // namespace
 
 std::vector<std::string> CheckNtxFile(GSobjNTXFile& file) {
   if (!file.Valid() || !file.Tag()) return Invalid(file);
@@ -190,7 +197,7 @@ std::vector<std::string> CheckNtxFile(GSobjNTXFile& file) {
         },
         problems);
     check.Run(tag.ReadRootPointer());
-    CheckAgainstTable(tag, check.Keys(), problems);
+    CheckKeysAgainstTable(tag, check.Keys(), false, problems);
   } catch (const platform::Exception& e) {
     problems.push_back(tag.TagName() + ": " + e.what());
   }
@@ -217,7 +224,7 @@ std::vector<std::string> CheckNdxFile(GSobjNDXFile& file) {
         },
         problems);
     check.Run(tag.ReadRootPointer());
-    CheckAgainstTable(tag, check.Keys(), problems);
+    CheckKeysAgainstTable(tag, check.Keys(), false, problems);
   } catch (const platform::Exception& e) {
     problems.push_back(tag.TagName() + ": " + e.what());
   }

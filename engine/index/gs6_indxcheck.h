@@ -10,13 +10,32 @@
 #ifndef ENGINE_INDEX_GS6_INDXCHECK_H_
 #define ENGINE_INDEX_GS6_INDXCHECK_H_
 
+#include <cstddef>
+#include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace devazoz {
 
+class GSobjIndexTag;
 class GSobjNTXFile;
 class GSobjNDXFile;
+struct NodeData;
+
+// A key as a checker finds it in the tree: its bytes and its record number.
+using IndexCheckKey = std::pair<std::string, int32_t>;
+
+// The bytes of entry i of a decoded node.
+std::string IndexCheckKeyBytes(const NodeData& node, size_t i);
+
+// Compares the keys found in a tag's tree with its table (nothing without one):
+// every record passing the FOR condition has exactly one key, equal to its
+// evaluated key (unique tags: every key value exactly once), and no other key
+// exists. With for_must_be_logical, a FOR condition that gives no logical value
+// is reported for each record. Problems are appended, each naming the tag.
+void CheckKeysAgainstTable(GSobjIndexTag& tag, const std::vector<IndexCheckKey>& keys,
+                           bool for_must_be_logical, std::vector<std::string>& problems);
 
 // One line per problem, each naming the tag; empty when all is well.
 std::vector<std::string> CheckNtxFile(GSobjNTXFile& file);

@@ -57,9 +57,8 @@ GSobjIndexKey::GSobjIndexKey(GSobjIndexTag* tag, GSobjIndexKey* parent, int32_t 
 // Saving happens before destruction (the tag releases its path bottom-up), so
 // that a failing write can raise; destruction only frees.
 GSobjIndexKey::~GSobjIndexKey() {
-  delete Child;
-  Child = nullptr;
-  if (Parent && Parent->Child == this) Parent->Child = nullptr;
+  // The child goes first, so that this node's storage is the one kept for reuse.
+  Child.reset();
   if (Tag && data_.use_count() == 1) Tag->RecycleNodeData(std::move(data_));
 }
 

@@ -108,14 +108,14 @@ class GSobjIndexKey : public TgsObject {
   bool IsLeaf() const { return Kind >= kNodeLeaf; }
 
   int32_t Page = 0;
-  GSobjIndexKey* Parent = nullptr;
-  GSobjIndexKey* Child = nullptr;
+  GSobjIndexKey* Parent = nullptr;  // the node that owns this one as its Child
+  std::unique_ptr<GSobjIndexKey> Child;
   GSobjIndexTag* Tag = nullptr;
   int Kind = kNodeLeaf;
   int Position = -1;
   int Depth = 0;
   bool Changed = false;
-  bool OwnsParent = false;
+  bool OwnsParent = false;  // made its parent as a new root; the tag's path still owns it
   bool Split = false;
   bool AtFirst = false;
   bool AtLast = false;

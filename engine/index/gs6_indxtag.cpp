@@ -6,6 +6,7 @@
 #include <vector>
 
 #include "engine/foundation/gs6_eror.h"
+#include "engine/foundation/gs6_scope.h"
 #include "engine/index/gs6_indx.h"
 #include "engine/table/gs6_dbfld.h"
 #include "engine/table/gs6_sql.h"
@@ -22,18 +23,14 @@ std::string Upper(std::string s) {
   return s;
 }
 
-// Drops the path below and including node without saving anything.
-void FreePath(GSobjIndexKey*& root) {
-  delete root;
-  root = nullptr;
-}
-
 }  // namespace
 
 GSobjIndexTag::GSobjIndexTag(GSobjIndexFile* file, const std::string& name)
     : tag_name_(Upper(name)), file_(file) {}
 
-GSobjIndexTag::~GSobjIndexTag() { FreePath(root_); }
+// The path goes before the other members: its nodes hand their storage back to
+// this tag as they are freed.
+GSobjIndexTag::~GSobjIndexTag() { root_.reset(); }
 
 GSO_dBaseFld* GSobjIndexTag::Table() const { return file_ ? file_->Table() : nullptr; }
 
@@ -167,7 +164,7 @@ int GSobjIndexTag::CompareKeys(const uint8_t* a, uint32_t a_length, const uint8_
 // ---------------------------------------------------------------- node path
 
 GSobjIndexKey* GSobjIndexTag::PathEnd(GSobjIndexKey* node) {
-  while (node && node->Child) node = node->Child;
+  while (node && node->Child) node = node->Child.get();
   return node;
 }
 
@@ -196,7 +193,7 @@ GSobjIndexKey* GSobjIndexTag::LoadChild(GSobjIndexKey* node, int index, bool* fr
   int32_t page = node->PointerAt(size_t(index));
   if (node->Child && node->Child->Page == page && !node->Child->Split) {
     node->Position = index;
-    return node->Child;
+    return node->Child.get();
   }
   if (node->Child) {
     // Saving the old child may split it, which adds an entry to this node and
@@ -211,10 +208,9 @@ GSobjIndexKey* GSobjIndexTag::LoadChild(GSobjIndexKey* node, int index, bool* fr
   }
   node->Position = index;
   CheckChildPointer(node, page);
-  auto* child = new GSobjIndexKey(this, node, page, kNodeInterior, node->Depth + 1);
-  node->Child = child;
+  node->Child = std::make_unique<GSobjIndexKey>(this, node, page, kNodeInterior, node->Depth + 1);
   if (fresh) *fresh = true;
-  return child;
+  return node->Child.get();
 }
 
 void GSobjIndexTag::SaveNode(GSobjIndexKey* node) {
@@ -223,30 +219,21 @@ void GSobjIndexTag::SaveNode(GSobjIndexKey* node) {
   node->Changed = false;
 }
 
-void GSobjIndexTag::DestroySubtree(GSobjIndexKey* node) {
-  try {
-    for (GSobjIndexKey* n = PathEnd(node); n; n = n->Parent) {
-      if (n->Changed) SaveNode(n);
-      if (n == node) break;
-    }
-  } catch (...) {
-    delete node;
-    throw;
+void GSobjIndexTag::DestroySubtree(std::unique_ptr<GSobjIndexKey>& slot) {
+  GSobjIndexKey* top = slot.get();
+  TgsScopeExit free_subtree([&] { slot.reset(); });
+  for (GSobjIndexKey* n = PathEnd(top); n; n = n->Parent) {
+    if (n->Changed) SaveNode(n);
+    if (n == top) break;
   }
-  delete node;
 }
 
 void GSobjIndexTag::ReleaseTree() {
   if (root_) {
-    try {
-      // Bottom-up; a root split makes a new root above, which the walk reaches.
-      for (GSobjIndexKey* n = PathEnd(root_); n; n = n->Parent)
-        if (n->Changed) SaveNode(n);
-    } catch (...) {
-      FreePath(root_);
-      throw;
-    }
-    FreePath(root_);
+    TgsScopeExit free_path([&] { root_.reset(); });
+    // Bottom-up; a root split makes a new root above, which the walk reaches.
+    for (GSobjIndexKey* n = PathEnd(root_.get()); n; n = n->Parent)
+      if (n->Changed) SaveNode(n);
   }
   if (header_changed_) WriteHeader();
 }
@@ -264,7 +251,8 @@ void GSobjIndexTag::FreshTree() {
   // A path that no other program can have made stale and that holds nothing
   // unwritten is as good as a fresh one, and its upper nodes are loaded already.
   bool keep = root_ && !root_->Parent && file_->CacheEnabled() && root_->Page == root_pointer_;
-  for (GSobjIndexKey* n = root_; keep && n; n = n->Child) keep = !n->Changed && !n->Split;
+  for (GSobjIndexKey* n = root_.get(); keep && n; n = n->Child.get())
+    keep = !n->Changed && !n->Split;
   if (keep && !header_changed_) {
     BeginOperation();
     return;
@@ -278,7 +266,7 @@ void GSobjIndexTag::LoadTree(int mode) {
   int32_t root = ReadRootPointer();
   if (root <= 0) return;
   root_pointer_ = root;
-  root_ = new GSobjIndexKey(this, nullptr, root, kNodeLeaf, 0);
+  root_ = std::make_unique<GSobjIndexKey>(this, nullptr, root, kNodeLeaf, 0);
   if (mode == 2) return;
   GSO_dBaseFld* t = Table();
   if (mode == 1 && key_handler_ && t && t->RecordNumber() >= 1 &&
@@ -288,8 +276,8 @@ void GSobjIndexTag::LoadTree(int mode) {
       int32_t rec = t->RecordNumber();
       k.RecordNumber = k.TreePointer = rec;
       NormalizeKey(k);
-      if (SearchNode(root_, rec, k, -1) == 0) {
-        PositionFlags(root_);
+      if (SearchNode(root_.get(), rec, k, -1) == 0) {
+        PositionFlags(root_.get());
         if (Navigate(kNavCurrent) != 0) return;
       }
     }
@@ -567,7 +555,8 @@ void GSobjIndexTag::AddToParent(GSobjIndexKey* node, const uint8_t* key, uint32_
 }
 
 void GSobjIndexTag::MakeRoot(GSobjIndexKey* node) {
-  auto* r = new GSobjIndexKey(this, nullptr, 0, kNodeNewRoot, 0);
+  if (node != root_.get()) Damaged("a node outside the loaded path was split as the root");
+  auto r = std::make_unique<GSobjIndexKey>(this, nullptr, 0, kNodeNewRoot, 0);
   r->Page = file_->AllocatePage();
   if (node->Count() > 0) {
     size_t l = node->Count() - 1;
@@ -577,11 +566,11 @@ void GSobjIndexTag::MakeRoot(GSobjIndexKey* node) {
   }
   r->Changed = true;
   r->Position = 0;
-  r->Child = node;
-  node->Parent = r;
-  for (GSobjIndexKey* n = node; n; n = n->Child) n->Depth += 1;
-  root_ = r;
-  root_pointer_ = r->Page;
+  node->Parent = r.get();
+  for (GSobjIndexKey* n = node; n; n = n->Child.get()) n->Depth += 1;
+  r->Child = std::move(root_);
+  root_ = std::move(r);
+  root_pointer_ = root_->Page;
   header_changed_ = true;
 }
 
@@ -628,7 +617,7 @@ int32_t GSobjIndexTag::Navigate(int32_t direction) {
   bof_ = eof_ = false;
   switch (direction) {
     case kNavCurrent: {
-      bool found = CurrentEntry(root_);
+      bool found = CurrentEntry(root_.get());
       bof_ = eof_ = !found;
       CheckRange();
       break;
@@ -637,11 +626,11 @@ int32_t GSobjIndexTag::Navigate(int32_t direction) {
       FreshTree();
       if (!root_) return 0;
       if (range_low_.Value.Empty() || updating_) {
-        bof_ = !FirstEntry(root_);
+        bof_ = !FirstEntry(root_.get());
       } else {
-        int r = SearchNode(root_, kAnyRecord, range_low_, 0);
+        int r = SearchNode(root_.get(), kAnyRecord, range_low_, 0);
         eof_ = r == 1;
-        if (!eof_) PositionFlags(root_);
+        if (!eof_) PositionFlags(root_.get());
       }
       CheckRange();
       bof_ = bof_ || eof_;
@@ -652,12 +641,12 @@ int32_t GSobjIndexTag::Navigate(int32_t direction) {
       FreshTree();
       if (!root_) return 0;
       if (range_high_.Value.Empty() || updating_) {
-        eof_ = !LastEntry(root_);
+        eof_ = !LastEntry(root_.get());
       } else {
-        int r = SearchNode(root_, kAfterEqualKeys, range_high_, 1);
-        if (r < 0) eof_ = !PriorEntry(root_);
-        else if (r == 0) PositionFlags(root_);
-        else eof_ = !LastEntry(root_);
+        int r = SearchNode(root_.get(), kAfterEqualKeys, range_high_, 1);
+        if (r < 0) eof_ = !PriorEntry(root_.get());
+        else if (r == 0) PositionFlags(root_.get());
+        else eof_ = !LastEntry(root_.get());
       }
       CheckRange();
       eof_ = eof_ || bof_;
@@ -666,11 +655,11 @@ int32_t GSobjIndexTag::Navigate(int32_t direction) {
     }
     // Most steps stay inside the loaded leaf; the same move without descending.
     case kNavPrior:
-      bof_ = !(StepLeaf(false) || PriorEntry(root_));
+      bof_ = !(StepLeaf(false) || PriorEntry(root_.get()));
       CheckRange();
       break;
     case kNavNext:
-      eof_ = !(StepLeaf(true) || NextEntry(root_));
+      eof_ = !(StepLeaf(true) || NextEntry(root_.get()));
       CheckRange();
       break;
     default: return 0;
@@ -710,14 +699,14 @@ int32_t GSobjIndexTag::Find(const GSobjIndexKeyData& key) {
   NormalizeKey(k);
   bof_ = eof_ = false;
   int mode = (file_->Exact() || updating_) ? -1 : 0;
-  int r = SearchNode(root_, k.RecordNumber, k, mode);
+  int r = SearchNode(root_.get(), k.RecordNumber, k, mode);
   if (r < 0) {
-    PositionFlags(root_);
+    PositionFlags(root_.get());
     if (RangeStatus() == -1) eof_ = true;
     return 0;
   }
   if (r == 0) {
-    PositionFlags(root_);
+    PositionFlags(root_.get());
     if (RangeStatus() == 0) return current_.RecordNumber;
     eof_ = true;
     return 0;
@@ -728,24 +717,20 @@ int32_t GSobjIndexTag::Find(const GSobjIndexKeyData& key) {
 }
 
 void GSobjIndexTag::TakeFirstKey() {
-  GSobjIndexKey* searched = root_;
-  root_ = nullptr;
-  try {
+  // A fresh path gives the first key and goes; the searched path comes back.
+  std::unique_ptr<GSobjIndexKey> searched = std::move(root_);
+  {
+    TgsScopeExit restore([&] { root_ = std::move(searched); });
     LoadTree(0);
     ReleaseTree();
-  } catch (...) {
-    FreePath(root_);
-    root_ = searched;
-    throw;
   }
-  root_ = searched;
   bof_ = false;
 }
 
 bool GSobjIndexTag::StepLeaf(bool forward) {
-  GSobjIndexKey* n = root_;
+  GSobjIndexKey* n = root_.get();
   while (!n->IsLeaf()) {
-    GSobjIndexKey* c = n->Child;
+    GSobjIndexKey* c = n->Child.get();
     if (!c || c->Split || n->Position < 0 || size_t(n->Position) >= n->Count() ||
         n->PointerAt(size_t(n->Position)) != c->Page)
       return false;
@@ -761,23 +746,20 @@ bool GSobjIndexTag::StepLeaf(bool forward) {
 
 int32_t GSobjIndexTag::Lookup(const GSobjIndexKeyData& key) {
   file_->SetExact(true);
-  GSobjIndexKey* saved_root = root_;
-  root_ = nullptr;
+  // The search runs on a fresh path of its own; the current one comes back.
+  std::unique_ptr<GSobjIndexKey> saved_root = std::move(root_);
   GSobjIndexKeyData saved;
   saved.Assign(current_);
   bool saved_bof = bof_, saved_eof = eof_;
   int32_t result = 0;
-  try {
+  {
+    TgsScopeExit restore([&] {
+      root_ = std::move(saved_root);
+      current_.Assign(saved);
+    });
     result = Find(key);
     ReleaseTree();
-  } catch (...) {
-    FreePath(root_);
-    root_ = saved_root;
-    current_.Assign(saved);
-    throw;
   }
-  root_ = saved_root;
-  current_.Assign(saved);
   bof_ = saved_bof;
   eof_ = saved_eof;
   return result;
@@ -826,27 +808,27 @@ bool GSobjIndexTag::InsertKey(GSobjIndexKeyData& key) {
   bof_ = eof_ = false;
   int32_t tie = file_->RecordNumberInKey() ? k.RecordNumber
                                             : (negate_compare_ ? 0 : kAfterEqualKeys);
-  if (unique_ && SearchNode(root_, kAnyRecord, k, -1) == 0) return false;
-  int r = SearchNode(root_, tie, k, -1);
+  if (unique_ && SearchNode(root_.get(), kAnyRecord, k, -1) == 0) return false;
+  int r = SearchNode(root_.get(), tie, k, -1);
   if (r <= 0) {
-    InsertEntry(root_, k, false);
+    InsertEntry(root_.get(), k, false);
     if (!updating_) {
       LoadTree(0);
       if (!root_) return true;
-      SearchNode(root_, tie, k, -1);
-      if (tie == kAfterEqualKeys) PriorEntry(root_);
-      PositionFlags(root_);
+      SearchNode(root_.get(), tie, k, -1);
+      if (tie == kAfterEqualKeys) PriorEntry(root_.get());
+      PositionFlags(root_.get());
       bof_ = root_->AtFirst;
       eof_ = root_->AtLast;
       if (descending_traversal_) std::swap(bof_, eof_);
     }
   } else {
-    LastEntry(root_);
-    InsertEntry(root_, k, true);
+    LastEntry(root_.get());
+    InsertEntry(root_.get(), k, true);
     if (!updating_) {
       LoadTree(0);
       if (!root_) return true;
-      LastEntry(root_);
+      LastEntry(root_.get());
       if (descending_traversal_) bof_ = true;
       else eof_ = true;
     }
@@ -860,8 +842,8 @@ bool GSobjIndexTag::DeleteKey(const GSobjIndexKeyData& key) {
   GSobjIndexKeyData k;
   k.Assign(key);
   NormalizeKey(k);
-  bool found = SearchNode(root_, k.RecordNumber, k, -1) == 0;
-  if (found) DeleteEntry(root_);
+  bool found = SearchNode(root_.get(), k.RecordNumber, k, -1) == 0;
+  if (found) DeleteEntry(root_.get());
   ReleaseTree();
   return found;
 }
@@ -870,11 +852,8 @@ bool GSobjIndexTag::KeepKeys(int32_t record_number, bool is_append) {
   key_written_ = false;
   GSO_dBaseFld* t = Table();
   if (!t || !key_handler_ || !key_handler_->HasExpression()) return false;
-  struct Updating {
-    bool& flag;
-    explicit Updating(bool& f) : flag(f) { flag = true; }
-    ~Updating() { flag = false; }
-  } scope(updating_);
+  updating_ = true;
+  TgsScopeExit end_update([&] { updating_ = false; });
   bool for_ok = has_for_ ? EvaluateFor() : true;
   GSobjIndexKeyData now;
   if (!EvaluateKeyInto(now)) return false;
@@ -889,14 +868,12 @@ bool GSobjIndexTag::KeepKeys(int32_t record_number, bool is_append) {
   } else {
     GSobjIndexKeyData before;
     bool evaluated;
-    t->SetCurrentRecord(t->SavedRecord());
-    try {
+    {
+      // The old key is evaluated over the record as it was before the change.
+      t->SetCurrentRecord(t->SavedRecord());
+      TgsScopeExit back([&] { t->SetCurrentRecord(nullptr); });
       evaluated = EvaluateKeyInto(before);
-    } catch (...) {
-      t->SetCurrentRecord(nullptr);
-      throw;
     }
-    t->SetCurrentRecord(nullptr);
     before.RecordNumber = before.TreePointer = record_number;
     bool found = evaluated && Find(before) != 0;
     GSobjIndexKeyData a, b;
@@ -913,7 +890,7 @@ bool GSobjIndexTag::KeepKeys(int32_t record_number, bool is_append) {
     if (same && for_ok) {
       if (!found) InsertKey(now);
     } else {
-      if (found) DeleteEntry(root_);
+      if (found) DeleteEntry(root_.get());
       if (for_ok) InsertKey(now);
     }
     key_written_ = true;

@@ -94,7 +94,7 @@ class GSobjIndexTag : public TgsObject {
   const GSobjIndexKeyData& CurrentKey() const { return current_; }
   int32_t RootPointer() const { return root_pointer_; }
   int32_t HeaderPosition() const { return header_position_; }
-  GSobjIndexKey* Root() const { return root_; }
+  GSobjIndexKey* Root() const { return root_.get(); }
   GSobjIndexFile* File() const { return file_; }
   GSO_dBaseFld* Table() const;
   bool HeaderChanged() const { return header_changed_; }
@@ -119,6 +119,7 @@ class GSobjIndexTag : public TgsObject {
   void DeleteEntry(GSobjIndexKey* node);
   void AddToParent(GSobjIndexKey* node, const uint8_t* key, uint32_t length, int32_t record,
                    int32_t pointer);
+  // REQUIRES: node is the root of the loaded path.
   void MakeRoot(GSobjIndexKey* node);
   // The child of entry index of node (creating or replacing the child object);
   // null when the entry has none. *fresh tells whether a new object was made.
@@ -158,9 +159,9 @@ class GSobjIndexTag : public TgsObject {
   void DropFromParent(GSobjIndexKey* node);
   void ReplaceParentKey(GSobjIndexKey* node, const uint8_t* key, uint32_t length,
                         int32_t record);
-  // Saves the changed nodes of the subtree from node down, deepest first, then
-  // frees it.
-  void DestroySubtree(GSobjIndexKey* node);
+  // Saves the changed nodes of the subtree held by slot, deepest first, then
+  // frees it (also when a save fails).
+  void DestroySubtree(std::unique_ptr<GSobjIndexKey>& slot);
   // Raises when the format writer cannot give a node position.
   void CheckChildPointer(GSobjIndexKey* node, int32_t page);
 
@@ -180,7 +181,7 @@ class GSobjIndexTag : public TgsObject {
   GSobjIndexFile* file_;
   int32_t header_position_ = -1;
   int32_t root_pointer_ = 0;
-  GSobjIndexKey* root_ = nullptr;
+  std::unique_ptr<GSobjIndexKey> root_;  // the loaded path, root to leaf
   bool header_changed_ = false;
   bool ascending_ = true;
   bool unique_ = false;

@@ -50,7 +50,7 @@ GSO_dBaseDBF::GSO_dBaseDBF(const std::string& file_name, bool shared, bool read_
   record_changed_ = false;
   use_deleted = true;
   user_id_ = 0;
-  record_state_ = 1;
+  record_state_ = kStateReady;
   RereadHeader();
   Notify(kEventOpened, 0);
 }
@@ -212,7 +212,7 @@ void GSO_dBaseDBF::Notify(uint8_t code, int32_t) {
     case kEventAfterRead:
     case kEventAfterWrite:
       record_changed_ = false;
-      record_state_ = 1;
+      record_state_ = kStateReady;
       break;
     default: break;
   }

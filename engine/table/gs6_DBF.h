@@ -62,6 +62,14 @@ enum TableEvent : uint8_t {
   kEventFlushed = 8,
 };
 
+// What a record read does. Ready: the table handler's cursor applies its order,
+// range, filter and deleted-record rules. Busy: the handler is rebuilding
+// indexes, packing or searching, and reads go to the table as they are asked.
+enum TableRecordState : uint8_t {
+  kStateReady = 1,
+  kStateBusy = 4,
+};
+
 // One field descriptor as read, with the two computed values filled in.
 struct FieldDescriptor {
   uint8_t raw[kDescriptorSize] = {};
@@ -117,7 +125,7 @@ class GSO_dBaseDBF : public GSO_DiskFile {
   bool RecordChanged() const { return record_changed_; }
   bool HeaderDirty() const { return header_dirty_; }
   bool FileLocked() const { return file_locked_; }
-  uint8_t RecordState() const { return record_state_; }
+  TableRecordState RecordState() const { return record_state_; }
   const uint8_t* Header() const { return header_; }
   uint32_t ChangeStamp() const { return change_stamp_; }
   TgsLokProtocol LockProtocol() const { return lock_protocol_; }
@@ -181,7 +189,7 @@ class GSO_dBaseDBF : public GSO_DiskFile {
   TgsLokProtocol lock_protocol_ = TgsLokProtocol::Default;
   LockConstants lock_values_{};
   int32_t user_id_ = 0;
-  uint8_t record_state_ = 1;
+  TableRecordState record_state_ = kStateReady;
   std::unique_ptr<GSobjMemo> memo_;
   const uint8_t* collation_map_ = nullptr;
   const void* collation_second_ = nullptr;

@@ -52,7 +52,7 @@ GSO_dBaseFld::GSO_dBaseFld(const std::string& file_name, bool shared, bool read_
   ClearChangedFlags();
 }
 
-GSO_dBaseFld::~GSO_dBaseFld() { DestroyTableExpressionLink(exp_link_); }
+GSO_dBaseFld::~GSO_dBaseFld() = default;
 
 void GSO_dBaseFld::ReadRecord(int32_t request) {
   GSO_dBaseDBF::ReadRecord(request);

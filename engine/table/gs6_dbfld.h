@@ -17,10 +17,9 @@
 #include <string_view>
 
 #include "engine/table/gs6_DBF.h"
+#include "engine/table/gs6_explink.h"
 
 namespace devazoz {
-
-class TgsDBFExpUserLink;
 
 class GSO_dBaseFld : public GSO_dBaseDBF {
  public:
@@ -82,7 +81,7 @@ class GSO_dBaseFld : public GSO_dBaseDBF {
   // True for the little-endian binary field types of version 0x30 tables.
   bool IsEncoded(const FieldDescriptor& field) const;
   const FieldDescriptor* CurrentDescriptor() const { return current_descriptor_; }
-  TgsDBFExpUserLink* ExpressionLink() const { return exp_link_; }
+  TgsDBFExpUserLink* ExpressionLink() const { return exp_link_.get(); }
 
  protected:
   const FieldDescriptor* FieldAt(int n);
@@ -92,7 +91,7 @@ class GSO_dBaseFld : public GSO_dBaseDBF {
                                     const std::string& text) const;
 
   const FieldDescriptor* current_descriptor_ = nullptr;
-  TgsDBFExpUserLink* exp_link_ = nullptr;  // owned
+  TgsTableExpLink exp_link_;
 };
 
 }  // namespace devazoz

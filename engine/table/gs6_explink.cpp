@@ -9,7 +9,7 @@
 
 namespace devazoz {
 
-TgsDBFExpUserLink* CreateTableExpressionLink(GSO_dBaseFld* table) {
+TgsTableExpLink CreateTableExpressionLink(GSO_dBaseFld* table) {
   auto link = std::make_unique<TgsDBFExpUserLink>(table);
   link->AddFunction(std::make_unique<TgslDBFRecNo>(table));
   link->AddFunction(std::make_unique<TgslDBFDeleted>(table));
@@ -21,9 +21,11 @@ TgsDBFExpUserLink* CreateTableExpressionLink(GSO_dBaseFld* table) {
     for (const FieldDescriptor& field : table->Descriptors())
       link->AddFieldVar(std::make_unique<TgslDBFFieldVars>(field.name, table, field.number));
   }
-  return link.release();
+  return TgsTableExpLink(link.release());
 }
 
-void DestroyTableExpressionLink(TgsDBFExpUserLink* link) { delete link; }
+void TgsExpLinkDeleter::operator()(TgsDBFExpUserLink* link) const {
+  std::default_delete<TgsDBFExpUserLink>()(link);
+}
 
 }  // namespace devazoz

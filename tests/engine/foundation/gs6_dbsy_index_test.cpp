@@ -155,4 +155,77 @@ TEST_F(HandlerIndexTest, PackRebuildsTheIndexes) {
   EXPECT_EQ(Walk(*h).size(), 5u);
 }
 
+// A handler whose progress report fails after a number of searched records.
+class FailingSearch : public GSO_dBHandler {
+ public:
+  using GSO_dBHandler::GSO_dBHandler;
+  int32_t fail_after = 0;
+  void StatusUpdate(int32_t what, int32_t done, int32_t total) override {
+    if (what == kStatusSearch && done == fail_after) throw EDevazozError("stopped");
+    GSO_dBHandler::StatusUpdate(what, done, total);
+  }
+};
+
+TEST_F(HandlerIndexTest, FieldSearchPutsEverythingBackWhenItFailsOrFinds) {
+  FailingSearch h(table_path, true, false);
+  std::string list = "T.CDX";
+  ASSERT_EQ(h.OpenIndexList(&list, "TITLE"), 0);
+  GSobjIndexTag* tag = h.CurrentTag();
+  ASSERT_NE(tag, nullptr);
+  h.GetRecord(5);  // CHARLIE
+  h.fail_after = 3;
+  int field = 1;
+  int32_t record = 0;
+  EXPECT_THROW(h.SearchField("NOTHERE", field, 0, record), EDevazozError);
+  EXPECT_EQ(h.RecordState(), kStateReady);
+  EXPECT_EQ(h.CurrentTag(), tag);
+  EXPECT_FALSE(h.ReadAhead());
+  EXPECT_EQ(h.RecordNumber(), 5);
+  EXPECT_EQ(record, 0);
+  // The cursor still walks in tag order from there.
+  h.GetRecord(kMoveNext);
+  EXPECT_EQ(Title(h), "DELTA");
+
+  // A match in natural order leaves the tag current and the cursor on the match.
+  h.fail_after = 0;
+  field = 0;
+  EXPECT_EQ(h.SearchField("BRAVO", field, 0, record), 1);
+  EXPECT_EQ(record, 4);
+  EXPECT_EQ(field, 1);
+  EXPECT_EQ(h.RecordNumber(), 4);
+  EXPECT_EQ(h.CurrentTag(), tag);
+  EXPECT_EQ(h.RecordState(), kStateReady);
+  h.GetRecord(kMoveNext);
+  EXPECT_EQ(Title(h), "CHARLIE");
+}
+
+// Notes whether the index file is locked while records are being accepted.
+class LockWatcher : public GSO_dBHandler {
+ public:
+  using GSO_dBHandler::GSO_dBHandler;
+  int32_t locks_seen = -1;
+  bool RecordAccepted() override {
+    if (GSobjIndexFile* f = IndexFile(1)) locks_seen = f->Disk()->LockCount();
+    return true;
+  }
+};
+
+TEST_F(HandlerIndexTest, ClipLockHoldsTheIndexLockOnlyForTheSeek) {
+  LockWatcher h(table_path, true, true);
+  h.SetLockProtocol(TgsLokProtocol::ClipLock);
+  std::string list = "T.CDX";
+  ASSERT_EQ(h.OpenIndexList(&list, "TITLE"), 0);
+  GSO_DiskFile* disk = h.IndexFile(1)->Disk();
+  EXPECT_TRUE(h.FindKey("BRAVO"));
+  EXPECT_GT(h.locks_seen, 0);
+  EXPECT_EQ(disk->LockCount(), 0);
+  EXPECT_FALSE(h.FindKey("ZULU"));
+  EXPECT_EQ(disk->LockCount(), 0);
+  h.exact_comparison = false;
+  EXPECT_EQ(h.FindKeyInTag("cat", "C"), 3);
+  EXPECT_EQ(h.FindKeyInTag("TITLE", "ALPH"), 0);  // exact for the lookup only
+  EXPECT_FALSE(h.exact_comparison);
+  EXPECT_EQ(disk->LockCount(), 0);
+}
+
 }  // namespace
