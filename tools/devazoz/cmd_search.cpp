@@ -71,9 +71,10 @@ const CommandRegistrar reg(
       {"--anchored", "", "VALUE must stand at the start of the field, not in its middle (bit 32)"},
       {"--keep-state", "", "keep the record state during the scan (bit 8)"},
       {"--keep-tag", "",
-       "scan in the order of the selected --tag instead of record order (bit 16)"},
+       "keep the selected --tag during the scan instead of reading in record order;\n"
+       "with --keep-state the records are visited in the tag's order (bit 16)"},
       {"--index", "FILE", "open an index file of the table (for --tag)", true},
-      {"--tag", "NAME", "select this tag before the scan (its order counts with --keep-tag)"},
+      {"--tag", "NAME", "select this tag before the scan"},
       {"--options", "N",
        "the search option bits as a number (1, 2, 4, 8, 16, 32 as above); combined\n"
        "with the named options"}},
