@@ -9,8 +9,9 @@
 #   DEVAZOZ_SOURCE_ROOT           the source root
 # Every "engine/..." include (quoted or in angle brackets, or a bare file name that
 # lies in the including file's folder) must be on the allowed list; no engine file
-# may include a Qt header or the Qt stand-ins. Any offence fails with one line per
-# include; otherwise STAMP is touched.
+# may include a Qt header or the Qt stand-ins; no engine file but gs6_os.cpp may call
+# the clock or the current directory. Any offence fails with one line per offence;
+# otherwise STAMP is touched.
 cmake_minimum_required(VERSION 3.20)
 
 include(${LAYER_FILE})
@@ -34,18 +35,35 @@ foreach(file IN LISTS files)
     elseif(target MATCHES "^engine/")
       list(FIND allowed ${target} at)
       if(at EQUAL -1)
-        set(owner "${DEVAZOZ_HEADER_LAYER_${target}}")
-        if(owner STREQUAL "")
+        set(owner "layer ${DEVAZOZ_HEADER_LAYER_${target}}")
+        if(owner STREQUAL "layer ")
           set(owner "no layer")
         endif()
         string(APPEND problems
-               "${relative}: includes ${target} of layer ${owner}, above layer ${LAYER}\n")
+               "${relative}: includes ${target} of ${owner}, above layer ${LAYER}\n")
       endif()
     endif()
   endforeach()
+  # The clock and the current directory, like every other system call, go through
+  # the engine's OS file.
+  if(NOT relative STREQUAL "engine/foundation/gs6_os.cpp")
+    file(STRINGS ${file} calls REGEX "(time|clock|getcwd|chdir|Directory|ExpandFileName|CurrentDate)")
+    foreach(line IN LISTS calls)
+      string(REGEX REPLACE "//.*$" "" code "${line}")
+      if(code MATCHES "platform::(CurrentLocalTime|CurrentDate|ExpandFileName|CurrentDirectory|ExecutableDirectory)[ \t]*\\(" OR
+         code MATCHES "(^|[^A-Za-z0-9_.>])(time|clock_gettime|gettimeofday|getcwd|get_current_dir_name|chdir|fchdir|localtime|localtime_r|gmtime|gmtime_r|current_path)[ \t]*\\(" OR
+         code MATCHES "std::chrono::(system|steady|high_resolution)_clock")
+        string(STRIP "${code}" code)
+        string(APPEND problems "${relative}: calls the clock or the current directory outside "
+                               "engine/foundation/gs6_os.cpp: ${code}\n")
+      endif()
+    endforeach()
+  endif()
 endforeach()
 if(NOT problems STREQUAL "")
-  message(FATAL_ERROR "Devazoz engine layer ${LAYER}: upward include\n${problems}")
+  # One unwrapped line per offence, then the failure.
+  message("${problems}")
+  message(FATAL_ERROR "Devazoz engine layer ${LAYER}: includes or calls its layer may not make")
 endif()
 if(STAMP)
   file(TOUCH ${STAMP})
