@@ -1,10 +1,10 @@
 // The devazoz tool's argument parser: values, repeats, positionals, errors, help text.
-#include "tools/devazoz/args.h"
-
 #include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
+
+#include "tools/devazoz/args.h"
 
 namespace {
 using devazoz_tool::Args;
@@ -15,17 +15,16 @@ using devazoz_tool::ParsedArgs;
 using devazoz_tool::UsageError;
 
 const CommandSpec& Spec() {
-  static const CommandSpec spec{
-      "demo",
-      "does nothing for the tests",
-      "demo TABLE [options]",
-      {{"TABLE", "a table"}},
-      {{"--index", "FILE", "an index file", true},
-       {"--tag", "NAME", "a tag"},
-       {"--range", "LOW HIGH", "a key range"},
-       {"--unique", "", "one flag"},
-       {"--ignore-case", "", "another flag", false, "--no-case"}},
-      "A closing note."};
+  static const CommandSpec spec{"demo",
+                                "does nothing for the tests",
+                                "demo TABLE [options]",
+                                {{"TABLE", "a table"}},
+                                {{"--index", "FILE", "an index file", true},
+                                 {"--tag", "NAME", "a tag"},
+                                 {"--range", "LOW HIGH", "a key range"},
+                                 {"--unique", "", "one flag"},
+                                 {"--ignore-case", "", "another flag", false, "--no-case"}},
+                                "A closing note."};
   return spec;
 }
 
@@ -39,8 +38,8 @@ std::string ErrorOf(const Args& args) {
 }
 
 TEST(DevazozArgs, ValuesFlagsAndPositionalsInAnyOrder) {
-  ParsedArgs a = ParseArgs(Spec(), {"--tag", "TITLE", "T.DBF", "--unique", "--range", "-5", "--x",
-                                    "EXTRA"});
+  ParsedArgs a =
+      ParseArgs(Spec(), {"--tag", "TITLE", "T.DBF", "--unique", "--range", "-5", "--x", "EXTRA"});
   EXPECT_EQ(a.Positionals(), (std::vector<std::string>{"T.DBF", "EXTRA"}));
   EXPECT_EQ(a.Value("--tag"), "TITLE");
   EXPECT_TRUE(a.Has("--unique"));
@@ -68,13 +67,13 @@ TEST(DevazozArgs, InlineValuesAliasesAndTheEndOfOptions) {
 }
 
 TEST(DevazozArgs, RepeatedOptions) {
-  ParsedArgs a = ParseArgs(Spec(), {"--index", "A.CDX", "T", "--index", "B.NTX", "--unique",
-                                    "--unique"});
+  ParsedArgs a =
+      ParseArgs(Spec(), {"--index", "A.CDX", "T", "--index", "B.NTX", "--unique", "--unique"});
   EXPECT_EQ(a.All("--index"), (std::vector<std::string>{"A.CDX", "B.NTX"}));
   EXPECT_EQ(a.Count("--index"), 2u);
   EXPECT_EQ(a.Value("--index"), "B.NTX");
   EXPECT_EQ(a.PositionalsBefore("--index"), 0u);  // the first occurrence counts
-  EXPECT_EQ(a.Count("--unique"), 2u);              // flags may repeat
+  EXPECT_EQ(a.Count("--unique"), 2u);             // flags may repeat
   EXPECT_EQ(ErrorOf({"--tag", "A", "--tag", "B"}), "--tag is given more than once");
   EXPECT_EQ(ErrorOf({"--range", "1", "2", "--range", "3", "4"}), "--range is given more than once");
 }
@@ -92,6 +91,10 @@ TEST(DevazozArgs, ErrorsNameTheOptionAndWhatIsMissing) {
 TEST(DevazozArgs, HelpIsAskedForAnywhere) {
   EXPECT_TRUE(ParseArgs(Spec(), {"T", "--help"}).HelpWanted());
   EXPECT_TRUE(ParseArgs(Spec(), {"-h", "--tag", "X"}).HelpWanted());
+  // Help wins over a line that is wrong otherwise, but not after "--".
+  EXPECT_TRUE(ParseArgs(Spec(), {"--bogus", "--help"}).HelpWanted());
+  EXPECT_TRUE(ParseArgs(Spec(), {"-h", "--range", "1"}).HelpWanted());
+  EXPECT_EQ(ErrorOf({"--bogus", "--", "--help"}), "unknown option --bogus (see devazoz help demo)");
   // A value that reads "--help" is a value.
   ParsedArgs a = ParseArgs(Spec(), {"--tag", "--help"});
   EXPECT_FALSE(a.HelpWanted());
@@ -100,8 +103,10 @@ TEST(DevazozArgs, HelpIsAskedForAnywhere) {
 
 TEST(DevazozArgs, HelpTextExplainsEveryArgumentAndOption) {
   std::string help = HelpText(Spec());
-  EXPECT_EQ(help.rfind("devazoz demo: does nothing for the tests\n\nusage: devazoz demo TABLE [options]\n", 0),
-            0u)
+  EXPECT_EQ(
+      help.rfind(
+          "devazoz demo: does nothing for the tests\n\nusage: devazoz demo TABLE [options]\n", 0),
+      0u)
       << help;
   for (const char* line : {"  TABLE                 a table\n",
                            "  --index FILE          an index file (may be repeated)\n",

@@ -15,9 +15,9 @@ using qvx_test::TempDir;
 std::string Tool() { return QVX_DEVAZOZ_TOOL; }
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
 
-const std::vector<std::string> kCommands = {"browse", "check", "dump",  "eval",   "index",
-                                            "info",   "keys",  "memo",  "pack",   "reindex",
-                                            "search", "seek",  "tags",  "help"};
+const std::vector<std::string> kCommands = {"browse", "check", "dump", "eval", "index",
+                                            "info",   "keys",  "memo", "pack", "reindex",
+                                            "search", "seek",  "tags", "help"};
 
 TEST(DevazozHelp, ListsEveryCommandWithItsSummary) {
   std::string out, err;
@@ -51,6 +51,8 @@ TEST(DevazozHelp, EveryCommandExplainsItselfTheSameWayThreeTimes) {
     // Help wins over arguments that would be wrong.
     EXPECT_EQ(RunCommand(Tool() + " " + c + " a b c d e f -h", &other, &err), 0) << c;
     EXPECT_EQ(other, help) << c;
+    EXPECT_EQ(RunCommand(Tool() + " " + c + " --no-such-option --help", &other, &err), 0) << c;
+    EXPECT_EQ(other, help) << c;
   }
 }
 
@@ -73,9 +75,10 @@ TEST(DevazozHelp, UsageErrorsSayWhatIsWrong) {
   EXPECT_EQ(RunCommand(Tool() + " nosuch", &out, &err), 2);
   EXPECT_NE(err.find("devazoz help"), std::string::npos) << err;
   EXPECT_EQ(RunCommand(Tool() + " dump x.dbf --tag", &out, &err), 2);
-  EXPECT_EQ(err, "devazoz dump: --tag needs a value (NAME)\nusage: devazoz dump TABLE [--deleted] "
-                 "[--memo] [--index FILE]... [--tag NAME] [--filter EXPRESSION] [--ignore-case] "
-                 "[--range LOW HIGH]\n");
+  EXPECT_EQ(err,
+            "devazoz dump: --tag needs a value (NAME)\nusage: devazoz dump TABLE [--deleted] "
+            "[--memo] [--index FILE]... [--tag NAME] [--filter EXPRESSION] [--ignore-case] "
+            "[--range LOW HIGH]\n");
   EXPECT_EQ(RunCommand(Tool() + " seek a b c d --fast", &out, &err), 2);
   EXPECT_EQ(err.rfind("devazoz seek: unknown option --fast", 0), 0u) << err;
   EXPECT_EQ(RunCommand(Tool() + " dump x.dbf --tag A --tag B", &out, &err), 2);
@@ -88,8 +91,8 @@ class DevazozSearch : public ::testing::Test {
  protected:
   void SetUp() override {
     DbfFixture f(0x03, {{"TITLE", 'C', 12}, {"PLAYERS", 'N', 3, 0}, {"ANALOG", 'L', 1}});
-    for (const char* title : {"Ridge Racer", "ridge", "Tekken 2", "Racer", "Wipeout", "Ridge",
-                              "RIDGE RACER", "Tekken"})
+    for (const char* title :
+         {"Ridge Racer", "ridge", "Tekken 2", "Racer", "Wipeout", "Ridge", "RIDGE RACER", "Tekken"})
       f.AddRecord({title, "  2", "T"});
     f.AddRecord({"Driver", "  1", "F"});
     table_ = dir_.File("GAMES.DBF");
@@ -97,10 +100,10 @@ class DevazozSearch : public ::testing::Test {
   }
   std::string Search(const std::string& field, const std::string& value, const std::string& extra) {
     std::string out, err;
-    EXPECT_EQ(RunCommand(Tool() + " search " + Quote(table_) + " " + field + " " + Quote(value) +
-                             extra,
-                         &out, &err),
-              0)
+    EXPECT_EQ(
+        RunCommand(Tool() + " search " + Quote(table_) + " " + field + " " + Quote(value) + extra,
+                   &out, &err),
+        0)
         << extra << ": " << err;
     return out;
   }
@@ -145,9 +148,10 @@ TEST_F(DevazozSearch, TheOptionsDoWhatTheirHelpSays) {
 TEST_F(DevazozSearch, KeepTagScansInTheOrderOfTheSelectedTag) {
   std::string out, err;
   std::string cdx = dir_.File("GAMES.CDX");
-  ASSERT_EQ(RunCommand(Tool() + " index " + Quote(table_) + " " + Quote(cdx) + " TITLE 'UPPER(TITLE)'",
-                       &out, &err),
-            0)
+  ASSERT_EQ(
+      RunCommand(Tool() + " index " + Quote(table_) + " " + Quote(cdx) + " TITLE 'UPPER(TITLE)'",
+                 &out, &err),
+      0)
       << err;
   std::string tag = " --index " + Quote(cdx) + " --tag TITLE";
   EXPECT_EQ(Search("TITLE", "Racer", tag), "1\n");  // record order: "Ridge Racer"
@@ -157,7 +161,8 @@ TEST_F(DevazozSearch, KeepTagScansInTheOrderOfTheSelectedTag) {
   EXPECT_EQ(Search("TITLE", "Tekken", tag), "3\n");
   EXPECT_EQ(Search("TITLE", "Tekken", tag + " --keep-tag --keep-state"), "8\n");
   EXPECT_EQ(Search("TITLE", "Tekken", tag + " --options 24"), "8\n");
-  EXPECT_EQ(RunCommand(Tool() + " search " + Quote(table_) + " TITLE x --tag TITLE", &out, &err), 2);
+  EXPECT_EQ(RunCommand(Tool() + " search " + Quote(table_) + " TITLE x --tag TITLE", &out, &err),
+            2);
 }
 
 }  // namespace

@@ -57,7 +57,35 @@ size_t ParsedArgs::PositionalsBefore(const std::string& name) const {
   return it == options_.end() ? positionals_.size() : it->second.front().positionals_before;
 }
 
+namespace {
+
+// Asks for help: "--help" or "-h" before any "--", wherever it stands.
+bool HelpAsked(const Args& args) {
+  for (const std::string& arg : args) {
+    if (arg == "--") return false;
+    if (arg == "--help" || arg == "-h") return true;
+  }
+  return false;
+}
+
+}  // namespace
+
+// The parse proper; ParseArgs answers help in its stead when this finds fault.
+ParsedArgs Parse(const CommandSpec& spec, const Args& args);
+
 ParsedArgs ParseArgs(const CommandSpec& spec, const Args& args) {
+  try {
+    return Parse(spec, args);
+  } catch (const UsageError&) {
+    // Help is given even when the rest of the line is wrong.
+    if (!HelpAsked(args)) throw;
+    ParsedArgs help;
+    help.help_ = true;
+    return help;
+  }
+}
+
+ParsedArgs Parse(const CommandSpec& spec, const Args& args) {
   ParsedArgs parsed;
   bool options_ended = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -87,20 +115,22 @@ ParsedArgs ParseArgs(const CommandSpec& spec, const Args& args) {
       has_inline = true;
     }
     const OptionSpec* option = FindOption(spec, name);
-    if (!option) throw UsageError{"unknown option " + name + " (see devazoz help " + spec.name + ")"};
+    if (!option)
+      throw UsageError{"unknown option " + name + " (see devazoz help " + spec.name + ")"};
     size_t wanted = ValueCount(*option);
     ParsedArgs::Occurrence occurrence;
     occurrence.positionals_before = parsed.positionals_.size();
     if (has_inline) {
-      if (wanted != 1)
-        throw UsageError{option->name +
-                         (wanted == 0 ? " takes no value" : " takes " + option->values + " as separate arguments")};
+      if (wanted == 0) throw UsageError{option->name + " takes no value"};
+      if (wanted > 1)
+        throw UsageError{option->name + " takes " + option->values + " as separate arguments"};
       occurrence.values.push_back(inline_value);
     } else {
       for (size_t k = 0; k < wanted; ++k) {
-        if (i + 1 >= args.size())
-          throw UsageError{option->name + " needs " + (wanted == 1 ? "a value" : std::to_string(wanted) + " values") +
-                           " (" + option->values + ")"};
+        if (i + 1 >= args.size()) {
+          std::string how_many = wanted == 1 ? "a value" : std::to_string(wanted) + " values";
+          throw UsageError{option->name + " needs " + how_many + " (" + option->values + ")"};
+        }
         occurrence.values.push_back(args[++i]);
       }
     }
@@ -142,12 +172,14 @@ std::string Wrap(const std::string& text, size_t start, size_t indent) {
 
 std::string HelpText(const CommandSpec& spec) {
   const size_t kColumn = 24;
-  std::string out = "devazoz " + spec.name + ": " + spec.summary + "\n\nusage: " +
-                    Wrap("devazoz " + spec.usage, 7, 9) + "\n";
+  std::string out = "devazoz " + spec.name + ": " + spec.summary +
+                    "\n\nusage: " + Wrap("devazoz " + spec.usage, 7, 9) + "\n";
   auto column = [&](const std::string& left, const std::string& help) {
     std::string line = "  " + left;
-    if (line.size() + 2 > kColumn) line += "\n" + std::string(kColumn, ' ');
-    else line += std::string(kColumn - line.size(), ' ');
+    if (line.size() + 2 > kColumn)
+      line += "\n" + std::string(kColumn, ' ');
+    else
+      line += std::string(kColumn - line.size(), ' ');
     return line + Wrap(help, kColumn, kColumn) + "\n";
   };
   if (!spec.positionals.empty()) {

@@ -39,11 +39,11 @@ struct OptionSpec {
         help(std::move(help_)),
         repeatable(repeatable_),
         alias(std::move(alias_)) {}
-  std::string name;        // "--index"
-  std::string values;      // names of the values, blank-separated ("FILE", "LOW HIGH"); "" for a flag
-  std::string help;        // what the option does
+  std::string name;    // "--index"
+  std::string values;  // names of the values, blank-separated ("FILE", "LOW HIGH"); "" for a flag
+  std::string help;    // what the option does
   bool repeatable = false;  // may be given more than once (all values are kept)
-  std::string alias;       // another name for the same option, or ""
+  std::string alias;        // another name for the same option, or ""
 };
 
 struct PositionalSpec {
@@ -80,6 +80,7 @@ class ParsedArgs {
 
  private:
   friend ParsedArgs ParseArgs(const CommandSpec& spec, const Args& args);
+  friend ParsedArgs Parse(const CommandSpec& spec, const Args& args);
   struct Occurrence {
     std::vector<std::string> values;
     size_t positionals_before = 0;

@@ -45,8 +45,10 @@ std::string DateText(int32_t days_since_1899) {
 std::string ValueText(TField& field) {
   if (field.IsNull()) return "\\N";
   switch (field.DataType()) {
-    case TFieldType::ftBoolean: return field.AsBoolean() ? "True" : "False";
-    case TFieldType::ftDate: return DateText(int32_t(std::floor(field.AsDateTime())));
+    case TFieldType::ftBoolean:
+      return field.AsBoolean() ? "True" : "False";
+    case TFieldType::ftDate:
+      return DateText(int32_t(std::floor(field.AsDateTime())));
     case TFieldType::ftDateTime: {
       double ms = 0;
       field.GetData(&ms);
@@ -58,13 +60,15 @@ std::string ValueText(TField& field) {
       return DateText(int32_t(days) - platform::kDateDelta) + time;
     }
     case TFieldType::ftSmallint:
-    case TFieldType::ftInteger: return std::to_string(field.AsInteger());
+    case TFieldType::ftInteger:
+      return std::to_string(field.AsInteger());
     case TFieldType::ftFloat: {
       char text[64];
       auto r = std::to_chars(text, text + sizeof text, field.AsFloat());
       return std::string(text, r.ptr);
     }
-    default: return Utf8(field.AsString());
+    default:
+      return Utf8(field.AsString());
   }
 }
 
@@ -113,7 +117,8 @@ int RunBrowse(const ParsedArgs& args) {
   if ((partial || nocase) && action != "--locate")
     throw UsageError{std::string(partial ? "--partial" : "--nocase") + " goes with --locate"};
   size_t want = action == "--locate" ? 2 : action == "--lookup" ? 3 : 0;
-  if (want && operands.size() != want) throw UsageError{action + " takes " + std::to_string(want) + " values"};
+  if (want && operands.size() != want)
+    throw UsageError{action + " takes " + std::to_string(want) + " values"};
   if ((action == "--delete" || action == "--recall") && operands.size() != 1)
     throw UsageError{action + " takes a record number"};
   if (action == "--edit" && operands.empty()) throw UsageError{"--edit takes a record number"};
@@ -220,11 +225,13 @@ const CommandRegistrar reg(
       {"--locate", "", "action: FIELD VALUE follow; prints locate<TAB>T|F<TAB>RECNO"},
       {"--partial", "", "with --locate: VALUE may be the beginning of the field's text"},
       {"--nocase", "", "with --locate: compare without regard to case"},
-      {"--lookup", "", "action: FIELD VALUE RESULTFIELD follow; prints\n"
-                       "lookup<TAB>TEXT|\\N<TAB>RECNO (the cursor does not move)"},
+      {"--lookup", "",
+       "action: FIELD VALUE RESULTFIELD follow; prints\n"
+       "lookup<TAB>TEXT|\\N<TAB>RECNO (the cursor does not move)"},
       {"--append", "", "action: FIELD=VALUE... follow; appends a record, prints posted<TAB>RECNO"},
-      {"--edit", "", "action: RECNO FIELD=VALUE... follow; changes a record, prints\n"
-                     "posted<TAB>RECNO"},
+      {"--edit", "",
+       "action: RECNO FIELD=VALUE... follow; changes a record, prints\n"
+       "posted<TAB>RECNO"},
       {"--delete", "", "action: RECNO follows; prints deleted<TAB>RECNO<TAB>RECNO AFTER"},
       {"--recall", "", "action: RECNO follows; prints recalled<TAB>RECNO<TAB>RECNO AFTER"}},
      "The first output line is count<TAB>RecordCount. Without an action: a header line\n"

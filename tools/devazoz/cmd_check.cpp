@@ -60,8 +60,9 @@ static CommandRegistrar reg(
     {"check",
      "verifies a table against its header and index files against the table",
      "check TABLE [INDEXFILE]...",
-     {{"TABLE", "the table: record count against the file size, a cut-off last record,\n"
-                "memo block numbers"},
+     {{"TABLE",
+       "the table: record count against the file size, a cut-off last record,\n"
+       "memo block numbers"},
       {"INDEXFILE...", "index files whose every tag is checked against the table"}},
      {},
      "output: \"ok\" and exit code 0, or one line per problem and exit code 1."},

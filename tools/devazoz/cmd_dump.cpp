@@ -29,8 +29,10 @@ int RunDump(const ParsedArgs& args) {
   devazoz::GSO_dBHandler table(table_name, false, false);
   table.use_deleted = deleted;
   for (const std::string& file : indexes) table.OpenIndexFile(file);
-  if (!tag.empty()) table.SelectTag(&tag, false);
-  else table.SetReadAhead(true);
+  if (!tag.empty())
+    table.SelectTag(&tag, false);
+  else
+    table.SetReadAhead(true);
   if (range) table.SetKeyRange(low, high, true, true);
   if (has_filter) {
     table.SetFilterActive(true);
@@ -56,8 +58,9 @@ const CommandRegistrar reg(
      "[--ignore-case] [--range LOW HIGH]",
      {{"TABLE", "the table file"}},
      {{"--deleted", "", "include deleted records"},
-      {"--memo", "", "show the contents of memo, general and binary fields instead of their\n"
-                     "block numbers"},
+      {"--memo", "",
+       "show the contents of memo, general and binary fields instead of their\n"
+       "block numbers"},
       {"--index", "FILE", "open an index file of the table (kept current, needed for --tag)", true},
       {"--tag", "NAME", "visit the records in this tag's order"},
       {"--filter", "EXPRESSION", "show only records for which the logical expression is true"},

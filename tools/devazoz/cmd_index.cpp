@@ -31,11 +31,13 @@ static CommandRegistrar reg(
      "index TABLE INDEXFILE TAG KEYEXPRESSION [--for EXPRESSION] [--unique] [--descending]",
      {{"TABLE", "the table, opened for writing"},
       {"INDEXFILE", "a CDX, NTX, NDX or MDX file (the format follows the extension)"},
-      {"TAG", "the tag's name; a tag of that name is replaced (an NTX or NDX file holds\n"
-              "one tag, named after the file)"},
+      {"TAG",
+       "the tag's name; a tag of that name is replaced (an NTX or NDX file holds\n"
+       "one tag, named after the file)"},
       {"KEYEXPRESSION", "the xBase expression that gives each record's key"}},
-     {{"--for", "EXPRESSION", "a logical expression: only records passing it get a key\n"
-                              "(not for NDX files)"},
+     {{"--for", "EXPRESSION",
+       "a logical expression: only records passing it get a key\n"
+       "(not for NDX files)"},
       {"--unique", "", "keep only the first record of each key value"},
       {"--descending", "", "order the keys highest first (CDX and MDX only)"}},
      "A progress bar is drawn on standard error while it is a terminal."},

@@ -31,16 +31,15 @@ int RunMemo(const ParsedArgs& parsed) {
   return kExitOk;
 }
 
-const CommandRegistrar reg(
-    {"memo",
-     "writes the raw bytes of one record's memo to standard output",
-     "memo TABLE RECNO FIELD",
-     {{"TABLE", "the table file"},
-      {"RECNO", "the record number (1 to the record count)"},
-      {"FIELD", "a memo, general or binary field of the table"}},
-     {},
-     "A field that refers to no memo block writes nothing."},
-    &RunMemo);
+const CommandRegistrar reg({"memo",
+                            "writes the raw bytes of one record's memo to standard output",
+                            "memo TABLE RECNO FIELD",
+                            {{"TABLE", "the table file"},
+                             {"RECNO", "the record number (1 to the record count)"},
+                             {"FIELD", "a memo, general or binary field of the table"}},
+                            {},
+                            "A field that refers to no memo block writes nothing."},
+                           &RunMemo);
 
 }  // namespace
 }  // namespace devazoz_tool

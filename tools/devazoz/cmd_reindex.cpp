@@ -13,15 +13,14 @@ int RunReindex(const ParsedArgs& parsed) {
   return kExitOk;
 }
 
-static CommandRegistrar reg(
-    {"reindex",
-     "rebuilds every tag of one or more index files from the table",
-     "reindex TABLE INDEXFILE...",
-     {{"TABLE", "the table the indexes belong to"},
-      {"INDEXFILE...", "one or more CDX, NTX, NDX or MDX files"}},
-     {},
-     "A progress bar is drawn on standard error while it is a terminal."},
-    &RunReindex);
+static CommandRegistrar reg({"reindex",
+                             "rebuilds every tag of one or more index files from the table",
+                             "reindex TABLE INDEXFILE...",
+                             {{"TABLE", "the table the indexes belong to"},
+                              {"INDEXFILE...", "one or more CDX, NTX, NDX or MDX files"}},
+                             {},
+                             "A progress bar is drawn on standard error while it is a terminal."},
+                            &RunReindex);
 
 }  // namespace
 }  // namespace devazoz_tool

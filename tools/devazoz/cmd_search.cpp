@@ -57,9 +57,10 @@ const CommandRegistrar reg(
      "[--keep-state] [--keep-tag] [--index FILE]... [--tag NAME] [--options N]",
      {{"TABLE", "the table file"},
       {"FIELD", "the field to search"},
-      {"VALUE", "the value: text for character fields (see the options), a number for N\n"
-                "and F fields, yyyymmdd for date fields, T/Y/J or another letter for\n"
-                "logical fields"}},
+      {"VALUE",
+       "the value: text for character fields (see the options), a number for N\n"
+       "and F fields, yyyymmdd for date fields, T/Y/J or another letter for\n"
+       "logical fields"}},
      {{"--ignore-case", "", "compare text without regard to case (bit 1)", false, "--no-case"},
       {"--whole-field", "",
        "the field's text without trailing blanks must equal VALUE; without it VALUE\n"
