@@ -188,7 +188,7 @@ void TDevazozDataSet::SetMasterSource(platform::TDataSource* source) {
 std::string TDevazozDataSet::TableDirectory() const {
   std::string directory;
   if (SameText(database_name_, kDefaultDirectory)) {
-    directory = platform::ExecutableDirectory();
+    directory = os::ExecutableDirectory();
   } else if (!FindAlias(platform::AnsiUpper(database_name_), directory)) {
     directory = database_name_;
   }
@@ -214,7 +214,7 @@ std::string TDevazozDataSet::IndexFullName(const std::string& name) {
 
 std::unique_ptr<DBFObject> TDevazozDataSet::MakeHandler(bool read_write, bool shared) {
   std::string full = FullTableName();
-  if (!FileExists(full)) DatabaseErrorFmt("Cannot find file %s", platform::ExpandFileName(full));
+  if (!FileExists(full)) DatabaseErrorFmt("Cannot find file %s", os::ExpandFileName(full));
   return std::make_unique<DBFObject>(this, full, read_write, shared);
 }
 
@@ -264,12 +264,12 @@ void TDevazozDataSet::OpenIndexFiles(DBFObject& h, bool checking) {
     std::string name = Trim(entry);
     if (name.empty()) continue;
     std::string full = IndexFullName(name);
-    if (!FileExists(full)) DatabaseErrorFmt("Cannot find file %s", platform::ExpandFileName(full));
+    if (!FileExists(full)) DatabaseErrorFmt("Cannot find file %s", os::ExpandFileName(full));
     int rc = h.OpenIndexFile(full);
     if (checking && rc == -1)
-      DatabaseErrorFmt("Index file %s already open", platform::ExpandFileName(full));
+      DatabaseErrorFmt("Index file %s already open", os::ExpandFileName(full));
     if (rc > 0 || (checking && rc != 0))
-      DatabaseErrorFmt("Error getting %s", platform::ExpandFileName(full));
+      DatabaseErrorFmt("Error getting %s", os::ExpandFileName(full));
   }
 }
 

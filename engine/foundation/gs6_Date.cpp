@@ -1,5 +1,6 @@
 #include "engine/foundation/gs6_Date.h"
 
+#include "engine/foundation/gs6_os.h"
 #include "platform/datetime.h"
 
 namespace devazoz {
@@ -21,7 +22,7 @@ void TgsDBFDate::DayToParts(int32_t day, int& year, int& month, int& day_of_mont
   platform::DecodeDate(day - julian_offset, year, month, day_of_month);
 }
 
-int32_t TgsDBFDate::Today() const { return platform::CurrentDate() + julian_offset; }
+int32_t TgsDBFDate::Today() const { return os::CurrentDate() + julian_offset; }
 
 int TgsDBFDate::DayOfWeek(int32_t day) const {
   if (day <= 0) return 0;

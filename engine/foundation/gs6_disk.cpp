@@ -8,7 +8,6 @@
 #include "engine/foundation/gs6_eror.h"
 #include "engine/foundation/gs6_os.h"
 #include "platform/codepage.h"
-#include "platform/paths.h"
 
 namespace devazoz {
 
@@ -85,7 +84,7 @@ std::string GSO_DiskFile::MakeAbsolute(const std::string& name) {
   if (name.find("\\\\") != std::string::npos) return name;
   size_t colon = name.find(':');
   if (colon != std::string::npos && colon >= 1) return name;
-  return platform::ExpandFileName(name);
+  return os::ExpandFileName(name);
 }
 
 GSO_DiskFile::GSO_DiskFile(const std::string& file_name, bool read_write, bool shared)

@@ -9,17 +9,23 @@
 #include <sys/stat.h>
 #include <unistd.h>
 
+#include <limits.h>
+
+#include <algorithm>
 #include <atomic>
 #include <ctime>
 #include <vector>
 
 #include "engine/foundation/gs6_cnst.h"
 #include "platform/codepage.h"
+#include "platform/paths.h"
 
 namespace devazoz::os {
 namespace {
 
 std::atomic<FaultHook> g_fault_hook{nullptr};
+std::atomic<ShortReadHook> g_short_read_hook{nullptr};
+std::atomic<ClockHook> g_clock_hook{nullptr};
 
 bool Injected(Call call, const std::string& path, int32_t& error) {
   FaultHook hook = g_fault_hook.load();
@@ -197,7 +203,12 @@ int64_t ReadAt(int fd, const std::string& path, int64_t offset, void* buffer, si
   size_t done = 0;
   char* p = static_cast<char*>(buffer);
   while (done < count) {
-    ssize_t n = ::pread(fd, p + done, count - done, off_t(offset + int64_t(done)));
+    size_t want = count - done;
+    if (ShortReadHook short_read = g_short_read_hook.load()) {
+      want = std::min(want, short_read(path, offset + int64_t(done), want));
+      if (want == 0) break;
+    }
+    ssize_t n = ::pread(fd, p + done, want, off_t(offset + int64_t(done)));
     if (n < 0) {
       if (errno == EINTR) continue;
       error = MapErrno(errno);
@@ -335,13 +346,13 @@ bool Rename(const std::string& from, const std::string& to, int32_t& error) {
 }
 
 const uint8_t* MapReadOnly(int fd, size_t size) {
-  if (g_fault_hook.load() || size == 0) return nullptr;
+  if (g_fault_hook.load() || g_short_read_hook.load() || size == 0) return nullptr;
   void* view = ::mmap(nullptr, size, PROT_READ, MAP_SHARED, fd, 0);
   return view == MAP_FAILED ? nullptr : static_cast<const uint8_t*>(view);
 }
 
 uint8_t* MapReadWrite(int fd, size_t size) {
-  if (g_fault_hook.load() || size == 0) return nullptr;
+  if (g_fault_hook.load() || g_short_read_hook.load() || size == 0) return nullptr;
   void* view = ::mmap(nullptr, size, PROT_READ | PROT_WRITE, MAP_SHARED, fd, 0);
   return view == MAP_FAILED ? nullptr : static_cast<uint8_t*>(view);
 }
@@ -355,6 +366,57 @@ void SleepMilliseconds(int ms) {
   timespec ts{ms / 1000, long(ms % 1000) * 1000000L};
   while (nanosleep(&ts, &ts) != 0 && errno == EINTR) {
   }
+}
+
+void SetShortReadHook(ShortReadHook hook) { g_short_read_hook.store(hook); }
+
+void SetClockHook(ClockHook hook) { g_clock_hook.store(hook); }
+
+platform::LocalTime CurrentLocalTime() {
+  if (ClockHook clock = g_clock_hook.load()) return clock();
+  timespec now{};
+  clock_gettime(CLOCK_REALTIME, &now);
+  time_t seconds = now.tv_sec;
+  tm parts{};
+  localtime_r(&seconds, &parts);
+  platform::LocalTime t;
+  t.year = parts.tm_year + 1900;
+  t.month = parts.tm_mon + 1;
+  t.day = parts.tm_mday;
+  t.hour = parts.tm_hour;
+  t.minute = parts.tm_min;
+  t.second = parts.tm_sec;
+  t.millisecond = int(now.tv_nsec / 1000000);
+  return t;
+}
+
+int32_t CurrentDate() {
+  platform::LocalTime t = CurrentLocalTime();
+  int32_t day = 0;
+  platform::TryEncodeDate(t.year, t.month, t.day, day);
+  return day;
+}
+
+std::string CurrentDirectory() {
+  std::vector<char> buffer(PATH_MAX + 1, '\0');
+  if (!::getcwd(buffer.data(), buffer.size())) return "/";
+  return std::string(buffer.data());
+}
+
+std::string ExpandFileName(const std::string& name) {
+  if (!name.empty() && name[0] == '/') return platform::ExpandFileName(name);
+  // Made absolute here, so that the platform's expansion does not consult the
+  // current directory itself.
+  return platform::ExpandFileName(CurrentDirectory() + "/" + name);
+}
+
+std::string ExecutableDirectory() {
+  std::vector<char> buffer(PATH_MAX + 1, '\0');
+  ssize_t n = ::readlink("/proc/self/exe", buffer.data(), buffer.size() - 1);
+  std::string path = n > 0 ? std::string(buffer.data(), size_t(n)) : std::string();
+  size_t slash = path.rfind('/');
+  if (slash == std::string::npos) return CurrentDirectory();
+  return slash == 0 ? "/" : path.substr(0, slash);
 }
 
 }  // namespace devazoz::os

@@ -1,5 +1,5 @@
-// The engine's only contact with the operating system's file, lock, time and
-// sleep calls. Results come back as Windows-numbered error codes (see MapErrno),
+// The engine's only contact with the operating system's file, lock, clock,
+// current-directory and sleep calls. Results come back as Windows-numbered error codes (see MapErrno),
 // which is what the error table and callers expect. Tests may install a fault hook
 // to make any call fail with a chosen code.
 #ifndef ENGINE_FOUNDATION_GS6_OS_H_
@@ -8,6 +8,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+
+#include "platform/datetime.h"
 
 namespace devazoz::os {
 
@@ -73,6 +75,29 @@ uint8_t* MapReadWrite(int fd, size_t size);
 void Unmap(const uint8_t* view, size_t size);
 
 void SleepMilliseconds(int ms);
+
+// Short reads. When set, consulted before each transfer of ReadAt: the transfer
+// moves at most the number of bytes it returns (ReadAt goes on with the rest, as
+// after a partial transfer of the system), and 0 ends the read there, as the end of
+// the file would. Memory views are refused meanwhile, as with a fault hook. Only
+// for tests.
+using ShortReadHook = size_t (*)(const std::string& path, int64_t offset, size_t count);
+void SetShortReadHook(ShortReadHook hook);
+
+// The clock: the local date and time now. When a clock hook is set, it gives the
+// time instead (only for tests).
+using ClockHook = platform::LocalTime (*)();
+void SetClockHook(ClockHook hook);
+platform::LocalTime CurrentLocalTime();
+// Today as a day count of the platform's numbering (30 December 1899 is day 0).
+int32_t CurrentDate();
+
+// The current directory, and a name made absolute against it ("." and ".."
+// resolved; the file itself is not touched).
+std::string CurrentDirectory();
+std::string ExpandFileName(const std::string& name);
+// The directory of the running program.
+std::string ExecutableDirectory();
 
 }  // namespace devazoz::os
 

@@ -240,7 +240,7 @@ void GSO_dBaseDBF::RereadHeader() {
 
 void GSO_dBaseDBF::WriteHeader() {
   if (!ReadWrite() || !header_dirty_ || file_locked_) return;
-  platform::LocalTime now = platform::CurrentLocalTime();
+  platform::LocalTime now = os::CurrentLocalTime();
   uint32_t stamp =
       ((uint32_t(now.hour) * 64 + uint32_t(now.minute)) * 64 + uint32_t(now.second)) * 1024 +
       uint32_t(now.millisecond);

@@ -45,8 +45,10 @@ std::string DateText(int32_t days_since_1899) {
 std::string ValueText(TField& field) {
   if (field.IsNull()) return "\\N";
   switch (field.DataType()) {
-    case TFieldType::ftBoolean: return field.AsBoolean() ? "True" : "False";
-    case TFieldType::ftDate: return DateText(int32_t(std::floor(field.AsDateTime())));
+    case TFieldType::ftBoolean:
+      return field.AsBoolean() ? "True" : "False";
+    case TFieldType::ftDate:
+      return DateText(int32_t(std::floor(field.AsDateTime())));
     case TFieldType::ftDateTime: {
       double ms = 0;
       field.GetData(&ms);
@@ -58,13 +60,15 @@ std::string ValueText(TField& field) {
       return DateText(int32_t(days) - platform::kDateDelta) + time;
     }
     case TFieldType::ftSmallint:
-    case TFieldType::ftInteger: return std::to_string(field.AsInteger());
+    case TFieldType::ftInteger:
+      return std::to_string(field.AsInteger());
     case TFieldType::ftFloat: {
       char text[64];
       auto r = std::to_chars(text, text + sizeof text, field.AsFloat());
       return std::string(text, r.ptr);
     }
-    default: return Utf8(field.AsString());
+    default:
+      return Utf8(field.AsString());
   }
 }
 
@@ -89,43 +93,32 @@ void SetValues(devazoz::TDevazozDataSet& ds, const std::vector<std::string>& ass
   }
 }
 
-int RunBrowse(const Args& args) {
-  std::string table_name, tag, filter, action;
-  std::vector<std::string> indexes, operands;
-  bool ignore_case = false, deleted = false, exact = false, no_translate = false,
-       backward = false, has_filter = false, partial = false, nocase = false;
-  auto is_action = [](const std::string& a) {
-    return a == "--locate" || a == "--lookup" || a == "--append" || a == "--edit" ||
-           a == "--delete" || a == "--recall";
-  };
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](const char* what) {
-      if (i + 1 >= args.size()) throw UsageError{std::string(what) + " needs a value"};
-      return args[++i];
-    };
-    if (!action.empty() && a.rfind("--", 0) != 0) {
-      operands.push_back(a);
-    } else if (a == "--index") indexes.push_back(value("--index"));
-    else if (a == "--tag") tag = value("--tag");
-    else if (a == "--filter") filter = value("--filter"), has_filter = true;
-    else if (a == "--ignore-case") ignore_case = true;
-    else if (a == "--deleted") deleted = true;
-    else if (a == "--exact-count") exact = true;
-    else if (a == "--no-translate") no_translate = true;
-    else if (a == "--backward") backward = true;
-    else if (a == "--partial" && action == "--locate") partial = true;
-    else if (a == "--nocase" && action == "--locate") nocase = true;
-    else if (is_action(a)) {
-      if (!action.empty()) throw UsageError{"one action at a time"};
-      action = a;
-    } else if (a.rfind("--", 0) == 0) throw UsageError{"unknown option " + a};
-    else if (table_name.empty()) table_name = a;
-    else throw UsageError{"browse takes one table"};
+int RunBrowse(const ParsedArgs& args) {
+  static const char* const kActions[] = {"--locate", "--lookup", "--append",
+                                         "--edit",   "--delete", "--recall"};
+  std::string action;
+  for (const char* a : kActions) {
+    if (!args.Has(a)) continue;
+    if (!action.empty() || args.Count(a) > 1) throw UsageError{"one action at a time"};
+    action = a;
   }
-  if (table_name.empty()) throw UsageError{"browse needs a table"};
+  const Args& positional = args.Positionals();
+  size_t before = action.empty() ? positional.size() : args.PositionalsBefore(action);
+  if (before == 0) throw UsageError{"browse needs a table"};
+  if (before > 1) throw UsageError{"browse takes one table"};
+  std::string table_name = positional[0];
+  std::vector<std::string> operands(positional.begin() + 1, positional.end());
+  std::vector<std::string> indexes = args.All("--index");
+  std::string tag = args.Value("--tag"), filter = args.Value("--filter");
+  bool ignore_case = args.Has("--ignore-case"), deleted = args.Has("--deleted"),
+       exact = args.Has("--exact-count"), no_translate = args.Has("--no-translate"),
+       backward = args.Has("--backward"), has_filter = args.Has("--filter"),
+       partial = args.Has("--partial"), nocase = args.Has("--nocase");
+  if ((partial || nocase) && action != "--locate")
+    throw UsageError{std::string(partial ? "--partial" : "--nocase") + " goes with --locate"};
   size_t want = action == "--locate" ? 2 : action == "--lookup" ? 3 : 0;
-  if (want && operands.size() != want) throw UsageError{action + " takes " + std::to_string(want) + " values"};
+  if (want && operands.size() != want)
+    throw UsageError{action + " takes " + std::to_string(want) + " values"};
   if ((action == "--delete" || action == "--recall") && operands.size() != 1)
     throw UsageError{action + " takes a record number"};
   if (action == "--edit" && operands.empty()) throw UsageError{"--edit takes a record number"};
@@ -214,11 +207,38 @@ int RunBrowse(const Args& args) {
 }
 
 const CommandRegistrar reg(
-    "browse", &RunBrowse,
-    "browse TABLE [--index FILE]... [--tag NAME] [--filter EXPRESSION] [--ignore-case] "
-    "[--deleted] [--exact-count] [--no-translate] [--backward] "
-    "[--locate FIELD VALUE [--partial] [--nocase] | --lookup FIELD VALUE RESULTFIELD | "
-    "--append FIELD=VALUE... | --edit RECNO FIELD=VALUE... | --delete RECNO | --recall RECNO]");
+    {"browse",
+     "shows or changes a table as the program's dataset presents it",
+     "browse TABLE [--index FILE]... [--tag NAME] [--filter EXPRESSION] [--ignore-case] "
+     "[--deleted] [--exact-count] [--no-translate] [--backward] "
+     "[--locate FIELD VALUE [--partial] [--nocase] | --lookup FIELD VALUE RESULTFIELD | "
+     "--append FIELD=VALUE... | --edit RECNO FIELD=VALUE... | --delete RECNO | --recall RECNO]",
+     {{"TABLE", "the table file"}},
+     {{"--index", "FILE", "an index file the dataset opens", true},
+      {"--tag", "NAME", "the dataset's index name: records in this tag's order"},
+      {"--filter", "EXPRESSION", "the dataset's filter: only records for which it is true"},
+      {"--ignore-case", "", "the filter compares text without regard to case"},
+      {"--deleted", "", "show deleted records too"},
+      {"--exact-count", "", "count the records the filter lets through exactly"},
+      {"--no-translate", "", "read text without the OEM-to-ANSI translation"},
+      {"--backward", "", "list from the last record to the first"},
+      {"--locate", "", "action: FIELD VALUE follow; prints locate<TAB>T|F<TAB>RECNO"},
+      {"--partial", "", "with --locate: VALUE may be the beginning of the field's text"},
+      {"--nocase", "", "with --locate: compare without regard to case"},
+      {"--lookup", "",
+       "action: FIELD VALUE RESULTFIELD follow; prints\n"
+       "lookup<TAB>TEXT|\\N<TAB>RECNO (the cursor does not move)"},
+      {"--append", "", "action: FIELD=VALUE... follow; appends a record, prints posted<TAB>RECNO"},
+      {"--edit", "",
+       "action: RECNO FIELD=VALUE... follow; changes a record, prints\n"
+       "posted<TAB>RECNO"},
+      {"--delete", "", "action: RECNO follows; prints deleted<TAB>RECNO<TAB>RECNO AFTER"},
+      {"--recall", "", "action: RECNO follows; prints recalled<TAB>RECNO<TAB>RECNO AFTER"}},
+     "The first output line is count<TAB>RecordCount. Without an action: a header line\n"
+     "(RECNO and the field names), then one line per record. Output is UTF-8; dates\n"
+     "are written and read as YYYY-MM-DD, date-times as YYYY-MM-DD HH:MM:SS. One action\n"
+     "at a time; its values follow it."},
+    &RunBrowse);
 
 }  // namespace
 }  // namespace devazoz_tool

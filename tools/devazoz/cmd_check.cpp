@@ -21,7 +21,8 @@
 namespace devazoz_tool {
 namespace {
 
-int RunCheck(const Args& args) {
+int RunCheck(const ParsedArgs& parsed) {
+  const Args& args = parsed.Positionals();
   if (args.empty()) throw UsageError{"check takes a table and index files"};
   ProgressTable table(args[0], false);
   std::vector<std::string> problems;
@@ -55,7 +56,17 @@ int RunCheck(const Args& args) {
   return kExitEngineError;
 }
 
-static CommandRegistrar reg("check", &RunCheck, "check TABLE [INDEXFILE]...");
+static CommandRegistrar reg(
+    {"check",
+     "verifies a table against its header and index files against the table",
+     "check TABLE [INDEXFILE]...",
+     {{"TABLE",
+       "the table: record count against the file size, a cut-off last record,\n"
+       "memo block numbers"},
+      {"INDEXFILE...", "index files whose every tag is checked against the table"}},
+     {},
+     "output: \"ok\" and exit code 0, or one line per problem and exit code 1."},
+    &RunCheck);
 
 }  // namespace
 }  // namespace devazoz_tool

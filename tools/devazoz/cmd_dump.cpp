@@ -12,35 +12,27 @@
 namespace devazoz_tool {
 namespace {
 
-int RunDump(const Args& args) {
-  std::string table_name, tag, filter, low, high;
-  std::vector<std::string> indexes;
-  bool deleted = false, memo = false, ignore_case = false, range = false, has_filter = false;
-  for (size_t i = 0; i < args.size(); ++i) {
-    const std::string& a = args[i];
-    auto value = [&](const char* what) {
-      if (i + 1 >= args.size()) throw UsageError{std::string(what) + " needs a value"};
-      return args[++i];
-    };
-    if (a == "--deleted") deleted = true;
-    else if (a == "--memo") memo = true;
-    else if (a == "--ignore-case") ignore_case = true;
-    else if (a == "--index") indexes.push_back(value("--index"));
-    else if (a == "--tag") tag = value("--tag");
-    else if (a == "--filter") filter = value("--filter"), has_filter = true;
-    else if (a == "--range") low = value("--range"), high = value("--range"), range = true;
-    else if (a.rfind("--", 0) == 0) throw UsageError{"unknown option " + a};
-    else if (table_name.empty()) table_name = a;
-    else throw UsageError{"dump takes one table"};
-  }
-  if (table_name.empty()) throw UsageError{"dump needs a table"};
+int RunDump(const ParsedArgs& args) {
+  const Args& positional = args.Positionals();
+  if (positional.empty()) throw UsageError{"dump needs a table"};
+  if (positional.size() > 1) throw UsageError{"dump takes one table"};
+  const std::string& table_name = positional[0];
+  std::vector<std::string> indexes = args.All("--index");
+  std::string tag = args.Value("--tag"), filter = args.Value("--filter");
+  bool deleted = args.Has("--deleted"), memo = args.Has("--memo"),
+       ignore_case = args.Has("--ignore-case"), range = args.Has("--range"),
+       has_filter = args.Has("--filter");
+  std::string low, high;
+  if (range) low = args.Values("--range")[0], high = args.Values("--range")[1];
   if (!tag.empty() && indexes.empty()) throw UsageError{"--tag needs --index"};
   if (range && tag.empty()) throw UsageError{"--range needs --tag"};
   devazoz::GSO_dBHandler table(table_name, false, false);
   table.use_deleted = deleted;
   for (const std::string& file : indexes) table.OpenIndexFile(file);
-  if (!tag.empty()) table.SelectTag(&tag, false);
-  else table.SetReadAhead(true);
+  if (!tag.empty())
+    table.SelectTag(&tag, false);
+  else
+    table.SetReadAhead(true);
   if (range) table.SetKeyRange(low, high, true, true);
   if (has_filter) {
     table.SetFilterActive(true);
@@ -59,9 +51,24 @@ int RunDump(const Args& args) {
   return kExitOk;
 }
 
-const CommandRegistrar reg("dump", &RunDump,
-                           "dump TABLE [--deleted] [--memo] [--index FILE]... [--tag NAME] "
-                           "[--filter EXPRESSION] [--ignore-case] [--range LOW HIGH]");
+const CommandRegistrar reg(
+    {"dump",
+     "lists a table's records, tab-separated",
+     "dump TABLE [--deleted] [--memo] [--index FILE]... [--tag NAME] [--filter EXPRESSION] "
+     "[--ignore-case] [--range LOW HIGH]",
+     {{"TABLE", "the table file"}},
+     {{"--deleted", "", "include deleted records"},
+      {"--memo", "",
+       "show the contents of memo, general and binary fields instead of their\n"
+       "block numbers"},
+      {"--index", "FILE", "open an index file of the table (kept current, needed for --tag)", true},
+      {"--tag", "NAME", "visit the records in this tag's order"},
+      {"--filter", "EXPRESSION", "show only records for which the logical expression is true"},
+      {"--ignore-case", "", "compare text in the filter without regard to case"},
+      {"--range", "LOW HIGH", "show only records whose --tag key lies from LOW to HIGH"}},
+     "output: a header line (the field names), then one line per record visited from the\n"
+     "first to the end; values escaped (\\\\, \\t, \\r, \\n)."},
+    &RunDump);
 
 }  // namespace
 }  // namespace devazoz_tool

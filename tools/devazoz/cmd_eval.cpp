@@ -33,28 +33,14 @@ std::string ValueLine(int type, const devazoz::TgsExpValue& value) {
   }
 }
 
-int RunEval(const Args& args) {
-  std::string table_name, expression;
-  long recno = 1;
-  int positional = 0;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--recno") {
-      if (i + 1 >= args.size()) throw UsageError{"--recno needs a record number"};
-      recno = ParseCount(args[++i], "record number");
-    } else if (positional == 0) {
-      table_name = args[i];
-      ++positional;
-    } else if (positional == 1) {
-      expression = args[i];
-      ++positional;
-    } else {
-      throw UsageError{"unexpected argument: " + args[i]};
-    }
-  }
-  if (positional != 2) throw UsageError{"eval takes a table and an expression"};
-  devazoz::GSO_dBaseFld table(table_name, false, false);
+int RunEval(const ParsedArgs& args) {
+  const Args& positional = args.Positionals();
+  if (positional.size() > 2) throw UsageError{"unexpected argument: " + positional[2]};
+  if (positional.size() != 2) throw UsageError{"eval takes a table and an expression"};
+  long recno = args.Has("--recno") ? ParseCount(args.Value("--recno"), "record number") : 1;
+  devazoz::GSO_dBaseFld table(positional[0], false, false);
   if (recno > 0) table.ReadRecord(int32_t(recno > INT32_MAX ? INT32_MAX : recno));
-  devazoz::TgsExpHandler handler(table.ExpressionLink(), false, expression);
+  devazoz::TgsExpHandler handler(table.ExpressionLink(), false, positional[1]);
   devazoz::TgsExpValue value;
   handler.Evaluate(value);
   std::string line = ValueLine(handler.ResultType(), value) + "\n";
@@ -62,7 +48,16 @@ int RunEval(const Args& args) {
   return kExitOk;
 }
 
-static CommandRegistrar reg("eval", &RunEval, "eval TABLE EXPRESSION [--recno N]");
+static CommandRegistrar reg(
+    {"eval",
+     "evaluates an xBase expression on one record of a table",
+     "eval TABLE EXPRESSION [--recno N]",
+     {{"TABLE", "the table whose fields the expression may name"},
+      {"EXPRESSION", "the expression; one that begins with \"--\" and a letter follows \"--\""}},
+     {{"--recno", "N", "the record to evaluate on (default 1; 0 for no record)"}},
+     "output: the type letter and the value, tab-separated: C text (escaped), N number,\n"
+     "D yyyymmdd (empty for an empty date), L T or F, U no value."},
+    &RunEval);
 
 }  // namespace
 }  // namespace devazoz_tool

@@ -12,37 +12,36 @@
 namespace devazoz_tool {
 namespace {
 
-int RunIndex(const Args& args) {
-  std::string for_expression;
-  bool unique = false, descending = false;
-  Args plain;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--for") {
-      if (i + 1 >= args.size()) throw UsageError{"--for needs an expression"};
-      for_expression = args[++i];
-    } else if (args[i] == "--unique") {
-      unique = true;
-    } else if (args[i] == "--descending") {
-      descending = true;
-    } else if (args[i].rfind("--", 0) == 0) {
-      throw UsageError{"unknown option " + args[i]};
-    } else {
-      plain.push_back(args[i]);
-    }
-  }
+int RunIndex(const ParsedArgs& args) {
+  const Args& plain = args.Positionals();
   if (plain.size() != 4)
     throw UsageError{"index takes a table, an index file, a tag and a key expression"};
   ProgressTable table(plain[0], true);
   auto cdx = OpenIndex(&table, plain[1], true, true);
-  if (!cdx->AddTag(plain[2], plain[3], unique, !descending, for_expression))
+  if (!cdx->AddTag(plain[2], plain[3], args.Has("--unique"), !args.Has("--descending"),
+                   args.Value("--for")))
     throw devazoz::EDevazozError("Cannot create tag " + plain[2] + " on " + plain[3] +
                                  (cdx->TagProblem().empty() ? "" : ": " + cdx->TagProblem()));
   return kExitOk;
 }
 
 static CommandRegistrar reg(
-    "index", &RunIndex,
-    "index TABLE INDEXFILE TAG KEYEXPRESSION [--for EXPRESSION] [--unique] [--descending]");
+    {"index",
+     "adds a tag to an index file, creating the file when it is missing",
+     "index TABLE INDEXFILE TAG KEYEXPRESSION [--for EXPRESSION] [--unique] [--descending]",
+     {{"TABLE", "the table, opened for writing"},
+      {"INDEXFILE", "a CDX, NTX, NDX or MDX file (the format follows the extension)"},
+      {"TAG",
+       "the tag's name; a tag of that name is replaced (an NTX or NDX file holds\n"
+       "one tag, named after the file)"},
+      {"KEYEXPRESSION", "the xBase expression that gives each record's key"}},
+     {{"--for", "EXPRESSION",
+       "a logical expression: only records passing it get a key\n"
+       "(not for NDX files)"},
+      {"--unique", "", "keep only the first record of each key value"},
+      {"--descending", "", "order the keys highest first (CDX and MDX only)"}},
+     "A progress bar is drawn on standard error while it is a terminal."},
+    &RunIndex);
 
 }  // namespace
 }  // namespace devazoz_tool

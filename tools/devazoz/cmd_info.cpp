@@ -9,7 +9,8 @@
 namespace devazoz_tool {
 namespace {
 
-int RunInfo(const Args& args) {
+int RunInfo(const ParsedArgs& parsed) {
+  const Args& args = parsed.Positionals();
   if (args.size() != 1) throw UsageError{"info takes one table"};
   devazoz::GSO_dBaseFld table(args[0], false, false);
   std::string out;
@@ -31,7 +32,16 @@ int RunInfo(const Args& args) {
   return kExitOk;
 }
 
-const CommandRegistrar reg("info", &RunInfo, "info TABLE");
+const CommandRegistrar reg(
+    {"info",
+     "shows a table's header values and its fields",
+     "info TABLE",
+     {{"TABLE", "the table file (.DBF is added when the name has no extension)"}},
+     {},
+     "output: lines \"version 0xNN\", \"records N\" (with \"(the header says M)\" when the\n"
+     "file holds fewer records than its header counts), \"header N\", \"reclen N\",\n"
+     "\"fields N\", then one line per field: NAME<TAB>TYPE<TAB>LENGTH<TAB>DECIMALS."},
+    &RunInfo);
 
 }  // namespace
 }  // namespace devazoz_tool

@@ -40,7 +40,8 @@ std::string KeyText(const devazoz::GSobjIndexTag& tag) {
   return FormatNumber(number);
 }
 
-int RunKeys(const Args& args) {
+int RunKeys(const ParsedArgs& parsed) {
+  const Args& args = parsed.Positionals();
   if (args.size() != 3) throw UsageError{"keys takes a table, an index file and a tag"};
   devazoz::GSO_dBaseFld table(args[0], false, false);
   auto cdx = OpenIndex(&table, args[1], false, false);
@@ -65,7 +66,17 @@ int RunKeys(const Args& args) {
   return kExitOk;
 }
 
-static CommandRegistrar reg("keys", &RunKeys, "keys TABLE INDEXFILE TAG");
+static CommandRegistrar reg(
+    {"keys",
+     "lists every key of an index tag in the tag's order",
+     "keys TABLE INDEXFILE TAG",
+     {{"TABLE", "the table the index belongs to"},
+      {"INDEXFILE", "a CDX, NTX, NDX or MDX file (the format follows the extension)"},
+      {"TAG", "the tag's name (an NTX or NDX file's tag is named after the file)"}},
+     {},
+     "output: one line KEY<TAB>RECNO per key, descending tags highest first; character\n"
+     "keys without trailing blanks, numbers in plain decimals, dates as yyyymmdd."},
+    &RunKeys);
 
 }  // namespace
 }  // namespace devazoz_tool

@@ -10,7 +10,8 @@
 namespace devazoz_tool {
 namespace {
 
-int RunMemo(const Args& args) {
+int RunMemo(const ParsedArgs& parsed) {
+  const Args& args = parsed.Positionals();
   if (args.size() != 3) throw UsageError{"memo takes a table, a record number and a field"};
   long recno = ParseCount(args[1], "record number");
   devazoz::GSO_dBaseFld table(args[0], false, false);
@@ -30,7 +31,15 @@ int RunMemo(const Args& args) {
   return kExitOk;
 }
 
-const CommandRegistrar reg("memo", &RunMemo, "memo TABLE RECNO FIELD");
+const CommandRegistrar reg({"memo",
+                            "writes the raw bytes of one record's memo to standard output",
+                            "memo TABLE RECNO FIELD",
+                            {{"TABLE", "the table file"},
+                             {"RECNO", "the record number (1 to the record count)"},
+                             {"FIELD", "a memo, general or binary field of the table"}},
+                            {},
+                            "A field that refers to no memo block writes nothing."},
+                           &RunMemo);
 
 }  // namespace
 }  // namespace devazoz_tool

@@ -9,29 +9,27 @@
 namespace devazoz_tool {
 namespace {
 
-int RunPack(const Args& args) {
-  std::string table_name;
-  std::vector<std::string> indexes;
-  for (size_t i = 0; i < args.size(); ++i) {
-    if (args[i] == "--index") {
-      if (i + 1 >= args.size()) throw UsageError{"--index needs a file"};
-      indexes.push_back(args[++i]);
-    } else if (args[i].rfind("--", 0) == 0) {
-      throw UsageError{"unknown option " + args[i]};
-    } else if (table_name.empty()) {
-      table_name = args[i];
-    } else {
-      throw UsageError{"pack takes one table"};
-    }
-  }
-  if (table_name.empty()) throw UsageError{"pack needs a table"};
-  devazoz::GSO_dBHandler table(table_name, true, false);
-  for (const std::string& file : indexes) table.OpenIndexFile(file);
+int RunPack(const ParsedArgs& args) {
+  const Args& positional = args.Positionals();
+  if (positional.empty()) throw UsageError{"pack needs a table"};
+  if (positional.size() > 1) throw UsageError{"pack takes one table"};
+  devazoz::GSO_dBHandler table(positional[0], true, false);
+  for (const std::string& file : args.All("--index")) table.OpenIndexFile(file);
   table.Pack();
   return kExitOk;
 }
 
-const CommandRegistrar reg("pack", &RunPack, "pack TABLE [--index FILE]...  (the listed indexes are rebuilt when records were removed)");
+const CommandRegistrar reg(
+    {"pack",
+     "removes the deleted records of a table",
+     "pack TABLE [--index FILE]...  (the listed indexes are rebuilt when records were removed)",
+     {{"TABLE", "the table, opened exclusively for writing"}},
+     {{"--index", "FILE",
+       "an index file of the table; it is rebuilt when records were removed, since\n"
+       "record numbers move",
+       true}},
+     ""},
+    &RunPack);
 
 }  // namespace
 }  // namespace devazoz_tool

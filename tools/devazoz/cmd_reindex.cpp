@@ -5,14 +5,22 @@
 namespace devazoz_tool {
 namespace {
 
-int RunReindex(const Args& args) {
+int RunReindex(const ParsedArgs& parsed) {
+  const Args& args = parsed.Positionals();
   if (args.size() < 2) throw UsageError{"reindex takes a table and index files"};
   ProgressTable table(args[0], true);
   for (size_t i = 1; i < args.size(); ++i) OpenIndex(&table, args[i], false, true)->RebuildAll();
   return kExitOk;
 }
 
-static CommandRegistrar reg("reindex", &RunReindex, "reindex TABLE INDEXFILE...");
+static CommandRegistrar reg({"reindex",
+                             "rebuilds every tag of one or more index files from the table",
+                             "reindex TABLE INDEXFILE...",
+                             {{"TABLE", "the table the indexes belong to"},
+                              {"INDEXFILE...", "one or more CDX, NTX, NDX or MDX files"}},
+                             {},
+                             "A progress bar is drawn on standard error while it is a terminal."},
+                            &RunReindex);
 
 }  // namespace
 }  // namespace devazoz_tool

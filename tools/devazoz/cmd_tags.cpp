@@ -10,7 +10,8 @@
 namespace devazoz_tool {
 namespace {
 
-int RunTags(const Args& args) {
+int RunTags(const ParsedArgs& parsed) {
+  const Args& args = parsed.Positionals();
   if (args.size() != 2) throw UsageError{"tags takes a table and an index file"};
   devazoz::GSO_dBaseFld table(args[0], false, false);
   auto cdx = OpenIndex(&table, args[1], false, false);
@@ -36,7 +37,17 @@ int RunTags(const Args& args) {
   return kExitOk;
 }
 
-static CommandRegistrar reg("tags", &RunTags, "tags TABLE INDEXFILE");
+static CommandRegistrar reg(
+    {"tags",
+     "lists the tags of an index file",
+     "tags TABLE INDEXFILE",
+     {{"TABLE", "the table the index belongs to"},
+      {"INDEXFILE", "a CDX, NTX, NDX or MDX file (the format follows the extension)"}},
+     {},
+     "output: one line per tag in file order: NAME<TAB>KEY TYPE<TAB>KEY LENGTH<TAB>\n"
+     "KEY EXPRESSION<TAB>FOR EXPRESSION<TAB>FLAGS (unique, descending,\n"
+     "unique,descending or -)."},
+    &RunTags);
 
 }  // namespace
 }  // namespace devazoz_tool

@@ -1,5 +1,7 @@
 // The devazoz tool's subcommands. Each subcommand lives in its own file and
-// registers itself with a CommandRegistrar; main dispatches on the first argument.
+// registers itself and its declared arguments (args.h) with a CommandRegistrar;
+// main dispatches on the first argument, parses the rest against the declaration
+// and answers "help" and "--help" from it.
 // Exit codes: 0 success, 1 engine error (message on stderr), 2 usage error.
 #ifndef TOOLS_DEVAZOZ_COMMANDS_H_
 #define TOOLS_DEVAZOZ_COMMANDS_H_
@@ -7,23 +9,22 @@
 #include <string>
 #include <vector>
 
+#include "tools/devazoz/args.h"
+
 namespace devazoz_tool {
 
 constexpr int kExitOk = 0;
 constexpr int kExitEngineError = 1;
 constexpr int kExitUsage = 2;
 
-// Thrown by a subcommand for bad arguments; main prints the usage and exits 2.
-struct UsageError {
-  std::string message;
-};
-
-using Args = std::vector<std::string>;
-using CommandFn = int (*)(const Args& args);
+using CommandFn = int (*)(const ParsedArgs& args);
 
 struct CommandRegistrar {
-  CommandRegistrar(const char* name, CommandFn fn, const char* usage);
+  CommandRegistrar(CommandSpec spec, CommandFn fn);
 };
+
+// The text of "devazoz help": every command with its one-line summary.
+std::string CommandListText();
 
 // Value text for the tool's tab-separated output: backslash, tab, CR and LF
 // written as \\, \t, \r, \n; other bytes as they are.

@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <exception>
@@ -11,8 +12,8 @@ namespace devazoz_tool {
 namespace {
 
 struct Command {
+  CommandSpec spec;
   CommandFn fn;
-  const char* usage;
 };
 
 std::map<std::string, Command>& Commands() {
@@ -20,15 +21,55 @@ std::map<std::string, Command>& Commands() {
   return commands;
 }
 
-void PrintUsage() {
-  std::fprintf(stderr, "usage:\n");
-  for (const auto& [name, cmd] : Commands()) std::fprintf(stderr, "  devazoz %s\n", cmd.usage);
+const CommandSpec& HelpSpec() {
+  static const CommandSpec spec{
+      "help",
+      "explains the tool or one of its commands",
+      "help [COMMAND]",
+      {{"COMMAND", "the command to explain; without it, every command is listed"}},
+      {},
+      ""};
+  return spec;
 }
+
+int RunHelp(const ParsedArgs& args) {
+  const auto& positional = args.Positionals();
+  if (positional.size() > 1) throw UsageError{"help takes at most one command"};
+  std::string text;
+  if (positional.empty()) {
+    text = CommandListText();
+  } else {
+    auto it = Commands().find(positional[0]);
+    if (it == Commands().end()) throw UsageError{"unknown command '" + positional[0] + "'"};
+    text = HelpText(it->second.spec);
+  }
+  std::fwrite(text.data(), 1, text.size(), stdout);
+  return kExitOk;
+}
+
+const CommandRegistrar help_registrar(HelpSpec(), &RunHelp);
 
 }  // namespace
 
-CommandRegistrar::CommandRegistrar(const char* name, CommandFn fn, const char* usage) {
-  Commands()[name] = Command{fn, usage};
+CommandRegistrar::CommandRegistrar(CommandSpec spec, CommandFn fn) {
+  std::string name = spec.name;
+  Commands()[name] = Command{std::move(spec), fn};
+}
+
+std::string CommandListText() {
+  std::string out =
+      "devazoz: looks into and maintains xBase tables, their memo files and their\n"
+      "CDX, NTX, NDX and MDX indexes\n\n"
+      "usage: devazoz COMMAND [ARGUMENTS]\n\ncommands:\n";
+  size_t width = 0;
+  for (const auto& [name, cmd] : Commands()) width = std::max(width, name.size());
+  for (const auto& [name, cmd] : Commands())
+    out += "  " + name + std::string(width + 2 - name.size(), ' ') + cmd.spec.summary + "\n";
+  out +=
+      "\n\"devazoz help COMMAND\" or \"devazoz COMMAND --help\" explains a command and its\n"
+      "options. Exit codes: 0 success, 1 an error of the engine or a check that found\n"
+      "problems (message on stderr), 2 a usage error.\n";
+  return out;
 }
 
 std::string Escape(const std::string& text) {
@@ -36,11 +77,20 @@ std::string Escape(const std::string& text) {
   out.reserve(text.size());
   for (char c : text) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      default: out += c;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -69,22 +119,33 @@ long ParseCount(const std::string& text, const char* what) {
 int main(int argc, char** argv) {
   using namespace devazoz_tool;
   if (argc < 2) {
-    PrintUsage();
+    std::string text = CommandListText();
+    std::fwrite(text.data(), 1, text.size(), stderr);
     return kExitUsage;
   }
-  auto it = Commands().find(argv[1]);
+  std::string name = argv[1];
+  if (name == "--help" || name == "-h") name = "help";
+  auto it = Commands().find(name);
   if (it == Commands().end()) {
-    std::fprintf(stderr, "devazoz: unknown command '%s'\n", argv[1]);
-    PrintUsage();
+    std::fprintf(stderr, "devazoz: unknown command '%s' (\"devazoz help\" lists the commands)\n",
+                 argv[1]);
     return kExitUsage;
   }
-  Args args(argv + 2, argv + argc);
+  const Command& command = it->second;
+  Args words(argv + 2, argv + argc);
   try {
-    int rc = it->second.fn(args);
+    ParsedArgs args = ParseArgs(command.spec, words);
+    if (args.HelpWanted()) {
+      std::string text = HelpText(command.spec);
+      std::fwrite(text.data(), 1, text.size(), stdout);
+      return kExitOk;
+    }
+    int rc = command.fn(args);
     std::fflush(stdout);
     return rc;
   } catch (const UsageError& e) {
-    std::fprintf(stderr, "devazoz: %s\nusage: devazoz %s\n", e.message.c_str(), it->second.usage);
+    std::fprintf(stderr, "devazoz %s: %s\nusage: devazoz %s\n", command.spec.name.c_str(),
+                 e.message.c_str(), command.spec.usage.c_str());
     return kExitUsage;
   } catch (const std::exception& e) {
     std::fflush(stdout);
