@@ -314,9 +314,8 @@ void GSobjMDXTag::ReadNode(int32_t position, GSobjIndexKey& node) {
     std::string problem;
     if (!DecodeMdxPage(ByteView(page_.data(), size_t(page_size)), Shape(), *data, &problem))
       Damaged("page at block " + std::to_string(position / kMdxBlockSize) + ": " + problem);
-    // Pages are met again: interior pages on every search, leaves by the next
-    // change or step nearby (and see WriteNode).
-    file_->CacheNode(position, data);
+    // Interior pages are met again on every search (leaves, see WriteNode).
+    if (!data->leaf) file_->CacheNode(position, data);
   }
   node.SetData(std::move(data));
   node.Kind = node.Data()->leaf ? kNodeLeaf : kNodeInterior;

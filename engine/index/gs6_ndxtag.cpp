@@ -280,9 +280,8 @@ void GSobjNDXTag::ReadNode(int32_t position, GSobjIndexKey& node) {
     if (!DecodeNdxBlock(ByteView(block, kNdxBlockSize), Shape(), Sentinel(), limit, *data,
                         &problem))
       Damaged("block " + std::to_string(position / kNdxBlockSize) + " " + problem);
-    // Pages are met again: interior pages on every search, leaves by the next
-    // change or step nearby.
-    file_->CacheNode(position, data);
+    // Interior blocks are met again on every search (leaves, see WriteNode).
+    if (!data->leaf) file_->CacheNode(position, data);
   }
   node.SetData(std::move(data));
   node.Kind = node.Data()->leaf ? kNodeLeaf : kNodeInterior;

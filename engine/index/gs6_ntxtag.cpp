@@ -419,9 +419,8 @@ void GSobjNTXTag::ReadNode(int32_t position, GSobjIndexKey& node) {
     data->left = kAppendedSeparator;
   }
   data->right = right_flag;
-  // Pages are met again: interior pages on every search, leaves by the next
-  // change or step nearby.
-  file_->CacheNode(position, data);
+  // Interior pages are met again on every search (leaves, see WriteNode).
+  if (!data->leaf) file_->CacheNode(position, data);
   node.SetData(std::move(data));
   node.Kind = node.Data()->leaf ? kNodeLeaf : kNodeInterior;
 }
