@@ -129,6 +129,7 @@ bool GSobjNDXTag::ReadHeader() {
     return FailHeader("has an expression that cannot be used: " + std::string(e.what()));
   }
   sentinel_.clear();
+  written_root_ = root_pointer_;
   header_changed_ = false;
   return true;
 }
@@ -146,7 +147,11 @@ void GSobjNDXTag::WriteHeader() {
   v.PutU8(23, unique_ ? 1 : 0);
   v.PutBytes(24, key_expression_.data(),
              std::min<size_t>(key_expression_.size(), kNdxMaxKeyExpression));
-  file_->WriteBlockInOrder(0, h, kNdxBlockSize);
+  // A new root reaches the disk after the blocks it points to; a header that
+  // only counts allocated blocks is written with them.
+  if (root_pointer_ != written_root_) file_->WriteBlockInOrder(0, h, kNdxBlockSize);
+  else file_->WriteBlock(0, h, kNdxBlockSize);
+  written_root_ = root_pointer_;
   header_changed_ = false;
 }
 
@@ -210,11 +215,20 @@ void GSobjNDXTag::NormalizeKey(GSobjIndexKeyData& key) {
   if (key.Normalized) return;
   const TgsVariant& v = key.Value;
   if (key_type_ == 'C') {
-    std::string text;
-    if (v.Type() == VariantType::Text || v.Type() == VariantType::Bytes)
-      text.assign(reinterpret_cast<const char*>(v.Data()), v.Length());
-    else
-      text = v.AsText();
+    if (v.Type() == VariantType::Text || v.Type() == VariantType::Bytes) {
+      uint32_t n = v.Length();
+      while (n > 0 && v.Data()[n - 1] == ' ') --n;
+      n = std::min<uint32_t>(n, key_length_);
+      if (v.Type() == VariantType::Text) {
+        // The text shortened in place: no copy of the value into itself.
+        key.Value.SetLength(n);
+        key.Normalized = true;
+      } else {
+        key.SetKey(v.Data(), n, true);
+      }
+      return;
+    }
+    std::string text = v.AsText();
     while (!text.empty() && text.back() == ' ') text.pop_back();
     if (text.size() > key_length_) text.resize(key_length_);
     key.SetKey(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()), true);
@@ -254,6 +268,7 @@ void GSobjNDXTag::ReadNode(int32_t position, GSobjIndexKey& node) {
     if (!DecodeNdxBlock(ByteView(block, kNdxBlockSize), Shape(), Sentinel(), limit, *data,
                         &problem))
       Damaged("block " + std::to_string(position / kNdxBlockSize) + " " + problem);
+    // Interior blocks are met again on every search (leaves, see WriteNode).
     if (!data->leaf) file_->CacheNode(position, data);
   }
   node.SetData(std::move(data));
@@ -285,6 +300,28 @@ void GSobjNDXTag::WriteNode(int32_t position, GSobjIndexKey& node) {
   }
   PackNdxBlock(span, shape, d, first, n - first, keys_of(n - first));
   file_->WriteBlock(position, block, kNdxBlockSize);
+  if (first == 0 && leaf) KeepWrittenNode(position, node);
+}
+
+// A leaf written whole is what decoding its block gives when its keys are in
+// their normalized form, so the decoded form stays cached.
+void GSobjNDXTag::KeepWrittenNode(int32_t position, const GSobjIndexKey& node) {
+  const NodeData& d = *node.Data();
+  if (d.entries.empty()) return;
+  for (const NodeEntry& e : d.entries) {
+    if (e.pointer != e.record || e.record <= 0) return;
+    const uint8_t* k = d.pool.data() + e.offset;
+    if (key_type_ == 'C') {
+      if (e.length > key_length_ || (e.length > 0 && k[e.length - 1] == ' ')) return;
+    } else {
+      // What a stored double decodes to: its eight bytes of the sortable form.
+      uint8_t again[8];
+      if (e.length != 8 || EncodeCdxNumber(DecodeCdxNumber(k, 8), again) != 8 ||
+          std::memcmp(again, k, 8) != 0)
+        return;
+    }
+  }
+  file_->CacheNode(position, node.Data());
 }
 
 void GSobjNDXTag::WriteEmptyRoot() {

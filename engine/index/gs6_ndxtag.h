@@ -62,12 +62,16 @@ class GSobjNDXTag : public GSobjIndexTag {
   void RefuseUnsupported(bool ascending, const std::string& for_expression);
 
  private:
+  // Keeps a leaf just written whole in the file's cache, as decoded.
+  void KeepWrittenNode(int32_t position, const GSobjIndexKey& node);
   bool FailHeader(const std::string& why);
   void CheckBlockPosition(int32_t position, const char* what);
   const std::string& Sentinel();
 
   bool header_ok_ = true;
   std::string sentinel_;
+  // The root the header on the disk names (-1: none written or read yet).
+  int32_t written_root_ = -1;
 };
 
 }  // namespace devazoz

@@ -246,11 +246,20 @@ void GSobjNTXTag::NormalizeKey(GSobjIndexKeyData& key) {
   if (key.Normalized) return;
   const TgsVariant& v = key.Value;
   if (key_type_ == 'C') {
-    std::string text;
-    if (v.Type() == VariantType::Text || v.Type() == VariantType::Bytes)
-      text.assign(reinterpret_cast<const char*>(v.Data()), v.Length());
-    else
-      text = v.AsText();
+    if (v.Type() == VariantType::Text || v.Type() == VariantType::Bytes) {
+      uint32_t n = v.Length();
+      while (n > 0 && v.Data()[n - 1] == ' ') --n;
+      n = std::min<uint32_t>(n, key_length_);
+      if (v.Type() == VariantType::Text) {
+        // The text shortened in place: no copy of the value into itself.
+        key.Value.SetLength(n);
+        key.Normalized = true;
+      } else {
+        key.SetKey(v.Data(), n, true);
+      }
+      return;
+    }
+    std::string text = v.AsText();
     while (!text.empty() && text.back() == ' ') text.pop_back();
     if (text.size() > key_length_) text.resize(key_length_);
     key.SetKey(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()), true);
@@ -304,22 +313,25 @@ bool GSobjNTXTag::OnRightEdge(const GSobjIndexKey& node) {
   return true;
 }
 
+// A decoded page is presented to the framework with the key that follows it in
+// the tree (see ReadNode); the file's cache keeps that presented form, marked
+// in NodeData::left (1: a leaf that ends with the appended separator) and
+// NodeData::right (read on the right edge), and it is used again only when the
+// path it is reached through asks for the same ending.
+namespace {
+
+constexpr int32_t kAppendedSeparator = 1;
+
+bool SameEnding(const NodeEntry& e, const uint8_t* pool, const uint8_t* key, uint32_t length,
+                int32_t record) {
+  return e.length == length && e.record == record &&
+         (length == 0 || std::memcmp(pool + e.offset, key, length) == 0);
+}
+
+}  // namespace
+
 void GSobjNTXTag::ReadNode(int32_t position, GSobjIndexKey& node) {
   CheckPagePosition(position, "page");
-  std::shared_ptr<NodeData> data = TakeSpareNodeData();
-  if (std::shared_ptr<NodeData> cached = file_->CachedNode(position)) {
-    *data = *cached;
-  } else {
-    uint8_t block[kNtxPageSize];
-    if (!file_->ReadBlock(position, block, kNtxPageSize))
-      Damaged("page " + std::to_string(position) + " lies beyond the end of the file");
-    std::string problem;
-    if (!DecodeNtxPage(ByteView(block, kNtxPageSize), Shape(), *data, &problem))
-      Damaged("page " + std::to_string(position) + " " + problem);
-    // Interior pages are met again on every search; the cache keeps them as
-    // the page reads, before the entry taken from the parent is added.
-    if (!data->leaf) file_->CacheNode(position, std::make_shared<NodeData>(*data));
-  }
   // The separator that follows this page in the tree: the parent's current
   // entry, when the page was reached through a parent.
   const GSobjIndexKey* parent = node.Parent;
@@ -328,32 +340,75 @@ void GSobjNTXTag::ReadNode(int32_t position, GSobjIndexKey& node) {
   bool right_edge = true;
   for (const GSobjIndexKey* p = node.Parent; p; p = p->Parent)
     if (p->Position < 0 || size_t(p->Position) + 1 < p->Count()) right_edge = false;
-  auto append_parent_key = [&](NodeEntry& e) {
+  const int32_t right_flag = right_edge ? kReadOnRightEdge : -1;
+  // The ending the path asks for.
+  const uint8_t* end_key;
+  uint32_t end_length;
+  int32_t end_record;
+  if (parent) {
     size_t i = size_t(parent->Position);
+    end_key = parent->KeyBytes(i);
+    end_length = parent->KeyLength(i);
+    end_record = parent->RecordAt(i);
+  } else {
+    if (sentinel_.empty()) SentinelKey(&sentinel_);
+    end_key = reinterpret_cast<const uint8_t*>(sentinel_.data());
+    end_length = uint32_t(sentinel_.size());
+    end_record = 0;
+  }
+  std::shared_ptr<NodeData> cached = file_->CachedNode(position);
+  if (cached && cached->right == right_flag) {
+    const NodeData& c = *cached;
+    bool same;
+    if (!c.leaf) {
+      same = !c.entries.empty() &&
+             SameEnding(c.entries.back(), c.pool.data(), end_key, end_length, end_record);
+    } else if (parent && !right_edge) {
+      same = c.left == kAppendedSeparator && !c.entries.empty() &&
+             SameEnding(c.entries.back(), c.pool.data(), end_key, end_length, end_record);
+    } else {
+      same = c.left != kAppendedSeparator;
+    }
+    if (same) {
+      node.SetData(std::move(cached));
+      node.Kind = node.Data()->leaf ? kNodeLeaf : kNodeInterior;
+      return;
+    }
+  }
+  std::shared_ptr<NodeData> data = TakeSpareNodeData();
+  if (cached) {
+    // The page as it reads, without the ending of the path it was cached for.
+    *data = *cached;
+    if (data->leaf && data->left == kAppendedSeparator && !data->entries.empty())
+      data->entries.pop_back();
+  } else {
+    uint8_t block[kNtxPageSize];
+    if (!file_->ReadBlock(position, block, kNtxPageSize))
+      Damaged("page " + std::to_string(position) + " lies beyond the end of the file");
+    std::string problem;
+    if (!DecodeNtxPage(ByteView(block, kNtxPageSize), Shape(), *data, &problem))
+      Damaged("page " + std::to_string(position) + " " + problem);
+  }
+  data->left = -1;
+  auto set_ending = [&](NodeEntry& e) {
     e.offset = uint32_t(data->pool.size());
-    e.length = parent->KeyLength(i);
-    e.record = parent->RecordAt(i);
-    data->pool.insert(data->pool.end(), parent->KeyBytes(i), parent->KeyBytes(i) + e.length);
+    e.length = uint16_t(end_length);
+    e.record = end_record;
+    data->pool.insert(data->pool.end(), end_key, end_key + end_length);
   };
   if (!data->leaf) {
-    NodeEntry& last = data->entries.back();
-    if (parent) {
-      append_parent_key(last);
-    } else {
-      std::string sentinel;
-      SentinelKey(&sentinel);
-      last.offset = uint32_t(data->pool.size());
-      last.length = uint16_t(sentinel.size());
-      last.record = 0;
-      data->pool.insert(data->pool.end(), sentinel.begin(), sentinel.end());
-    }
+    if (data->entries.empty()) Damaged("page " + std::to_string(position) + " has no entries");
+    set_ending(data->entries.back());
   } else if (parent && !right_edge) {
     NodeEntry e{0, 0, 0, 0};
-    append_parent_key(e);
+    set_ending(e);
     e.pointer = e.record;
     data->entries.push_back(e);
+    data->left = kAppendedSeparator;
   }
-  data->right = right_edge ? kReadOnRightEdge : -1;
+  data->right = right_flag;
+  // Interior pages are met again on every search (leaves, see WriteNode).
+  if (!data->leaf) file_->CacheNode(position, data);
   node.SetData(std::move(data));
   node.Kind = node.Data()->leaf ? kNodeLeaf : kNodeInterior;
 }
@@ -402,6 +457,34 @@ void GSobjNTXTag::WriteNode(int32_t position, GSobjIndexKey& node) {
   }
   PackNtxPage(span, shape, d, first, n - first, keys_of(n - first));
   file_->WriteBlock(position, block, kNtxPageSize);
+  if (first == 0) KeepWrittenNode(position, node, right_edge);
+}
+
+// A node written whole is what reading its page back through the same path
+// presents, when its keys are in their normalized form and its ending is the
+// one the page leaves out; the presented form stays cached.
+void GSobjNTXTag::KeepWrittenNode(int32_t position, const GSobjIndexKey& node, bool right_edge) {
+  const NodeData& d = *node.Data();
+  if (d.entries.empty()) return;
+  const bool leaf = node.IsLeaf();
+  // Leaf: the last entry is a separator off the right edge, a key on it.
+  const bool appended = leaf && !right_edge;
+  if (leaf && (d.left == kAppendedSeparator) != appended) return;
+  if (d.right != (right_edge ? kReadOnRightEdge : -1)) return;
+  const size_t keys = leaf ? (appended ? d.entries.size() - 1 : d.entries.size())
+                           : d.entries.size() - 1;
+  for (size_t i = 0; i < keys; ++i) {
+    const NodeEntry& e = d.entries[i];
+    if (e.record <= 0 || (leaf ? e.pointer != e.record : e.pointer <= 0)) return;
+    const uint8_t* k = d.pool.data() + e.offset;
+    if (key_type_ == 'C') {
+      if (e.length > key_length_ || (e.length > 0 && k[e.length - 1] == ' ')) return;
+    } else if (e.length != key_length_) {
+      return;
+    }
+  }
+  if (!leaf && d.entries.back().pointer <= 0) return;
+  file_->CacheNode(position, node.Data());
 }
 
 void GSobjNTXTag::WriteEmptyRoot() {

@@ -82,10 +82,14 @@ class GSobjNTXTag : public GSobjIndexTag {
   static bool OnRightEdge(const GSobjIndexKey& node);
   // The key the interior page of the root ends with: above every key.
   void SentinelKey(std::string* out) const;
+  // Keeps a node just written whole in the file's cache, as ReadNode would
+  // present its page.
+  void KeepWrittenNode(int32_t position, const GSobjIndexKey& node, bool right_edge);
 
   bool header_ok_ = true;
   uint16_t decimals_ = 0;
   uint16_t change_counter_ = 0;
+  std::string sentinel_;
 };
 
 }  // namespace devazoz
