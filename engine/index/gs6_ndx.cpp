@@ -136,6 +136,15 @@ void GSobjNDXFile::EmptyIndex() {
 void GSobjNDXFile::RebuildAll() {
   GSobjNDXTag* tag = Tag();
   if (!disk_ || !tag) return;
+  RewriteWhole([&] { WriteRebuilt(); },
+               [&] {
+                 next_free_ = RoundUpToBlock(known_size_);
+                 tag->ReadHeader();  // a failure marks the file's header error
+               });
+}
+
+void GSobjNDXFile::WriteRebuilt() {
+  GSobjNDXTag* tag = Tag();
   EmptyIndex();
   disk_->LockWholeFile();
   struct Unlock {

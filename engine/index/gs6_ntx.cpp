@@ -135,6 +135,15 @@ void GSobjNTXFile::EmptyIndex() {
 void GSobjNTXFile::RebuildAll() {
   GSobjNTXTag* tag = Tag();
   if (!disk_ || !tag) return;
+  RewriteWhole([&] { WriteRebuilt(); },
+               [&] {
+                 next_free_ = RoundUpToPage(known_size_);
+                 tag->ReadHeader();  // a failure marks the file's header error
+               });
+}
+
+void GSobjNTXFile::WriteRebuilt() {
+  GSobjNTXTag* tag = Tag();
   EmptyIndex();
   disk_->LockWholeFile();
   struct Unlock {
