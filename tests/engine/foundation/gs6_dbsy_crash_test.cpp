@@ -249,10 +249,10 @@ long CountedCalls(const std::string& pristine, const std::function<void(const st
   return g_calls;
 }
 
-// Kill points: every call up to 400 of them, else 400 spread evenly.
-std::vector<long> KillPoints(long calls) {
+// Kill points: every call up to most of them, else most spread evenly.
+std::vector<long> KillPoints(long calls, long most) {
   std::vector<long> out;
-  long step = std::max<long>(1, calls / 400);
+  long step = std::max<long>(1, (calls + most - 1) / most);
   for (long k = 1; k <= calls; k += step) out.push_back(k);
   if (out.back() != calls) out.push_back(calls);
   return out;
@@ -275,13 +275,13 @@ void ReindexWith(const std::string& dir, const std::vector<IndexKind>& kinds) {
 TEST(PackCrash, KilledAtEverySystemCallLeavesTheTableBeforeOrPacked) {
   TempDir pristine;
   const std::vector<IndexKind> kinds{kCdx, kMdx};
-  WriteTable(pristine.path(), 600, kinds);
+  WriteTable(pristine.path(), 300, kinds);
   std::vector<std::string> before = Records(pristine.path() + "/P.DBF");
-  ASSERT_EQ(before.size(), 600u);
+  ASSERT_EQ(before.size(), 300u);
   long calls = CountedCalls(pristine.path(), [&](const std::string& d) { PackWith(d, kinds); });
   ASSERT_GT(calls, 10);
   int killed = 0, packed = 0, repaired = 0;
-  for (long k : KillPoints(calls)) {
+  for (long k : KillPoints(calls, 80)) {
     TempDir work;
     CopyDir(pristine.path(), work.path());
     if (KilledAt(k, [&] { PackWith(work.path(), kinds); })) ++killed;
@@ -301,7 +301,7 @@ TEST(PackCrash, KilledAtEverySystemCallLeavesTheTableBeforeOrPacked) {
 TEST(PackCrash, TimedKillsOfALargePackLeaveTheTableBeforeOrPacked) {
   TempDir pristine;
   const std::vector<IndexKind> kinds{kCdx};
-  WriteTable(pristine.path(), 20000, kinds);
+  WriteTable(pristine.path(), 10000, kinds);
   std::vector<std::string> before = Records(pristine.path() + "/P.DBF");
   int packed = 0;
   for (int delay_us : {0, 2000, 8000, 20000, 40000, 80000}) {
@@ -332,7 +332,7 @@ class ReindexCrash : public ::testing::TestWithParam<IndexKind> {};
 TEST_P(ReindexCrash, KilledAtEverySystemCallKeepsEveryTag) {
   const IndexKind& kind = GetParam();
   TempDir pristine;
-  WriteTable(pristine.path(), 900, {kind});
+  WriteTable(pristine.path(), 400, {kind});
   // A table changed behind the index's back: the reindex has work to show.
   {
     GSO_dBaseFld t(pristine.path() + "/P.DBF", false, true);
@@ -344,7 +344,7 @@ TEST_P(ReindexCrash, KilledAtEverySystemCallKeepsEveryTag) {
   long calls =
       CountedCalls(pristine.path(), [&](const std::string& d) { ReindexWith(d, {kind}); });
   int killed = 0, repaired = 0;
-  for (long k : KillPoints(calls)) {
+  for (long k : KillPoints(calls, 200)) {
     TempDir work;
     CopyDir(pristine.path(), work.path());
     if (KilledAt(k, [&] { ReindexWith(work.path(), {kind}); })) ++killed;
@@ -431,6 +431,46 @@ TEST(ReindexFullDisk, EveryWriteFailingKeepsTheOldIndex) {
       // The old file stands as it was, and the object went on with it.
       EXPECT_EQ(qvx_test::ReadFileBytes(work.File(std::string("P") + kind.ext)), old_index) << at;
       ExpectIndexSound(work.path(), kind, at);
+      ASSERT_LT(w, 2000);
+    }
+  }
+}
+
+// A new tag of a single-tag file replaces the file's tag: a full disk keeps the old.
+TEST(IndexFullDisk, ANewTagOfANtxOrNdxFileKeepsTheOldTagWhenTheDiskIsFull) {
+  for (const IndexKind& kind : {kNtx, kNdx}) {
+    TempDir pristine;
+    WriteTable(pristine.path(), 300, {kind});
+    for (long w = 1;; ++w) {
+      TempDir work;
+      CopyDir(pristine.path(), work.path());
+      std::string index = work.File(std::string("P") + kind.ext);
+      std::vector<uint8_t> old_index = qvx_test::ReadFileBytes(index);
+      std::string error;
+      {
+        GSO_dBaseFld table(work.File("P.DBF"), false, true);
+        auto file = MakeIndexFile(&table, index, false);
+        HookReset reset;
+        g_writes = 0;
+        g_full_at = w;
+        os::SetFaultHook(&FullFromWrite);
+        try {
+          file->AddTag("P", "STR(SEQ,6)+TITLE", false, true, "");
+        } catch (const EDevazozError& e) {
+          error = e.what();
+        }
+        os::SetFaultHook(nullptr);
+        if (!error.empty()) {
+          // The object went on with the old file and its tag.
+          ASSERT_EQ(file->TagCount(), 1);
+          EXPECT_EQ(file->TagAt(0)->KeyExpression(), kind.tags[0].second);
+        }
+      }
+      if (error.empty()) break;
+      std::string at = std::string(kind.ext) + " full from write " + std::to_string(w);
+      EXPECT_NE(error.find("the disk is full"), std::string::npos) << at << ": " << error;
+      EXPECT_EQ(qvx_test::ReadFileBytes(index), old_index) << at;
+      EXPECT_TRUE(NoScratchLeft(work.path())) << at;
       ASSERT_LT(w, 2000);
     }
   }
