@@ -19,10 +19,10 @@ std::string Quote(const std::string& s) { return "'" + s + "'"; }
 // can be mounted here.
 bool RunOnTmpfs(const TempDir& dir, int size_kb, const std::string& script, std::string* out) {
   std::string fs = dir.File("fs");
-  std::string setup = "mkdir -p " + Quote(fs) + " && mount -t tmpfs -o size=" +
-                      std::to_string(size_kb) + "k tmpfs " + Quote(fs) + " || exit 77\n" +
-                      "D=" + Quote(fs) + "\nT=" + Quote(QVX_DEVAZOZ_TOOL) + "\nS=" +
-                      Quote(QVX_SAMPLECAT_TOOL) + "\n";
+  std::string setup = "mkdir -p " + Quote(fs) +
+                      " && mount -t tmpfs -o size=" + std::to_string(size_kb) + "k tmpfs " +
+                      Quote(fs) + " || exit 77\n" + "D=" + Quote(fs) +
+                      "\nT=" + Quote(QVX_DEVAZOZ_TOOL) + "\nS=" + Quote(QVX_SAMPLECAT_TOOL) + "\n";
   std::string file = dir.File("script.sh");
   std::string body = setup + script;
   qvx_test::WriteFileBytes(file, std::vector<uint8_t>(body.begin(), body.end()));
@@ -59,17 +59,18 @@ TEST(FullDiskTmpfs, IndexIntoANewFileLeavesNoEmptyFile) {
                        &out, &err),
             0)
       << err;
-  if (!RunOnTmpfs(dir, 1024,
-                  "cp " + Quote(dir.File("src/QVXCAT.DBF")) + " " + Quote(dir.File("src/QVXCAT.FPT")) +
-                      " \"$D\"/\n" + kFill +
-                      "for x in CDX MDX NTX; do\n"
-                      "  \"$T\" index \"$D/QVXCAT.DBF\" \"$D/NEW.$x\" TITLE TITLE 2>&1; echo \"index=$?\"\n"
-                      "  test -e \"$D/NEW.$x\" && ! test -s \"$D/NEW.$x\" && echo \"empty NEW.$x\"\n"
-                      "done\n"
-                      "rm \"$D/fill\"\n"
-                      "\"$T\" index \"$D/QVXCAT.DBF\" \"$D/NEW.CDX\" TITLE TITLE 2>&1; echo \"again=$?\"\n"
-                      "\"$T\" check \"$D/QVXCAT.DBF\" \"$D/NEW.CDX\" 2>&1\n",
-                  &out))
+  if (!RunOnTmpfs(
+          dir, 1024,
+          "cp " + Quote(dir.File("src/QVXCAT.DBF")) + " " + Quote(dir.File("src/QVXCAT.FPT")) +
+              " \"$D\"/\n" + kFill +
+              "for x in CDX MDX NTX; do\n"
+              "  \"$T\" index \"$D/QVXCAT.DBF\" \"$D/NEW.$x\" TITLE TITLE 2>&1; echo \"index=$?\"\n"
+              "  test -e \"$D/NEW.$x\" && ! test -s \"$D/NEW.$x\" && echo \"empty NEW.$x\"\n"
+              "done\n"
+              "rm \"$D/fill\"\n"
+              "\"$T\" index \"$D/QVXCAT.DBF\" \"$D/NEW.CDX\" TITLE TITLE 2>&1; echo \"again=$?\"\n"
+              "\"$T\" check \"$D/QVXCAT.DBF\" \"$D/NEW.CDX\" 2>&1\n",
+          &out))
     GTEST_SKIP() << "no tmpfs can be mounted here: " << out;
   EXPECT_NE(out.find("the disk is full"), std::string::npos) << out;
   EXPECT_EQ(out.find("index=0"), std::string::npos) << out;
@@ -86,16 +87,17 @@ TEST(FullDiskTmpfs, ReindexOnAFullDiskKeepsTheOldIndex) {
             0)
       << err;
   std::string copy = "cp " + Quote(dir.File("src")) + "/QVXCAT.* \"$D\"/\n";
-  if (!RunOnTmpfs(dir, 1024,
-                  copy + kFill +
-                      "\"$T\" reindex \"$D/QVXCAT.DBF\" \"$D/QVXCAT.CDX\" 2>&1; echo \"reindex=$?\"\n"
-                      "\"$T\" tags \"$D/QVXCAT.DBF\" \"$D/QVXCAT.CDX\" | cut -f1\n"
-                      "\"$T\" check \"$D/QVXCAT.DBF\" \"$D/QVXCAT.CDX\" 2>&1\n"
-                      "ls \"$D\" | grep -c '\\.tmp$' | sed 's/^/scratch=/'\n"
-                      "rm \"$D/fill\"\n"
-                      "\"$T\" reindex \"$D/QVXCAT.DBF\" \"$D/QVXCAT.CDX\" 2>&1; echo \"again=$?\"\n"
-                      "\"$T\" check \"$D/QVXCAT.DBF\" \"$D/QVXCAT.CDX\" 2>&1\n",
-                  &out))
+  if (!RunOnTmpfs(
+          dir, 1024,
+          copy + kFill +
+              "\"$T\" reindex \"$D/QVXCAT.DBF\" \"$D/QVXCAT.CDX\" 2>&1; echo \"reindex=$?\"\n"
+              "\"$T\" tags \"$D/QVXCAT.DBF\" \"$D/QVXCAT.CDX\" | cut -f1\n"
+              "\"$T\" check \"$D/QVXCAT.DBF\" \"$D/QVXCAT.CDX\" 2>&1\n"
+              "ls \"$D\" | grep -c '\\.tmp$' | sed 's/^/scratch=/'\n"
+              "rm \"$D/fill\"\n"
+              "\"$T\" reindex \"$D/QVXCAT.DBF\" \"$D/QVXCAT.CDX\" 2>&1; echo \"again=$?\"\n"
+              "\"$T\" check \"$D/QVXCAT.DBF\" \"$D/QVXCAT.CDX\" 2>&1\n",
+          &out))
     GTEST_SKIP() << "no tmpfs can be mounted here: " << out;
   EXPECT_NE(out.find("the disk is full"), std::string::npos) << out;
   EXPECT_EQ(out.find("reindex=0"), std::string::npos) << out;

@@ -87,14 +87,19 @@ const IndexKind kNtx{".NTX", {{"P", "TITLE"}}};
 const IndexKind kNdx{".NDX", {{"P", "SEQ"}}};
 
 std::string TitleOf(int i) { return "T" + std::to_string((i * 7919) % 100003); }
-std::string NoteOf(int i) { return "note of record " + std::to_string(i) + std::string(size_t(i % 700), 'x'); }
+std::string NoteOf(int i) {
+  return "note of record " + std::to_string(i) + std::string(size_t(i % 700), 'x');
+}
 
 std::unique_ptr<GSobjIndexFile> MakeIndexFile(GSO_dBaseFld* table, const std::string& path,
                                               bool create) {
   std::string ext = path.substr(path.size() - 4);
-  if (ext == ".MDX") return std::make_unique<GSobjMDXFile>(table, path, create, create, true, false);
-  if (ext == ".NTX") return std::make_unique<GSobjNTXFile>(table, path, create, create, true, false);
-  if (ext == ".NDX") return std::make_unique<GSobjNDXFile>(table, path, create, create, true, false);
+  if (ext == ".MDX")
+    return std::make_unique<GSobjMDXFile>(table, path, create, create, true, false);
+  if (ext == ".NTX")
+    return std::make_unique<GSobjNTXFile>(table, path, create, create, true, false);
+  if (ext == ".NDX")
+    return std::make_unique<GSobjNDXFile>(table, path, create, create, true, false);
   return std::make_unique<GSobjCDXFile>(table, path, create, create, true, false);
 }
 
@@ -238,7 +243,8 @@ bool KilledAt(long call, const std::function<void()>& action) {
 }
 
 // The system calls action makes, run here on a copy.
-long CountedCalls(const std::string& pristine, const std::function<void(const std::string&)>& action) {
+long CountedCalls(const std::string& pristine,
+                  const std::function<void(const std::string&)>& action) {
   TempDir work;
   CopyDir(pristine, work.path());
   HookReset reset;
@@ -341,8 +347,7 @@ TEST_P(ReindexCrash, KilledAtEverySystemCallKeepsEveryTag) {
     t.WriteRecord(5);
   }
   std::vector<std::string> before = Records(pristine.path() + "/P.DBF");
-  long calls =
-      CountedCalls(pristine.path(), [&](const std::string& d) { ReindexWith(d, {kind}); });
+  long calls = CountedCalls(pristine.path(), [&](const std::string& d) { ReindexWith(d, {kind}); });
   int killed = 0, repaired = 0;
   for (long k : KillPoints(calls, 200)) {
     TempDir work;
@@ -411,7 +416,8 @@ TEST(ReindexFullDisk, EveryWriteFailingKeepsTheOldIndex) {
     for (long w = 1;; ++w) {
       TempDir work;
       CopyDir(pristine.path(), work.path());
-      std::vector<uint8_t> old_index = qvx_test::ReadFileBytes(work.File(std::string("P") + kind.ext));
+      std::vector<uint8_t> old_index =
+          qvx_test::ReadFileBytes(work.File(std::string("P") + kind.ext));
       std::string error;
       {
         HookReset reset;
