@@ -11,8 +11,7 @@
 
 namespace devazoz::os {
 
-enum class Call { Open, Create, Read, Write, Size, Truncate, Flush, Lock, Unlock, Rename,
-                  Remove };
+enum class Call { Open, Create, Read, Write, Size, Truncate, Flush, Lock, Unlock, Rename, Remove };
 
 // When set, consulted before each call; a non-zero result makes the call fail
 // with that error code. Only for tests.

@@ -122,7 +122,8 @@ void GSobjIndexFile::RewriteWhole(const std::function<void()>& write_all,
   }
   // Whatever this file still holds in memory reaches it first: should the rebuild
   // fail, the old file is what stays.
-  for (size_t i = 0; i < tags_.Count(); ++i) static_cast<GSobjIndexTag*>(tags_.At(i))->ReleaseTree();
+  for (size_t i = 0; i < tags_.Count(); ++i)
+    static_cast<GSobjIndexTag*>(tags_.At(i))->ReleaseTree();
   disk_->WritePending();
   std::string scratch_name = disk_->ScratchName();
   auto scratch = std::make_unique<GSO_DiskFile>(scratch_name, true, false);

@@ -27,8 +27,9 @@ void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes) {
     std::string real = scratch.RealPath();
     scratch.Close();
     if (!devazoz::os::ReplaceFile(real, devazoz::GSO_DiskFile::MakeAbsolute(path), err))
-      devazoz::ReportEngineError(err, devazoz::kSubRename,
-                                 path + (err == devazoz::kErrDiskFull ? " (the disk is full)" : ""));
+      devazoz::ReportEngineError(
+          err, devazoz::kSubRename,
+          path + (err == devazoz::kErrDiskFull ? " (the disk is full)" : ""));
   } catch (...) {
     devazoz::os::RemoveFile(devazoz::GSO_DiskFile::MakeAbsolute(scratch_name), err);
     throw;
