@@ -31,7 +31,7 @@ double TDevazozGridPositioner::Position(platform::TDataSet& dataset, int32_t* cu
   double scale = 1.0;
   int depth = 0;
   for (devazoz::GSobjIndexKey* node = tag->Root(); node != nullptr && depth < 64;
-       node = node->Child, ++depth) {
+       node = node->Child.get(), ++depth) {
     const size_t count = node->Count();
     if (count == 0) break;
     const int position = std::clamp(node->Position, 0, int(count) - 1);

@@ -7,6 +7,7 @@
 #include "engine/foundation/gs6_Date.h"
 #include "engine/foundation/gs6_cnst.h"
 #include "engine/foundation/gs6_eror.h"
+#include "engine/foundation/gs6_os.h"
 #include "engine/foundation/gs6_scope.h"
 #include "engine/foundation/gs6_tool.h"
 #include "engine/index/gs6_cdx.h"
@@ -737,6 +738,25 @@ void GSO_dBHandler::Reindex() {
   GetRecord(kMoveFirst);
 }
 
+// Packing a table so that neither a crash nor a full disk loses or doubles records.
+//
+// The kept records are not moved down inside the table, where a process killed
+// half-way would leave records twice (and a full disk records half-moved). The
+// packed table is written beside it instead, under the scratch name NAME.DBF.tmp:
+// the header area as it stands (field descriptors included) with the new record
+// count, the kept records and the 0x1A end byte. The scratch file is made at the
+// first deleted record, so a table without any costs no copy. Its bytes are synced
+// to the disk, it is renamed over the table's name in one step and the directory is
+// synced; the table object then works on the new file through the scratch file's
+// handle (GSO_DiskFile::ReplaceWith), under its own name. A crash before the rename
+// leaves the table as it was (and a stale scratch file, which the next pack
+// overwrites), one after it the packed table; a full disk stops the pack before the
+// rename, with the table as it was and the scratch file deleted.
+//
+// Only after the rename are the indexes rebuilt, each replaced the same way (see
+// GSobjIndexFile::RewriteWhole), and then the memos of the removed records freed. A
+// crash between leaves indexes that check reports and reindex repairs, and memo
+// blocks that are merely not reused, never a freed memo that a record still needs.
 void GSO_dBHandler::Pack() {
   if (Shared()) {
     ReportError(kErrAccessDenied, kSubHandler, FileName().c_str());
@@ -748,74 +768,162 @@ void GSO_dBHandler::Pack() {
   }
   GSobjIndexTag* tag = current_tag_;
   bool saved_read_ahead = read_ahead_;
+  auto restore = [&] {
+    packing_ = false;
+    current_tag_ = tag;
+    SetReadAhead(saved_read_ahead);
+  };
   pack_memo_ = HasMemo() ? OpenMemo() : nullptr;
   current_tag_ = nullptr;
   SetReadAhead(false);
   SetReadAhead(true);
   int32_t total = record_count_;
-  int32_t kept = 0;
   StatusUpdate(-1, kStatusPack, total);
   packing_ = true;
-  // Kept records move down in one contiguous run; they are written in large
-  // pieces rather than one write (and one header write) per record. The indexes
-  // are rebuilt afterwards, so no key is maintained on the way.
+  std::vector<int32_t> freed_memos;
+  int32_t kept = total;
+  try {
+    kept = WritePacked(freed_memos);
+    if (kept == total) {
+      header_dirty_ = true;
+      WriteHeader();
+    }
+  } catch (...) {
+    restore();
+    throw;
+  }
+  packing_ = false;
+  StatusUpdate(0, 0, 0);
+  if (kept < total) {
+    try {
+      Reindex();
+      // Record numbers moved: the filter set is rebuilt for the new numbering.
+      RefreshFilter();
+      for (int32_t block : freed_memos) pack_memo_->FreeBlocks(block);
+    } catch (...) {
+      restore();
+      throw;
+    }
+  }
+  current_tag_ = tag;
+  SetReadAhead(saved_read_ahead);
+  if (current_tag_) current_tag_->LoadTree(0);
+  GetRecord(kMoveFirst);
+}
+
+int32_t GSO_dBHandler::WritePacked(std::vector<int32_t>& freed_memos) {
+  const int32_t total = record_count_;
+  std::unique_ptr<GSO_DiskFile> scratch;
+  std::string scratch_name;
   std::vector<uint8_t> pending;
-  int32_t pending_first = 0;
+  int64_t written_to = 0;  // the scratch file's bytes so far
   auto flush_pending = [&] {
     if (pending.empty()) return;
-    WriteAt(RecordOffset(pending_first), pending.data(), int32_t(pending.size()));
-    pending_first += int32_t(pending.size() / size_t(record_length_));
+    scratch->WriteAt(written_to, pending.data(), int32_t(pending.size()));
+    written_to += int64_t(pending.size());
     pending.clear();
   };
+  auto drop_scratch = [&] {
+    if (!scratch) return;
+    if (!scratch->Closed()) scratch->CutBack(0);
+    scratch.reset();
+    int32_t err = 0;
+    os::RemoveFile(scratch_name, err);
+  };
+  // The header area and records 1 .. upto of the table, copied as they stand.
+  auto start_scratch = [&](int32_t upto) {
+    if (!CanBeReplaced()) {
+      // Another object of this program works on the same file and would go on
+      // with the old one.
+      ReportError(kErrAccessDenied, kSubHandler, FileName().c_str());
+      return false;
+    }
+    scratch_name = ScratchName();
+    scratch = std::make_unique<GSO_DiskFile>(scratch_name, true, false);
+    scratch->CreateFile();
+    if (scratch->Closed()) return false;
+    int64_t end = RecordOffset(upto + 1);
+    std::vector<uint8_t> chunk;
+    for (int64_t at = 0; at < end; at += int64_t(chunk.size())) {
+      chunk.resize(size_t(std::min<int64_t>(end - at, 1 << 20)));
+      if (GSO_DiskFile::ReadAt(at, chunk.data(), int32_t(chunk.size())) < int32_t(chunk.size())) {
+        ReportError(kErrDiskRead, kSubReadAt, FileName().c_str());
+        return false;
+      }
+      scratch->WriteAt(at, chunk.data(), int32_t(chunk.size()));
+    }
+    written_to = end;
+    return true;
+  };
+  int32_t kept = 0;
   try {
     for (int32_t j = 1; j <= total; ++j) {
       ReadAt(RecordOffset(j), buffer_.data(), record_length_);
       record_number_ = j;
       if (!IsDeleted()) {
         ++kept;
-        if (j != kept) {
-          if (pending.empty() && pending_first == 0) pending_first = kept;
+        if (scratch) {
           pending.insert(pending.end(), buffer_.begin(), buffer_.begin() + record_length_);
           if (pending.size() >= (1u << 20)) flush_pending();
         }
-      } else if (pack_memo_) {
-        for (const FieldDescriptor& f : descriptors_) {
-          bool memo_field = f.type == 'M' || f.type == 'G' || (f.type == 'B' && version_ != 0x30);
-          if (!memo_field) continue;
-          double block = std::trunc(GetNum(f.number));
-          if (block >= 1 && block <= 2147483647.0) pack_memo_->FreeBlocks(int32_t(block));
+      } else {
+        if (!scratch && !start_scratch(j - 1)) {
+          drop_scratch();
+          return total;
+        }
+        if (pack_memo_) {
+          for (const FieldDescriptor& f : descriptors_) {
+            bool memo_field = f.type == 'M' || f.type == 'G' || (f.type == 'B' && version_ != 0x30);
+            if (!memo_field) continue;
+            double block = 0;
+            try {
+              block = std::trunc(GetNum(f.number));
+            } catch (const EDevazozError&) {
+              continue;  // an unreadable block number frees nothing
+            }
+            if (block >= 1 && block <= 2147483647.0) freed_memos.push_back(int32_t(block));
+          }
         }
       }
       StatusUpdate(kStatusPack, j, 0);
     }
+    if (!scratch) return total;
+    pending.push_back(Settings().end_of_file_marker);
     flush_pending();
-    if (kept < total) {
-      record_count_ = kept;
-      uint8_t eof_marker = Settings().end_of_file_marker;
-      GSO_dBaseFld::WriteAt(RecordOffset(kept + 1), &eof_marker, 1);
-      Truncate(RecordOffset(kept + 1) + 1);
-      cache_start_ = -1;
-      InvalidateReadAhead();
-    }
-    header_dirty_ = true;
-    WriteHeader();
   } catch (...) {
-    packing_ = false;
-    current_tag_ = tag;
-    SetReadAhead(saved_read_ahead);
+    drop_scratch();
     throw;
   }
-  packing_ = false;
-  StatusUpdate(0, 0, 0);
-  if (kept < total) {
-    Reindex();
-    // Record numbers moved: the filter set is rebuilt for the new numbering.
-    RefreshFilter();
+  // The new header goes into the scratch file; the table keeps its own until the
+  // scratch file has taken its place.
+  uint8_t old_header[kDbfHeaderSize];
+  std::memcpy(old_header, header_, kDbfHeaderSize);
+  uint32_t old_stamp = change_stamp_;
+  auto keep_old = [&] {
+    std::memcpy(header_, old_header, kDbfHeaderSize);
+    change_stamp_ = old_stamp;
+    record_count_ = total;
+    drop_scratch();
+  };
+  bool replaced = false;
+  try {
+    record_count_ = kept;
+    StampHeader();
+    scratch->WriteAt(0, header_, kDbfHeaderSize);
+    if (scratch->Failures() == 0) replaced = ReplaceWith(*scratch);
+  } catch (...) {
+    keep_old();
+    throw;
   }
-  current_tag_ = tag;
-  SetReadAhead(saved_read_ahead);
-  if (current_tag_) current_tag_->LoadTree(0);
-  GetRecord(kMoveFirst);
+  if (!replaced) {
+    keep_old();
+    return total;
+  }
+  scratch.reset();
+  header_dirty_ = false;
+  cache_start_ = -1;
+  InvalidateReadAhead();
+  return kept;
 }
 
 int GSO_dBHandler::SearchField(const std::string& value_in, int& field, int32_t limit,

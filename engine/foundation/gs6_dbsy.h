@@ -119,6 +119,11 @@ class GSO_dBHandler : public GSO_dBaseFld {
   bool EvaluateFilter();
   void BuildFilterSet();
   void ReadPastTagMove(int32_t record);
+  // Pack's writing: the packed table beside this one, put in its place when records
+  // were removed. Returns the records kept (the record count when none were
+  // removed or the table stayed as it was); the memo blocks of removed records are
+  // added to freed_memos.
+  int32_t WritePacked(std::vector<int32_t>& freed_memos);
 
   GSobjIndexTag* current_tag_ = nullptr;
   std::string current_tag_name_;

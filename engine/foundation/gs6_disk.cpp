@@ -123,6 +123,7 @@ void GSO_DiskFile::SetName(const std::string& name) {
 
 void GSO_DiskFile::ReportLastError(int32_t sub_code) {
   if (last_error_ == 0) return;
+  ++failures_;
   SetLastOsError(last_error_);
   std::string info = real_path_;
   if (!open_note_.empty())
@@ -607,6 +608,50 @@ void GSO_DiskFile::ReadOwnBytes(int64_t offset, uint8_t* out, size_t count) {
   int32_t err = 0;
   if (const uint8_t* view = ViewFor(offset, int32_t(count))) std::memcpy(out, view, count);
   else os::ReadAt(handle_->fd, real_path_, offset, out, count, err);
+}
+
+bool GSO_DiskFile::CanBeReplaced() const {
+  return !closed_ && !shared_ && read_write_ && handle_ && handle_->read_write &&
+         !FileRegistry().FindOpen(file_name_, this);
+}
+
+bool GSO_DiskFile::ReplaceWith(GSO_DiskFile& fresh) {
+  last_error_ = 0;
+  if (!CanBeReplaced() || fresh.closed_ || !fresh.handle_ || fresh.shared_ ||
+      FileRegistry().FindOpen(fresh.file_name_, &fresh)) {
+    last_error_ = kErrAccessDenied;
+    ReportLastError(kSubRename);
+    return false;
+  }
+  // Everything of the new file reaches the disk before its name does.
+  fresh.Flush();
+  if (fresh.last_error_ != 0) return false;
+  {
+    std::lock_guard<std::recursive_mutex> guard(handle_->guard);
+    int32_t err = 0;
+    if (!os::ReplaceFile(fresh.real_path_, real_path_, err)) {
+      last_error_ = err;
+    } else {
+      // The old file is gone from the directory; what was held for it is dropped
+      // and its handle closed with fresh, which takes it in exchange.
+      handle_->pending.reset();
+      std::swap(handle_, fresh.handle_);
+      position_ = 0;
+      dirty_ = false;
+    }
+  }
+  if (last_error_ == 0) fresh.Close();
+  ReportLastError(kSubRename);
+  return last_error_ == 0;
+}
+
+bool GSO_DiskFile::CutBack(int64_t offset) {
+  if (closed_ || !read_write_ || !handle_->read_write || offset < 0) return false;
+  std::lock_guard<std::recursive_mutex> guard(handle_->guard);
+  if (handle_->pending) handle_->pending->DiscardFrom(offset);
+  handle_->DropView();
+  int32_t err = 0;
+  return os::Truncate(handle_->fd, real_path_, offset, err);
 }
 
 bool GSO_DiskFile::CanWriteExclusively() const {

@@ -93,6 +93,25 @@ class GSO_DiskFile : public TgsObject {
 
   bool CanWriteExclusively() const;
 
+  // Puts fresh, a complete new version of this file written beside it, in this
+  // file's place: fresh's held writes go to the system and its bytes to the disk,
+  // it is moved over this file's name in one step and the directory is synced, so
+  // that a crash at any moment leaves either the old or the new file whole under
+  // the name. This object then works on the new file through fresh's handle (name,
+  // modes and position stay); fresh ends closed. Refused (access denied, reported)
+  // when this file is open for shared use or other objects share its handle, as
+  // they would go on using the old file. False when refused or failed.
+  bool ReplaceWith(GSO_DiskFile& fresh);
+  // Whether ReplaceWith would be refused for this file's own state.
+  bool CanBeReplaced() const;
+  // The name of the scratch file beside this one that ReplaceWith takes a new
+  // version from.
+  std::string ScratchName() const { return real_path_ + ".tmp"; }
+  // Gives up the end of the file from offset on, without a report and without the
+  // whole-file lock: for a writer undoing its own failed write at the end of the
+  // file while its lock keeps other writers out. False when that failed too.
+  bool CutBack(int64_t offset);
+
   // From now on, writes to this exclusively opened file are held in memory in
   // blocks of block_size bytes and reach the system in position order: when
   // more than a limit waits, at Flush, Truncate, WritePending and when the last
@@ -121,6 +140,9 @@ class GSO_DiskFile : public TgsObject {
   uint32_t LockLength() const { return lock_length_; }
   bool Dirty() const { return dirty_; }
   bool Closed() const { return closed_; }
+  // Failures reported since the object was made (the error hook may return, so a
+  // caller that wrote much checks this once at the end).
+  int32_t Failures() const { return failures_; }
 
   // The absolute form of a name: names with a double backslash or a drive colon are
   // taken as they are, others are expanded against the current directory.
@@ -148,6 +170,7 @@ class GSO_DiskFile : public TgsObject {
   uint32_t lock_length_ = 0;
   bool dirty_ = false;
   bool closed_ = true;
+  int32_t failures_ = 0;
 
  private:
   friend class GSobjFileColl;

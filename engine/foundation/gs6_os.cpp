@@ -26,6 +26,9 @@ namespace {
 std::atomic<FaultHook> g_fault_hook{nullptr};
 std::atomic<ShortReadHook> g_short_read_hook{nullptr};
 std::atomic<ClockHook> g_clock_hook{nullptr};
+std::atomic<int64_t> g_space_left{-1};
+constexpr int64_t kSimulatedPage = 4096;
+int64_t PageUp(int64_t n) { return (n + kSimulatedPage - 1) / kSimulatedPage * kSimulatedPage; }
 
 bool Injected(Call call, const std::string& path, int32_t& error) {
   FaultHook hook = g_fault_hook.load();
@@ -78,6 +81,7 @@ int32_t OpenError(int err, const std::string& path) {
 }  // namespace
 
 void SetFaultHook(FaultHook hook) { g_fault_hook.store(hook); }
+void SetSpaceLimit(int64_t bytes) { g_space_left.store(bytes < 0 ? -1 : bytes); }
 
 int32_t MapErrno(int err) {
   switch (err) {
@@ -230,6 +234,24 @@ int64_t WriteAt(int fd, const std::string& path, int64_t offset, const void* buf
   }
   size_t done = 0;
   const char* p = static_cast<const char*>(buffer);
+  if (int64_t left = g_space_left.load(); left >= 0) {
+    // A simulated full disk, which hands out whole pages as file systems do: only
+    // what the pages still to be had hold is written.
+    struct stat st;
+    int64_t size = ::fstat(fd, &st) == 0 ? int64_t(st.st_size) : 0;
+    int64_t end = offset + int64_t(count);
+    int64_t base = std::max(PageUp(size), offset - offset % kSimulatedPage);
+    int64_t need = std::max<int64_t>(0, PageUp(end) - base);
+    if (need > left) {
+      int64_t fits_end = base + left / kSimulatedPage * kSimulatedPage;
+      size_t fits = size_t(std::clamp<int64_t>(fits_end - offset, 0, int64_t(count)));
+      if (fits > 0 && ::pwrite(fd, p, fits, off_t(offset)) > 0) done = fits;
+      g_space_left.store(left % kSimulatedPage);
+      error = kErrDiskFull;
+      return int64_t(done);
+    }
+    g_space_left.store(left - need);
+  }
   while (done < count) {
     ssize_t n = ::pwrite(fd, p + done, count - done, off_t(offset + int64_t(done)));
     if (n < 0) {
@@ -257,6 +279,12 @@ int64_t FileSize(int fd, const std::string& path, int32_t& error) {
 bool Truncate(int fd, const std::string& path, int64_t size, int32_t& error) {
   error = 0;
   if (Injected(Call::Truncate, path, error)) return false;
+  if (int64_t left = g_space_left.load(); left >= 0) {
+    // Pages given up return to the simulated disk.
+    struct stat st;
+    if (::fstat(fd, &st) == 0 && PageUp(st.st_size) > PageUp(size))
+      g_space_left.store(left + PageUp(st.st_size) - PageUp(size));
+  }
   if (::ftruncate(fd, off_t(size)) != 0) {
     error = MapErrno(errno);
     return false;
@@ -343,6 +371,36 @@ bool Rename(const std::string& from, const std::string& to, int32_t& error) {
   }
   ::close(probe);
   return ok;
+}
+
+bool ReplaceFile(const std::string& from, const std::string& to, int32_t& error) {
+  error = 0;
+  if (Injected(Call::Rename, from, error)) return false;
+  if (::rename(from.c_str(), to.c_str()) != 0) {
+    error = errno == ENOENT ? MissingEntryError(from) : MapErrno(errno);
+    return false;
+  }
+  std::string dir = ParentOf(to);
+  if (Injected(Call::Flush, dir, error)) return false;
+  int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+  if (fd < 0) {
+    error = MapErrno(errno);
+    return false;
+  }
+  bool ok = ::fsync(fd) == 0 || errno == EINVAL || errno == EROFS;
+  if (!ok) error = MapErrno(errno);
+  ::close(fd);
+  return ok;
+}
+
+bool RemoveFile(const std::string& path, int32_t& error) {
+  error = 0;
+  if (Injected(Call::Remove, path, error)) return false;
+  if (::unlink(path.c_str()) != 0) {
+    error = OpenError(errno, path);
+    return false;
+  }
+  return true;
 }
 
 const uint8_t* MapReadOnly(int fd, size_t size) {

@@ -13,12 +13,17 @@
 
 namespace devazoz::os {
 
-enum class Call { Open, Create, Read, Write, Size, Truncate, Flush, Lock, Unlock, Rename };
+enum class Call { Open, Create, Read, Write, Size, Truncate, Flush, Lock, Unlock, Rename, Remove };
 
 // When set, consulted before each call; a non-zero result makes the call fail
 // with that error code. Only for tests.
 using FaultHook = int32_t (*)(Call call, const std::string& path);
 void SetFaultHook(FaultHook hook);
+// Only for tests: a full disk after this many more bytes, handed out in pages of
+// 4096 bytes as file systems do. Writes that would make files take more write what
+// still fits and fail as on a full disk; writes inside a file's pages succeed;
+// truncation gives pages back. A negative value lifts the limit.
+void SetSpaceLimit(int64_t bytes);
 
 // errno to the Windows error number the engine reports.
 int32_t MapErrno(int err);
@@ -62,6 +67,12 @@ bool UnlockRange(int fd, const std::string& path, uint64_t offset, uint64_t leng
 // and with kErrSharingViolation while another process has the file open, as the
 // move call of a system with sharing modes does.
 bool Rename(const std::string& from, const std::string& to, int32_t& error);
+// Moves a file over another one, replacing it in one step (a crash leaves one of the
+// two under the name), and syncs the directory so that the move itself survives a
+// crash. The fault hook sees it as Rename, the directory sync as Flush.
+bool ReplaceFile(const std::string& from, const std::string& to, int32_t& error);
+// Deletes a file.
+bool RemoveFile(const std::string& path, int32_t& error);
 // True when both names lead to the same file.
 bool SameFile(const std::string& a, const std::string& b);
 

@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "engine/foundation/gs6_bytes.h"
 #include "engine/foundation/gs6_eror.h"
@@ -55,7 +56,7 @@ GSobjCDXFile::GSobjCDXFile(GSO_dBaseFld* table, const std::string& file_name, bo
   if (known_size_ >= 513)
     LoadTags();
   else if (create && known_size_ == 0)
-    CreateNew();
+    CreateOrRemove([this] { CreateNew(); });
   else
     SetHeaderError("Index file " + disk_->RealPath() + " is too short for a compound index (" +
                    std::to_string(known_size_) + " bytes, at least " +
@@ -236,6 +237,31 @@ bool GSobjCDXFile::WriteBlock(int32_t position, const void* buffer, int32_t leng
 
 void GSobjCDXFile::RebuildAll() {
   if (!disk_ || !directory_) return;
+  std::vector<int32_t> headers;
+  for (int i = 0; i < TagCount(); ++i) headers.push_back(CdxTagAt(i)->HeaderPosition());
+  RewriteWhole(
+      [&] {
+        try {
+          WriteRebuilt();
+        } catch (...) {
+          try {
+            directory_->ReleaseTree();
+          } catch (...) {
+          }
+          throw;
+        }
+      },
+      [&] {
+        next_free_ = RoundUpToBlock(known_size_);
+        directory_->ReadHeader();
+        for (int i = 0; i < TagCount(); ++i) {
+          CdxTagAt(i)->SetHeaderPosition(headers[size_t(i)]);
+          if (!CdxTagAt(i)->ReadHeader()) SetHeaderError(CdxTagAt(i)->HeaderProblem());
+        }
+      });
+}
+
+void GSobjCDXFile::WriteRebuilt() {
   disk_->LockWholeFile();
   struct Unlock {
     GSO_DiskFile* disk;

@@ -48,6 +48,8 @@ class GSobjCDXFile : public GSobjIndexFile {
 
  private:
   void LoadTags();
+  // RebuildAll's writing: the directory and every tag anew from the table.
+  void WriteRebuilt();
   void CreateNew();
   GSobjCDXTag* FindExact(const std::string& key_name) const;
   void DirectoryInsert(const std::string& key_name, int32_t header_position);

@@ -97,6 +97,104 @@ bool GSobjIndexFile::WriteBlockInOrder(int32_t position, const void* buffer, int
 
 void GSobjIndexFile::RebuildAll() {}
 
+// Rebuilding an index file so that neither a crash nor a full disk loses it.
+//
+// A rebuild writes the whole file anew. Written over the old file, a process killed
+// half-way, or a disk that fills up, would leave a file that lost its tags. So the
+// new file is written from empty beside the old one, under the scratch name
+// NAME.tmp; its bytes are synced to the disk, it is renamed over the old name in one
+// step and the directory is synced (GSO_DiskFile::ReplaceWith), after which the
+// index's disk file object works on the new file under the old name. Until the
+// rename the old file stands untouched, and after it the new one is complete: a
+// crash leaves one or the other (and at worst a stale scratch file, which the next
+// rebuild overwrites). A failure before the rename (a full disk) deletes the scratch
+// file, gives the old file back to the index and rereads the tags' state from it.
+//
+// A file open for shared use (or whose handle other objects of this process share)
+// is rewritten in place under the whole-file lock, as the others would go on using
+// the old file after a rename; such a rebuild is not safe against a crash.
+void GSobjIndexFile::RewriteWhole(const std::function<void()>& write_all,
+                                  const std::function<void()>& reread) {
+  if (!disk_) return;
+  if (!disk_->CanBeReplaced()) {
+    write_all();
+    return;
+  }
+  // Whatever this file still holds in memory reaches it first: should the rebuild
+  // fail, the old file is what stays.
+  for (size_t i = 0; i < tags_.Count(); ++i)
+    static_cast<GSobjIndexTag*>(tags_.At(i))->ReleaseTree();
+  disk_->WritePending();
+  std::string scratch_name = disk_->ScratchName();
+  auto scratch = std::make_unique<GSO_DiskFile>(scratch_name, true, false);
+  scratch->CreateFile();
+  if (scratch->Closed()) return;
+  scratch->HoldWrites(uint32_t(node_size_));
+  std::unique_ptr<GSO_DiskFile> old = std::move(disk_);
+  disk_ = std::move(scratch);
+  bool replaced = false;
+  try {
+    write_all();
+    if (disk_->Failures() == 0) replaced = old->ReplaceWith(*disk_);
+  } catch (...) {
+    PutBack(std::move(old), scratch_name, reread);
+    throw;
+  }
+  if (!replaced) {
+    PutBack(std::move(old), scratch_name, reread);
+    return;
+  }
+  disk_ = std::move(old);
+}
+
+void GSobjIndexFile::PutBack(std::unique_ptr<GSO_DiskFile> old, const std::string& scratch_name,
+                             const std::function<void()>& reread) {
+  // Trees still loaded belong to the scratch file: they are written there, not into
+  // the old file, before it comes back.
+  for (size_t i = 0; i < tags_.Count(); ++i) {
+    try {
+      static_cast<GSobjIndexTag*>(tags_.At(i))->ReleaseTree();
+    } catch (...) {
+    }
+  }
+  if (disk_ && !disk_->Closed()) disk_->CutBack(0);
+  disk_.reset();
+  int32_t err = 0;
+  os::RemoveFile(scratch_name, err);
+  disk_ = std::move(old);
+  cache_.clear();
+  cache_bytes_ = 0;
+  next_free_ = -1;
+  try {
+    known_size_ = disk_->FileSize();
+    reread();
+  } catch (...) {
+    SetHeaderError("Index file " + file_name_ + " could not be read again after a failed rebuild");
+  }
+}
+
+void GSobjIndexFile::CreateOrRemove(const std::function<void()>& write_new) {
+  try {
+    write_new();
+    if (disk_ && disk_->Failures() == 0) return;
+  } catch (...) {
+    RemoveUnwritten();
+    throw;
+  }
+  RemoveUnwritten();
+}
+
+void GSobjIndexFile::RemoveUnwritten() {
+  if (!disk_) return;
+  std::string path = disk_->RealPath();
+  if (!disk_->Closed()) disk_->CutBack(0);
+  disk_.reset();
+  int32_t err = 0;
+  os::RemoveFile(path, err);
+  valid_ = false;
+  if (error_text_.empty()) error_text_ = "Index file " + file_name_ + " could not be written";
+}
+
 void GSobjIndexFile::MarkProductionIndex() {
   if (!table_ || table_->has_production_index || !disk_) return;
   auto base = [](const std::string& path) {

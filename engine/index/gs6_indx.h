@@ -6,6 +6,7 @@
 #define ENGINE_INDEX_GS6_INDX_H_
 
 #include <cstdint>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -99,6 +100,18 @@ class GSobjIndexFile : public TgsObject {
   bool WriteBlockInOrder(int32_t position, const void* buffer, int32_t length);
 
  protected:
+  // Writes the whole file anew without risking the old one (see the .cpp):
+  // write_all writes the complete contents into an empty file; when that fails,
+  // reread takes the tags' state from the old file again before the error goes on.
+  void RewriteWhole(const std::function<void()>& write_all, const std::function<void()>& reread);
+  // Runs write_new, which writes a file just created; when that fails (a full disk)
+  // the file is removed again rather than left empty or half-written, and the error
+  // goes on.
+  void CreateOrRemove(const std::function<void()>& write_new);
+  void RemoveUnwritten();
+  // RewriteWhole's way back after a failure.
+  void PutBack(std::unique_ptr<GSO_DiskFile> old, const std::string& scratch_name,
+               const std::function<void()>& reread);
   // A file named after the table (extension aside) is its production index:
   // the table's header says so from then on.
   void MarkProductionIndex();

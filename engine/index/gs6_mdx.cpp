@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <string>
+#include <vector>
 
 #include "engine/foundation/gs6_Date.h"
 #include "engine/foundation/gs6_bytes.h"
@@ -63,7 +64,7 @@ GSobjMDXFile::GSobjMDXFile(GSO_dBaseFld* table, const std::string& file_name, bo
   if (known_size_ > 0) {
     LoadHeader();
   } else if (disk_->ReadWrite()) {
-    CreateNew();
+    CreateOrRemove([this] { CreateNew(); });
   } else {
     valid_ = false;
     error_text_ = "Index file " + file_name_ + " is empty";
@@ -262,6 +263,23 @@ int32_t GSobjMDXFile::ResetAllocator() {
 
 void GSobjMDXFile::RebuildAll() {
   if (!disk_ || !valid_) return;
+  std::vector<uint8_t> header = header_;
+  bool header_changed = header_changed_;
+  std::vector<int32_t> positions;
+  for (int i = 0; i < TagCount(); ++i) positions.push_back(TagAt(i)->HeaderPosition());
+  RewriteWhole([&] { WriteRebuilt(); },
+               [&] {
+                 header_ = header;
+                 header_changed_ = header_changed;
+                 next_free_ = RoundUpToBlock(known_size_);
+                 for (int i = 0; i < TagCount(); ++i) {
+                   MdxTagAt(i)->MoveHeader(positions[size_t(i)]);
+                   if (!MdxTagAt(i)->ReadHeader()) SetHeaderError(MdxTagAt(i)->HeaderProblem());
+                 }
+               });
+}
+
+void GSobjMDXFile::WriteRebuilt() {
   disk_->LockWholeFile();
   struct Unlock {
     GSO_DiskFile* disk;

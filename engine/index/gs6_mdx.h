@@ -68,6 +68,8 @@ class GSobjMDXFile : public GSobjIndexFile {
   static std::string TagKeyName(const std::string& name);
 
  private:
+  // RebuildAll's writing: the whole file anew from the table.
+  void WriteRebuilt();
   void LoadHeader();
   void CreateNew();
   GSobjMDXTag* FindExact(const std::string& key_name) const;

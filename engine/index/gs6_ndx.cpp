@@ -84,16 +84,35 @@ bool GSobjNDXFile::AddTag(const std::string&, const std::string& key_expression,
     old->ReleaseTree();
     RemoveFromList(old);
   }
-  ForgetCache();
-  disk_->Truncate(0);
-  known_size_ = 0;
-  next_free_ = kNdxBlockSize;
-  header_error_ = false;
-  valid_ = true;
-  error_text_.clear();
-  if (tag->CreateTag(OwnName(), key_expression, unique, true, "") != 0) return false;
+  // The file is written anew beside the old one (see RewriteWhole), or removed
+  // again when it was new and could not be written: a failure keeps the old tag.
+  struct NotBuilt {};
+  auto write_all = [&] {
+    ForgetCache();
+    disk_->Truncate(0);
+    known_size_ = 0;
+    next_free_ = kNdxBlockSize;
+    header_error_ = false;
+    valid_ = true;
+    error_text_.clear();
+    if (tag->CreateTag(OwnName(), key_expression, unique, true, "") != 0) throw NotBuilt{};
+    disk_->WritePending();
+  };
+  try {
+    if (disk_->FileSize() == 0) {
+      CreateOrRemove(write_all);
+    } else {
+      RewriteWhole(write_all, [&] {
+        next_free_ = RoundUpToBlock(known_size_);
+        auto again = std::make_unique<GSobjNDXTag>(this, OwnName(), true);
+        if (again->HeaderOk()) AddToList(again.release());
+      });
+    }
+  } catch (const NotBuilt&) {
+    return false;
+  }
+  if (!disk_) return false;
   AddToList(tag.release());
-  disk_->WritePending();
   return true;
 }
 
@@ -136,6 +155,15 @@ void GSobjNDXFile::EmptyIndex() {
 void GSobjNDXFile::RebuildAll() {
   GSobjNDXTag* tag = Tag();
   if (!disk_ || !tag) return;
+  RewriteWhole([&] { WriteRebuilt(); },
+               [&] {
+                 next_free_ = RoundUpToBlock(known_size_);
+                 tag->ReadHeader();  // a failure marks the file's header error
+               });
+}
+
+void GSobjNDXFile::WriteRebuilt() {
+  GSobjNDXTag* tag = Tag();
   EmptyIndex();
   disk_->LockWholeFile();
   struct Unlock {

@@ -38,6 +38,8 @@ class GSobjNDXFile : public GSobjIndexFile {
   int32_t NextFreeBlock();
 
  private:
+  // RebuildAll's writing: the whole file anew from the table.
+  void WriteRebuilt();
   void ForgetCache();
 };
 

@@ -83,18 +83,37 @@ bool GSobjNTXFile::AddTag(const std::string&, const std::string& key_expression,
     old->ReleaseTree();
     RemoveFromList(old);
   }
-  ForgetCache();
-  disk_->Truncate(0);
-  known_size_ = 0;
-  next_free_ = kNtxHeaderSize;
-  header_error_ = false;
-  valid_ = true;
-  error_text_.clear();
-  counter_dirty_ = false;
-  int result = tag->CreateTag(OwnName(), key_expression, unique, ascending, for_expression);
-  if (result != 0) return false;
+  // The file is written anew beside the old one (see RewriteWhole), or removed
+  // again when it was new and could not be written: a failure keeps the old tag.
+  struct NotBuilt {};
+  auto write_all = [&] {
+    ForgetCache();
+    disk_->Truncate(0);
+    known_size_ = 0;
+    next_free_ = kNtxHeaderSize;
+    header_error_ = false;
+    valid_ = true;
+    error_text_.clear();
+    counter_dirty_ = false;
+    if (tag->CreateTag(OwnName(), key_expression, unique, ascending, for_expression) != 0)
+      throw NotBuilt{};
+    disk_->WritePending();
+  };
+  try {
+    if (disk_->FileSize() == 0) {
+      CreateOrRemove(write_all);
+    } else {
+      RewriteWhole(write_all, [&] {
+        next_free_ = RoundUpToPage(known_size_);
+        auto again = std::make_unique<GSobjNTXTag>(this, OwnName(), true);
+        if (again->HeaderOk()) AddToList(again.release());
+      });
+    }
+  } catch (const NotBuilt&) {
+    return false;
+  }
+  if (!disk_) return false;
   AddToList(tag.release());
-  disk_->WritePending();
   return true;
 }
 
@@ -135,6 +154,15 @@ void GSobjNTXFile::EmptyIndex() {
 void GSobjNTXFile::RebuildAll() {
   GSobjNTXTag* tag = Tag();
   if (!disk_ || !tag) return;
+  RewriteWhole([&] { WriteRebuilt(); },
+               [&] {
+                 next_free_ = RoundUpToPage(known_size_);
+                 tag->ReadHeader();  // a failure marks the file's header error
+               });
+}
+
+void GSobjNTXFile::WriteRebuilt() {
+  GSobjNTXTag* tag = Tag();
   EmptyIndex();
   disk_->LockWholeFile();
   struct Unlock {

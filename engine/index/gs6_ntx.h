@@ -41,6 +41,8 @@ class GSobjNTXFile : public GSobjIndexFile {
   std::string OwnName() const;
 
  private:
+  // RebuildAll's writing: the whole file anew from the table.
+  void WriteRebuilt();
   void ForgetCache();
   // The change counter moved since the header was last written.
   bool counter_dirty_ = false;

@@ -240,6 +240,12 @@ void GSO_dBaseDBF::RereadHeader() {
 
 void GSO_dBaseDBF::WriteHeader() {
   if (!ReadWrite() || !header_dirty_ || file_locked_) return;
+  StampHeader();
+  WriteAt(0, header_, kDbfHeaderSize);
+  header_dirty_ = false;
+}
+
+void GSO_dBaseDBF::StampHeader() {
   platform::LocalTime now = os::CurrentLocalTime();
   uint32_t stamp =
       ((uint32_t(now.hour) * 64 + uint32_t(now.minute)) * 64 + uint32_t(now.second)) * 1024 +
@@ -254,8 +260,6 @@ void GSO_dBaseDBF::WriteHeader() {
                       (flag_bit2_ ? 0x04 : 0)));
   h.PutU32LE(16, stamp);
   h.PutU32LE(20, uint32_t(user_id_));
-  WriteAt(0, header_, kDbfHeaderSize);
-  header_dirty_ = false;
 }
 
 GSobjMemo* GSO_dBaseDBF::OpenMemo() {
@@ -387,17 +391,51 @@ void GSO_dBaseDBF::AppendRecord() {
     header_dirty_ = true;
     RereadHeader();
     buffer_[0] = ' ';
-    if (record_count_ == 0x7FFFFFFF)
+    if (record_count_ == 0x7FFFFFFF) {
       ReportError(kErrDiskWrite, kSubWriteAt, (FileName() + ": table is full").c_str());
-    ++record_count_;
-    record_number_ = record_count_;
-    buffer_.back() = 0x1A;
-    WriteAt(RecordOffset(record_number_), buffer_.data(), record_length_ + 1);
-    WriteHeader();
+      return;
+    }
+    // A write that fails (a full disk) takes the append back, so that the table
+    // ends with its last whole record as before.
+    const int32_t count = record_count_, record = record_number_, failures = Failures();
+    uint8_t old_header[kDbfHeaderSize];
+    std::memcpy(old_header, header_, kDbfHeaderSize);
+    try {
+      ++record_count_;
+      record_number_ = record_count_;
+      buffer_.back() = 0x1A;
+      WriteAt(RecordOffset(record_number_), buffer_.data(), record_length_ + 1);
+      WriteHeader();
+    } catch (...) {
+      UndoAppend(count, record, old_header);
+      throw;
+    }
+    if (Failures() != failures) {
+      UndoAppend(count, record, old_header);
+      return;
+    }
   }
   eof_ = bof_ = false;
   Notify(kEventAfterWrite, 0);
   SaveRecord();
+}
+
+void GSO_dBaseDBF::UndoAppend(int32_t count, int32_t record, const uint8_t* old_header) {
+  record_count_ = count;
+  record_number_ = record;
+  window_count_ = 0;
+  std::memcpy(header_, old_header, kDbfHeaderSize);
+  header_dirty_ = false;
+  // The end byte goes back where the new record began: its space is the file's own.
+  try {
+    CutBack(RecordOffset(count + 1));
+    uint8_t eof_marker = Settings().end_of_file_marker;
+    WriteAt(RecordOffset(count + 1), &eof_marker, 1);
+    WriteAt(0, header_, kDbfHeaderSize);
+  } catch (...) {
+    // The table still ends with its last whole record; only the end byte or the
+    // header's date may be missing, which every reader accepts.
+  }
 }
 
 void GSO_dBaseDBF::WriteRecord(int32_t n) {

@@ -108,6 +108,9 @@ class GSO_dBaseDBF : public GSO_DiskFile {
   bool IsDeleted() const;
   void RereadHeader();
   void WriteHeader();
+  // Brings the header copy up to date as WriteHeader writes it (date, record
+  // count, flags, change stamp, user id) without writing it.
+  void StampHeader();
   // The table's memo object, created on first use; null for tables without memo.
   GSobjMemo* OpenMemo();
 
@@ -162,6 +165,9 @@ class GSO_dBaseDBF : public GSO_DiskFile {
     return int64_t(header_length_) + int64_t(n - 1) * int64_t(record_length_);
   }
   void SaveRecord();
+  // Takes back an append whose writes failed: the record count, current record and
+  // header copy as they were, and the file cut back to its last whole record.
+  void UndoAppend(int32_t count, int32_t record, const uint8_t* old_header);
   int32_t CountFromFileSize();
 
   uint8_t header_[kDbfHeaderSize] = {};

@@ -318,9 +318,37 @@ int32_t GSobjMemo::WriteMemo(const void* buffer, int32_t& block, int32_t size) {
   // other memo it is unknown, and an unknown count never lets a memo grow in place.
   if (block != current_block_) block_count_ = 0;
   current_block_ = block < 0 ? 0 : block;
-  AllocateBlocks(size);
-  if (current_block_ < 1) return 0;  // no blocks could be had; nothing is written
-  WriteContents(buffer, size);
+  // The allocation changes the file header and, in the dBASE IV layout, the first
+  // bytes of the memo it replaces (freed before the new blocks are taken) in place.
+  // Both are kept, so that a write that fails (a full disk) leaves the memo the
+  // record still names as it was.
+  const int32_t old_block = current_block_, failures = Failures();
+  constexpr int32_t kKept = 8;  // a free run's entry, or a dBASE IV block header
+  uint8_t old_head[kKept] = {}, old_first[kKept] = {};
+  bool head_kept = ReadAt(0, old_head, kKept) == kKept;
+  bool first_kept = old_block > 0 && ReadAt(BlockOffset(old_block), old_first, kKept) == kKept;
+  auto put_back = [&] {
+    try {
+      if (first_kept && current_block_ != old_block)
+        WriteAt(BlockOffset(old_block), old_first, kKept);
+      if (head_kept) WriteAt(0, old_head, kKept);
+    } catch (...) {
+    }
+    current_block_ = old_block;
+    block_count_ = 0;
+  };
+  try {
+    AllocateBlocks(size);
+    if (current_block_ < 1) return 0;  // no blocks could be had; nothing is written
+    WriteContents(buffer, size);
+  } catch (...) {
+    put_back();
+    throw;
+  }
+  if (Failures() != failures) {
+    put_back();
+    return 0;
+  }
   block = current_block_;
   return current_block_;
 }

@@ -1,18 +1,39 @@
 #include "tools/samplecat/table_create.h"
 
 #include <cstdint>
-#include <fstream>
 #include <stdexcept>
 
 #include "engine/foundation/gs6_bytes.h"
+#include "engine/foundation/gs6_cnst.h"
+#include "engine/foundation/gs6_disk.h"
+#include "engine/foundation/gs6_eror.h"
+#include "engine/foundation/gs6_os.h"
 
 namespace samplecat {
 namespace {
 
+// Writes the file through the engine's disk files, whose failures say what went
+// wrong (a full disk says so). The bytes go to a scratch file beside the target,
+// which takes the target's name only when complete: a failure never leaves an
+// empty or half-written table behind.
 void WriteAll(const std::string& path, const std::vector<uint8_t>& bytes) {
-  std::ofstream out(path, std::ios::binary | std::ios::trunc);
-  out.write(reinterpret_cast<const char*>(bytes.data()), std::streamsize(bytes.size()));
-  if (!out) throw std::runtime_error("cannot write " + path);
+  std::string scratch_name = path + ".tmp";
+  int32_t err = 0;
+  try {
+    devazoz::GSO_DiskFile scratch(scratch_name, true, false);
+    scratch.CreateFile();
+    scratch.WriteAt(0, bytes.data(), int32_t(bytes.size()));
+    scratch.Flush();
+    std::string real = scratch.RealPath();
+    scratch.Close();
+    if (!devazoz::os::ReplaceFile(real, devazoz::GSO_DiskFile::MakeAbsolute(path), err))
+      devazoz::ReportEngineError(
+          err, devazoz::kSubRename,
+          path + (err == devazoz::kErrDiskFull ? " (the disk is full)" : ""));
+  } catch (...) {
+    devazoz::os::RemoveFile(devazoz::GSO_DiskFile::MakeAbsolute(scratch_name), err);
+    throw;
+  }
 }
 
 }  // namespace

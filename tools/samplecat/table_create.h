@@ -21,7 +21,8 @@ struct NewField {
   int decimals = 0;
 };
 
-// Raises std::runtime_error when the file cannot be written.
+// Raises EDevazozError when the file cannot be written; the file is then left as
+// it was (or absent), never empty or half-written.
 void CreateEmptyTable(const std::string& path, unsigned char version,
                       const std::vector<NewField>& fields);
 void CreateEmptyFpt(const std::string& path, int block_size);
