@@ -47,8 +47,15 @@ class TgsSort {
   // than the maximum, "Variant type cannot be sorted" for an empty or logical
   // value.
   void AddKey(const TgsVariant& value, int32_t record_number);
+  // AddKey of a text value given as its bytes.
+  void AddText(const uint8_t* text, uint32_t length, int32_t record_number);
   // The next key in order; false when none is left. The first call ends adding.
   bool NextKey(TgsVariant& value, int32_t& record_number);
+  // NextKey without a value object: the bytes NextKey's value would hold for
+  // text and byte strings (numbers and dates in their sort form: the 8 or 4
+  // bytes most significant first, the sign bit flipped), valid until the next
+  // call.
+  bool NextRaw(const uint8_t*& bytes, uint32_t& length, int32_t& record_number);
 
   // Keys accepted by AddKey so far.
   uint32_t KeyCount() const;
