@@ -1,7 +1,9 @@
 #include "engine/index/gs6_sort.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -71,7 +73,7 @@ constexpr size_t kMinWorkBytes = 1024;
 constexpr size_t kMaxWorkBytes = size_t(1) << 30;
 constexpr size_t kPageBytes = size_t(64) << 10;
 constexpr size_t kMaxRecord = 3 + TgsSort::kMaxSortKeyLength + 4;
-constexpr size_t kSmallGroup = 32;
+constexpr size_t kSmallGroup = 64;
 constexpr size_t kCodeSymbols = 6;  // symbols in an offset-value code
 constexpr size_t kKeyBuffer = TgsSort::kMaxSortKeyLength + 24;
 constexpr size_t kPageSlack = 16;  // lets CopyShort read past a page's last record
@@ -271,7 +273,12 @@ struct TgsSort::Impl {
 
   size_t work_bytes = kDefaultWorkBytes;
   size_t max_items = 0;
-  std::unique_ptr<uint8_t[]> arena;
+  struct FreeArena {
+    void operator()(uint8_t* p) const { std::free(p); }
+  };
+  // Zero-filled by calloc: large areas come as fresh zero pages, so only what
+  // is used is touched.
+  std::unique_ptr<uint8_t[], FreeArena> arena;
   size_t arena_used = 0;
   unsigned kinds_seen = 0;  // bit per kind code in the arena
   std::vector<Item> items;
@@ -776,7 +783,8 @@ TgsSort::TgsSort(int max_key_length, const uint8_t* collation_map, bool ascendin
   s.work_bytes = std::clamp(work_bytes, kMinWorkBytes, kMaxWorkBytes);
   s.max_items = std::max<size_t>(s.work_bytes / sizeof(Item), 16);
   // Zero-filled, so that the 8-byte loads past a key's end read known bytes.
-  s.arena.reset(new uint8_t[s.work_bytes + kArenaSlack]());
+  s.arena.reset(static_cast<uint8_t*>(std::calloc(s.work_bytes + kArenaSlack, 1)));
+  if (!s.arena) throw std::bad_alloc();
   s.NotePeak();
 }
 

@@ -16,7 +16,9 @@
 // the area is full its keys are sorted and moved into a front-compressed run held
 // in 64 KiB pages. Retrieval merges the runs (about 600 bytes per run). So apart
 // from the runs, which hold every key once, the sort holds at most
-// 3 x WorkBytes() plus the run cursors.
+// 3 x WorkBytes() plus the run cursors. CDX builds ask for an area that holds
+// every key of the table, 4 to 32 MiB (so at most 96 MiB besides the runs); the
+// area is taken as zero pages from the system, so what no key uses costs nothing.
 #ifndef ENGINE_INDEX_GS6_SORT_H_
 #define ENGINE_INDEX_GS6_SORT_H_
 
