@@ -1,10 +1,12 @@
 // CDX index speed on a 1,000,000-record table shaped like the title table
-// (record length 177, pseudo-random 40-byte titles): building the TITLE tag and
-// a numeric tag, 100,000 random exact seeks, a walk of every key in tag order,
-// and 100,000 appends with the two catalog tags (TITLE, CATEGORY) kept current.
-// Builds and appends are measured once (they change the files); seeks and the
-// walk, which only read, five times each with fresh objects, and their median
-// is the figure. The index file size is a counter.
+// (record length 177, title-shaped 40-byte titles and 30-byte categories, see
+// bench_titles.h): building the TITLE tag, the CATEGORY tag, a numeric tag and
+// both catalog tags into one file, rebuilding that file (reindex), 100,000 random
+// exact seeks, a walk of every key in tag order, 100,000 appends with the two
+// catalog tags kept current and a rebuild after them. Builds, rebuilds, seeks
+// and the walk run five times each (median and mean are reported); the appends
+// once, as they change the files. The index file size after each is the counter
+// index_bytes.
 //   build-rel/bench/bench_cdx
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -12,11 +14,13 @@
 #include <cstdio>
 #include <cstring>
 #include <fstream>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "bench/bench_table.h"
+#include "bench/bench_titles.h"
 #include "engine/index/gs6_cdx.h"
 #include "engine/table/gs6_dbfld.h"
 
@@ -39,31 +43,19 @@ std::string BenchPath(const char* name) {
   return std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name + "." + std::to_string(getpid());
 }
 
-uint32_t g_random = 2463534242u;
-uint32_t NextRandom() {
-  g_random ^= g_random << 13;
-  g_random ^= g_random >> 17;
-  g_random ^= g_random << 5;
-  return g_random;
-}
-
-std::string RandomTitle() {
-  std::string t(40, ' ');
-  for (int i = 0; i < 40; ++i) t[size_t(i)] = i % 7 == 6 ? ' ' : char('A' + NextRandom() % 26);
-  return t;
-}
+BenchTitles g_random;
+uint32_t NextRandom() { return g_random.Next(); }
+std::string RandomTitle() { return g_random.Title(); }
 
 std::vector<std::string> g_titles;
 
 void WriteTable(const std::string& path, int count) {
-  const char* cats[] = {"Action", "Adventure", "Puzzle", "Racing", "Sports", "Shooter"};
   g_titles.reserve(size_t(count));
-  WriteBenchTable(path, kFields, kFieldCount, count, [&](int r, std::string& record) {
+  WriteBenchTable(path, kFields, kFieldCount, count, [&](int, std::string& record) {
     std::string title = RandomTitle();
     g_titles.push_back(title);
     std::memcpy(&record[1], title.data(), 40);
-    std::string cat = cats[r % 6];
-    cat.resize(30, ' ');
+    std::string cat = g_random.Category();
     std::memcpy(&record[41], cat.data(), 30);
     char price[16];
     std::snprintf(price, sizeof price, "%12.2f", double(NextRandom() % 1000000) / 100.0);
@@ -75,10 +67,12 @@ struct Files {
   std::string table = BenchPath("bench_cdx.dbf");
   std::string index = BenchPath("bench_cdx.cdx");
   std::string numeric = BenchPath("bench_num.cdx");
+  std::string single = BenchPath("bench_one.cdx");
   Files() { WriteTable(table, kRecords); }
   ~Files() {
     std::remove(table.c_str());
     std::remove(index.c_str());
+    std::remove(single.c_str());
     std::remove(numeric.c_str());
   }
 };
@@ -93,29 +87,70 @@ int64_t SizeOf(const std::string& path) {
   return int64_t(in.tellg());
 }
 
-void BM_BuildTitleTag(benchmark::State& state) {
+// Builds the given tags, one after the other, into a new index file at path.
+void BuildTags(benchmark::State& state, const std::string& path,
+               std::initializer_list<const char*> tags) {
   Files& f = Shared();
   for (auto _ : state) {
-    std::remove(f.index.c_str());
+    std::remove(path.c_str());
     GSO_dBaseFld table(f.table, false, true);
-    GSobjCDXFile cdx(&table, f.index, true, true, true, false);
-    if (!cdx.AddTag("TITLE", "TITLE", false, true, "")) state.SkipWithError("no tag");
+    GSobjCDXFile cdx(&table, path, true, true, true, false);
+    for (const char* tag : tags)
+      if (!cdx.AddTag(tag, tag, false, true, "")) state.SkipWithError("no tag");
+  }
+  state.counters["index_bytes"] = double(SizeOf(path));
+}
+
+void BM_BuildTitleTag(benchmark::State& state) { BuildTags(state, Shared().single, {"TITLE"}); }
+BENCHMARK(BM_BuildTitleTag)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_BuildCategoryTag(benchmark::State& state) {
+  BuildTags(state, Shared().single, {"CATEGORY"});
+}
+BENCHMARK(BM_BuildCategoryTag)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
+
+void BM_BuildNumericTag(benchmark::State& state) { BuildTags(state, Shared().numeric, {"PRICE"}); }
+BENCHMARK(BM_BuildNumericTag)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
+
+// The catalog's index file: TITLE, then CATEGORY added to it.
+void BM_BuildBothTags(benchmark::State& state) {
+  BuildTags(state, Shared().index, {"TITLE", "CATEGORY"});
+}
+BENCHMARK(BM_BuildBothTags)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
+
+// Rebuilds every tag of the catalog's index file from the table (reindex).
+void RebuildIndex(benchmark::State& state) {
+  Files& f = Shared();
+  for (auto _ : state) {
+    GSO_dBaseFld table(f.table, false, true);
+    GSobjCDXFile cdx(&table, f.index, false, false, true, false);
+    cdx.RebuildAll();
   }
   state.counters["index_bytes"] = double(SizeOf(f.index));
 }
-BENCHMARK(BM_BuildTitleTag)->Iterations(1)->Unit(benchmark::kMillisecond);
 
-void BM_BuildNumericTag(benchmark::State& state) {
-  Files& f = Shared();
-  for (auto _ : state) {
-    std::remove(f.numeric.c_str());
-    GSO_dBaseFld table(f.table, false, true);
-    GSobjCDXFile cdx(&table, f.numeric, true, true, true, false);
-    if (!cdx.AddTag("PRICE", "PRICE", false, true, "")) state.SkipWithError("no tag");
-  }
-  state.counters["index_bytes"] = double(SizeOf(f.numeric));
-}
-BENCHMARK(BM_BuildNumericTag)->Iterations(1)->Unit(benchmark::kMillisecond);
+void BM_ReindexBothTags(benchmark::State& state) { RebuildIndex(state); }
+BENCHMARK(BM_ReindexBothTags)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
 
 void BM_RandomExactSeeks(benchmark::State& state) {
   Files& f = Shared();
@@ -174,13 +209,12 @@ class AppendingTable : public GSO_dBaseFld {
 
 void BM_AppendsWithTwoTags(benchmark::State& state) {
   Files& f = Shared();
-  {
-    GSO_dBaseFld table(f.table, false, true);
-    GSobjCDXFile cdx(&table, f.index, false, false, true, false);
-    cdx.AddTag("CATEGORY", "CATEGORY", false, true, "");
-  }
   std::vector<std::string> titles;
-  for (int i = 0; i < 100000; ++i) titles.push_back(RandomTitle());
+  std::vector<std::string> categories;
+  for (int i = 0; i < 100000; ++i) {
+    titles.push_back(RandomTitle());
+    categories.push_back(g_random.Category());
+  }
   {
     AppendingTable table(f.table, false, true);
     GSobjCDXFile cdx(&table, f.index, false, false, true, false);
@@ -189,7 +223,7 @@ void BM_AppendsWithTwoTags(benchmark::State& state) {
       for (int i = 0; i < 100000; ++i) {
         table.BlankRecord();
         table.PutStr(1, titles[size_t(i)]);
-        table.PutStr(2, i % 2 ? "Racing" : "Puzzle");
+        table.PutStr(2, categories[size_t(i)]);
         table.AppendRecord();
       }
       // What the index holds back reaches the disk inside the measurement.
@@ -199,6 +233,14 @@ void BM_AppendsWithTwoTags(benchmark::State& state) {
   state.counters["index_bytes"] = double(SizeOf(f.index));
 }
 BENCHMARK(BM_AppendsWithTwoTags)->Iterations(1)->Unit(benchmark::kMillisecond);
+
+// The same rebuild on the grown table (1,100,000 records).
+void BM_ReindexAfterAppends(benchmark::State& state) { RebuildIndex(state); }
+BENCHMARK(BM_ReindexAfterAppends)
+    ->Iterations(1)
+    ->Repetitions(5)
+    ->ReportAggregatesOnly(true)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -293,7 +293,9 @@ void GSobjCDXFile::WriteRebuilt() {
   }
   directory_->ReleaseTree();
   disk_->WritePending();
-  for (int i = 0; i < TagCount(); ++i) BuildCdxTag(CdxTagAt(i));
+  std::vector<GSobjCDXTag*> tags;
+  for (int i = 0; i < TagCount(); ++i) tags.push_back(CdxTagAt(i));
+  BuildCdxTags(tags);
   disk_->WritePending();
 }
 

@@ -62,6 +62,13 @@ double DecodeCdxNumber(const uint8_t* bytes, uint32_t length) {
 
 uint32_t SharedPrefix(const uint8_t* a, uint32_t a_length, const uint8_t* b, uint32_t b_length) {
   uint32_t n = std::min(a_length, b_length), i = 0;
+  while (i + 8 <= n) {
+    uint64_t x, y;
+    std::memcpy(&x, a + i, 8);
+    std::memcpy(&y, b + i, 8);
+    if (x != y) return i + uint32_t(std::countr_zero(x ^ y) >> 3);
+    i += 8;
+  }
   while (i < n && a[i] == b[i]) ++i;
   return i;
 }
@@ -284,11 +291,18 @@ bool CdxLeafWriter::AddShared(const uint8_t* key, uint32_t length, uint32_t reco
                     (dup << (16 - params_.trail_bits - params_.dup_bits));
   uint64_t entry = uint64_t(record) | (uint64_t(counts) << (8 * (width - 2)));
   uint8_t* at = area + size_t(count_) * width;
-  for (uint32_t i = 0; i < width; ++i) at[i] = uint8_t(entry >> (8 * i));
+  if (width == 4) {
+    uint32_t le = uint32_t(entry);
+    if constexpr (std::endian::native == std::endian::big) le = __builtin_bswap32(le);
+    std::memcpy(at, &le, 4);
+  } else {
+    for (uint32_t i = 0; i < width; ++i) at[i] = uint8_t(entry >> (8 * i));
+  }
   text_pos_ -= int(stored);
   if (stored) std::memcpy(area + text_pos_, key + dup, stored);
   if (shape_.general && shape_.text) ClearTrailingHighNibbles(area + text_pos_, 0, stored);
-  if (length) std::memcpy(prev_, key, length);
+  // The previous key's first dup bytes are this key's already.
+  if (length > dup) std::memcpy(prev_ + dup, key + dup, length - dup);
   prev_length_ = length;
   ++count_;
   block_.PutU16LE(12, uint16_t(free_));

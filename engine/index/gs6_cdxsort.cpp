@@ -2,12 +2,15 @@
 
 #include <algorithm>
 #include <cstring>
+#include <memory>
+#include <string>
 #include <vector>
 
 #include "engine/foundation/gs6_bytes.h"
 #include "engine/foundation/gs6_eror.h"
 #include "engine/index/gs6_cdx.h"
 #include "engine/index/gs6_cdxtag.h"
+#include "engine/table/gs6_DBF.h"
 #include "engine/table/gs6_dbfld.h"
 
 namespace devazoz {
@@ -17,16 +20,24 @@ namespace {
 // Records are read from the table in chunks of about this many bytes.
 constexpr int32_t kReadChunkBytes = 256 * 1024;
 
-// The sort's working area for index builds: larger than the sort's default,
-// so that a million keys form a few dozen runs rather than a hundred and the
-// merge stays shallow (measured: about an eighth faster than 1 MiB).
-constexpr size_t kBuildWorkBytes = size_t(4) << 20;
+// The sort's working area for index builds: room for every key of the table up
+// to 32 MiB (about a million keys of 40 bytes), at least 4 MiB. Keys that fit
+// the area are sorted in place and read back without runs or merging, which
+// takes a third of a build's time; beyond it the keys form runs of that size.
+// The area is taken as fresh zero pages, so only what the keys use is touched.
+size_t BuildWorkBytes(const GSobjCDXTag* tag, const GSO_dBaseFld* table) {
+  constexpr size_t kLeast = size_t(4) << 20, kMost = size_t(32) << 20;
+  size_t records = table ? size_t(std::max(table->RecordCount(), 0)) : 0;
+  // An entry: 6 bytes of head and the key (the index item is held apart).
+  size_t want = records * (6 + size_t(tag->KeyLength()) + 1);
+  return std::clamp(want, kLeast, kMost);
+}
 
 }  // namespace
 
 GSobjSortCDX::GSobjSortCDX(GSobjCDXTag* tag, GSO_dBaseFld* table)
     : TgsSort(tag->KeyLength() + 1, table ? table->CollationMap() : nullptr, true, tag->Unique(),
-              kBuildWorkBytes),
+              BuildWorkBytes(tag, table)),
       tag_(tag),
       table_(table),
       shape_(tag->Shape()) {
@@ -49,7 +60,6 @@ void GSobjSortCDX::StartLevel(int level) {
   std::memset(lv.block, 0, sizeof lv.block);
   lv.attributes = level == 0 ? 2 : 0;
   lv.count = 0;
-  lv.full = false;
   int32_t own = tag_->File()->AllocatePage();
   PutCdxNodeHead(ByteSpan(lv.block, kCdxBlockSize), lv.attributes, 0, -1, own);
 }
@@ -63,17 +73,22 @@ void GSobjSortCDX::AddToLevel(int level, int32_t pointer, const uint8_t* key, ui
   length = std::min(length, L);
   ByteSpan span(lv.block, kCdxBlockSize);
   if (level == 0) {
-    // A full leaf is closed only once a next key exists, so that its right
-    // sibling is known before it is written.
-    if (lv.full) CloseLevel(0, false);
+    // Leaves are packed full: a key that no longer fits closes the leaf, whose
+    // right sibling (the next leaf's block) is then known.
     if (lv.count == 0) lv.writer.Begin(span, params_, shape_);
-    if (!lv.writer.Add(key, length, uint32_t(record)))
-      throw EDevazozError("Index key of record " + std::to_string(record) + " does not fit a leaf");
+    if (!lv.writer.Add(key, length, uint32_t(record))) {
+      if (lv.count > 0) {
+        CloseLevel(0, false);
+        lv.writer.Begin(span, params_, shape_);
+      }
+      if (!lv.writer.Add(key, length, uint32_t(record)))
+        throw EDevazozError("Index key of record " + std::to_string(record) +
+                            " does not fit a leaf");
+    }
     ++lv.count;
     if (length) std::memcpy(lv.last_key, key, length);
     lv.last_length = length;
     lv.last_record = record;
-    if (lv.writer.Free() < 2 * (params_.bytes_per_entry + int(L) + 8)) lv.full = true;
     return;
   }
   size_t at = size_t(kCdxNodeHead) + size_t(lv.count) * (L + 8);
@@ -103,17 +118,19 @@ void GSobjSortCDX::CloseLevel(int level, bool last) {
   std::memset(lv.block, 0, sizeof lv.block);
   PutCdxNodeHead(span, lv.attributes, 0, own, right);
   lv.count = 0;
-  lv.full = false;
   AddToLevel(level + 1, own, key, length, record);
 }
 
 void GSobjSortCDX::WriteTree() {
-  TgsVariant value;
+  const uint8_t* key = nullptr;
+  uint32_t length = 0;
   int32_t record = 0;
-  while (NextKey(value, record)) {
+  // Keys reach the sort normalized: text and byte strings, which come back as
+  // they went in.
+  while (NextRaw(key, length, record)) {
     ++written_;
     if (table_) table_->StatusUpdate(2, written_, 0);
-    AddToLevel(0, record, value.Data(), value.Length(), record);
+    AddToLevel(0, record, key, length, record);
   }
   Finish();
 }
@@ -140,78 +157,163 @@ void GSobjSortCDX::Finish() {
   }
 }
 
-bool BuildCdxTag(GSobjCDXTag* tag) {
-  if (tag->IsDirectory()) {
-    tag->WriteEmptyRoot();
-    return true;
-  }
-  GSO_dBaseFld* table = tag->Table();
-  GSobjSortCDX sort(tag, table);
-  int32_t count = table ? table->RecordCount() : 0;
-  if (table) table->StatusUpdate(-1, 1, count);
+namespace {
+
+// One tag of a build: its sort and how its keys are read.
+struct TagBuild {
+  GSobjCDXTag* tag = nullptr;
+  std::unique_ptr<GSobjSortCDX> sort;
+  // The bare character field the key is (machine collation, no FOR condition):
+  // its text is taken from the record bytes without evaluating; else null.
+  const FieldDescriptor* field = nullptr;
+  uint32_t key_length = 0;
   int32_t added = 0;
-  if (table && count > 0) {
-    const int32_t length = table->RecordLength();
+  const char* failed = nullptr;  // why the build of this tag stopped
+  int32_t failed_record = 0;
+};
+
+// The key of a bare character field as evaluating and normalizing it gives it:
+// the text up to the field's end or its first NUL byte, without trailing
+// blanks, at most key_length bytes (the sort drops the blanks a cut leaves).
+inline uint32_t FieldKeyLength(const uint8_t* text, uint32_t length, uint32_t key_length) {
+  if (const void* nul = std::memchr(text, 0, length))
+    length = uint32_t(static_cast<const uint8_t*>(nul) - text);
+  while (length > 0 && text[length - 1] == ' ') --length;
+  return std::min(length, key_length);
+}
+
+// Evaluates a tag's FOR condition and key on the table's current record and adds
+// the key; false when this tag's build has to stop.
+bool AddEvaluatedKey(TagBuild& b, GSobjIndexKeyData& key, int32_t rec) {
+  GSobjCDXTag* tag = b.tag;
+  if (!tag->HasFor() || tag->EvaluateFor()) {
+    bool ok = false;
+    tag->EvaluateKey(key, ok);
+    if (!ok) {
+      b.failed = "the key cannot be evaluated";
+      return false;
+    }
+    tag->NormalizeKey(key);
+    b.sort->AddKey(key.Value, rec);
+    ++b.added;
+  } else if (tag->ForResultType() != kExpLogic) {
+    b.failed = "the FOR condition does not give a logical value";
+    return false;
+  }
+  return true;
+}
+
+}  // namespace
+
+bool BuildCdxTag(GSobjCDXTag* tag) {
+  std::vector<GSobjCDXTag*> tags{tag};
+  return BuildCdxTags(tags);
+}
+
+bool BuildCdxTags(const std::vector<GSobjCDXTag*>& tags) {
+  if (tags.empty()) return true;
+  GSO_dBaseFld* table = tags.front()->Table();
+  std::vector<TagBuild> builds;
+  builds.reserve(tags.size());
+  for (GSobjCDXTag* tag : tags) {
+    TagBuild b;
+    b.tag = tag;
+    if (!tag->IsDirectory()) {
+      b.sort = std::make_unique<GSobjSortCDX>(tag, tag->Table());
+      int field = tag->DirectTextField();
+      if (table && tag->Table() == table && field > 0 && field <= table->FieldCount() &&
+          !tag->HasFor() && tag->KeyType() == 'C' && tag->Collation() != 2) {
+        b.field = &table->Descriptor(field);
+        b.key_length = tag->KeyLength();
+      }
+    }
+    builds.push_back(std::move(b));
+  }
+  bool any_sort = false;
+  for (const TagBuild& b : builds) any_sort = any_sort || b.sort;
+  int32_t count = table ? table->RecordCount() : 0;
+  if (any_sort && table) table->StatusUpdate(-1, 1, count);
+  // The record pass: every record once, for every tag.
+  if (any_sort && table && count > 0) {
+    const int32_t length = std::max(table->RecordLength(), 1);
     const int64_t header = table->HeaderLength();
-    const int32_t per_chunk = std::max<int32_t>(1, kReadChunkBytes / std::max(length, 1));
-    std::vector<uint8_t> chunk(size_t(per_chunk) * size_t(length));
-    int32_t chunk_first = 0, chunk_count = 0;
+    const int32_t per_chunk = std::max<int32_t>(1, kReadChunkBytes / length);
+    bool all_direct = true;
+    for (const TagBuild& b : builds)
+      if (b.sort && !b.field) all_direct = false;
+    std::vector<uint8_t> chunk;
     table->SetCurrentRecord(nullptr);
     GSobjIndexKeyData key;
-    for (int32_t rec = 1; rec <= count; ++rec) {
-      if (rec >= chunk_first + chunk_count) {
-        int32_t want = std::min(per_chunk, count - rec + 1);
-        int32_t got = table->ReadAt(header + int64_t(rec - 1) * length, chunk.data(),
-                                    want * length);
-        chunk_first = rec;
-        chunk_count = got / length;
-        if (chunk_count == 0) break;  // the file ended early
+    const uint8_t* last = nullptr;
+    for (int32_t first = 1; first <= count;) {
+      int32_t want = std::min(per_chunk, count - first + 1);
+      // Records come from the table file's view when it has one, else are read.
+      const uint8_t* records = table->RecordsInView(first, want);
+      int32_t got = want;
+      if (!records) {
+        chunk.resize(size_t(per_chunk) * size_t(length));
+        got = table->ReadAt(header + int64_t(first - 1) * length, chunk.data(), want * length) /
+              length;
+        records = chunk.data();
+        if (got <= 0) break;  // the file ended early
       }
-      std::memcpy(table->RecordBuffer(),
-                  chunk.data() + size_t(rec - chunk_first) * size_t(length), size_t(length));
-      table->SetRecordNumber(rec);
-      // A record whose FOR condition or key gives no usable value stops the build: a
-      // tag without its keys would read as complete.
-      const char* failed = nullptr;
-      if (!tag->HasFor() || tag->EvaluateFor()) {
-        bool ok = false;
-        tag->EvaluateKey(key, ok);
-        if (ok) {
-          tag->NormalizeKey(key);
-          sort.AddKey(key.Value, rec);
-          ++added;
-        } else {
-          failed = "the key cannot be evaluated";
+      for (int32_t i = 0; i < got; ++i) {
+        const int32_t rec = first + i;
+        const uint8_t* record = records + size_t(i) * size_t(length);
+        table->SetRecordNumber(rec);
+        if (!all_direct)
+          std::memcpy(table->RecordBuffer(), record, size_t(length));
+        for (TagBuild& b : builds) {
+          if (!b.sort || b.failed) continue;
+          if (b.field) {
+            const uint8_t* text = record + b.field->offset;
+            b.sort->AddText(text, FieldKeyLength(text, b.field->length, b.key_length), rec);
+            ++b.added;
+          } else if (!AddEvaluatedKey(b, key, rec)) {
+            b.failed_record = rec;
+          }
         }
-      } else if (tag->ForResultType() != kExpLogic) {
-        failed = "the FOR condition does not give a logical value";
+        table->StatusUpdate(1, rec, 0);
       }
-      if (failed) {
-        table->SetRecordNumber(count + 1);
-        table->StatusUpdate(0, 0, 0);
-        tag->WriteEmptyRoot();
-        tag->SetHeaderChanged();
-        tag->WriteHeader();
-        table->ReportError(kErrExpression, kSubNone,
-                           ("tag " + tag->TagName() + " of " + tag->File()->FileName() +
-                            ": " + failed + " for record " + std::to_string(rec))
-                               .c_str());
-        return false;
-      }
-      table->StatusUpdate(1, rec, 0);
+      last = records + size_t(got - 1) * size_t(length);
+      first += got;
+      if (got < want) break;
     }
+    // The table's buffer holds the last record read, as when every record is read
+    // into it.
+    if (last && all_direct) std::memcpy(table->RecordBuffer(), last, size_t(length));
     table->SetRecordNumber(count + 1);
   }
-  if (table) {
-    table->StatusUpdate(0, 0, 0);
-    table->StatusUpdate(-1, 2, count);
+  if (any_sort && table) table->StatusUpdate(0, 0, 0);
+  // The trees, tag by tag in the given order.
+  bool ok = true;
+  for (TagBuild& b : builds) {
+    GSobjCDXTag* tag = b.tag;
+    if (!b.sort) {
+      tag->WriteEmptyRoot();
+      continue;
+    }
+    if (b.failed) {
+      b.sort.reset();
+      tag->WriteEmptyRoot();
+      tag->SetHeaderChanged();
+      tag->WriteHeader();
+      table->ReportError(kErrExpression, kSubNone,
+                         ("tag " + tag->TagName() + " of " + tag->File()->FileName() + ": " +
+                          b.failed + " for record " + std::to_string(b.failed_record))
+                             .c_str());
+      ok = false;
+      continue;
+    }
+    if (table) table->StatusUpdate(-1, 2, count);
+    if (b.added == 0) tag->WriteEmptyRoot();
+    else b.sort->WriteTree();
+    b.sort.reset();
+    if (table) table->StatusUpdate(0, 0, 0);
+    tag->SetHeaderChanged();
+    tag->WriteHeader();
   }
-  if (added == 0) tag->WriteEmptyRoot();
-  else sort.WriteTree();
-  if (table) table->StatusUpdate(0, 0, 0);
-  tag->SetHeaderChanged();
-  tag->WriteHeader();
-  return true;
+  return ok;
 }
 
 }  // namespace devazoz

@@ -1,13 +1,15 @@
 // Building a CDX tag from scratch: every record of the table is read in record
 // order, its key (and FOR condition) evaluated and the keys sorted; GSobjSortCDX
 // then writes the sorted stream bottom-up in one pass, one 512-byte node buffer
-// per tree level: leaves are packed until they are nearly full and linked left
+// per tree level: leaves are packed full (what a table change adds splits a
+// leaf in two halves, so no room is left in them) and linked left
 // to right, each closed node's highest key goes one level up, and the single
 // node left at the top becomes the root.
 #ifndef ENGINE_INDEX_GS6_CDXSORT_H_
 #define ENGINE_INDEX_GS6_CDXSORT_H_
 
 #include <cstdint>
+#include <vector>
 
 #include "engine/index/gs6_cdxnode.h"
 #include "engine/index/gs6_sort.h"
@@ -38,7 +40,6 @@ class GSobjSortCDX : public TgsSort {
     uint16_t attributes = 0;
     int count = 0;
     CdxLeafWriter writer;  // level 0
-    bool full = false;     // level 0: closed when the next key comes
     uint8_t last_key[256];
     uint32_t last_length = 0;
     int32_t last_record = 0;
@@ -69,6 +70,14 @@ class GSobjSortCDX : public TgsSort {
 // False (after reporting, when the error hook returns) when a record's key or FOR
 // condition gives no usable value; the tag is then left with an empty tree.
 bool BuildCdxTag(GSobjCDXTag* tag);
+// Builds the tags (all of one table) from one pass over the table's records:
+// every record is read once and its key added to each tag's sort; then the trees
+// are written tag by tag, in the given order, as BuildCdxTag writes them. Progress:
+// (-1, 1, records), (1, n, 0) per record, (0, 0, 0), then for each tag (-1, 2,
+// records), (2, n, 0) per key written, (0, 0, 0). A tag whose key or FOR condition
+// fails gets an empty tree and its error is reported when its turn comes (tags
+// after it are not written when the error hook raises). False when any failed.
+bool BuildCdxTags(const std::vector<GSobjCDXTag*>& tags);
 
 }  // namespace devazoz
 

@@ -87,6 +87,8 @@ class GSobjIndexTag : public TgsObject {
   bool Ascending() const { return ascending_; }
   bool Descending() const { return !ascending_; }
   bool HasFor() const { return has_for_; }
+  // The character field the key expression consists of alone, or 0.
+  int DirectTextField() const { return direct_text_field_; }
   bool Bof() const { return bof_; }
   bool Eof() const { return eof_; }
   bool KeyWritten() const { return key_written_; }

@@ -1,7 +1,9 @@
 #include "engine/index/gs6_sort.h"
 
 #include <algorithm>
+#include <cstdlib>
 #include <cstring>
+#include <new>
 #include <string>
 #include <utility>
 #include <vector>
@@ -71,7 +73,7 @@ constexpr size_t kMinWorkBytes = 1024;
 constexpr size_t kMaxWorkBytes = size_t(1) << 30;
 constexpr size_t kPageBytes = size_t(64) << 10;
 constexpr size_t kMaxRecord = 3 + TgsSort::kMaxSortKeyLength + 4;
-constexpr size_t kSmallGroup = 32;
+constexpr size_t kSmallGroup = 64;
 constexpr size_t kCodeSymbols = 6;  // symbols in an offset-value code
 constexpr size_t kKeyBuffer = TgsSort::kMaxSortKeyLength + 24;
 constexpr size_t kPageSlack = 16;  // lets CopyShort read past a page's last record
@@ -271,7 +273,12 @@ struct TgsSort::Impl {
 
   size_t work_bytes = kDefaultWorkBytes;
   size_t max_items = 0;
-  std::unique_ptr<uint8_t[]> arena;
+  struct FreeArena {
+    void operator()(uint8_t* p) const { std::free(p); }
+  };
+  // Zero-filled by calloc: large areas come as fresh zero pages, so only what
+  // is used is touched.
+  std::unique_ptr<uint8_t[], FreeArena> arena;
   size_t arena_used = 0;
   unsigned kinds_seen = 0;  // bit per kind code in the arena
   std::vector<Item> items;
@@ -294,6 +301,7 @@ struct TgsSort::Impl {
   uint8_t last_kind = 0, last_len = 0;
   uint8_t last_key[kKeyBuffer];
   std::string out_text;  // keeps its capacity between keys
+  uint8_t out_raw[kKeyBuffer];  // the bytes of the key Pick chose
 
   bool Mapped(uint8_t kind) const { return has_map && kind == kCodeText; }
   const uint8_t* Entry(uint32_t off) const { return arena.get() + off; }
@@ -360,6 +368,13 @@ struct TgsSort::Impl {
   void Begin();
 
   void Load(Cursor& c);
+  // The next key to return, its bytes copied to out_raw; false at the end.
+  bool Pick(Key& out);
+  void Keep(const Key& x, Key& out) {
+    out = x;
+    std::memcpy(out_raw, x.raw, x.len);
+    out.raw = out_raw;
+  }
   int Match(int a, int b);
   bool Current(Key& x);
   void Advance();
@@ -768,7 +783,8 @@ TgsSort::TgsSort(int max_key_length, const uint8_t* collation_map, bool ascendin
   s.work_bytes = std::clamp(work_bytes, kMinWorkBytes, kMaxWorkBytes);
   s.max_items = std::max<size_t>(s.work_bytes / sizeof(Item), 16);
   // Zero-filled, so that the 8-byte loads past a key's end read known bytes.
-  s.arena.reset(new uint8_t[s.work_bytes + kArenaSlack]());
+  s.arena.reset(static_cast<uint8_t*>(std::calloc(s.work_bytes + kArenaSlack, 1)));
+  if (!s.arena) throw std::bad_alloc();
   s.NotePeak();
 }
 
@@ -824,36 +840,67 @@ void TgsSort::AddKey(const TgsVariant& value, int32_t record_number) {
   ++s.key_count;
 }
 
-bool TgsSort::NextKey(TgsVariant& value, int32_t& record_number) {
+void TgsSort::AddText(const uint8_t* text, uint32_t length, int32_t record_number) {
   Impl& s = *impl_;
-  if (s.adding) s.Begin();
+  if (!s.adding) throw EDevazozError("Cannot add sort keys after beginning retrieval");
+  if (int64_t(length) > s.max_len) throw EDevazozError("Sort key length greater than 240 bytes");
+  size_t n = length;
+  while (n > 0 && text[n - 1] == ' ') --n;
+  const uint8_t* d = text;
+  const uint8_t* raw = nullptr;
+  uint8_t buf[kMaxSortKeyLength];
+  if (s.has_map) {
+    for (size_t i = 0; i < n; ++i) buf[i] = s.map[text[i]];
+    raw = text;
+    d = buf;
+  }
+  s.Add(kCodeText, d, n, raw, uint32_t(record_number));
+  ++s.key_count;
+}
+
+bool TgsSort::Impl::Pick(Key& out) {
+  if (adding) Begin();
   Key x;
   for (;;) {
-    if (!s.Current(x)) return false;
-    if (s.unique && s.SameAsLast(x)) {
-      s.Advance();
+    if (!Current(x)) return false;
+    if (unique && SameAsLast(x)) {
+      Advance();
       continue;
     }
     break;
   }
-  s.Emit(x, value);
-  uint32_t recno = x.recno;
-  if (s.unique) {
-    s.RememberLast(x);
-    s.Advance();
+  Keep(x, out);
+  if (unique) {
+    RememberLast(x);
+    Advance();
     // Descending: equal keys run from the highest record number down; the one
     // returned is the lowest (the first of them when records repeat).
-    while (!s.ascending && s.Current(x) && s.SameAsLast(x)) {
-      if (x.recno < recno) {
-        s.Emit(x, value);
-        recno = x.recno;
-      }
-      s.Advance();
+    while (!ascending && Current(x) && SameAsLast(x)) {
+      if (x.recno < out.recno) Keep(x, out);
+      Advance();
     }
   } else {
-    s.Advance();
+    Advance();
   }
-  record_number = int32_t(recno);
+  return true;
+}
+
+bool TgsSort::NextKey(TgsVariant& value, int32_t& record_number) {
+  Impl& s = *impl_;
+  Key x;
+  if (!s.Pick(x)) return false;
+  s.Emit(x, value);
+  record_number = int32_t(x.recno);
+  return true;
+}
+
+bool TgsSort::NextRaw(const uint8_t*& bytes, uint32_t& length, int32_t& record_number) {
+  Impl& s = *impl_;
+  Key x;
+  if (!s.Pick(x)) return false;
+  bytes = x.raw;
+  length = x.len;
+  record_number = int32_t(x.recno);
   return true;
 }
 

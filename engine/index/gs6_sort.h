@@ -16,7 +16,9 @@
 // the area is full its keys are sorted and moved into a front-compressed run held
 // in 64 KiB pages. Retrieval merges the runs (about 600 bytes per run). So apart
 // from the runs, which hold every key once, the sort holds at most
-// 3 x WorkBytes() plus the run cursors.
+// 3 x WorkBytes() plus the run cursors. CDX builds ask for an area that holds
+// every key of the table, 4 to 32 MiB (so at most 96 MiB besides the runs); the
+// area is taken as zero pages from the system, so what no key uses costs nothing.
 #ifndef ENGINE_INDEX_GS6_SORT_H_
 #define ENGINE_INDEX_GS6_SORT_H_
 
@@ -47,8 +49,15 @@ class TgsSort {
   // than the maximum, "Variant type cannot be sorted" for an empty or logical
   // value.
   void AddKey(const TgsVariant& value, int32_t record_number);
+  // AddKey of a text value given as its bytes.
+  void AddText(const uint8_t* text, uint32_t length, int32_t record_number);
   // The next key in order; false when none is left. The first call ends adding.
   bool NextKey(TgsVariant& value, int32_t& record_number);
+  // NextKey without a value object: the bytes NextKey's value would hold for
+  // text and byte strings (numbers and dates in their sort form: the 8 or 4
+  // bytes most significant first, the sign bit flipped), valid until the next
+  // call.
+  bool NextRaw(const uint8_t*& bytes, uint32_t& length, int32_t& record_number);
 
   // Keys accepted by AddKey so far.
   uint32_t KeyCount() const;

@@ -569,6 +569,49 @@ TEST_F(CdxTree, RebuildAllRewritesEveryTagCompactly) {
   EXPECT_EQ(qvx_test::CheckText(cdx), "");
 }
 
+// A build packs every leaf but the last until the next key no longer fits; a
+// rebuild reads the table once for all tags and gives each the keys a build of
+// that tag alone gives.
+TEST_F(CdxTree, BuildsPackLeavesFullAndRebuildsKeepEveryTag) {
+  auto titles = qvx_test::RandomTitles(3000, 21, 12);
+  std::string t = Table(titles);
+  std::string path = dir_.File("FULL.CDX");
+  IndexedTable table(t);
+  GSobjCDXFile cdx(&table, path, false, true, true, false);
+  ASSERT_TRUE(cdx.AddTag("TITLE", "TITLE", false, true, ""));
+  ASSERT_TRUE(cdx.AddTag("CATEGORY", "CATEGORY", false, true, ""));
+  ASSERT_TRUE(cdx.AddTag("PRICE", "PRICE", false, true, "PRICE > 0"));
+  ASSERT_TRUE(cdx.AddTag("UPTITLE", "UPPER(TITLE)", true, true, ""));
+  KeyList title = ListKeys(cdx.FindTag("TITLE")), category = ListKeys(cdx.FindTag("CATEGORY"));
+  KeyList price = ListKeys(cdx.FindTag("PRICE")), upper = ListKeys(cdx.FindTag("UPTITLE"));
+  EXPECT_EQ(title, Expected(titles));
+  cdx.RebuildAll();
+  EXPECT_EQ(ListKeys(cdx.FindTag("TITLE")), title);
+  EXPECT_EQ(ListKeys(cdx.FindTag("CATEGORY")), category);
+  EXPECT_EQ(ListKeys(cdx.FindTag("PRICE")), price);
+  EXPECT_EQ(ListKeys(cdx.FindTag("UPTITLE")), upper);
+  EXPECT_EQ(qvx_test::CheckText(cdx), "");
+  for (const char* name : {"TITLE", "CATEGORY"}) {
+    SCOPED_TRACE(name);
+    GSobjIndexTag* tag = cdx.FindTag(name);
+    std::vector<RawNode> leaves;
+    CollectLeaves(path, RootOf(path, tag->HeaderPosition()), tag->KeyLength(), leaves);
+    ASSERT_GT(leaves.size(), 2u);
+    for (size_t i = 0; i + 1 < leaves.size(); ++i) {
+      const devazoz::NodeData& a = leaves[i].data;
+      const devazoz::NodeData& b = leaves[i + 1].data;
+      const devazoz::NodeEntry& last = a.entries.back();
+      const devazoz::NodeEntry& next = b.entries.front();
+      std::string x(reinterpret_cast<const char*>(a.pool.data()) + last.offset, last.length);
+      std::string y(reinterpret_cast<const char*>(b.pool.data()) + next.offset, next.length);
+      size_t dup = 0;
+      while (dup < x.size() && dup < y.size() && x[dup] == y[dup]) ++dup;
+      int cost = int(y.size() - dup) + a.params.bytes_per_entry;
+      EXPECT_LT(a.params.free_bytes, cost) << "leaf " << i << " had room for the next key";
+    }
+  }
+}
+
 TEST_F(CdxTree, KeyLengthLimits) {
   qvx_test::DbfFixture f(0x03, {{"LONG", 'C', 240}, {"LESS", 'C', 239}});
   f.AddRecord({"b", "b"}).AddRecord({"a", "a"});

@@ -541,3 +541,48 @@ TEST(SortRuns, WorkingAreaBoundsThePeakApartFromRuns) {
 }
 
 }  // namespace
+
+namespace {
+
+// Text added as bytes (AddText) sorts and comes back (NextRaw) as text added as a
+// value (AddKey, NextKey) does: with and without a collation map, in both
+// directions, unique or not, through one run and through many.
+TEST(SortRawForms, AddTextAndNextRawMatchTheValueForms) {
+  uint8_t fold[256];
+  for (int i = 0; i < 256; ++i) fold[i] = uint8_t(i >= 'a' && i <= 'z' ? i - 32 : i);
+  std::mt19937 rng(7);
+  std::vector<std::string> texts;
+  const char letters[] = "aAbBc ";
+  for (int i = 0; i < 3000; ++i) {
+    std::string t(rng() % 9, ' ');
+    for (char& c : t) c = letters[rng() % 6];
+    texts.push_back(t);
+  }
+  for (const uint8_t* map : {static_cast<const uint8_t*>(nullptr), static_cast<const uint8_t*>(fold)})
+    for (bool ascending : {true, false})
+      for (bool unique : {false, true})
+        for (size_t work : {size_t(1024), TgsSort::kDefaultWorkBytes}) {
+          SCOPED_TRACE(std::to_string(map != nullptr) + std::to_string(ascending) +
+                       std::to_string(unique) + " " + std::to_string(work));
+          SmallSort by_value(40, map, ascending, unique, work);
+          SmallSort by_bytes(40, map, ascending, unique, work);
+          for (size_t i = 0; i < texts.size(); ++i) {
+            Add(by_value, Text(texts[i], int32_t(i % 700 + 1)));
+            by_bytes.AddText(reinterpret_cast<const uint8_t*>(texts[i].data()),
+                             uint32_t(texts[i].size()), int32_t(i % 700 + 1));
+          }
+          std::vector<Out> want = Drain(by_value), got;
+          const uint8_t* bytes = nullptr;
+          uint32_t length = 0;
+          int32_t r = 0;
+          while (by_bytes.NextRaw(bytes, length, r))
+            got.push_back(Text(std::string(reinterpret_cast<const char*>(bytes), length), r));
+          EXPECT_EQ(got, want);
+          EXPECT_GT(want.size(), 0u);
+        }
+  SmallSort limited(4, nullptr, true, false, 1024);
+  EXPECT_EQ(Message([&] { limited.AddText(reinterpret_cast<const uint8_t*>("ABCDE"), 5, 1); }),
+            "Sort key length greater than 240 bytes");
+}
+
+}  // namespace
