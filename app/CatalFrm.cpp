@@ -175,9 +175,17 @@ TCatalogForm::TCatalogForm(platform::TDataSource* titles, platform::TDataSource*
   ButtonApply->setObjectName("ButtonApply");
 
   // The tab order follows the rows of the page, then the buttons.
-  QWidget* order[] = {DBEditTitle,      DBLookupComboBoxCategory, DBLookupComboBoxDeveloper,
-                      DBLookupComboBoxDistributor, DBEditPlayers, DBEditMemory,
-                      DBCheckBoxAnalog, DBCheckBoxDualshock, ButtonOK, ButtonCancel, ButtonApply};
+  QWidget* order[] = {DBEditTitle,
+                      DBLookupComboBoxCategory,
+                      DBLookupComboBoxDeveloper,
+                      DBLookupComboBoxDistributor,
+                      DBEditPlayers,
+                      DBEditMemory,
+                      DBCheckBoxAnalog,
+                      DBCheckBoxDualshock,
+                      ButtonOK,
+                      ButtonCancel,
+                      ButtonApply};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(DBEditTitle, &TDBEdit::Change, this, &TCatalogForm::UpdateApplyButton);
@@ -229,12 +237,17 @@ void TCatalogForm::ButtonCancelClick() { Close(); }
 
 void TCatalogForm::FormCloseQuery(bool& can_close) {
   if (!Editing()) return;
-  switch (platform::qt::MessageDlg("Do you want to save changes?",
-                                   platform::qt::TMsgDlgType::mtWarning,
-                                   platform::qt::mbYes | platform::qt::mbNo | platform::qt::mbCancel,
-                                   this)) {
-    case platform::qt::mrYes: source_->DataSet()->Post(); break;
-    case platform::qt::mrNo: source_->DataSet()->Cancel(); break;
-    default: can_close = false; break;
+  switch (platform::qt::MessageDlg(
+      "Do you want to save changes?", platform::qt::TMsgDlgType::mtWarning,
+      platform::qt::mbYes | platform::qt::mbNo | platform::qt::mbCancel, this)) {
+    case platform::qt::mrYes:
+      source_->DataSet()->Post();
+      break;
+    case platform::qt::mrNo:
+      source_->DataSet()->Cancel();
+      break;
+    default:
+      can_close = false;
+      break;
   }
 }

@@ -6,7 +6,7 @@ TCategoryForm* CategoryForm = nullptr;
 
 namespace {
 const TListEntryForm::Layout kLayout = {"CategoryForm", "Categories", "DBEditCategory", "CATEGORY",
-                                         "Category:"};
+                                        "Category:"};
 }
 
 TCategoryForm::TCategoryForm(QWidget* parent) : TCategoryForm(&MastData->CategorySource, parent) {}

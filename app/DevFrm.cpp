@@ -5,11 +5,12 @@
 TDeveloperForm* DeveloperForm = nullptr;
 
 namespace {
-const TListEntryForm::Layout kLayout = {"DeveloperForm", "Developers/Distributors", "DBEditDevdist", "DEVDIST",
-                                         "Developer/Distributor:"};
+const TListEntryForm::Layout kLayout = {"DeveloperForm", "Developers/Distributors", "DBEditDevdist",
+                                        "DEVDIST", "Developer/Distributor:"};
 }
 
-TDeveloperForm::TDeveloperForm(QWidget* parent) : TDeveloperForm(&MastData->DevdistSource, parent) {}
+TDeveloperForm::TDeveloperForm(QWidget* parent)
+    : TDeveloperForm(&MastData->DevdistSource, parent) {}
 
 TDeveloperForm::TDeveloperForm(platform::TDataSource* source, QWidget* parent)
     : TListEntryForm(source, kLayout, parent), DBEditDevdist(edit_) {}

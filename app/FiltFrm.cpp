@@ -26,8 +26,8 @@ TFilterForm* FilterForm = nullptr;
 namespace {
 
 // The operators in list order; from kAloneFrom on they may be added without a field and value.
-const char* const kOperators[] = {" = ", " < ", " > ", " <= ", " >= ", " <> ",
-                                  " AND ", " OR ", "(", ")"};
+const char* const kOperators[] = {
+    " = ", " < ", " > ", " <= ", " >= ", " <> ", " AND ", " OR ", "(", ")"};
 constexpr int kAloneFrom = 6;
 constexpr int kListLines = 10;
 
@@ -126,8 +126,11 @@ TFilterForm::TFilterForm(QWidget* parent) : TModalForm(parent) {
   layout->addLayout(buttons);
   layout->setSizeConstraint(QLayout::SetFixedSize);
 
-  QWidget* order[] = {ConditionMemo, CaseSensitiveCheckBox, ClearBtn, FieldCombo, OperatorCombo,
-                      ValueEdit,     AddBtn,                OKBtn,    CancelBtn};
+  QWidget* order[] = {ConditionMemo, CaseSensitiveCheckBox,
+                      ClearBtn,      FieldCombo,
+                      OperatorCombo, ValueEdit,
+                      AddBtn,        OKBtn,
+                      CancelBtn};
   for (size_t i = 1; i < std::size(order); ++i) setTabOrder(order[i - 1], order[i]);
 
   connect(FieldCombo, &QComboBox::currentIndexChanged, this, &TFilterForm::UpdateControls);
@@ -199,7 +202,8 @@ QString TFilterForm::QuoteValue(platform::TField* field, const QString& value) c
       return QLatin1Char('\'') + value + QLatin1Char('\'');
     case platform::TFieldType::ftBoolean:
       return value == QLatin1String("False") ? QStringLiteral("False") : QStringLiteral("True");
-    default: return value;
+    default:
+      return value;
   }
 }
 

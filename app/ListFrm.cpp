@@ -5,8 +5,8 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
-#include "platform/dataset/dataset.h"
 #include "platform/dataset/datalink.h"
+#include "platform/dataset/dataset.h"
 #include "platform/qt/db_edit.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/message_dlg.h"
@@ -14,8 +14,7 @@
 
 using platform::TDataSetState;
 
-TListEntryForm::TListEntryForm(platform::TDataSource* source, const Layout& shape,
-                               QWidget* parent)
+TListEntryForm::TListEntryForm(platform::TDataSource* source, const Layout& shape, QWidget* parent)
     : TModalForm(parent), source_(source) {
   setObjectName(shape.object_name);
   setWindowTitle(shape.caption);
@@ -83,12 +82,17 @@ void TListEntryForm::ButtonCancelClick() { Close(); }
 
 void TListEntryForm::FormCloseQuery(bool& can_close) {
   if (!Editing()) return;
-  switch (platform::qt::MessageDlg("Do you want to save changes?",
-                                   platform::qt::TMsgDlgType::mtWarning,
-                                   platform::qt::mbYes | platform::qt::mbNo | platform::qt::mbCancel,
-                                   this)) {
-    case platform::qt::mrYes: source_->DataSet()->Post(); break;
-    case platform::qt::mrNo: source_->DataSet()->Cancel(); break;
-    default: can_close = false; break;
+  switch (platform::qt::MessageDlg(
+      "Do you want to save changes?", platform::qt::TMsgDlgType::mtWarning,
+      platform::qt::mbYes | platform::qt::mbNo | platform::qt::mbCancel, this)) {
+    case platform::qt::mrYes:
+      source_->DataSet()->Post();
+      break;
+    case platform::qt::mrNo:
+      source_->DataSet()->Cancel();
+      break;
+    default:
+      can_close = false;
+      break;
   }
 }

@@ -21,12 +21,12 @@ namespace {
 using namespace devazoz;
 
 constexpr int kRecords = 1000000;
-const char* const kCategories[] = {"Action", "Adventure", "Fighting", "Platform", "Puzzle",
-                                   "Racing", "Role Playing", "Shooter", "Simulation", "Sports"};
-const BenchField kFields[] = {{"TITLE", 'C', 40},    {"CATEGORY", 'C', 30}, {"DEVELOPER", 'C', 30},
-                              {"DISTRIBUTR", 'C', 30}, {"PLAYERS", 'C', 5},  {"MEMORYBLKS", 'C', 5},
-                              {"ANALOG", 'L', 1},    {"DUALSHOCK", 'L', 1}, {"NOTES", 'C', 10},
-                              {"RELEASED", 'D', 8},  {"PRICE", 'N', 8},     {"RATING", 'C', 8}};
+const char* const kCategories[] = {"Action", "Adventure",    "Fighting", "Platform",   "Puzzle",
+                                   "Racing", "Role Playing", "Shooter",  "Simulation", "Sports"};
+const BenchField kFields[] = {
+    {"TITLE", 'C', 40},  {"CATEGORY", 'C', 30},  {"DEVELOPER", 'C', 30}, {"DISTRIBUTR", 'C', 30},
+    {"PLAYERS", 'C', 5}, {"MEMORYBLKS", 'C', 5}, {"ANALOG", 'L', 1},     {"DUALSHOCK", 'L', 1},
+    {"NOTES", 'C', 10},  {"RELEASED", 'D', 8},   {"PRICE", 'N', 8},      {"RATING", 'C', 8}};
 constexpr int kFieldCount = sizeof(kFields) / sizeof(kFields[0]);
 
 struct Fixture {
@@ -76,7 +76,11 @@ void BM_OpenTitleOrder(benchmark::State& state) {
     state.ResumeTiming();
   }
 }
-BENCHMARK(BM_OpenTitleOrder)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(10)->Repetitions(5);
+BENCHMARK(BM_OpenTitleOrder)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(10)
+    ->Repetitions(5);
 
 void BM_Last(benchmark::State& state) {
   Fixture& f = Shared();
@@ -108,7 +112,11 @@ void BM_TitleWalkAsString(benchmark::State& state) {
   }
   if (n != kRecords) state.SkipWithError("wrong count");
 }
-BENCHMARK(BM_TitleWalkAsString)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_TitleWalkAsString)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(5);
 
 // The same walk on the handler alone, in the same process: the reference that
 // shows the dataset's own share when the machine's load moves both.
@@ -128,7 +136,11 @@ void BM_HandlerTitleWalk(benchmark::State& state) {
   }
   if (n != kRecords) state.SkipWithError("wrong count");
 }
-BENCHMARK(BM_HandlerTitleWalk)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_HandlerTitleWalk)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(5);
 
 void BM_LocateWithTag(benchmark::State& state) {
   Fixture& f = Shared();
@@ -144,7 +156,11 @@ void BM_LocateWithTag(benchmark::State& state) {
     if (!ds.Locate("TITLE", wanted, 0)) state.SkipWithError("not found");
   }
 }
-BENCHMARK(BM_LocateWithTag)->Unit(benchmark::kMicrosecond)->UseRealTime()->Iterations(50)->Repetitions(5);
+BENCHMARK(BM_LocateWithTag)
+    ->Unit(benchmark::kMicrosecond)
+    ->UseRealTime()
+    ->Iterations(50)
+    ->Repetitions(5);
 
 void BM_LocateNoCaseMissing(benchmark::State& state) {
   Fixture& f = Shared();
@@ -155,7 +171,11 @@ void BM_LocateNoCaseMissing(benchmark::State& state) {
     if (ds.Locate("TITLE", "no such title at all", platform::loCaseInsensitive))
       state.SkipWithError("found");
 }
-BENCHMARK(BM_LocateNoCaseMissing)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_LocateNoCaseMissing)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(5);
 
 void BM_FilteredFirstScreen(benchmark::State& state) {
   Fixture& f = Shared();
@@ -183,7 +203,11 @@ void BM_FilteredFirstScreen(benchmark::State& state) {
     state.ResumeTiming();
   }
 }
-BENCHMARK(BM_FilteredFirstScreen)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_FilteredFirstScreen)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(5);
 
 void BM_ExactCountFiltered(benchmark::State& state) {
   Fixture& f = Shared();
@@ -197,7 +221,11 @@ void BM_ExactCountFiltered(benchmark::State& state) {
   for (auto _ : state) count = ds.RecordCount();
   state.counters["visible"] = count;
 }
-BENCHMARK(BM_ExactCountFiltered)->Unit(benchmark::kMillisecond)->UseRealTime()->Iterations(1)->Repetitions(5);
+BENCHMARK(BM_ExactCountFiltered)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(5);
 
 }  // namespace
 

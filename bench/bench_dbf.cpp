@@ -18,10 +18,10 @@ using namespace devazoz;
 
 using Field = BenchField;
 // 176 bytes of fields + the deletion flag = 177.
-const Field kFields[] = {{"TITLE", 'C', 40},   {"CATEGORY", 'C', 30}, {"DEVELOPER", 'C', 30},
-                         {"DISTRIBUTR", 'C', 30}, {"PLAYERS", 'C', 5}, {"MEMORYBLKS", 'C', 5},
-                         {"ANALOG", 'L', 1},   {"DUALSHOCK", 'L', 1}, {"NOTES", 'M', 10},
-                         {"RELEASED", 'D', 8}, {"PRICE", 'N', 8},     {"RATING", 'C', 8}};
+const Field kFields[] = {{"TITLE", 'C', 40},      {"CATEGORY", 'C', 30}, {"DEVELOPER", 'C', 30},
+                         {"DISTRIBUTR", 'C', 30}, {"PLAYERS", 'C', 5},   {"MEMORYBLKS", 'C', 5},
+                         {"ANALOG", 'L', 1},      {"DUALSHOCK", 'L', 1}, {"NOTES", 'M', 10},
+                         {"RELEASED", 'D', 8},    {"PRICE", 'N', 8},     {"RATING", 'C', 8}};
 constexpr int kFieldCount = sizeof(kFields) / sizeof(kFields[0]);
 
 std::string BenchPath(const char* name) {

@@ -26,10 +26,10 @@ using namespace devazoz;
 constexpr int kRecords = 1000000;
 
 using Field = BenchField;
-const Field kFields[] = {{"TITLE", 'C', 40},   {"CATEGORY", 'C', 30}, {"DEVELOPER", 'C', 30},
-                         {"DISTRIBUTR", 'C', 30}, {"PLAYERS", 'C', 5}, {"MEMORYBLKS", 'C', 5},
-                         {"ANALOG", 'L', 1},   {"DUALSHOCK", 'L', 1}, {"NOTES", 'C', 10},
-                         {"RELEASED", 'D', 8}, {"PRICE", 'N', 8},     {"RATING", 'C', 8}};
+const Field kFields[] = {{"TITLE", 'C', 40},      {"CATEGORY", 'C', 30}, {"DEVELOPER", 'C', 30},
+                         {"DISTRIBUTR", 'C', 30}, {"PLAYERS", 'C', 5},   {"MEMORYBLKS", 'C', 5},
+                         {"ANALOG", 'L', 1},      {"DUALSHOCK", 'L', 1}, {"NOTES", 'C', 10},
+                         {"RELEASED", 'D', 8},    {"PRICE", 'N', 8},     {"RATING", 'C', 8}};
 constexpr int kFieldCount = sizeof(kFields) / sizeof(kFields[0]);
 
 std::string Dir() {
@@ -70,8 +70,8 @@ Fixture& Shared() {
 }
 
 void Rate(benchmark::State& state, int64_t per_iteration) {
-  state.counters["records/s"] = benchmark::Counter(double(per_iteration) * double(state.iterations()),
-                                                   benchmark::Counter::kIsRate);
+  state.counters["records/s"] = benchmark::Counter(
+      double(per_iteration) * double(state.iterations()), benchmark::Counter::kIsRate);
 }
 
 // Visits every record the cursor shows, first to last, reading each one.

@@ -39,12 +39,11 @@ struct SystemTime {
   }
 };
 // 176 bytes of fields + the deletion flag = 177.
-const Field kFields[] = {{"TITLE", 'C', 40, 0},    {"CATEGORY", 'C', 30, 0},
-                         {"DEVELOPER", 'C', 30, 0}, {"DISTRIBUTR", 'C', 30, 0},
-                         {"PLAYERS", 'C', 5, 0},    {"MEMORYBLKS", 'C', 5, 0},
-                         {"ANALOG", 'L', 1, 0},     {"DUALSHOCK", 'L', 1, 0},
-                         {"NOTES", 'C', 10, 0},     {"RELEASED", 'D', 8, 0},
-                         {"PRICE", 'N', 12, 2},     {"SERIAL", 'C', 4, 0}};
+const Field kFields[] = {
+    {"TITLE", 'C', 40, 0},      {"CATEGORY", 'C', 30, 0}, {"DEVELOPER", 'C', 30, 0},
+    {"DISTRIBUTR", 'C', 30, 0}, {"PLAYERS", 'C', 5, 0},   {"MEMORYBLKS", 'C', 5, 0},
+    {"ANALOG", 'L', 1, 0},      {"DUALSHOCK", 'L', 1, 0}, {"NOTES", 'C', 10, 0},
+    {"RELEASED", 'D', 8, 0},    {"PRICE", 'N', 12, 2},    {"SERIAL", 'C', 4, 0}};
 constexpr int kFieldCount = sizeof(kFields) / sizeof(kFields[0]);
 constexpr int kRecords = 1000000;
 

@@ -42,12 +42,11 @@ struct SystemTime {
   }
 };
 // 176 bytes of fields + the deletion flag = 177.
-const Field kFields[] = {{"TITLE", 'C', 40, 0},    {"CATEGORY", 'C', 30, 0},
-                         {"DEVELOPER", 'C', 30, 0}, {"DISTRIBUTR", 'C', 30, 0},
-                         {"PLAYERS", 'C', 5, 0},    {"MEMORYBLKS", 'C', 5, 0},
-                         {"ANALOG", 'L', 1, 0},     {"DUALSHOCK", 'L', 1, 0},
-                         {"NOTES", 'C', 10, 0},     {"RELEASED", 'D', 8, 0},
-                         {"PRICE", 'N', 12, 2},     {"SERIAL", 'C', 4, 0}};
+const Field kFields[] = {
+    {"TITLE", 'C', 40, 0},      {"CATEGORY", 'C', 30, 0}, {"DEVELOPER", 'C', 30, 0},
+    {"DISTRIBUTR", 'C', 30, 0}, {"PLAYERS", 'C', 5, 0},   {"MEMORYBLKS", 'C', 5, 0},
+    {"ANALOG", 'L', 1, 0},      {"DUALSHOCK", 'L', 1, 0}, {"NOTES", 'C', 10, 0},
+    {"RELEASED", 'D', 8, 0},    {"PRICE", 'N', 12, 2},    {"SERIAL", 'C', 4, 0}};
 constexpr int kFieldCount = sizeof(kFields) / sizeof(kFields[0]);
 constexpr int kRecords = 1000000;
 
@@ -210,8 +209,10 @@ void BM_AppendsWithTwoFiles(benchmark::State& state) {
   const char* e = Extension<File>();
   std::string table_copy = BenchPath("bench_appends.dbf");
   std::string title = BenchPath("ATITLE") + e, category = BenchPath("ACATEGORY") + e;
-  std::filesystem::copy_file(f.table, table_copy, std::filesystem::copy_options::overwrite_existing);
-  std::filesystem::copy_file(Files::Index(e), title, std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::copy_file(f.table, table_copy,
+                             std::filesystem::copy_options::overwrite_existing);
+  std::filesystem::copy_file(Files::Index(e), title,
+                             std::filesystem::copy_options::overwrite_existing);
   {
     GSO_dBaseFld table(table_copy, false, true);
     File file(&table, category, true, true, true, false);
@@ -244,8 +245,12 @@ void BM_AppendsWithTwoFiles(benchmark::State& state) {
   std::remove(title.c_str());
   std::remove(category.c_str());
 }
-BENCHMARK_TEMPLATE(BM_AppendsWithTwoFiles, GSobjNTXFile)->Iterations(1)->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(BM_AppendsWithTwoFiles, GSobjNDXFile)->Iterations(1)->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_AppendsWithTwoFiles, GSobjNTXFile)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_AppendsWithTwoFiles, GSobjNDXFile)
+    ->Iterations(1)
+    ->Unit(benchmark::kMillisecond);
 
 }  // namespace
 

@@ -23,12 +23,12 @@ constexpr int kKeys = 1000000;
 const std::vector<std::string>& TitleKeys() {
   static const std::vector<std::string> keys = [] {
     static const char* const kWords[] = {
-        "THE",     "LEGEND", "OF",      "SUPER",  "FINAL",   "FANTASY", "STREET", "FIGHTER",
-        "RACING",  "WORLD",  "CUP",     "TENNIS", "SOCCER",  "DRAGON",  "QUEST",  "METAL",
-        "GEAR",    "SOLID",  "RIDGE",   "RACER",  "TEKKEN",  "CRASH",   "SPYRO",  "TOMB",
-        "RAIDER",  "SILENT", "HILL",    "RESIDENT", "EVIL",  "GRAN",    "TURISMO", "CHRONO",
-        "CROSS",   "WILD",   "ARMS",    "TWISTED", "METAL",  "PRO",     "SKATER", "2",
-        "3",       "II",     "III",     "DELUXE", "EDITION", "MONSTER", "RANCHER", "STAR"};
+        "THE",    "LEGEND", "OF",    "SUPER",    "FINAL",   "FANTASY", "STREET",  "FIGHTER",
+        "RACING", "WORLD",  "CUP",   "TENNIS",   "SOCCER",  "DRAGON",  "QUEST",   "METAL",
+        "GEAR",   "SOLID",  "RIDGE", "RACER",    "TEKKEN",  "CRASH",   "SPYRO",   "TOMB",
+        "RAIDER", "SILENT", "HILL",  "RESIDENT", "EVIL",    "GRAN",    "TURISMO", "CHRONO",
+        "CROSS",  "WILD",   "ARMS",  "TWISTED",  "METAL",   "PRO",     "SKATER",  "2",
+        "3",      "II",     "III",   "DELUXE",   "EDITION", "MONSTER", "RANCHER", "STAR"};
     constexpr size_t kWordCount = sizeof(kWords) / sizeof(kWords[0]);
     std::mt19937 rng(12345);
     std::vector<std::string> out;

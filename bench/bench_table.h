@@ -22,8 +22,8 @@ struct BenchField {
 // fill(r, record) sets the bytes of the 0-based record r; record arrives blank
 // (the deletion flag at record[0] included) and has the record length.
 template <typename Fill>
-void WriteBenchTable(const std::string& path, const BenchField* fields, int field_count,
-                     int count, Fill fill) {
+void WriteBenchTable(const std::string& path, const BenchField* fields, int field_count, int count,
+                     Fill fill) {
   int header_length = 32 + 32 * field_count + 1;
   int record_length = 1;
   std::vector<uint8_t> header(size_t(header_length), 0);

@@ -22,14 +22,14 @@ class BenchTitles {
   // A title blank-padded to width.
   std::string Title(size_t width = 40) {
     static const char* const kWords[] = {
-        "Men",     "Quest",  "Jungle", "Magic",   "Pinball", "Extreme", "Storm",  "Racer",
-        "Ice",     "Hero",   "Golf",   "Final",   "Space",   "Fire",    "Resident", "Racing",
-        "Evil",    "Star",   "Street", "Metal",   "Bandit",  "Robot",   "Kingdom", "Silent",
-        "Hill",    "Dark",   "Crash",  "Tour",    "Shadow",  "Monster", "Iron",   "Thunder",
-        "Solid",   "Gear",   "Wars",   "Warrior", "Tomb",    "Speed",   "Raider", "Legend",
-        "Galaxy",  "Castle", "Super",  "Soccer",  "Grand",   "Truck",   "Rally",  "Mega",
-        "Island",  "Hockey", "Chess",  "Fighter", "Ultra",   "Ridge",   "Ninja",  "Army",
-        "Knight",  "Blade",  "Ocean",  "Cyber",   "Tennis",  "Night"};
+        "Men",    "Quest",  "Jungle", "Magic",   "Pinball", "Extreme", "Storm",    "Racer",
+        "Ice",    "Hero",   "Golf",   "Final",   "Space",   "Fire",    "Resident", "Racing",
+        "Evil",   "Star",   "Street", "Metal",   "Bandit",  "Robot",   "Kingdom",  "Silent",
+        "Hill",   "Dark",   "Crash",  "Tour",    "Shadow",  "Monster", "Iron",     "Thunder",
+        "Solid",  "Gear",   "Wars",   "Warrior", "Tomb",    "Speed",   "Raider",   "Legend",
+        "Galaxy", "Castle", "Super",  "Soccer",  "Grand",   "Truck",   "Rally",    "Mega",
+        "Island", "Hockey", "Chess",  "Fighter", "Ultra",   "Ridge",   "Ninja",    "Army",
+        "Knight", "Blade",  "Ocean",  "Cyber",   "Tennis",  "Night"};
     std::string t;
     int words = 2 + int(Next() % 3);
     for (int i = 0; i < words; ++i) {
@@ -46,10 +46,10 @@ class BenchTitles {
 
   // A category blank-padded to width.
   std::string Category(size_t width = 30) {
-    static const char* const kCategories[] = {
-        "Action",   "Adventure", "Arcade",       "Compilation", "Educational", "Fighting",
-        "Horror",   "Music",     "Platform",     "Puzzle",      "Racing",      "Role-Playing",
-        "Shooter",  "Simulation", "Sports",      "Strategy"};
+    static const char* const kCategories[] = {"Action",      "Adventure",  "Arcade", "Compilation",
+                                              "Educational", "Fighting",   "Horror", "Music",
+                                              "Platform",    "Puzzle",     "Racing", "Role-Playing",
+                                              "Shooter",     "Simulation", "Sports", "Strategy"};
     std::string c = kCategories[Next() % 16];
     c.resize(width, ' ');
     return c;

@@ -15,10 +15,10 @@
 #include <string>
 
 #include "engine/foundation/gs6_eror.h"
-#include "fuzz/fuzz_hook.h"
 #include "engine/index/gs6_cdx.h"
 #include "engine/table/gs6_dbfld.h"
 #include "engine/table/gs6_sqlbase.h"
+#include "fuzz/fuzz_hook.h"
 
 namespace {
 
@@ -26,8 +26,8 @@ namespace {
 const std::string& Dir() {
   static const std::string& dir = *new std::string([] {
     const char* base = std::getenv("TMPDIR");
-    std::string d = std::string(base && *base ? base : "/tmp") + "/fuzz_cdx." +
-                    std::to_string(getpid());
+    std::string d =
+        std::string(base && *base ? base : "/tmp") + "/fuzz_cdx." + std::to_string(getpid());
     if (std::system(("mkdir -p " + d).c_str()) != 0) std::abort();
     std::atexit([] { std::system(("rm -rf " + Dir()).c_str()); });
     return d;

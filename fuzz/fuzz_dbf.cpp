@@ -3,13 +3,13 @@
 #include <unistd.h>
 
 #include <cstdint>
-#include <cstdlib>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
 
 #include "engine/foundation/gs6_eror.h"
-#include "fuzz/fuzz_hook.h"
 #include "engine/table/gs6_dbfld.h"
+#include "fuzz/fuzz_hook.h"
 
 namespace {
 std::string FuzzPath() {
@@ -30,9 +30,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     for (int32_t r = 1; r <= records + 1; ++r) {
       table.ReadRecord(r);
       for (int n = 0; n <= table.FieldCount() + 1; ++n) {
-        try { table.GetDisplay(n); } catch (const devazoz::EDevazozError&) {}
-        try { table.GetNum(n); } catch (const devazoz::EDevazozError&) {}
-        try { table.GetDate(n); } catch (const devazoz::EDevazozError&) {}
+        try {
+          table.GetDisplay(n);
+        } catch (const devazoz::EDevazozError&) {
+        }
+        try {
+          table.GetNum(n);
+        } catch (const devazoz::EDevazozError&) {
+        }
+        try {
+          table.GetDate(n);
+        } catch (const devazoz::EDevazozError&) {
+        }
         table.GetLogic(n);
         table.GetStr(n);
       }

@@ -14,11 +14,11 @@
 #include <vector>
 
 #include "engine/foundation/gs6_eror.h"
-#include "fuzz/fuzz_hook.h"
 #include "engine/foundation/gs6_vari.h"
 #include "engine/table/gs6_dbfld.h"
 #include "engine/table/gs6_sql.h"
 #include "engine/table/gs6_sqldbf.h"
+#include "fuzz/fuzz_hook.h"
 
 namespace {
 

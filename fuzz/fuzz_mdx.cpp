@@ -17,11 +17,11 @@
 #include <string>
 
 #include "engine/foundation/gs6_eror.h"
-#include "fuzz/fuzz_hook.h"
 #include "engine/index/gs6_mdx.h"
 #include "engine/index/gs6_mdxcheck.h"
 #include "engine/table/gs6_dbfld.h"
 #include "engine/table/gs6_sqlbase.h"
+#include "fuzz/fuzz_hook.h"
 
 namespace {
 
@@ -29,8 +29,8 @@ namespace {
 const std::string& Dir() {
   static const std::string& dir = *new std::string([] {
     const char* base = std::getenv("TMPDIR");
-    std::string d = std::string(base && *base ? base : "/tmp") + "/fuzz_mdx." +
-                    std::to_string(getpid());
+    std::string d =
+        std::string(base && *base ? base : "/tmp") + "/fuzz_mdx." + std::to_string(getpid());
     if (std::system(("mkdir -p " + d).c_str()) != 0) std::abort();
     std::atexit([] { std::system(("rm -rf " + Dir()).c_str()); });
     return d;
@@ -107,8 +107,10 @@ void Exercise(devazoz::GSobjMDXFile& cdx, uint8_t seed, bool write) {
       const char* probes[] = {"", "A", "Iron", "\xFF", "Lunar Comet", "M"};
       for (int i = 0; i < 3; ++i) {
         devazoz::GSobjIndexKeyData k;
-        if (tag->KeyType() == 'C') k.Value.SetText(probes[(seed + i) % 6]);
-        else k.Value.SetNumber(double(seed) * 10000.0 - 2.5 * i);
+        if (tag->KeyType() == 'C')
+          k.Value.SetText(probes[(seed + i) % 6]);
+        else
+          k.Value.SetNumber(double(seed) * 10000.0 - 2.5 * i);
         k.RecordNumber = -1;
         tag->Find(k);
         tag->Navigate(devazoz::kNavNext);
@@ -119,8 +121,10 @@ void Exercise(devazoz::GSobjMDXFile& cdx, uint8_t seed, bool write) {
         for (int i = 0; i < 40; ++i) {
           devazoz::GSobjIndexKeyData k;
           std::string text = std::string(probes[(seed + i) % 6]) + char('A' + i % 26);
-          if (tag->KeyType() == 'C') k.Value.SetText(text);
-          else k.Value.SetNumber(2451545.0 + (seed - 128) * i);
+          if (tag->KeyType() == 'C')
+            k.Value.SetText(text);
+          else
+            k.Value.SetNumber(2451545.0 + (seed - 128) * i);
           k.RecordNumber = k.TreePointer = 1 + (i * 7 + seed) % 50;
           tag->InsertKey(k);
           if (i % 3 == 0) tag->DeleteKey(k);

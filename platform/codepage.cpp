@@ -118,17 +118,36 @@ std::string Utf8ToAnsi(const std::string& text) {
     uint8_t c = uint8_t(text[i]);
     uint32_t cp;
     size_t extra;
-    if (c < 0x80) { cp = c; extra = 0; }
-    else if ((c & 0xE0) == 0xC0) { cp = c & 0x1F; extra = 1; }
-    else if ((c & 0xF0) == 0xE0) { cp = c & 0x0F; extra = 2; }
-    else if ((c & 0xF8) == 0xF0) { cp = c & 0x07; extra = 3; }
-    else { out += '?'; ++i; continue; }
+    if (c < 0x80) {
+      cp = c;
+      extra = 0;
+    } else if ((c & 0xE0) == 0xC0) {
+      cp = c & 0x1F;
+      extra = 1;
+    } else if ((c & 0xF0) == 0xE0) {
+      cp = c & 0x0F;
+      extra = 2;
+    } else if ((c & 0xF8) == 0xF0) {
+      cp = c & 0x07;
+      extra = 3;
+    } else {
+      out += '?';
+      ++i;
+      continue;
+    }
     bool ok = true;
     for (size_t k = 1; k <= extra; ++k) {
-      if (i + k >= text.size() || (uint8_t(text[i + k]) & 0xC0) != 0x80) { ok = false; break; }
+      if (i + k >= text.size() || (uint8_t(text[i + k]) & 0xC0) != 0x80) {
+        ok = false;
+        break;
+      }
       cp = (cp << 6) | (uint8_t(text[i + k]) & 0x3F);
     }
-    if (!ok) { out += '?'; ++i; continue; }
+    if (!ok) {
+      out += '?';
+      ++i;
+      continue;
+    }
     out += CodePointToAnsi(cp);
     i += extra + 1;
   }

@@ -33,9 +33,9 @@ std::string& FormatStorage() {
 
 const char* const kMonthShort[12] = {"Jan", "Feb", "Mar", "Apr", "May", "Jun",
                                      "Jul", "Aug", "Sep", "Oct", "Nov", "Dec"};
-const char* const kMonthLong[12] = {"January", "February", "March",     "April",
-                                    "May",     "June",     "July",      "August",
-                                    "September", "October", "November", "December"};
+const char* const kMonthLong[12] = {"January",   "February", "March",    "April",
+                                    "May",       "June",     "July",     "August",
+                                    "September", "October",  "November", "December"};
 const char* const kDayShort[7] = {"Sun", "Mon", "Tue", "Wed", "Thu", "Fri", "Sat"};
 const char* const kDayLong[7] = {"Sunday",   "Monday", "Tuesday", "Wednesday",
                                  "Thursday", "Friday", "Saturday"};
@@ -146,15 +146,23 @@ std::string FormatDate(const std::string& pattern, int32_t date) {
       int64_t yy = y % 100;
       out += run <= 2 ? Digits(yy < 0 ? yy + 100 : yy, 2) : Digits(y, 4);
     } else if (lc == 'm') {
-      if (run == 1) out += std::to_string(m);
-      else if (run == 2) out += Digits(m, 2);
-      else if (run == 3) out += kMonthShort[m - 1];
-      else out += kMonthLong[m - 1];
+      if (run == 1)
+        out += std::to_string(m);
+      else if (run == 2)
+        out += Digits(m, 2);
+      else if (run == 3)
+        out += kMonthShort[m - 1];
+      else
+        out += kMonthLong[m - 1];
     } else {
-      if (run == 1) out += std::to_string(d);
-      else if (run == 2) out += Digits(d, 2);
-      else if (run == 3) out += kDayShort[DayOfWeek(date) - 1];
-      else out += kDayLong[DayOfWeek(date) - 1];
+      if (run == 1)
+        out += std::to_string(d);
+      else if (run == 2)
+        out += Digits(d, 2);
+      else if (run == 3)
+        out += kDayShort[DayOfWeek(date) - 1];
+      else
+        out += kDayLong[DayOfWeek(date) - 1];
     }
   }
   return out;
@@ -167,8 +175,7 @@ bool TryStrToDate(const std::string& text, int32_t& date) {
   std::string order;
   for (char c : format) {
     char lc = char(std::tolower(static_cast<unsigned char>(c)));
-    if ((lc == 'd' || lc == 'm' || lc == 'y') && order.find(lc) == std::string::npos)
-      order += lc;
+    if ((lc == 'd' || lc == 'm' || lc == 'y') && order.find(lc) == std::string::npos) order += lc;
   }
   if (order.size() != 3) order = "mdy";
   std::vector<std::string> parts;
@@ -178,8 +185,10 @@ bool TryStrToDate(const std::string& text, int32_t& date) {
       current += c;
       if (current.size() > 4) return false;
     } else {
-      if (!current.empty()) parts.push_back(current);
-      else if (c != ' ') return false;
+      if (!current.empty())
+        parts.push_back(current);
+      else if (c != ' ')
+        return false;
       current.clear();
       if (c != ' ' && parts.size() >= 3) return false;
     }

@@ -101,8 +101,8 @@ std::string FixedDecimalText(double value, int decimals) {
   if (decimals < 0) decimals = 0;
   // The largest double has 309 digits before the point.
   std::string out(size_t(330) + size_t(decimals), '\0');
-  auto res = std::to_chars(out.data(), out.data() + out.size(), value, std::chars_format::fixed,
-                           decimals);
+  auto res =
+      std::to_chars(out.data(), out.data() + out.size(), value, std::chars_format::fixed, decimals);
   out.resize(size_t(res.ptr - out.data()));
   return out;
 }

@@ -1,11 +1,11 @@
 #include "platform/paths.h"
 
 #include <limits.h>
+#include <strings.h>
 #include <unistd.h>
 
 #include <cstdlib>
 #include <fstream>
-#include <strings.h>
 
 namespace platform {
 

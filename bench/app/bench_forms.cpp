@@ -63,8 +63,8 @@ void FillLookup(const std::string& dir, const char* table_name, const char* inde
 void MakeCatalog(const std::string& dir) {
   struct stat st {};
   if (stat((dir + "/READY").c_str(), &st) == 0) return;
-  std::string command = std::string(QVX_SAMPLECAT_TOOL) + " '" + dir + "' --titles " +
-                        std::to_string(kTitles);
+  std::string command =
+      std::string(QVX_SAMPLECAT_TOOL) + " '" + dir + "' --titles " + std::to_string(kTitles);
   if (stat((dir + "/QVXCAT.CDX").c_str(), &st) != 0 && std::system(command.c_str()) != 0) {
     std::fprintf(stderr, "cannot make %s\n", dir.c_str());
     std::exit(1);
@@ -121,9 +121,8 @@ BENCHMARK(BM_CatalogFormOpen)->Unit(benchmark::kMillisecond)->Iterations(10);
 void BM_CatalogFormOpenWithFullLists(benchmark::State& state) {
   static Running program;
   TCatalogForm* f = CatalogForm;
-  platform::qt::TDBLookupComboBox* boxes[] = {f->DBLookupComboBoxCategory,
-                                              f->DBLookupComboBoxDeveloper,
-                                              f->DBLookupComboBoxDistributor};
+  platform::qt::TDBLookupComboBox* boxes[] = {
+      f->DBLookupComboBoxCategory, f->DBLookupComboBoxDeveloper, f->DBLookupComboBoxDistributor};
   for (auto _ : state) {
     state.PauseTiming();
     // Lists not read yet, as after a change of the lookup tables.

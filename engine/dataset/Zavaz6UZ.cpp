@@ -307,14 +307,27 @@ void TDevazozDataSet::InternalInitFieldDefs() {
         else
           type = length < 5 ? TFieldType::ftSmallint : TFieldType::ftInteger;
         break;
-      case 'I': type = TFieldType::ftInteger; break;
-      case 'L': type = TFieldType::ftBoolean; break;
-      case 'D': type = TFieldType::ftDate; break;
-      case 'T': type = TFieldType::ftDateTime; break;
-      case 'M': type = TFieldType::ftMemo; break;
+      case 'I':
+        type = TFieldType::ftInteger;
+        break;
+      case 'L':
+        type = TFieldType::ftBoolean;
+        break;
+      case 'D':
+        type = TFieldType::ftDate;
+        break;
+      case 'T':
+        type = TFieldType::ftDateTime;
+        break;
+      case 'M':
+        type = TFieldType::ftMemo;
+        break;
       case 'B':
-      case 'G': type = TFieldType::ftBlob; break;
-      default: break;
+      case 'G':
+        type = TFieldType::ftBlob;
+        break;
+      default:
+        break;
     }
     // Field numbers follow the table's, so fields without a definition leave a gap.
     platform::TFieldDef& def = FieldDefs().Add(name, type, size, false);
@@ -325,9 +338,7 @@ void TDevazozDataSet::InternalInitFieldDefs() {
 // ---------------------------------------------------------------------------
 // Record buffers and bookmarks
 
-TRecordBuffer TDevazozDataSet::AllocRecordBuffer() {
-  return new char[size_t(buffer_size_) + 1]();
-}
+TRecordBuffer TDevazozDataSet::AllocRecordBuffer() { return new char[size_t(buffer_size_) + 1](); }
 
 void TDevazozDataSet::FreeRecordBuffer(TRecordBuffer& buffer) {
   delete[] buffer;
@@ -443,9 +454,7 @@ bool TDevazozDataSet::GetCurrentRecord(TRecordBuffer buffer) {
   return true;
 }
 
-bool TDevazozDataSet::IsSequenced() {
-  return handler_ && !handler_->CurrentTag() && !Filtered();
-}
+bool TDevazozDataSet::IsSequenced() { return handler_ && !handler_->CurrentTag() && !Filtered(); }
 
 // ---------------------------------------------------------------------------
 // Navigation hooks
@@ -509,16 +518,20 @@ void TDevazozDataSet::DoSetRecNo(int n) {
 
 TRecordBuffer TDevazozDataSet::StateRecordBuffer() {
   switch (State()) {
-    case TDataSetState::dsBrowse: return IsEmpty() ? nullptr : ActiveBuffer();
-    case TDataSetState::dsCalcFields: return CalcBuffer();
+    case TDataSetState::dsBrowse:
+      return IsEmpty() ? nullptr : ActiveBuffer();
+    case TDataSetState::dsCalcFields:
+      return CalcBuffer();
     case TDataSetState::dsFilter:
       return handler_ ? reinterpret_cast<TRecordBuffer>(handler_->RecordBuffer()) : nullptr;
     case TDataSetState::dsOldValue:
       if (record_locked_ && handler_)
         return reinterpret_cast<TRecordBuffer>(handler_->SavedRecord());
       return ActiveBuffer();
-    case TDataSetState::dsInactive: return nullptr;
-    default: return ActiveBuffer();
+    case TDataSetState::dsInactive:
+      return nullptr;
+    default:
+      return ActiveBuffer();
   }
 }
 
@@ -546,7 +559,8 @@ bool TDevazozDataSet::GetFieldData(TField* field, void* buffer) {
       std::string_view text = h.RawPeekStr(d, bytes);
       while (!text.empty() && (text.back() == ' ' || text.back() == '\0')) text.remove_suffix(1);
       if (text.empty()) return false;
-      if (buffer) std::memcpy(buffer, text.data(), std::min<size_t>(text.size(), size_t(field->Size())));
+      if (buffer)
+        std::memcpy(buffer, text.data(), std::min<size_t>(text.size(), size_t(field->Size())));
       return true;
     }
     case TFieldType::ftSmallint:
@@ -595,7 +609,8 @@ bool TDevazozDataSet::GetFieldData(TField* field, void* buffer) {
       PointAt point(&h, record);
       return std::llround(h.GetNum(n)) != 0;
     }
-    default: return false;
+    default:
+      return false;
   }
 }
 
@@ -631,9 +646,9 @@ void TDevazozDataSet::SetFieldData(TField* field, const void* buffer) {
     PointAt point(&h, record);
     switch (field->DataType()) {
       case TFieldType::ftString:
-        h.PutText(n, buffer ? std::string(static_cast<const char*>(buffer),
-                                          strnlen(static_cast<const char*>(buffer),
-                                                  size_t(field->Size())))
+        h.PutText(n, buffer ? std::string(
+                                  static_cast<const char*>(buffer),
+                                  strnlen(static_cast<const char*>(buffer), size_t(field->Size())))
                             : std::string());
         break;
       case TFieldType::ftSmallint: {
@@ -677,7 +692,8 @@ void TDevazozDataSet::SetFieldData(TField* field, const void* buffer) {
         h.PutStr(n, text);
         break;
       }
-      default: break;
+      default:
+        break;
     }
   }
   if (state != TDataSetState::dsCalcFields && state != TDataSetState::dsFilter &&
@@ -1015,9 +1031,7 @@ bool TDevazozDataSet::FilterRecord() {
   return accept;
 }
 
-void TDevazozDataSet::ApplyFilter() {
-  ApplyFilterExpression(Filter(), FilterOptions());
-}
+void TDevazozDataSet::ApplyFilter() { ApplyFilterExpression(Filter(), FilterOptions()); }
 
 void TDevazozDataSet::ApplyFilterExpression(const std::string& text,
                                             platform::TFilterOptions options) {
@@ -1196,7 +1210,8 @@ platform::TVariant TDevazozDataSet::Lookup(const std::string& key_fields,
     if (found) {
       if (!h.FindField(platform::AnsiUpper(Trim(result_fields))))
         DatabaseErrorFmt("Field '%s' not found", result_fields);
-      result = platform::TVariant(ToAnsi(h.GetDisplayByName(platform::AnsiUpper(Trim(result_fields)))));
+      result =
+          platform::TVariant(ToAnsi(h.GetDisplayByName(platform::AnsiUpper(Trim(result_fields)))));
     }
   } catch (...) {
     restore();

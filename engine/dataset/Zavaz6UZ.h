@@ -49,8 +49,8 @@ class DBFObject : public GSO_dBHandler {
 
   void StatusUpdate(int32_t what, int32_t done, int32_t total) override;  // 10
   int UserFunction(const std::string& request, const std::string& name, void* value,
-                   char& result_type, bool& changed) override;            // 42
-  bool RecordAccepted() override;                                         // 59
+                   char& result_type, bool& changed) override;  // 42
+  bool RecordAccepted() override;                               // 59
 
   void SetEnds(bool eof, bool bof) {
     eof_ = eof;
@@ -238,7 +238,7 @@ class TDevazozDataSet : public platform::TDataSet {
   bool at_first_ = false;
   bool at_last_ = false;
   bool record_locked_ = false;
-  int busy_ = 0;  // 1 building an index, 2 copying
+  int busy_ = 0;            // 1 building an index, 2 copying
   bool range_set_ = false;  // SetKeyRange bounds in force (table character set)
   std::string range_low_, range_high_;
 };

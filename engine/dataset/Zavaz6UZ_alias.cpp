@@ -1,6 +1,7 @@
 // The process-wide directory alias list of the dataset adapter.
-#include <mutex>
 #include <strings.h>
+
+#include <mutex>
 
 #include "engine/dataset/Zavaz6UZ.h"
 #include "platform/codepage.h"

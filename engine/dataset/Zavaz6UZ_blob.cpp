@@ -113,9 +113,15 @@ int32_t THCBlobStream::Write(const void* buffer, int32_t count) {
 int64_t THCBlobStream::Seek(int64_t offset, platform::TSeekOrigin origin) {
   int64_t p = position_;
   switch (origin) {
-    case platform::TSeekOrigin::soBeginning: p = offset; break;
-    case platform::TSeekOrigin::soCurrent: p = position_ + offset; break;
-    case platform::TSeekOrigin::soEnd: p = size_ + offset; break;
+    case platform::TSeekOrigin::soBeginning:
+      p = offset;
+      break;
+    case platform::TSeekOrigin::soCurrent:
+      p = position_ + offset;
+      break;
+    case platform::TSeekOrigin::soEnd:
+      p = size_ + offset;
+      break;
   }
   position_ = int32_t(std::clamp<int64_t>(p, INT32_MIN, INT32_MAX));
   return position_;

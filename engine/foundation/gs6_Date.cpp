@@ -16,7 +16,9 @@ constexpr int32_t kFirstStorableDay = 1721426;
 constexpr int32_t kLastStorableDay = 5373484;
 }  // namespace
 
-bool TgsDBFDate::IsStorable(int32_t day) { return day >= kFirstStorableDay && day <= kLastStorableDay; }
+bool TgsDBFDate::IsStorable(int32_t day) {
+  return day >= kFirstStorableDay && day <= kLastStorableDay;
+}
 
 void TgsDBFDate::DayToParts(int32_t day, int& year, int& month, int& day_of_month) const {
   platform::DecodeDate(day - julian_offset, year, month, day_of_month);

@@ -38,7 +38,7 @@ struct FieldPattern {
   std::string value;           // upper-cased when case-insensitive, stars removed
   std::vector<bool> any_char;  // positions of '?' when wildcards are on
   bool case_insensitive = false;
-  bool oem_text = false;  // case is folded with the OEM letters
+  bool oem_text = false;      // case is folded with the OEM letters
   bool whole = false;         // the field without trailing blanks equals the value
   bool anywhere = false;      // the value may start inside the field
   bool prefix = false;        // the field may go on after the value
@@ -126,8 +126,10 @@ bool FieldMatches(GSO_dBHandler& table, int n, const FieldPattern& p) {
         return false;
       }
     }
-    case 'L': return p.single_field && table.GetLogic(n) == p.logic;
-    default: return false;
+    case 'L':
+      return p.single_field && table.GetLogic(n) == p.logic;
+    default:
+      return false;
   }
 }
 
@@ -174,8 +176,7 @@ void GSO_dBHandler::SetReadAhead(bool on) {
 }
 
 int32_t GSO_dBHandler::ReadAt(int64_t offset, void* buffer, int32_t count) {
-  if (!read_ahead_ || read_ahead_suspended_ || offset < header_length_ ||
-      count != record_length_)
+  if (!read_ahead_ || read_ahead_suspended_ || offset < header_length_ || count != record_length_)
     return GSO_dBaseFld::ReadAt(offset, buffer, count);
   if (cache_start_ < 0 || offset < cache_start_ || offset + count > cache_end_) {
     int32_t got = GSO_dBaseFld::ReadAt(offset, cache_buffer_.data(), cache_size_);
@@ -228,11 +229,21 @@ int32_t GSO_dBHandler::FilterMove(int32_t request) {
   }
   int32_t n = 0;
   switch (request) {
-    case kMoveFirst: n = 1; break;
-    case kMoveLast: n = highest; break;
-    case kMoveNext: n = record_number_ + 1; break;
-    case kMovePrevious: n = record_number_ - 1; break;
-    default: n = std::max(record_number_, 1); break;  // current, or the next one set
+    case kMoveFirst:
+      n = 1;
+      break;
+    case kMoveLast:
+      n = highest;
+      break;
+    case kMoveNext:
+      n = record_number_ + 1;
+      break;
+    case kMovePrevious:
+      n = record_number_ - 1;
+      break;
+    default:
+      n = std::max(record_number_, 1);
+      break;  // current, or the next one set
   }
   bool downward = request == kMoveLast || request == kMovePrevious;
   if (downward) {
@@ -381,9 +392,12 @@ bool GSO_dBHandler::FindKey(const std::string& key) {
     normalized.Value.SetText(search.Value.AsText());
     current_tag_->NormalizeKey(normalized);
     int position = 0;
-    int c = normalized.Value.Compare(&current_tag_->CurrentKey().Value, position, collation_map_, -1);
-    if (c == 0) key_matched_ = true;
-    else if (uint32_t(position) > normalized.Value.Length() && !exact_comparison) key_matched_ = true;
+    int c =
+        normalized.Value.Compare(&current_tag_->CurrentKey().Value, position, collation_map_, -1);
+    if (c == 0)
+      key_matched_ = true;
+    else if (uint32_t(position) > normalized.Value.Length() && !exact_comparison)
+      key_matched_ = true;
     if (!key_matched_ && !soft_seek) {
       GetRecord(kMoveLast);
       eof_ = true;
@@ -623,10 +637,9 @@ std::unique_ptr<GSobjIndexFile> GSO_dBHandler::CreateIndexFile(const std::string
   // extension counts as not found.
   size_t dot = name.rfind('.');
   size_t slash = name.find_last_of("/\\");
-  std::string extension =
-      (dot == std::string::npos || (slash != std::string::npos && dot < slash))
-          ? std::string()
-          : platform::AnsiUpper(name.substr(dot, 4));
+  std::string extension = (dot == std::string::npos || (slash != std::string::npos && dot < slash))
+                              ? std::string()
+                              : platform::AnsiUpper(name.substr(dot, 4));
   if (extension == ".CDX")
     return std::make_unique<GSobjCDXFile>(this, name, false, false, ReadWrite(), Shared());
   if (extension == ".NTX")
@@ -641,8 +654,8 @@ std::unique_ptr<GSobjIndexFile> GSO_dBHandler::CreateIndexFile(const std::string
 // ---------------------------------------------------------------------------
 // Range and filter
 
-void GSO_dBHandler::SetKeyRange(const std::string& low, const std::string& high,
-                                bool low_inclusive, bool high_inclusive) {
+void GSO_dBHandler::SetKeyRange(const std::string& low, const std::string& high, bool low_inclusive,
+                                bool high_inclusive) {
   if (!current_tag_) return;
   GSobjIndexKeyData lo, hi;
   lo.Value.SetText(low.size() > 256 ? low.substr(0, 256) : low);

@@ -45,21 +45,21 @@ class GSO_dBHandler : public GSO_dBaseFld {
   GSO_dBHandler(const std::string& file_name, bool read_write, bool shared);
   ~GSO_dBHandler() override;
 
-  int32_t ReadAt(int64_t offset, void* buffer, int32_t count) override;     // 6
-  bool Rename(const std::string& new_name) override;                        // 7
+  int32_t ReadAt(int64_t offset, void* buffer, int32_t count) override;      // 6
+  bool Rename(const std::string& new_name) override;                         // 7
   void WriteAt(int64_t offset, const void* buffer, int32_t count) override;  // 13
-  void AppendRecord() override;                                             // 14
-  void Notify(uint8_t code, int32_t value) override;                        // 16
-  void ReadRecord(int32_t request) override;                                // 17
-  void WriteRecord(int32_t n) override;                                     // 23
-  void SetLockProtocol(TgsLokProtocol protocol) override;                   // 24
-  bool HasIndexOpen() override;                                             // 25
+  void AppendRecord() override;                                              // 14
+  void Notify(uint8_t code, int32_t value) override;                         // 16
+  void ReadRecord(int32_t request) override;                                 // 17
+  void WriteRecord(int32_t n) override;                                      // 23
+  void SetLockProtocol(TgsLokProtocol protocol) override;                    // 24
+  bool HasIndexOpen() override;                                              // 25
 
-  virtual bool FindKey(const std::string& key);                                  // 56
+  virtual bool FindKey(const std::string& key);                                       // 56
   virtual int32_t FindKeyInTag(const std::string& tag_name, const std::string& key);  // 57
-  virtual void Skip(int32_t count);                                              // 58
-  virtual bool RecordAccepted();                                                 // 59
-  virtual bool LockIndexes();                                                    // 60
+  virtual void Skip(int32_t count);                                                   // 58
+  virtual bool RecordAccepted();                                                      // 59
+  virtual bool LockIndexes();                                                         // 60
 
   // The cursor's record read: a move code (-1 next, -2 previous, -3 first,
   // -4 last, -5 current) or a record number.

@@ -153,7 +153,8 @@ bool GSO_DiskFile::Close() {
       lock_count_ = 0;
       // Whatever the system said, this object's region is no longer its own.
       std::lock_guard<std::mutex> locks(handle->lock_mutex);
-      std::erase_if(handle->held, [this](const OsHandle::HeldRegion& r) { return r.owner == this; });
+      std::erase_if(handle->held,
+                    [this](const OsHandle::HeldRegion& r) { return r.owner == this; });
     }
     last_error_ = 0;
     bool last_user;
@@ -462,7 +463,8 @@ void GSO_DiskFile::Open() {
       int fd = -1;
       if (kind == os::PathKind::kFolder || kind == os::PathKind::kDevice) {
         err = kErrAccessDenied;
-        open_note_ = kind == os::PathKind::kFolder ? "a folder, not a file" : "a device, not a file";
+        open_note_ =
+            kind == os::PathKind::kFolder ? "a folder, not a file" : "a device, not a file";
       } else {
         fd = os::Open(real_path_, read_write_, shared_, err);
         if (fd < 0 && kind == os::PathKind::kMissing) open_note_ = missing_note_;
@@ -545,8 +547,9 @@ void GSO_DiskFile::WriteAt(int64_t offset, const void* buffer, int32_t count) {
     std::lock_guard<std::recursive_mutex> guard(handle_->guard);
     PendingBlocks* pending = handle_->pending.get();
     if (pending && size_t(count) <= kLargestHeldWrite) {
-      pending->Write(offset, static_cast<const uint8_t*>(buffer), size_t(count),
-                     [this](int64_t at, uint8_t* out, size_t length) { ReadOwnBytes(at, out, length); });
+      pending->Write(
+          offset, static_cast<const uint8_t*>(buffer), size_t(count),
+          [this](int64_t at, uint8_t* out, size_t length) { ReadOwnBytes(at, out, length); });
       bytes_done_ = count;
       position_ = offset + count;
       if (pending->Full()) last_error_ = WritePendingLocked();
@@ -562,8 +565,10 @@ void GSO_DiskFile::WriteAt(int64_t offset, const void* buffer, int32_t count) {
         int32_t err = 0;
         int64_t n = os::WriteAt(handle_->fd, real_path_, offset, buffer, size_t(count), err);
         bytes_done_ = int32_t(n < 0 ? 0 : n);
-        if (err != 0) last_error_ = err;
-        else position_ = offset + count;
+        if (err != 0)
+          last_error_ = err;
+        else
+          position_ = offset + count;
       }
     }
   }
@@ -606,8 +611,10 @@ int32_t GSO_DiskFile::WritePendingLocked() {
 void GSO_DiskFile::ReadOwnBytes(int64_t offset, uint8_t* out, size_t count) {
   std::memset(out, 0, count);
   int32_t err = 0;
-  if (const uint8_t* view = ViewFor(offset, int32_t(count))) std::memcpy(out, view, count);
-  else os::ReadAt(handle_->fd, real_path_, offset, out, count, err);
+  if (const uint8_t* view = ViewFor(offset, int32_t(count)))
+    std::memcpy(out, view, count);
+  else
+    os::ReadAt(handle_->fd, real_path_, offset, out, count, err);
 }
 
 bool GSO_DiskFile::CanBeReplaced() const {

@@ -157,8 +157,8 @@ class GSO_DiskFile : public TgsObject {
   int32_t last_error_ = 0;
   bool exists_ = false;
   std::string file_name_;
-  std::string given_path_;  // absolute, in the caller's case
-  std::string open_note_;   // why an open failed, when the code alone does not say
+  std::string given_path_;    // absolute, in the caller's case
+  std::string open_note_;     // why an open failed, when the code alone does not say
   std::string missing_note_;  // added to "File not found" (set by a descendant)
   std::string real_path_;
   int64_t position_ = 0;

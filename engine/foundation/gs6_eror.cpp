@@ -43,8 +43,8 @@ void SetLastOsError(int32_t code) { t_last_os_error = code; }
 
 void ThrowOutOfRange(size_t offset, size_t count, size_t size) {
   throw EDevazozError("Data structure damaged: " + std::to_string(count) + " bytes at offset " +
-                      std::to_string(offset) + " lie outside a block of " +
-                      std::to_string(size) + " bytes");
+                      std::to_string(offset) + " lie outside a block of " + std::to_string(size) +
+                      " bytes");
 }
 
 }  // namespace devazoz

@@ -4,11 +4,14 @@ namespace devazoz {
 
 LockConstants LockConstantsFor(TgsLokProtocol protocol) {
   switch (protocol) {
-    case TgsLokProtocol::DB4Lock: return {0x40000000u, 0xEFFFFFFFu, 0xB0000000u};
-    case TgsLokProtocol::ClipLock: return {1000000000u, 1000000000u, 1000000000u};
+    case TgsLokProtocol::DB4Lock:
+      return {0x40000000u, 0xEFFFFFFFu, 0xB0000000u};
+    case TgsLokProtocol::ClipLock:
+      return {1000000000u, 1000000000u, 1000000000u};
     case TgsLokProtocol::Default:
     case TgsLokProtocol::FoxLock:
-    default: return {0x40000000u, 0x7FFFFFFEu, 0x3FFFFFFFu};
+    default:
+      return {0x40000000u, 0x7FFFFFFEu, 0x3FFFFFFFu};
   }
 }
 

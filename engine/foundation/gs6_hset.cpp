@@ -15,9 +15,12 @@ void TgsHugeSet::Change(int32_t n, int operation) {
   while (pages_.size() <= page) pages_.emplace_back(new uint8_t[kPageBytes]());
   uint8_t& byte = pages_[page][(n / 8) % kPageBytes];
   uint8_t mask = uint8_t(1u << (n % 8));
-  if (operation == kClear) byte &= uint8_t(~mask);
-  else if (operation == kSet) byte |= mask;
-  else if (operation == kToggle) byte ^= mask;
+  if (operation == kClear)
+    byte &= uint8_t(~mask);
+  else if (operation == kSet)
+    byte |= mask;
+  else if (operation == kToggle)
+    byte ^= mask;
   if (n > highest_bit_) highest_bit_ = n;
 }
 

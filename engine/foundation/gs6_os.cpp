@@ -3,13 +3,12 @@
 #include <dirent.h>
 #include <errno.h>
 #include <fcntl.h>
+#include <limits.h>
 #include <stdio.h>
 #include <sys/file.h>
 #include <sys/mman.h>
 #include <sys/stat.h>
 #include <unistd.h>
-
-#include <limits.h>
 
 #include <algorithm>
 #include <atomic>
@@ -85,25 +84,39 @@ void SetSpaceLimit(int64_t bytes) { g_space_left.store(bytes < 0 ? -1 : bytes); 
 
 int32_t MapErrno(int err) {
   switch (err) {
-    case 0: return 0;
-    case ENOENT: return kErrFileNotFound;
-    case ENOTDIR: return kErrPathNotFound;
+    case 0:
+      return 0;
+    case ENOENT:
+      return kErrFileNotFound;
+    case ENOTDIR:
+      return kErrPathNotFound;
     case EMFILE:
-    case ENFILE: return kErrTooManyOpenFiles;
+    case ENFILE:
+      return kErrTooManyOpenFiles;
     case EACCES:
     case EPERM:
     case EROFS:
-    case EISDIR: return kErrAccessDenied;
-    case EBADF: return kErrAccessDenied;  // a write through a handle opened read-only
-    case EWOULDBLOCK: return kErrLockViolation;
+    case EISDIR:
+      return kErrAccessDenied;
+    case EBADF:
+      return kErrAccessDenied;  // a write through a handle opened read-only
+    case EWOULDBLOCK:
+      return kErrLockViolation;
     case ENOSPC:
-    case EDQUOT: return kErrDiskFull;
-    case EEXIST: return kErrAlreadyExists;
-    case ENAMETOOLONG: return kErrFilenameTooLong;
-    case EINVAL: return kErrInvalidParameter;
-    case EFBIG: return kErrDiskFull;
-    case EIO: return kErrDiskRead;
-    default: return kErrGeneralFailure;
+    case EDQUOT:
+      return kErrDiskFull;
+    case EEXIST:
+      return kErrAlreadyExists;
+    case ENAMETOOLONG:
+      return kErrFilenameTooLong;
+    case EINVAL:
+      return kErrInvalidParameter;
+    case EFBIG:
+      return kErrDiskFull;
+    case EIO:
+      return kErrDiskRead;
+    default:
+      return kErrGeneralFailure;
   }
 }
 
@@ -359,15 +372,17 @@ bool Rename(const std::string& from, const std::string& to, int32_t& error) {
   } else if (Exists(to) && !SameFile(from, to)) {
     error = kErrAlreadyExists;
   } else {
-    int rc = Exists(to) ? ::rename(from.c_str(), to.c_str())
-                        : ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(),
-                                      RENAME_NOREPLACE);
+    int rc = Exists(to)
+                 ? ::rename(from.c_str(), to.c_str())
+                 : ::renameat2(AT_FDCWD, from.c_str(), AT_FDCWD, to.c_str(), RENAME_NOREPLACE);
     if (rc != 0 && (errno == EINVAL || errno == ENOSYS)) {
       // A file system without no-replace renames: the check above has to do.
       rc = ::rename(from.c_str(), to.c_str());
     }
-    if (rc == 0) ok = true;
-    else error = errno == ENOENT ? MissingEntryError(to) : MapErrno(errno);
+    if (rc == 0)
+      ok = true;
+    else
+      error = errno == ENOENT ? MissingEntryError(to) : MapErrno(errno);
   }
   ::close(probe);
   return ok;

@@ -1,7 +1,7 @@
 // The engine's only contact with the operating system's file, lock, clock,
-// current-directory and sleep calls. Results come back as Windows-numbered error codes (see MapErrno),
-// which is what the error table and callers expect. Tests may install a fault hook
-// to make any call fail with a chosen code.
+// current-directory and sleep calls. Results come back as Windows-numbered error codes (see
+// MapErrno), which is what the error table and callers expect. Tests may install a fault hook to
+// make any call fail with a chosen code.
 #ifndef ENGINE_FOUNDATION_GS6_OS_H_
 #define ENGINE_FOUNDATION_GS6_OS_H_
 
@@ -60,8 +60,7 @@ bool Flush(int fd, const std::string& path, int32_t& error);
 // Byte-range locks that other processes honour; never wait. A region held by
 // another process gives kErrLockViolation. A length of 0 locks nothing.
 bool LockRange(int fd, const std::string& path, uint64_t offset, uint64_t length, int32_t& error);
-bool UnlockRange(int fd, const std::string& path, uint64_t offset, uint64_t length,
-                 int32_t& error);
+bool UnlockRange(int fd, const std::string& path, uint64_t offset, uint64_t length, int32_t& error);
 
 // Moves a file. Refuses with kErrAlreadyExists when another file has the new name,
 // and with kErrSharingViolation while another process has the file open, as the

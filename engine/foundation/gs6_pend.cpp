@@ -16,8 +16,7 @@ PendingBlocks::PendingBlocks(uint32_t block_size, size_t limit_bytes)
     : block_size_(std::max<uint32_t>(1, block_size)), limit_bytes_(limit_bytes) {}
 
 uint8_t* PendingBlocks::Find(int64_t number) const {
-  if (number < 0 || uint64_t(number) >= slot_.size() || slot_[size_t(number)] == 0)
-    return nullptr;
+  if (number < 0 || uint64_t(number) >= slot_.size() || slot_[size_t(number)] == 0) return nullptr;
   size_t index = slot_[size_t(number)] - 1;
   return chunks_[index / kBlocksPerChunk].get() + (index % kBlocksPerChunk) * block_size_;
 }
@@ -27,10 +26,11 @@ uint8_t* PendingBlocks::Hold(int64_t number, bool whole, const ReadFile& read) {
   size_t index = order_.size();
   if (index / kBlocksPerChunk >= chunks_.size())
     chunks_.push_back(std::make_unique<uint8_t[]>(kBlocksPerChunk * block_size_));
-  uint8_t* block =
-      chunks_[index / kBlocksPerChunk].get() + (index % kBlocksPerChunk) * block_size_;
-  if (whole) std::memset(block, 0, block_size_);
-  else read(number * block_size_, block, block_size_);
+  uint8_t* block = chunks_[index / kBlocksPerChunk].get() + (index % kBlocksPerChunk) * block_size_;
+  if (whole)
+    std::memset(block, 0, block_size_);
+  else
+    read(number * block_size_, block, block_size_);
   if (uint64_t(number) >= slot_.size())
     slot_.resize(std::max<size_t>(size_t(number) + 1, slot_.size() * 2), 0);
   slot_[size_t(number)] = uint32_t(index + 1);

@@ -125,26 +125,33 @@ uint64_t TgsVariant::FirstBytes(uint32_t count) const {
 bool TgsVariant::AsLogic() const {
   if (Empty()) return false;
   switch (type_) {
-    case VariantType::Text: return IsTrueLetter(char(data_[0]));
-    case VariantType::Number: return std::trunc(AsNumber()) != 0;
+    case VariantType::Text:
+      return IsTrueLetter(char(data_[0]));
+    case VariantType::Number:
+      return std::trunc(AsNumber()) != 0;
     case VariantType::Logic:
-    case VariantType::Bytes: return data_[0] != 0;
-    default: return false;
+    case VariantType::Bytes:
+      return data_[0] != 0;
+    default:
+      return false;
   }
 }
 
 int32_t TgsVariant::AsDate() const {
   if (Empty()) return 0;
   switch (type_) {
-    case VariantType::Text: return DBFDate().StorageToDay(AsText());
+    case VariantType::Text:
+      return DBFDate().StorageToDay(AsText());
     case VariantType::Number: {
       double v = std::trunc(AsNumber());
       if (!(v >= -2147483648.0 && v <= 2147483647.0)) return 0;
       return DBFDate().StorageToDay(DBFDate().DayToStorage(int32_t(v)));
     }
     case VariantType::Date:
-    case VariantType::Bytes: return int32_t(uint32_t(FirstBytes(4)));
-    default: return 0;
+    case VariantType::Bytes:
+      return int32_t(uint32_t(FirstBytes(4)));
+    default:
+      return 0;
   }
 }
 
@@ -162,10 +169,14 @@ double TgsVariant::AsNumber() const {
       return value;
     }
     case VariantType::Number:
-    case VariantType::Bytes: return std::bit_cast<double>(FirstBytes(8));
-    case VariantType::Date: return AsDate();
-    case VariantType::Logic: return data_[0] ? 1.0 : 0.0;
-    default: return 0;
+    case VariantType::Bytes:
+      return std::bit_cast<double>(FirstBytes(8));
+    case VariantType::Date:
+      return AsDate();
+    case VariantType::Logic:
+      return data_[0] ? 1.0 : 0.0;
+    default:
+      return 0;
   }
 }
 
@@ -173,14 +184,18 @@ std::string TgsVariant::AsText() const {
   if (Empty()) return std::string();
   switch (type_) {
     case VariantType::Text:
-    case VariantType::Bytes: return std::string(reinterpret_cast<const char*>(data_.get()), length_);
-    case VariantType::Number: return platform::DecimalText(AsNumber());
-    case VariantType::Date: return DBFDate().DayToDisplay(AsDate());
+    case VariantType::Bytes:
+      return std::string(reinterpret_cast<const char*>(data_.get()), length_);
+    case VariantType::Number:
+      return platform::DecimalText(AsNumber());
+    case VariantType::Date:
+      return DBFDate().DayToDisplay(AsDate());
     case VariantType::Logic: {
       const std::string& letters = data_[0] ? Settings().true_letters : Settings().false_letters;
       return std::string(1, letters.empty() ? (data_[0] ? 'T' : 'F') : letters[0]);
     }
-    default: return std::string();
+    default:
+      return std::string();
   }
 }
 
@@ -223,10 +238,14 @@ int TgsVariant::Compare(const TgsVariant* other, int& position, const uint8_t* m
   position = 0;
   if (!other) return 1;
   VariantType type;
-  if (type_ == other->type_) type = type_;
-  else if (type_ == VariantType::Bytes) type = other->type_;
-  else if (other->type_ == VariantType::Bytes) type = type_;
-  else throw EDevazozError("Variant types mismatch for compare");
+  if (type_ == other->type_)
+    type = type_;
+  else if (type_ == VariantType::Bytes)
+    type = other->type_;
+  else if (other->type_ == VariantType::Bytes)
+    type = type_;
+  else
+    throw EDevazozError("Variant types mismatch for compare");
   if (Empty() && other->Empty()) return 0;
   if (Empty()) return -1;
   if (other->Empty()) return 1;
@@ -260,7 +279,8 @@ int TgsVariant::Compare(const TgsVariant* other, int& position, const uint8_t* m
     case VariantType::Logic:
       if (data_[0] == other->data_[0]) return 0;
       return data_[0] ? 1 : -1;
-    default: return 0;
+    default:
+      return 0;
   }
 }
 

@@ -137,8 +137,8 @@ void GSobjCDXFile::DirectoryInsert(const std::string& key_name, int32_t header_p
   directory_->ReleaseTree();
 }
 
-bool GSobjCDXFile::AddTag(const std::string& name, const std::string& key_expression,
-                          bool unique, bool ascending, const std::string& for_expression) {
+bool GSobjCDXFile::AddTag(const std::string& name, const std::string& key_expression, bool unique,
+                          bool ascending, const std::string& for_expression) {
   tag_problem_.clear();
   if (!directory_ || !valid_) {
     tag_problem_ = ErrorText().empty() ? "the index file is not usable" : ErrorText();
@@ -153,8 +153,7 @@ bool GSobjCDXFile::AddTag(const std::string& name, const std::string& key_expres
   }
   size_t first = name.find_first_not_of(' '), last = name.find_last_not_of(' ');
   if (last - first + 1 > size_t(kCdxMaxTagNameLength)) {
-    tag_problem_ = "a tag name has at most " + std::to_string(kCdxMaxTagNameLength) +
-                   " characters";
+    tag_problem_ = "a tag name has at most " + std::to_string(kCdxMaxTagNameLength) + " characters";
     return false;
   }
   if (key_name.find(' ') != std::string::npos) {

@@ -31,15 +31,15 @@ class GSobjCDXFile : public GSobjIndexFile {
   ~GSobjCDXFile() override;
 
   bool AddTag(const std::string& name, const std::string& key_expression, bool unique,
-              bool ascending, const std::string& for_expression) override;       // 0
-  bool DeleteTag(const std::string& name) override;                              // 1
-  int32_t AllocatePage() override;                                               // 3
-  int32_t ResetAllocator() override;                                             // 4
-  bool ReadBlock(int32_t position, void* buffer, int32_t length) override;        // 5
+              bool ascending, const std::string& for_expression) override;         // 0
+  bool DeleteTag(const std::string& name) override;                                // 1
+  int32_t AllocatePage() override;                                                 // 3
+  int32_t ResetAllocator() override;                                               // 4
+  bool ReadBlock(int32_t position, void* buffer, int32_t length) override;         // 5
   bool WriteBlock(int32_t position, const void* buffer, int32_t length) override;  // 6
-  void RebuildAll() override;                                                    // 7
-  bool UpdateKeys(int32_t record_number, bool is_append) override;               // 9
-  bool ChangedByOther() override;                                                // 10
+  void RebuildAll() override;                                                      // 7
+  bool UpdateKeys(int32_t record_number, bool is_append) override;                 // 9
+  bool ChangedByOther() override;                                                  // 10
 
   GSobjCDXTag* Directory() const { return directory_.get(); }
   GSobjCDXTag* CdxTagAt(int i) const { return static_cast<GSobjCDXTag*>(TagAt(i)); }

@@ -46,10 +46,9 @@ class TreeCheck {
   }
 
   int Compare(const Key& a, const Key& b) const {
-    int c = tag_.CompareKeys(reinterpret_cast<const uint8_t*>(a.first.data()),
-                             uint32_t(a.first.size()),
-                             reinterpret_cast<const uint8_t*>(b.first.data()),
-                             uint32_t(b.first.size()), -1);
+    int c = tag_.CompareKeys(
+        reinterpret_cast<const uint8_t*>(a.first.data()), uint32_t(a.first.size()),
+        reinterpret_cast<const uint8_t*>(b.first.data()), uint32_t(b.first.size()), -1);
     if (c != 0) return c;
     return a.second < b.second ? -1 : (a.second > b.second ? 1 : 0);
   }
@@ -113,8 +112,10 @@ class TreeCheck {
     nodes_[page] = {d.left, d.right, d.entries.size()};
     if (d.entries.empty() && !is_root) Problem(at + "empty node reached from its parent");
     if (d.leaf) {
-      if (leaf_depth_ < 0) leaf_depth_ = depth;
-      else if (leaf_depth_ != depth) Problem(at + "leaf at another depth than the others");
+      if (leaf_depth_ < 0)
+        leaf_depth_ = depth;
+      else if (leaf_depth_ != depth)
+        Problem(at + "leaf at another depth than the others");
       CheckLeaf(page, block, d);
       for (size_t i = 0; i < d.entries.size(); ++i) {
         Key k{Bytes(d, i), d.entries[i].record};
@@ -199,7 +200,8 @@ class TreeCheck {
         if (links.left != prev)
           Problem(at + "node " + std::to_string(page) + " has left sibling " +
                   std::to_string(links.left) + " instead of " + std::to_string(prev));
-        if (next < pages.size() && pages[next] == page) ++next;
+        if (next < pages.size() && pages[next] == page)
+          ++next;
         else if (links.count != 0)
           Problem(at + "node " + std::to_string(page) + " is chained but not in tree order");
         prev = page;

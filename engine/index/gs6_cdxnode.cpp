@@ -37,8 +37,10 @@ int EncodeCdxNumber(double value, uint8_t out[8]) {
   if (value == 0) value = 0;  // -0 keys as 0
   uint64_t bits = std::bit_cast<uint64_t>(value);
   bool negative = (bits >> 63) != 0;
-  if (negative) bits = ~bits;
-  else bits |= uint64_t(1) << 63;
+  if (negative)
+    bits = ~bits;
+  else
+    bits |= uint64_t(1) << 63;
   for (int i = 0; i < 8; ++i) out[i] = uint8_t(bits >> (56 - 8 * i));
   // Only zero bytes are dropped: a key that is a prefix of another sorts first,
   // which is right for missing zeros and wrong for missing 0xFF bytes.
@@ -55,8 +57,10 @@ double DecodeCdxNumber(const uint8_t* bytes, uint32_t length) {
     uint8_t b = i < length ? bytes[i] : 0x00;
     bits = (bits << 8) | b;
   }
-  if (negative) bits = ~bits;
-  else bits &= ~(uint64_t(1) << 63);
+  if (negative)
+    bits = ~bits;
+  else
+    bits &= ~(uint64_t(1) << 63);
   return std::bit_cast<double>(bits);
 }
 
@@ -165,8 +169,7 @@ bool DecodeCdxLeaf(ByteView block, const CdxKeyShape& shape, uint32_t count, Nod
   p.bytes_per_entry = block.U8(23);
   const uint32_t width = p.bytes_per_entry;
   if (width < 2 || width > 8) return fail("leaf entries of " + std::to_string(width) + " bytes");
-  if (p.dup_bits > 8 || p.trail_bits > 8 || p.record_bits > 32 ||
-      p.dup_bits + p.trail_bits > 16 ||
+  if (p.dup_bits > 8 || p.trail_bits > 8 || p.record_bits > 32 || p.dup_bits + p.trail_bits > 16 ||
       uint32_t(p.record_bits) + p.dup_bits + p.trail_bits > 8 * width ||
       p.record_bits > 8 * std::min<uint32_t>(width, 4))
     return fail("leaf bit counts " + std::to_string(p.record_bits) + "/" +
@@ -266,7 +269,9 @@ int CdxLeafWriter::Cost(const uint8_t* key, uint32_t length) const {
 
 bool CdxLeafWriter::Add(const uint8_t* key, uint32_t length, uint32_t record) {
   uint32_t shared = 0;
-  if (count_) shared = SharedPrefix(prev_, prev_length_, key, std::min<uint32_t>(length, uint32_t(shape_.key_length)));
+  if (count_)
+    shared = SharedPrefix(prev_, prev_length_, key,
+                          std::min<uint32_t>(length, uint32_t(shape_.key_length)));
   return AddShared(key, length, record, shared);
 }
 
@@ -287,8 +292,8 @@ bool CdxLeafWriter::AddShared(const uint8_t* key, uint32_t length, uint32_t reco
   uint8_t* area = block_.mutable_data() + kCdxLeafHead;
   // The entry as one little-endian number: the record in the low bits, the
   // duplicate and trailing counts at the top of its last two bytes.
-  uint32_t counts = (trail << (16 - params_.trail_bits)) |
-                    (dup << (16 - params_.trail_bits - params_.dup_bits));
+  uint32_t counts =
+      (trail << (16 - params_.trail_bits)) | (dup << (16 - params_.trail_bits - params_.dup_bits));
   uint64_t entry = uint64_t(record) | (uint64_t(counts) << (8 * (width - 2)));
   uint8_t* at = area + size_t(count_) * width;
   if (width == 4) {

@@ -150,8 +150,10 @@ void GSobjSortCDX::Finish() {
       PutCdxNodeHead(span, attributes, uint16_t(lv.count), span.I32LE(4), -1);
       if (level == 0) span.PutU16LE(12, uint16_t(lv.writer.Free()));
       tag_->File()->WriteBlock(own, lv.block, kCdxBlockSize);
-      if (top) tag_->SetRootPointer(own);
-      else AddToLevel(level + 1, own, lv.last_key, lv.last_length, lv.last_record);
+      if (top)
+        tag_->SetRootPointer(own);
+      else
+        AddToLevel(level + 1, own, lv.last_key, lv.last_length, lv.last_record);
     }
     lv.used = false;
   }
@@ -261,8 +263,7 @@ bool BuildCdxTags(const std::vector<GSobjCDXTag*>& tags) {
         const int32_t rec = first + i;
         const uint8_t* record = records + size_t(i) * size_t(length);
         table->SetRecordNumber(rec);
-        if (!all_direct)
-          std::memcpy(table->RecordBuffer(), record, size_t(length));
+        if (!all_direct) std::memcpy(table->RecordBuffer(), record, size_t(length));
         for (TagBuild& b : builds) {
           if (!b.sort || b.failed) continue;
           if (b.field) {
@@ -306,8 +307,10 @@ bool BuildCdxTags(const std::vector<GSobjCDXTag*>& tags) {
       continue;
     }
     if (table) table->StatusUpdate(-1, 2, count);
-    if (b.added == 0) tag->WriteEmptyRoot();
-    else b.sort->WriteTree();
+    if (b.added == 0)
+      tag->WriteEmptyRoot();
+    else
+      b.sort->WriteTree();
     b.sort.reset();
     if (table) table->StatusUpdate(0, 0, 0);
     tag->SetHeaderChanged();

@@ -44,8 +44,7 @@ class GSobjSortCDX : public TgsSort {
     uint32_t last_length = 0;
     int32_t last_record = 0;
   };
-  void AddToLevel(int level, int32_t pointer, const uint8_t* key, uint32_t length,
-                  int32_t record);
+  void AddToLevel(int level, int32_t pointer, const uint8_t* key, uint32_t length, int32_t record);
   void StartLevel(int level);
   // Writes the node of a level at its own block; the right sibling is the next
   // node's block, or -1.

@@ -95,8 +95,8 @@ bool GSobjCDXTag::FailHeader(const std::string& why) {
 
 bool GSobjCDXTag::ReadHeader() {
   uint8_t h[kCdxHeaderSize];
-  if (header_position_ < 0 || (!directory_ && (header_position_ < kCdxHeaderSize ||
-                                               header_position_ % kCdxBlockSize != 0)))
+  if (header_position_ < 0 ||
+      (!directory_ && (header_position_ < kCdxHeaderSize || header_position_ % kCdxBlockSize != 0)))
     return FailHeader("lies at no header position");
   if (!file_->ReadBlock(header_position_, h, kCdxHeaderSize))
     return FailHeader("lies beyond the end of the file");
@@ -162,7 +162,8 @@ bool GSobjCDXTag::TakeKeyTypeFromExpression(bool set_length) {
       key_type_ = 'D';
       if (set_length) key_length_ = 8;
       break;
-    default: return false;
+    default:
+      return false;
   }
   return true;
 }
@@ -174,7 +175,8 @@ void GSobjCDXTag::WriteHeader() {
   v.PutI32LE(0, root_pointer_);
   v.PutU32LE(8, change_counter_);
   v.PutU16LE(12, key_length_);
-  v.PutU8(14, uint8_t(options_ | (unique_ ? kCdxOptionUnique : 0) | (has_for_ ? kCdxOptionFor : 0)));
+  v.PutU8(14,
+          uint8_t(options_ | (unique_ ? kCdxOptionUnique : 0) | (has_for_ ? kCdxOptionFor : 0)));
   v.PutU8(15, 1);
   if (!ascending_) v.PutU16LE(502, 1);
   if (!directory_ && collation_ == 2) {
@@ -233,7 +235,8 @@ void GSobjCDXTag::NormalizeKey(GSobjIndexKeyData& key) {
       text = v.AsText();
     while (!text.empty() && text.back() == ' ') text.pop_back();
     if (collation_ == 2 && !directory_)
-      text = GeneralCollationKey(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()));
+      text =
+          GeneralCollationKey(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()));
     if (text.size() > key_length_) text.resize(key_length_);
     key.SetKey(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()), true);
     return;
@@ -249,8 +252,8 @@ void GSobjCDXTag::NormalizeKey(GSobjIndexKeyData& key) {
   key.SetKey(bytes, uint32_t(n), false);
 }
 
-int GSobjCDXTag::CreateTag(const std::string& name, const std::string& key_expression,
-                           bool unique, bool ascending, const std::string& for_expression) {
+int GSobjCDXTag::CreateTag(const std::string& name, const std::string& key_expression, bool unique,
+                           bool ascending, const std::string& for_expression) {
   auto refuse = [this](const std::string& why) {
     header_problem_ = why;
     return -1;
@@ -264,8 +267,7 @@ int GSobjCDXTag::CreateTag(const std::string& name, const std::string& key_expre
   if (!key_expression.empty()) {
     if (!TakeKeyTypeFromExpression(true))
       return refuse("the key expression gives no text, number, date or logical value");
-    if (key_length_ < 1)
-      return refuse("the key is empty");
+    if (key_length_ < 1) return refuse("the key is empty");
     if (key_length_ > kMaxIndexKeyLength)
       return refuse("the key is too long (" + std::to_string(key_length_) + " bytes, at most " +
                     std::to_string(kMaxIndexKeyLength) + ")");
@@ -306,8 +308,10 @@ void GSobjCDXTag::ReadNode(int32_t position, GSobjIndexKey& node) {
 
 void GSobjCDXTag::WriteNode(int32_t position, GSobjIndexKey& node) {
   uint16_t attributes = uint16_t((node.IsLeaf() ? 2 : 0) + (node.Parent ? 0 : 1));
-  if (node.IsLeaf()) WriteLeaf(position, node, attributes);
-  else WriteInterior(position, node, attributes);
+  if (node.IsLeaf())
+    WriteLeaf(position, node, attributes);
+  else
+    WriteInterior(position, node, attributes);
 }
 
 void GSobjCDXTag::LinkLeftSibling(int32_t left, int32_t new_right) {
@@ -331,9 +335,7 @@ void GSobjCDXTag::WriteLeaf(int32_t position, GSobjIndexKey& node, uint16_t attr
   ByteSpan span(block, kCdxBlockSize);
   CdxLeafWriter writer;
   auto key_at = [&](size_t i) { return d.pool.data() + d.entries[i].offset; };
-  auto len_at = [&](size_t i) {
-    return std::min<uint32_t>(d.entries[i].length, key_length_);
-  };
+  auto len_at = [&](size_t i) { return std::min<uint32_t>(d.entries[i].length, key_length_); };
   auto cost = [&](size_t i, size_t first) {
     uint32_t dup = i > first ? std::min<uint32_t>(shared_[i], p.dup_mask) : 0;
     return int(len_at(i) - std::min(dup, len_at(i))) + p.bytes_per_entry;
@@ -381,8 +383,10 @@ void GSobjCDXTag::WriteLeaf(int32_t position, GSobjIndexKey& node, uint16_t attr
   fill(first, n);
   writer.Finish(attributes, left, right);
   file_->WriteBlock(position, block, kCdxBlockSize);
-  if (left != d.left) node.MutableData().left = left;
-  else KeepWrittenNode(position, node);
+  if (left != d.left)
+    node.MutableData().left = left;
+  else
+    KeepWrittenNode(position, node);
 }
 
 // A node written whole is what decoding its block would give, so the decoded
@@ -433,8 +437,10 @@ void GSobjCDXTag::WriteInterior(int32_t position, GSobjIndexKey& node, uint16_t 
   PackCdxInterior(span, d, first, n - first, shape, true);
   PutCdxNodeHead(span, attributes, uint16_t(n - first), left, right);
   file_->WriteBlock(position, block, kCdxBlockSize);
-  if (left != d.left) node.MutableData().left = left;
-  else KeepWrittenNode(position, node);
+  if (left != d.left)
+    node.MutableData().left = left;
+  else
+    KeepWrittenNode(position, node);
 }
 
 void GSobjCDXTag::WriteEmptyRoot() {

@@ -44,19 +44,18 @@ class GSobjCDXTag : public GSobjIndexTag {
  public:
   // header_position -1 allocates a new header; otherwise the header is read, and
   // a failure marks the file's header error (HeaderOk() false).
-  GSobjCDXTag(GSobjCDXFile* file, int32_t header_position, const std::string& name,
-              bool directory);
+  GSobjCDXTag(GSobjCDXFile* file, int32_t header_position, const std::string& name, bool directory);
   ~GSobjCDXTag() override;
 
-  void NormalizeKey(GSobjIndexKeyData& key) override;                                  // 0
+  void NormalizeKey(GSobjIndexKeyData& key) override;  // 0
   int CreateTag(const std::string& name, const std::string& key_expression, bool unique,
-                bool ascending, const std::string& for_expression) override;          // 1
-  bool InsertKey(GSobjIndexKeyData& key) override;                                     // 2
-  int32_t ReadRootPointer() override;                                                  // 3
-  void ReadNode(int32_t position, GSobjIndexKey& node) override;                        // 4
-  void WriteNode(int32_t position, GSobjIndexKey& node) override;                       // 5
-  bool ReadHeader() override;                                                          // 6
-  void WriteHeader() override;                                                         // 7
+                bool ascending, const std::string& for_expression) override;  // 1
+  bool InsertKey(GSobjIndexKeyData& key) override;                            // 2
+  int32_t ReadRootPointer() override;                                         // 3
+  void ReadNode(int32_t position, GSobjIndexKey& node) override;              // 4
+  void WriteNode(int32_t position, GSobjIndexKey& node) override;             // 5
+  bool ReadHeader() override;                                                 // 6
+  void WriteHeader() override;                                                // 7
 
   bool HeaderOk() const { return header_ok_; }
   // Why the header could not be read, or why CreateTag refused the tag.

@@ -35,9 +35,7 @@ std::string DirectoryPart(const std::string& path) {
   return slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
 }
 
-bool HasExtension(const std::string& path) {
-  return NamePart(path).find('.') != std::string::npos;
-}
+bool HasExtension(const std::string& path) { return NamePart(path).find('.') != std::string::npos; }
 
 // The decoded cache of an exclusively opened file never holds more than this.
 constexpr size_t kCacheLimitBytes = size_t(96) << 20;
@@ -67,8 +65,10 @@ bool GSobjIndexFile::DeleteTag(const std::string&) { return false; }
 
 void GSobjIndexFile::ReportError(int32_t code, int32_t sub_code, const char* info) {
   std::string shown = disk_ ? disk_->ShownInfo(info) : std::string(info ? info : "");
-  if (table_) table_->ReportError(code, sub_code, shown.c_str());
-  else ReportEngineError(code, sub_code, shown);
+  if (table_)
+    table_->ReportError(code, sub_code, shown.c_str());
+  else
+    ReportEngineError(code, sub_code, shown);
 }
 
 int32_t GSobjIndexFile::AllocatePage() { return -1; }
@@ -215,7 +215,8 @@ bool GSobjIndexFile::RenameExtension(const std::string& new_name) {
   std::string ext = dot == std::string::npos ? std::string() : own.substr(dot);
   std::string target = new_name;
   size_t tdot = NamePart(target).rfind('.');
-  if (tdot != std::string::npos) target = target.substr(0, target.size() - NamePart(target).size() + tdot);
+  if (tdot != std::string::npos)
+    target = target.substr(0, target.size() - NamePart(target).size() + tdot);
   target += ext;
   if (!disk_->Rename(target)) return false;
   file_name_ = Upper(NamePart(disk_->FileName()));
@@ -248,7 +249,8 @@ void GSobjIndexFile::SetLockProtocol(int protocol) {
       record_anchor_ = 0x7FFFFFFE;
       file_lock_length_ = 0x3FFFFFFF;
       break;
-    default: return;
+    default:
+      return;
   }
   lock_protocol_ = protocol;
 }
@@ -298,9 +300,18 @@ bool GSobjIndexFile::LockIndexFile() {
   if (!disk_ || !disk_->Shared()) return true;
   uint32_t offset, length;
   switch (lock_protocol_) {
-    case 1: offset = record_anchor_ - 1; length = 2; break;
-    case 2: offset = lock_base_; length = 1; break;
-    default: offset = record_anchor_ - 1; length = 1; break;
+    case 1:
+      offset = record_anchor_ - 1;
+      length = 2;
+      break;
+    case 2:
+      offset = lock_base_;
+      length = 1;
+      break;
+    default:
+      offset = record_anchor_ - 1;
+      length = 1;
+      break;
   }
   int interval = std::max<int>(1, Settings().retry_interval);
   int attempts = std::max<int>(1, Settings().lock_wait_time / interval);

@@ -28,18 +28,18 @@ class GSobjIndexFile : public TgsObject {
 
   // Virtual operations in their fixed slot order.
   virtual bool AddTag(const std::string& name, const std::string& key_expression, bool unique,
-                      bool ascending, const std::string& for_expression);        // 0
-  virtual bool DeleteTag(const std::string& name);                               // 1
-  virtual void ReportError(int32_t code, int32_t sub_code, const char* info);    // 2
-  virtual int32_t AllocatePage();                                                // 3
-  virtual int32_t ResetAllocator();                                              // 4
-  virtual bool ReadBlock(int32_t position, void* buffer, int32_t length);        // 5
+                      bool ascending, const std::string& for_expression);         // 0
+  virtual bool DeleteTag(const std::string& name);                                // 1
+  virtual void ReportError(int32_t code, int32_t sub_code, const char* info);     // 2
+  virtual int32_t AllocatePage();                                                 // 3
+  virtual int32_t ResetAllocator();                                               // 4
+  virtual bool ReadBlock(int32_t position, void* buffer, int32_t length);         // 5
   virtual bool WriteBlock(int32_t position, const void* buffer, int32_t length);  // 6
-  virtual void RebuildAll();                                                     // 7
-  virtual bool RenameExtension(const std::string& new_name);                     // 8
-  virtual bool UpdateKeys(int32_t record_number, bool is_append);                // 9
-  virtual bool ChangedByOther();                                                 // 10
-  virtual void SetLockProtocol(int protocol);                                    // 11
+  virtual void RebuildAll();                                                      // 7
+  virtual bool RenameExtension(const std::string& new_name);                      // 8
+  virtual bool UpdateKeys(int32_t record_number, bool is_append);                 // 9
+  virtual bool ChangedByOther();                                                  // 10
+  virtual void SetLockProtocol(int protocol);                                     // 11
 
   // Opens or creates the disk file (see the .cpp); null when it does not exist
   // or cannot be created. *name_part receives the upper-case name part.

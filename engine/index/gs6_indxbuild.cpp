@@ -34,14 +34,14 @@ int32_t FeedSortFromTable(GSobjIndexTag* tag, TgsSort& sort) {
     for (int32_t rec = 1; rec <= count; ++rec) {
       if (rec >= chunk_first + chunk_count) {
         int32_t want = std::min(per_chunk, count - rec + 1);
-        int32_t got = table->ReadAt(header + int64_t(rec - 1) * length, chunk.data(),
-                                    want * length);
+        int32_t got =
+            table->ReadAt(header + int64_t(rec - 1) * length, chunk.data(), want * length);
         chunk_first = rec;
         chunk_count = got / length;
         if (chunk_count == 0) break;  // the file ended early
       }
-      std::memcpy(table->RecordBuffer(),
-                  chunk.data() + size_t(rec - chunk_first) * size_t(length), size_t(length));
+      std::memcpy(table->RecordBuffer(), chunk.data() + size_t(rec - chunk_first) * size_t(length),
+                  size_t(length));
       table->SetRecordNumber(rec);
       if (!tag->HasFor() || tag->EvaluateFor()) {
         bool ok = false;

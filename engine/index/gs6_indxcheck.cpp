@@ -26,8 +26,8 @@ using PageReader = std::function<bool(int32_t position, NodeData& out, std::stri
 
 class TreeCheck {
  public:
-  TreeCheck(GSobjIndexTag& tag, int32_t page_size, bool interior_keys_are_entries,
-            PageReader read, std::vector<std::string>& problems)
+  TreeCheck(GSobjIndexTag& tag, int32_t page_size, bool interior_keys_are_entries, PageReader read,
+            std::vector<std::string>& problems)
       : tag_(tag),
         page_size_(page_size),
         entries_inside_(interior_keys_are_entries),
@@ -66,8 +66,10 @@ class TreeCheck {
     std::string why;
     if (!read_(page, d, &why)) return Problem(at + why);
     if (d.leaf) {
-      if (leaf_depth_ < 0) leaf_depth_ = depth;
-      else if (leaf_depth_ != depth) Problem(at + "leaf at another depth than the others");
+      if (leaf_depth_ < 0)
+        leaf_depth_ = depth;
+      else if (leaf_depth_ != depth)
+        Problem(at + "leaf at another depth than the others");
       for (size_t i = 0; i < d.entries.size(); ++i) Emit({Bytes(d, i), d.entries[i].record}, at);
       return;
     }

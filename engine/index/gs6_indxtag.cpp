@@ -99,12 +99,21 @@ bool GSobjIndexTag::EvaluateKey(GSobjIndexKeyData& key, bool& ok) {
   TgsExpValue* v = key_handler_->Evaluate(eval_value_);
   if (!v) return false;
   switch (key_handler_->ResultType()) {
-    case kExpText: key.Value.SetText(v->text); break;
+    case kExpText:
+      key.Value.SetText(v->text);
+      break;
     case kExpNumber:
-    case kExpNumber7: key.Value.SetNumber(v->number); break;
-    case kExpDate: key.Value.SetDate(DayFromValue(v->number)); break;
-    case kExpLogic: key.Value.SetLogic(v->logic); break;
-    default: return false;
+    case kExpNumber7:
+      key.Value.SetNumber(v->number);
+      break;
+    case kExpDate:
+      key.Value.SetDate(DayFromValue(v->number));
+      break;
+    case kExpLogic:
+      key.Value.SetLogic(v->logic);
+      break;
+    default:
+      return false;
   }
   key.Normalized = false;
   ok = true;
@@ -179,8 +188,8 @@ void GSobjIndexTag::CheckChildPointer(GSobjIndexKey* node, int32_t page) {
             ", beyond the end of the file");
   for (GSobjIndexKey* p = node; p; p = p->Parent)
     if (p->Page == page)
-      Damaged("node at " + std::to_string(node->Page) + " points back to " +
-              std::to_string(page) + " on its own path");
+      Damaged("node at " + std::to_string(node->Page) + " points back to " + std::to_string(page) +
+              " on its own path");
   if (node->Depth + 1 >= kMaxTreeDepth)
     Damaged("the tree is deeper than " + std::to_string(kMaxTreeDepth) + " levels");
   uint64_t limit = uint64_t(file_->KnownEnd(false) / block) + 2 * kMaxTreeDepth;
@@ -307,8 +316,10 @@ int GSobjIndexTag::SearchNode(GSobjIndexKey* node, int32_t record, const GSobjIn
     if (negate_compare_) r = -r;
     if (r == 0) {
       int32_t er = node->RecordAt(i);
-      if (record == kAfterEqualKeys) r = 1;
-      else if (record != kAnyRecord && in_key) r = er < record ? 1 : (er > record ? -1 : 0);
+      if (record == kAfterEqualKeys)
+        r = 1;
+      else if (record != kAnyRecord && in_key)
+        r = er < record ? 1 : (er > record ? -1 : 0);
     }
     return r;
   };
@@ -317,8 +328,10 @@ int GSobjIndexTag::SearchNode(GSobjIndexKey* node, int32_t record, const GSobjIn
   size_t low = 0, high = node->Count();
   while (low < high) {
     size_t middle = low + (high - low) / 2;
-    if (compare(middle) > 0) low = middle + 1;
-    else high = middle;
+    if (compare(middle) > 0)
+      low = middle + 1;
+    else
+      high = middle;
   }
   node->Position = int(std::min(low, node->Count() - 1));
   for (;;) {
@@ -330,8 +343,10 @@ int GSobjIndexTag::SearchNode(GSobjIndexKey* node, int32_t record, const GSobjIn
         r = child ? SearchNode(child, record, key, mode) : 1;
       } else if (r == 0 && record != kAnyRecord) {
         int32_t p = node->PointerAt(i);
-        if (in_key) r = p < record ? 1 : (p > record ? -1 : 0);
-        else r = p != record ? 1 : 0;
+        if (in_key)
+          r = p < record ? 1 : (p > record ? -1 : 0);
+        else
+          r = p != record ? 1 : 0;
       }
     }
     if (r > 0 && size_t(node->Position) + 1 < node->Count()) {
@@ -473,7 +488,8 @@ void GSobjIndexTag::InsertEntry(GSobjIndexKey* node, const GSobjIndexKeyData& en
   n->Position = std::clamp(n->Position, 0, int(n->Count()));
   const uint8_t* kb = entry.Value.Data();
   uint32_t kl = entry.Value.Length();
-  if (n->Parent && size_t(n->Position) == n->Count()) ReplaceParentKey(n, kb, kl, entry.RecordNumber);
+  if (n->Parent && size_t(n->Position) == n->Count())
+    ReplaceParentKey(n, kb, kl, entry.RecordNumber);
   n->InsertEntryAt(size_t(n->Position), kb, kl, entry.RecordNumber, entry.TreePointer);
   n->Changed = true;
 }
@@ -607,11 +623,20 @@ int32_t GSobjIndexTag::Navigate(int32_t direction) {
   BeginOperation();
   if (descending_traversal_) {
     switch (direction) {
-      case kNavFirst: direction = kNavLast; break;
-      case kNavLast: direction = kNavFirst; break;
-      case kNavNext: direction = kNavPrior; break;
-      case kNavPrior: direction = kNavNext; break;
-      default: break;
+      case kNavFirst:
+        direction = kNavLast;
+        break;
+      case kNavLast:
+        direction = kNavFirst;
+        break;
+      case kNavNext:
+        direction = kNavPrior;
+        break;
+      case kNavPrior:
+        direction = kNavNext;
+        break;
+      default:
+        break;
     }
   }
   bof_ = eof_ = false;
@@ -644,9 +669,12 @@ int32_t GSobjIndexTag::Navigate(int32_t direction) {
         eof_ = !LastEntry(root_.get());
       } else {
         int r = SearchNode(root_.get(), kAfterEqualKeys, range_high_, 1);
-        if (r < 0) eof_ = !PriorEntry(root_.get());
-        else if (r == 0) PositionFlags(root_.get());
-        else eof_ = !LastEntry(root_.get());
+        if (r < 0)
+          eof_ = !PriorEntry(root_.get());
+        else if (r == 0)
+          PositionFlags(root_.get());
+        else
+          eof_ = !LastEntry(root_.get());
       }
       CheckRange();
       eof_ = eof_ || bof_;
@@ -662,7 +690,8 @@ int32_t GSobjIndexTag::Navigate(int32_t direction) {
       eof_ = !(StepLeaf(true) || NextEntry(root_.get()));
       CheckRange();
       break;
-    default: return 0;
+    default:
+      return 0;
   }
   return FinishMove();
 }
@@ -806,8 +835,8 @@ bool GSobjIndexTag::InsertKey(GSobjIndexKeyData& key) {
   NormalizeKey(k);
   k.TreePointer = k.RecordNumber;
   bof_ = eof_ = false;
-  int32_t tie = file_->RecordNumberInKey() ? k.RecordNumber
-                                            : (negate_compare_ ? 0 : kAfterEqualKeys);
+  int32_t tie =
+      file_->RecordNumberInKey() ? k.RecordNumber : (negate_compare_ ? 0 : kAfterEqualKeys);
   if (unique_ && SearchNode(root_.get(), kAnyRecord, k, -1) == 0) return false;
   int r = SearchNode(root_.get(), tie, k, -1);
   if (r <= 0) {
@@ -829,8 +858,10 @@ bool GSobjIndexTag::InsertKey(GSobjIndexKeyData& key) {
       LoadTree(0);
       if (!root_) return true;
       LastEntry(root_.get());
-      if (descending_traversal_) bof_ = true;
-      else eof_ = true;
+      if (descending_traversal_)
+        bof_ = true;
+      else
+        eof_ = true;
     }
   }
   return true;
@@ -883,8 +914,9 @@ bool GSobjIndexTag::KeepKeys(int32_t record_number, bool is_append) {
     if (evaluated) {
       b.Assign(before);
       NormalizeKey(b);
-      same = a.Value.Type() == b.Value.Type() &&
-             CompareKeys(a.Value.Data(), a.Value.Length(), b.Value.Data(), b.Value.Length(), -1) == 0;
+      same =
+          a.Value.Type() == b.Value.Type() &&
+          CompareKeys(a.Value.Data(), a.Value.Length(), b.Value.Data(), b.Value.Length(), -1) == 0;
     }
     if (!root_) LoadTree(2);
     if (same && for_ok) {

@@ -39,19 +39,19 @@ class GSobjIndexTag : public TgsObject {
   ~GSobjIndexTag() override;
 
   // Virtual operations in their fixed slot order.
-  virtual void NormalizeKey(GSobjIndexKeyData& key);                                   // 0
-  virtual int CreateTag(const std::string& name, const std::string& key_expression,
-                        bool unique, bool ascending, const std::string& for_expression);  // 1
-  virtual bool InsertKey(GSobjIndexKeyData& key);                                      // 2
-  virtual int32_t ReadRootPointer();                                                   // 3
-  virtual void ReadNode(int32_t position, GSobjIndexKey& node);                         // 4
-  virtual void WriteNode(int32_t position, GSobjIndexKey& node);                        // 5
-  virtual bool ReadHeader();                                                           // 6
-  virtual void WriteHeader();                                                          // 7
-  virtual void CompileKeyExpression();                                                 // 8
-  virtual void CompileForExpression();                                                 // 9
-  virtual bool EvaluateKey(GSobjIndexKeyData& key, bool& ok);                           // 10
-  virtual bool EvaluateFor();                                                          // 11
+  virtual void NormalizeKey(GSobjIndexKeyData& key);  // 0
+  virtual int CreateTag(const std::string& name, const std::string& key_expression, bool unique,
+                        bool ascending, const std::string& for_expression);  // 1
+  virtual bool InsertKey(GSobjIndexKeyData& key);                            // 2
+  virtual int32_t ReadRootPointer();                                         // 3
+  virtual void ReadNode(int32_t position, GSobjIndexKey& node);              // 4
+  virtual void WriteNode(int32_t position, GSobjIndexKey& node);             // 5
+  virtual bool ReadHeader();                                                 // 6
+  virtual void WriteHeader();                                                // 7
+  virtual void CompileKeyExpression();                                       // 8
+  virtual void CompileForExpression();                                       // 9
+  virtual bool EvaluateKey(GSobjIndexKeyData& key, bool& ok);                // 10
+  virtual bool EvaluateFor();                                                // 11
 
   // Record number of the first key at or after the search key; 0 when none.
   int32_t Find(const GSobjIndexKeyData& key);
@@ -159,8 +159,7 @@ class GSobjIndexTag : public TgsObject {
   bool EvaluateKeyInto(GSobjIndexKeyData& key);
   void DeleteAt(GSobjIndexKey* node);
   void DropFromParent(GSobjIndexKey* node);
-  void ReplaceParentKey(GSobjIndexKey* node, const uint8_t* key, uint32_t length,
-                        int32_t record);
+  void ReplaceParentKey(GSobjIndexKey* node, const uint8_t* key, uint32_t length, int32_t record);
   // Saves the changed nodes of the subtree held by slot, deepest first, then
   // frees it (also when a save fails).
   void DestroySubtree(std::unique_ptr<GSobjIndexKey>& slot);

@@ -191,17 +191,17 @@ void GSobjMDXFile::WriteFileHeader() {
   header_changed_ = false;
 }
 
-bool GSobjMDXFile::AddTag(const std::string& name, const std::string& key_expression,
-                          bool unique, bool ascending, const std::string& for_expression) {
+bool GSobjMDXFile::AddTag(const std::string& name, const std::string& key_expression, bool unique,
+                          bool ascending, const std::string& for_expression) {
   if (!valid_ || !disk_) return false;
   std::string key_name = TagKeyName(name);
   if (key_name.empty()) return false;
   GSobjMDXTag* old = FindExact(key_name);
   if (!old && TagCount() >= MaxTags()) {
-    ReportError(kErrInvalidParameter, kSubNone,
-                ("Index file " + file_name_ + " lists at most " + std::to_string(MaxTags()) +
-                 " tags")
-                    .c_str());
+    ReportError(
+        kErrInvalidParameter, kSubNone,
+        ("Index file " + file_name_ + " lists at most " + std::to_string(MaxTags()) + " tags")
+            .c_str());
     return false;
   }
   int32_t allocation_end = next_free_;
@@ -238,8 +238,10 @@ bool GSobjMDXFile::DeleteTag(const std::string& name) {
   if (!tag) return false;
   RemoveFromList(tag);
   header_changed_ = true;
-  if (TagCount() == 0) RebuildAll();
-  else WriteFileHeader();
+  if (TagCount() == 0)
+    RebuildAll();
+  else
+    WriteFileHeader();
   disk_->WritePending();
   return true;
 }

@@ -66,8 +66,10 @@ class TreeCheck {
       Problem(at + std::to_string(stored) + " keys, more than the tag's maximum of " +
               std::to_string(tag_.MaxInteriorKeys()));
     if (d.leaf) {
-      if (leaf_depth_ < 0) leaf_depth_ = depth;
-      else if (leaf_depth_ != depth) Problem(at + "leaf at another depth than the others");
+      if (leaf_depth_ < 0)
+        leaf_depth_ = depth;
+      else if (leaf_depth_ != depth)
+        Problem(at + "leaf at another depth than the others");
       if (d.entries.empty() && depth > 0) Problem(at + "empty leaf reached from its parent");
       for (size_t i = 0; i < d.entries.size(); ++i) {
         Key k{Bytes(d, i), d.entries[i].pointer};

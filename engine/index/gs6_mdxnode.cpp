@@ -34,7 +34,8 @@ void AppendEntry(NodeData& out, const uint8_t* key, uint32_t length, int32_t rec
 // The in-memory form of the stored key at at.
 uint32_t ReadKey(ByteView page, size_t at, const MdxKeyShape& shape, uint8_t* out) {
   switch (shape.type) {
-    case 'D': return uint32_t(EncodeCdxNumber(page.F64LE(at), out));
+    case 'D':
+      return uint32_t(EncodeCdxNumber(page.F64LE(at), out));
     case 'N': {
       uint8_t packed[kMdxNumberLength];
       page.CopyTo(at, packed, kMdxNumberLength);
@@ -234,7 +235,9 @@ bool DecodeMdxPage(ByteView page, const MdxKeyShape& shape, NodeData& out, std::
 void PutMdxKey(ByteSpan page, size_t at, const MdxKeyShape& shape, const uint8_t* key,
                uint32_t length) {
   switch (shape.type) {
-    case 'D': page.PutF64LE(at, length ? DecodeCdxNumber(key, length) : 0.0); break;
+    case 'D':
+      page.PutF64LE(at, length ? DecodeCdxNumber(key, length) : 0.0);
+      break;
     case 'N': {
       uint8_t packed[kMdxNumberLength];
       SortableToPacked(key, length, packed);

@@ -19,9 +19,12 @@ constexpr size_t kBuildWorkBytes = size_t(4) << 20;
 
 int SortKeyLength(const GSobjMDXTag* tag) {
   switch (tag->KeyType()) {
-    case 'N': return kMdxNumberLength;
-    case 'D': return kMdxDateLength;
-    default: return tag->KeyLength();
+    case 'N':
+      return kMdxNumberLength;
+    case 'D':
+      return kMdxDateLength;
+    default:
+      return tag->KeyLength();
   }
 }
 
@@ -50,8 +53,8 @@ int32_t GSobjSortMDX::WriteLevel(int level) {
   uint32_t link = tag_->LastBlock();
   int32_t page = tag_->File()->AllocatePage();
   tag_->NoteAllocated(uint32_t(page / kMdxBlockSize));
-  PackMdxPage(ByteSpan(page_.data(), page_.size()), shape_, node, 0, node.entries.size(),
-              level > 0, link);
+  PackMdxPage(ByteSpan(page_.data(), page_.size()), shape_, node, 0, node.entries.size(), level > 0,
+              link);
   tag_->File()->WriteBlock(page, page_.data(), shape_.page_size);
   return page;
 }
@@ -122,14 +125,14 @@ void BuildMdxTag(GSobjMDXTag* tag) {
     for (int32_t rec = 1; rec <= count; ++rec) {
       if (rec >= chunk_first + chunk_count) {
         int32_t want = std::min(per_chunk, count - rec + 1);
-        int32_t got = table->ReadAt(header + int64_t(rec - 1) * length, chunk.data(),
-                                    want * length);
+        int32_t got =
+            table->ReadAt(header + int64_t(rec - 1) * length, chunk.data(), want * length);
         chunk_first = rec;
         chunk_count = got / length;
         if (chunk_count == 0) break;  // the file ended early
       }
-      std::memcpy(table->RecordBuffer(),
-                  chunk.data() + size_t(rec - chunk_first) * size_t(length), size_t(length));
+      std::memcpy(table->RecordBuffer(), chunk.data() + size_t(rec - chunk_first) * size_t(length),
+                  size_t(length));
       table->SetRecordNumber(rec);
       if (!tag->HasFor() || tag->EvaluateFor()) {
         bool ok = false;
@@ -148,8 +151,10 @@ void BuildMdxTag(GSobjMDXTag* tag) {
     table->StatusUpdate(0, 0, 0);
     table->StatusUpdate(-1, 2, count);
   }
-  if (added == 0) tag->WriteEmptyRoot();
-  else sort.WriteTree();
+  if (added == 0)
+    tag->WriteEmptyRoot();
+  else
+    sort.WriteTree();
   if (table) table->StatusUpdate(0, 0, 0);
   tag->SetHeaderChanged();
   tag->WriteHeader();

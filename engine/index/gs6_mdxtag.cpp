@@ -39,8 +39,9 @@ GSobjMDXTag::GSobjMDXTag(GSobjMDXFile* file, int32_t header_block, const std::st
     header_changed_ = true;
     return;
   }
-  header_position_ = int32_t(std::min<uint32_t>(uint32_t(header_block), 0x7FFFFFFF / kMdxBlockSize)) *
-                     kMdxBlockSize;
+  header_position_ =
+      int32_t(std::min<uint32_t>(uint32_t(header_block), 0x7FFFFFFF / kMdxBlockSize)) *
+      kMdxBlockSize;
   if (!ReadHeader()) file->SetHeaderError(header_problem_);
 }
 
@@ -194,8 +195,7 @@ int32_t GSobjMDXTag::ReadRootPointer() {
     if (!file_->ReadBlock(header_position_, b, 4)) Damaged("its header cannot be read");
     int64_t root = int64_t(ByteView(b, 4).U32LE(0)) * kMdxBlockSize;
     if (root != root_pointer_) {
-      if (root < MdxFile()->HeaderLength() ||
-          root + MdxFile()->PageSize() > file_->KnownEnd(true))
+      if (root < MdxFile()->HeaderLength() || root + MdxFile()->PageSize() > file_->KnownEnd(true))
         Damaged("root block " + std::to_string(root / kMdxBlockSize) + " lies outside the file");
       root_pointer_ = int32_t(root);
     }
@@ -267,13 +267,14 @@ bool GSobjMDXTag::TakeKeyType() {
       key_type_ = 'D';
       key_length_ = kMdxDateLength;
       break;
-    default: return false;
+    default:
+      return false;
   }
   return true;
 }
 
-int GSobjMDXTag::CreateTag(const std::string& name, const std::string& key_expression,
-                           bool unique, bool ascending, const std::string& for_expression) {
+int GSobjMDXTag::CreateTag(const std::string& name, const std::string& key_expression, bool unique,
+                           bool ascending, const std::string& for_expression) {
   const int page_size = MdxFile()->PageSize();
   if (key_expression.empty() || key_expression.size() >= size_t(kMdxKeyExpressionRoom)) return -1;
   if (!for_expression.empty() && for_expression.size() + kMdxForExpressionAt >= size_t(page_size))

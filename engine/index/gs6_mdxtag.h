@@ -43,15 +43,15 @@ class GSobjMDXTag : public GSobjIndexTag {
   GSobjMDXTag(GSobjMDXFile* file, int32_t header_block, const std::string& name);
   ~GSobjMDXTag() override;
 
-  void NormalizeKey(GSobjIndexKeyData& key) override;                                  // 0
+  void NormalizeKey(GSobjIndexKeyData& key) override;  // 0
   int CreateTag(const std::string& name, const std::string& key_expression, bool unique,
-                bool ascending, const std::string& for_expression) override;          // 1
-  bool InsertKey(GSobjIndexKeyData& key) override;                                     // 2
-  int32_t ReadRootPointer() override;                                                  // 3
-  void ReadNode(int32_t position, GSobjIndexKey& node) override;                        // 4
-  void WriteNode(int32_t position, GSobjIndexKey& node) override;                       // 5
-  bool ReadHeader() override;                                                          // 6
-  void WriteHeader() override;                                                         // 7
+                bool ascending, const std::string& for_expression) override;  // 1
+  bool InsertKey(GSobjIndexKeyData& key) override;                            // 2
+  int32_t ReadRootPointer() override;                                         // 3
+  void ReadNode(int32_t position, GSobjIndexKey& node) override;              // 4
+  void WriteNode(int32_t position, GSobjIndexKey& node) override;             // 5
+  bool ReadHeader() override;                                                 // 6
+  void WriteHeader() override;                                                // 7
 
   bool HeaderOk() const { return header_ok_; }
   const std::string& HeaderProblem() const { return header_problem_; }

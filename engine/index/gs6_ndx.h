@@ -26,10 +26,10 @@ class GSobjNDXFile : public GSobjIndexFile {
   ~GSobjNDXFile() override;
 
   bool AddTag(const std::string& name, const std::string& key_expression, bool unique,
-              bool ascending, const std::string& for_expression) override;       // 0
-  int32_t AllocatePage() override;                                               // 3
-  int32_t ResetAllocator() override;                                             // 4
-  void RebuildAll() override;                                                    // 7
+              bool ascending, const std::string& for_expression) override;  // 0
+  int32_t AllocatePage() override;                                          // 3
+  int32_t ResetAllocator() override;                                        // 4
+  void RebuildAll() override;                                               // 7
   virtual void EmptyIndex();
 
   GSobjNDXTag* Tag() const;

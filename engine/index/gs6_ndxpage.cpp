@@ -70,8 +70,8 @@ bool DecodeNdxBlock(ByteView block, const NdxBlockShape& shape, const std::strin
   return true;
 }
 
-void PutNdxEntry(ByteSpan block, const NdxBlockShape& shape, int i, int32_t child,
-                 int32_t record, const uint8_t* key, uint32_t length) {
+void PutNdxEntry(ByteSpan block, const NdxBlockShape& shape, int i, int32_t child, int32_t record,
+                 const uint8_t* key, uint32_t length) {
   size_t at = kNdxEntriesAt + size_t(i) * size_t(shape.entry_size);
   block.PutI32LE(at, child);
   block.PutI32LE(at + 4, record);
@@ -90,9 +90,12 @@ void PackNdxBlock(ByteSpan block, const NdxBlockShape& shape, const NodeData& no
   for (size_t i = 0; i < count; ++i) {
     const NodeEntry& e = node.entries[first + i];
     const uint8_t* key = node.pool.data() + e.offset;
-    if (node.leaf) PutNdxEntry(block, shape, int(i), 0, e.pointer, key, e.length);
-    else if (i < keys) PutNdxEntry(block, shape, int(i), e.pointer / kNdxBlockSize, 0, key, e.length);
-    else block.PutI32LE(kNdxEntriesAt + i * size_t(shape.entry_size), e.pointer / kNdxBlockSize);
+    if (node.leaf)
+      PutNdxEntry(block, shape, int(i), 0, e.pointer, key, e.length);
+    else if (i < keys)
+      PutNdxEntry(block, shape, int(i), e.pointer / kNdxBlockSize, 0, key, e.length);
+    else
+      block.PutI32LE(kNdxEntriesAt + i * size_t(shape.entry_size), e.pointer / kNdxBlockSize);
   }
 }
 

@@ -43,8 +43,8 @@ bool DecodeNdxBlock(ByteView block, const NdxBlockShape& shape, const std::strin
                     int64_t block_limit, NodeData& out, std::string* error);
 
 // Writes one entry (i 0-based) of a block.
-void PutNdxEntry(ByteSpan block, const NdxBlockShape& shape, int i, int32_t child,
-                 int32_t record, const uint8_t* key, uint32_t length);
+void PutNdxEntry(ByteSpan block, const NdxBlockShape& shape, int i, int32_t child, int32_t record,
+                 const uint8_t* key, uint32_t length);
 
 // Writes entries [first, first + count) of node into a cleared block with keys
 // as the count.

@@ -91,8 +91,10 @@ void GSobjSortNdx::Finish() {
     bool top = level + 1 >= kNdxSortLevels || !levels_[level + 1].used;
     int32_t page = WriteLevel(level);
     lv.used = false;
-    if (top) tag_->SetRootPointer(page);
-    else AddToLevel(level + 1, page / kNdxBlockSize, lv.last_key, lv.last_length, lv.last_record);
+    if (top)
+      tag_->SetRootPointer(page);
+    else
+      AddToLevel(level + 1, page / kNdxBlockSize, lv.last_key, lv.last_length, lv.last_record);
   }
 }
 
@@ -100,8 +102,10 @@ void BuildNdxTag(GSobjNDXTag* tag) {
   GSO_dBaseFld* table = tag->Table();
   GSobjSortNdx sort(tag, table);
   int32_t added = FeedSortFromTable(tag, sort);
-  if (added == 0) tag->WriteEmptyRoot();
-  else sort.WriteTree();
+  if (added == 0)
+    tag->WriteEmptyRoot();
+  else
+    sort.WriteTree();
   if (table) table->StatusUpdate(0, 0, 0);
   tag->SetHeaderChanged();
   tag->WriteHeader();

@@ -68,13 +68,13 @@ void GSobjNDXTag::CheckBlockPosition(int32_t position, const char* what) {
 
 void GSobjNDXTag::RefuseUnsupported(bool ascending, const std::string& for_expression) {
   if (!ascending)
-    file_->ReportError(kErrInvalidParameter, kSubNone,
-                       ("Index file " + file_->FileName() + ": NDX tags cannot be descending")
-                           .c_str());
+    file_->ReportError(
+        kErrInvalidParameter, kSubNone,
+        ("Index file " + file_->FileName() + ": NDX tags cannot be descending").c_str());
   if (!for_expression.empty())
-    file_->ReportError(kErrInvalidParameter, kSubNone,
-                       ("Index file " + file_->FileName() + ": NDX tags have no FOR condition")
-                           .c_str());
+    file_->ReportError(
+        kErrInvalidParameter, kSubNone,
+        ("Index file " + file_->FileName() + ": NDX tags have no FOR condition").c_str());
 }
 
 // ---------------------------------------------------------------- header
@@ -149,8 +149,10 @@ void GSobjNDXTag::WriteHeader() {
              std::min<size_t>(key_expression_.size(), kNdxMaxKeyExpression));
   // A new root reaches the disk after the blocks it points to; a header that
   // only counts allocated blocks is written with them.
-  if (root_pointer_ != written_root_) file_->WriteBlockInOrder(0, h, kNdxBlockSize);
-  else file_->WriteBlock(0, h, kNdxBlockSize);
+  if (root_pointer_ != written_root_)
+    file_->WriteBlockInOrder(0, h, kNdxBlockSize);
+  else
+    file_->WriteBlock(0, h, kNdxBlockSize);
   written_root_ = root_pointer_;
   header_changed_ = false;
 }
@@ -169,8 +171,8 @@ int32_t GSobjNDXTag::ReadRootPointer() {
   return root_pointer_;
 }
 
-int GSobjNDXTag::CreateTag(const std::string& name, const std::string& key_expression,
-                           bool unique, bool ascending, const std::string& for_expression) {
+int GSobjNDXTag::CreateTag(const std::string& name, const std::string& key_expression, bool unique,
+                           bool ascending, const std::string& for_expression) {
   RefuseUnsupported(ascending, for_expression);
   if (key_expression.empty() || key_expression.size() > size_t(kNdxMaxKeyExpression)) return -1;
   GSobjIndexTag::CreateTag(name, key_expression, unique, true, "");
@@ -197,7 +199,8 @@ int GSobjNDXTag::CreateTag(const std::string& name, const std::string& key_expre
       key_length_ = 8;
       entry_size_ = uint16_t(EntrySizeFor(8));
       break;
-    default: return -1;
+    default:
+      return -1;
   }
   if (key_length_ < 1 || key_length_ > kMaxIndexKeyLength) return -1;
   max_interior_keys_ = uint16_t((kNdxBlockSize - 8) / entry_size_);
@@ -263,8 +266,8 @@ void GSobjNDXTag::ReadNode(int32_t position, GSobjIndexKey& node) {
               " lies beyond the end of the file");
     data = TakeSpareNodeData();
     std::string problem;
-    int64_t limit = std::min<int64_t>(file_->KnownEnd(false) / kNdxBlockSize + 1,
-                                      0x7FFFFFFF / kNdxBlockSize);
+    int64_t limit =
+        std::min<int64_t>(file_->KnownEnd(false) / kNdxBlockSize + 1, 0x7FFFFFFF / kNdxBlockSize);
     if (!DecodeNdxBlock(ByteView(block, kNdxBlockSize), Shape(), Sentinel(), limit, *data,
                         &problem))
       Damaged("block " + std::to_string(position / kNdxBlockSize) + " " + problem);

@@ -27,12 +27,12 @@ class GSobjNTXFile : public GSobjIndexFile {
   ~GSobjNTXFile() override;
 
   bool AddTag(const std::string& name, const std::string& key_expression, bool unique,
-              bool ascending, const std::string& for_expression) override;       // 0
-  int32_t AllocatePage() override;                                               // 3
-  int32_t ResetAllocator() override;                                             // 4
-  void RebuildAll() override;                                                    // 7
-  bool UpdateKeys(int32_t record_number, bool is_append) override;               // 9
-  bool ChangedByOther() override;                                                // 10
+              bool ascending, const std::string& for_expression) override;  // 0
+  int32_t AllocatePage() override;                                          // 3
+  int32_t ResetAllocator() override;                                        // 4
+  void RebuildAll() override;                                               // 7
+  bool UpdateKeys(int32_t record_number, bool is_append) override;          // 9
+  bool ChangedByOther() override;                                           // 10
   // Truncates the file to a header and one empty root page.
   virtual void EmptyIndex();
 

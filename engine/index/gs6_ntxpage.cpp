@@ -5,9 +5,7 @@
 
 namespace devazoz {
 
-int NtxMaxKeys(int entry_size) {
-  return 2 * ((1020 / (entry_size + 2) - 1) / 2);
-}
+int NtxMaxKeys(int entry_size) { return 2 * ((1020 / (entry_size + 2) - 1) / 2); }
 
 namespace {
 
@@ -23,8 +21,8 @@ void PutNtxHead(ByteSpan page, const NtxPageShape& shape, uint16_t keys) {
     page.PutU16LE(2 + 2 * size_t(i), uint16_t(SlotOffset(shape, i)));
 }
 
-void PutNtxSlot(ByteSpan page, const NtxPageShape& shape, int slot, int32_t child,
-                int32_t record, const uint8_t* key, uint32_t length) {
+void PutNtxSlot(ByteSpan page, const NtxPageShape& shape, int slot, int32_t child, int32_t record,
+                const uint8_t* key, uint32_t length) {
   size_t at = SlotOffset(shape, slot);
   page.PutI32LE(at, child);
   page.PutI32LE(at + 4, record);

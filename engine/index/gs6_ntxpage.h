@@ -50,8 +50,8 @@ void PackNtxPage(ByteSpan page, const NtxPageShape& shape, const NodeData& node,
                  size_t count, size_t keys);
 
 // Writes one slot of a page in standard order.
-void PutNtxSlot(ByteSpan page, const NtxPageShape& shape, int slot, int32_t child,
-                int32_t record, const uint8_t* key, uint32_t length);
+void PutNtxSlot(ByteSpan page, const NtxPageShape& shape, int slot, int32_t child, int32_t record,
+                const uint8_t* key, uint32_t length);
 // Writes the count and the slot table in standard order.
 void PutNtxHead(ByteSpan page, const NtxPageShape& shape, uint16_t keys);
 

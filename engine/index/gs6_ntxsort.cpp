@@ -111,8 +111,10 @@ void GSobjSortNTX::Finish() {
     span.PutU16LE(0, uint16_t(lv.count));
     tag_->File()->WriteBlock(page, lv.page, kNtxPageSize);
     lv.used = false;
-    if (top) tag_->SetRootPointer(page);
-    else AddToLevel(level + 1, page, lv.last_key, lv.last_length, lv.last_record);
+    if (top)
+      tag_->SetRootPointer(page);
+    else
+      AddToLevel(level + 1, page, lv.last_key, lv.last_length, lv.last_record);
   }
 }
 
@@ -120,8 +122,10 @@ void BuildNtxTag(GSobjNTXTag* tag) {
   GSO_dBaseFld* table = tag->Table();
   GSobjSortNTX sort(tag, table);
   int32_t added = FeedSortFromTable(tag, sort);
-  if (added == 0) tag->WriteEmptyRoot();
-  else sort.WriteTree();
+  if (added == 0)
+    tag->WriteEmptyRoot();
+  else
+    sort.WriteTree();
   if (table) table->StatusUpdate(0, 0, 0);
   tag->SetHeaderChanged();
   tag->WriteHeader();

@@ -13,9 +13,9 @@
 #include "engine/index/gs6_ntxsort.h"
 #include "engine/table/gs6_dbfld.h"
 #include "engine/table/gs6_sql.h"
-#include "platform/numtext.h"
 #include "engine/table/gs6_sqldbf.h"
 #include "engine/table/gs6_sqlnode.h"
+#include "platform/numtext.h"
 
 namespace devazoz {
 
@@ -117,8 +117,10 @@ bool GSobjNTXTag::ReadHeader() {
     CompileForExpression();
     GSobjIndexKeyData k;
     if (key_handler_ && EvaluateKeyInto(k)) {
-      if (k.Value.Type() == VariantType::Number) key_type_ = 'N';
-      else if (k.Value.Type() == VariantType::Date) key_type_ = 'D';
+      if (k.Value.Type() == VariantType::Number)
+        key_type_ = 'N';
+      else if (k.Value.Type() == VariantType::Date)
+        key_type_ = 'D';
     }
   } catch (const EDevazozExpression& e) {
     key_handler_.reset();
@@ -199,13 +201,14 @@ bool GSobjNTXTag::TakeKeyTypeFromExpression() {
       decimals_ = uint16_t(decimals);
       break;
     }
-    default: return false;
+    default:
+      return false;
   }
   return true;
 }
 
-int GSobjNTXTag::CreateTag(const std::string& name, const std::string& key_expression,
-                           bool unique, bool ascending, const std::string& for_expression) {
+int GSobjNTXTag::CreateTag(const std::string& name, const std::string& key_expression, bool unique,
+                           bool ascending, const std::string& for_expression) {
   if (!ascending)
     file_->ReportError(kErrInvalidParameter, kSubNone,
                        ("Index file " + file_->FileName() +
@@ -471,8 +474,8 @@ void GSobjNTXTag::KeepWrittenNode(int32_t position, const GSobjIndexKey& node, b
   const bool appended = leaf && !right_edge;
   if (leaf && (d.left == kAppendedSeparator) != appended) return;
   if (d.right != (right_edge ? kReadOnRightEdge : -1)) return;
-  const size_t keys = leaf ? (appended ? d.entries.size() - 1 : d.entries.size())
-                           : d.entries.size() - 1;
+  const size_t keys =
+      leaf ? (appended ? d.entries.size() - 1 : d.entries.size()) : d.entries.size() - 1;
   for (size_t i = 0; i < keys; ++i) {
     const NodeEntry& e = d.entries[i];
     if (e.record <= 0 || (leaf ? e.pointer != e.record : e.pointer <= 0)) return;

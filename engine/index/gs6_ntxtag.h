@@ -49,14 +49,14 @@ class GSobjNTXTag : public GSobjIndexTag {
   GSobjNTXTag(GSobjNTXFile* file, const std::string& name, bool read_header);
   ~GSobjNTXTag() override;
 
-  void NormalizeKey(GSobjIndexKeyData& key) override;                                  // 0
+  void NormalizeKey(GSobjIndexKeyData& key) override;  // 0
   int CreateTag(const std::string& name, const std::string& key_expression, bool unique,
-                bool ascending, const std::string& for_expression) override;          // 1
-  int32_t ReadRootPointer() override;                                                  // 3
-  void ReadNode(int32_t position, GSobjIndexKey& node) override;                        // 4
-  void WriteNode(int32_t position, GSobjIndexKey& node) override;                       // 5
-  bool ReadHeader() override;                                                          // 6
-  void WriteHeader() override;                                                         // 7
+                bool ascending, const std::string& for_expression) override;  // 1
+  int32_t ReadRootPointer() override;                                         // 3
+  void ReadNode(int32_t position, GSobjIndexKey& node) override;              // 4
+  void WriteNode(int32_t position, GSobjIndexKey& node) override;             // 5
+  bool ReadHeader() override;                                                 // 6
+  void WriteHeader() override;                                                // 7
 
   bool HeaderOk() const { return header_ok_; }
   NtxPageShape Shape() const;

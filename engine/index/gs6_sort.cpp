@@ -300,7 +300,7 @@ struct TgsSort::Impl {
   bool have_last = false;
   uint8_t last_kind = 0, last_len = 0;
   uint8_t last_key[kKeyBuffer];
-  std::string out_text;  // keeps its capacity between keys
+  std::string out_text;         // keeps its capacity between keys
   uint8_t out_raw[kKeyBuffer];  // the bytes of the key Pick chose
 
   bool Mapped(uint8_t kind) const { return has_map && kind == kCodeText; }
@@ -342,8 +342,8 @@ struct TgsSort::Impl {
 
   void NotePeak() {
     size_t now = (arena ? work_bytes + kArenaSlack : 0) +
-                 (items.capacity() + scratch.capacity()) * sizeof(Item) + slabs.size() * kSlabPages * kPageStride +
-                 cursors.size() * sizeof(Cursor);
+                 (items.capacity() + scratch.capacity()) * sizeof(Item) +
+                 slabs.size() * kSlabPages * kPageStride + cursors.size() * sizeof(Cursor);
     peak = std::max(peak, now);
   }
 
@@ -702,7 +702,8 @@ bool TgsSort::Impl::Current(Key& x) {
     size_t n = items.size();
     if (next_item >= n) return false;
     size_t i = ascending ? next_item : n - 1 - next_item;
-    if (next_item + kAhead < n) PrefetchEntry(Entry(items[ascending ? i + kAhead : i - kAhead].off));
+    if (next_item + kAhead < n)
+      PrefetchEntry(Entry(items[ascending ? i + kAhead : i - kAhead].off));
     x = EntryKey(Entry(items[i].off));
     return true;
   }
@@ -795,11 +796,20 @@ void TgsSort::AddKey(const TgsVariant& value, int32_t record_number) {
   if (!s.adding) throw EDevazozError("Cannot add sort keys after beginning retrieval");
   uint8_t kind;
   switch (value.Type()) {
-    case VariantType::Text: kind = kCodeText; break;
-    case VariantType::Bytes: kind = kCodeBytes; break;
-    case VariantType::Number: kind = kCodeNumber; break;
-    case VariantType::Date: kind = kCodeDate; break;
-    default: throw EDevazozError("Variant type cannot be sorted");
+    case VariantType::Text:
+      kind = kCodeText;
+      break;
+    case VariantType::Bytes:
+      kind = kCodeBytes;
+      break;
+    case VariantType::Number:
+      kind = kCodeNumber;
+      break;
+    case VariantType::Date:
+      kind = kCodeDate;
+      break;
+    default:
+      throw EDevazozError("Variant type cannot be sorted");
   }
   if (int64_t(value.Length()) > s.max_len)
     throw EDevazozError("Sort key length greater than 240 bytes");

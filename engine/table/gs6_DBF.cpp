@@ -36,10 +36,17 @@ GSO_dBaseDBF::GSO_dBaseDBF(const std::string& file_name, bool shared, bool read_
   std::string given = Trim(file_name);
   if (!given.empty() && DefaultExtension(given, ".DBF") != given) {
     switch (os::KindOf(MakeAbsolute(given))) {
-      case os::PathKind::kFile: missing_note_ = given + " exists without the .DBF extension"; break;
-      case os::PathKind::kFolder: missing_note_ = given + " is a folder"; break;
-      case os::PathKind::kDevice: missing_note_ = given + " is a device"; break;
-      default: break;
+      case os::PathKind::kFile:
+        missing_note_ = given + " exists without the .DBF extension";
+        break;
+      case os::PathKind::kFolder:
+        missing_note_ = given + " is a folder";
+        break;
+      case os::PathKind::kDevice:
+        missing_note_ = given + " is a device";
+        break;
+      default:
+        break;
     }
   }
   Open();
@@ -101,8 +108,8 @@ bool GSO_dBaseDBF::ReadHeaderAndDescriptors() {
   flag_memo_ = (flags & 0x02) != 0;
   flag_bit2_ = (flags & 0x04) != 0;
   change_stamp_ = header.U32LE(16);
-  has_memo_ = version_ == 0x83 || version_ == 0x8B || version_ == 0xF5 ||
-              (version_ == 0x30 && flag_memo_);
+  has_memo_ =
+      version_ == 0x83 || version_ == 0x8B || version_ == 0xF5 || (version_ == 0x30 && flag_memo_);
   record_number_ = 0;
   eof_ = false;
   bof_ = true;
@@ -165,8 +172,8 @@ bool GSO_dBaseDBF::ParseDescriptors(const std::vector<uint8_t>& block) {
     // buffer: such a table is refused.
     if (uint64_t(offset) + d.length > uint64_t(record_length_))
       return RefuseTable(FileName() + ": field " + d.name + " (offset " + std::to_string(offset) +
-                         ", length " + std::to_string(d.length) +
-                         ") runs past the record length " + std::to_string(record_length_));
+                         ", length " + std::to_string(d.length) + ") runs past the record length " +
+                         std::to_string(record_length_));
     ByteSpan raw(d.raw, kDescriptorSize);
     raw.PutU32LE(12, offset);
     raw.PutU16LE(26, d.number);
@@ -208,13 +215,16 @@ void GSO_dBaseDBF::SetCollation(const uint8_t* map, const void* second, int thir
 
 void GSO_dBaseDBF::Notify(uint8_t code, int32_t) {
   switch (code) {
-    case kEventFieldChanged: record_changed_ = true; break;
+    case kEventFieldChanged:
+      record_changed_ = true;
+      break;
     case kEventAfterRead:
     case kEventAfterWrite:
       record_changed_ = false;
       record_state_ = kStateReady;
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -266,23 +276,28 @@ GSobjMemo* GSO_dBaseDBF::OpenMemo() {
   if (memo_) return memo_.get();
   std::unique_ptr<GSobjMemo> memo;
   switch (version_) {
-    case 0x83: memo = std::make_unique<GSobjMemo>(this, version_, Shared(), ReadWrite(), FileName()); break;
-    case 0x8B: memo = std::make_unique<GSobjMemo4>(this, version_, Shared(), ReadWrite(), FileName()); break;
-    case 0xF5: memo = std::make_unique<GSobjFXMemo20>(this, version_, Shared(), ReadWrite(), FileName()); break;
+    case 0x83:
+      memo = std::make_unique<GSobjMemo>(this, version_, Shared(), ReadWrite(), FileName());
+      break;
+    case 0x8B:
+      memo = std::make_unique<GSobjMemo4>(this, version_, Shared(), ReadWrite(), FileName());
+      break;
+    case 0xF5:
+      memo = std::make_unique<GSobjFXMemo20>(this, version_, Shared(), ReadWrite(), FileName());
+      break;
     case 0x30:
       if (has_memo_)
         memo = std::make_unique<GSobjFXMemo20>(this, version_, Shared(), ReadWrite(), FileName());
       break;
-    default: break;
+    default:
+      break;
   }
   if (memo) memo->SetLockProtocol(lock_protocol_);
   memo_ = std::move(memo);
   return memo_.get();
 }
 
-void GSO_dBaseDBF::SaveRecord() {
-  std::memcpy(saved_.data(), buffer_.data(), buffer_.size());
-}
+void GSO_dBaseDBF::SaveRecord() { std::memcpy(saved_.data(), buffer_.data(), buffer_.size()); }
 
 void GSO_dBaseDBF::ReadRecord(int32_t request) {
   if (record_count_ == 0) {
@@ -296,7 +311,9 @@ void GSO_dBaseDBF::ReadRecord(int32_t request) {
   eof_ = bof_ = false;
   int64_t target;
   switch (request) {
-    case kMoveNext: target = int64_t(record_number_) + 1; break;
+    case kMoveNext:
+      target = int64_t(record_number_) + 1;
+      break;
     case kMovePrevious:
       target = int64_t(record_number_) - 1;
       if (target == 0) {
@@ -304,10 +321,18 @@ void GSO_dBaseDBF::ReadRecord(int32_t request) {
         return;
       }
       break;
-    case kMoveFirst: target = 1; break;
-    case kMoveLast: target = record_count_; break;
-    case kMoveCurrent: target = record_number_; break;
-    default: target = request; break;
+    case kMoveFirst:
+      target = 1;
+      break;
+    case kMoveLast:
+      target = record_count_;
+      break;
+    case kMoveCurrent:
+      target = record_number_;
+      break;
+    default:
+      target = request;
+      break;
   }
   if (target < 1) {
     ReportError(kErrDbfBeyondEof, kSubDbfRead, FileName().c_str());
@@ -372,8 +397,8 @@ const uint8_t* GSO_dBaseDBF::RecordsInView(int32_t first, int32_t count) {
 
 void GSO_dBaseDBF::UpdateWindow(int32_t n) {
   if (n >= window_first_ && n < window_first_ + window_count_)
-    std::memcpy(window_.data() + size_t(n - window_first_) * size_t(record_length_),
-                buffer_.data(), size_t(record_length_));
+    std::memcpy(window_.data() + size_t(n - window_first_) * size_t(record_length_), buffer_.data(),
+                size_t(record_length_));
 }
 
 void GSO_dBaseDBF::AppendRecord() {
@@ -498,14 +523,18 @@ bool GSO_dBaseDBF::LockRecord() {
   uint32_t n = uint32_t(record_number_);
   uint32_t offset;
   switch (lock_protocol_) {
-    case TgsLokProtocol::DB4Lock: offset = lock_values_.record_anchor - n - 1; break;
-    case TgsLokProtocol::ClipLock: offset = lock_values_.lock_base + n; break;
+    case TgsLokProtocol::DB4Lock:
+      offset = lock_values_.record_anchor - n - 1;
+      break;
+    case TgsLokProtocol::ClipLock:
+      offset = lock_values_.lock_base + n;
+      break;
     default:
       if (HasIndexOpen())
         offset = lock_values_.record_anchor - n;
       else
-        offset = lock_values_.lock_base + uint32_t(header_length_) +
-                 (n - 1) * uint32_t(record_length_);
+        offset =
+            lock_values_.lock_base + uint32_t(header_length_) + (n - 1) * uint32_t(record_length_);
       break;
   }
   return LockRegion(offset, 1);

@@ -73,12 +73,12 @@ enum TableRecordState : uint8_t {
 // One field descriptor as read, with the two computed values filled in.
 struct FieldDescriptor {
   uint8_t raw[kDescriptorSize] = {};
-  std::string name;     // up to the first NUL
+  std::string name;  // up to the first NUL
   char type = 'C';
-  uint32_t offset = 0;  // in the record
-  uint32_t length = 0;  // effective length
-  uint8_t decimals = 0; // 0 for C fields
-  uint16_t number = 0;  // 1-based
+  uint32_t offset = 0;   // in the record
+  uint32_t length = 0;   // effective length
+  uint8_t decimals = 0;  // 0 for C fields
+  uint16_t number = 0;   // 1-based
 };
 
 class GSO_dBaseDBF : public GSO_DiskFile {
@@ -87,22 +87,22 @@ class GSO_dBaseDBF : public GSO_DiskFile {
   GSO_dBaseDBF(const std::string& file_name, bool shared, bool read_write);
   ~GSO_dBaseDBF() override;
 
-  void Flush() override;                                               // 3
-  bool Rename(const std::string& new_name) override;                   // 7
+  void Flush() override;                                                  // 3
+  bool Rename(const std::string& new_name) override;                      // 7
   void StatusUpdate(int32_t what, int32_t done, int32_t total) override;  // 10
 
-  virtual void AppendRecord();                                                // 14
+  virtual void AppendRecord();                                                   // 14
   virtual void SetCollation(const uint8_t* map, const void* second, int third);  // 15
-  virtual void Notify(uint8_t code, int32_t value);                           // 16
-  virtual void ReadRecord(int32_t request);                                   // 17
-  virtual bool LockAppend();                                                  // 18
-  virtual bool LockFile();                                                    // 19
-  virtual bool LockFileFromStart();                                           // 20
-  virtual bool Unlock();                                                      // 21
-  virtual bool LockRecord();                                                  // 22
-  virtual void WriteRecord(int32_t n);                                        // 23
-  virtual void SetLockProtocol(TgsLokProtocol protocol);                      // 24
-  virtual bool HasIndexOpen();                                                // 25
+  virtual void Notify(uint8_t code, int32_t value);                              // 16
+  virtual void ReadRecord(int32_t request);                                      // 17
+  virtual bool LockAppend();                                                     // 18
+  virtual bool LockFile();                                                       // 19
+  virtual bool LockFileFromStart();                                              // 20
+  virtual bool Unlock();                                                         // 21
+  virtual bool LockRecord();                                                     // 22
+  virtual void WriteRecord(int32_t n);                                           // 23
+  virtual void SetLockProtocol(TgsLokProtocol protocol);                         // 24
+  virtual bool HasIndexOpen();                                                   // 25
 
   void SetUserID(int32_t id) { user_id_ = id; }
   bool IsDeleted() const;

@@ -46,7 +46,8 @@ std::vector<std::string> CheckDbfTable(GSO_dBaseFld& table) {
   for (int32_t r = 1; r <= whole && reported < 100; ++r) {
     table.ReadRecord(r);
     for (const FieldDescriptor& f : table.Descriptors()) {
-      bool memo_field = f.type == 'M' || f.type == 'G' || (f.type == 'B' && table.Version() != 0x30);
+      bool memo_field =
+          f.type == 'M' || f.type == 'G' || (f.type == 'B' && table.Version() != 0x30);
       if (!memo_field) continue;
       double block = 0;
       if (table.IsEncoded(f)) {

@@ -110,11 +110,13 @@ std::string GSO_dBaseFld::RawGetStr(const FieldDescriptor& field, const uint8_t*
   return std::string(RawPeekStr(field, record));
 }
 
-std::string_view GSO_dBaseFld::RawPeekStr(const FieldDescriptor& field, const uint8_t* record) const {
+std::string_view GSO_dBaseFld::RawPeekStr(const FieldDescriptor& field,
+                                          const uint8_t* record) const {
   // The text ends at the field's end or at its first NUL byte.
   const char* p = reinterpret_cast<const char*>(record + field.offset);
   const void* nul = std::memchr(p, 0, field.length);
-  return std::string_view(p, nul ? size_t(static_cast<const char*>(nul) - p) : size_t(field.length));
+  return std::string_view(p,
+                          nul ? size_t(static_cast<const char*>(nul) - p) : size_t(field.length));
 }
 
 void GSO_dBaseFld::RawPutStr(const FieldDescriptor& field, const std::string& text,
@@ -186,7 +188,8 @@ double GSO_dBaseFld::GetNum(int n) {
   if (IsEncoded(*f)) {
     ByteView bytes(FieldBytes(*f), f->length);
     switch (f->type) {
-      case 'B': return bytes.F64LE(0);
+      case 'B':
+        return bytes.F64LE(0);
       case 'T': {
         uint32_t raw_day = bytes.U32LE(0);
         uint32_t raw_ms = bytes.U32LE(4);
@@ -194,8 +197,10 @@ double GSO_dBaseFld::GetNum(int n) {
         double ms = raw_ms == 0x20202020u ? 0.0 : double(int32_t(raw_ms));
         return (day - kJulianDayOfYear1) * kMsPerDay + ms;
       }
-      case 'Y': return double(bytes.I64LE(0)) * 0.0001;
-      default: return bytes.I32LE(0);
+      case 'Y':
+        return double(bytes.I64LE(0)) * 0.0001;
+      default:
+        return bytes.I32LE(0);
     }
   }
   std::string text = TrimRightZ(RawGetStr(*f, current_record_));
@@ -232,7 +237,9 @@ bool GSO_dBaseFld::PutNum(int n, double value) {
       return false;
     };
     switch (t) {
-      case 'B': bytes.PutF64LE(0, value); break;
+      case 'B':
+        bytes.PutF64LE(0, value);
+        break;
       case 'T': {
         double days = std::trunc(value / kMsPerDay);
         double day_number = days + kJulianDayOfYear1;
@@ -356,21 +363,26 @@ std::string GSO_dBaseFld::GetDisplay(int n) {
     return first != std::string::npos && t.compare(first, std::string::npos, "0") > 0;
   };
   switch (f->type) {
-    case 'D': return DBFDate().DayToDisplay(GetDate(n));
-    case 'L': return GetLogic(n) ? "T" : "F";
+    case 'D':
+      return DBFDate().DayToDisplay(GetDate(n));
+    case 'L':
+      return GetLogic(n) ? "T" : "F";
     case 'M': {
       std::string t = IsEncoded(*f) ? (GetNum(n) > 0.1 ? "1" : "0") : TrimLeft(text);
       return has_content(t) ? "---MEMO---" : "---memo---";
     }
-    case 'G': return has_content(TrimLeft(text)) ? "-GENERAL--" : "-general--";
-    case 'B': return has_content(TrimLeft(text)) ? "--BINARY--" : "--binary--";
+    case 'G':
+      return has_content(TrimLeft(text)) ? "-GENERAL--" : "-general--";
+    case 'B':
+      return has_content(TrimLeft(text)) ? "--BINARY--" : "--binary--";
     case 'F':
     case 'N': {
       std::string t = TrimLeft(text);
       if (t.empty()) t = TrimLeft(FormatFixed(0.0, f->length, f->decimals));
       return t;
     }
-    default: return text;
+    default:
+      return text;
   }
 }
 
@@ -413,7 +425,8 @@ bool GSO_dBaseFld::PutText(int n, const std::string& text) {
       if (t.size() > 32) t.resize(32);
       double value = 0;
       if (!t.empty() && !ParseDecimal(t, value)) {
-        ReportError(kErrDbfFieldType, kSubDbfNumber, InvalidContentMessage("number", *f, t).c_str());
+        ReportError(kErrDbfFieldType, kSubDbfNumber,
+                    InvalidContentMessage("number", *f, t).c_str());
         return false;
       }
       return PutNum(n, value);

@@ -28,38 +28,38 @@ class GSO_dBaseFld : public GSO_dBaseDBF {
 
   void ReadRecord(int32_t request) override;  // 17
 
-  virtual const FieldDescriptor* FindField(const std::string& name);       // 26
-  virtual void BlankRecord();                                              // 27
-  virtual int32_t GetDateByName(const std::string& name);                  // 28
-  virtual int32_t GetDate(int n);                                          // 29
-  virtual bool PutDateByName(const std::string& name, int32_t day);        // 30
-  virtual bool PutDate(int n, int32_t day);                                // 31
-  virtual void DeleteRecord();                                             // 32
-  virtual std::string GetStrByName(const std::string& name);               // 33
-  virtual std::string GetStr(int n);                                       // 34
+  virtual const FieldDescriptor* FindField(const std::string& name);            // 26
+  virtual void BlankRecord();                                                   // 27
+  virtual int32_t GetDateByName(const std::string& name);                       // 28
+  virtual int32_t GetDate(int n);                                               // 29
+  virtual bool PutDateByName(const std::string& name, int32_t day);             // 30
+  virtual bool PutDate(int n, int32_t day);                                     // 31
+  virtual void DeleteRecord();                                                  // 32
+  virtual std::string GetStrByName(const std::string& name);                    // 33
+  virtual std::string GetStr(int n);                                            // 34
   virtual bool PutStrByName(const std::string& name, const std::string& text);  // 35
-  virtual bool PutStr(int n, const std::string& text);                     // 36
-  virtual int FieldDecimals(int n);                                        // 37
-  virtual int FieldLength(int n);                                          // 38
-  virtual int FieldOffset(int n);                                          // 39
-  virtual std::string FieldName(int n);                                    // 40
-  virtual char FieldType(int n);                                           // 41
+  virtual bool PutStr(int n, const std::string& text);                          // 36
+  virtual int FieldDecimals(int n);                                             // 37
+  virtual int FieldLength(int n);                                               // 38
+  virtual int FieldOffset(int n);                                               // 39
+  virtual std::string FieldName(int n);                                         // 40
+  virtual char FieldType(int n);                                                // 41
   // Host-supplied expression functions; -1 = not handled.
   virtual int UserFunction(const std::string& request, const std::string& name, void* value,
-                           char& result_type, bool& changed);              // 42
-  virtual bool GetLogicByName(const std::string& name);                    // 43
-  virtual bool GetLogic(int n);                                            // 44
-  virtual bool PutLogicByName(const std::string& name, bool value);        // 45
-  virtual bool PutLogic(int n, bool value);                                // 46
-  virtual double GetNumByName(const std::string& name);                    // 47
-  virtual double GetNum(int n);                                            // 48
-  virtual bool PutNumByName(const std::string& name, double value);        // 49
-  virtual bool PutNum(int n, double value);                                // 50
-  virtual std::string GetDisplayByName(const std::string& name);           // 51
-  virtual std::string GetDisplay(int n);                                   // 52
+                           char& result_type, bool& changed);                    // 42
+  virtual bool GetLogicByName(const std::string& name);                          // 43
+  virtual bool GetLogic(int n);                                                  // 44
+  virtual bool PutLogicByName(const std::string& name, bool value);              // 45
+  virtual bool PutLogic(int n, bool value);                                      // 46
+  virtual double GetNumByName(const std::string& name);                          // 47
+  virtual double GetNum(int n);                                                  // 48
+  virtual bool PutNumByName(const std::string& name, double value);              // 49
+  virtual bool PutNum(int n, double value);                                      // 50
+  virtual std::string GetDisplayByName(const std::string& name);                 // 51
+  virtual std::string GetDisplay(int n);                                         // 52
   virtual bool PutTextByName(const std::string& name, const std::string& text);  // 53
-  virtual bool PutText(int n, const std::string& text);                    // 54
-  virtual void UndeleteRecord();                                           // 55
+  virtual bool PutText(int n, const std::string& text);                          // 54
+  virtual void UndeleteRecord();                                                 // 55
 
   // 1-based number of the field, 0 when none has that name.
   int FieldNumber(const std::string& name) const;

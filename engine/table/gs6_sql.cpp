@@ -206,13 +206,13 @@ int MostArguments(const std::string& name) {
   static const struct {
     const char* name;
     int most;
-  } kArity[] = {{"ALLTRIM", 1}, {"ASC", 1},     {"AT", 3},      {"ATC", 3},    {"CEILING", 1},
-                {"CHR", 1},     {"CTOD", 1},    {"DATE", 0},    {"DESCEND", 1}, {"DOW", 1},
-                {"DTOC", 2},    {"DTOS", 1},    {"EMPTY", 1},   {"FLOOR", 1},  {"IIF", 3},
-                {"INT", 1},     {"LEFT", 2},    {"LEN", 1},     {"LOWER", 1},  {"LTRIM", 1},
-                {"PADC", 3},    {"PADL", 3},    {"PADR", 3},    {"RIGHT", 2},  {"RTRIM", 1},
-                {"SOUNDEX", 1}, {"SPACE", 1},   {"STR", 3},     {"STRZERO", 3}, {"SUBSTR", 3},
-                {"TRIM", 1},    {"UPPER", 1},   {"VAL", 1}};
+  } kArity[] = {{"ALLTRIM", 1}, {"ASC", 1},   {"AT", 3},    {"ATC", 3},     {"CEILING", 1},
+                {"CHR", 1},     {"CTOD", 1},  {"DATE", 0},  {"DESCEND", 1}, {"DOW", 1},
+                {"DTOC", 2},    {"DTOS", 1},  {"EMPTY", 1}, {"FLOOR", 1},   {"IIF", 3},
+                {"INT", 1},     {"LEFT", 2},  {"LEN", 1},   {"LOWER", 1},   {"LTRIM", 1},
+                {"PADC", 3},    {"PADL", 3},  {"PADR", 3},  {"RIGHT", 2},   {"RTRIM", 1},
+                {"SOUNDEX", 1}, {"SPACE", 1}, {"STR", 3},   {"STRZERO", 3}, {"SUBSTR", 3},
+                {"TRIM", 1},    {"UPPER", 1}, {"VAL", 1}};
   for (const auto& a : kArity)
     if (name == a.name) return a.most;
   return -1;
@@ -330,9 +330,9 @@ class Parser {
     i += 2;
     if (i < end && !IsControl(code_[i])) {
       char c = char(CodeOf(code_[i]));
-      bool number = (c >= '0' && c <= '9') ||
-                    (c == '.' && i + 1 < end && !IsControl(code_[i + 1]) &&
-                     CodeOf(code_[i + 1]) >= '0' && CodeOf(code_[i + 1]) <= '9');
+      bool number =
+          (c >= '0' && c <= '9') || (c == '.' && i + 1 < end && !IsControl(code_[i + 1]) &&
+                                     CodeOf(code_[i + 1]) >= '0' && CodeOf(code_[i + 1]) <= '9');
       if (number) return Token(std::string(1, op == kOpAdd ? '+' : '-'), i, end, level, nodes);
     }
     while (i < end && code_[i] == Ctl(kSeparator)) ++i;
@@ -351,9 +351,8 @@ class Parser {
       i = Token(std::string(), i, end, level + 1, operand);
     }
     if (operand.size() != 1)
-      RaiseExpressionError(std::string("Target value missing for ") +
-                           (op == kOpAdd ? "+" : "-") + " operation at position " +
-                           Position(sign_at));
+      RaiseExpressionError(std::string("Target value missing for ") + (op == kOpAdd ? "+" : "-") +
+                           " operation at position " + Position(sign_at));
     auto node = std::make_unique<TgsExpOperator>(op, handler_->Settings());
     node->SetRight(std::move(operand[0]));
     node->MakeUnary();
@@ -429,7 +428,8 @@ class Parser {
       size_t dot = token.find('.');
       size_t exponent = token.find_first_of("eE");
       if (exponent == std::string::npos) exponent = token.size();
-      int32_t decimals = dot == std::string::npos || dot > exponent ? 0 : int32_t(exponent - dot - 1);
+      int32_t decimals =
+          dot == std::string::npos || dot > exponent ? 0 : int32_t(exponent - dot - 1);
       nodes.push_back(std::make_unique<TgsExpNumLit>(value, int32_t(token.size()), decimals));
     }
     // Any other token is ignored.
@@ -467,8 +467,8 @@ class Parser {
     }
     if (any) arguments.push_back(Parse(start, close, level + 1));
     if (most >= 0 && arguments.size() > size_t(most))
-      RaiseExpressionError("Too many arguments for " + name + " (at most " +
-                           std::to_string(most) + ") at position " + Position(open));
+      RaiseExpressionError("Too many arguments for " + name + " (at most " + std::to_string(most) +
+                           ") at position " + Position(open));
     auto node = std::make_unique<TgsExpFunction>(function, std::move(arguments), handler_);
     CheckDepth(*node);
     nodes.push_back(std::move(node));

@@ -74,7 +74,9 @@ void TDataSource::DataEvent(TDataEvent event, intptr_t info) {
   std::vector<TDataLink*> links = links_;
   for (TDataLink* link : links) link->DataEvent(event, info);
   switch (event) {
-    case TDataEvent::deUpdateState: NotifyStateChange(); break;
+    case TDataEvent::deUpdateState:
+      NotifyStateChange();
+      break;
     case TDataEvent::deFieldChange:
     case TDataEvent::deRecordChange:
       if (OnDataChange) OnDataChange(*this, reinterpret_cast<TField*>(info));
@@ -87,7 +89,8 @@ void TDataSource::DataEvent(TDataEvent event, intptr_t info) {
     case TDataEvent::deUpdateRecord:
       if (OnUpdateData) OnUpdateData(*this);
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -231,7 +234,9 @@ void TDataLink::DataEvent(TDataEvent event, intptr_t info) {
         DataSetScrolled(distance);
       break;
     }
-    case TDataEvent::deLayoutChange: LayoutChanged(); break;
+    case TDataEvent::deLayoutChange:
+      LayoutChanged();
+      break;
     case TDataEvent::deUpdateRecord:
       updating_ = true;
       try {
@@ -242,8 +247,11 @@ void TDataLink::DataEvent(TDataEvent event, intptr_t info) {
       }
       updating_ = false;
       break;
-    case TDataEvent::deCheckBrowseMode: CheckBrowseMode(); break;
-    default: break;
+    case TDataEvent::deCheckBrowseMode:
+      CheckBrowseMode();
+      break;
+    default:
+      break;
   }
 }
 
@@ -343,4 +351,3 @@ void TMasterDataLink::RecordChanged(TField* field) {
 }
 
 }  // namespace platform
-

@@ -121,7 +121,10 @@ class TDataLink {
   virtual void ActiveChanged() {}
   virtual void CheckBrowseMode() {}
   virtual void DataSetChanged() { RecordChanged(nullptr); }
-  virtual void DataSetScrolled(int distance) { (void)distance; DataSetChanged(); }
+  virtual void DataSetScrolled(int distance) {
+    (void)distance;
+    DataSetChanged();
+  }
   virtual void EditingChanged() {}
   virtual void LayoutChanged() { DataSetChanged(); }
   virtual void RecordChanged(TField* field) { (void)field; }

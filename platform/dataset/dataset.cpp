@@ -197,9 +197,15 @@ void TDataSet::SetCurrentRecord(int index) {
   TRecordBuffer buffer = buffers_[size_t(index)];
   switch (GetBookmarkFlag(buffer)) {
     case TBookmarkFlag::bfCurrent:
-    case TBookmarkFlag::bfInserted: InternalSetToRecord(buffer); break;
-    case TBookmarkFlag::bfBOF: InternalFirst(); break;
-    case TBookmarkFlag::bfEOF: InternalLast(); break;
+    case TBookmarkFlag::bfInserted:
+      InternalSetToRecord(buffer);
+      break;
+    case TBookmarkFlag::bfBOF:
+      InternalFirst();
+      break;
+    case TBookmarkFlag::bfEOF:
+      InternalLast();
+      break;
   }
   current_record_ = index;
 }
@@ -210,8 +216,7 @@ void TDataSet::UpdateCursorPos() {
 
 bool TDataSet::GetNextRecord() {
   if (record_count_ > 0) SetCurrentRecord(record_count_ - 1);
-  bool ok = GetRecord(buffers_[size_t(record_count_)], TGetMode::gmNext, true) ==
-            TGetResult::grOK;
+  bool ok = GetRecord(buffers_[size_t(record_count_)], TGetMode::gmNext, true) == TGetResult::grOK;
   if (!ok) {
     CursorPosChanged();
     return false;
@@ -230,8 +235,7 @@ bool TDataSet::GetNextRecord() {
 
 bool TDataSet::GetPriorRecord() {
   if (record_count_ > 0) SetCurrentRecord(0);
-  bool ok = GetRecord(buffers_[size_t(record_count_)], TGetMode::gmPrior, true) ==
-            TGetResult::grOK;
+  bool ok = GetRecord(buffers_[size_t(record_count_)], TGetMode::gmPrior, true) == TGetResult::grOK;
   if (!ok) {
     CursorPosChanged();
     return false;
@@ -576,16 +580,35 @@ void TDataSet::CreateFields() {
     const TFieldDef& def = field_defs_.Items(i);
     std::unique_ptr<TField> field;
     switch (def.DataType) {
-      case TFieldType::ftString: field = std::make_unique<TStringField>(def.Size); break;
-      case TFieldType::ftSmallint: field = std::make_unique<TSmallintField>(); break;
-      case TFieldType::ftInteger: field = std::make_unique<TIntegerField>(); break;
-      case TFieldType::ftBoolean: field = std::make_unique<TBooleanField>(); break;
-      case TFieldType::ftFloat: field = std::make_unique<TFloatField>(); break;
-      case TFieldType::ftDate: field = std::make_unique<TDateField>(); break;
-      case TFieldType::ftDateTime: field = std::make_unique<TDateTimeField>(); break;
-      case TFieldType::ftMemo: field = std::make_unique<TMemoField>(); break;
-      case TFieldType::ftBlob: field = std::make_unique<TBlobField>(); break;
-      case TFieldType::ftUnknown: continue;
+      case TFieldType::ftString:
+        field = std::make_unique<TStringField>(def.Size);
+        break;
+      case TFieldType::ftSmallint:
+        field = std::make_unique<TSmallintField>();
+        break;
+      case TFieldType::ftInteger:
+        field = std::make_unique<TIntegerField>();
+        break;
+      case TFieldType::ftBoolean:
+        field = std::make_unique<TBooleanField>();
+        break;
+      case TFieldType::ftFloat:
+        field = std::make_unique<TFloatField>();
+        break;
+      case TFieldType::ftDate:
+        field = std::make_unique<TDateField>();
+        break;
+      case TFieldType::ftDateTime:
+        field = std::make_unique<TDateTimeField>();
+        break;
+      case TFieldType::ftMemo:
+        field = std::make_unique<TMemoField>();
+        break;
+      case TFieldType::ftBlob:
+        field = std::make_unique<TBlobField>();
+        break;
+      case TFieldType::ftUnknown:
+        continue;
     }
     field->field_name_ = def.Name;
     field->required_ = def.Required;
@@ -608,8 +631,7 @@ void TDataSet::BindFields(bool binding) {
       const TFieldDef& def = field_defs_.Find(field->field_name_);
       if (def.DataType != field->data_type_)
         DatabaseError("Type mismatch for field '" + field->field_name_ + "', expecting: " +
-                      FieldTypeName(field->data_type_) + " actual: " +
-                      FieldTypeName(def.DataType));
+                      FieldTypeName(field->data_type_) + " actual: " + FieldTypeName(def.DataType));
       field->field_no_ = def.FieldNo;
       if (field->data_type_ == TFieldType::ftString) field->size_ = def.Size;
     } else {
@@ -701,8 +723,7 @@ void TDataSet::EnableControls() {
   if (disable_count_ == 0) return;
   if (--disable_count_ > 0) return;
   if (state_ != disable_state_) SendToLinks(TDataEvent::deUpdateState, 0);
-  if (pending_change_ || state_ != disable_state_)
-    SendToLinks(TDataEvent::deDataSetChange, 0);
+  if (pending_change_ || state_ != disable_state_) SendToLinks(TDataEvent::deDataSetChange, 0);
   pending_change_ = false;
 }
 

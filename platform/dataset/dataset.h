@@ -118,7 +118,9 @@ class TDataSet {
   int MoveBy(int distance);
   bool Bof() const { return bof_; }
   bool Eof() const { return eof_; }
-  bool IsEmpty() const { return active_ && record_count_ == 0 && state_ != TDataSetState::dsInsert; }
+  bool IsEmpty() const {
+    return active_ && record_count_ == 0 && state_ != TDataSetState::dsInsert;
+  }
 
   // ---- Editing
   void Insert();
@@ -212,7 +214,10 @@ class TDataSet {
   virtual bool GetFieldData(TField* field, void* buffer) = 0;
   virtual void SetFieldData(TField* field, const void* buffer) = 0;
   // Copies the cursor's current record into buffer; false when there is none.
-  virtual bool GetCurrentRecord(TRecordBuffer buffer) { (void)buffer; return false; }
+  virtual bool GetCurrentRecord(TRecordBuffer buffer) {
+    (void)buffer;
+    return false;
+  }
 
   // ---- Buffers (for links and descendants)
   int BufferCount() const { return buffer_count_; }
@@ -281,7 +286,9 @@ class TDataSet {
   void DoAfterScroll() { Fire(AfterScroll); }
 
   // ---- Services for descendants
-  void Fire(const TDataSetNotifyEvent& event) { if (event) event(*this); }
+  void Fire(const TDataSetNotifyEvent& event) {
+    if (event) event(*this);
+  }
   void CreateFields();
   void BindFields(bool binding);
   void DestroyDefaultFields();

@@ -18,31 +18,45 @@ void DatabaseErrorFmt(const std::string& format, const std::string& arg) {
 
 const char* FieldTypeName(TFieldType type) {
   switch (type) {
-    case TFieldType::ftString: return "String";
-    case TFieldType::ftSmallint: return "SmallInt";
-    case TFieldType::ftInteger: return "Integer";
-    case TFieldType::ftBoolean: return "Boolean";
-    case TFieldType::ftFloat: return "Float";
-    case TFieldType::ftDate: return "Date";
-    case TFieldType::ftDateTime: return "DateTime";
-    case TFieldType::ftMemo: return "Memo";
-    case TFieldType::ftBlob: return "Blob";
-    case TFieldType::ftUnknown: break;
+    case TFieldType::ftString:
+      return "String";
+    case TFieldType::ftSmallint:
+      return "SmallInt";
+    case TFieldType::ftInteger:
+      return "Integer";
+    case TFieldType::ftBoolean:
+      return "Boolean";
+    case TFieldType::ftFloat:
+      return "Float";
+    case TFieldType::ftDate:
+      return "Date";
+    case TFieldType::ftDateTime:
+      return "DateTime";
+    case TFieldType::ftMemo:
+      return "Memo";
+    case TFieldType::ftBlob:
+      return "Blob";
+    case TFieldType::ftUnknown:
+      break;
   }
   return "Unknown";
 }
 
 std::string TVariant::AsString() const {
   switch (value_.index()) {
-    case 1: return std::get<std::string>(value_);
-    case 2: return std::to_string(std::get<int64_t>(value_));
+    case 1:
+      return std::get<std::string>(value_);
+    case 2:
+      return std::to_string(std::get<int64_t>(value_));
     case 3: {
       char text[64];
       auto result = std::to_chars(text, text + sizeof text, std::get<double>(value_));
       return std::string(text, result.ptr);
     }
-    case 4: return std::get<bool>(value_) ? "True" : "False";
-    default: return std::string();
+    case 4:
+      return std::get<bool>(value_) ? "True" : "False";
+    default:
+      return std::string();
   }
 }
 

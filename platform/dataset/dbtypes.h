@@ -62,14 +62,14 @@ enum class TFieldKind { fkData, fkCalculated, fkInternalCalc };
 
 // What a dataset tells its data links.
 enum class TDataEvent {
-  deFieldChange,     // info: the TField* that changed
-  deRecordChange,    // info: the TField* that changed, or null for the whole record
-  deDataSetChange,   // the buffered records are no longer what they were
-  deDataSetScroll,   // info: distance the buffer window moved (see TDataLink)
+  deFieldChange,    // info: the TField* that changed
+  deRecordChange,   // info: the TField* that changed, or null for the whole record
+  deDataSetChange,  // the buffered records are no longer what they were
+  deDataSetScroll,  // info: distance the buffer window moved (see TDataLink)
   deLayoutChange,
-  deUpdateRecord,    // links write their pending control values (UpdateData)
-  deUpdateState,     // the dataset's state changed
-  deCheckBrowseMode, // a change of record or state is about to happen
+  deUpdateRecord,     // links write their pending control values (UpdateData)
+  deUpdateState,      // the dataset's state changed
+  deCheckBrowseMode,  // a change of record or state is about to happen
 };
 
 enum class TGetMode { gmCurrent, gmNext, gmPrior };

@@ -7,8 +7,8 @@
 #include <cstring>
 #include <limits>
 
-#include "platform/datetime.h"
 #include "platform/dataset/dataset.h"
+#include "platform/datetime.h"
 #include "platform/numtext.h"
 
 namespace platform {
@@ -129,13 +129,20 @@ void TField::SetDisplayLabel(const std::string& label) {
 int TField::DisplayWidth() const {
   if (display_width_ > 0) return display_width_;
   switch (data_type_) {
-    case TFieldType::ftString: return size_;
-    case TFieldType::ftSmallint: return 6;
-    case TFieldType::ftInteger: return 11;
-    case TFieldType::ftBoolean: return 5;
-    case TFieldType::ftDate: return 10;
-    case TFieldType::ftDateTime: return 18;
-    default: return 10;
+    case TFieldType::ftString:
+      return size_;
+    case TFieldType::ftSmallint:
+      return 6;
+    case TFieldType::ftInteger:
+      return 11;
+    case TFieldType::ftBoolean:
+      return 5;
+    case TFieldType::ftDate:
+      return 10;
+    case TFieldType::ftDateTime:
+      return 18;
+    default:
+      return 10;
   }
 }
 
@@ -211,8 +218,10 @@ void TField::SetAsDateTime(TDateTime) { AccessError("DateTime"); }
 TVariant TField::Value() { return IsNull() ? TVariant() : TVariant(AsString()); }
 
 void TField::SetValue(const TVariant& value) {
-  if (value.IsNull()) Clear();
-  else SetAsString(value.AsString());
+  if (value.IsNull())
+    Clear();
+  else
+    SetAsString(value.AsString());
 }
 
 TVariant TField::OldValue() {
@@ -299,9 +308,18 @@ bool TStringField::AsBoolean() {
   std::string text = Trim(AsString());
   if (text.empty()) return false;
   switch (text[0]) {
-    case 'T': case 't': case 'Y': case 'y': return true;
-    case 'F': case 'f': case 'N': case 'n': return false;
-    default: DatabaseError("'" + text + "' is not a valid boolean value");
+    case 'T':
+    case 't':
+    case 'Y':
+    case 'y':
+      return true;
+    case 'F':
+    case 'f':
+    case 'N':
+    case 'n':
+      return false;
+    default:
+      DatabaseError("'" + text + "' is not a valid boolean value");
   }
 }
 

@@ -68,7 +68,9 @@ class TField {
   const std::string& FieldName() const { return field_name_; }
   void SetFieldName(const std::string& name);
   // The label shown in grid titles and dialogs; FieldName until one is set.
-  const std::string& DisplayLabel() const { return display_label_.empty() ? field_name_ : display_label_; }
+  const std::string& DisplayLabel() const {
+    return display_label_.empty() ? field_name_ : display_label_;
+  }
   void SetDisplayLabel(const std::string& label);
   // Width in characters that a grid column gets; by type until one is set.
   int DisplayWidth() const;
@@ -92,7 +94,9 @@ class TField {
   TDataSet* DataSet() const { return dataset_; }
   bool Transliterate() const { return transliterate_; }
   void SetTransliterate(bool on) { transliterate_ = on; }
-  bool IsBlob() const { return data_type_ == TFieldType::ftMemo || data_type_ == TFieldType::ftBlob; }
+  bool IsBlob() const {
+    return data_type_ == TFieldType::ftMemo || data_type_ == TFieldType::ftBlob;
+  }
   // Bytes of the native buffer form (0 for blobs).
   virtual int DataSize() const;
   // Offset of a calculated field's value in the calculated-fields part of a

@@ -92,8 +92,8 @@ void TDBCheckBox::nextCheckState() {
 }
 
 void TDBCheckBox::focusOutEvent(QFocusEvent* event) {
-  const bool inside = event->reason() != Qt::ActiveWindowFocusReason &&
-                      event->reason() != Qt::PopupFocusReason;
+  const bool inside =
+      event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
   if (inside && link_.Editing()) {
     if (!RunHandler([&] { link_.UpdateRecord(); })) setFocus();
   }

@@ -90,8 +90,8 @@ void TDBEdit::TextChanged() {
 void TDBEdit::focusOutEvent(QFocusEvent* event) {
   // Leaving the edit hands its text to the field, so that other controls show it.
   // Only a move of the focus inside the window counts, not a window or popup taking it.
-  const bool inside = event->reason() != Qt::ActiveWindowFocusReason &&
-                      event->reason() != Qt::PopupFocusReason;
+  const bool inside =
+      event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
   if (inside && link_.Editing()) {
     if (!RunHandler([&] { link_.UpdateRecord(); })) {
       selectAll();

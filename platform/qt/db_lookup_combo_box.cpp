@@ -54,7 +54,8 @@ class TDBLookupComboBox::ListLink : public TDataLink {
 };
 
 TDBLookupComboBox::TDBLookupComboBox(QWidget* parent)
-    : QComboBox(parent), list_link_(std::make_unique<ListLink>(this)),
+    : QComboBox(parent),
+      list_link_(std::make_unique<ListLink>(this)),
       model_(new QStringListModel(this)) {
   setModel(model_);
   setMaxVisibleItems(kDropDownRows);

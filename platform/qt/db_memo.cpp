@@ -62,8 +62,8 @@ void TDBMemo::DataChange() {
 void TDBMemo::LoadText() {
   stale_ = false;
   QString text;
-  if (TField* field = link_.Field()) text = FromFieldText(field->IsBlob() ? field->AsString()
-                                                                          : field->DisplayText());
+  if (TField* field = link_.Field())
+    text = FromFieldText(field->IsBlob() ? field->AsString() : field->DisplayText());
   loading_ = true;
   if (text != toPlainText()) setPlainText(text);
   loading_ = false;
@@ -105,8 +105,8 @@ void TDBMemo::TextChanged() {
 }
 
 void TDBMemo::focusOutEvent(QFocusEvent* event) {
-  const bool inside = event->reason() != Qt::ActiveWindowFocusReason &&
-                      event->reason() != Qt::PopupFocusReason;
+  const bool inside =
+      event->reason() != Qt::ActiveWindowFocusReason && event->reason() != Qt::PopupFocusReason;
   if (inside && link_.Editing()) {
     if (!RunHandler([&] { link_.UpdateRecord(); })) setFocus();
   }

@@ -66,8 +66,10 @@ void TModalForm::keyPressEvent(QKeyEvent* event) {
 
 void TModalForm::done(int result) {
   // accept(), reject() and the close box arrive here.
-  if (result == QDialog::Accepted) result = mrOk;
-  else if (result == QDialog::Rejected) result = mrCancel;
+  if (result == QDialog::Accepted)
+    result = mrOk;
+  else if (result == QDialog::Rejected)
+    result = mrCancel;
   SetModalResult(result);
 }
 

@@ -43,8 +43,12 @@ class CatalogFormTest : public ProgramFixture {
     QTest::keyClick(CatalogForm->DBEditTitle, Qt::Key_End);
     TypeText(CatalogForm->DBEditTitle, text);
   }
-  static void Open() { RunAsEvent([] { MainForm->FileOpenClick(); }); }
-  static void New() { RunAsEvent([] { MainForm->FileNewClick(); }); }
+  static void Open() {
+    RunAsEvent([] { MainForm->FileOpenClick(); });
+  }
+  static void New() {
+    RunAsEvent([] { MainForm->FileNewClick(); });
+  }
   TempDir dir_;
 };
 
@@ -68,11 +72,16 @@ TEST_F(CatalogFormTest, LayoutCaptionsButtonsAndTabOrder) {
   EXPECT_EQ(f->DBEditTitle->maxLength(), 40);
   EXPECT_EQ(f->DBEditPlayers->maxLength(), 5);
   EXPECT_EQ(f->DBEditMemory->maxLength(), 5);
-  QWidget* expected[] = {f->DBEditTitle,       f->DBLookupComboBoxCategory,
-                         f->DBLookupComboBoxDeveloper, f->DBLookupComboBoxDistributor,
-                         f->DBEditPlayers,     f->DBEditMemory,
-                         f->DBCheckBoxAnalog,  f->DBCheckBoxDualshock,
-                         f->ButtonOK,          f->ButtonCancel,
+  QWidget* expected[] = {f->DBEditTitle,
+                         f->DBLookupComboBoxCategory,
+                         f->DBLookupComboBoxDeveloper,
+                         f->DBLookupComboBoxDistributor,
+                         f->DBEditPlayers,
+                         f->DBEditMemory,
+                         f->DBCheckBoxAnalog,
+                         f->DBCheckBoxDualshock,
+                         f->ButtonOK,
+                         f->ButtonCancel,
                          f->ButtonApply};
   for (size_t i = 1; i < std::size(expected); ++i)
     EXPECT_EQ(expected[i - 1]->nextInFocusChain(), expected[i]) << i;

@@ -64,9 +64,15 @@ class DialogsTest : public ProgramFixture {
       FindDialog->OKBtn->click();
     };
   }
-  static void Find() { RunAsEvent([] { MainForm->EditFindClick(); }); }
-  static void Sort() { RunAsEvent([] { MainForm->ViewSortClick(); }); }
-  static void Filter() { RunAsEvent([] { MainForm->ViewFilterClick(); }); }
+  static void Find() {
+    RunAsEvent([] { MainForm->EditFindClick(); });
+  }
+  static void Sort() {
+    RunAsEvent([] { MainForm->ViewSortClick(); });
+  }
+  static void Filter() {
+    RunAsEvent([] { MainForm->ViewFilterClick(); });
+  }
   // Builds field, operator, value with the builder and presses Add.
   static void Build(const QString& field, int op, const QString& value) {
     TFilterForm* f = FilterForm;
@@ -354,7 +360,8 @@ TEST_F(DialogsTest, FilterFieldListHoldsEveryFieldSortedAndTheOperatorTexts) {
     EXPECT_EQ(fields.join(","),
               "ANALOG,CATEGORY,DEVELOPER,DISTRIBUTR,DUALSHOCK,MEMORYBLKS,NOTES,PLAYERS,TITLE");
     QStringList ops;
-    for (int i = 0; i < f->OperatorCombo->count(); ++i) ops << "[" + f->OperatorCombo->itemText(i) + "]";
+    for (int i = 0; i < f->OperatorCombo->count(); ++i)
+      ops << "[" + f->OperatorCombo->itemText(i) + "]";
     EXPECT_EQ(ops.join(""), "[ = ][ < ][ > ][ <= ][ >= ][ <> ][ AND ][ OR ][(][)]");
     EXPECT_EQ(f->FieldCombo->currentIndex(), -1);
     EXPECT_EQ(f->OperatorCombo->currentIndex(), -1);
@@ -602,17 +609,23 @@ namespace {
 TEST_F(DialogsTest, FindsAccentedTitlesWithAndWithoutRegardToCase) {
   TDevazozDataSet& t = MastData->QvxcatTable;
   t.Append();
-  t.FieldByName("TITLE")->SetAsString("\xDC" "ber Racer");  // "Über Racer" in ANSI
+  t.FieldByName("TITLE")->SetAsString(
+      "\xDC"
+      "ber Racer");  // "Über Racer" in ANSI
   t.Post();
   t.First();
   ModalAnswers answers;
   answers.Then(FindAnswer(0, QString::fromUtf8("über"), false, false));
   answers.Then(FindAnswer(0, QString::fromUtf8("Über Racer"), true, true));
   Find();
-  EXPECT_EQ(Title(), "\xDC" "ber Racer");
+  EXPECT_EQ(Title(),
+            "\xDC"
+            "ber Racer");
   t.First();
   Find();
-  EXPECT_EQ(Title(), "\xDC" "ber Racer");
+  EXPECT_EQ(Title(),
+            "\xDC"
+            "ber Racer");
   EXPECT_EQ(answers.Pending(), 0);
   EXPECT_TRUE(answers.Seen().empty());
 }

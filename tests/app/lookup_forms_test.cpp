@@ -32,7 +32,8 @@ class LookupFormsTest : public ProgramFixture {
   static std::vector<std::string> Walk(TDevazozDataSet& table, const char* name) {
     std::vector<std::string> out;
     platform::TBookmark at = table.GetBookmark();
-    for (table.First(); !table.Eof(); table.Next()) out.push_back(table.FieldByName(name)->AsString());
+    for (table.First(); !table.Eof(); table.Next())
+      out.push_back(table.FieldByName(name)->AsString());
     if (!at.empty()) table.GotoBookmark(at);
     return out;
   }

@@ -39,14 +39,14 @@ using qvxtest::TypeText;
 
 struct NewTitle {
   QString title;
-  int category;     // entry of the category box (picked with the keyboard)
-  int developer;    // entries of the company boxes
+  int category;   // entry of the category box (picked with the keyboard)
+  int developer;  // entries of the company boxes
   int distributor;
   QString players;
   QString memory;
   bool analog;
   bool dualshock;
-  QString notes;    // lines separated by \n
+  QString notes;  // lines separated by \n
 };
 
 const NewTitle kNewTitles[] = {
@@ -59,11 +59,11 @@ const NewTitle kNewTitles[] = {
 };
 
 const char* const kCategories[] = {"Action", "Adventure", "Fighting"};
-const char* const kCompanies[] = {"Amber Fox Works", "Blue Lantern Games", "Cobalt Owl Studio",
-                                  "Driftwood Interactive", "Ember Gate", "Foggy Pier Software",
-                                  "Granite Kite", "Harbor Moth Games", "Iron Tulip",
-                                  "Juniper Arcade", "Kestrel Byte", "Lumen Quarry",
-                                  "Maple Circuit", "Nimbus Yard", "Orchid Engine", "Pebble Forge"};
+const char* const kCompanies[] = {
+    "Amber Fox Works", "Blue Lantern Games",  "Cobalt Owl Studio", "Driftwood Interactive",
+    "Ember Gate",      "Foggy Pier Software", "Granite Kite",      "Harbor Moth Games",
+    "Iron Tulip",      "Juniper Arcade",      "Kestrel Byte",      "Lumen Quarry",
+    "Maple Circuit",   "Nimbus Yard",         "Orchid Engine",     "Pebble Forge"};
 
 std::string Oem(const QString& text) {
   return platform::AnsiToOem(platform::qt::QStringToAnsi(text));
@@ -73,11 +73,20 @@ std::string Escape(const std::string& text) {
   std::string out;
   for (char c : text) {
     switch (c) {
-      case '\\': out += "\\\\"; break;
-      case '\t': out += "\\t"; break;
-      case '\r': out += "\\r"; break;
-      case '\n': out += "\\n"; break;
-      default: out += c;
+      case '\\':
+        out += "\\\\";
+        break;
+      case '\t':
+        out += "\\t";
+        break;
+      case '\r':
+        out += "\\r";
+        break;
+      case '\n':
+        out += "\\n";
+        break;
+      default:
+        out += c;
     }
   }
   return out;
@@ -105,7 +114,8 @@ class SessionTest : public ProgramFixture {
       TCatalogForm* f = CatalogForm;
       TypeText(f->DBEditTitle, t.title);
       f->DBLookupComboBoxCategory->setFocus();
-      for (int i = 0; i <= t.category; ++i) QTest::keyClick(f->DBLookupComboBoxCategory, Qt::Key_Down);
+      for (int i = 0; i <= t.category; ++i)
+        QTest::keyClick(f->DBLookupComboBoxCategory, Qt::Key_Down);
       f->DBLookupComboBoxDeveloper->SelectEntry(t.developer);
       f->DBLookupComboBoxDistributor->SelectEntry(t.distributor);
       f->DBEditPlayers->setFocus();
@@ -292,7 +302,9 @@ TEST_F(SessionTest, AWholeSessionKeepsTheCatalogSound) {
   EXPECT_EQ(Oem(QString::fromUtf8("ü")), "\x81");
   EXPECT_EQ(Oem(QString::fromUtf8("ñ")), "\xA4");
   ASSERT_EQ(after.size(), 51u);
-  EXPECT_EQ(after[48].substr(0, 7), "48\t\t\x90" "co");
+  EXPECT_EQ(after[48].substr(0, 7),
+            "48\t\t\x90"
+            "co");
 
   const std::vector<std::string> categories = Lines(Dump("CATEGORY.DBF"));
   ASSERT_EQ(categories.size(), 12u);

@@ -19,14 +19,15 @@ TEST(CodePage, AnsiUpperAndLowerOfAscii) {
   std::string all;
   for (int c = 0; c < 128; ++c) all += char(c);
   std::string up = AnsiUpper(all);
-  for (int c = 0; c < 128; ++c)
-    EXPECT_EQ(uint8_t(up[c]), (c >= 'a' && c <= 'z') ? c - 32 : c) << c;
+  for (int c = 0; c < 128; ++c) EXPECT_EQ(uint8_t(up[c]), (c >= 'a' && c <= 'z') ? c - 32 : c) << c;
 }
 
 TEST(CodePage, AnsiUpperAndLowerOfWesternLetters) {
   // a-grave .. y-acute, thorn, and the letters in 0x80..0x9F (s-caron, oe, z-caron, y-diaeresis).
-  std::string lower = Bytes({0xE0, 0xE4, 0xE9, 0xF1, 0xF6, 0xFC, 0xFD, 0xFE, 0x9A, 0x9C, 0x9E, 0xFF});
-  std::string upper = Bytes({0xC0, 0xC4, 0xC9, 0xD1, 0xD6, 0xDC, 0xDD, 0xDE, 0x8A, 0x8C, 0x8E, 0x9F});
+  std::string lower =
+      Bytes({0xE0, 0xE4, 0xE9, 0xF1, 0xF6, 0xFC, 0xFD, 0xFE, 0x9A, 0x9C, 0x9E, 0xFF});
+  std::string upper =
+      Bytes({0xC0, 0xC4, 0xC9, 0xD1, 0xD6, 0xDC, 0xDD, 0xDE, 0x8A, 0x8C, 0x8E, 0x9F});
   EXPECT_EQ(AnsiUpper(lower), upper);
   EXPECT_EQ(AnsiLower(upper), lower);
   // Sharp s, micro, multiplication and division signs have no other case.
@@ -90,8 +91,11 @@ TEST(CodePage, OemUpperFoldsAccentedLettersToTheirOemCapitals) {
   for (int c = 0; c < 256; ++c) {
     uint8_t upper = OemUpperChar(uint8_t(c));
     // Upper-casing in OEM agrees with upper-casing the ANSI form whenever it changes a byte.
-    if (upper != c) EXPECT_EQ(OemToAnsi(std::string(1, char(upper))),
-                              AnsiUpper(OemToAnsi(std::string(1, char(c))))) << c;
+    if (upper != c) {
+      EXPECT_EQ(OemToAnsi(std::string(1, char(upper))),
+                AnsiUpper(OemToAnsi(std::string(1, char(c)))))
+          << c;
+    }
     EXPECT_EQ(OemUpperChar(upper), upper) << c;
   }
 }
@@ -145,9 +149,11 @@ TEST(CodePage, Utf8ToAnsiReplacesWhatItCannotMap) {
   EXPECT_EQ(Utf8ToAnsi("\xCE\xA9"), "?");            // Greek omega
   EXPECT_EQ(Utf8ToAnsi("\xF0\x9F\x98\x80x"), "?x");  // emoji
   EXPECT_EQ(Utf8ToAnsi("\xC3"), "?");                // cut sequence
-  EXPECT_EQ(Utf8ToAnsi("\xC3" "A"), "?A");
+  EXPECT_EQ(Utf8ToAnsi("\xC3"
+                       "A"),
+            "?A");
   EXPECT_EQ(Utf8ToAnsi("\xFF\xFE"), "??");
-  EXPECT_EQ(Utf8ToAnsi("\x80"), "?");                // stray continuation byte
+  EXPECT_EQ(Utf8ToAnsi("\x80"), "?");  // stray continuation byte
 }
 
 }  // namespace

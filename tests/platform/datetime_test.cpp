@@ -201,9 +201,9 @@ TEST(DateTime, StrToDateWithoutYearUsesCurrentYear) {
 
 TEST(DateTime, StrToDateRejectsText) {
   ScopedShortDateFormat f("M/d/yyyy");
-  for (const char* bad : {"", "   ", "abc", "1", "1//1980", "/1/1/1980", "1/1/1980/", "13/1/1980",
-                          "2/30/1980", "0/1/1980", "1/1/12345", "1/1/1980/5", "1-1-1980x",
-                          "1/1/19 80"}) {
+  for (const char* bad :
+       {"", "   ", "abc", "1", "1//1980", "/1/1/1980", "1/1/1980/", "13/1/1980", "2/30/1980",
+        "0/1/1980", "1/1/12345", "1/1/1980/5", "1-1-1980x", "1/1/19 80"}) {
     int32_t d = 77;
     EXPECT_FALSE(TryStrToDate(bad, d)) << bad;
     try {

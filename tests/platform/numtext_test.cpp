@@ -70,9 +70,9 @@ TEST(NumText, StrToFloatAcceptsNumbers) {
 }
 
 TEST(NumText, StrToFloatRejectsText) {
-  for (const char* bad : {"", "   ", "abc", "1.2.3", "0x10", "inf", "nan", "INF", "1e", "e5",
-                          "--1", "+-1", "1 2", "1e999", "-1e999", ".", "-", "1,5", "12a",
-                          "1e+", "\t1"}) {
+  for (const char* bad :
+       {"",    "   ", "abc",   "1.2.3",  "0x10", "inf", "nan", "INF", "1e",  "e5", "--1",
+        "+-1", "1 2", "1e999", "-1e999", ".",    "-",   "1,5", "12a", "1e+", "\t1"}) {
     double v = 42;
     EXPECT_FALSE(TryStrToFloat(bad, v)) << bad;
     EXPECT_EQ(v, 42) << bad;

@@ -13,7 +13,7 @@ namespace qvx_test {
 struct FieldSpec {
   std::string name;
   char type;
-  int length;        // for C fields up to 65535: the high byte goes to decimals
+  int length;  // for C fields up to 65535: the high byte goes to decimals
   int decimals = 0;
 };
 
@@ -27,11 +27,11 @@ class DbfFixture {
   DbfFixture& AddRawRecord(const std::string& bytes, bool deleted = false);
 
   // Header settings; defaults describe a well-formed file.
-  uint8_t flags = 0;              // header byte 28
-  int32_t stored_count = -1;      // header offset 4; -1 = the real count
-  int extra_header_bytes = 0;     // added after the terminator (and the 0x30 area)
-  bool terminator = true;         // write the 0x0D after the descriptors
-  bool end_marker = true;         // write the 0x1A after the last record
+  uint8_t flags = 0;           // header byte 28
+  int32_t stored_count = -1;   // header offset 4; -1 = the real count
+  int extra_header_bytes = 0;  // added after the terminator (and the 0x30 area)
+  bool terminator = true;      // write the 0x0D after the descriptors
+  bool end_marker = true;      // write the 0x1A after the last record
   int record_length_override = -1;
   int header_length_override = -1;
 

@@ -20,10 +20,14 @@ constexpr int kBookmarkSize = 11;
 
 int ValueSize(const TMemDataSet::FieldSpec& def) {
   switch (def.type) {
-    case TFieldType::ftString: return def.size + 1;
-    case TFieldType::ftBoolean: return 1;
-    case TFieldType::ftMemo: return 4;
-    default: return 0;
+    case TFieldType::ftString:
+      return def.size + 1;
+    case TFieldType::ftBoolean:
+      return 1;
+    case TFieldType::ftMemo:
+      return 4;
+    default:
+      return 0;
   }
 }
 
@@ -97,12 +101,15 @@ void TMemDataSet::PutValue(std::string& record, int field_index, const std::stri
     case TFieldType::ftString:
       std::memcpy(p + 1, value.data(), std::min(value.size(), size_t(def.size)));
       break;
-    case TFieldType::ftBoolean: p[1] = (value == "T") ? 1 : 0; break;
+    case TFieldType::ftBoolean:
+      p[1] = (value == "T") ? 1 : 0;
+      break;
     case TFieldType::ftMemo:
       memos_.push_back(value);
       WriteInt32(p + 1, int32_t(memos_.size() - 1));
       break;
-    default: break;
+    default:
+      break;
   }
 }
 
@@ -111,10 +118,14 @@ std::string TMemDataSet::ValueText(const char* record, int field_index) const {
   const char* p = record + offsets_[size_t(field_index)];
   if (p[0] == 0) return std::string();
   switch (def.type) {
-    case TFieldType::ftString: return std::string(p + 1, strnlen(p + 1, size_t(def.size)));
-    case TFieldType::ftBoolean: return p[1] ? "T" : "F";
-    case TFieldType::ftMemo: return memos_.at(size_t(ReadInt32(p + 1)));
-    default: return std::string();
+    case TFieldType::ftString:
+      return std::string(p + 1, strnlen(p + 1, size_t(def.size)));
+    case TFieldType::ftBoolean:
+      return p[1] ? "T" : "F";
+    case TFieldType::ftMemo:
+      return memos_.at(size_t(ReadInt32(p + 1)));
+    default:
+      return std::string();
   }
 }
 
@@ -333,8 +344,10 @@ void TMemDataSet::InternalDelete() {
 const char* TMemDataSet::RecordFor(platform::TField* field) {
   (void)field;
   switch (State()) {
-    case TDataSetState::dsFilter: return filter_record_;
-    case TDataSetState::dsCalcFields: return CalcBuffer();
+    case TDataSetState::dsFilter:
+      return filter_record_;
+    case TDataSetState::dsCalcFields:
+      return CalcBuffer();
     case TDataSetState::dsOldValue: {
       TRecordBuffer b = ActiveBuffer();
       if (b && GetBookmarkFlag(b) == TBookmarkFlag::bfCurrent)
@@ -344,7 +357,8 @@ const char* TMemDataSet::RecordFor(platform::TField* field) {
     case TDataSetState::dsBrowse:
       if (IsEmpty()) return nullptr;
       return ActiveBuffer();
-    default: return ActiveBuffer();
+    default:
+      return ActiveBuffer();
   }
 }
 
@@ -365,7 +379,8 @@ bool TMemDataSet::GetFieldData(platform::TField* field, void* buffer) {
       std::memcpy(buffer, &v, 2);
       break;
     }
-    default: break;
+    default:
+      break;
   }
   return true;
 }
@@ -397,7 +412,8 @@ void TMemDataSet::SetFieldData(platform::TField* field, const void* buffer) {
         p[1] = v ? 1 : 0;
         break;
       }
-      default: break;
+      default:
+        break;
     }
   }
   DataEvent(platform::TDataEvent::deFieldChange, reinterpret_cast<intptr_t>(field));
@@ -408,7 +424,8 @@ std::unique_ptr<platform::TStream> TMemDataSet::CreateBlobStream(platform::TFiel
   bool write = mode != platform::TBlobStreamMode::bmRead;
   if (write && State() != TDataSetState::dsEdit && State() != TDataSetState::dsInsert)
     platform::DatabaseError("Dataset not in edit or insert mode");
-  auto stream = std::make_unique<MemoStream>(this, field, mode == platform::TBlobStreamMode::bmWrite);
+  auto stream =
+      std::make_unique<MemoStream>(this, field, mode == platform::TBlobStreamMode::bmWrite);
   if (mode != platform::TBlobStreamMode::bmWrite) {
     ++blob_reads_;
     const char* record = RecordFor(field);

@@ -51,9 +51,10 @@ class ModalAnswers::ShowFilter : public QObject {
   bool eventFilter(QObject* watched, QEvent* event) override {
     if (event->type() == QEvent::Show) {
       auto& h = owner_->handled_;
-      h.erase(std::remove_if(h.begin(), h.end(),
-                             [&](const QPointer<QWidget>& w) { return w.isNull() || w == watched; }),
-              h.end());
+      h.erase(
+          std::remove_if(h.begin(), h.end(),
+                         [&](const QPointer<QWidget>& w) { return w.isNull() || w == watched; }),
+          h.end());
     }
     return false;
   }

@@ -14,7 +14,8 @@ class DevazozBrowse : public ::testing::Test {
  protected:
   void SetUp() override { table_ = qvx_test::WriteCatalog(dir_.path()); }
   int Run(const std::string& extra, std::string* out, std::string* err = nullptr) {
-    return RunCommand(std::string(QVX_DEVAZOZ_TOOL) + " browse '" + table_ + "' " + extra, out, err);
+    return RunCommand(std::string(QVX_DEVAZOZ_TOOL) + " browse '" + table_ + "' " + extra, out,
+                      err);
   }
   std::string Out(const std::string& extra) {
     std::string out, err;
@@ -57,9 +58,15 @@ TEST_F(DevazozBrowse, EscapesAndConvertsToUtf8) {
   f.AddRecord({"A\tB\\C\x81"});
   f.Write(dir_.File("ESC.DBF"));
   std::string out, err;
-  ASSERT_EQ(RunCommand(std::string(QVX_DEVAZOZ_TOOL) + " browse '" + dir_.File("ESC.DBF") + "'", &out, &err), 0) << err;
+  ASSERT_EQ(RunCommand(std::string(QVX_DEVAZOZ_TOOL) + " browse '" + dir_.File("ESC.DBF") + "'",
+                       &out, &err),
+            0)
+      << err;
   EXPECT_EQ(out, "count\t1\nRECNO\tNAME\n1\tA\\tB\\\\C\xC3\xBC\n");  // 0x81 = u-umlaut
-  ASSERT_EQ(RunCommand(std::string(QVX_DEVAZOZ_TOOL) + " browse '" + dir_.File("ESC.DBF") + "' --no-translate", &out, &err), 0);
+  ASSERT_EQ(RunCommand(std::string(QVX_DEVAZOZ_TOOL) + " browse '" + dir_.File("ESC.DBF") +
+                           "' --no-translate",
+                       &out, &err),
+            0);
   EXPECT_EQ(out, "count\t1\nRECNO\tNAME\n1\tA\\tB\\\\C\xC2\x81\n");  // 0x81 read as Windows-1252
 }
 
@@ -69,7 +76,8 @@ TEST_F(DevazozBrowse, LocateAndLookup) {
   EXPECT_EQ(Out(Index() + "--locate TITLE Nothing"), "count\t10\nlocate\tF\t1\n");
   EXPECT_EQ(Out(Index() + "--tag TITLE --lookup TITLE 'Tekken 3' CATEGORY"),
             "count\t10\nlookup\tFighting\t7\n");
-  EXPECT_EQ(Out(Index() + "--tag TITLE --lookup TITLE Missing CATEGORY"), "count\t10\nlookup\t\\N\t7\n");
+  EXPECT_EQ(Out(Index() + "--tag TITLE --lookup TITLE Missing CATEGORY"),
+            "count\t10\nlookup\t\\N\t7\n");
 }
 
 TEST_F(DevazozBrowse, AppendEditDeleteRecall) {
@@ -84,7 +92,8 @@ TEST_F(DevazozBrowse, AppendEditDeleteRecall) {
       << out;
   EXPECT_EQ(Out(Index() + "--edit 2 PLAYERS=4 'TITLE=Ape Escape 2'"), "count\t11\nposted\t2\n");
   EXPECT_NE(Out("").find("\n2\tApe Escape 2\tPlatform\t4\t"), std::string::npos);
-  EXPECT_EQ(Out(Index() + "--tag TITLE --delete 4"), "count\t11\ndeleted\t4\t11\n");  // Vib Ribbon follows
+  EXPECT_EQ(Out(Index() + "--tag TITLE --delete 4"),
+            "count\t11\ndeleted\t4\t11\n");  // Vib Ribbon follows
   EXPECT_EQ(Out(Index() + "--recall 4"), "count\t11\nrecalled\t4\t4\n");
   EXPECT_EQ(Out("--delete 10"), "count\t11\ndeleted\t10\t11\n");
 }
@@ -97,7 +106,9 @@ TEST_F(DevazozBrowse, ExitCodes) {
   EXPECT_EQ(Run("--locate TITLE", &out, &err), 2);
   EXPECT_EQ(Run("--delete x", &out, &err), 2);
   EXPECT_EQ(Run("--bogus", &out, &err), 2);
-  EXPECT_EQ(RunCommand(std::string(QVX_DEVAZOZ_TOOL) + " browse '" + dir_.File("NONE.DBF") + "'", &out, &err), 1);
+  EXPECT_EQ(RunCommand(std::string(QVX_DEVAZOZ_TOOL) + " browse '" + dir_.File("NONE.DBF") + "'",
+                       &out, &err),
+            1);
   EXPECT_EQ(err, "Cannot find file " + dir_.File("NONE.DBF") + "\n");
 }
 

@@ -78,7 +78,9 @@ TEST_F(DevazozIndex, IndexAddsAndReplacesTagsWithTheirOptions) {
 
 TEST_F(DevazozIndex, NumericAndDateKeysAreFormatted) {
   qvx_test::DbfFixture f(0x03, {{"PRICE", 'N', 8, 2}, {"DAY", 'D', 8}});
-  f.AddRecord({"   12.50", "20240131"}).AddRecord({"   -3.00", "19991231"}).AddRecord({"    0.00", ""});
+  f.AddRecord({"   12.50", "20240131"})
+      .AddRecord({"   -3.00", "19991231"})
+      .AddRecord({"    0.00", ""});
   std::string t = dir_.File("N.DBF"), cdx = dir_.File("N.CDX");
   f.Write(t);
   std::string out, err;
@@ -131,7 +133,8 @@ TEST_F(DevazozIndex, UsageAndMissingThings) {
   EXPECT_EQ(Run("keys " + Q(table_) + " " + Q(cdx_) + " NOSUCH", &out, &err), 1);
   EXPECT_NE(err.find("Cannot find index tag NOSUCH"), std::string::npos) << err;
   EXPECT_EQ(Run("tags " + Q(table_) + " " + Q(dir_.File("none.cdx")), &out, &err), 1);
-  EXPECT_EQ(Run("index " + Q(table_) + " " + Q(dir_.File("E.CDX")) + " BAD \"NOFIELD\"", &out, &err), 1);
+  EXPECT_EQ(
+      Run("index " + Q(table_) + " " + Q(dir_.File("E.CDX")) + " BAD \"NOFIELD\"", &out, &err), 1);
 }
 
 // Tags whose names or keys cannot be stored are refused with the reason; a FOR
@@ -194,14 +197,16 @@ TEST_F(DevazozIndex, ReindexRefusesKeysItCannotBuildAndShortFiles) {
 TEST(SampleCatalogIndexes, EachTableHasItsCompoundIndex) {
   TempDir dir;
   std::string out, err;
-  ASSERT_EQ(RunCommand(std::string(QVX_SAMPLECAT_TOOL) + " " + Q(dir.path()), &out, &err), 0) << err;
+  ASSERT_EQ(RunCommand(std::string(QVX_SAMPLECAT_TOOL) + " " + Q(dir.path()), &out, &err), 0)
+      << err;
   struct Expect {
     const char* table;
     const char* cdx;
     const char* tags;
-  } files[] = {{"QVXCAT.DBF", "QVXCAT.CDX", "CATEGORY\tC\t30\tCATEGORY\t\t-\nTITLE\tC\t40\tTITLE\t\t-\n"},
-               {"CATEGORY.DBF", "CATEGORY.CDX", "CATEGORY\tC\t30\tCATEGORY\t\t-\n"},
-               {"DEVDIST.DBF", "DEVDIST.CDX", "DEVDIST\tC\t30\tDEVDIST\t\t-\n"}};
+  } files[] = {
+      {"QVXCAT.DBF", "QVXCAT.CDX", "CATEGORY\tC\t30\tCATEGORY\t\t-\nTITLE\tC\t40\tTITLE\t\t-\n"},
+      {"CATEGORY.DBF", "CATEGORY.CDX", "CATEGORY\tC\t30\tCATEGORY\t\t-\n"},
+      {"DEVDIST.DBF", "DEVDIST.CDX", "DEVDIST\tC\t30\tDEVDIST\t\t-\n"}};
   for (const Expect& e : files) {
     std::string t = Q(dir.File(e.table)), c = Q(dir.File(e.cdx));
     ASSERT_EQ(RunCommand(Tool() + " tags " + t + " " + c, &out, &err), 0) << err;

@@ -6,10 +6,10 @@
 #include "tests/support/dbf_fixture.h"
 
 namespace {
+using qvx_test::CopyTestTable;
 using qvx_test::DbfFixture;
 using qvx_test::RunCommand;
 using qvx_test::TempDir;
-using qvx_test::CopyTestTable;
 using qvx_test::TestDataPath;
 
 std::string Tool() { return QVX_DEVAZOZ_TOOL; }
@@ -41,7 +41,8 @@ TEST(DevazozDump, MatchesTheIndependentListingOfOtherProgramsTables) {
   for (const char* name : {"perl_t_0x8b", "perl_t_0xf5", "pydbf_t_vfp"}) {
     TempDir dir;
     std::string table = CopyTestTable(std::string("dbf/") + name + ".dbf", dir.path());
-    std::string expected = qvx_test::ReadFileText(TestDataPath(std::string("dbf/") + name + ".memo.tsv"));
+    std::string expected =
+        qvx_test::ReadFileText(TestDataPath(std::string("dbf/") + name + ".memo.tsv"));
     std::string out, err;
     ASSERT_EQ(RunCommand(Tool() + " dump --deleted " + Quote(table), &out, &err), 0) << err;
     EXPECT_EQ(DropLastColumn(out), DropLastColumn(expected)) << name;
@@ -60,13 +61,21 @@ TEST(DevazozDump, HidesDeletedRecordsUnlessAsked) {
 
 TEST(DevazozDump, EscapesAndFormatsEveryType) {
   TempDir dir;
-  DbfFixture f(0x30, {{"C", 'C', 12}, {"N", 'N', 6, 2}, {"L", 'L', 1}, {"D", 'D', 8},
-                      {"I", 'I', 4}, {"Y", 'Y', 8}, {"T", 'T', 8}, {"M", 'M', 4}, {"X", 'X', 4}});
-  std::string i_bytes("\xFE\xFF\xFF\xFF", 4);                // -2
+  DbfFixture f(0x30, {{"C", 'C', 12},
+                      {"N", 'N', 6, 2},
+                      {"L", 'L', 1},
+                      {"D", 'D', 8},
+                      {"I", 'I', 4},
+                      {"Y", 'Y', 8},
+                      {"T", 'T', 8},
+                      {"M", 'M', 4},
+                      {"X", 'X', 4}});
+  std::string i_bytes("\xFE\xFF\xFF\xFF", 4);                  // -2
   std::string y_bytes("\x98\x3A\x00\x00\x00\x00\x00\x00", 8);  // 15000 = 1.5
   std::string t_bytes("\xD0\x4B\x25\x00\x10\x27\x00\x00", 8);  // day 2444240, 10000 ms
   std::string m_bytes("\x00\x00\x00\x00", 4);
-  f.AddRecord({"a\tb\\c\r\nd", "  1.50", "T", "20240229", i_bytes, y_bytes, t_bytes, m_bytes, " x "});
+  f.AddRecord(
+      {"a\tb\\c\r\nd", "  1.50", "T", "20240229", i_bytes, y_bytes, t_bytes, m_bytes, " x "});
   f.AddRecord({"", "", "", "", i_bytes, y_bytes, t_bytes, m_bytes, ""}, true);
   std::string path = dir.File("ALL.DBF");
   f.Write(path);
@@ -90,8 +99,9 @@ TEST(DevazozDump, ShowsMemoBlockNumbersAsNumbers) {
   f.Write(path);
   std::string out, err;
   ASSERT_EQ(RunCommand(Tool() + " dump " + Quote(path), &out, &err), 0) << err;
-  EXPECT_EQ(out, "RECNO\tDEL\tT\tNOTES\n1\t\ta\t1\n2\t\tb\t12\n3\t\tc\t0\n4\t\td\t0\n"
-                 "5\t\te\t00x1\n");
+  EXPECT_EQ(out,
+            "RECNO\tDEL\tT\tNOTES\n1\t\ta\t1\n2\t\tb\t12\n3\t\tc\t0\n4\t\td\t0\n"
+            "5\t\te\t00x1\n");
 }
 
 // A table cut in the middle: info shows both counts, check TABLE reports the count,
@@ -140,12 +150,14 @@ TEST(DevazozTool, ExitCodes) {
 TEST(SampleCatalog, WritesTheThreeTablesWithTheirFields) {
   TempDir dir;
   std::string out, err;
-  ASSERT_EQ(RunCommand(std::string(QVX_SAMPLECAT_TOOL) + " " + Quote(dir.path()), &out, &err), 0) << err;
+  ASSERT_EQ(RunCommand(std::string(QVX_SAMPLECAT_TOOL) + " " + Quote(dir.path()), &out, &err), 0)
+      << err;
   ASSERT_EQ(RunCommand(Tool() + " info " + Quote(dir.File("QVXCAT.DBF")), &out, &err), 0) << err;
-  EXPECT_NE(out.find("TITLE\tC\t40\t0\nCATEGORY\tC\t30\t0\nDEVELOPER\tC\t30\t0\nDISTRIBUTR\tC\t30\t0\n"
-                     "PLAYERS\tC\t5\t0\nMEMORYBLKS\tC\t5\t0\nANALOG\tL\t1\t0\nDUALSHOCK\tL\t1\t0\n"
-                     "NOTES\tM\t10\t0\n"),
-            std::string::npos)
+  EXPECT_NE(
+      out.find("TITLE\tC\t40\t0\nCATEGORY\tC\t30\t0\nDEVELOPER\tC\t30\t0\nDISTRIBUTR\tC\t30\t0\n"
+               "PLAYERS\tC\t5\t0\nMEMORYBLKS\tC\t5\t0\nANALOG\tL\t1\t0\nDUALSHOCK\tL\t1\t0\n"
+               "NOTES\tM\t10\t0\n"),
+      std::string::npos)
       << out;
   ASSERT_EQ(RunCommand(Tool() + " info " + Quote(dir.File("CATEGORY.DBF")), &out, &err), 0) << err;
   EXPECT_NE(out.find("fields 1\nCATEGORY\tC\t30\t0\n"), std::string::npos);

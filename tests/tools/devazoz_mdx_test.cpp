@@ -62,8 +62,8 @@ class DevazozMdx : public ::testing::Test {
     qvx_test::DbfFixture f(0x03, {{"TITLE", 'C', 30}, {"PRICE", 'N', 9, 2}, {"DAY", 'D', 8}});
     const char* words[] = {"Comet", "Arena", "Tower", "Rally", "Ninja", "Quest", "Orbit"};
     for (int i = 0; i < 700; ++i) {
-      std::string title = std::string(words[i % 7]) + " " + words[(i / 7) % 7] + " " +
-                          std::to_string(i % 97);
+      std::string title =
+          std::string(words[i % 7]) + " " + words[(i / 7) % 7] + " " + std::to_string(i % 97);
       char price[16];
       std::snprintf(price, sizeof price, "%9.2f", ((i * 37) % 2001 - 1000) / 8.0);
       char day[16];
@@ -83,7 +83,8 @@ class DevazozMdx : public ::testing::Test {
   }
   std::string Perl(const std::string& tag, char type) {
     std::string out, err;
-    EXPECT_EQ(RunCommand("perl " + Q(perl_) + " " + Q(mdx_) + " " + tag + " " + type, &out, &err), 0)
+    EXPECT_EQ(RunCommand("perl " + Q(perl_) + " " + Q(mdx_) + " " + tag + " " + type, &out, &err),
+              0)
         << err;
     return out;
   }
@@ -149,8 +150,7 @@ TEST_F(DevazozMdx, FourTagsBuiltHereListTheSameThere) {
 TEST_F(DevazozMdx, PagesSplitByAppendsListTheSameThere) {
   std::string out, err;
   ASSERT_EQ(Run("index " + Q(table_) + " " + Q(mdx_) + " TITLE TITLE", &out, &err), 0) << err;
-  ASSERT_EQ(Run("index " + Q(table_) + " " + Q(mdx_) + " PRICE PRICE --descending", &out, &err),
-            0);
+  ASSERT_EQ(Run("index " + Q(table_) + " " + Q(mdx_) + " PRICE PRICE --descending", &out, &err), 0);
   {
     devazoz::GSO_dBHandler h(table_, true, false);
     ASSERT_EQ(h.OpenIndexFile(mdx_), 0);
@@ -172,9 +172,8 @@ TEST_F(DevazozMdx, PagesSplitByAppendsListTheSameThere) {
 
 TEST_F(DevazozMdx, SeekDumpReindexAndCheck) {
   std::string out, err;
-  ASSERT_EQ(Run("index " + Q(table_) + " " + Q(mdx_) + " TITLE TITLE --for \"PRICE > 0\"", &out,
-                &err),
-            0)
+  ASSERT_EQ(
+      Run("index " + Q(table_) + " " + Q(mdx_) + " TITLE TITLE --for \"PRICE > 0\"", &out, &err), 0)
       << err;
   ASSERT_EQ(Run("index " + Q(table_) + " " + Q(mdx_) + " PRICE PRICE --unique", &out, &err), 0);
   EXPECT_EQ(ReadFileBytes(table_)[28] & 1, 1);  // the production index

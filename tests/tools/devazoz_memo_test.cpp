@@ -6,9 +6,9 @@
 #include "tests/support/memo_fixture.h"
 
 namespace {
+using qvx_test::CopyTestTable;
 using qvx_test::RunCommand;
 using qvx_test::TempDir;
-using qvx_test::CopyTestTable;
 using qvx_test::TestDataPath;
 
 std::string Tool() { return QVX_DEVAZOZ_TOOL; }
@@ -47,13 +47,15 @@ TEST(DevazozMemo, WritesTheRawBytesOfOneMemo) {
 TEST(DevazozMemo, ReadsOtherProgramsMemoFiles) {
   TempDir dir;
   std::string out;
-  ASSERT_EQ(
-      RunCommand(Tool() + " memo " + Quote(CopyTestTable("dbf/perl_t_0x8b.dbf", dir.path())) + " 4 NOTES", &out),
-      0);
+  ASSERT_EQ(RunCommand(Tool() + " memo " + Quote(CopyTestTable("dbf/perl_t_0x8b.dbf", dir.path())) +
+                           " 4 NOTES",
+                       &out),
+            0);
   EXPECT_EQ(out, "Fourth; memo with plain ASCII text");
-  ASSERT_EQ(
-      RunCommand(Tool() + " memo " + Quote(CopyTestTable("dbf/perl_t_0xf5.dbf", dir.path())) + " 1 NOTES", &out),
-      0);
+  ASSERT_EQ(RunCommand(Tool() + " memo " + Quote(CopyTestTable("dbf/perl_t_0xf5.dbf", dir.path())) +
+                           " 1 NOTES",
+                       &out),
+            0);
   EXPECT_EQ(out, "First entry.");
 }
 

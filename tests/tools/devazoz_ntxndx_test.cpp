@@ -30,7 +30,8 @@ std::string PerlListing(const std::string& path, const std::string& type) {
   std::string out, err;
   std::string script =
       "use XBase::Index; my $i = XBase::Index->new(shift, type => shift) or die XBase->errstr; "
-      "$i->prepare_select; while (my @d = $i->fetch) { $d[0] =~ s/ +$//; print \"$d[0]\\t$d[1]\\n\"; }";
+      "$i->prepare_select; while (my @d = $i->fetch) { $d[0] =~ s/ +$//; print "
+      "\"$d[0]\\t$d[1]\\n\"; }";
   int rc = RunCommand("perl -e " + Q(script) + " " + Q(path) + " " + type, &out, &err);
   EXPECT_EQ(rc, 0) << err;
   return out;
@@ -67,13 +68,15 @@ TEST_F(DevazozNtxNdx, ForeignFilesListAsTheirListings) {
     EXPECT_EQ(out, "ok\n");
   }
   std::string ntx = dir_.File("title.ntx");
-  ASSERT_EQ(Tool_("seek " + Q(table_) + " " + Q(ntx) + " TITLE 'Army Bandit'", &out, &err), 0) << err;
+  ASSERT_EQ(Tool_("seek " + Q(table_) + " " + Q(ntx) + " TITLE 'Army Bandit'", &out, &err), 0)
+      << err;
   EXPECT_EQ(out, "354\tT\n");
   ASSERT_EQ(Tool_("seek " + Q(table_) + " " + Q(ntx) + " TITLE 'Army B' --partial", &out, &err), 0);
   EXPECT_EQ(out, "354\tT\n");
   ASSERT_EQ(Tool_("seek " + Q(table_) + " " + Q(ntx) + " TITLE 'Army Bz' --soft", &out, &err), 0);
   EXPECT_EQ(out, "270\tF\n");
-  ASSERT_EQ(Tool_("dump " + Q(table_) + " --index " + Q(ntx) + " --tag TITLE", &out, &err), 0) << err;
+  ASSERT_EQ(Tool_("dump " + Q(table_) + " --index " + Q(ntx) + " --tag TITLE", &out, &err), 0)
+      << err;
   EXPECT_EQ(out.substr(out.find('\n') + 1, 4), "301\t");
 }
 
@@ -93,14 +96,18 @@ TEST_F(DevazozNtxNdx, BuiltFilesReadBackElsewhereAndAgreeAcrossFormats) {
   // Through the table handler: a bare name is an NDX.
   ASSERT_EQ(Tool_("seek " + Q(table_) + " BYTITLE BYTITLE 'Army Bandit'", &out, &err), 0) << err;
   EXPECT_EQ(out, "354\tT\n");
-  ASSERT_EQ(Tool_("dump " + Q(table_) + " --index BYTITLE.NTX --tag BYTITLE --range Army Army", &out, &err), 0)
+  ASSERT_EQ(Tool_("dump " + Q(table_) + " --index BYTITLE.NTX --tag BYTITLE --range Army Army",
+                  &out, &err),
+            0)
       << err;
   EXPECT_EQ(out.substr(out.find('\n') + 1, 4), "301\t");
 }
 
 TEST_F(DevazozNtxNdx, NumericAndDateKeysListAndReadBack) {
   qvx_test::DbfFixture f(0x03, {{"PRICE", 'N', 8, 2}, {"DAY", 'D', 8}});
-  f.AddRecord({"   12.50", "20240131"}).AddRecord({"   -3.00", "19991231"}).AddRecord({"    0.00", ""});
+  f.AddRecord({"   12.50", "20240131"})
+      .AddRecord({"   -3.00", "19991231"})
+      .AddRecord({"    0.00", ""});
   f.AddRecord({"  -40.25", "20010101"});
   std::string t = dir_.File("N.DBF");
   f.Write(t);
@@ -112,9 +119,11 @@ TEST_F(DevazozNtxNdx, NumericAndDateKeysListAndReadBack) {
     const char* keys;
   } cases[] = {
       {"PRICE.NTX", "PRICE", "PRICE\tN\t8\tPRICE\t\t-\n", "-40.25\t4\n-3\t2\n0\t3\n12.5\t1\n"},
-      {"DAY.NTX", "DAY", "DAY\tD\t8\tDAY\t\t-\n", "        \t3\n19991231\t2\n20010101\t4\n20240131\t1\n"},
+      {"DAY.NTX", "DAY", "DAY\tD\t8\tDAY\t\t-\n",
+       "        \t3\n19991231\t2\n20010101\t4\n20240131\t1\n"},
       {"PRICE.NDX", "PRICE", "PRICE\tN\t8\tPRICE\t\t-\n", "-40.25\t4\n-3\t2\n0\t3\n12.5\t1\n"},
-      {"DAY.NDX", "DAY", "DAY\tD\t8\tDAY\t\t-\n", "19991231\t2\n20010101\t4\n20240131\t1\n        \t3\n"},
+      {"DAY.NDX", "DAY", "DAY\tD\t8\tDAY\t\t-\n",
+       "19991231\t2\n20010101\t4\n20240131\t1\n        \t3\n"},
   };
   for (const Case& c : cases) {
     std::string path = dir_.File(c.file);
@@ -127,13 +136,20 @@ TEST_F(DevazozNtxNdx, NumericAndDateKeysListAndReadBack) {
     std::string type = std::string(c.file).find(".NTX") != std::string::npos ? "ntx" : "ndx";
     EXPECT_EQ(Records(PerlListing(path, type)), Records(c.keys)) << c.file;
   }
-  ASSERT_EQ(Tool_("seek " + Q(t) + " " + Q(dir_.File("PRICE.NTX")) + " PRICE -3", &out, &err), 0) << err;
+  ASSERT_EQ(Tool_("seek " + Q(t) + " " + Q(dir_.File("PRICE.NTX")) + " PRICE -3", &out, &err), 0)
+      << err;
   EXPECT_EQ(out, "2\tT\n");
-  ASSERT_EQ(Tool_("seek " + Q(t) + " " + Q(dir_.File("PRICE.NDX")) + " PRICE -40.25", &out, &err), 0) << err;
+  ASSERT_EQ(Tool_("seek " + Q(t) + " " + Q(dir_.File("PRICE.NDX")) + " PRICE -40.25", &out, &err),
+            0)
+      << err;
   EXPECT_EQ(out, "4\tT\n");
-  EXPECT_EQ(Tool_("index " + Q(t) + " " + Q(dir_.File("D.NTX")) + " X PRICE --descending", &out, &err), 1);
+  EXPECT_EQ(
+      Tool_("index " + Q(t) + " " + Q(dir_.File("D.NTX")) + " X PRICE --descending", &out, &err),
+      1);
   EXPECT_NE(err.find("cannot be descending"), std::string::npos) << err;
-  EXPECT_EQ(Tool_("index " + Q(t) + " " + Q(dir_.File("F.NDX")) + " X PRICE --for 'PRICE > 0'", &out, &err), 1);
+  EXPECT_EQ(Tool_("index " + Q(t) + " " + Q(dir_.File("F.NDX")) + " X PRICE --for 'PRICE > 0'",
+                  &out, &err),
+            1);
   EXPECT_NE(err.find("no FOR condition"), std::string::npos) << err;
 }
 

@@ -54,8 +54,8 @@ void ProgressTable::Draw(int32_t done) {
 }
 
 std::unique_ptr<devazoz::GSobjIndexFile> MakeIndex(devazoz::GSO_dBaseFld* table,
-                                                  const std::string& path, bool create,
-                                                  bool read_write) {
+                                                   const std::string& path, bool create,
+                                                   bool read_write) {
   std::string extension = IndexExtension(path);
   if (extension == ".NTX")
     return std::make_unique<devazoz::GSobjNTXFile>(table, path, false, create, read_write, false);
@@ -67,8 +67,8 @@ std::unique_ptr<devazoz::GSobjIndexFile> MakeIndex(devazoz::GSO_dBaseFld* table,
 }
 
 std::unique_ptr<devazoz::GSobjIndexFile> OpenIndex(devazoz::GSO_dBaseFld* table,
-                                                  const std::string& path, bool create,
-                                                  bool read_write) {
+                                                   const std::string& path, bool create,
+                                                   bool read_write) {
   auto file = MakeIndex(table, path, create, read_write);
   if (!file->Disk()) throw devazoz::EDevazozError("Cannot find file " + path);
   if (!file->Valid())

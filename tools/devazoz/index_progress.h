@@ -32,13 +32,13 @@ class ProgressTable : public devazoz::GSO_dBaseFld {
 // Opens the index file; raises EDevazozError with the file's own reason when it
 // cannot be opened or is not valid.
 std::unique_ptr<devazoz::GSobjIndexFile> OpenIndex(devazoz::GSO_dBaseFld* table,
-                                                  const std::string& path, bool create,
-                                                  bool read_write);
+                                                   const std::string& path, bool create,
+                                                   bool read_write);
 // The index file object for the path's extension (".NTX", ".NDX", ".MDX"; any
 // other is a CDX file), without the checks of OpenIndex.
 std::unique_ptr<devazoz::GSobjIndexFile> MakeIndex(devazoz::GSO_dBaseFld* table,
-                                                  const std::string& path, bool create,
-                                                  bool read_write);
+                                                   const std::string& path, bool create,
+                                                   bool read_write);
 // The extension of a path, upper-case with its dot, or empty.
 std::string IndexExtension(const std::string& path);
 

@@ -44,9 +44,12 @@ std::string FieldValueText(GSO_dBaseFld& table, int n, bool memo_contents) {
   switch (f.type) {
     case 'C':
     case 'N':
-    case 'F': return table.GetDisplay(n);
-    case 'L': return table.GetLogic(n) ? "T" : "F";
-    case 'D': return Trim(table.GetStr(n));
+    case 'F':
+      return table.GetDisplay(n);
+    case 'L':
+      return table.GetLogic(n) ? "T" : "F";
+    case 'D':
+      return Trim(table.GetStr(n));
     case 'M':
     case 'G':
     case 'B': {
@@ -57,7 +60,8 @@ std::string FieldValueText(GSO_dBaseFld& table, int n, bool memo_contents) {
       }
       return BlockNumberText(table, n);
     }
-    default: break;
+    default:
+      break;
   }
   if (table.IsEncoded(f)) {
     ByteView bytes(table.CurrentRecord() + f.offset, f.length);
@@ -65,8 +69,7 @@ std::string FieldValueText(GSO_dBaseFld& table, int n, bool memo_contents) {
     if (f.type == 'Y') {
       return platform::FixedDecimalText(double(bytes.I64LE(0)) / 10000.0, 4);
     }
-    if (f.type == 'T')
-      return std::to_string(bytes.I32LE(0)) + "." + std::to_string(bytes.I32LE(4));
+    if (f.type == 'T') return std::to_string(bytes.I32LE(0)) + "." + std::to_string(bytes.I32LE(4));
   }
   return Trim(table.GetStr(n));
 }

@@ -3,7 +3,6 @@
 #include "engine/dataset/Zavaz6UZ_blob.h"
 
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include "engine/foundation/gs6_os.h"

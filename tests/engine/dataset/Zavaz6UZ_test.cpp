@@ -20,8 +20,8 @@ namespace {
 using namespace platform;
 using devazoz::TDevazozDataSet;
 using qvx_test::CatalogTest;
-using qvx_test::Strings;
 using qvx_test::DbfFixture;
+using qvx_test::Strings;
 
 std::string Message(const std::function<void()>& f) {
   try {
@@ -133,7 +133,8 @@ TEST_F(CatalogTest, RecordCountCountsDeletedUnlessExact) {
   ds->Next();
   EXPECT_EQ(Title(*ds), "Bushido Blade");
   ds->Close();
-  EXPECT_EQ(Message([&] { ds->RecordCount(); }), "Cannot perform this operation on a closed dataset");
+  EXPECT_EQ(Message([&] { ds->RecordCount(); }),
+            "Cannot perform this operation on a closed dataset");
   EXPECT_EQ(Message([&] { ds->RecNo(); }), "Cannot perform this operation on a closed dataset");
 }
 
@@ -451,7 +452,8 @@ TEST_F(CatalogTest, FilterTextOptionsAndRejectedText) {
   EXPECT_TRUE(Titles(*ds).empty());
   ds->SetFilterOptions(foCaseInsensitive);
   EXPECT_EQ(Titles(*ds), (Strings{"Abe's Oddysee", "Ape Escape", "Spyro"}));
-  EXPECT_EQ(Message([&] { ds->SetFilter("TITLE"); }), "Filter expression must return boolean result");
+  EXPECT_EQ(Message([&] { ds->SetFilter("TITLE"); }),
+            "Filter expression must return boolean result");
   EXPECT_EQ(ds->Filter(), "CATEGORY = 'platform'");
   ds->SetFiltered(false);
   EXPECT_EQ(Titles(*ds).size(), 7u);
@@ -594,8 +596,8 @@ TEST_F(CatalogTest, TranslatesBetweenOemAndAnsi) {
 
 TEST_F(CatalogTest, AliasesAndTheDefaultDirectory) {
   qvx_test::TempDir config;
-  std::ofstream(config.File("devazoz.cfg")) << "[Other]\nDATA=/nowhere\n[Alias]\ncatdata=" << dir.path()
-                                           << "/\n";
+  std::ofstream(config.File("devazoz.cfg"))
+      << "[Other]\nDATA=/nowhere\n[Alias]\ncatdata=" << dir.path() << "/\n";
   const char* old = std::getenv("XDG_CONFIG_HOME");
   std::string saved = old ? old : "";
   setenv("XDG_CONFIG_HOME", config.path().c_str(), 1);
@@ -615,7 +617,10 @@ TEST_F(CatalogTest, AliasesAndTheDefaultDirectory) {
   ds.Open();  // the new alias keeps the directory's own spelling
   EXPECT_TRUE(ds.Active());
   EXPECT_EQ(devazoz::AliasList().front().first, "Default Directory");
-  if (old) setenv("XDG_CONFIG_HOME", saved.c_str(), 1); else unsetenv("XDG_CONFIG_HOME");
+  if (old)
+    setenv("XDG_CONFIG_HOME", saved.c_str(), 1);
+  else
+    unsetenv("XDG_CONFIG_HOME");
   devazoz::ReloadAliases();
 }
 

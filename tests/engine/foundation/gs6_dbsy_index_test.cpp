@@ -50,7 +50,7 @@ TEST_F(HandlerIndexTest, WalksInTagOrderBothWays) {
   auto h = Open();
   EXPECT_TRUE(h->HasIndexOpen());
   EXPECT_EQ(Walk(*h), (std::vector<std::string>{"ALPHA", "ALPHABET", "BRAVO", "CHARLIE", "DELTA",
-                                                 "ECHO", "FOXTROT"}));
+                                                "ECHO", "FOXTROT"}));
   std::vector<std::string> back;
   for (h->GetRecord(kMoveLast); !h->Bof(); h->GetRecord(kMovePrevious)) back.push_back(Title(*h));
   EXPECT_EQ(back.front(), "FOXTROT");
@@ -109,14 +109,14 @@ TEST_F(HandlerIndexTest, AppendsAndWritesKeepEveryTagCurrent) {
     h->PutStr(1, "ZULU");
     h->WriteRecord(3);
     EXPECT_EQ(Walk(*h), (std::vector<std::string>{"AARDVARK", "ALPHA", "ALPHABET", "BRAVO",
-                                                   "CHARLIE", "DELTA", "FOXTROT", "ZULU"}));
+                                                  "CHARLIE", "DELTA", "FOXTROT", "ZULU"}));
   }
   auto h = Open("CAT");
   std::vector<std::string> cats;
   for (h->GetRecord(kMoveFirst); !h->Eof(); h->GetRecord(kMoveNext))
     cats.push_back(TrimRightZ(h->GetStr(2)) + ":" + Title(*h));
   EXPECT_EQ(cats, (std::vector<std::string>{"A:ALPHA", "A:BRAVO", "A:FOXTROT", "B:DELTA",
-                                             "B:CHARLIE", "C:ZULU", "C:ALPHABET", "C:AARDVARK"}));
+                                            "B:CHARLIE", "C:ZULU", "C:ALPHABET", "C:AARDVARK"}));
 }
 
 TEST_F(HandlerIndexTest, IndexListSyntax) {
@@ -126,9 +126,9 @@ TEST_F(HandlerIndexTest, IndexListSyntax) {
     ASSERT_TRUE(second.AddTag("NUM", "N", false, true, ""));
   }
   GSO_dBHandler h(table_path, true, false);
-  for (std::string list : {std::string("T.CDX, \"SECOND ONE.CDX\""),
-                           std::string("T.CDX;\"SECOND ONE.CDX\";"),
-                           std::string(" T.CDX \"SECOND ONE.CDX\" ,")}) {
+  for (std::string list :
+       {std::string("T.CDX, \"SECOND ONE.CDX\""), std::string("T.CDX;\"SECOND ONE.CDX\";"),
+        std::string(" T.CDX \"SECOND ONE.CDX\" ,")}) {
     EXPECT_EQ(h.OpenIndexList(&list, ""), 0) << list;
     EXPECT_EQ(h.IndexFileCount(), 2) << list;
     EXPECT_NE(h.TagByNumber(4), nullptr);
@@ -150,7 +150,8 @@ TEST_F(HandlerIndexTest, PackRebuildsTheIndexes) {
   h->Pack();
   EXPECT_EQ(h->RecordCount(), 5);
   EXPECT_EQ(Title(*h), "ALPHABET");
-  EXPECT_EQ(Walk(*h), (std::vector<std::string>{"ALPHABET", "CHARLIE", "DELTA", "ECHO", "FOXTROT"}));
+  EXPECT_EQ(Walk(*h),
+            (std::vector<std::string>{"ALPHABET", "CHARLIE", "DELTA", "ECHO", "FOXTROT"}));
   h->Reindex();
   EXPECT_EQ(Walk(*h).size(), 5u);
 }

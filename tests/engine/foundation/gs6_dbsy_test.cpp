@@ -1,8 +1,9 @@
 // The table handler's cursor in natural order: deleted records, filters, skips,
 // read-ahead, pack and field search.
+#include "engine/foundation/gs6_dbsy.h"
+
 #include <gtest/gtest.h>
 
-#include "engine/foundation/gs6_dbsy.h"
 #include "engine/foundation/gs6_eror.h"
 #include "engine/foundation/gs6_tool.h"
 #include "tests/support/dbf_fixture.h"
@@ -30,8 +31,8 @@ class HandlerTest : public ::testing::Test {
     for (int i = 1; i <= n; ++i) {
       bool del = std::find(deleted.begin(), deleted.end(), i) != deleted.end();
       std::string num = std::to_string(i);
-      f.AddRecord({"R" + num, std::string(4 - num.size(), ' ') + num, "2024010" + std::to_string(i % 10),
-                   i % 2 ? "T" : "F"},
+      f.AddRecord({"R" + num, std::string(4 - num.size(), ' ') + num,
+                   "2024010" + std::to_string(i % 10), i % 2 ? "T" : "F"},
                   del);
     }
     std::string path = dir.File(name);
@@ -206,7 +207,10 @@ TEST_F(HandlerTest, UnknownIndexExtensionIsNotFound) {
   std::string msg = ErrorOf([&] { h.OpenIndexFile("FOO.XYZ"); });
   EXPECT_EQ(msg, "File not found - FOO.XYZ");
   EXPECT_FALSE(h.HasIndexOpen());
-  EXPECT_EQ(ErrorOf([&] { std::string t = "NONE"; h.SelectTag(&t, false); }),
+  EXPECT_EQ(ErrorOf([&] {
+              std::string t = "NONE";
+              h.SelectTag(&t, false);
+            }),
             "Cannot find index tag NONE");
   EXPECT_NE(h.IndexFileName("x").find("/X.NDX"), std::string::npos);
 }

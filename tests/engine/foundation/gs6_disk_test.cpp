@@ -267,8 +267,7 @@ TEST_F(DiskFileTest, NamesWithServerOrDriveAreUsedUnchanged) {
   EXPECT_EQ(GSO_DiskFile("\\\\server\\share\\x.dbf", false, false).FileName(),
             "\\\\SERVER\\SHARE\\X.DBF");
   EXPECT_EQ(GSO_DiskFile("C:\\X.DBF", false, false).FileName(), "C:\\X.DBF");
-  EXPECT_EQ(GSO_DiskFile("c:\\data\\qvxcat.dbf", false, false).FileName(),
-            "C:\\DATA\\QVXCAT.DBF");
+  EXPECT_EQ(GSO_DiskFile("c:\\data\\qvxcat.dbf", false, false).FileName(), "C:\\DATA\\QVXCAT.DBF");
   EXPECT_EQ(GSO_DiskFile::MakeAbsolute("d:x.dbf"), "d:x.dbf");
   // A colon in first place is no drive.
   EXPECT_EQ(GSO_DiskFile::MakeAbsolute(":x")[0], '/');
@@ -937,8 +936,10 @@ TEST_F(DiskFileTest, FailingSystemCallsAreReportedWithTheirPlace) {
   for (const FaultCase& c : more) {
     g_fault_call = c.call;
     g_fault_code = c.code;
-    if (c.call == os::Call::Size) f.FileSize();
-    else f.Truncate(3);
+    if (c.call == os::Call::Size)
+      f.FileSize();
+    else
+      f.Truncate(3);
     r = TakeReport();
     EXPECT_EQ(r.code, c.code);
     EXPECT_EQ(r.sub_code, c.sub_code);
@@ -995,7 +996,8 @@ TEST_F(DiskFileTest, FailuresRaiseMessagesOfTheDefaultRoutine) {
     f.WriteAt(0, "x", 1);
     FAIL();
   } catch (const EDevazozError& e) {
-    EXPECT_EQ(e.Message(), "Devazoz Error 112, SubCode 1102.\r " + f.RealPath() + " (the disk is full)>1102");
+    EXPECT_EQ(e.Message(),
+              "Devazoz Error 112, SubCode 1102.\r " + f.RealPath() + " (the disk is full)>1102");
   }
   g_fault_call = os::Call::Flush;
   g_fault_code = os::MapErrno(EIO);

@@ -102,14 +102,16 @@ TEST(HugeSet, AgreesWithOrderedSetOverRandomChanges) {
     int32_t n = bit(rng);
     int o = op(rng);
     set.Change(n, o);
-    if (o == 0) model.erase(n);
-    else if (o == 1) model.insert(n);
-    else if (!model.erase(n)) model.insert(n);
+    if (o == 0)
+      model.erase(n);
+    else if (o == 1)
+      model.insert(n);
+    else if (!model.erase(n))
+      model.insert(n);
     highest = std::max(highest, n);
   }
   EXPECT_EQ(set.HighestBit(), highest);
-  for (int32_t n = 0; n <= 400001; ++n)
-    ASSERT_EQ(set.Has(n), model.count(n) == 1) << n;
+  for (int32_t n = 0; n <= 400001; ++n) ASSERT_EQ(set.Has(n), model.count(n) == 1) << n;
 }
 
 }  // namespace

@@ -45,7 +45,8 @@ TEST(PendingBlocksTest, BlocksOverlayFillFromTheFileAndFlushInRuns) {
   std::string file(64, '.');
   auto read = [&](int64_t at, uint8_t* out, size_t n) {
     std::memset(out, 0, n);
-    for (size_t i = 0; i < n && size_t(at) + i < file.size(); ++i) out[i] = uint8_t(file[size_t(at) + i]);
+    for (size_t i = 0; i < n && size_t(at) + i < file.size(); ++i)
+      out[i] = uint8_t(file[size_t(at) + i]);
   };
   PendingBlocks p(16, 48);
   EXPECT_TRUE(p.Empty());
@@ -61,7 +62,7 @@ TEST(PendingBlocksTest, BlocksOverlayFillFromTheFileAndFlushInRuns) {
   EXPECT_EQ(view.substr(16, 16), "....ab..........");
   EXPECT_EQ(view.substr(48, 16), "............WXYZ");
   EXPECT_EQ(view.substr(64, 4), "1234");
-  EXPECT_EQ(view[68], '\0');  // past the file: zeros
+  EXPECT_EQ(view[68], '\0');                            // past the file: zeros
   EXPECT_EQ(view.substr(0, 16), std::string(16, '-'));  // not held, untouched
 
   std::vector<std::pair<int64_t, size_t>> writes;
@@ -104,8 +105,8 @@ TEST_F(HeldWrites, ReadsSizeAndOtherObjectsSeeHeldWritesUntilTheyReachTheDisk) {
   GSO_DiskFile f(path, true, false);
   f.Open();
   f.HoldWrites(512);
-  f.WriteAt(510, "HELD", 4);   // across two blocks
-  f.WriteAt(2000, "END", 3);   // beyond the end: a hole before it
+  f.WriteAt(510, "HELD", 4);  // across two blocks
+  f.WriteAt(2000, "END", 3);  // beyond the end: a hole before it
   EXPECT_EQ(OnDisk(path), std::string(1024, 'a'));
   EXPECT_EQ(f.FileSize(), 2048);
   EXPECT_EQ(ReadBack(f, 508, 8), "aaHELDaa");

@@ -1,11 +1,11 @@
 // The scope guard that puts back what an operation changed: it runs on every way
 // out, in reverse order, and a second failure never hides the first.
+#include "engine/foundation/gs6_scope.h"
+
 #include <gtest/gtest.h>
 
 #include <stdexcept>
 #include <string>
-
-#include "engine/foundation/gs6_scope.h"
 
 namespace {
 using devazoz::TgsScopeExit;

@@ -29,9 +29,11 @@ std::string Exercise(devazoz::GSO_dBaseFld* table, const std::string& path) {
       devazoz::GSobjIndexTag* tag = cdx.TagAt(t);
       tag->LoadTree(0);
       long n = 0;
-      for (tag->Navigate(devazoz::kNavFirst); !tag->Eof() && !tag->Bof(); tag->Navigate(devazoz::kNavNext))
+      for (tag->Navigate(devazoz::kNavFirst); !tag->Eof() && !tag->Bof();
+           tag->Navigate(devazoz::kNavNext))
         if (++n > kWalkLimit) return "endless";
-      for (tag->Navigate(devazoz::kNavLast); !tag->Eof() && !tag->Bof(); tag->Navigate(devazoz::kNavPrior))
+      for (tag->Navigate(devazoz::kNavLast); !tag->Eof() && !tag->Bof();
+           tag->Navigate(devazoz::kNavPrior))
         if (--n < -kWalkLimit) return "endless";
       tag->Find(qvx_test::TextKey("M"));
       tag->Navigate(devazoz::kNavNext);
@@ -124,12 +126,15 @@ TEST_F(CdxDamage, ByteFlipsFailCleanly) {
 
 TEST_F(CdxDamage, LeafCountsAndWidthsThatDoNotFit) {
   size_t l = size_t(leaf_);
-  EXPECT_NE(With([&](ByteSpan s) { s.PutU16LE(l + 2, 200); }).find("more than fit"), std::string::npos);
-  EXPECT_NE(With([&](ByteSpan s) { s.PutU8(l + 23, 9); }).find("entries of 9 bytes"), std::string::npos);
+  EXPECT_NE(With([&](ByteSpan s) { s.PutU16LE(l + 2, 200); }).find("more than fit"),
+            std::string::npos);
+  EXPECT_NE(With([&](ByteSpan s) { s.PutU8(l + 23, 9); }).find("entries of 9 bytes"),
+            std::string::npos);
   EXPECT_NE(With([&](ByteSpan s) { s.PutU8(l + 23, 1); }).find("error:"), std::string::npos);
   EXPECT_NE(With([&](ByteSpan s) { s.PutU8(l + 20, 30); }).find("bit counts"), std::string::npos);
   EXPECT_NE(With([&](ByteSpan s) { s.PutU8(l + 18, 0x3E); }).find("masks"), std::string::npos);
-  EXPECT_NE(CheckOf([&](ByteSpan s) { s.PutU16LE(l + 12, 3); }).find("free bytes"), std::string::npos);
+  EXPECT_NE(CheckOf([&](ByteSpan s) { s.PutU16LE(l + 12, 3); }).find("free bytes"),
+            std::string::npos);
 }
 
 TEST_F(CdxDamage, CountsBeyondTheKeyLengthAndTextsOutsideTheArea) {
@@ -157,8 +162,8 @@ TEST_F(CdxDamage, CountsBeyondTheKeyLengthAndTextsOutsideTheArea) {
 
 TEST_F(CdxDamage, ChildPointersOutsideTheFileOrOffBlocks) {
   size_t child = size_t(root_) + 12 + 44;  // first entry's child pointer
-  for (uint32_t bad : {uint32_t(bytes_.size() + 512), uint32_t(first_child_ + 100), 0u, 512u,
-                       0x80000000u}) {
+  for (uint32_t bad :
+       {uint32_t(bytes_.size() + 512), uint32_t(first_child_ + 100), 0u, 512u, 0x80000000u}) {
     std::string r = With([&](ByteSpan s) { s.PutU32BE(child, bad); });
     EXPECT_NE(r.find("error:"), std::string::npos) << bad << " " << r;
     EXPECT_NE(r.find("GOOD") == std::string::npos ? r.find("BAD.CDX") : 0, std::string::npos);
@@ -211,7 +216,8 @@ TEST_F(CdxDamage, SharedChildrenCannotMakeAnEndlessWalk) {
         size_t ent = at + 12 + size_t(e) * 48;
         s.Fill(ent, 40, 0xFF);
         s.PutU32BE(ent + 40, 0x7FFFFFFF);
-        int32_t target = lv + 1 == levels ? (e == 0 ? leaf_ : leaf_) : base + ((lv + 1) * 2 + e) * 512;
+        int32_t target =
+            lv + 1 == levels ? (e == 0 ? leaf_ : leaf_) : base + ((lv + 1) * 2 + e) * 512;
         s.PutU32BE(ent + 44, uint32_t(target));
       }
     }

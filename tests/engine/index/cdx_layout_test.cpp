@@ -35,11 +35,11 @@ TEST(CdxLayout, NewFileIsExactly1536Bytes) {
   std::vector<uint8_t> b = ReadFileBytes(path);
   ASSERT_EQ(b.size(), 1536u);
   ByteView v(b.data(), b.size());
-  EXPECT_EQ(v.I32LE(0), 1024);       // root
-  EXPECT_EQ(v.U32LE(4), 0u);         // free list
-  EXPECT_EQ(v.U16LE(12), 10);        // key length
-  EXPECT_EQ(v.U8(14), 0xE0);         // options
-  EXPECT_EQ(v.U8(15), 1);            // signature
+  EXPECT_EQ(v.I32LE(0), 1024);  // root
+  EXPECT_EQ(v.U32LE(4), 0u);    // free list
+  EXPECT_EQ(v.U16LE(12), 10);   // key length
+  EXPECT_EQ(v.U8(14), 0xE0);    // options
+  EXPECT_EQ(v.U8(15), 1);       // signature
   EXPECT_EQ(v.U16LE(504), 0);
   EXPECT_EQ(v.U16LE(506), 1);
   EXPECT_EQ(v.U16LE(510), 1);
@@ -133,8 +133,8 @@ TEST(CdxLayout, LeafKeysShareLeadingBytesAndCountTrailingBlanks) {
   ByteView v(block, 512);
   // Key length 5: 3 bits each for duplicate and trailing counts, 18 for records.
   uint16_t w1 = v.U16LE(24 + 1), w2 = v.U16LE(24 + 3 + 1);
-  EXPECT_EQ(w1 >> 13, 2);          // trailing 2
-  EXPECT_EQ((w1 >> 10) & 7, 0);    // duplicate 0
+  EXPECT_EQ(w1 >> 13, 2);        // trailing 2
+  EXPECT_EQ((w1 >> 10) & 7, 0);  // duplicate 0
   EXPECT_EQ(w2 >> 13, 2);
   EXPECT_EQ((w2 >> 10) & 7, 2);
   EXPECT_EQ(v.U8(24 + 487), 'C');

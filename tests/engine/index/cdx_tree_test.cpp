@@ -63,15 +63,16 @@ int32_t RootOf(const std::string& path, int32_t header) {
 }
 
 // Leaves of the tag, left to right, following the tree.
-void CollectLeaves(const std::string& path, int32_t page, int key_length,
-                   std::vector<RawNode>& out, int* depth = nullptr, int level = 0) {
+void CollectLeaves(const std::string& path, int32_t page, int key_length, std::vector<RawNode>& out,
+                   int* depth = nullptr, int level = 0) {
   RawNode n = ReadRaw(path, page, key_length);
   if (n.data.leaf) {
     if (depth) *depth = level;
     out.push_back(n);
     return;
   }
-  for (const auto& e : n.data.entries) CollectLeaves(path, e.pointer, key_length, out, depth, level + 1);
+  for (const auto& e : n.data.entries)
+    CollectLeaves(path, e.pointer, key_length, out, depth, level + 1);
 }
 
 class CdxTree : public ::testing::Test {
@@ -89,7 +90,8 @@ TEST_F(CdxTree, AFieldKeyGivesWhatTheExpressionGives) {
   // the end, and empty ones: the bare field key is read from the record, the
   // other goes through the expression evaluator; both list the same keys.
   auto titles = qvx_test::RandomTitles(600, 5);
-  for (size_t i = 0; i < titles.size(); i += 7) titles[i] = titles[i].substr(0, 5) + '\0' + "HIDDEN";
+  for (size_t i = 0; i < titles.size(); i += 7)
+    titles[i] = titles[i].substr(0, 5) + '\0' + "HIDDEN";
   for (size_t i = 3; i < titles.size(); i += 11) titles[i] = "";
   for (size_t i = 5; i < titles.size(); i += 13) titles[i] = "  " + titles[i].substr(0, 8) + "  ";
   std::string t = Table(titles);
@@ -103,7 +105,8 @@ TEST_F(CdxTree, AFieldKeyGivesWhatTheExpressionGives) {
   table.index = &cdx;
   for (int32_t rec = 1; rec <= 600; rec += 9) {
     table.ReadRecord(rec);
-    table.PutStrByName("TITLE", rec % 2 ? std::string("NEW\0X", 5) : "Renamed " + std::to_string(rec));
+    table.PutStrByName("TITLE",
+                       rec % 2 ? std::string("NEW\0X", 5) : "Renamed " + std::to_string(rec));
     table.WriteRecord(rec);
   }
   for (int i = 0; i < 50; ++i) {
@@ -145,7 +148,8 @@ TEST_F(CdxTree, BuildWalksInKeyThenRecordOrder) {
 
 TEST_F(CdxTree, LeafEntryWidthFollowsTheRecordCount) {
   for (int count : {1000, 4096}) {
-    std::string t = Table(qvx_test::RandomTitles(size_t(count), 3), "W" + std::to_string(count) + ".DBF");
+    std::string t =
+        Table(qvx_test::RandomTitles(size_t(count), 3), "W" + std::to_string(count) + ".DBF");
     std::string cdx_path = dir_.File("W" + std::to_string(count) + ".CDX");
     {
       IndexedTable table(t);
@@ -345,7 +349,8 @@ TEST_F(CdxTree, ChangedRecordsMoveTheirKeys) {
   table.WriteRecord(17);
   titles[16] = "AAAA first of all";
   EXPECT_EQ(ListKeys(cdx.FindTag("TITLE")), Expected(titles));
-  EXPECT_EQ(ListKeys(cdx.FindTag("TITLE")).front(), (std::pair<std::string, int32_t>{"AAAA first of all", 17}));
+  EXPECT_EQ(ListKeys(cdx.FindTag("TITLE")).front(),
+            (std::pair<std::string, int32_t>{"AAAA first of all", 17}));
   // Leaving the FOR condition only deletes; entering it inserts.
   table.ReadRecord(1);  // category Action
   KeyList some = ListKeys(cdx.FindTag("SOME"));
@@ -675,7 +680,13 @@ TEST_F(CdxTree, SharedFilesSeeOtherWritersAndLockWithRetries) {
 }
 
 TEST_F(CdxTree, GeneralCollationTagsStoreWeights) {
-  std::vector<std::string> titles = {"banana", "Apple", "cherry", "apple", "\xE9" "clair", "eclair"};
+  std::vector<std::string> titles = {"banana",
+                                     "Apple",
+                                     "cherry",
+                                     "apple",
+                                     "\xE9"
+                                     "clair",
+                                     "eclair"};
   std::string t = Table(titles);
   std::string path = dir_.File("G.CDX");
   {
@@ -706,7 +717,9 @@ TEST_F(CdxTree, GeneralCollationTagsStoreWeights) {
   // Seeking translates the search key the same way.
   tag->LoadTree(0);
   EXPECT_EQ(tag->Find(TextKey("APPLE")), 2);
-  EXPECT_EQ(tag->Find(TextKey("\xE9" "clair")), 5);
+  EXPECT_EQ(tag->Find(TextKey("\xE9"
+                              "clair")),
+            5);
   tag->ReleaseTree();
   // Appends keep the weights in order too.
   table.index = &cdx;

@@ -1,7 +1,6 @@
 // The format-neutral index file: opening and creating its disk file, tag
 // lookup, renaming, the lock conventions, and key maintenance entry points.
 #include <gtest/gtest.h>
-
 #include <sys/stat.h>
 
 #include "engine/foundation/gs6_eror.h"
@@ -26,12 +25,12 @@ TEST(IndexFile, OpensInTheTablesDirectoryWithTheDefaultExtension) {
   devazoz::GSO_dBaseFld table(t, false, true);
   std::string part;
   // Missing and not to be created: none.
-  EXPECT_EQ(GSobjIndexFile::OpenIndexDiskFile(&table, " cat ", false, false, true, false, ".CDX",
-                                              &part),
-            nullptr);
+  EXPECT_EQ(
+      GSobjIndexFile::OpenIndexDiskFile(&table, " cat ", false, false, true, false, ".CDX", &part),
+      nullptr);
   EXPECT_EQ(part, "CAT.CDX");
-  auto disk = GSobjIndexFile::OpenIndexDiskFile(&table, " cat ", false, true, true, false, ".CDX",
-                                                &part);
+  auto disk =
+      GSobjIndexFile::OpenIndexDiskFile(&table, " cat ", false, true, true, false, ".CDX", &part);
   ASSERT_NE(disk, nullptr);
   EXPECT_TRUE(Exists(dir.File("cat.CDX")) || Exists(dir.File("CAT.CDX")));
   disk.reset();
@@ -134,8 +133,9 @@ TEST(IndexFile, TagsWithoutUsableKeysAreRefusedEvenWhenTheHookReturns) {
   qvx_test::RecordingErrorHook hook;
   EXPECT_FALSE(cdx.AddTag("T", "TITLE", false, true, "TITLE"));
   ASSERT_EQ(hook.reports().size(), 1u);
-  EXPECT_NE(hook.reports()[0].info.find("the FOR condition does not give a logical value for record 1"),
-            std::string::npos);
+  EXPECT_NE(
+      hook.reports()[0].info.find("the FOR condition does not give a logical value for record 1"),
+      std::string::npos);
   EXPECT_EQ(cdx.TagProblem(), "a record's key or FOR condition gives no usable value");
   EXPECT_EQ(cdx.TagCount(), 0);
   EXPECT_TRUE(cdx.AddTag("T", "TITLE", false, true, "TITLE = 'One'"));

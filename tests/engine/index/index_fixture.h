@@ -20,8 +20,7 @@ namespace qvx_test {
 // append (event 7 with value 0) and after a write (event 7 with the record).
 class IndexedTable : public devazoz::GSO_dBaseFld {
  public:
-  IndexedTable(const std::string& path, bool shared = false)
-      : GSO_dBaseFld(path, shared, true) {}
+  IndexedTable(const std::string& path, bool shared = false) : GSO_dBaseFld(path, shared, true) {}
   void Notify(uint8_t code, int32_t value) override {
     GSO_dBaseFld::Notify(code, value);
     if (code == devazoz::kEventAfterWrite && index)
@@ -41,8 +40,9 @@ class IndexedTable : public devazoz::GSO_dBaseFld {
 // given titles; categories cycle through five names, prices are the record
 // number times 1.5 minus 100, dates count up from 2000-01-01.
 inline void WriteCatalogTable(const std::string& path, const std::vector<std::string>& titles) {
-  DbfFixture f(0x03, {{"TITLE", 'C', 40}, {"CATEGORY", 'C', 30}, {"PRICE", 'N', 8, 2},
-                      {"RELEASED", 'D', 8}});
+  DbfFixture f(
+      0x03,
+      {{"TITLE", 'C', 40}, {"CATEGORY", 'C', 30}, {"PRICE", 'N', 8, 2}, {"RELEASED", 'D', 8}});
   const char* cats[] = {"Action", "Puzzle", "Racing", "Sports", "Shooter"};
   for (size_t i = 0; i < titles.size(); ++i) {
     char price[16];
@@ -99,7 +99,8 @@ inline KeyList ListKeysBackwards(devazoz::GSobjIndexTag* tag) {
   for (int32_t rec = tag->Navigate(devazoz::kNavLast); rec != 0;
        rec = tag->Navigate(devazoz::kNavPrior)) {
     const auto& v = tag->CurrentKey().Value;
-    out.insert(out.begin(), {std::string(reinterpret_cast<const char*>(v.Data()), v.Length()), rec});
+    out.insert(out.begin(),
+               {std::string(reinterpret_cast<const char*>(v.Data()), v.Length()), rec});
     if (out.size() > 10000000) break;
   }
   tag->ReleaseTree();

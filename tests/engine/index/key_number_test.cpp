@@ -17,8 +17,8 @@
 
 namespace {
 
-using devazoz::GSobjIndexFile;
 using devazoz::GSO_dBaseFld;
+using devazoz::GSobjIndexFile;
 
 struct TextKey : devazoz::GSobjIndexKeyData {
   explicit TextKey(const std::string& text) {

@@ -40,7 +40,7 @@ TEST(MdxLayout, NewFileIs2048BytesWithNoTagsAndNextFreeBlock4) {
   EXPECT_EQ(v.U16LE(26), 32);
   EXPECT_EQ(v.U16LE(28), 0);
   EXPECT_EQ(v.U32LE(32), 4u);
-  EXPECT_GE(v.U8(2), 1);  // update month
+  EXPECT_GE(v.U8(2), 1);         // update month
   EXPECT_EQ(v.U8(45), v.U8(2));  // created the same month
   // The table now says it has a production index.
   EXPECT_EQ(ReadFileBytes(t)[28] & 1, 1);
@@ -94,7 +94,7 @@ TEST(MdxLayout, PackedDecimals) {
 
 TEST(MdxLayout, SortableNumbersOrderLikeTheValues) {
   std::vector<double> values = {-1e30, -123.5, -10, -1, -0.5, -0.05, -1e-40, 0,
-                                1e-40, 0.05,   0.5, 1,  9.99, 10,  123.5, 1e30};
+                                1e-40, 0.05,   0.5, 1,  9.99, 10,    123.5,  1e30};
   std::vector<std::vector<uint8_t>> keys;
   for (double v : values) {
     uint8_t s[12];

@@ -394,7 +394,8 @@ TEST_F(MdxTree, TheTagTableHoldsFortySevenTags) {
   std::string t = Table({"a", "b"});
   IndexedTable table(t);
   GSobjMDXFile mdx(&table, dir_.File("MANY.MDX"), false, true, true, false);
-  for (int i = 0; i < 47; ++i) ASSERT_TRUE(mdx.AddTag("T" + std::to_string(i), "TITLE", false, true, ""));
+  for (int i = 0; i < 47; ++i)
+    ASSERT_TRUE(mdx.AddTag("T" + std::to_string(i), "TITLE", false, true, ""));
   // A 48th would be listed where the first page lies.
   EXPECT_THROW(mdx.AddTag("T47", "TITLE", false, true, ""), devazoz::EDevazozError);
   EXPECT_TRUE(mdx.AddTag("T3", "CATEGORY", false, true, ""));  // replacing is fine
@@ -439,8 +440,8 @@ TEST_F(MdxTree, TheHandlerOpensAProductionMdx) {
 namespace {
 
 TEST_F(MdxTree, RangesOnAscendingAndDescendingTags) {
-  std::string t = Table({"Apple", "Banana", "Blueberry", "Cherry", "Date", "Dragonfruit",
-                         "Elder", "Fig"});
+  std::string t =
+      Table({"Apple", "Banana", "Blueberry", "Cherry", "Date", "Dragonfruit", "Elder", "Fig"});
   IndexedTable table(t);
   GSobjMDXFile mdx(&table, dir_.File("R.MDX"), false, true, true, false);
   ASSERT_TRUE(mdx.AddTag("UP", "TITLE", false, true, ""));

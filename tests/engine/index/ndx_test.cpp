@@ -83,7 +83,9 @@ TEST_F(Ndx, NewFileOverAnEmptyTableAndItsHeader) {
 
 TEST_F(Ndx, NumericAndDateKeysWithEmptyDatesLast) {
   qvx_test::DbfFixture f(0x03, {{"PRICE", 'N', 8, 2}, {"DAY", 'D', 8}});
-  f.AddRecord({"   12.50", ""}).AddRecord({"   -3.00", "19991231"}).AddRecord({"    0.00", "20240131"});
+  f.AddRecord({"   12.50", ""})
+      .AddRecord({"   -3.00", "19991231"})
+      .AddRecord({"    0.00", "20240131"});
   f.AddRecord({" -120.25", ""}).AddRecord({"    7.00", "19800101"});
   std::string t = dir_.File("N.DBF");
   f.Write(t);

@@ -38,8 +38,7 @@ KeyList Expected(const std::vector<std::string>& titles) {
 // Equal keys keep the order they were inserted in, not the record order: the
 // listing sorted by key and record, after checking that keys ascend.
 KeyList ByKeyAndRecord(KeyList keys) {
-  for (size_t i = 1; i < keys.size(); ++i)
-    EXPECT_LE(keys[i - 1].first, keys[i].first) << i;
+  for (size_t i = 1; i < keys.size(); ++i) EXPECT_LE(keys[i - 1].first, keys[i].first) << i;
   std::sort(keys.begin(), keys.end());
   return keys;
 }
@@ -138,9 +137,11 @@ TEST_F(Ntx, ThreeLevelsStepEveryKeyOnceBothWays) {
                               [&](const auto& k) { return k.first == want[i].first; });
     EXPECT_EQ(tag->Find(TextKey(want[i].first)), first->second) << want[i].first;
   }
-  EXPECT_EQ(tag->Find(TextKey("SAME")), want[std::find_if(want.begin(), want.end(), [](const auto& k) {
-                                           return k.first == "SAME KEY";
-                                         }) - want.begin()].second);
+  EXPECT_EQ(tag->Find(TextKey("SAME")),
+            want[std::find_if(want.begin(), want.end(),
+                              [](const auto& k) { return k.first == "SAME KEY"; }) -
+                 want.begin()]
+                .second);
   EXPECT_EQ(tag->Find(TextKey("\x7F")), 0);
   EXPECT_TRUE(tag->Eof());
   tag->ReleaseTree();
@@ -366,10 +367,12 @@ TEST(NtxForeign, FilesOfAnotherProgramWalkAndSeekAsTheirListings) {
     std::string path = qvx_test::CopyTestData(std::string("ntx1k/") + name + ".ntx", dir.path());
     std::string upper = name == std::string("title") ? "TITLE" : "CATEGORY";
     KeyList want;
-    std::string listing = qvx_test::ReadFileText(qvx_test::TestDataPath("ntx1k/" + upper + ".keys"));
+    std::string listing =
+        qvx_test::ReadFileText(qvx_test::TestDataPath("ntx1k/" + upper + ".keys"));
     for (size_t at = 0; at < listing.size();) {
       size_t tab = listing.find('\t', at), nl = listing.find('\n', at);
-      want.push_back({listing.substr(at, tab - at), std::stoi(listing.substr(tab + 1, nl - tab - 1))});
+      want.push_back(
+          {listing.substr(at, tab - at), std::stoi(listing.substr(tab + 1, nl - tab - 1))});
       at = nl + 1;
     }
     devazoz::GSO_dBHandler table(t, false, false);

@@ -67,8 +67,8 @@ TYPED_TEST(CachedPages, SeeksStepsAndChangesSeeTheFile) {
   for (int i = 0; i < 700; ++i) model.push_back(pool[rng() % pool.size()]);
   std::string t = this->dir_.File("C.DBF");
   qvx_test::WriteCatalogTable(t, model);
-  std::string path = this->dir_.File(std::is_same_v<TypeParam, devazoz::GSobjNTXFile> ? "C.NTX"
-                                                                                      : "C.NDX");
+  std::string path =
+      this->dir_.File(std::is_same_v<TypeParam, devazoz::GSobjNTXFile> ? "C.NTX" : "C.NDX");
   qvx_test::IndexedTable table(t);
   auto file = std::make_unique<TypeParam>(&table, path, false, true, true, false);
   ASSERT_TRUE(file->AddTag("C", "TITLE", false, true, ""));
@@ -76,7 +76,8 @@ TYPED_TEST(CachedPages, SeeksStepsAndChangesSeeTheFile) {
   devazoz::GSobjIndexTag* tag = file->TagAt(0);
   for (int step = 0; step < 1500; ++step) {
     int what = int(rng() % 4);
-    std::string title = rng() % 3 ? pool[rng() % pool.size()] : qvx_test::RandomTitles(1, rng(), 9)[0];
+    std::string title =
+        rng() % 3 ? pool[rng() % pool.size()] : qvx_test::RandomTitles(1, rng(), 9)[0];
     if (what == 0) {
       table.BlankRecord();
       table.PutStrByName("TITLE", title);
@@ -103,8 +104,10 @@ TYPED_TEST(CachedPages, SeeksStepsAndChangesSeeTheFile) {
            ++s) {
         std::string now(reinterpret_cast<const char*>(tag->CurrentKey().Value.Data()),
                         tag->CurrentKey().Value.Length());
-        if (what == 2) ASSERT_LE(before, now) << step;
-        else ASSERT_GE(before, now) << step;
+        if (what == 2)
+          ASSERT_LE(before, now) << step;
+        else
+          ASSERT_GE(before, now) << step;
         before = now;
       }
       tag->ReleaseTree();

@@ -28,9 +28,11 @@ std::string Exercise(devazoz::GSO_dBaseFld* table, const std::string& path) {
     devazoz::GSobjIndexTag* tag = file.Tag();
     tag->LoadTree(0);
     long n = 0;
-    for (tag->Navigate(devazoz::kNavFirst); !tag->Eof() && !tag->Bof(); tag->Navigate(devazoz::kNavNext))
+    for (tag->Navigate(devazoz::kNavFirst); !tag->Eof() && !tag->Bof();
+         tag->Navigate(devazoz::kNavNext))
       if (++n > kWalkLimit) return "endless";
-    for (tag->Navigate(devazoz::kNavLast); !tag->Eof() && !tag->Bof(); tag->Navigate(devazoz::kNavPrior))
+    for (tag->Navigate(devazoz::kNavLast); !tag->Eof() && !tag->Bof();
+         tag->Navigate(devazoz::kNavPrior))
       if (--n < -kWalkLimit) return "endless";
     tag->Find(qvx_test::TextKey("M"));
     tag->Navigate(devazoz::kNavNext);
@@ -42,8 +44,10 @@ std::string Exercise(devazoz::GSO_dBaseFld* table, const std::string& path) {
     tag->InsertKey(k);
     tag->ReleaseTree();
     tag->DeleteKey(qvx_test::TextKey("MIDDLE", 5));
-    if constexpr (std::is_same_v<File, devazoz::GSobjNTXFile>) devazoz::CheckNtxFile(file);
-    else devazoz::CheckNdxFile(file);
+    if constexpr (std::is_same_v<File, devazoz::GSobjNTXFile>)
+      devazoz::CheckNtxFile(file);
+    else
+      devazoz::CheckNdxFile(file);
     return "ok";
   } catch (const devazoz::EDevazozError& e) {
     return std::string("error: ") + e.what();
@@ -66,7 +70,8 @@ class Damage : public ::testing::Test {
     table_ = std::make_unique<devazoz::GSO_dBaseFld>(table_path_, false, false);
   }
   std::string Try(const std::vector<uint8_t>& bytes) {
-    std::string path = dir_.File(std::is_same_v<File, devazoz::GSobjNTXFile> ? "BAD.NTX" : "BAD.NDX");
+    std::string path =
+        dir_.File(std::is_same_v<File, devazoz::GSobjNTXFile> ? "BAD.NTX" : "BAD.NDX");
     WriteFileBytes(path, bytes);
     return Exercise<File>(table_.get(), path);
   }

@@ -1,8 +1,6 @@
 // TgsSort: limits and messages, the order of every kind of key, equal keys,
 // unique and descending modes, and many runs against one run and against a
 // reference stable sort of the same order.
-#include "engine/index/gs6_sort.h"
-
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -15,6 +13,7 @@
 #include <vector>
 
 #include "engine/foundation/gs6_eror.h"
+#include "engine/index/gs6_sort.h"
 
 namespace {
 using namespace devazoz;
@@ -48,9 +47,12 @@ struct Out {
 
 std::ostream& operator<<(std::ostream& os, const Out& o) {
   os << "{type " << int(o.type) << ", ";
-  if (o.type == VariantType::Number) os << o.number;
-  else if (o.type == VariantType::Date) os << o.day;
-  else os << '"' << o.bytes << '"';
+  if (o.type == VariantType::Number)
+    os << o.number;
+  else if (o.type == VariantType::Date)
+    os << o.day;
+  else
+    os << '"' << o.bytes << '"';
   return os << ", rec " << o.recno << "}";
 }
 
@@ -62,10 +64,18 @@ Out Date(int32_t d, int32_t r) { return {VariantType::Date, "", 0, d, r}; }
 void Add(TgsSort& sort, const Out& k) {
   TgsVariant v;
   switch (k.type) {
-    case VariantType::Text: v.SetText(k.bytes); break;
-    case VariantType::Bytes: v.SetBytes(k.bytes.data(), uint32_t(k.bytes.size())); break;
-    case VariantType::Number: v.SetNumber(k.number); break;
-    default: v.SetDate(k.day); break;
+    case VariantType::Text:
+      v.SetText(k.bytes);
+      break;
+    case VariantType::Bytes:
+      v.SetBytes(k.bytes.data(), uint32_t(k.bytes.size()));
+      break;
+    case VariantType::Number:
+      v.SetNumber(k.number);
+      break;
+    default:
+      v.SetDate(k.day);
+      break;
   }
   sort.AddKey(v, k.recno);
 }
@@ -76,9 +86,12 @@ std::vector<Out> Drain(TgsSort& sort) {
   int32_t r = 0;
   while (sort.NextKey(v, r)) {
     Out o{v.Type(), "", 0, 0, r};
-    if (v.Type() == VariantType::Number) o.number = v.AsNumber();
-    else if (v.Type() == VariantType::Date) o.day = v.AsDate();
-    else o.bytes = std::string(reinterpret_cast<const char*>(v.Data()), v.Length());
+    if (v.Type() == VariantType::Number)
+      o.number = v.AsNumber();
+    else if (v.Type() == VariantType::Date)
+      o.day = v.AsDate();
+    else
+      o.bytes = std::string(reinterpret_cast<const char*>(v.Data()), v.Length());
     out.push_back(o);
   }
   return out;
@@ -182,9 +195,9 @@ TEST(SortLimits, EmptySortAndEmptyKeys) {
 // ---- order ----
 
 TEST(SortOrder, TextWithoutTrailingBlanksInByteOrder) {
-  auto out = SortAll({Text("b  ", 1), Text("B", 2), Text("a b ", 3), Text("\xE9", 4),
-                      Text("A", 5), Text(" A", 6)});
-  std::vector<Out> want = {Text(" A", 6), Text("A", 5), Text("B", 2),
+  auto out = SortAll({Text("b  ", 1), Text("B", 2), Text("a b ", 3), Text("\xE9", 4), Text("A", 5),
+                      Text(" A", 6)});
+  std::vector<Out> want = {Text(" A", 6),  Text("A", 5), Text("B", 2),
                            Text("a b", 3), Text("b", 1), Text("\xE9", 4)};
   EXPECT_EQ(out, want);
 }
@@ -234,10 +247,9 @@ TEST(SortOrder, ByteStringsUnchangedAndNeverMapped) {
 TEST(SortOrder, NumbersInNumericOrderAndBackBitForBit) {
   const double inf = std::numeric_limits<double>::infinity();
   const double denorm = std::numeric_limits<double>::denorm_min();
-  std::vector<double> ordered = {-inf,  -1e300, -2.0,   std::nextafter(-1.0, -2.0), -1.0,
-                                 -0.5,  -denorm, -0.0,  0.0,   denorm,
-                                 1e-300, 0.5,   1.0,    std::nextafter(1.0, 2.0),   2.0,
-                                 3.0,   1e300,  inf};
+  std::vector<double> ordered = {
+      -inf,   -1e300, -2.0, std::nextafter(-1.0, -2.0), -1.0, -0.5, -denorm, -0.0, 0.0, denorm,
+      1e-300, 0.5,    1.0,  std::nextafter(1.0, 2.0),   2.0,  3.0,  1e300,   inf};
   std::vector<Out> in;
   for (size_t i = 0; i < ordered.size(); ++i) in.push_back(Number(ordered[i], int32_t(i + 1)));
   std::vector<Out> shuffled = in;
@@ -262,7 +274,7 @@ TEST(SortOrder, NotANumberComesBack) {
 }
 
 TEST(SortOrder, DatesInDayOrder) {
-  std::vector<Out> want = {Date(-5, 7), Date(0, 3), Date(1, 4), Date(2444240, 1),
+  std::vector<Out> want = {Date(-5, 7),      Date(0, 3),       Date(1, 4),      Date(2444240, 1),
                            Date(2444240, 2), Date(2444241, 6), Date(5231808, 5)};
   std::vector<Out> in = {want[3], want[4], want[1], want[2], want[6], want[5], want[0]};
   EXPECT_EQ(SortAll(in), want);
@@ -286,7 +298,7 @@ const uint8_t* CaseFoldMap() {
 }
 
 TEST(SortCollation, TextComparesThroughTheMapAndComesBackRaw) {
-  std::vector<Out> in = {Text("b", 1), Text("A", 2), Text("a", 3), Text("B", 4),
+  std::vector<Out> in = {Text("b", 1),  Text("A", 2),  Text("a", 3), Text("B", 4),
                          Text("ab", 5), Text("AB", 6), Text("_", 7)};
   // '_' (0x5F) sorts after the upper-case letters it is compared as.
   std::vector<Out> want = {Text("A", 2), Text("a", 3), Text("ab", 5), Text("AB", 6),
@@ -370,10 +382,14 @@ struct RefKey {
 int CompareRef(const RefKey& a, const RefKey& b) {
   auto kind = [](VariantType t) {
     switch (t) {
-      case VariantType::Bytes: return 1;
-      case VariantType::Text: return 2;
-      case VariantType::Number: return 3;
-      default: return 4;
+      case VariantType::Bytes:
+        return 1;
+      case VariantType::Text:
+        return 2;
+      case VariantType::Number:
+        return 3;
+      default:
+        return 4;
     }
   };
   if (kind(a.key.type) != kind(b.key.type)) return kind(a.key.type) < kind(b.key.type) ? -1 : 1;
@@ -447,15 +463,21 @@ std::vector<Out> RandomKeys(std::mt19937& rng, size_t count, int kind_mix, size_
     if (rng() % 8 == 0) recno = int32_t(rng());  // high bytes too
     int kind = kind_mix < 4 ? kind_mix : int(rng() % 4);
     switch (kind) {
-      case 0: in.push_back(Text(RandomBytes(rng, max_len, alphabet), recno)); break;
-      case 1: in.push_back(Bytes(RandomBytes(rng, max_len, alphabet), recno)); break;
+      case 0:
+        in.push_back(Text(RandomBytes(rng, max_len, alphabet), recno));
+        break;
+      case 1:
+        in.push_back(Bytes(RandomBytes(rng, max_len, alphabet), recno));
+        break;
       case 2: {
         static const double kValues[] = {-1e10, -2.5, -1.0, -0.0, 0.0, 1e-310, 1.0, 2.5, 7e300};
         double v = rng() % 2 ? kValues[rng() % 9] : double(int(rng() % 200) - 100) / 8;
         in.push_back(Number(v, recno));
         break;
       }
-      default: in.push_back(Date(int32_t(rng() % 40) - 5, recno)); break;
+      default:
+        in.push_back(Date(int32_t(rng() % 40) - 5, recno));
+        break;
     }
   }
   return in;
@@ -475,8 +497,8 @@ TEST(SortRuns, ManyRunsGiveTheSameOutputAsOneAndAsTheReference) {
           size_t runs_one = 0, runs_many = 0;
           auto one = SortAll(in, map, ascending, unique, 0, 240, &runs_one);
           auto many = SortAll(in, map, ascending, unique, 1024, 240, &runs_many);
-          SCOPED_TRACE(testing::Message() << "kinds " << kind_mix << " map " << mapped
-                                          << " asc " << ascending << " unique " << unique);
+          SCOPED_TRACE(testing::Message() << "kinds " << kind_mix << " map " << mapped << " asc "
+                                          << ascending << " unique " << unique);
           EXPECT_EQ(runs_one, 0u);
           EXPECT_GT(runs_many, 5u);
           EXPECT_EQ(one, want);
@@ -558,7 +580,8 @@ TEST(SortRawForms, AddTextAndNextRawMatchTheValueForms) {
     for (char& c : t) c = letters[rng() % 6];
     texts.push_back(t);
   }
-  for (const uint8_t* map : {static_cast<const uint8_t*>(nullptr), static_cast<const uint8_t*>(fold)})
+  for (const uint8_t* map :
+       {static_cast<const uint8_t*>(nullptr), static_cast<const uint8_t*>(fold)})
     for (bool ascending : {true, false})
       for (bool unique : {false, true})
         for (size_t work : {size_t(1024), TgsSort::kDefaultWorkBytes}) {

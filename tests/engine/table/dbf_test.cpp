@@ -27,8 +27,12 @@ std::string ErrorOf(const std::function<void()>& f) {
 }
 
 DbfFixture TitleShape(uint8_t version = 0x03) {
-  return DbfFixture(version, {{"TITLE", 'C', 20}, {"PRICE", 'N', 8, 2}, {"QTY", 'N', 5},
-                              {"RELEASED", 'D', 8}, {"ANALOG", 'L', 1}, {"NOTES", 'M', 10}});
+  return DbfFixture(version, {{"TITLE", 'C', 20},
+                              {"PRICE", 'N', 8, 2},
+                              {"QTY", 'N', 5},
+                              {"RELEASED", 'D', 8},
+                              {"ANALOG", 'L', 1},
+                              {"NOTES", 'M', 10}});
 }
 
 class DbfTest : public ::testing::Test {
@@ -216,10 +220,12 @@ TEST_F(DbfTest, UnreadableNumbersAndDatesReportAndYieldZero) {
   f.AddRecord({std::string("1\x01\\\xFF", 4), "2023010"});
   GSO_dBaseFld t(Write(f, "GAMES.DBF"), false, false);
   t.ReadRecord(1);
-  EXPECT_EQ(ErrorOf([&] { t.GetNum(1); }),
-            "dBase field is of incorrect type - Invalid number in field GAMES->N (  12a) of record 1");
-  EXPECT_EQ(ErrorOf([&] { t.GetDate(2); }),
-            "dBase field is of incorrect type - Invalid date in field GAMES->D (2023ab01) of record 1");
+  EXPECT_EQ(
+      ErrorOf([&] { t.GetNum(1); }),
+      "dBase field is of incorrect type - Invalid number in field GAMES->N (  12a) of record 1");
+  EXPECT_EQ(
+      ErrorOf([&] { t.GetDate(2); }),
+      "dBase field is of incorrect type - Invalid date in field GAMES->D (2023ab01) of record 1");
   t.ReadRecord(3);  // bytes that are no text are shown as hexadecimal numbers
   EXPECT_EQ(ErrorOf([&] { t.GetNum(1); }),
             "dBase field is of incorrect type - Invalid number in field GAMES->N "
@@ -276,7 +282,8 @@ TEST_F(DbfTest, LogicalTextInput) {
 
 TEST_F(DbfTest, MemoDisplayDependsOnTheBlockNumber) {
   DbfFixture f(0x03, {{"M", 'M', 10}, {"G", 'G', 10}, {"B", 'B', 10}});
-  f.AddRecord({"         0", "        00", ""}).AddRecord({"        17", "         7", "        12"});
+  f.AddRecord({"         0", "        00", ""})
+      .AddRecord({"        17", "         7", "        12"});
   GSO_dBaseFld t(Write(f), false, false);
   t.ReadRecord(1);
   EXPECT_EQ(t.GetDisplay(1), "---memo---");
@@ -408,14 +415,12 @@ TEST_F(DbfTest, LockRegionsFollowTheProtocol) {
     uint32_t record_offset, file_offset, file_length, append_offset;
   };
   uint32_t hl = uint32_t(t.HeaderLength()), rl = uint32_t(t.RecordLength());
-  for (const Case& c : {Case{TgsLokProtocol::Default, 0x40000000u + hl + rl, 0x40000000u,
-                             0x3FFFFFFFu, 0x7FFFFFFEu},
-                        Case{TgsLokProtocol::DB4Lock, 0xEFFFFFFFu - 3, 0x40000000u, 0xB0000000u,
-                             0xEFFFFFFFu},
-                        Case{TgsLokProtocol::ClipLock, 1000000002u, 1000000000u, 1000000000u,
-                             1000000000u},
-                        Case{TgsLokProtocol::FoxLock, 0x40000000u + hl + rl, 0x40000000u,
-                             0x3FFFFFFFu, 0x7FFFFFFEu}}) {
+  for (const Case& c :
+       {Case{TgsLokProtocol::Default, 0x40000000u + hl + rl, 0x40000000u, 0x3FFFFFFFu, 0x7FFFFFFEu},
+        Case{TgsLokProtocol::DB4Lock, 0xEFFFFFFFu - 3, 0x40000000u, 0xB0000000u, 0xEFFFFFFFu},
+        Case{TgsLokProtocol::ClipLock, 1000000002u, 1000000000u, 1000000000u, 1000000000u},
+        Case{TgsLokProtocol::FoxLock, 0x40000000u + hl + rl, 0x40000000u, 0x3FFFFFFFu,
+             0x7FFFFFFEu}}) {
     t.SetLockProtocol(c.p);
     ASSERT_TRUE(t.LockRecord());
     EXPECT_EQ(t.LockOffset(), c.record_offset);
@@ -663,9 +668,11 @@ TEST(DbfReadAhead, WalksBothWaysAndSeesItsOwnWrites) {
   GSO_dBaseFld t(path, false, true);
   auto title = [&] { return TrimRightZ(t.GetStr(1)); };
   int n = 0;
-  for (t.ReadRecord(kMoveFirst); !t.Eof(); t.ReadRecord(kMoveNext)) EXPECT_EQ(title(), "rec" + std::to_string(++n));
+  for (t.ReadRecord(kMoveFirst); !t.Eof(); t.ReadRecord(kMoveNext))
+    EXPECT_EQ(title(), "rec" + std::to_string(++n));
   EXPECT_EQ(n, 23);
-  for (t.ReadRecord(kMoveLast); !t.Bof(); t.ReadRecord(kMovePrevious)) EXPECT_EQ(title(), "rec" + std::to_string(n--));
+  for (t.ReadRecord(kMoveLast); !t.Bof(); t.ReadRecord(kMovePrevious))
+    EXPECT_EQ(title(), "rec" + std::to_string(n--));
   EXPECT_EQ(n, 0);
   t.ReadRecord(7);
   t.PutStr(1, "changed");

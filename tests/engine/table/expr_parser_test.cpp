@@ -269,7 +269,7 @@ TEST(ExprParser, NumberLiteralsKeepTheirWidthAndDecimals) {
   EXPECT_EQ(h.ExpressionText(), "12.50");
   EXPECT_EQ(Num("1E3"), 1000);
   EXPECT_EQ(Num("15e-1"), 1.5);  // the exponent's sign belongs to the number
-  EXPECT_EQ(Num("12AB"), 0);    // does not convert
+  EXPECT_EQ(Num("12AB"), 0);     // does not convert
   EXPECT_EQ(Num("1.5.3"), 0);
   EXPECT_EQ(Num("1E999"), 0);
   EXPECT_EQ(Rebuilt("007"), "7");

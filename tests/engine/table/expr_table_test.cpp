@@ -299,7 +299,8 @@ TEST_F(ExprTable, TheBaseTableRefusesEveryHostFunction) {
   GSO_dBaseFld t(Write(Catalog()), false, false);
   EXPECT_EQ(ErrorOf(t, "FORMULA(1)"), "There is no function for FORMULA");
   EXPECT_EQ(ErrorOf(t, "NOFIELD"), "There is no function for NOFIELD (nor a field of that name)");
-  EXPECT_EQ(ErrorOf(t, "CAT->TITLE"), "There is no function for CAT.TITLE (nor a field of that name)");
+  EXPECT_EQ(ErrorOf(t, "CAT->TITLE"),
+            "There is no function for CAT.TITLE (nor a field of that name)");
 }
 
 // Field values as another program's index listing shows them: KEY<TAB>RECNO.

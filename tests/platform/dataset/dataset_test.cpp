@@ -14,12 +14,16 @@ using qvx_test::TMemDataSet;
 class RecordingLink : public TDataLink {
  public:
   std::vector<std::string>* log = nullptr;
-  void Add(const std::string& s) { if (log) log->push_back(s); }
+  void Add(const std::string& s) {
+    if (log) log->push_back(s);
+  }
   void ActiveChanged() override { Add("link:ActiveChanged"); }
   void DataSetChanged() override { Add("link:DataSetChanged"); }
   void DataSetScrolled(int d) override { Add("link:Scrolled " + std::to_string(d)); }
   void EditingChanged() override { Add("link:EditingChanged"); }
-  void RecordChanged(TField* f) override { Add(std::string("link:RecordChanged ") + (f ? f->FieldName() : "-")); }
+  void RecordChanged(TField* f) override {
+    Add(std::string("link:RecordChanged ") + (f ? f->FieldName() : "-"));
+  }
   void UpdateData() override { Add("link:UpdateData"); }
   void CheckBrowseMode() override { Add("link:CheckBrowseMode"); }
 };
@@ -35,17 +39,29 @@ class DataSetTest : public ::testing::Test {
     auto add = [this](TDataSetNotifyEvent& e, const std::string& name) {
       e = [this, name](TDataSet&) { log.push_back(name); };
     };
-    add(ds.BeforeOpen, "BeforeOpen"); add(ds.AfterOpen, "AfterOpen");
-    add(ds.BeforeClose, "BeforeClose"); add(ds.AfterClose, "AfterClose");
-    add(ds.BeforeInsert, "BeforeInsert"); add(ds.AfterInsert, "AfterInsert");
-    add(ds.BeforeEdit, "BeforeEdit"); add(ds.AfterEdit, "AfterEdit");
-    add(ds.BeforePost, "BeforePost"); add(ds.AfterPost, "AfterPost");
-    add(ds.BeforeCancel, "BeforeCancel"); add(ds.AfterCancel, "AfterCancel");
-    add(ds.BeforeDelete, "BeforeDelete"); add(ds.AfterDelete, "AfterDelete");
-    add(ds.BeforeScroll, "BeforeScroll"); add(ds.AfterScroll, "AfterScroll");
+    add(ds.BeforeOpen, "BeforeOpen");
+    add(ds.AfterOpen, "AfterOpen");
+    add(ds.BeforeClose, "BeforeClose");
+    add(ds.AfterClose, "AfterClose");
+    add(ds.BeforeInsert, "BeforeInsert");
+    add(ds.AfterInsert, "AfterInsert");
+    add(ds.BeforeEdit, "BeforeEdit");
+    add(ds.AfterEdit, "AfterEdit");
+    add(ds.BeforePost, "BeforePost");
+    add(ds.AfterPost, "AfterPost");
+    add(ds.BeforeCancel, "BeforeCancel");
+    add(ds.AfterCancel, "AfterCancel");
+    add(ds.BeforeDelete, "BeforeDelete");
+    add(ds.AfterDelete, "AfterDelete");
+    add(ds.BeforeScroll, "BeforeScroll");
+    add(ds.AfterScroll, "AfterScroll");
     add(ds.OnNewRecord, "OnNewRecord");
   }
-  std::vector<std::string> Take() { auto out = log; log.clear(); return out; }
+  std::vector<std::string> Take() {
+    auto out = log;
+    log.clear();
+    return out;
+  }
   std::vector<std::string> Names() {
     std::vector<std::string> out;
     for (ds.First(); !ds.Eof(); ds.Next()) out.push_back(ds.FieldByName("NAME")->AsString());
@@ -63,7 +79,8 @@ using V = std::vector<std::string>;
 TEST_F(DataSetTest, OpenAndCloseFireEventsInOrder) {
   EXPECT_EQ(ds.State(), TDataSetState::dsInactive);
   ds.Open();
-  EXPECT_EQ(Take(), (V{"BeforeOpen", "InternalOpen", "link:ActiveChanged", "AfterOpen", "AfterScroll"}));
+  EXPECT_EQ(Take(),
+            (V{"BeforeOpen", "InternalOpen", "link:ActiveChanged", "AfterOpen", "AfterScroll"}));
   EXPECT_EQ(ds.State(), TDataSetState::dsBrowse);
   EXPECT_TRUE(ds.Bof());
   EXPECT_FALSE(ds.Eof());
@@ -91,7 +108,10 @@ TEST_F(DataSetTest, WalksForwardAndBackward) {
   ds.Last();
   EXPECT_TRUE(ds.Eof());
   int n = 0;
-  while (!ds.Bof()) { ++n; ds.Prior(); }
+  while (!ds.Bof()) {
+    ++n;
+    ds.Prior();
+  }
   EXPECT_EQ(n, 10);
   EXPECT_EQ(ds.FieldByName("NUM")->AsInteger(), 1);
   ds.First();
@@ -110,7 +130,8 @@ TEST_F(DataSetTest, ScrollFiresBeforeAndAfterOnceEvenAtTheEnd) {
   ds.Next();
   EXPECT_EQ(Take(), (V{"link:CheckBrowseMode", "BeforeScroll", "AfterScroll"}));
   ds.MoveBy(-3);  // a one-row link moved by more than its window: the whole row changed
-  EXPECT_EQ(Take(), (V{"link:CheckBrowseMode", "BeforeScroll", "link:DataSetChanged", "AfterScroll"}));
+  EXPECT_EQ(Take(),
+            (V{"link:CheckBrowseMode", "BeforeScroll", "link:DataSetChanged", "AfterScroll"}));
 }
 
 TEST_F(DataSetTest, EmptyDatasetIsBofAndEof) {
@@ -224,8 +245,9 @@ TEST_F(DataSetTest, InsertAppendCancelAndDelete) {
   ds.MoveBy(2);
   Take();
   ds.Insert();
-  EXPECT_EQ(Take(), (V{"link:CheckBrowseMode", "BeforeInsert", "BeforeScroll", "link:EditingChanged",
-                       "OnNewRecord", "link:DataSetChanged", "AfterInsert", "AfterScroll"}));
+  EXPECT_EQ(Take(),
+            (V{"link:CheckBrowseMode", "BeforeInsert", "BeforeScroll", "link:EditingChanged",
+               "OnNewRecord", "link:DataSetChanged", "AfterInsert", "AfterScroll"}));
   EXPECT_EQ(ds.State(), TDataSetState::dsInsert);
   EXPECT_TRUE(ds.FieldByName("NAME")->IsNull());
   ds.Cancel();
@@ -267,7 +289,8 @@ TEST_F(DataSetTest, BookmarksReturnToTheRecord) {
   Take();
   ds.GotoBookmark(b);
   EXPECT_EQ(ds.FieldByName("NUM")->AsInteger(), 7);
-  EXPECT_EQ(Take(), (V{"link:CheckBrowseMode", "BeforeScroll", "link:DataSetChanged", "AfterScroll"}));
+  EXPECT_EQ(Take(),
+            (V{"link:CheckBrowseMode", "BeforeScroll", "link:DataSetChanged", "AfterScroll"}));
   EXPECT_EQ(ds.CompareBookmarks(TBookmark(), TBookmark()), 0);
   EXPECT_EQ(ds.CompareBookmarks(TBookmark(), b), -1);
   EXPECT_EQ(ds.CompareBookmarks(b, TBookmark()), 1);

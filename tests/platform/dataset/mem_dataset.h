@@ -28,23 +28,45 @@ class TMemDataSet : public platform::TDataSet {
   // Buffer: row index (int32), flag (1), name (11), num (4), bookmark (4).
   static constexpr int kIndex = 0, kFlag = 4, kName = 5, kNum = 16, kBookmark = 20, kSize = 24;
 
-  void Log(const std::string& s) { if (log) log->push_back(s); }
-  platform::TRecordBuffer AllocRecordBuffer() override { return new char[kSize + CalcFieldsSize()](); }
-  void FreeRecordBuffer(platform::TRecordBuffer& b) override { delete[] b; b = nullptr; }
-  void GetBookmarkData(platform::TRecordBuffer b, void* data) override { std::memcpy(data, b + kBookmark, 4); }
+  void Log(const std::string& s) {
+    if (log) log->push_back(s);
+  }
+  platform::TRecordBuffer AllocRecordBuffer() override {
+    return new char[kSize + CalcFieldsSize()]();
+  }
+  void FreeRecordBuffer(platform::TRecordBuffer& b) override {
+    delete[] b;
+    b = nullptr;
+  }
+  void GetBookmarkData(platform::TRecordBuffer b, void* data) override {
+    std::memcpy(data, b + kBookmark, 4);
+  }
   platform::TBookmarkFlag GetBookmarkFlag(platform::TRecordBuffer b) override {
     return platform::TBookmarkFlag(uint8_t(b[kFlag]));
   }
-  void SetBookmarkFlag(platform::TRecordBuffer b, platform::TBookmarkFlag f) override { b[kFlag] = char(f); }
-  void SetBookmarkData(platform::TRecordBuffer b, const void* data) override { std::memcpy(b + kBookmark, data, 4); }
-  platform::TGetResult GetRecord(platform::TRecordBuffer b, platform::TGetMode mode, bool) override {
+  void SetBookmarkFlag(platform::TRecordBuffer b, platform::TBookmarkFlag f) override {
+    b[kFlag] = char(f);
+  }
+  void SetBookmarkData(platform::TRecordBuffer b, const void* data) override {
+    std::memcpy(b + kBookmark, data, 4);
+  }
+  platform::TGetResult GetRecord(platform::TRecordBuffer b, platform::TGetMode mode,
+                                 bool) override {
     int n = int(rows.size());
     int pos = cursor_;
     for (;;) {
-      if (mode == platform::TGetMode::gmNext) ++pos;
-      else if (mode == platform::TGetMode::gmPrior) --pos;
-      if (pos >= n) { cursor_ = n; return platform::TGetResult::grEOF; }
-      if (pos < 0) { cursor_ = -1; return platform::TGetResult::grBOF; }
+      if (mode == platform::TGetMode::gmNext)
+        ++pos;
+      else if (mode == platform::TGetMode::gmPrior)
+        --pos;
+      if (pos >= n) {
+        cursor_ = n;
+        return platform::TGetResult::grEOF;
+      }
+      if (pos < 0) {
+        cursor_ = -1;
+        return platform::TGetResult::grBOF;
+      }
       if (!rows[size_t(pos)].deleted) break;
       if (mode == platform::TGetMode::gmCurrent) mode = platform::TGetMode::gmNext;
     }
@@ -56,7 +78,8 @@ class TMemDataSet : public platform::TDataSet {
     int32_t idx = pos;
     std::memcpy(b + kIndex, &idx, 4);
     std::memset(b + kName, 0, 11);
-    std::memcpy(b + kName, rows[size_t(pos)].name.data(), std::min<size_t>(10, rows[size_t(pos)].name.size()));
+    std::memcpy(b + kName, rows[size_t(pos)].name.data(),
+                std::min<size_t>(10, rows[size_t(pos)].name.size()));
     std::memcpy(b + kNum, &rows[size_t(pos)].num, 4);
     std::memcpy(b + kBookmark, &idx, 4);
     b[kFlag] = 0;
@@ -64,10 +87,22 @@ class TMemDataSet : public platform::TDataSet {
   }
   int GetRecordSize() override { return kSize; }
   void InternalAddRecord(platform::TRecordBuffer, bool) override {}
-  void InternalClose() override { BindFields(false); DestroyDefaultFields(); open_ = false; Log("InternalClose"); }
-  void InternalDelete() override { rows[size_t(cursor_)].deleted = true; Log("InternalDelete"); }
+  void InternalClose() override {
+    BindFields(false);
+    DestroyDefaultFields();
+    open_ = false;
+    Log("InternalClose");
+  }
+  void InternalDelete() override {
+    rows[size_t(cursor_)].deleted = true;
+    Log("InternalDelete");
+  }
   void InternalFirst() override { cursor_ = -1; }
-  void InternalGotoBookmark(const void* bm) override { int32_t i; std::memcpy(&i, bm, 4); cursor_ = i; }
+  void InternalGotoBookmark(const void* bm) override {
+    int32_t i;
+    std::memcpy(&i, bm, 4);
+    cursor_ = i;
+  }
   void InternalInitFieldDefs() override {
     FieldDefs().Clear();
     FieldDefs().Add("NAME", platform::TFieldType::ftString, 10);
@@ -100,21 +135,29 @@ class TMemDataSet : public platform::TDataSet {
   }
   void InternalEdit() override { Log("InternalEdit"); }
   void InternalCancel() override { Log("InternalCancel"); }
-  void InternalSetToRecord(platform::TRecordBuffer b) override { InternalGotoBookmark(b + kBookmark); }
+  void InternalSetToRecord(platform::TRecordBuffer b) override {
+    InternalGotoBookmark(b + kBookmark);
+  }
   bool IsCursorOpen() override { return open_; }
   int GetRecNo() override {
     platform::TRecordBuffer b = ActiveBuffer();
     if (!b || IsEmpty()) return 0;
-    int32_t i; std::memcpy(&i, b + kIndex, 4); return i + 1;
+    int32_t i;
+    std::memcpy(&i, b + kIndex, 4);
+    return i + 1;
   }
   int GetRecordCount() override { return int(rows.size()); }
-  void ClearCalcFields(platform::TRecordBuffer b) override { std::memset(b + kSize, 0, size_t(CalcFieldsSize())); }
+  void ClearCalcFields(platform::TRecordBuffer b) override {
+    std::memset(b + kSize, 0, size_t(CalcFieldsSize()));
+  }
 
  public:
   platform::TRecordBuffer StateBuffer() {
     switch (State()) {
-      case platform::TDataSetState::dsCalcFields: return CalcBuffer();
-      default: return IsEmpty() ? nullptr : ActiveBuffer();
+      case platform::TDataSetState::dsCalcFields:
+        return CalcBuffer();
+      default:
+        return IsEmpty() ? nullptr : ActiveBuffer();
     }
   }
   bool GetFieldData(platform::TField* f, void* buffer) override {
