@@ -4,6 +4,7 @@
 // reindex.
 #include <gtest/gtest.h>
 
+#include <filesystem>
 #include <sstream>
 
 #include "tests/support/dbf_fixture.h"
@@ -101,6 +102,19 @@ TEST_F(DevazozNtxNdx, BuiltFilesReadBackElsewhereAndAgreeAcrossFormats) {
             0)
       << err;
   EXPECT_EQ(out.substr(out.find('\n') + 1, 4), "301\t");
+}
+
+TEST_F(DevazozNtxNdx, ARefusedKeyLeavesNoNewEmptyFileButKeepsAnOldOne) {
+  std::string out, err;
+  for (const char* file : {"NEW.NTX", "NEW.NDX"}) {
+    std::string path = dir_.File(file);
+    EXPECT_EQ(Tool_("index " + Q(table_) + " " + Q(path) + " ANY NOSUCHFIELD", &out, &err), 1);
+    EXPECT_FALSE(std::filesystem::exists(path)) << file;
+    // An index that exists keeps its tag when a new key is refused.
+    ASSERT_EQ(Tool_("index " + Q(table_) + " " + Q(path) + " ANY TITLE", &out, &err), 0) << err;
+    EXPECT_EQ(Tool_("index " + Q(table_) + " " + Q(path) + " ANY NOSUCHFIELD", &out, &err), 1);
+    ASSERT_EQ(Tool_("check " + Q(table_) + " " + Q(path), &out, &err), 0) << out << err;
+  }
 }
 
 TEST_F(DevazozNtxNdx, NumericAndDateKeysListAndReadBack) {

@@ -3,8 +3,10 @@
 // replacing a tag of the same name. An NTX or NDX file holds one tag, named
 // after the file, which replaces the one it had; NDX tags take no FOR
 // condition and neither format builds descending tags.
+#include <cstdio>
 #include <string>
 
+#include "engine/foundation/gs6_disk.h"
 #include "engine/foundation/gs6_eror.h"
 #include "tools/devazoz/commands.h"
 #include "tools/devazoz/index_progress.h"
@@ -18,10 +20,25 @@ int RunIndex(const ParsedArgs& args) {
     throw UsageError{"index takes a table, an index file, a tag and a key expression"};
   ProgressTable table(plain[0], true);
   auto cdx = OpenIndex(&table, plain[1], true, true);
-  if (!cdx->AddTag(plain[2], plain[3], args.Has("--unique"), !args.Has("--descending"),
-                   args.Value("--for")))
-    throw devazoz::EDevazozError("Cannot create tag " + plain[2] + " on " + plain[3] +
-                                 (cdx->TagProblem().empty() ? "" : ": " + cdx->TagProblem()));
+  // A file this command created and could give no tag is removed again while still
+  // empty, so that no 0-byte index is left to be refused later.
+  std::string created;
+  if (cdx->Disk() && cdx->Disk()->FileSize() == 0) created = cdx->Disk()->RealPath();
+  auto remove_created = [&] {
+    if (created.empty()) return;
+    bool empty = cdx->Disk() && cdx->Disk()->FileSize() == 0;
+    cdx.reset();
+    if (empty) std::remove(created.c_str());
+  };
+  try {
+    if (!cdx->AddTag(plain[2], plain[3], args.Has("--unique"), !args.Has("--descending"),
+                     args.Value("--for")))
+      throw devazoz::EDevazozError("Cannot create tag " + plain[2] + " on " + plain[3] +
+                                   (cdx->TagProblem().empty() ? "" : ": " + cdx->TagProblem()));
+  } catch (...) {
+    remove_created();
+    throw;
+  }
   return kExitOk;
 }
 
