@@ -392,6 +392,8 @@ TEST_F(DataSetTest, DataSourceStateAutoEditAndCircularLinks) {
   source.SetEnabled(true);
   EXPECT_TRUE(link.Active());
   EXPECT_TRUE(ds.IsLinkedTo(&source));
+  // The fixture closes the dataset after this body: the handler must not count then.
+  source.OnStateChange = nullptr;
 }
 
 TEST_F(DataSetTest, FieldDataLinkFollowsItsField) {
