@@ -8,14 +8,14 @@
 
 namespace {
 using devazoz_tool::Args;
-using devazoz_tool::CommandSpec;
+using devazoz_tool::CommandDecl;
 using devazoz_tool::HelpText;
 using devazoz_tool::ParseArgs;
 using devazoz_tool::ParsedArgs;
 using devazoz_tool::UsageError;
 
-const CommandSpec& Spec() {
-  static const CommandSpec spec{"demo",
+const CommandDecl& Decl() {
+  static const CommandDecl decl{"demo",
                                 "does nothing for the tests",
                                 "demo TABLE [options]",
                                 {{"TABLE", "a table"}},
@@ -25,12 +25,12 @@ const CommandSpec& Spec() {
                                  {"--unique", "", "one flag"},
                                  {"--ignore-case", "", "another flag", false, "--no-case"}},
                                 "A closing note."};
-  return spec;
+  return decl;
 }
 
 std::string ErrorOf(const Args& args) {
   try {
-    ParseArgs(Spec(), args);
+    ParseArgs(Decl(), args);
   } catch (const UsageError& e) {
     return e.message;
   }
@@ -39,7 +39,7 @@ std::string ErrorOf(const Args& args) {
 
 TEST(DevazozArgs, ValuesFlagsAndPositionalsInAnyOrder) {
   ParsedArgs a =
-      ParseArgs(Spec(), {"--tag", "TITLE", "T.DBF", "--unique", "--range", "-5", "--x", "EXTRA"});
+      ParseArgs(Decl(), {"--tag", "TITLE", "T.DBF", "--unique", "--range", "-5", "--x", "EXTRA"});
   EXPECT_EQ(a.Positionals(), (std::vector<std::string>{"T.DBF", "EXTRA"}));
   EXPECT_EQ(a.Value("--tag"), "TITLE");
   EXPECT_TRUE(a.Has("--unique"));
@@ -54,21 +54,21 @@ TEST(DevazozArgs, ValuesFlagsAndPositionalsInAnyOrder) {
 }
 
 TEST(DevazozArgs, InlineValuesAliasesAndTheEndOfOptions) {
-  ParsedArgs a = ParseArgs(Spec(), {"--tag=A=B", "--no-case", "--", "--unique", "-h", "--tag"});
+  ParsedArgs a = ParseArgs(Decl(), {"--tag=A=B", "--no-case", "--", "--unique", "-h", "--tag"});
   EXPECT_EQ(a.Value("--tag"), "A=B");
   EXPECT_TRUE(a.Has("--ignore-case"));  // asked for by its name, given by its alias
   EXPECT_FALSE(a.Has("--unique"));
   EXPECT_FALSE(a.HelpWanted());
   EXPECT_EQ(a.Positionals(), (std::vector<std::string>{"--unique", "-h", "--tag"}));
   // Negative numbers, expressions and "--" before a non-letter are positional.
-  ParsedArgs b = ParseArgs(Spec(), {"-1", "-TITLE", "--1", "-", "--(A)"});
+  ParsedArgs b = ParseArgs(Decl(), {"-1", "-TITLE", "--1", "-", "--(A)"});
   EXPECT_EQ(b.Positionals(), (std::vector<std::string>{"-1", "-TITLE", "--1", "-", "--(A)"}));
-  EXPECT_EQ(ParseArgs(Spec(), {"--tag="}).Value("--tag", "x"), "");
+  EXPECT_EQ(ParseArgs(Decl(), {"--tag="}).Value("--tag", "x"), "");
 }
 
 TEST(DevazozArgs, RepeatedOptions) {
   ParsedArgs a =
-      ParseArgs(Spec(), {"--index", "A.CDX", "T", "--index", "B.NTX", "--unique", "--unique"});
+      ParseArgs(Decl(), {"--index", "A.CDX", "T", "--index", "B.NTX", "--unique", "--unique"});
   EXPECT_EQ(a.All("--index"), (std::vector<std::string>{"A.CDX", "B.NTX"}));
   EXPECT_EQ(a.Count("--index"), 2u);
   EXPECT_EQ(a.Value("--index"), "B.NTX");
@@ -89,20 +89,20 @@ TEST(DevazozArgs, ErrorsNameTheOptionAndWhatIsMissing) {
 }
 
 TEST(DevazozArgs, HelpIsAskedForAnywhere) {
-  EXPECT_TRUE(ParseArgs(Spec(), {"T", "--help"}).HelpWanted());
-  EXPECT_TRUE(ParseArgs(Spec(), {"-h", "--tag", "X"}).HelpWanted());
+  EXPECT_TRUE(ParseArgs(Decl(), {"T", "--help"}).HelpWanted());
+  EXPECT_TRUE(ParseArgs(Decl(), {"-h", "--tag", "X"}).HelpWanted());
   // Help wins over a line that is wrong otherwise, but not after "--".
-  EXPECT_TRUE(ParseArgs(Spec(), {"--bogus", "--help"}).HelpWanted());
-  EXPECT_TRUE(ParseArgs(Spec(), {"-h", "--range", "1"}).HelpWanted());
+  EXPECT_TRUE(ParseArgs(Decl(), {"--bogus", "--help"}).HelpWanted());
+  EXPECT_TRUE(ParseArgs(Decl(), {"-h", "--range", "1"}).HelpWanted());
   EXPECT_EQ(ErrorOf({"--bogus", "--", "--help"}), "unknown option --bogus (see devazoz help demo)");
   // A value that reads "--help" is a value.
-  ParsedArgs a = ParseArgs(Spec(), {"--tag", "--help"});
+  ParsedArgs a = ParseArgs(Decl(), {"--tag", "--help"});
   EXPECT_FALSE(a.HelpWanted());
   EXPECT_EQ(a.Value("--tag"), "--help");
 }
 
 TEST(DevazozArgs, HelpTextExplainsEveryArgumentAndOption) {
-  std::string help = HelpText(Spec());
+  std::string help = HelpText(Decl());
   EXPECT_EQ(
       help.rfind(
           "devazoz demo: does nothing for the tests\n\nusage: devazoz demo TABLE [options]\n", 0),

@@ -6,7 +6,7 @@
 namespace devazoz_tool {
 namespace {
 
-size_t ValueCount(const OptionSpec& option) {
+size_t ValueCount(const OptionDecl& option) {
   std::istringstream words(option.values);
   size_t n = 0;
   for (std::string w; words >> w;) ++n;
@@ -18,8 +18,8 @@ bool LooksLikeOption(const std::string& arg) {
          std::isalpha(static_cast<unsigned char>(arg[2]));
 }
 
-const OptionSpec* FindOption(const CommandSpec& spec, const std::string& name) {
-  for (const OptionSpec& o : spec.options)
+const OptionDecl* FindOption(const CommandDecl& decl, const std::string& name) {
+  for (const OptionDecl& o : decl.options)
     if (o.name == name || (!o.alias.empty() && o.alias == name)) return &o;
   return nullptr;
 }
@@ -71,11 +71,11 @@ bool HelpAsked(const Args& args) {
 }  // namespace
 
 // The parse proper; ParseArgs answers help in its stead when this finds fault.
-ParsedArgs Parse(const CommandSpec& spec, const Args& args);
+ParsedArgs Parse(const CommandDecl& decl, const Args& args);
 
-ParsedArgs ParseArgs(const CommandSpec& spec, const Args& args) {
+ParsedArgs ParseArgs(const CommandDecl& decl, const Args& args) {
   try {
-    return Parse(spec, args);
+    return Parse(decl, args);
   } catch (const UsageError&) {
     // Help is given even when the rest of the line is wrong.
     if (!HelpAsked(args)) throw;
@@ -85,7 +85,7 @@ ParsedArgs ParseArgs(const CommandSpec& spec, const Args& args) {
   }
 }
 
-ParsedArgs Parse(const CommandSpec& spec, const Args& args) {
+ParsedArgs Parse(const CommandDecl& decl, const Args& args) {
   ParsedArgs parsed;
   bool options_ended = false;
   for (size_t i = 0; i < args.size(); ++i) {
@@ -114,9 +114,9 @@ ParsedArgs Parse(const CommandSpec& spec, const Args& args) {
       inline_value = arg.substr(eq + 1);
       has_inline = true;
     }
-    const OptionSpec* option = FindOption(spec, name);
+    const OptionDecl* option = FindOption(decl, name);
     if (!option)
-      throw UsageError{"unknown option " + name + " (see devazoz help " + spec.name + ")"};
+      throw UsageError{"unknown option " + name + " (see devazoz help " + decl.name + ")"};
     size_t wanted = ValueCount(*option);
     ParsedArgs::Occurrence occurrence;
     occurrence.positionals_before = parsed.positionals_.size();
@@ -170,10 +170,10 @@ std::string Wrap(const std::string& text, size_t start, size_t indent) {
 
 }  // namespace
 
-std::string HelpText(const CommandSpec& spec) {
+std::string HelpText(const CommandDecl& decl) {
   const size_t kColumn = 24;
-  std::string out = "devazoz " + spec.name + ": " + spec.summary +
-                    "\n\nusage: " + Wrap("devazoz " + spec.usage, 7, 9) + "\n";
+  std::string out = "devazoz " + decl.name + ": " + decl.summary +
+                    "\n\nusage: " + Wrap("devazoz " + decl.usage, 7, 9) + "\n";
   auto column = [&](const std::string& left, const std::string& help) {
     std::string line = "  " + left;
     if (line.size() + 2 > kColumn)
@@ -182,18 +182,18 @@ std::string HelpText(const CommandSpec& spec) {
       line += std::string(kColumn - line.size(), ' ');
     return line + Wrap(help, kColumn, kColumn) + "\n";
   };
-  if (!spec.positionals.empty()) {
+  if (!decl.positionals.empty()) {
     out += "\narguments:\n";
-    for (const PositionalSpec& p : spec.positionals) out += column(p.name, p.help);
+    for (const PositionalDecl& p : decl.positionals) out += column(p.name, p.help);
   }
   out += "\noptions:\n";
-  for (const OptionSpec& o : spec.options) {
+  for (const OptionDecl& o : decl.options) {
     std::string left = o.name + (o.values.empty() ? "" : " " + o.values);
     if (!o.alias.empty()) left += ", " + o.alias;
     out += column(left, o.help + (o.repeatable ? " (may be repeated)" : ""));
   }
   out += column("--help, -h", "show this help");
-  if (!spec.notes.empty()) out += "\n" + spec.notes + (spec.notes.back() == '\n' ? "" : "\n");
+  if (!decl.notes.empty()) out += "\n" + decl.notes + (decl.notes.back() == '\n' ? "" : "\n");
   return out;
 }
 

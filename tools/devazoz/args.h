@@ -31,8 +31,8 @@ struct UsageError {
 
 using Args = std::vector<std::string>;
 
-struct OptionSpec {
-  OptionSpec(std::string name_, std::string values_, std::string help_, bool repeatable_ = false,
+struct OptionDecl {
+  OptionDecl(std::string name_, std::string values_, std::string help_, bool repeatable_ = false,
              std::string alias_ = "")
       : name(std::move(name_)),
         values(std::move(values_)),
@@ -46,17 +46,17 @@ struct OptionSpec {
   std::string alias;        // another name for the same option, or ""
 };
 
-struct PositionalSpec {
+struct PositionalDecl {
   std::string name;  // "TABLE"
   std::string help;
 };
 
-struct CommandSpec {
+struct CommandDecl {
   std::string name;     // "dump"
   std::string summary;  // one line
   std::string usage;    // the synopsis after "devazoz "
-  std::vector<PositionalSpec> positionals;
-  std::vector<OptionSpec> options;
+  std::vector<PositionalDecl> positionals;
+  std::vector<OptionDecl> options;
   std::string notes;  // further lines of help (output format, exit codes), or ""
 };
 
@@ -79,8 +79,8 @@ class ParsedArgs {
   bool HelpWanted() const { return help_; }
 
  private:
-  friend ParsedArgs ParseArgs(const CommandSpec& spec, const Args& args);
-  friend ParsedArgs Parse(const CommandSpec& spec, const Args& args);
+  friend ParsedArgs ParseArgs(const CommandDecl& decl, const Args& args);
+  friend ParsedArgs Parse(const CommandDecl& decl, const Args& args);
   struct Occurrence {
     std::vector<std::string> values;
     size_t positionals_before = 0;
@@ -91,10 +91,10 @@ class ParsedArgs {
 };
 
 // Parses args (the words after the command's name). Raises UsageError.
-ParsedArgs ParseArgs(const CommandSpec& spec, const Args& args);
+ParsedArgs ParseArgs(const CommandDecl& decl, const Args& args);
 
 // The full help of a command: summary, usage, arguments, options, notes.
-std::string HelpText(const CommandSpec& spec);
+std::string HelpText(const CommandDecl& decl);
 
 }  // namespace devazoz_tool
 

@@ -20,7 +20,7 @@ constexpr int kExitUsage = 2;
 using CommandFn = int (*)(const ParsedArgs& args);
 
 struct CommandRegistrar {
-  CommandRegistrar(CommandSpec spec, CommandFn fn);
+  CommandRegistrar(CommandDecl decl, CommandFn fn);
 };
 
 // The text of "devazoz help": every command with its one-line summary.

@@ -12,7 +12,7 @@ namespace devazoz_tool {
 namespace {
 
 struct Command {
-  CommandSpec spec;
+  CommandDecl decl;
   CommandFn fn;
 };
 
@@ -21,15 +21,15 @@ std::map<std::string, Command>& Commands() {
   return commands;
 }
 
-const CommandSpec& HelpSpec() {
-  static const CommandSpec spec{
+const CommandDecl& HelpDecl() {
+  static const CommandDecl decl{
       "help",
       "explains the tool or one of its commands",
       "help [COMMAND]",
       {{"COMMAND", "the command to explain; without it, every command is listed"}},
       {},
       ""};
-  return spec;
+  return decl;
 }
 
 int RunHelp(const ParsedArgs& args) {
@@ -41,19 +41,19 @@ int RunHelp(const ParsedArgs& args) {
   } else {
     auto it = Commands().find(positional[0]);
     if (it == Commands().end()) throw UsageError{"unknown command '" + positional[0] + "'"};
-    text = HelpText(it->second.spec);
+    text = HelpText(it->second.decl);
   }
   std::fwrite(text.data(), 1, text.size(), stdout);
   return kExitOk;
 }
 
-const CommandRegistrar help_registrar(HelpSpec(), &RunHelp);
+const CommandRegistrar help_registrar(HelpDecl(), &RunHelp);
 
 }  // namespace
 
-CommandRegistrar::CommandRegistrar(CommandSpec spec, CommandFn fn) {
-  std::string name = spec.name;
-  Commands()[name] = Command{std::move(spec), fn};
+CommandRegistrar::CommandRegistrar(CommandDecl decl, CommandFn fn) {
+  std::string name = decl.name;
+  Commands()[name] = Command{std::move(decl), fn};
 }
 
 std::string CommandListText() {
@@ -64,7 +64,7 @@ std::string CommandListText() {
   size_t width = 0;
   for (const auto& [name, cmd] : Commands()) width = std::max(width, name.size());
   for (const auto& [name, cmd] : Commands())
-    out += "  " + name + std::string(width + 2 - name.size(), ' ') + cmd.spec.summary + "\n";
+    out += "  " + name + std::string(width + 2 - name.size(), ' ') + cmd.decl.summary + "\n";
   out +=
       "\n\"devazoz help COMMAND\" or \"devazoz COMMAND --help\" explains a command and its\n"
       "options. Exit codes: 0 success, 1 an error of the engine or a check that found\n"
@@ -134,9 +134,9 @@ int main(int argc, char** argv) {
   const Command& command = it->second;
   Args words(argv + 2, argv + argc);
   try {
-    ParsedArgs args = ParseArgs(command.spec, words);
+    ParsedArgs args = ParseArgs(command.decl, words);
     if (args.HelpWanted()) {
-      std::string text = HelpText(command.spec);
+      std::string text = HelpText(command.decl);
       std::fwrite(text.data(), 1, text.size(), stdout);
       return kExitOk;
     }
@@ -144,8 +144,8 @@ int main(int argc, char** argv) {
     std::fflush(stdout);
     return rc;
   } catch (const UsageError& e) {
-    std::fprintf(stderr, "devazoz %s: %s\nusage: devazoz %s\n", command.spec.name.c_str(),
-                 e.message.c_str(), command.spec.usage.c_str());
+    std::fprintf(stderr, "devazoz %s: %s\nusage: devazoz %s\n", command.decl.name.c_str(),
+                 e.message.c_str(), command.decl.usage.c_str());
     return kExitUsage;
   } catch (const std::exception& e) {
     std::fflush(stdout);
