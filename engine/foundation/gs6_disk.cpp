@@ -341,6 +341,9 @@ constexpr size_t kHeldWriteLimit = size_t(16) << 20;
 // Writes longer than this are never held.
 constexpr size_t kLargestHeldWrite = 64 * 1024;
 
+// Reads of this many bytes or more are never served from the view.
+constexpr int32_t kLargestViewedRead = 64 * 1024;
+
 // Only files of some size are viewed; small ones gain nothing from it.
 constexpr int64_t kMinViewSize = 1 << 20;
 
@@ -371,7 +374,11 @@ int32_t GSO_DiskFile::ReadAt(int64_t offset, void* buffer, int32_t count) {
     std::lock_guard<std::recursive_mutex> guard(handle_->guard);
     int32_t err = 0;
     int64_t n;
-    if (const uint8_t* view = ViewFor(offset, count)) {
+    // Large reads go to the system: its copy beats first touches of the view's
+    // pages, which cost a fault each (an index build's pass over a table read
+    // it several times slower through a fresh view).
+    const uint8_t* view = count < kLargestViewedRead ? ViewFor(offset, count) : nullptr;
+    if (view) {
       std::memcpy(buffer, view, size_t(count));
       n = count;
     } else {

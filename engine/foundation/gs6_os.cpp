@@ -12,6 +12,8 @@
 
 #include <algorithm>
 #include <atomic>
+#include <cstdint>
+#include <cstdlib>
 #include <ctime>
 #include <vector>
 
@@ -432,6 +434,39 @@ uint8_t* MapReadWrite(int fd, size_t size) {
 
 void Unmap(const uint8_t* view, size_t size) {
   if (view) ::munmap(const_cast<uint8_t*>(view), size);
+}
+
+namespace {
+constexpr size_t kHugePage = size_t(2) << 20;
+}
+
+void* AllocateLarge(size_t size) {
+  if (size == 0) return nullptr;
+  if (size < kHugePage) return ::calloc(size, 1);
+  // Whole huge pages, on a huge-page boundary: over-map by one and trim.
+  size_t length = (size + kHugePage - 1) & ~(kHugePage - 1);
+  void* raw = ::mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
+                     MAP_PRIVATE | MAP_ANONYMOUS, -1, 0);
+  if (raw == MAP_FAILED) return nullptr;
+  uintptr_t start = reinterpret_cast<uintptr_t>(raw);
+  uintptr_t aligned = (start + kHugePage - 1) & ~uintptr_t(kHugePage - 1);
+  if (aligned > start) ::munmap(raw, aligned - start);
+  size_t tail = (start + length + kHugePage) - (aligned + length);
+  if (tail) ::munmap(reinterpret_cast<void*>(aligned + length), tail);
+  void* block = reinterpret_cast<void*>(aligned);
+#ifdef MADV_HUGEPAGE
+  ::madvise(block, length, MADV_HUGEPAGE);  // a hint: without it, plain pages
+#endif
+  return block;
+}
+
+void FreeLarge(void* block, size_t size) {
+  if (!block) return;
+  if (size < kHugePage) {
+    ::free(block);
+    return;
+  }
+  ::munmap(block, (size + kHugePage - 1) & ~(kHugePage - 1));
 }
 
 void SleepMilliseconds(int ms) {

@@ -2,35 +2,47 @@
 
 #include <algorithm>
 #include <cstring>
+#include <new>
+
+#include "engine/foundation/gs6_os.h"
 
 namespace devazoz {
 
 namespace {
-// The arena grows in chunks of this many blocks; chunks are kept for reuse.
-constexpr size_t kBlocksPerChunk = 2048;
+// The arena grows in chunks of about 2 MiB (large system memory, see
+// os::AllocateLarge: a build holds megabytes of new blocks, and 4 KiB page
+// faults on fresh memory cost more than the copies); chunks are kept for reuse.
+constexpr size_t kChunkBytes = size_t(2) << 20;
 // Neighbouring blocks are written in runs of at most this many bytes.
 constexpr size_t kRunBytes = size_t(1) << 20;
 }  // namespace
 
 PendingBlocks::PendingBlocks(uint32_t block_size, size_t limit_bytes)
-    : block_size_(std::max<uint32_t>(1, block_size)), limit_bytes_(limit_bytes) {}
+    : block_size_(std::max<uint32_t>(1, block_size)),
+      limit_bytes_(limit_bytes),
+      blocks_per_chunk_(std::max<size_t>(1, kChunkBytes / block_size_)) {}
+
+PendingBlocks::~PendingBlocks() {
+  for (uint8_t* chunk : chunks_) os::FreeLarge(chunk, ChunkBytes());
+}
 
 uint8_t* PendingBlocks::Find(int64_t number) const {
   if (number < 0 || uint64_t(number) >= slot_.size() || slot_[size_t(number)] == 0) return nullptr;
-  size_t index = slot_[size_t(number)] - 1;
-  return chunks_[index / kBlocksPerChunk].get() + (index % kBlocksPerChunk) * block_size_;
+  return BlockAt(slot_[size_t(number)] - 1);
 }
 
 uint8_t* PendingBlocks::Hold(int64_t number, bool whole, const ReadFile& read) {
   if (uint8_t* found = Find(number)) return found;
   size_t index = order_.size();
-  if (index / kBlocksPerChunk >= chunks_.size())
-    chunks_.push_back(std::make_unique<uint8_t[]>(kBlocksPerChunk * block_size_));
-  uint8_t* block = chunks_[index / kBlocksPerChunk].get() + (index % kBlocksPerChunk) * block_size_;
-  if (whole)
-    std::memset(block, 0, block_size_);
-  else
-    read(number * block_size_, block, block_size_);
+  if (index / blocks_per_chunk_ >= chunks_.size()) {
+    chunks_.reserve(chunks_.size() + 1);
+    auto* chunk = static_cast<uint8_t*>(os::AllocateLarge(ChunkBytes()));
+    if (!chunk) throw std::bad_alloc();
+    chunks_.push_back(chunk);
+  }
+  uint8_t* block = BlockAt(index);
+  // A whole block is overwritten by the caller at once.
+  if (!whole) read(number * block_size_, block, block_size_);
   if (uint64_t(number) >= slot_.size())
     slot_.resize(std::max<size_t>(size_t(number) + 1, slot_.size() * 2), 0);
   slot_[size_t(number)] = uint32_t(index + 1);
@@ -77,9 +89,15 @@ bool PendingBlocks::Flush(const WriteFile& write) {
     while (last < numbers.size() && numbers[last] == numbers[last - 1] + 1 &&
            (last - first + 1) * block_size_ <= kRunBytes)
       ++last;
+    // Blocks held one after the other lie side by side in the arena (a build
+    // holds its new blocks in file order): such a run is written in place.
+    const uint8_t* start = Find(numbers[first]);
+    bool adjacent = true;
+    for (size_t i = first + 1; i < last && adjacent; ++i)
+      adjacent = Find(numbers[i]) == start + (i - first) * block_size_;
     bool ok;
-    if (last == first + 1) {
-      ok = write(numbers[first] * block_size_, Find(numbers[first]), block_size_);
+    if (adjacent) {
+      ok = write(numbers[first] * block_size_, start, (last - first) * block_size_);
     } else {
       run.resize((last - first) * block_size_);
       for (size_t i = first; i < last; ++i)

@@ -27,6 +27,9 @@ class PendingBlocks {
   using WriteFile = std::function<bool(int64_t offset, const uint8_t* bytes, size_t count)>;
 
   PendingBlocks(uint32_t block_size, size_t limit_bytes);
+  ~PendingBlocks();
+  PendingBlocks(const PendingBlocks&) = delete;
+  PendingBlocks& operator=(const PendingBlocks&) = delete;
 
   uint32_t BlockSize() const { return block_size_; }
   bool Empty() const { return order_.empty(); }
@@ -50,6 +53,10 @@ class PendingBlocks {
   uint8_t* Find(int64_t number) const;
   uint8_t* Hold(int64_t number, bool whole, const ReadFile& read);
   void Reset();
+  size_t ChunkBytes() const { return blocks_per_chunk_ * block_size_; }
+  uint8_t* BlockAt(size_t index) const {
+    return chunks_[index / blocks_per_chunk_] + (index % blocks_per_chunk_) * block_size_;
+  }
 
   uint32_t block_size_;
   size_t limit_bytes_;
@@ -57,7 +64,9 @@ class PendingBlocks {
   std::vector<uint32_t> slot_;
   // Block numbers in the order they were first held.
   std::vector<int64_t> order_;
-  std::vector<std::unique_ptr<uint8_t[]>> chunks_;
+  size_t blocks_per_chunk_;
+  // The arena: chunks of blocks_per_chunk_ blocks each, owned.
+  std::vector<uint8_t*> chunks_;
   int64_t end_ = 0;
 };
 

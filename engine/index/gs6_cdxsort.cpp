@@ -249,16 +249,11 @@ bool BuildCdxTags(const std::vector<GSobjCDXTag*>& tags) {
     const uint8_t* last = nullptr;
     for (int32_t first = 1; first <= count;) {
       int32_t want = std::min(per_chunk, count - first + 1);
-      // Records come from the table file's view when it has one, else are read.
-      const uint8_t* records = table->RecordsInView(first, want);
-      int32_t got = want;
-      if (!records) {
-        chunk.resize(size_t(per_chunk) * size_t(length));
-        got = table->ReadAt(header + int64_t(first - 1) * length, chunk.data(), want * length) /
-              length;
-        records = chunk.data();
-        if (got <= 0) break;  // the file ended early
-      }
+      chunk.resize(size_t(per_chunk) * size_t(length));
+      int32_t got =
+          table->ReadAt(header + int64_t(first - 1) * length, chunk.data(), want * length) / length;
+      const uint8_t* records = chunk.data();
+      if (got <= 0) break;  // the file ended early
       for (int32_t i = 0; i < got; ++i) {
         const int32_t rec = first + i;
         const uint8_t* record = records + size_t(i) * size_t(length);

@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "engine/foundation/gs6_eror.h"
+#include "engine/foundation/gs6_os.h"
 
 // How the sort works.
 //
@@ -84,6 +85,48 @@ struct Item {
   uint64_t chunk;  // K bytes [8d, 8d + 8), big-endian, zero past the end
   uint32_t off;    // entry offset in the arena
   uint32_t tail;   // K bytes from 8d on, 9 meaning "more than 8"
+};
+
+// A fixed-capacity array of trivially copyable T in large zeroed system memory
+// (see os::AllocateLarge): reserving the most the sort may need costs only the
+// pages that are used, and growing never copies.
+template <typename T>
+class LargeArray {
+ public:
+  LargeArray() = default;
+  ~LargeArray() { os::FreeLarge(data_, bytes_); }
+  LargeArray(const LargeArray&) = delete;
+  LargeArray& operator=(const LargeArray&) = delete;
+
+  void Reserve(size_t capacity) {
+    os::FreeLarge(data_, bytes_);
+    data_ = nullptr;
+    bytes_ = capacity * sizeof(T);
+    size_ = capacity_ = 0;
+    if (!bytes_) return;
+    data_ = static_cast<T*>(os::AllocateLarge(bytes_));
+    if (!data_) {
+      bytes_ = 0;
+      throw std::bad_alloc();
+    }
+    capacity_ = capacity;
+  }
+  void Release() { Reserve(0); }
+  size_t size() const { return size_; }
+  size_t capacity() const { return capacity_; }
+  bool empty() const { return size_ == 0; }
+  T* data() { return data_; }
+  T* begin() { return data_; }
+  T* end() { return data_ + size_; }
+  T& operator[](size_t i) { return data_[i]; }
+  const T& operator[](size_t i) const { return data_[i]; }
+  void push_back(const T& v) { data_[size_++] = v; }  // callers keep size() < capacity()
+  void resize(size_t n) { size_ = n; }                // within capacity()
+  void clear() { size_ = 0; }
+
+ private:
+  T* data_ = nullptr;
+  size_t bytes_ = 0, size_ = 0, capacity_ = 0;
 };
 
 inline uint64_t LoadBE64(const uint8_t* p) {
@@ -273,16 +316,15 @@ struct TgsSort::Impl {
 
   size_t work_bytes = kDefaultWorkBytes;
   size_t max_items = 0;
-  struct FreeArena {
-    void operator()(uint8_t* p) const { std::free(p); }
-  };
-  // Zero-filled by calloc: large areas come as fresh zero pages, so only what
-  // is used is touched.
-  std::unique_ptr<uint8_t[], FreeArena> arena;
+  // Zero-filled fresh pages, so only what is used is touched, and the 8-byte
+  // loads past a key's end read known bytes. items and scratch are reserved
+  // for max_items at once on the same terms.
+  LargeArray<uint8_t> arena;
   size_t arena_used = 0;
   unsigned kinds_seen = 0;  // bit per kind code in the arena
-  std::vector<Item> items;
-  std::vector<Item> scratch;
+  LargeArray<Item> items;
+  LargeArray<Item> scratch;
+  size_t items_high = 0;                              // the most items held at once
   std::vector<std::pair<uint32_t, uint32_t>> deeper;  // SortGroup's work list
   std::vector<std::unique_ptr<Run>> runs;
   std::vector<std::unique_ptr<uint8_t[]>> slabs;
@@ -304,7 +346,7 @@ struct TgsSort::Impl {
   uint8_t out_raw[kKeyBuffer];  // the bytes of the key Pick chose
 
   bool Mapped(uint8_t kind) const { return has_map && kind == kCodeText; }
-  const uint8_t* Entry(uint32_t off) const { return arena.get() + off; }
+  const uint8_t* Entry(uint32_t off) const { return &arena[0] + off; }
   Key EntryKey(const uint8_t* e) const {
     Key x;
     x.recno = LoadU32(e);
@@ -341,8 +383,10 @@ struct TgsSort::Impl {
   }
 
   void NotePeak() {
-    size_t now = (arena ? work_bytes + kArenaSlack : 0) +
-                 (items.capacity() + scratch.capacity()) * sizeof(Item) +
+    // Memory in use: the pages of items and scratch that were touched.
+    items_high = std::max(items_high, items.size());
+    size_t now = (arena.capacity() ? work_bytes + kArenaSlack : 0) +
+                 (items.capacity() ? 2 * items_high * sizeof(Item) : 0) +
                  slabs.size() * kSlabPages * kPageStride + cursors.size() * sizeof(Cursor);
     peak = std::max(peak, now);
   }
@@ -398,7 +442,7 @@ void TgsSort::Impl::Add(uint8_t kind, const uint8_t* k, size_t n, const uint8_t*
                         uint32_t recno) {
   size_t size = kEntryHead + n + (raw ? n : 0);
   if (arena_used + size > work_bytes || items.size() >= max_items) Spill();
-  uint8_t* e = arena.get() + arena_used;
+  uint8_t* e = arena.data() + arena_used;
   std::memcpy(e, &recno, 4);
   e[4] = uint8_t(n);
   e[5] = kind;
@@ -406,10 +450,7 @@ void TgsSort::Impl::Add(uint8_t kind, const uint8_t* k, size_t n, const uint8_t*
     std::memcpy(e + kEntryHead, k, n);
     if (raw) std::memcpy(e + kEntryHead + n, raw, n);
   }
-  if (items.size() == items.capacity()) {
-    items.reserve(std::min(max_items, std::max<size_t>(1024, items.capacity() * 2)));
-    NotePeak();
-  }
+  if ((items.size() & 0xFFFF) == 0) NotePeak();
   items.push_back(Item{ChunkAt(e + kEntryHead, n, 0), uint32_t(arena_used), TailAt(n, 0)});
   arena_used += size;
   kinds_seen |= 1u << (kind >> 4);
@@ -473,10 +514,7 @@ void TgsSort::Impl::OrderEqualKeys(Item* a, size_t n) {
 void TgsSort::Impl::SortArena() {
   size_t n = items.size();
   if (n < 2) return;
-  if (scratch.size() < n) {
-    scratch.resize(std::max(n, std::min(max_items, scratch.size() * 2)));
-    NotePeak();
-  }
+  NotePeak();
   // Group by kind first; a sort normally sees one kind only.
   if (kinds_seen & (kinds_seen - 1)) {
     std::stable_sort(items.begin(), items.end(), [&](const Item& x, const Item& y) {
@@ -577,9 +615,9 @@ void TgsSort::Impl::Begin() {
     return;
   }
   if (!items.empty()) Spill();
-  arena.reset();
-  std::vector<Item>().swap(items);
-  std::vector<Item>().swap(scratch);
+  arena.Release();
+  items.Release();
+  scratch.Release();
   size_t k = runs.size();
   cursors.reserve(k);
   codes.assign(k, -1);
@@ -783,9 +821,9 @@ TgsSort::TgsSort(int max_key_length, const uint8_t* collation_map, bool ascendin
   // Entry offsets are 32-bit: keep the area well below 4 GiB.
   s.work_bytes = std::clamp(work_bytes, kMinWorkBytes, kMaxWorkBytes);
   s.max_items = std::max<size_t>(s.work_bytes / sizeof(Item), 16);
-  // Zero-filled, so that the 8-byte loads past a key's end read known bytes.
-  s.arena.reset(static_cast<uint8_t*>(std::calloc(s.work_bytes + kArenaSlack, 1)));
-  if (!s.arena) throw std::bad_alloc();
+  s.arena.Reserve(s.work_bytes + kArenaSlack);
+  s.items.Reserve(s.max_items);
+  s.scratch.Reserve(s.max_items);
   s.NotePeak();
 }
 

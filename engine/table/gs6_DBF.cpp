@@ -387,14 +387,6 @@ bool GSO_dBaseDBF::ReadThroughWindow(int32_t n, bool backward) {
   return true;
 }
 
-const uint8_t* GSO_dBaseDBF::RecordsInView(int32_t first, int32_t count) {
-  if (Closed() || first < 1 || count < 1 || record_length_ <= 0) return nullptr;
-  int64_t bytes = int64_t(count) * record_length_;
-  if (bytes > 0x7FFFFFFF) return nullptr;
-  if (handle_->pending && !handle_->pending->Empty()) return nullptr;
-  return ViewFor(RecordOffset(first), int32_t(bytes));
-}
-
 void GSO_dBaseDBF::UpdateWindow(int32_t n) {
   if (n >= window_first_ && n < window_first_ + window_count_)
     std::memcpy(window_.data() + size_t(n - window_first_) * size_t(record_length_), buffer_.data(),

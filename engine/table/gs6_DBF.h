@@ -151,13 +151,6 @@ class GSO_dBaseDBF : public GSO_DiskFile {
   uint8_t* SavedRecord() { return saved_.data(); }
   std::vector<uint8_t>& ChangedFlags() { return changed_; }
 
-  // Records [first, first + count) as the file holds them, straight from the
-  // file's read-only view (exclusively opened tables of some size); null when no
-  // view covers them all (shared or small tables, records added since the view
-  // was made, writes held back). Valid until the file is written, cut or closed.
-  // Index builds read the keys of bare character fields through it.
-  const uint8_t* RecordsInView(int32_t first, int32_t count);
-
   // Drops the read-ahead window; for callers that change the file behind the
   // table's back (pack truncates it).
   void InvalidateReadAhead() { window_count_ = 0; }
