@@ -155,7 +155,8 @@ std::string Wrap(const std::string& text, size_t start, size_t indent) {
   bool first = true;
   for (std::string word; words >> word;) {
     if (!first && column + 1 + word.size() > kWidth) {
-      out += "\n" + std::string(indent, ' ');
+      out += '\n';
+      out.append(indent, ' ');
       column = indent;
     } else if (!first) {
       out += ' ';

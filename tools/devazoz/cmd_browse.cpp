@@ -153,11 +153,17 @@ int RunBrowse(const ParsedArgs& args) {
 
   if (action.empty()) {
     out += "RECNO";
-    for (int i = 0; i < ds.FieldCount(); ++i) out += "\t" + Utf8(ds.Fields(i)->FieldName());
+    for (int i = 0; i < ds.FieldCount(); ++i) {
+      out += '\t';
+      out += Utf8(ds.Fields(i)->FieldName());
+    }
     out += "\n";
     auto line = [&] {
       out += std::to_string(ds.RecNo());
-      for (int i = 0; i < ds.FieldCount(); ++i) out += "\t" + ValueText(*ds.Fields(i));
+      for (int i = 0; i < ds.FieldCount(); ++i) {
+        out += '\t';
+        out += ValueText(*ds.Fields(i));
+      }
       out += "\n";
       if (out.size() > (1u << 16)) {
         std::fwrite(out.data(), 1, out.size(), stdout);
