@@ -10,6 +10,7 @@
 #include "engine/foundation/gs6_eror.h"
 #include "engine/index/gs6_cdx.h"
 #include "engine/index/gs6_cdxtag.h"
+#include "engine/index/gs6_indxbuild.h"
 #include "engine/table/gs6_DBF.h"
 #include "engine/table/gs6_dbfld.h"
 
@@ -20,24 +21,11 @@ namespace {
 // Records are read from the table in chunks of about this many bytes.
 constexpr int32_t kReadChunkBytes = 256 * 1024;
 
-// The sort's working area for index builds: room for every key of the table up
-// to 32 MiB (about a million keys of 40 bytes), at least 4 MiB. Keys that fit
-// the area are sorted in place and read back without runs or merging, which
-// takes a third of a build's time; beyond it the keys form runs of that size.
-// The area is taken as fresh zero pages, so only what the keys use is touched.
-size_t BuildWorkBytes(const GSobjCDXTag* tag, const GSO_dBaseFld* table) {
-  constexpr size_t kLeast = size_t(4) << 20, kMost = size_t(32) << 20;
-  size_t records = table ? size_t(std::max(table->RecordCount(), 0)) : 0;
-  // An entry: 6 bytes of head and the key (the index item is held apart).
-  size_t want = records * (6 + size_t(tag->KeyLength()) + 1);
-  return std::clamp(want, kLeast, kMost);
-}
-
 }  // namespace
 
 GSobjSortCDX::GSobjSortCDX(GSobjCDXTag* tag, GSO_dBaseFld* table)
     : TgsSort(tag->KeyLength() + 1, table ? table->CollationMap() : nullptr, true, tag->Unique(),
-              BuildWorkBytes(tag, table)),
+              BuildWorkBytes(tag->KeyLength(), table)),
       tag_(tag),
       table_(table),
       shape_(tag->Shape()) {
@@ -173,16 +161,6 @@ struct TagBuild {
   const char* failed = nullptr;  // why the build of this tag stopped
   int32_t failed_record = 0;
 };
-
-// The key of a bare character field as evaluating and normalizing it gives it:
-// the text up to the field's end or its first NUL byte, without trailing
-// blanks, at most key_length bytes (the sort drops the blanks a cut leaves).
-inline uint32_t FieldKeyLength(const uint8_t* text, uint32_t length, uint32_t key_length) {
-  if (const void* nul = std::memchr(text, 0, length))
-    length = uint32_t(static_cast<const uint8_t*>(nul) - text);
-  while (length > 0 && text[length - 1] == ' ') --length;
-  return std::min(length, key_length);
-}
 
 // Evaluates a tag's FOR condition and key on the table's current record and adds
 // the key; false when this tag's build has to stop.

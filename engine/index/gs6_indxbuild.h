@@ -4,17 +4,39 @@
 #ifndef ENGINE_INDEX_GS6_INDXBUILD_H_
 #define ENGINE_INDEX_GS6_INDXBUILD_H_
 
+#include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 namespace devazoz {
 
 class GSobjIndexTag;
+class GSO_dBaseFld;
 class TgsSort;
+
+// The sort's working area for a build: room for every key of the table up to
+// 32 MiB (about a million keys of 40 bytes), at least 4 MiB. Keys that fit the
+// area are sorted in place and read back without runs or merging, which takes
+// a third of a build's time; beyond it the keys form runs of that size. The
+// area's pages cost only when keys use them.
+size_t BuildWorkBytes(uint32_t key_length, const GSO_dBaseFld* table);
+
+// The key of a bare character field as evaluating and normalizing it gives it:
+// the text up to the field's end or its first NUL byte, without trailing
+// blanks, at most key_length bytes (the sort drops the blanks a cut leaves).
+inline uint32_t FieldKeyLength(const uint8_t* text, uint32_t length, uint32_t key_length) {
+  if (const void* nul = std::memchr(text, 0, length))
+    length = uint32_t(static_cast<const uint8_t*>(nul) - text);
+  while (length > 0 && text[length - 1] == ' ') --length;
+  return length < key_length ? length : key_length;
+}
 
 // Feeds the tag's keys to the sort, reporting progress to the table as
 // (-1, 1, records), (1, n, 0) per record, (0, 0, 0), (-1, 2, records). Records
-// are read straight from the table file in chunks; afterwards the table's
-// current record number is one past the record count. Returns the keys added.
+// are read straight from the table file in chunks; a key that is a bare
+// character field (without a FOR condition) is taken from the record bytes
+// without evaluating. Afterwards the table's current record number is one past
+// the record count and its buffer holds the last record. Returns the keys added.
 int32_t FeedSortFromTable(GSobjIndexTag* tag, TgsSort& sort);
 
 }  // namespace devazoz

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "engine/foundation/gs6_eror.h"
+#include "engine/index/gs6_indxbuild.h"
 #include "engine/index/gs6_mdx.h"
 #include "engine/index/gs6_mdxtag.h"
 #include "engine/table/gs6_dbfld.h"
@@ -12,10 +13,6 @@
 namespace devazoz {
 
 namespace {
-
-constexpr int32_t kReadChunkBytes = 256 * 1024;
-// The same working area as the CDX build: a million keys in a few dozen runs.
-constexpr size_t kBuildWorkBytes = size_t(4) << 20;
 
 int SortKeyLength(const GSobjMDXTag* tag) {
   switch (tag->KeyType()) {
@@ -32,7 +29,7 @@ int SortKeyLength(const GSobjMDXTag* tag) {
 
 GSobjSortMDX::GSobjSortMDX(GSobjMDXTag* tag, GSO_dBaseFld* table)
     : TgsSort(SortKeyLength(tag), table ? table->CollationMap() : nullptr, tag->Ascending(),
-              tag->Unique(), kBuildWorkBytes),
+              tag->Unique(), BuildWorkBytes(tag->KeyLength(), table)),
       tag_(tag),
       table_(table),
       shape_(tag->Shape()),
@@ -111,46 +108,7 @@ void GSobjSortMDX::Finish() {
 void BuildMdxTag(GSobjMDXTag* tag) {
   GSO_dBaseFld* table = tag->Table();
   GSobjSortMDX sort(tag, table);
-  int32_t count = table ? table->RecordCount() : 0;
-  if (table) table->StatusUpdate(-1, 1, count);
-  int32_t added = 0;
-  if (table && count > 0) {
-    const int32_t length = table->RecordLength();
-    const int64_t header = table->HeaderLength();
-    const int32_t per_chunk = std::max<int32_t>(1, kReadChunkBytes / std::max(length, 1));
-    std::vector<uint8_t> chunk(size_t(per_chunk) * size_t(length));
-    int32_t chunk_first = 0, chunk_count = 0;
-    table->SetCurrentRecord(nullptr);
-    GSobjIndexKeyData key;
-    for (int32_t rec = 1; rec <= count; ++rec) {
-      if (rec >= chunk_first + chunk_count) {
-        int32_t want = std::min(per_chunk, count - rec + 1);
-        int32_t got =
-            table->ReadAt(header + int64_t(rec - 1) * length, chunk.data(), want * length);
-        chunk_first = rec;
-        chunk_count = got / length;
-        if (chunk_count == 0) break;  // the file ended early
-      }
-      std::memcpy(table->RecordBuffer(), chunk.data() + size_t(rec - chunk_first) * size_t(length),
-                  size_t(length));
-      table->SetRecordNumber(rec);
-      if (!tag->HasFor() || tag->EvaluateFor()) {
-        bool ok = false;
-        tag->EvaluateKey(key, ok);
-        if (ok) {
-          tag->NormalizeKey(key);
-          sort.AddKey(key.Value, rec);
-          ++added;
-        }
-      }
-      table->StatusUpdate(1, rec, 0);
-    }
-    table->SetRecordNumber(count + 1);
-  }
-  if (table) {
-    table->StatusUpdate(0, 0, 0);
-    table->StatusUpdate(-1, 2, count);
-  }
+  int32_t added = FeedSortFromTable(tag, sort);
   if (added == 0)
     tag->WriteEmptyRoot();
   else

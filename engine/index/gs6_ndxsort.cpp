@@ -12,15 +12,9 @@
 
 namespace devazoz {
 
-namespace {
-
-constexpr size_t kBuildWorkBytes = size_t(4) << 20;
-
-}  // namespace
-
 GSobjSortNdx::GSobjSortNdx(GSobjNDXTag* tag, GSO_dBaseFld* table)
     : TgsSort(tag->KeyLength() + 1, table ? table->CollationMap() : nullptr, true, tag->Unique(),
-              kBuildWorkBytes),
+              BuildWorkBytes(tag->KeyLength(), table)),
       tag_(tag),
       table_(table),
       shape_(tag->Shape()) {}

@@ -14,8 +14,6 @@ namespace devazoz {
 
 namespace {
 
-constexpr size_t kBuildWorkBytes = size_t(4) << 20;
-
 // The entry after the last key of an interior page carries only its child: its
 // record number is cleared (readers take a non-zero one for a key).
 void ClearRightmostRecord(ByteSpan page, const NtxPageShape& shape, int slot) {
@@ -28,7 +26,7 @@ void ClearRightmostRecord(ByteSpan page, const NtxPageShape& shape, int slot) {
 
 GSobjSortNTX::GSobjSortNTX(GSobjNTXTag* tag, GSO_dBaseFld* table)
     : TgsSort(tag->KeyLength() + 1, table ? table->CollationMap() : nullptr, true, tag->Unique(),
-              kBuildWorkBytes),
+              BuildWorkBytes(tag->KeyLength(), table)),
       tag_(tag),
       table_(table),
       shape_(tag->Shape()) {}
