@@ -353,16 +353,25 @@ void GSobjCDXTag::WriteLeaf(int32_t position, GSobjIndexKey& node, uint16_t attr
       if (!writer.AddShared(key_at(i), len_at(i), uint32_t(d.entries[i].record), shared_[i]))
         Damaged("a key does not fit in a leaf");
   };
+  // A leaf that overflowed by keys added at its end (appends in key order, or
+  // records added under one key value) keeps its left part as full as it can:
+  // the keys that follow go to the right part, and a half-full left part would
+  // stay half full for good. Otherwise the split is about even.
+  const bool at_end = node.Position >= 0 && size_t(node.Position) + 1 >= n;
+  if (whole >= kCdxKeyArea && !at_end && SpreadOverNeighbour(position, node)) return;
+  const int left_bytes = at_end ? kCdxKeyArea : 250;
   size_t first = 0;
   while (whole >= kCdxKeyArea) {
-    // Size of the keys from first on, and how many stay below 250 bytes.
+    // Size of the keys from first on, and how many stay below left_bytes (one
+    // key at least is left for the right part).
     int total = 0;
     size_t split = 0;
     for (size_t i = first; i < n; ++i) {
       total += cost(i, first);
-      if (total < 250) split = i - first + 1;
+      if (total < left_bytes && i + 1 < n) split = i - first + 1;
     }
     if (total < kCdxKeyArea) break;
+    if (split == 0) split = 1;
     attributes &= uint16_t(~1u);
     std::memset(block, 0, sizeof block);
     writer.Begin(span, p, shape);
@@ -387,6 +396,154 @@ void GSobjCDXTag::WriteLeaf(int32_t position, GSobjIndexKey& node, uint16_t attr
     node.MutableData().left = left;
   else
     KeepWrittenNode(position, node);
+}
+
+// A leaf that overflows is written with its neighbour (the right one under the
+// same parent, else the left one): their keys are spread evenly over the two
+// leaves when they fit, else over three, each about two thirds full. Split alone,
+// a full leaf gives two half-full ones; as trees are built with full leaves, the
+// first insert into each leaf would double the index.
+//
+// With R the neighbour on the right (the left one is handled alike, its pieces
+// in front of the node's): the pieces go to [new leaf,] the node's block, R's
+// block. The parent gets an entry for the new leaf and the node's entry takes
+// its piece's last key; R's entry keeps its key, R's piece ending with R's last
+// key. The node is marked split, so the path reloads it.
+bool GSobjCDXTag::SpreadOverNeighbour(int32_t position, GSobjIndexKey& node) {
+  GSobjIndexKey* parent = node.Parent;
+  if (!parent || node.Page != position) return false;
+  const int j = parent->FindPointer(position);
+  if (j < 0) return false;
+  const bool right_side = size_t(j) + 1 < parent->Count();
+  if (!right_side && j == 0) return false;
+  const int32_t other = parent->PointerAt(size_t(right_side ? j + 1 : j - 1));
+  const NodeData& d = *node.Data();
+  if (other <= 0 || other == position || (right_side ? d.right : d.left) != other) return false;
+  CheckNodePosition(other, "neighbour leaf");
+  uint8_t block[kCdxBlockSize];
+  if (!file_->ReadBlock(other, block, kCdxBlockSize)) return false;
+  NodeData o;
+  if (!DecodeCdxNode(ByteView(block, kCdxBlockSize), Shape(), o, nullptr) || !o.leaf ||
+      (right_side ? o.left : o.right) != position || o.entries.empty())
+    return false;
+
+  // The keys of both leaves in key order.
+  const NodeData& first_node = right_side ? d : o;
+  const NodeData& second_node = right_side ? o : d;
+  struct Key {
+    const uint8_t* bytes;
+    uint32_t length;
+    int32_t record;
+  };
+  std::vector<Key> keys;
+  keys.reserve(first_node.entries.size() + second_node.entries.size());
+  int64_t bound = RecordBound();
+  for (const NodeData* nd : {&first_node, &second_node})
+    for (const NodeEntry& e : nd->entries) {
+      keys.push_back(
+          {nd->pool.data() + e.offset, std::min<uint32_t>(e.length, key_length_), e.record});
+      bound = std::max<int64_t>(bound, e.record);
+    }
+  const size_t n = keys.size();
+  const LeafParams p = CdxLeafParams(key_length_, bound, true, false);
+  std::vector<uint16_t> shared(n, 0);
+  for (size_t i = 1; i < n; ++i)
+    shared[i] = uint16_t(
+        SharedPrefix(keys[i - 1].bytes, keys[i - 1].length, keys[i].bytes, keys[i].length));
+  auto cost = [&](size_t i, size_t from) {
+    uint32_t dup = i > from ? std::min<uint32_t>(shared[i], p.dup_mask) : 0;
+    return int(keys[i].length - std::min(dup, keys[i].length)) + p.bytes_per_entry;
+  };
+  // Cuts [0, n) into pieces of about equal size that each fit a leaf: two when
+  // they can, else three.
+  int whole = 0;
+  for (size_t i = 0; i < n; ++i) whole += cost(i, 0);
+  std::vector<size_t> ends;
+  for (int pieces = 2; pieces <= 3 && ends.empty(); ++pieces) {
+    size_t from = 0;
+    int used = 0;
+    for (int piece = 1; piece <= pieces; ++piece) {
+      const int target = whole * piece / pieces;
+      int size = 0;
+      size_t to = from;
+      // Keys are added while the piece fits and the running total stays below
+      // the target (the last piece takes the rest).
+      while (to < n) {
+        int c = cost(to, from);
+        if (size + c >= kCdxKeyArea) break;
+        if (piece < pieces && used + c > target && to > from) break;
+        size += c;
+        used += c;
+        ++to;
+      }
+      if (to == from || (piece == pieces && to < n)) {
+        ends.clear();
+        break;
+      }
+      ends.push_back(to);
+      from = to;
+    }
+    if (!ends.empty() && ends.back() != n) ends.clear();
+  }
+  if (ends.empty()) return false;
+
+  // The blocks, left to right, and their outer links.
+  std::vector<int32_t> pages;
+  if (right_side) {
+    if (ends.size() == 3) pages.push_back(file_->AllocatePage());
+    pages.push_back(position);
+    pages.push_back(other);
+  } else {
+    pages.push_back(other);
+    if (ends.size() == 3) pages.push_back(file_->AllocatePage());
+    pages.push_back(position);
+  }
+  const int32_t outer_left = first_node.left, outer_right = second_node.right;
+  const CdxKeyShape shape = Shape();
+  CdxLeafWriter writer;
+  ByteSpan span(block, kCdxBlockSize);
+  size_t from = 0;
+  for (size_t piece = 0; piece < ends.size(); ++piece) {
+    std::memset(block, 0, sizeof block);
+    writer.Begin(span, p, shape);
+    for (size_t i = from; i < ends[piece]; ++i)
+      if (!writer.AddShared(keys[i].bytes, keys[i].length, uint32_t(keys[i].record),
+                            i > from ? shared[i] : 0))
+        Damaged("a key does not fit in a leaf");
+    writer.Finish(2, piece ? pages[piece - 1] : outer_left,
+                  piece + 1 < ends.size() ? pages[piece + 1] : outer_right);
+    file_->WriteBlock(pages[piece], block, kCdxBlockSize);
+    from = ends[piece];
+  }
+  // A new first leaf takes the place of the old first one in its left
+  // neighbour's link.
+  if (pages.front() != (right_side ? position : other) && outer_left > 0)
+    LinkLeftSibling(outer_left, pages.front());
+
+  // The parent: the last key of each piece but the rightmost, whose key stands.
+  std::shared_ptr<NodeData> keep = node.Data();
+  auto last_of = [&](size_t piece) { return keys[ends[piece] - 1]; };
+  if (right_side) {
+    if (ends.size() == 3) {
+      Key a = last_of(0);
+      AddToParent(&node, a.bytes, a.length, a.record, pages[0]);
+    }
+    Key b = last_of(ends.size() - 2);
+    ReplaceParentKey(&node, b.bytes, b.length, b.record);
+  } else {
+    Key a = last_of(0);
+    int k = parent->FindPointer(other);
+    if (k < 0) Damaged("the neighbour leaf left its parent");
+    parent->RemoveEntryAt(size_t(k));
+    parent->InsertEntryAt(size_t(k), a.bytes, a.length, a.record, other);
+    parent->Changed = true;
+    if (ends.size() == 3) {
+      Key b = last_of(1);
+      AddToParent(&node, b.bytes, b.length, b.record, pages[1]);
+    }
+  }
+  node.Split = true;
+  return true;
 }
 
 // A node written whole is what decoding its block would give, so the decoded

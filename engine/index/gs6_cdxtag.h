@@ -85,6 +85,9 @@ class GSobjCDXTag : public GSobjIndexTag {
 
  private:
   void WriteLeaf(int32_t position, GSobjIndexKey& node, uint16_t attributes);
+  // Writes an overflowing leaf together with a neighbour under the same parent;
+  // false (nothing written) when it has none or their keys cannot be spread.
+  bool SpreadOverNeighbour(int32_t position, GSobjIndexKey& node);
   void WriteInterior(int32_t position, GSobjIndexKey& node, uint16_t attributes);
   // Leaves the node's decoded form in the file's cache when it matches the block.
   void KeepWrittenNode(int32_t position, const GSobjIndexKey& node);
