@@ -337,7 +337,12 @@ uint8_t* GSO_DiskFile::HeadFor(int64_t offset, int32_t count) {
 }
 
 // Held writes are given to the system once more than this waits for one file.
-constexpr size_t kHeldWriteLimit = size_t(16) << 20;
+// Inserts into a big tag change leaves all over the file: the more are held, the
+// more of them lie side by side when written, and each system call costs about
+// as much as the index work of an insert. 64 MiB halved the calls of 100,000
+// appends to a million-key index against 16 MiB (a fifth less time); the memory
+// is only taken while that much waits.
+constexpr size_t kHeldWriteLimit = size_t(64) << 20;
 // Writes longer than this are never held.
 constexpr size_t kLargestHeldWrite = 64 * 1024;
 
