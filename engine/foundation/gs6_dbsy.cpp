@@ -963,16 +963,27 @@ int GSO_dBHandler::SearchField(const std::string& value_in, int& field, int32_t 
       SetReadAhead(saved_read_ahead);
       current_tag_ = saved_tag;
     });
-    if (!(options & kSearchKeepState)) record_state_ = kStateBusy;
+    // Without the kept state the scan reads in state 4, record after record as
+    // the table holds them. A read ends in state 1, so each one asks for state 4
+    // again: otherwise the second read would go through a kept tag (from wherever
+    // its cursor stood) and skip records.
+    const bool busy = !(options & kSearchKeepState);
+    auto read = [&](int32_t request) {
+      if (busy) record_state_ = kStateBusy;
+      GetRecord(request);
+    };
     if (!(options & kSearchKeepTag)) {
       current_tag_ = nullptr;
       SetReadAhead(true);
     }
     if (record >= 1) {
-      GetRecord(record);
-      Skip(1);
+      read(record);
+      if (busy)
+        read(kMoveNext);
+      else
+        Skip(1);
     } else {
-      GetRecord(kMoveFirst);
+      read(kMoveFirst);
     }
     while (!eof_ && (limit == 0 || visited < limit)) {
       ++visited;
@@ -980,7 +991,7 @@ int GSO_dBHandler::SearchField(const std::string& value_in, int& field, int32_t 
         if (FieldMatches(*this, n, pattern)) found_field = n;
       if (found_field) break;
       StatusUpdate(kStatusSearch, visited, 0);
-      GetRecord(kMoveNext);
+      read(kMoveNext);
     }
     if (found_field) {
       reposition.Dismiss();

@@ -72,8 +72,8 @@ const CommandRegistrar reg(
       {"--anchored", "", "VALUE must stand at the start of the field, not in its middle (bit 32)"},
       {"--keep-state", "", "keep the record state during the scan (bit 8)"},
       {"--keep-tag", "",
-       "keep the selected --tag during the scan instead of reading in record order;\n"
-       "with --keep-state the records are visited in the tag's order (bit 16)"},
+       "keep the selected --tag during the scan; with --keep-state the records are\n"
+       "visited in the tag's order, without it in record order (bit 16)"},
       {"--index", "FILE", "open an index file of the table (for --tag)", true},
       {"--tag", "NAME", "select this tag before the scan"},
       {"--options", "N",

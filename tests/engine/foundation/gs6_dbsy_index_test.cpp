@@ -200,6 +200,33 @@ TEST_F(HandlerIndexTest, FieldSearchPutsEverythingBackWhenItFailsOrFinds) {
   EXPECT_EQ(Title(h), "CHARLIE");
 }
 
+// A search that keeps the tag but not the cursor's state scans in record order
+// from the record after the one given, and finds every match in turn; with the
+// state kept as well it follows the tag.
+TEST_F(HandlerIndexTest, FieldSearchKeepingTheTagFindsEveryMatchInTurn) {
+  auto h = Open("TITLE");
+  h->GetRecord(kMoveLast);  // the tag's cursor stands on FOXTROT (record 7)
+  auto matches = [&](uint16_t options) {
+    h->search_options = options;
+    std::vector<int32_t> out;
+    int32_t record = 0;
+    for (int i = 0; i < 8; ++i) {
+      int field = 2;
+      if (!h->SearchField("A", field, 0, record)) break;
+      out.push_back(record);
+    }
+    return out;
+  };
+  EXPECT_EQ(matches(kSearchKeepTag), (std::vector<int32_t>{2, 4, 7}));
+  EXPECT_EQ(h->CurrentTagName(), "TITLE");
+  EXPECT_EQ(matches(0), (std::vector<int32_t>{2, 4, 7}));
+  // Kept state and tag: in the order of N descending.
+  std::string descending = "NDESC";
+  h->SelectTag(&descending, false);
+  EXPECT_EQ(matches(kSearchKeepTag | kSearchKeepState), (std::vector<int32_t>{7, 4, 2}));
+  EXPECT_EQ(matches(kSearchKeepTag), (std::vector<int32_t>{2, 4, 7}));
+}
+
 // Notes whether the index file is locked while records are being accepted.
 class LockWatcher : public GSO_dBHandler {
  public:
