@@ -438,11 +438,25 @@ void Unmap(const uint8_t* view, size_t size) {
 
 namespace {
 constexpr size_t kHugePage = size_t(2) << 20;
-}
+
+// Under AddressSanitizer large blocks come from the allocator too, so that
+// reads and writes past their ends are still caught.
+#if defined(__SANITIZE_ADDRESS__)
+constexpr bool kCheckedAllocator = true;
+#elif defined(__has_feature)
+#if __has_feature(address_sanitizer)
+constexpr bool kCheckedAllocator = true;
+#else
+constexpr bool kCheckedAllocator = false;
+#endif
+#else
+constexpr bool kCheckedAllocator = false;
+#endif
+}  // namespace
 
 void* AllocateLarge(size_t size) {
   if (size == 0) return nullptr;
-  if (size < kHugePage) return ::calloc(size, 1);
+  if (size < kHugePage || kCheckedAllocator) return ::calloc(size, 1);
   // Whole huge pages, on a huge-page boundary: over-map by one and trim.
   size_t length = (size + kHugePage - 1) & ~(kHugePage - 1);
   void* raw = ::mmap(nullptr, length + kHugePage, PROT_READ | PROT_WRITE,
@@ -462,7 +476,7 @@ void* AllocateLarge(size_t size) {
 
 void FreeLarge(void* block, size_t size) {
   if (!block) return;
-  if (size < kHugePage) {
+  if (size < kHugePage || kCheckedAllocator) {
     ::free(block);
     return;
   }

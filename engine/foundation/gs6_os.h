@@ -89,6 +89,8 @@ void Unmap(const uint8_t* view, size_t size);
 // backed by huge pages: a fresh page costs a fault on first touch, and for the
 // tens of megabytes an index build sorts, 4 KiB faults took longer than the
 // sort itself. Pages nobody touches cost nothing. Given back with FreeLarge.
+// Builds with AddressSanitizer take every block from the allocator, which the
+// sanitizer watches.
 void* AllocateLarge(size_t size);
 void FreeLarge(void* block, size_t size);
 
