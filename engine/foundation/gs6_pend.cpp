@@ -1,6 +1,7 @@
 #include "engine/foundation/gs6_pend.h"
 
 #include <algorithm>
+#include <cstdint>
 #include <cstring>
 #include <new>
 
@@ -92,9 +93,10 @@ bool PendingBlocks::Flush(const WriteFile& write) {
     // Blocks held one after the other lie side by side in the arena (a build
     // holds its new blocks in file order): such a run is written in place.
     const uint8_t* start = Find(numbers[first]);
+    const uintptr_t base = reinterpret_cast<uintptr_t>(start);
     bool adjacent = true;
     for (size_t i = first + 1; i < last && adjacent; ++i)
-      adjacent = Find(numbers[i]) == start + (i - first) * block_size_;
+      adjacent = reinterpret_cast<uintptr_t>(Find(numbers[i])) == base + (i - first) * block_size_;
     bool ok;
     if (adjacent) {
       ok = write(numbers[first] * block_size_, start, (last - first) * block_size_);
