@@ -27,6 +27,12 @@ size_t BuildWorkBytes(uint32_t key_length, const GSO_dBaseFld* table);
 inline uint32_t FieldKeyLength(const uint8_t* text, uint32_t length, uint32_t key_length) {
   if (const void* nul = std::memchr(text, 0, length))
     length = uint32_t(static_cast<const uint8_t*>(nul) - text);
+  // Fields are mostly blank at the end: drop eight blanks at a time first.
+  constexpr uint64_t kEightBlanks = 0x2020202020202020ull;
+  for (uint64_t word; length >= 8; length -= 8) {
+    std::memcpy(&word, text + length - 8, 8);
+    if (word != kEightBlanks) break;
+  }
   while (length > 0 && text[length - 1] == ' ') --length;
   return length < key_length ? length : key_length;
 }
