@@ -216,16 +216,7 @@ void GSobjCDXTag::NormalizeKey(GSobjIndexKeyData& key) {
   if (key_type_ == 'C') {
     if ((v.Type() == VariantType::Text || v.Type() == VariantType::Bytes) &&
         !(collation_ == 2 && !directory_)) {
-      uint32_t n = v.Length();
-      while (n > 0 && v.Data()[n - 1] == ' ') --n;
-      n = std::min<uint32_t>(n, key_length_);
-      if (v.Type() == VariantType::Text) {
-        // The text shortened in place: no copy of the value into itself.
-        key.Value.SetLength(n);
-        key.Normalized = true;
-      } else {
-        key.SetKey(v.Data(), n, true);
-      }
+      TrimTextKey(key);
       return;
     }
     std::string text;

@@ -43,6 +43,31 @@ void GSobjIndexTag::Damaged(const std::string& what) const {
 
 void GSobjIndexTag::NormalizeKey(GSobjIndexKeyData&) {}
 
+void GSobjIndexTag::TrimTextKey(GSobjIndexKeyData& key) const {
+  const TgsVariant& v = key.Value;
+  uint32_t n = v.Length();
+  while (n > 0 && v.Data()[n - 1] == ' ') --n;
+  n = std::min<uint32_t>(n, key_length_);
+  if (v.Type() == VariantType::Text) {
+    key.Value.SetLength(n);
+    key.Normalized = true;
+  } else {
+    key.SetKey(v.Data(), n, true);
+  }
+}
+
+void GSobjIndexTag::NormalizeCharacterKey(GSobjIndexKeyData& key) const {
+  const TgsVariant& v = key.Value;
+  if (v.Type() == VariantType::Text || v.Type() == VariantType::Bytes) {
+    TrimTextKey(key);
+    return;
+  }
+  std::string text = v.AsText();
+  while (!text.empty() && text.back() == ' ') text.pop_back();
+  if (text.size() > key_length_) text.resize(key_length_);
+  key.SetKey(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()), true);
+}
+
 int GSobjIndexTag::CreateTag(const std::string& name, const std::string& key_expression,
                              bool unique, bool ascending, const std::string& for_expression) {
   tag_name_ = Upper(name);

@@ -157,6 +157,11 @@ class GSobjIndexTag : public TgsObject {
 
  protected:
   bool EvaluateKeyInto(GSobjIndexKeyData& key);
+  // Character keys: a text or byte-string value without its trailing blanks, at
+  // most the key length (a text value is shortened in place, without a copy).
+  void TrimTextKey(GSobjIndexKeyData& key) const;
+  // TrimTextKey for text and byte strings; any other value as its text.
+  void NormalizeCharacterKey(GSobjIndexKeyData& key) const;
   void DeleteAt(GSobjIndexKey* node);
   void DropFromParent(GSobjIndexKey* node);
   void ReplaceParentKey(GSobjIndexKey* node, const uint8_t* key, uint32_t length, int32_t record);

@@ -218,23 +218,7 @@ void GSobjNDXTag::NormalizeKey(GSobjIndexKeyData& key) {
   if (key.Normalized) return;
   const TgsVariant& v = key.Value;
   if (key_type_ == 'C') {
-    if (v.Type() == VariantType::Text || v.Type() == VariantType::Bytes) {
-      uint32_t n = v.Length();
-      while (n > 0 && v.Data()[n - 1] == ' ') --n;
-      n = std::min<uint32_t>(n, key_length_);
-      if (v.Type() == VariantType::Text) {
-        // The text shortened in place: no copy of the value into itself.
-        key.Value.SetLength(n);
-        key.Normalized = true;
-      } else {
-        key.SetKey(v.Data(), n, true);
-      }
-      return;
-    }
-    std::string text = v.AsText();
-    while (!text.empty() && text.back() == ' ') text.pop_back();
-    if (text.size() > key_length_) text.resize(key_length_);
-    key.SetKey(reinterpret_cast<const uint8_t*>(text.data()), uint32_t(text.size()), true);
+    NormalizeCharacterKey(key);
     return;
   }
   if (v.Type() == VariantType::Bytes) {
