@@ -27,20 +27,7 @@
 namespace {
 using namespace devazoz;
 
-using Field = BenchField;
-// 176 bytes of fields + the deletion flag = 177.
-const Field kFields[] = {
-    {"TITLE", 'C', 40, 0},      {"CATEGORY", 'C', 30, 0}, {"DEVELOPER", 'C', 30, 0},
-    {"DISTRIBUTR", 'C', 30, 0}, {"PLAYERS", 'C', 5, 0},   {"MEMORYBLKS", 'C', 5, 0},
-    {"ANALOG", 'L', 1, 0},      {"DUALSHOCK", 'L', 1, 0}, {"NOTES", 'C', 10, 0},
-    {"RELEASED", 'D', 8, 0},    {"PRICE", 'N', 12, 2},    {"SERIAL", 'C', 4, 0}};
-constexpr int kFieldCount = sizeof(kFields) / sizeof(kFields[0]);
 constexpr int kRecords = 1000000;
-
-std::string BenchPath(const char* name) {
-  const char* tmp = std::getenv("TMPDIR");
-  return std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name + "." + std::to_string(getpid());
-}
 
 BenchTitles g_random;
 uint32_t NextRandom() { return g_random.Next(); }
@@ -50,16 +37,17 @@ std::vector<std::string> g_titles;
 
 void WriteTable(const std::string& path, int count) {
   g_titles.reserve(size_t(count));
-  WriteBenchTable(path, kFields, kFieldCount, count, [&](int, std::string& record) {
-    std::string title = RandomTitle();
-    g_titles.push_back(title);
-    std::memcpy(&record[1], title.data(), 40);
-    std::string cat = g_random.Category();
-    std::memcpy(&record[41], cat.data(), 30);
-    char price[16];
-    std::snprintf(price, sizeof price, "%12.2f", double(NextRandom() % 1000000) / 100.0);
-    std::memcpy(&record[1 + 40 + 30 * 3 + 5 + 5 + 1 + 1 + 10 + 8], price, 12);
-  });
+  WriteBenchTable(
+      path, kTitleTableFields, kTitleTableFieldCount, count, [&](int, std::string& record) {
+        std::string title = RandomTitle();
+        g_titles.push_back(title);
+        std::memcpy(&record[1], title.data(), 40);
+        std::string cat = g_random.Category();
+        std::memcpy(&record[41], cat.data(), 30);
+        char price[16];
+        std::snprintf(price, sizeof price, "%12.2f", double(NextRandom() % 1000000) / 100.0);
+        std::memcpy(&record[1 + 40 + 30 * 3 + 5 + 5 + 1 + 1 + 10 + 8], price, 12);
+      });
 }
 
 struct Files {
@@ -79,11 +67,6 @@ struct Files {
 Files& Shared() {
   static Files files;
   return files;
-}
-
-int64_t SizeOf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  return int64_t(in.tellg());
 }
 
 // Builds the given tags, one after the other, into a new index file at path.

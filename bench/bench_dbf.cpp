@@ -24,11 +24,6 @@ const Field kFields[] = {{"TITLE", 'C', 40},      {"CATEGORY", 'C', 30}, {"DEVEL
                          {"RELEASED", 'D', 8},    {"PRICE", 'N', 8},     {"RATING", 'C', 8}};
 constexpr int kFieldCount = sizeof(kFields) / sizeof(kFields[0]);
 
-std::string BenchPath(const char* name) {
-  const char* tmp = std::getenv("TMPDIR");
-  return std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name + "." + std::to_string(getpid());
-}
-
 void WriteTable(const std::string& path, int count) {
   WriteBenchTable(path, kFields, kFieldCount, count, [](int r, std::string& record) {
     std::string title = "Title number " + std::to_string(r);

@@ -7,7 +7,6 @@
 // and the walk use fresh objects. The index file size is a counter.
 //   build-rel/bench/bench_mdx
 #include <benchmark/benchmark.h>
-#include <sys/resource.h>
 #include <unistd.h>
 
 #include <cstdio>
@@ -25,33 +24,7 @@
 namespace {
 using namespace devazoz;
 
-using Field = BenchField;
-
-// The system time the process spends from construction to Seconds(): the
-// share of a measurement that the kernel does (page cache, faults).
-struct SystemTime {
-  rusage start{};
-  SystemTime() { getrusage(RUSAGE_SELF, &start); }
-  double Seconds() const {
-    rusage now{};
-    getrusage(RUSAGE_SELF, &now);
-    return double(now.ru_stime.tv_sec - start.ru_stime.tv_sec) +
-           double(now.ru_stime.tv_usec - start.ru_stime.tv_usec) / 1e6;
-  }
-};
-// 176 bytes of fields + the deletion flag = 177.
-const Field kFields[] = {
-    {"TITLE", 'C', 40, 0},      {"CATEGORY", 'C', 30, 0}, {"DEVELOPER", 'C', 30, 0},
-    {"DISTRIBUTR", 'C', 30, 0}, {"PLAYERS", 'C', 5, 0},   {"MEMORYBLKS", 'C', 5, 0},
-    {"ANALOG", 'L', 1, 0},      {"DUALSHOCK", 'L', 1, 0}, {"NOTES", 'C', 10, 0},
-    {"RELEASED", 'D', 8, 0},    {"PRICE", 'N', 12, 2},    {"SERIAL", 'C', 4, 0}};
-constexpr int kFieldCount = sizeof(kFields) / sizeof(kFields[0]);
 constexpr int kRecords = 1000000;
-
-std::string BenchPath(const char* name) {
-  const char* tmp = std::getenv("TMPDIR");
-  return std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name + "." + std::to_string(getpid());
-}
 
 uint32_t g_random = 2463534242u;
 uint32_t NextRandom() {
@@ -72,17 +45,18 @@ std::vector<std::string> g_titles;
 void WriteTable(const std::string& path, int count) {
   const char* cats[] = {"Action", "Adventure", "Puzzle", "Racing", "Sports", "Shooter"};
   g_titles.reserve(size_t(count));
-  WriteBenchTable(path, kFields, kFieldCount, count, [&](int r, std::string& record) {
-    std::string title = RandomTitle();
-    g_titles.push_back(title);
-    std::memcpy(&record[1], title.data(), 40);
-    std::string cat = cats[r % 6];
-    cat.resize(30, ' ');
-    std::memcpy(&record[41], cat.data(), 30);
-    char price[16];
-    std::snprintf(price, sizeof price, "%12.2f", double(NextRandom() % 1000000) / 100.0);
-    std::memcpy(&record[1 + 40 + 30 * 3 + 5 + 5 + 1 + 1 + 10 + 8], price, 12);
-  });
+  WriteBenchTable(
+      path, kTitleTableFields, kTitleTableFieldCount, count, [&](int r, std::string& record) {
+        std::string title = RandomTitle();
+        g_titles.push_back(title);
+        std::memcpy(&record[1], title.data(), 40);
+        std::string cat = cats[r % 6];
+        cat.resize(30, ' ');
+        std::memcpy(&record[41], cat.data(), 30);
+        char price[16];
+        std::snprintf(price, sizeof price, "%12.2f", double(NextRandom() % 1000000) / 100.0);
+        std::memcpy(&record[1 + 40 + 30 * 3 + 5 + 5 + 1 + 1 + 10 + 8], price, 12);
+      });
 }
 
 struct Files {
@@ -100,11 +74,6 @@ struct Files {
 Files& Shared() {
   static Files files;
   return files;
-}
-
-int64_t SizeOf(const std::string& path) {
-  std::ifstream in(path, std::ios::binary | std::ios::ate);
-  return int64_t(in.tellg());
 }
 
 // The TITLE index the seeks, the walk and the appends work on: the build

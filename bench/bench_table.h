@@ -4,7 +4,11 @@
 #ifndef BENCH_BENCH_TABLE_H_
 #define BENCH_BENCH_TABLE_H_
 
+#include <sys/resource.h>
+#include <unistd.h>
+
 #include <cstdint>
+#include <cstdlib>
 #include <cstring>
 #include <fstream>
 #include <string>
@@ -56,5 +60,40 @@ void WriteBenchTable(const std::string& path, const BenchField* fields, int fiel
   chunk += '\x1A';
   out.write(chunk.data(), std::streamsize(chunk.size()));
 }
+
+// The title table of the index benchmarks: 176 bytes of fields + the deletion
+// flag = 177; TITLE at byte 1, CATEGORY at 41, PRICE at 141.
+inline constexpr BenchField kTitleTableFields[] = {
+    {"TITLE", 'C', 40, 0},      {"CATEGORY", 'C', 30, 0}, {"DEVELOPER", 'C', 30, 0},
+    {"DISTRIBUTR", 'C', 30, 0}, {"PLAYERS", 'C', 5, 0},   {"MEMORYBLKS", 'C', 5, 0},
+    {"ANALOG", 'L', 1, 0},      {"DUALSHOCK", 'L', 1, 0}, {"NOTES", 'C', 10, 0},
+    {"RELEASED", 'D', 8, 0},    {"PRICE", 'N', 12, 2},    {"SERIAL", 'C', 4, 0}};
+inline constexpr int kTitleTableFieldCount =
+    int(sizeof(kTitleTableFields) / sizeof(kTitleTableFields[0]));
+
+// A scratch file name in $TMPDIR (or /tmp), unique to this process.
+inline std::string BenchPath(const char* name) {
+  const char* tmp = std::getenv("TMPDIR");
+  return std::string(tmp && *tmp ? tmp : "/tmp") + "/" + name + "." + std::to_string(getpid());
+}
+
+// The file's size in bytes (-1 when it is missing).
+inline int64_t SizeOf(const std::string& path) {
+  std::ifstream in(path, std::ios::binary | std::ios::ate);
+  return int64_t(in.tellg());
+}
+
+// The system time the process spends from construction to Seconds(): the
+// share of a measurement that the kernel does (page cache, faults).
+struct SystemTime {
+  rusage start{};
+  SystemTime() { getrusage(RUSAGE_SELF, &start); }
+  double Seconds() const {
+    rusage now{};
+    getrusage(RUSAGE_SELF, &now);
+    return double(now.ru_stime.tv_sec - start.ru_stime.tv_sec) +
+           double(now.ru_stime.tv_usec - start.ru_stime.tv_usec) / 1e6;
+  }
+};
 
 #endif  // BENCH_BENCH_TABLE_H_
