@@ -16,12 +16,7 @@
 
 namespace devazoz {
 
-namespace {
-
-// Records are read from the table in chunks of about this many bytes.
-constexpr int32_t kReadChunkBytes = 256 * 1024;
-
-}  // namespace
+namespace {}  // namespace
 
 GSobjSortCDX::GSobjSortCDX(GSobjCDXTag* tag, GSO_dBaseFld* table)
     : TgsSort(tag->KeyLength() + 1, table ? table->CollationMap() : nullptr, true, tag->Unique(),
@@ -216,46 +211,26 @@ bool BuildCdxTags(const std::vector<GSobjCDXTag*>& tags) {
   // The record pass: every record once, for every tag.
   if (any_sort && table && count > 0) {
     const int32_t length = std::max(table->RecordLength(), 1);
-    const int64_t header = table->HeaderLength();
-    const int32_t per_chunk = std::max<int32_t>(1, kReadChunkBytes / length);
     bool all_direct = true;
     for (const TagBuild& b : builds)
       if (b.sort && !b.field) all_direct = false;
-    std::vector<uint8_t> chunk;
     table->SetCurrentRecord(nullptr);
     GSobjIndexKeyData key;
-    const uint8_t* last = nullptr;
-    for (int32_t first = 1; first <= count;) {
-      int32_t want = std::min(per_chunk, count - first + 1);
-      chunk.resize(size_t(per_chunk) * size_t(length));
-      int32_t got =
-          table->ReadAt(header + int64_t(first - 1) * length, chunk.data(), want * length) / length;
-      const uint8_t* records = chunk.data();
-      if (got <= 0) break;  // the file ended early
-      for (int32_t i = 0; i < got; ++i) {
-        const int32_t rec = first + i;
-        const uint8_t* record = records + size_t(i) * size_t(length);
-        table->SetRecordNumber(rec);
-        if (!all_direct) std::memcpy(table->RecordBuffer(), record, size_t(length));
-        for (TagBuild& b : builds) {
-          if (!b.sort || b.failed) continue;
-          if (b.field) {
-            const uint8_t* text = record + b.field->offset;
-            b.sort->AddText(text, FieldKeyLength(text, b.field->length, b.key_length), rec);
-            ++b.added;
-          } else if (!AddEvaluatedKey(b, key, rec)) {
-            b.failed_record = rec;
-          }
+    ReadEveryRecord(table, [&](const uint8_t* record, int32_t rec) {
+      table->SetRecordNumber(rec);
+      if (!all_direct) std::memcpy(table->RecordBuffer(), record, size_t(length));
+      for (TagBuild& b : builds) {
+        if (!b.sort || b.failed) continue;
+        if (b.field) {
+          const uint8_t* text = record + b.field->offset;
+          b.sort->AddText(text, FieldKeyLength(text, b.field->length, b.key_length), rec);
+          ++b.added;
+        } else if (!AddEvaluatedKey(b, key, rec)) {
+          b.failed_record = rec;
         }
-        table->StatusUpdate(1, rec, 0);
       }
-      last = records + size_t(got - 1) * size_t(length);
-      first += got;
-      if (got < want) break;
-    }
-    // The table's buffer holds the last record read, as when every record is read
-    // into it.
-    if (last && all_direct) std::memcpy(table->RecordBuffer(), last, size_t(length));
+      table->StatusUpdate(1, rec, 0);
+    });
     table->SetRecordNumber(count + 1);
   }
   if (any_sort && table) table->StatusUpdate(0, 0, 0);

@@ -4,14 +4,17 @@
 #ifndef ENGINE_INDEX_GS6_INDXBUILD_H_
 #define ENGINE_INDEX_GS6_INDXBUILD_H_
 
+#include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
+#include <vector>
+
+#include "engine/table/gs6_dbfld.h"
 
 namespace devazoz {
 
 class GSobjIndexTag;
-class GSO_dBaseFld;
 class TgsSort;
 
 // The sort's working area for a build: room for every key of the table up to
@@ -20,6 +23,33 @@ class TgsSort;
 // a third of a build's time; beyond it the keys form runs of that size. The
 // area's pages cost only when keys use them.
 size_t BuildWorkBytes(uint32_t key_length, const GSO_dBaseFld* table);
+
+// The record pass of a build: reads the table's records in order straight from
+// the file, in chunks of about 256 KiB, and calls visit(record bytes, record
+// number) for each, until the record count or the end of the file. Afterwards the
+// table's buffer holds the last record read.
+template <typename Visit>
+void ReadEveryRecord(GSO_dBaseFld* table, Visit visit) {
+  constexpr int32_t kReadChunkBytes = 256 * 1024;
+  const int32_t count = table->RecordCount();
+  if (count <= 0) return;
+  const int32_t length = std::max(table->RecordLength(), 1);
+  const int64_t header = table->HeaderLength();
+  const int32_t per_chunk = std::max<int32_t>(1, kReadChunkBytes / length);
+  std::vector<uint8_t> chunk(size_t(per_chunk) * size_t(length));
+  const uint8_t* last = nullptr;
+  for (int32_t first = 1; first <= count;) {
+    int32_t want = std::min(per_chunk, count - first + 1);
+    int32_t got =
+        table->ReadAt(header + int64_t(first - 1) * length, chunk.data(), want * length) / length;
+    if (got <= 0) break;  // the file ended early
+    for (int32_t i = 0; i < got; ++i) visit(chunk.data() + size_t(i) * size_t(length), first + i);
+    last = chunk.data() + size_t(got - 1) * size_t(length);
+    first += got;
+    if (got < want) break;
+  }
+  if (last) std::memcpy(table->RecordBuffer(), last, size_t(length));
+}
 
 // The key of a bare character field as evaluating and normalizing it gives it:
 // the text up to the field's end or its first NUL byte, without trailing
