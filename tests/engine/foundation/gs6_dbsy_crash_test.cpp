@@ -114,7 +114,7 @@ void WriteTable(const std::string& dir, int count, const std::vector<IndexKind>&
       std::snprintf(text, sizeof text, "%10d", memo.Add(NoteOf(i)));
       block = text;
     }
-    char seq[8];
+    char seq[16];
     std::snprintf(seq, sizeof seq, "%6d", i);
     f.AddRecord({TitleOf(i), seq, block}, i % 3 == 1);
   }
