@@ -4,6 +4,7 @@
 
 #include <QAbstractButton>
 #include <QApplication>
+#include <QEvent>
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QPixmap>
@@ -26,7 +27,30 @@ void MakeSampleCatalog(const std::string& dir, int titles) {
       << err;
 }
 
-ModalAnswerer::ModalAnswerer() : timer_(std::make_unique<QTimer>()) {
+namespace {
+
+// The property that marks a modal window as answered while it is showing: the
+// serial number of the answerer that answered it, so that a mark left by an
+// earlier answerer means nothing to the next one.
+constexpr const char* kAnsweredProperty = "qvx_test_answered";
+int answerer_serial = 0;
+
+// Clears the mark when the window hides: the same window shown again later (a
+// form run a second time) is a new modal window to answer.
+class HideWatcher : public QObject {
+ protected:
+  bool eventFilter(QObject* watched, QEvent* event) override {
+    if (event->type() == QEvent::Hide) watched->setProperty(kAnsweredProperty, 0);
+    return false;
+  }
+};
+
+}  // namespace
+
+ModalAnswerer::ModalAnswerer()
+    : serial_(++answerer_serial),
+      timer_(std::make_unique<QTimer>()),
+      hide_watcher_(std::make_unique<HideWatcher>()) {
   QObject::connect(timer_.get(), &QTimer::timeout, [this] { Poll(); });
   timer_->start(5);
 }
@@ -55,8 +79,11 @@ void ModalAnswerer::Press(const QString& button) {
 
 void ModalAnswerer::Poll() {
   QWidget* modal = QApplication::activeModalWidget();
-  if (modal == nullptr || modal == last_ || !modal->isVisible()) return;
-  last_ = modal;
+  if (modal == nullptr || !modal->isVisible() ||
+      modal->property(kAnsweredProperty).toInt() == serial_)
+    return;
+  modal->setProperty(kAnsweredProperty, serial_);
+  modal->installEventFilter(hide_watcher_.get());
   if (auto* box = qobject_cast<QMessageBox*>(modal)) texts_ << box->text();
   if (answers_.empty()) {
     ADD_FAILURE() << "unexpected modal window " << modal->metaObject()->className() << " "
@@ -73,7 +100,6 @@ void ModalAnswerer::Poll() {
   answers_.erase(answers_.begin());
   // Answered from the event loop, after the window has finished showing.
   QTimer::singleShot(0, modal, [answer, modal] { answer(modal); });
-  QTimer::singleShot(1, timer_.get(), [this] { last_ = nullptr; });
 }
 
 void RunAsEvent(const std::function<void()>& work) {

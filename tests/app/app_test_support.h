@@ -14,6 +14,7 @@
 
 #include "tests/support/dbf_fixture.h"
 
+class QObject;
 class QTimer;
 class QWidget;
 
@@ -40,8 +41,11 @@ class ModalAnswerer {
   void Poll();
   std::vector<std::function<void(QWidget*)>> answers_;
   QStringList texts_;
+  int serial_;
   std::unique_ptr<QTimer> timer_;
-  QWidget* last_ = nullptr;
+  // Marks a window answered until it hides, so that a window still showing while
+  // its answer runs (or a box it opened) is not taken for a new one.
+  std::unique_ptr<QObject> hide_watcher_;
 };
 
 // Runs work as an event of the message loop, so that an exception reaches the
