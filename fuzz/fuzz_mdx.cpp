@@ -1,165 +1,18 @@
 // libFuzzer target: opens an arbitrary MDX file, walks every tag first to last
 // and back, seeks, and (when asked) inserts and deletes keys, checks the file
-// and rebuilds it.
-//
-// Input: byte 0 holds flags (bit 0: open with a small table whose fields are
-// TITLE C(40), PRICE N(8,2) and DAY D(8), so that the tags' expressions
-// compile; bit 1: open for writing and change keys; bit 2: with bit 1, rebuild
-// every tag at the end); byte 1 picks seek keys; the rest is the file.
-// Checks beyond "no crash, no leak, no hang": an engine failure is an
-// EDevazozError (or an expression error of a header's key expression); a walk
-// that completes forwards and backwards sees the same number of keys.
-#include <unistd.h>
-
-#include <cstdint>
-#include <cstdio>
-#include <cstdlib>
-#include <string>
-
-#include "engine/foundation/gs6_eror.h"
+// and rebuilds it. The input's layout and the checks are fuzz_index.h's; flag
+// bit 2, with bit 1, rebuilds every tag at the end.
 #include "engine/index/gs6_mdx.h"
 #include "engine/index/gs6_mdxcheck.h"
-#include "engine/table/gs6_dbfld.h"
-#include "engine/table/gs6_sqlbase.h"
-#include "fuzz/fuzz_hook.h"
-
-namespace {
-
-// Never destroyed: the exit handler that removes the directory still reads it.
-const std::string& Dir() {
-  static const std::string& dir = *new std::string([] {
-    const char* base = std::getenv("TMPDIR");
-    std::string d =
-        std::string(base && *base ? base : "/tmp") + "/fuzz_mdx." + std::to_string(getpid());
-    if (std::system(("mkdir -p " + d).c_str()) != 0) std::abort();
-    std::atexit([] { std::system(("rm -rf " + Dir()).c_str()); });
-    return d;
-  }());
-  return dir;
-}
-
-void WriteFile(const std::string& path, const uint8_t* data, size_t size) {
-  FILE* f = std::fopen(path.c_str(), "wb");
-  if (!f) std::abort();
-  if (size && std::fwrite(data, 1, size, f) != size) std::abort();
-  std::fclose(f);
-}
-
-// A table of three records: TITLE C(40), PRICE N(8,2), DAY D(8), version 0x03.
-void WriteTable(const std::string& path) {
-  std::string h(32, '\0');
-  h[0] = 0x03;
-  h[4] = 3;
-  int header = 32 + 3 * 32 + 1, record = 1 + 40 + 8 + 8;
-  h[8] = char(header & 0xFF);
-  h[9] = char(header >> 8);
-  h[10] = char(record);
-  auto field = [](const char* name, char type, int length, int decimals) {
-    std::string d(32, '\0');
-    for (int i = 0; name[i]; ++i) d[size_t(i)] = name[i];
-    d[11] = type;
-    d[16] = char(length);
-    d[17] = char(decimals);
-    return d;
-  };
-  std::string file =
-      h + field("TITLE", 'C', 40, 0) + field("PRICE", 'N', 8, 2) + field("DAY", 'D', 8, 0) + "\r";
-  const char* titles[] = {"Lunar Comet", "Iron Arena", "Frozen Tower"};
-  const char* prices[] = {"   12.50", "   -3.00", "    0.00"};
-  const char* days[] = {"20240131", "19991231", "        "};
-  for (int i = 0; i < 3; ++i) {
-    std::string t = titles[i];
-    t.resize(40, ' ');
-    file += " " + t + prices[i] + days[i];
-  }
-  file += "\x1A";
-  WriteFile(path, reinterpret_cast<const uint8_t*>(file.data()), file.size());
-}
-
-void Check(bool ok, const char* what) {
-  if (!ok) {
-    std::fprintf(stderr, "fuzz_mdx check failed: %s\n", what);
-    std::abort();
-  }
-}
-
-void Exercise(devazoz::GSobjMDXFile& cdx, uint8_t seed, bool write) {
-  for (int t = 0; t < cdx.TagCount() && t < 8; ++t) {
-    devazoz::GSobjIndexTag* tag = cdx.TagAt(t);
-    try {
-      tag->LoadTree(0);
-      long forward = 0, backward = 0;
-      bool complete = true;
-      // Record number 0 is a possible (damaged) key, so the walks test the flags.
-      for (tag->Navigate(devazoz::kNavFirst); !tag->Eof() && !tag->Bof();
-           tag->Navigate(devazoz::kNavNext))
-        if (++forward > 20000) {
-          complete = false;
-          break;
-        }
-      for (tag->Navigate(devazoz::kNavLast); !tag->Eof() && !tag->Bof();
-           tag->Navigate(devazoz::kNavPrior))
-        if (++backward > 20000) {
-          complete = false;
-          break;
-        }
-      if (complete) Check(forward == backward, "walks forwards and backwards differ");
-      const char* probes[] = {"", "A", "Iron", "\xFF", "Lunar Comet", "M"};
-      for (int i = 0; i < 3; ++i) {
-        devazoz::GSobjIndexKeyData k;
-        if (tag->KeyType() == 'C')
-          k.Value.SetText(probes[(seed + i) % 6]);
-        else
-          k.Value.SetNumber(double(seed) * 10000.0 - 2.5 * i);
-        k.RecordNumber = -1;
-        tag->Find(k);
-        tag->Navigate(devazoz::kNavNext);
-        tag->Navigate(devazoz::kNavPrior);
-        tag->Lookup(k);
-      }
-      if (write) {
-        for (int i = 0; i < 40; ++i) {
-          devazoz::GSobjIndexKeyData k;
-          std::string text = std::string(probes[(seed + i) % 6]) + char('A' + i % 26);
-          if (tag->KeyType() == 'C')
-            k.Value.SetText(text);
-          else
-            k.Value.SetNumber(2451545.0 + (seed - 128) * i);
-          k.RecordNumber = k.TreePointer = 1 + (i * 7 + seed) % 50;
-          tag->InsertKey(k);
-          if (i % 3 == 0) tag->DeleteKey(k);
-        }
-      }
-      tag->ReleaseTree();
-    } catch (const devazoz::EDevazozError&) {
-    } catch (const devazoz::EDevazozExpression&) {
-    }
-  }
-}
-
-}  // namespace
+#include "fuzz/fuzz_index.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  fuzz_hook::ChooseErrorHook();
-  if (size < 2) return 0;
-  const uint8_t flags = data[0], seed = data[1];
-  const bool with_table = flags & 1, write = flags & 2, rebuild = (flags & 6) == 6;
-  std::string cdx_path = Dir() + "/F.MDX";
-  std::string table_path = Dir() + "/T.DBF";
-  WriteFile(cdx_path, data + 2, size - 2);
-  if (with_table) WriteTable(table_path);
-  try {
-    std::unique_ptr<devazoz::GSO_dBaseFld> table;
-    if (with_table) table = std::make_unique<devazoz::GSO_dBaseFld>(table_path, false, write);
-    devazoz::GSobjMDXFile cdx(table.get(), cdx_path, false, false, write, false);
-    Exercise(cdx, seed, write);
-    devazoz::CheckMdxFile(cdx);
-    if (rebuild && cdx.Valid()) {
-      cdx.RebuildAll();
-      devazoz::CheckMdxFile(cdx);
-    }
-  } catch (const devazoz::EDevazozError&) {
-  } catch (const devazoz::EDevazozExpression&) {
-  }
-  return 0;
+  return fuzz_index::Run<devazoz::GSobjMDXFile>("fuzz_mdx", ".MDX", true, data, size,
+                                                [](devazoz::GSobjMDXFile& mdx, uint8_t flags) {
+                                                  devazoz::CheckMdxFile(mdx);
+                                                  if ((flags & 6) == 6 && mdx.Valid()) {
+                                                    mdx.RebuildAll();
+                                                    devazoz::CheckMdxFile(mdx);
+                                                  }
+                                                });
 }
