@@ -40,17 +40,7 @@ GSobjCDXFile::GSobjCDXFile(GSO_dBaseFld* table, const std::string& file_name, bo
   record_in_key_ = true;
   node_size_ = kCdxBlockSize;
   first_node_ = kCdxHeaderSize;
-  disk_ = OpenIndexDiskFile(table, file_name, overwrite, create, read_write, shared, ".CDX",
-                            &file_name_);
-  if (!disk_) {
-    error_text_ = "Index file " + file_name + " cannot be opened";
-    return;
-  }
-  valid_ = true;
-  // Key changes of a file no other process can change are held and written in
-  // position order (see HoldWrites); tag changes reach the disk when done.
-  disk_->HoldWrites(uint32_t(node_size_));
-  known_size_ = disk_->FileSize();
+  if (!OpenDisk(file_name, overwrite, create, read_write, shared, ".CDX")) return;
   // Only an empty file that may be created is made a new index; a shorter file than
   // a directory is damaged (cut short, or left by a full disk), not new.
   if (known_size_ >= 513)

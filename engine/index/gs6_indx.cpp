@@ -278,6 +278,22 @@ std::unique_ptr<GSO_DiskFile> GSobjIndexFile::OpenIndexDiskFile(
   return disk;
 }
 
+bool GSobjIndexFile::OpenDisk(const std::string& file_name, bool overwrite, bool create,
+                              bool read_write, bool shared, const std::string& default_extension) {
+  disk_ = OpenIndexDiskFile(table_, file_name, overwrite, create, read_write, shared,
+                            default_extension, &file_name_);
+  if (!disk_) {
+    error_text_ = "Index file " + file_name + " cannot be opened";
+    return false;
+  }
+  valid_ = true;
+  // Key changes of a file no other process can change are held and written in
+  // position order (see HoldWrites); tag changes reach the disk when done.
+  disk_->HoldWrites(uint32_t(node_size_));
+  known_size_ = disk_->FileSize();
+  return true;
+}
+
 GSobjIndexTag* GSobjIndexFile::FindTag(const std::string& name) const {
   std::string wanted = Upper(Trim(name));
   for (size_t i = 0; i < tags_.Count(); ++i) {

@@ -100,6 +100,11 @@ class GSobjIndexFile : public TgsObject {
   bool WriteBlockInOrder(int32_t position, const void* buffer, int32_t length);
 
  protected:
+  // The format's constructor opens its file through this, with node_size_ set:
+  // the disk file (see OpenIndexDiskFile), its size, and the holding of written
+  // blocks. False, with the reason in ErrorText(), when it cannot be opened.
+  bool OpenDisk(const std::string& file_name, bool overwrite, bool create, bool read_write,
+                bool shared, const std::string& default_extension);
   // Writes the whole file anew without risking the old one (see the .cpp):
   // write_all writes the complete contents into an empty file; when that fails,
   // reread takes the tags' state from the old file again before the error goes on.

@@ -52,15 +52,7 @@ GSobjMDXFile::GSobjMDXFile(GSO_dBaseFld* table, const std::string& file_name, bo
     : GSobjIndexFile(table) {
   record_in_key_ = false;
   node_size_ = kMdxBlockSize;
-  disk_ = OpenIndexDiskFile(table, file_name, overwrite, create, read_write, shared, ".MDX",
-                            &file_name_);
-  if (!disk_) {
-    error_text_ = "Index file " + file_name + " cannot be opened";
-    return;
-  }
-  valid_ = true;
-  disk_->HoldWrites(uint32_t(kMdxBlockSize));
-  known_size_ = disk_->FileSize();
+  if (!OpenDisk(file_name, overwrite, create, read_write, shared, ".MDX")) return;
   if (known_size_ > 0) {
     LoadHeader();
   } else if (disk_->ReadWrite()) {

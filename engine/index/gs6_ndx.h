@@ -11,36 +11,27 @@
 #define ENGINE_INDEX_GS6_NDX_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
-#include "engine/index/gs6_indx.h"
 #include "engine/index/gs6_ndxtag.h"
+#include "engine/index/gs6_onetag.h"
 
 namespace devazoz {
 
-class GSobjNDXFile : public GSobjIndexFile {
+class GSobjNDXFile : public GSobjOneTagFile<GSobjNDXTag> {
  public:
   // Opens (or, with create, creates) the file, ".NDX" by default.
   GSobjNDXFile(GSO_dBaseFld* table, const std::string& file_name, bool overwrite, bool create,
                bool read_write, bool shared);
   ~GSobjNDXFile() override;
 
-  bool AddTag(const std::string& name, const std::string& key_expression, bool unique,
-              bool ascending, const std::string& for_expression) override;  // 0
-  int32_t AllocatePage() override;                                          // 3
-  int32_t ResetAllocator() override;                                        // 4
-  void RebuildAll() override;                                               // 7
-  virtual void EmptyIndex();
-
-  GSobjNDXTag* Tag() const;
-  std::string OwnName() const;
+  int32_t AllocatePage() override;  // 3
   // The next free block as the header stores it.
   int32_t NextFreeBlock();
 
- private:
-  // RebuildAll's writing: the whole file anew from the table.
-  void WriteRebuilt();
-  void ForgetCache();
+ protected:
+  std::unique_ptr<GSobjNDXTag> NewTag(bool read_header) override;
 };
 
 }  // namespace devazoz

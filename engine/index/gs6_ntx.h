@@ -11,14 +11,15 @@
 #define ENGINE_INDEX_GS6_NTX_H_
 
 #include <cstdint>
+#include <memory>
 #include <string>
 
-#include "engine/index/gs6_indx.h"
 #include "engine/index/gs6_ntxtag.h"
+#include "engine/index/gs6_onetag.h"
 
 namespace devazoz {
 
-class GSobjNTXFile : public GSobjIndexFile {
+class GSobjNTXFile : public GSobjOneTagFile<GSobjNTXTag> {
  public:
   // Opens (or, with create, creates) the file, ".NTX" by default. An existing
   // file gets its tag from the header; a new one none until AddTag.
@@ -26,24 +27,14 @@ class GSobjNTXFile : public GSobjIndexFile {
                bool read_write, bool shared);
   ~GSobjNTXFile() override;
 
-  bool AddTag(const std::string& name, const std::string& key_expression, bool unique,
-              bool ascending, const std::string& for_expression) override;  // 0
-  int32_t AllocatePage() override;                                          // 3
-  int32_t ResetAllocator() override;                                        // 4
-  void RebuildAll() override;                                               // 7
-  bool UpdateKeys(int32_t record_number, bool is_append) override;          // 9
-  bool ChangedByOther() override;                                           // 10
-  // Truncates the file to a header and one empty root page.
-  virtual void EmptyIndex();
+  bool UpdateKeys(int32_t record_number, bool is_append) override;  // 9
+  bool ChangedByOther() override;                                   // 10
 
-  GSobjNTXTag* Tag() const;
-  // The tag's name: the file's name without directory and extension.
-  std::string OwnName() const;
+ protected:
+  std::unique_ptr<GSobjNTXTag> NewTag(bool read_header) override;
+  void StartRewrite() override { counter_dirty_ = false; }
 
  private:
-  // RebuildAll's writing: the whole file anew from the table.
-  void WriteRebuilt();
-  void ForgetCache();
   // The change counter moved since the header was last written.
   bool counter_dirty_ = false;
 };

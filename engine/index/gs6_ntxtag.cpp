@@ -207,13 +207,17 @@ bool GSobjNTXTag::TakeKeyTypeFromExpression() {
   return true;
 }
 
-int GSobjNTXTag::CreateTag(const std::string& name, const std::string& key_expression, bool unique,
-                           bool ascending, const std::string& for_expression) {
+void GSobjNTXTag::RefuseUnsupported(bool ascending, const std::string&) {
   if (!ascending)
     file_->ReportError(kErrInvalidParameter, kSubNone,
                        ("Index file " + file_->FileName() +
                         ": NTX tags cannot be descending; build the tag ascending")
                            .c_str());
+}
+
+int GSobjNTXTag::CreateTag(const std::string& name, const std::string& key_expression, bool unique,
+                           bool ascending, const std::string& for_expression) {
+  RefuseUnsupported(ascending, for_expression);
   if (key_expression.empty() || key_expression.size() > size_t(kNtxMaxKeyExpression) ||
       for_expression.size() > size_t(kNtxHeaderSize - kNtxForAt - 1))
     return -1;

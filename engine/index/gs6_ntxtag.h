@@ -69,6 +69,9 @@ class GSobjNTXTag : public GSobjIndexTag {
   }
   // Writes an all-zero page at a new position and makes it the root.
   void WriteEmptyRoot();
+  // Refuses what the format cannot hold (descending order), raising through
+  // the file's error routine; a FOR condition is held.
+  void RefuseUnsupported(bool ascending, const std::string& for_expression);
   // The number a numeric key stands for.
   static double DecodeNumber(const uint8_t* key, uint32_t length);
   // Checks a page position read from the file.
