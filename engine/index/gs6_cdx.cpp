@@ -12,24 +12,6 @@
 
 namespace devazoz {
 
-namespace {
-
-std::string BaseName(const std::string& path) {
-  size_t slash = path.find_last_of("/\\:");
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  size_t dot = name.rfind('.');
-  if (dot != std::string::npos) name.resize(dot);
-  for (char& c : name) c = char(platform::AnsiUpperChar(uint8_t(c)));
-  return name;
-}
-
-int32_t RoundUpToBlock(int64_t size) {
-  int64_t r = (size + kCdxBlockSize - 1) / kCdxBlockSize * kCdxBlockSize;
-  return int32_t(std::min<int64_t>(r, 0x7FFFFE00));
-}
-
-}  // namespace
-
 // Opens the file (default extension ".CDX"). An existing file of at least 513
 // bytes is read: the directory header at 0, then one tag per directory key, in
 // directory order, until the end or the first header that cannot be read. A new
@@ -66,11 +48,11 @@ GSobjCDXFile::~GSobjCDXFile() {
 }
 
 void GSobjCDXFile::LoadTags() {
-  std::string own = BaseName(file_name_);
+  std::string own = OwnName();
   directory_ = std::make_unique<GSobjCDXTag>(this, 0, own, true);
   if (!directory_->HeaderOk()) return;
   directory_->SetOptions(kCdxOptionsDirectory);
-  next_free_ = RoundUpToBlock(known_size_);
+  next_free_ = RoundUpToNode(known_size_);
   directory_->LoadTree(0);
   uint64_t limit = uint64_t(known_size_ / kCdxBlockSize + 1) * kCdxMaxLeafKeys;
   uint64_t seen = 0;
@@ -96,9 +78,9 @@ void GSobjCDXFile::LoadTags() {
 
 void GSobjCDXFile::CreateNew() {
   next_free_ = 0;
-  directory_ = std::make_unique<GSobjCDXTag>(this, -1, BaseName(file_name_), true);
+  directory_ = std::make_unique<GSobjCDXTag>(this, -1, OwnName(), true);
   directory_->SetOptions(kCdxOptionsDirectory);
-  directory_->CreateTag(BaseName(file_name_), "", false, true, "");
+  directory_->CreateTag(OwnName(), "", false, true, "");
   disk_->WritePending();
 }
 
@@ -212,7 +194,7 @@ int32_t GSobjCDXFile::AllocatePage() {
 
 int32_t GSobjCDXFile::ResetAllocator() {
   known_size_ = disk_ ? disk_->FileSize() : 0;
-  next_free_ = RoundUpToBlock(known_size_);
+  next_free_ = RoundUpToNode(known_size_);
   return next_free_;
 }
 
@@ -241,7 +223,7 @@ void GSobjCDXFile::RebuildAll() {
         }
       },
       [&] {
-        next_free_ = RoundUpToBlock(known_size_);
+        next_free_ = RoundUpToNode(known_size_);
         directory_->ReadHeader();
         for (int i = 0; i < TagCount(); ++i) {
           CdxTagAt(i)->SetHeaderPosition(headers[size_t(i)]);

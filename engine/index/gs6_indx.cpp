@@ -278,6 +278,18 @@ std::unique_ptr<GSO_DiskFile> GSobjIndexFile::OpenIndexDiskFile(
   return disk;
 }
 
+std::string GSobjIndexFile::UpperBaseName(const std::string& path) {
+  std::string name = NamePart(path);
+  size_t dot = name.rfind('.');
+  if (dot != std::string::npos) name.resize(dot);
+  return Upper(name);
+}
+
+int32_t GSobjIndexFile::RoundUpToNode(int64_t size) const {
+  const int64_t node = node_size_;
+  return int32_t(std::min<int64_t>((size + node - 1) / node * node, 0x7FFFFFFF / node * node));
+}
+
 bool GSobjIndexFile::OpenDisk(const std::string& file_name, bool overwrite, bool create,
                               bool read_write, bool shared, const std::string& default_extension) {
   disk_ = OpenIndexDiskFile(table_, file_name, overwrite, create, read_write, shared,

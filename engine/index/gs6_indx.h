@@ -49,6 +49,12 @@ class GSobjIndexFile : public TgsObject {
                                                          const std::string& default_extension,
                                                          std::string* name_part);
 
+  // A path's name without directory and extension, in upper case: how an index
+  // names its tags and records its table's name.
+  static std::string UpperBaseName(const std::string& path);
+  // This file's name so (the name of a single-tag file's tag).
+  std::string OwnName() const { return UpperBaseName(file_name_); }
+
   GSobjIndexTag* FindTag(const std::string& name) const;
   GSobjIndexTag* TagAt(int i) const;
   int TagCount() const { return int(tags_.Count()); }
@@ -113,6 +119,8 @@ class GSobjIndexFile : public TgsObject {
   // the file is removed again rather than left empty or half-written, and the error
   // goes on.
   void CreateOrRemove(const std::function<void()>& write_new);
+  // The allocation end for a file of size bytes: whole nodes, below 2 GB.
+  int32_t RoundUpToNode(int64_t size) const;
   void RemoveUnwritten();
   // RewriteWhole's way back after a failure.
   void PutBack(std::unique_ptr<GSO_DiskFile> old, const std::string& scratch_name,

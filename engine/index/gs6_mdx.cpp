@@ -15,20 +15,6 @@ namespace devazoz {
 
 namespace {
 
-std::string BaseName(const std::string& path) {
-  size_t slash = path.find_last_of("/\\:");
-  std::string name = slash == std::string::npos ? path : path.substr(slash + 1);
-  size_t dot = name.rfind('.');
-  if (dot != std::string::npos) name.resize(dot);
-  for (char& c : name) c = char(platform::AnsiUpperChar(uint8_t(c)));
-  return name;
-}
-
-int32_t RoundUpToBlock(int64_t size) {
-  int64_t r = (size + kMdxBlockSize - 1) / kMdxBlockSize * kMdxBlockSize;
-  return int32_t(std::min<int64_t>(r, 0x7FFFFE00));
-}
-
 void PutDate(ByteSpan header, size_t at) {
   int year = 0, month = 0, day = 0;
   DBFDate().DayToParts(DBFDate().Today(), year, month, day);
@@ -99,7 +85,7 @@ void GSobjMDXFile::LoadHeader() {
   int count = v.U16LE(28);
   if (count > MaxTags())
     return invalid(std::to_string(count) + " tags, more than the tag table holds");
-  next_free_ = RoundUpToBlock(known_size_);
+  next_free_ = RoundUpToNode(known_size_);
   for (int j = 1; j <= count; ++j) {
     size_t at = size_t(kMdxTagTableAt + kMdxTagEntryLength * j);
     uint32_t block = v.U32LE(at);
@@ -122,7 +108,7 @@ void GSobjMDXFile::CreateNew() {
   ByteSpan h(header_.data(), header_.size());
   h.PutU8(0, 2);
   PutDate(h, 1);
-  PutName(h, BaseName(table_ ? table_->FileName() : file_name_));
+  PutName(h, UpperBaseName(table_ ? table_->FileName() : file_name_));
   h.PutU16LE(20, 2);
   h.PutU16LE(22, kMdxNewPageSize);
   h.PutU8(24, 1);
@@ -161,7 +147,7 @@ void GSobjMDXFile::WriteFileHeader() {
   h.PutU16LE(28, uint16_t(TagCount()));
   // Another program sharing the file may have allocated beyond what this one knows.
   if (next_free_ < 0 || disk_->Shared())
-    next_free_ = std::max(next_free_, RoundUpToBlock(disk_->FileSize()));
+    next_free_ = std::max(next_free_, RoundUpToNode(disk_->FileSize()));
   h.PutU32LE(32, uint32_t(next_free_ / kMdxBlockSize));
   // The entry at 512 leads to entry 1; entry j - 1 holds j.
   h.PutU8(kMdxTagTableAt + 17, TagCount() > 0 ? 1 : 0);
@@ -251,7 +237,7 @@ int32_t GSobjMDXFile::AllocatePage() {
 
 int32_t GSobjMDXFile::ResetAllocator() {
   known_size_ = disk_ ? disk_->FileSize() : 0;
-  next_free_ = std::max<int32_t>(RoundUpToBlock(known_size_), header_length_);
+  next_free_ = std::max<int32_t>(RoundUpToNode(known_size_), header_length_);
   return next_free_;
 }
 
@@ -265,7 +251,7 @@ void GSobjMDXFile::RebuildAll() {
                [&] {
                  header_ = header;
                  header_changed_ = header_changed;
-                 next_free_ = RoundUpToBlock(known_size_);
+                 next_free_ = RoundUpToNode(known_size_);
                  for (int i = 0; i < TagCount(); ++i) {
                    MdxTagAt(i)->MoveHeader(positions[size_t(i)]);
                    if (!MdxTagAt(i)->ReadHeader()) SetHeaderError(MdxTagAt(i)->HeaderProblem());
@@ -298,7 +284,7 @@ void GSobjMDXFile::WriteRebuilt() {
 bool GSobjMDXFile::RenameExtension(const std::string& new_name) {
   if (!GSobjIndexFile::RenameExtension(new_name)) return false;
   if (!valid_) return true;
-  PutName(ByteSpan(header_.data(), header_.size()), BaseName(new_name));
+  PutName(ByteSpan(header_.data(), header_.size()), UpperBaseName(new_name));
   header_changed_ = true;
   WriteFileHeader();
   return true;

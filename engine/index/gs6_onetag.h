@@ -19,7 +19,6 @@
 #include "engine/foundation/gs6_cnst.h"
 #include "engine/foundation/gs6_eror.h"
 #include "engine/index/gs6_indx.h"
-#include "platform/codepage.h"
 
 namespace devazoz {
 
@@ -35,8 +34,6 @@ class GSobjOneTagFile : public GSobjIndexFile {
   virtual void EmptyIndex();
 
   TagT* Tag() const { return static_cast<TagT*>(TagAt(0)); }
-  // The tag's name: the file's name without directory and extension.
-  std::string OwnName() const;
 
  protected:
   // Opens (or, with create, creates) the file with default_extension; the
@@ -101,18 +98,7 @@ void GSobjOneTagFile<TagT>::CloseTag() {
 
 template <class TagT>
 int32_t GSobjOneTagFile<TagT>::RoundUpToPage(int64_t size) const {
-  const int64_t page = node_size_;
-  int64_t r = (size + page - 1) / page * page;
-  return int32_t(std::clamp<int64_t>(r, first_node_, 0x7FFFFFFF / page * page));
-}
-
-template <class TagT>
-std::string GSobjOneTagFile<TagT>::OwnName() const {
-  std::string name = file_name_;
-  size_t dot = name.rfind('.');
-  if (dot != std::string::npos) name.resize(dot);
-  for (char& c : name) c = char(platform::AnsiUpperChar(uint8_t(c)));
-  return name;
+  return std::max(first_node_, RoundUpToNode(size));
 }
 
 template <class TagT>
