@@ -19,6 +19,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_index.h"
 #include "bench/bench_table.h"
 #include "bench/bench_titles.h"
 #include "engine/index/gs6_cdx.h"
@@ -26,6 +27,7 @@
 
 namespace {
 using namespace devazoz;
+using namespace bench_index;
 
 constexpr int kRecords = 1000000;
 
@@ -84,48 +86,38 @@ void BuildTags(benchmark::State& state, const std::string& path,
 }
 
 void BM_BuildTitleTag(benchmark::State& state) { BuildTags(state, Shared().single, {"TITLE"}); }
-BENCHMARK(BM_BuildTitleTag)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildTitleTag)->Apply(FiveRuns);
 
 void BM_BuildCategoryTag(benchmark::State& state) {
   BuildTags(state, Shared().single, {"CATEGORY"});
 }
-BENCHMARK(BM_BuildCategoryTag)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildCategoryTag)->Apply(FiveRuns);
 
 void BM_BuildNumericTag(benchmark::State& state) { BuildTags(state, Shared().numeric, {"PRICE"}); }
-BENCHMARK(BM_BuildNumericTag)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildNumericTag)->Apply(FiveRuns);
 
 // The catalog's index file: TITLE, then CATEGORY added to it.
 void BM_BuildBothTags(benchmark::State& state) {
   BuildTags(state, Shared().index, {"TITLE", "CATEGORY"});
 }
-BENCHMARK(BM_BuildBothTags)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildBothTags)->Apply(FiveRuns);
 
-// Rebuilds every tag of the catalog's index file from the table (reindex).
-void RebuildIndex(benchmark::State& state) {
+// The catalog's index file (TITLE and CATEGORY) that the rebuilds, seeks, the
+// walk and the appends work on: the build benchmark leaves it; run on their own
+// (with a filter) they build it untimed.
+Files& WithCatalogIndex() {
   Files& f = Shared();
-  // Run on its own (with a filter), the catalog's index is not there yet: built untimed.
   if (SizeOf(f.index) <= 0) {
     GSO_dBaseFld table(f.table, false, true);
     GSobjCDXFile cdx(&table, f.index, true, true, true, false);
-    for (const char* tag : {"TITLE", "CATEGORY"})
-      if (!cdx.AddTag(tag, tag, false, true, "")) state.SkipWithError("no tag");
+    for (const char* tag : {"TITLE", "CATEGORY"}) cdx.AddTag(tag, tag, false, true, "");
   }
+  return f;
+}
+
+// Rebuilds every tag of the catalog's index file from the table (reindex).
+void RebuildIndex(benchmark::State& state) {
+  Files& f = WithCatalogIndex();
   for (auto _ : state) {
     GSO_dBaseFld table(f.table, false, true);
     GSobjCDXFile cdx(&table, f.index, false, false, true, false);
@@ -135,69 +127,27 @@ void RebuildIndex(benchmark::State& state) {
 }
 
 void BM_ReindexBothTags(benchmark::State& state) { RebuildIndex(state); }
-BENCHMARK(BM_ReindexBothTags)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReindexBothTags)->Apply(FiveRuns);
 
 void BM_RandomExactSeeks(benchmark::State& state) {
-  Files& f = Shared();
+  Files& f = WithCatalogIndex();
   GSO_dBaseFld table(f.table, false, false);
   GSobjCDXFile cdx(&table, f.index, false, false, false, false);
-  GSobjIndexTag* tag = cdx.FindTag("TITLE");
-  std::vector<std::unique_ptr<GSobjIndexKeyData>> keys;
-  for (int i = 0; i < 100000; ++i) {
-    auto k = std::make_unique<GSobjIndexKeyData>();
-    k->Value.SetText(g_titles[NextRandom() % g_titles.size()]);
-    k->RecordNumber = -1;
-    keys.push_back(std::move(k));
-  }
-  tag->LoadTree(0);
-  int64_t found = 0;
-  for (auto _ : state)
-    for (const auto& k : keys) found += tag->Find(*k) != 0;
-  tag->ReleaseTree();
-  if (found != 100000) state.SkipWithError("a seek failed");
+  TimeRandomSeeks(state, cdx.FindTag("TITLE"), g_titles, NextRandom);
   state.counters["index_bytes"] = double(SizeOf(f.index));
 }
-BENCHMARK(BM_RandomExactSeeks)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RandomExactSeeks)->Apply(FiveRuns);
 
 void BM_WalkInTagOrder(benchmark::State& state) {
-  Files& f = Shared();
+  Files& f = WithCatalogIndex();
   GSO_dBaseFld table(f.table, false, false);
   GSobjCDXFile cdx(&table, f.index, false, false, false, false);
-  GSobjIndexTag* tag = cdx.FindTag("TITLE");
-  tag->LoadTree(0);
-  int64_t n = 0;
-  for (auto _ : state)
-    for (int32_t r = tag->Navigate(kNavFirst); r != 0; r = tag->Navigate(kNavNext)) ++n;
-  tag->ReleaseTree();
-  if (n != kRecords) state.SkipWithError("the walk missed keys");
+  TimeWalk(state, cdx.FindTag("TITLE"), kRecords);
 }
-BENCHMARK(BM_WalkInTagOrder)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
-
-// The table handler's work after each append: UpdateKeys on the open file.
-class AppendingTable : public GSO_dBaseFld {
- public:
-  using GSO_dBaseFld::GSO_dBaseFld;
-  void Notify(uint8_t code, int32_t value) override {
-    GSO_dBaseFld::Notify(code, value);
-    if (code == kEventAfterWrite && index) index->UpdateKeys(RecordNumber(), value == 0);
-  }
-  GSobjIndexFile* index = nullptr;
-};
+BENCHMARK(BM_WalkInTagOrder)->Apply(FiveRuns);
 
 void BM_AppendsWithTwoTags(benchmark::State& state) {
-  Files& f = Shared();
+  Files& f = WithCatalogIndex();
   std::vector<std::string> titles;
   std::vector<std::string> categories;
   for (int i = 0; i < 100000; ++i) {
@@ -207,7 +157,7 @@ void BM_AppendsWithTwoTags(benchmark::State& state) {
   {
     AppendingTable table(f.table, false, true);
     GSobjCDXFile cdx(&table, f.index, false, false, true, false);
-    table.index = &cdx;
+    table.indexes = {&cdx};
     for (auto _ : state) {
       for (int i = 0; i < 100000; ++i) {
         table.BlankRecord();
@@ -225,11 +175,7 @@ BENCHMARK(BM_AppendsWithTwoTags)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // The same rebuild on the grown table (1,100,000 records).
 void BM_ReindexAfterAppends(benchmark::State& state) { RebuildIndex(state); }
-BENCHMARK(BM_ReindexAfterAppends)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_ReindexAfterAppends)->Apply(FiveRuns);
 
 }  // namespace
 

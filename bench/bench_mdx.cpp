@@ -17,53 +17,25 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_index.h"
 #include "bench/bench_table.h"
 #include "engine/index/gs6_mdx.h"
 #include "engine/table/gs6_dbfld.h"
 
 namespace {
 using namespace devazoz;
+using namespace bench_index;
 
 constexpr int kRecords = 1000000;
 
-uint32_t g_random = 2463534242u;
-uint32_t NextRandom() {
-  g_random ^= g_random << 13;
-  g_random ^= g_random >> 17;
-  g_random ^= g_random << 5;
-  return g_random;
-}
-
-std::string RandomTitle() {
-  std::string t(40, ' ');
-  for (int i = 0; i < 40; ++i) t[size_t(i)] = i % 7 == 6 ? ' ' : char('A' + NextRandom() % 26);
-  return t;
-}
-
+LetterTitles g_random;
 std::vector<std::string> g_titles;
-
-void WriteTable(const std::string& path, int count) {
-  const char* cats[] = {"Action", "Adventure", "Puzzle", "Racing", "Sports", "Shooter"};
-  g_titles.reserve(size_t(count));
-  WriteBenchTable(
-      path, kTitleTableFields, kTitleTableFieldCount, count, [&](int r, std::string& record) {
-        std::string title = RandomTitle();
-        g_titles.push_back(title);
-        std::memcpy(&record[1], title.data(), 40);
-        std::string cat = cats[r % 6];
-        cat.resize(30, ' ');
-        std::memcpy(&record[41], cat.data(), 30);
-        char price[16];
-        std::snprintf(price, sizeof price, "%12.2f", double(NextRandom() % 1000000) / 100.0);
-        std::memcpy(&record[1 + 40 + 30 * 3 + 5 + 5 + 1 + 1 + 10 + 8], price, 12);
-      });
-}
 
 struct Files {
   std::string table = BenchPath("bench_mdx.dbf");
   std::string index = BenchPath("bench_mdx.mdx");
   std::string numeric = BenchPath("bench_num.mdx");
-  Files() { WriteTable(table, kRecords); }
+  Files() { WriteLetterTitleTable(table, kRecords, g_random, &g_titles); }
   ~Files() {
     std::remove(table.c_str());
     std::remove(index.c_str());
@@ -102,11 +74,7 @@ void BM_BuildTitleTag(benchmark::State& state) {
   state.counters["index_bytes"] = double(SizeOf(f.index));
   state.counters["system_s"] = system;
 }
-BENCHMARK(BM_BuildTitleTag)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildTitleTag)->Apply(FiveRuns);
 
 void BM_BuildNumericTag(benchmark::State& state) {
   Files& f = Shared();
@@ -118,66 +86,24 @@ void BM_BuildNumericTag(benchmark::State& state) {
   }
   state.counters["index_bytes"] = double(SizeOf(f.numeric));
 }
-BENCHMARK(BM_BuildNumericTag)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_BuildNumericTag)->Apply(FiveRuns);
 
 void BM_RandomExactSeeks(benchmark::State& state) {
   Files& f = WithTitleIndex();
   GSO_dBaseFld table(f.table, false, false);
   GSobjMDXFile mdx(&table, f.index, false, false, false, false);
-  GSobjIndexTag* tag = mdx.FindTag("TITLE");
-  std::vector<std::unique_ptr<GSobjIndexKeyData>> keys;
-  for (int i = 0; i < 100000; ++i) {
-    auto k = std::make_unique<GSobjIndexKeyData>();
-    k->Value.SetText(g_titles[NextRandom() % g_titles.size()]);
-    k->RecordNumber = -1;
-    keys.push_back(std::move(k));
-  }
-  tag->LoadTree(0);
-  int64_t found = 0;
-  for (auto _ : state)
-    for (const auto& k : keys) found += tag->Find(*k) != 0;
-  tag->ReleaseTree();
-  if (found != 100000) state.SkipWithError("a seek failed");
+  TimeRandomSeeks(state, mdx.FindTag("TITLE"), g_titles, [] { return g_random.Next(); });
   state.counters["index_bytes"] = double(SizeOf(f.index));
 }
-BENCHMARK(BM_RandomExactSeeks)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_RandomExactSeeks)->Apply(FiveRuns);
 
 void BM_WalkInTagOrder(benchmark::State& state) {
   Files& f = WithTitleIndex();
   GSO_dBaseFld table(f.table, false, false);
   GSobjMDXFile mdx(&table, f.index, false, false, false, false);
-  GSobjIndexTag* tag = mdx.FindTag("TITLE");
-  tag->LoadTree(0);
-  int64_t n = 0;
-  for (auto _ : state)
-    for (int32_t r = tag->Navigate(kNavFirst); r != 0; r = tag->Navigate(kNavNext)) ++n;
-  tag->ReleaseTree();
-  if (n != kRecords) state.SkipWithError("the walk missed keys");
+  TimeWalk(state, mdx.FindTag("TITLE"), kRecords);
 }
-BENCHMARK(BM_WalkInTagOrder)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
-
-// The table handler's work after each append: UpdateKeys on the open file.
-class AppendingTable : public GSO_dBaseFld {
- public:
-  using GSO_dBaseFld::GSO_dBaseFld;
-  void Notify(uint8_t code, int32_t value) override {
-    GSO_dBaseFld::Notify(code, value);
-    if (code == kEventAfterWrite && index) index->UpdateKeys(RecordNumber(), value == 0);
-  }
-  GSobjIndexFile* index = nullptr;
-};
+BENCHMARK(BM_WalkInTagOrder)->Apply(FiveRuns);
 
 void BM_AppendsWithTwoTags(benchmark::State& state) {
   Files& f = WithTitleIndex();
@@ -194,11 +120,11 @@ void BM_AppendsWithTwoTags(benchmark::State& state) {
     mdx.AddTag("CATEGORY", "CATEGORY", false, true, "");
   }
   std::vector<std::string> titles;
-  for (int i = 0; i < 100000; ++i) titles.push_back(RandomTitle());
+  for (int i = 0; i < 100000; ++i) titles.push_back(g_random.Title());
   {
     AppendingTable table(table_copy, false, true);
     GSobjMDXFile mdx(&table, index_copy, false, false, true, false);
-    table.index = &mdx;
+    table.indexes = {&mdx};
     for (auto _ : state) {
       SystemTime clock;
       for (int i = 0; i < 100000; ++i) {
@@ -216,11 +142,7 @@ void BM_AppendsWithTwoTags(benchmark::State& state) {
   std::remove(table_copy.c_str());
   std::remove(index_copy.c_str());
 }
-BENCHMARK(BM_AppendsWithTwoTags)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK(BM_AppendsWithTwoTags)->Apply(FiveRuns);
 
 }  // namespace
 

@@ -18,6 +18,7 @@
 #include <string>
 #include <vector>
 
+#include "bench/bench_index.h"
 #include "bench/bench_table.h"
 #include "engine/index/gs6_ndx.h"
 #include "engine/index/gs6_ntx.h"
@@ -25,45 +26,16 @@
 
 namespace {
 using namespace devazoz;
+using namespace bench_index;
 
 constexpr int kRecords = 1000000;
 
-uint32_t g_random = 2463534242u;
-uint32_t NextRandom() {
-  g_random ^= g_random << 13;
-  g_random ^= g_random >> 17;
-  g_random ^= g_random << 5;
-  return g_random;
-}
-
-std::string RandomTitle() {
-  std::string t(40, ' ');
-  for (int i = 0; i < 40; ++i) t[size_t(i)] = i % 7 == 6 ? ' ' : char('A' + NextRandom() % 26);
-  return t;
-}
-
+LetterTitles g_random;
 std::vector<std::string> g_titles;
-
-void WriteTable(const std::string& path, int count) {
-  const char* cats[] = {"Action", "Adventure", "Puzzle", "Racing", "Sports", "Shooter"};
-  g_titles.reserve(size_t(count));
-  WriteBenchTable(
-      path, kTitleTableFields, kTitleTableFieldCount, count, [&](int r, std::string& record) {
-        std::string title = RandomTitle();
-        g_titles.push_back(title);
-        std::memcpy(&record[1], title.data(), 40);
-        std::string cat = cats[r % 6];
-        cat.resize(30, ' ');
-        std::memcpy(&record[41], cat.data(), 30);
-        char price[16];
-        std::snprintf(price, sizeof price, "%12.2f", double(NextRandom() % 1000000) / 100.0);
-        std::memcpy(&record[1 + 40 + 30 * 3 + 5 + 5 + 1 + 1 + 10 + 8], price, 12);
-      });
-}
 
 struct Files {
   std::string table = BenchPath("bench_ntxndx.dbf");
-  Files() { WriteTable(table, kRecords); }
+  Files() { WriteLetterTitleTable(table, kRecords, g_random, &g_titles); }
   ~Files() {
     std::remove(table.c_str());
     for (const char* e : {".NTX", ".NDX"}) {
@@ -115,84 +87,28 @@ void BM_BuildTitleTag(benchmark::State& state) {
   state.counters["index_bytes"] = double(SizeOf(path));
   state.counters["system_s"] = system;
 }
-BENCHMARK_TEMPLATE(BM_BuildTitleTag, GSobjNTXFile)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(BM_BuildTitleTag, GSobjNDXFile)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_BuildTitleTag, GSobjNTXFile)->Apply(FiveRuns);
+BENCHMARK_TEMPLATE(BM_BuildTitleTag, GSobjNDXFile)->Apply(FiveRuns);
 
 template <typename File>
 void BM_RandomExactSeeks(benchmark::State& state) {
   Files& f = WithTitleIndex<File>();
-  std::string path = Files::Index(Extension<File>());
   GSO_dBaseFld table(f.table, false, false);
-  File file(&table, path, false, false, false, false);
-  GSobjIndexTag* tag = file.TagAt(0);
-  std::vector<std::unique_ptr<GSobjIndexKeyData>> keys;
-  for (int i = 0; i < 100000; ++i) {
-    auto k = std::make_unique<GSobjIndexKeyData>();
-    k->Value.SetText(g_titles[NextRandom() % g_titles.size()]);
-    k->RecordNumber = -1;
-    keys.push_back(std::move(k));
-  }
-  tag->LoadTree(0);
-  int64_t found = 0;
-  for (auto _ : state)
-    for (const auto& k : keys) found += tag->Find(*k) != 0;
-  tag->ReleaseTree();
-  if (found != 100000) state.SkipWithError("a seek failed");
+  File file(&table, Files::Index(Extension<File>()), false, false, false, false);
+  TimeRandomSeeks(state, file.TagAt(0), g_titles, [] { return g_random.Next(); });
 }
-BENCHMARK_TEMPLATE(BM_RandomExactSeeks, GSobjNTXFile)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(BM_RandomExactSeeks, GSobjNDXFile)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_RandomExactSeeks, GSobjNTXFile)->Apply(FiveRuns);
+BENCHMARK_TEMPLATE(BM_RandomExactSeeks, GSobjNDXFile)->Apply(FiveRuns);
 
 template <typename File>
 void BM_WalkInTagOrder(benchmark::State& state) {
   Files& f = WithTitleIndex<File>();
   GSO_dBaseFld table(f.table, false, false);
   File file(&table, Files::Index(Extension<File>()), false, false, false, false);
-  GSobjIndexTag* tag = file.TagAt(0);
-  tag->LoadTree(0);
-  int64_t n = 0;
-  for (auto _ : state)
-    for (int32_t r = tag->Navigate(kNavFirst); r != 0; r = tag->Navigate(kNavNext)) ++n;
-  tag->ReleaseTree();
-  if (n != kRecords) state.SkipWithError("the walk missed keys");
+  TimeWalk(state, file.TagAt(0), kRecords);
 }
-BENCHMARK_TEMPLATE(BM_WalkInTagOrder, GSobjNTXFile)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(BM_WalkInTagOrder, GSobjNDXFile)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
-
-// The table handler's work after each append: UpdateKeys on each open file.
-class AppendingTable : public GSO_dBaseFld {
- public:
-  using GSO_dBaseFld::GSO_dBaseFld;
-  void Notify(uint8_t code, int32_t value) override {
-    GSO_dBaseFld::Notify(code, value);
-    if (code == kEventAfterWrite)
-      for (GSobjIndexFile* index : indexes) index->UpdateKeys(RecordNumber(), value == 0);
-  }
-  std::vector<GSobjIndexFile*> indexes;
-};
+BENCHMARK_TEMPLATE(BM_WalkInTagOrder, GSobjNTXFile)->Apply(FiveRuns);
+BENCHMARK_TEMPLATE(BM_WalkInTagOrder, GSobjNDXFile)->Apply(FiveRuns);
 
 template <typename File>
 void BM_AppendsWithTwoFiles(benchmark::State& state) {
@@ -210,7 +126,7 @@ void BM_AppendsWithTwoFiles(benchmark::State& state) {
     file.AddTag("CATEGORY", "CATEGORY", false, true, "");
   }
   std::vector<std::string> titles;
-  for (int i = 0; i < 100000; ++i) titles.push_back(RandomTitle());
+  for (int i = 0; i < 100000; ++i) titles.push_back(g_random.Title());
   {
     AppendingTable table(table_copy, false, true);
     File by_title(&table, title, false, false, true, false);
@@ -236,16 +152,8 @@ void BM_AppendsWithTwoFiles(benchmark::State& state) {
   std::remove(title.c_str());
   std::remove(category.c_str());
 }
-BENCHMARK_TEMPLATE(BM_AppendsWithTwoFiles, GSobjNTXFile)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
-BENCHMARK_TEMPLATE(BM_AppendsWithTwoFiles, GSobjNDXFile)
-    ->Iterations(1)
-    ->Repetitions(5)
-    ->ReportAggregatesOnly(true)
-    ->Unit(benchmark::kMillisecond);
+BENCHMARK_TEMPLATE(BM_AppendsWithTwoFiles, GSobjNTXFile)->Apply(FiveRuns);
+BENCHMARK_TEMPLATE(BM_AppendsWithTwoFiles, GSobjNDXFile)->Apply(FiveRuns);
 
 }  // namespace
 
