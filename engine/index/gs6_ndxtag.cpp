@@ -18,7 +18,8 @@ namespace devazoz {
 
 namespace {
 
-// The number a key value stands for; a text that is no number is refused.
+// An entry holds the child block, the record number and the key, padded to
+// whole 4-byte words.
 int EntrySizeFor(int key_length) { return (key_length + 8 + 3) / 4 * 4; }
 
 }  // namespace

@@ -4,7 +4,6 @@
 
 #include <QAbstractButton>
 #include <QApplication>
-#include <QEvent>
 #include <QEventLoop>
 #include <QMessageBox>
 #include <QPixmap>
@@ -27,40 +26,6 @@ void MakeSampleCatalog(const std::string& dir, int titles) {
       << err;
 }
 
-namespace {
-
-// The property that marks a modal window as answered while it is showing: the
-// serial number of the answerer that answered it, so that a mark left by an
-// earlier answerer means nothing to the next one.
-constexpr const char* kAnsweredProperty = "qvx_test_answered";
-int answerer_serial = 0;
-
-// Clears the mark when the window hides: the same window shown again later (a
-// form run a second time) is a new modal window to answer.
-class HideWatcher : public QObject {
- protected:
-  bool eventFilter(QObject* watched, QEvent* event) override {
-    if (event->type() == QEvent::Hide) watched->setProperty(kAnsweredProperty, 0);
-    return false;
-  }
-};
-
-}  // namespace
-
-ModalAnswerer::ModalAnswerer()
-    : serial_(++answerer_serial),
-      timer_(std::make_unique<QTimer>()),
-      hide_watcher_(std::make_unique<HideWatcher>()) {
-  QObject::connect(timer_.get(), &QTimer::timeout, [this] { Poll(); });
-  timer_->start(5);
-}
-
-ModalAnswerer::~ModalAnswerer() { timer_->stop(); }
-
-void ModalAnswerer::Then(std::function<void(QWidget*)> answer) {
-  answers_.push_back(std::move(answer));
-}
-
 void ModalAnswerer::Press(const QString& button) {
   Then([button](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
@@ -77,29 +42,10 @@ void ModalAnswerer::Press(const QString& button) {
   });
 }
 
-void ModalAnswerer::Poll() {
-  QWidget* modal = QApplication::activeModalWidget();
-  if (modal == nullptr || !modal->isVisible() ||
-      modal->property(kAnsweredProperty).toInt() == serial_)
-    return;
-  modal->setProperty(kAnsweredProperty, serial_);
-  modal->installEventFilter(hide_watcher_.get());
-  if (auto* box = qobject_cast<QMessageBox*>(modal)) texts_ << box->text();
-  if (answers_.empty()) {
-    ADD_FAILURE() << "unexpected modal window " << modal->metaObject()->className() << " "
-                  << (qobject_cast<QMessageBox*>(modal)
-                          ? qobject_cast<QMessageBox*>(modal)->text().toStdString()
-                          : modal->windowTitle().toStdString());
-    if (auto* box = qobject_cast<QMessageBox*>(modal))
-      box->done(0);
-    else
-      modal->close();
-    return;
-  }
-  auto answer = std::move(answers_.front());
-  answers_.erase(answers_.begin());
-  // Answered from the event loop, after the window has finished showing.
-  QTimer::singleShot(0, modal, [answer, modal] { answer(modal); });
+QStringList ModalAnswerer::Texts() const {
+  QStringList texts;
+  for (const qvxtest::MessageSeen& seen : answers_.Seen()) texts << seen.text;
+  return texts;
 }
 
 void RunAsEvent(const std::function<void()>& work) {

@@ -13,9 +13,8 @@
 #include <string>
 
 #include "tests/support/dbf_fixture.h"
+#include "tests/support_qt/qt_test.h"
 
-class QObject;
-class QTimer;
 class QWidget;
 
 namespace qvx_test {
@@ -23,29 +22,21 @@ namespace qvx_test {
 // Writes the sample catalog (titles as given) into dir.
 void MakeSampleCatalog(const std::string& dir, int titles = 48);
 
-// Answers modal windows as they appear: each answer is given the modal widget
-// and must close it. Texts of message boxes are kept in Texts().
+// Answers modal windows as they appear (see qvxtest::ModalAnswers): each answer
+// is given the modal widget and must close it. Texts of message boxes are kept in
+// Texts().
 class ModalAnswerer {
  public:
-  ModalAnswerer();
-  ~ModalAnswerer();
   // Queues an answer for the next modal window.
-  void Then(std::function<void(QWidget*)> answer);
+  void Then(std::function<void(QWidget*)> answer) { answers_.Then(std::move(answer)); }
   // Queues a click on the button of a message box whose text is `button` ("OK",
   // "Cancel", "&Yes", "&No").
   void Press(const QString& button);
-  const QStringList& Texts() const { return texts_; }
-  int Pending() const { return int(answers_.size()); }
+  QStringList Texts() const;
+  int Pending() const { return answers_.Pending(); }
 
  private:
-  void Poll();
-  std::vector<std::function<void(QWidget*)>> answers_;
-  QStringList texts_;
-  int serial_;
-  std::unique_ptr<QTimer> timer_;
-  // Marks a window answered until it hides, so that a window still showing while
-  // its answer runs (or a box it opened) is not taken for a new one.
-  std::unique_ptr<QObject> hide_watcher_;
+  qvxtest::ModalAnswers answers_;
 };
 
 // Runs work as an event of the message loop, so that an exception reaches the
