@@ -16,8 +16,6 @@
 
 namespace devazoz {
 
-namespace {}  // namespace
-
 GSobjSortCDX::GSobjSortCDX(GSobjCDXTag* tag, GSO_dBaseFld* table)
     : TgsSort(tag->KeyLength() + 1, table ? table->CollationMap() : nullptr, true, tag->Unique(),
               BuildWorkBytes(tag->KeyLength(), table)),
@@ -195,10 +193,10 @@ bool BuildCdxTags(const std::vector<GSobjCDXTag*>& tags) {
     b.tag = tag;
     if (!tag->IsDirectory()) {
       b.sort = std::make_unique<GSobjSortCDX>(tag, tag->Table());
-      int field = tag->DirectTextField();
-      if (table && tag->Table() == table && field > 0 && field <= table->FieldCount() &&
-          !tag->HasFor() && tag->KeyType() == 'C' && tag->Collation() != 2) {
-        b.field = &table->Descriptor(field);
+      // The general collation compares keys by its own weights, so its keys
+      // are always evaluated.
+      if (tag->Table() == table && tag->Collation() != 2) {
+        b.field = DirectKeyField(tag, table);
         b.key_length = tag->KeyLength();
       }
     }

@@ -18,6 +18,13 @@ size_t BuildWorkBytes(uint32_t key_length, const GSO_dBaseFld* table) {
   return std::clamp(want, kLeast, kMost);
 }
 
+const FieldDescriptor* DirectKeyField(const GSobjIndexTag* tag, const GSO_dBaseFld* table) {
+  const int field = tag->DirectTextField();
+  if (!table || field <= 0 || field > table->FieldCount() || tag->HasFor() || tag->KeyType() != 'C')
+    return nullptr;
+  return &table->Descriptor(field);
+}
+
 int32_t FeedSortFromTable(GSobjIndexTag* tag, TgsSort& sort) {
   GSO_dBaseFld* table = tag->Table();
   if (!table) return 0;
@@ -28,13 +35,11 @@ int32_t FeedSortFromTable(GSobjIndexTag* tag, TgsSort& sort) {
     const int32_t length = std::max(table->RecordLength(), 1);
     table->SetCurrentRecord(nullptr);
     GSobjIndexKeyData key;
-    int field = tag->DirectTextField();
-    if (field > 0 && field <= table->FieldCount() && !tag->HasFor() && tag->KeyType() == 'C') {
-      const FieldDescriptor& f = table->Descriptor(field);
+    if (const FieldDescriptor* f = DirectKeyField(tag, table)) {
       const uint32_t key_length = tag->KeyLength();
       ReadEveryRecord(table, [&](const uint8_t* record, int32_t rec) {
-        const uint8_t* text = record + f.offset;
-        sort.AddText(text, FieldKeyLength(text, f.length, key_length), rec);
+        const uint8_t* text = record + f->offset;
+        sort.AddText(text, FieldKeyLength(text, f->length, key_length), rec);
         ++added;
         table->StatusUpdate(1, rec, 0);
       });

@@ -67,6 +67,11 @@ inline uint32_t FieldKeyLength(const uint8_t* text, uint32_t length, uint32_t ke
   return length < key_length ? length : key_length;
 }
 
+// The field a build may read the tag's keys from straight, without evaluating:
+// the key is a bare character field and the tag has no FOR condition. Null
+// otherwise.
+const FieldDescriptor* DirectKeyField(const GSobjIndexTag* tag, const GSO_dBaseFld* table);
+
 // Feeds the tag's keys to the sort, reporting progress to the table as
 // (-1, 1, records), (1, n, 0) per record, (0, 0, 0), (-1, 2, records). Records
 // are read straight from the table file in chunks; a key that is a bare

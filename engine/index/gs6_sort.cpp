@@ -116,6 +116,7 @@ class LargeArray {
   size_t capacity() const { return capacity_; }
   bool empty() const { return size_ == 0; }
   T* data() { return data_; }
+  const T* data() const { return data_; }
   T* begin() { return data_; }
   T* end() { return data_ + size_; }
   T& operator[](size_t i) { return data_[i]; }
@@ -346,7 +347,7 @@ struct TgsSort::Impl {
   uint8_t out_raw[kKeyBuffer];  // the bytes of the key Pick chose
 
   bool Mapped(uint8_t kind) const { return has_map && kind == kCodeText; }
-  const uint8_t* Entry(uint32_t off) const { return &arena[0] + off; }
+  const uint8_t* Entry(uint32_t off) const { return arena.data() + off; }
   Key EntryKey(const uint8_t* e) const {
     Key x;
     x.recno = LoadU32(e);
