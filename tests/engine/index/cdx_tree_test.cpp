@@ -42,6 +42,7 @@ KeyList Expected(const std::vector<std::string>& titles, bool unique = false) {
 }
 
 struct RawNode {
+  int32_t page;
   uint16_t attributes;
   devazoz::NodeData data;
 };
@@ -50,6 +51,7 @@ RawNode ReadRaw(const std::string& path, int32_t page, int key_length, bool text
   std::vector<uint8_t> b = qvx_test::ReadFileBytes(path);
   RawNode n;
   ByteView v(b.data() + page, 512);
+  n.page = page;
   n.attributes = v.U16LE(0);
   std::string why;
   devazoz::CdxKeyShape shape{key_length, text, false};
@@ -617,17 +619,6 @@ TEST_F(CdxTree, BuildsPackLeavesFullAndRebuildsKeepEveryTag) {
   }
 }
 
-// Leaves of the tag with their blocks, left to right, following the tree.
-void CollectLeafPages(const std::string& path, int32_t page, int key_length,
-                      std::vector<std::pair<int32_t, RawNode>>& out) {
-  RawNode n = ReadRaw(path, page, key_length);
-  if (n.data.leaf) {
-    out.push_back({page, n});
-    return;
-  }
-  for (const auto& e : n.data.entries) CollectLeafPages(path, e.pointer, key_length, out);
-}
-
 // Inserts into the full leaves of a build: an overflowing leaf shares its keys
 // with a neighbour (two leaves into three), and keys added at the end of a run
 // of equal keys leave full leaves behind, so the leaves stay well filled
@@ -639,8 +630,8 @@ TEST_F(CdxTree, InsertsIntoFullLeavesSpreadOverNeighbours) {
   std::string t = Table(titles);
   std::string path = dir_.File("GROW.CDX");
   auto leaves_of = [&](GSobjIndexTag* tag) {
-    std::vector<std::pair<int32_t, RawNode>> leaves;
-    CollectLeafPages(path, RootOf(path, tag->HeaderPosition()), tag->KeyLength(), leaves);
+    std::vector<RawNode> leaves;
+    CollectLeaves(path, RootOf(path, tag->HeaderPosition()), tag->KeyLength(), leaves);
     return leaves;
   };
   size_t built_title = 0, built_category = 0;
@@ -679,10 +670,10 @@ TEST_F(CdxTree, InsertsIntoFullLeavesSpreadOverNeighbours) {
     EXPECT_LE(leaves.size(), built * 3 / 2) << "built " << built;
     int used = 0;
     for (size_t i = 0; i < leaves.size(); ++i) {
-      const devazoz::NodeData& d = leaves[i].second.data;
+      const devazoz::NodeData& d = leaves[i].data;
       used += 488 - d.params.free_bytes;
-      EXPECT_EQ(d.left, i ? leaves[i - 1].first : -1) << "leaf " << i;
-      EXPECT_EQ(d.right, i + 1 < leaves.size() ? leaves[i + 1].first : -1) << "leaf " << i;
+      EXPECT_EQ(d.left, i ? leaves[i - 1].page : -1) << "leaf " << i;
+      EXPECT_EQ(d.right, i + 1 < leaves.size() ? leaves[i + 1].page : -1) << "leaf " << i;
     }
     EXPECT_GT(double(used) / (488.0 * double(leaves.size())), 0.75);
   }
