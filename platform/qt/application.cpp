@@ -2,8 +2,8 @@
 
 #include <QMessageBox>
 
-#include "platform/apphandler.h"
 #include "platform/qt/ansi_text.h"
+#include "platform/services/apphandler.h"
 
 namespace platform::qt {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/datetime.h"
+#include "platform/services/datetime.h"
 
 #include <sys/time.h>
 
@@ -7,7 +7,7 @@
 #include <mutex>
 #include <vector>
 
-#include "platform/exception.h"
+#include "platform/services/exception.h"
 
 namespace platform {
 namespace {

@@ -1,4 +1,4 @@
-#include "platform/numtext.h"
+#include "platform/services/numtext.h"
 
 #include <algorithm>
 #include <atomic>
@@ -6,7 +6,7 @@
 #include <cmath>
 #include <cstdlib>
 
-#include "platform/exception.h"
+#include "platform/services/exception.h"
 
 namespace platform {
 namespace {

@@ -1,7 +1,7 @@
 // File-name services: full-path expansion, the executable's and the system's
 // configuration directories, and reading one section of an INI-style file.
-#ifndef PLATFORM_PATHS_H_
-#define PLATFORM_PATHS_H_
+#ifndef PLATFORM_SERVICES_PATHS_H_
+#define PLATFORM_SERVICES_PATHS_H_
 
 #include <string>
 #include <utility>
@@ -25,4 +25,4 @@ std::vector<std::pair<std::string, std::string>> ReadIniSection(const std::strin
 
 }  // namespace platform
 
-#endif  // PLATFORM_PATHS_H_
+#endif  // PLATFORM_SERVICES_PATHS_H_

@@ -1,4 +1,4 @@
-#include "platform/codepage.h"
+#include "platform/services/codepage.h"
 
 #include <gtest/gtest.h>
 

@@ -1,8 +1,8 @@
-#include "platform/codepage.h"
+#include "platform/services/codepage.h"
 
 namespace platform {
 namespace {
-#include "platform/codepage_tables.inc"
+#include "platform/services/codepage_tables.inc"
 
 // Unicode code points of Windows-1252 bytes 0x80..0x9F; 0 where the byte is unassigned.
 const uint16_t kAnsiHigh[32] = {0x20AC, 0,      0x201A, 0x0192, 0x201E, 0x2026, 0x2020, 0x2021,

@@ -1,11 +1,11 @@
-#include "platform/datetime.h"
+#include "platform/services/datetime.h"
 
 #include <gtest/gtest.h>
 
 #include <ctime>
 #include <string>
 
-#include "platform/exception.h"
+#include "platform/services/exception.h"
 
 namespace platform {
 namespace {

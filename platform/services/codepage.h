@@ -1,7 +1,7 @@
 // Character sets of the tables and the user interface: ANSI is Windows-1252, OEM is
 // code page 437. All operations work on byte text in place or return a copy.
-#ifndef PLATFORM_CODEPAGE_H_
-#define PLATFORM_CODEPAGE_H_
+#ifndef PLATFORM_SERVICES_CODEPAGE_H_
+#define PLATFORM_SERVICES_CODEPAGE_H_
 
 #include <cstddef>
 #include <cstdint>
@@ -33,4 +33,4 @@ std::string Utf8ToAnsi(const std::string& text);
 
 }  // namespace platform
 
-#endif  // PLATFORM_CODEPAGE_H_
+#endif  // PLATFORM_SERVICES_CODEPAGE_H_

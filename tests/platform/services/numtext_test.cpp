@@ -1,4 +1,4 @@
-#include "platform/numtext.h"
+#include "platform/services/numtext.h"
 
 #include <gtest/gtest.h>
 
@@ -10,7 +10,7 @@
 #include <random>
 #include <string>
 
-#include "platform/exception.h"
+#include "platform/services/exception.h"
 #include "tests/support/dbf_fixture.h"
 
 namespace platform {

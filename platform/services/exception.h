@@ -1,7 +1,7 @@
 // The platform's base exception: a message text and nothing else. Engine and
 // dataset exceptions derive from it, so the application shows any of them the same way.
-#ifndef PLATFORM_EXCEPTION_H_
-#define PLATFORM_EXCEPTION_H_
+#ifndef PLATFORM_SERVICES_EXCEPTION_H_
+#define PLATFORM_SERVICES_EXCEPTION_H_
 
 #include <exception>
 #include <string>
@@ -26,4 +26,4 @@ class EConvertError : public Exception {
 
 }  // namespace platform
 
-#endif  // PLATFORM_EXCEPTION_H_
+#endif  // PLATFORM_SERVICES_EXCEPTION_H_

@@ -1,4 +1,4 @@
-#include "platform/apphandler.h"
+#include "platform/services/apphandler.h"
 
 #include <cstdio>
 #include <mutex>

@@ -6,8 +6,8 @@
 // files and keys never change with the user's settings. FloatToStr and StrToFloat
 // are the display forms: they use the process-wide separator ('.' until the program
 // sets it) and are built on the same conversion.
-#ifndef PLATFORM_NUMTEXT_H_
-#define PLATFORM_NUMTEXT_H_
+#ifndef PLATFORM_SERVICES_NUMTEXT_H_
+#define PLATFORM_SERVICES_NUMTEXT_H_
 
 #include <string>
 #include <string_view>
@@ -37,4 +37,4 @@ bool TryStrToFloat(const std::string& text, double& value);
 
 }  // namespace platform
 
-#endif  // PLATFORM_NUMTEXT_H_
+#endif  // PLATFORM_SERVICES_NUMTEXT_H_

@@ -2,8 +2,8 @@
 // receive (a memo stream failing to write while it is destroyed). The windowing
 // program sets it to show the message in an error box; by default the message is
 // written to stderr.
-#ifndef PLATFORM_APPHANDLER_H_
-#define PLATFORM_APPHANDLER_H_
+#ifndef PLATFORM_SERVICES_APPHANDLER_H_
+#define PLATFORM_SERVICES_APPHANDLER_H_
 
 #include <exception>
 #include <functional>
@@ -19,4 +19,4 @@ void HandleApplicationException(const std::exception& error) noexcept;
 
 }  // namespace platform
 
-#endif  // PLATFORM_APPHANDLER_H_
+#endif  // PLATFORM_SERVICES_APPHANDLER_H_

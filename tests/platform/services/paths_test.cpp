@@ -1,4 +1,4 @@
-#include "platform/paths.h"
+#include "platform/services/paths.h"
 
 #include <gtest/gtest.h>
 #include <unistd.h>

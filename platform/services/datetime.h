@@ -1,8 +1,8 @@
 // Calendar dates as the platform counts them: a date value is the number of days
 // since 30 December 1899 (day 0), so 1 January 1980 is 29221. Text patterns use the
 // letters d, m, y (any case) for day, month and year; other characters are literal.
-#ifndef PLATFORM_DATETIME_H_
-#define PLATFORM_DATETIME_H_
+#ifndef PLATFORM_SERVICES_DATETIME_H_
+#define PLATFORM_SERVICES_DATETIME_H_
 
 #include <cstdint>
 #include <string>
@@ -36,4 +36,4 @@ bool TryStrToDate(const std::string& text, int32_t& date);
 
 }  // namespace platform
 
-#endif  // PLATFORM_DATETIME_H_
+#endif  // PLATFORM_SERVICES_DATETIME_H_
