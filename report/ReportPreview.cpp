@@ -1,4 +1,4 @@
-#include "report/TReportPreview.h"
+#include "report/ReportPreview.h"
 
 #include <QAction>
 #include <QApplication>
@@ -17,8 +17,8 @@
 
 #include "report/Report.h"
 #include "report/ReportLayout.h"
+#include "report/ReportPageView.h"
 #include "report/ReportPrinting.h"
-#include "report/TReportPageView.h"
 
 namespace {
 

@@ -1,6 +1,6 @@
 // One page of a report drawn at a zoom factor on grey ground, for the preview.
-#ifndef REPORT_TREPORTPAGEVIEW_H_
-#define REPORT_TREPORTPAGEVIEW_H_
+#ifndef REPORT_REPORTPAGEVIEW_H_
+#define REPORT_REPORTPAGEVIEW_H_
 
 #include <QWidget>
 
@@ -37,4 +37,4 @@ class TReportPageView : public QWidget {
   double zoom_ = 1;
 };
 
-#endif  // REPORT_TREPORTPAGEVIEW_H_
+#endif  // REPORT_REPORTPAGEVIEW_H_

@@ -1,4 +1,4 @@
-#include "report/TReportPageView.h"
+#include "report/ReportPageView.h"
 
 #include <QPainter>
 #include <algorithm>

@@ -1,4 +1,4 @@
-#include "report/TReportProgress.h"
+#include "report/ReportProgress.h"
 
 #include <QApplication>
 #include <QHBoxLayout>

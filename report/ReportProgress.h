@@ -1,6 +1,6 @@
 // The printing-progress window: the page being sent and a cancel button.
-#ifndef REPORT_TREPORTPROGRESS_H_
-#define REPORT_TREPORTPROGRESS_H_
+#ifndef REPORT_REPORTPROGRESS_H_
+#define REPORT_REPORTPROGRESS_H_
 
 #include <QDialog>
 
@@ -26,4 +26,4 @@ class TReportProgress : public QDialog {
   bool cancelled_ = false;
 };
 
-#endif  // REPORT_TREPORTPROGRESS_H_
+#endif  // REPORT_REPORTPROGRESS_H_

@@ -2,8 +2,8 @@
 // percentages), first/previous/next/last page and a page number, printing and
 // export to PDF. Pages are laid out as they are shown; the rest are laid out
 // in the background, a few at a time between the window's events.
-#ifndef REPORT_TREPORTPREVIEW_H_
-#define REPORT_TREPORTPREVIEW_H_
+#ifndef REPORT_REPORTPREVIEW_H_
+#define REPORT_REPORTPREVIEW_H_
 
 #include <QDialog>
 
@@ -69,4 +69,4 @@ class TReportPreview : public QDialog {
   QTimer* layout_timer_;
 };
 
-#endif  // REPORT_TREPORTPREVIEW_H_
+#endif  // REPORT_REPORTPREVIEW_H_
