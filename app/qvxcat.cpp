@@ -1,6 +1,7 @@
 #include "app/qvxcat.h"
 
 #include <QIcon>
+#include <cstdio>
 
 #include "app/AboutDlg.h"
 #include "app/CatalFrm.h"
@@ -49,13 +50,25 @@ void DestroyForms() {
   MastData = nullptr;
 }
 
+// Nothing escapes: a failure while the windows are made or freed is shown like a
+// command's, and one before the application object exists (or while it is freed)
+// is written to stderr. The program then ends with exit code 1, never by abort.
 int QvxcatMain(int argc, char** argv) {
-  platform::qt::TApplication application(argc, argv);
-  application.SetTitle("QVX Catalog");
-  application.setWindowIcon(QIcon(":/qvxcat/icons/qvxcat.png"));
-  CreateForms();
-  MainForm->show();
-  const int result = application.Run();
-  DestroyForms();
-  return result;
+  try {
+    platform::qt::TApplication application(argc, argv);
+    application.SetTitle("QVX Catalog");
+    application.setWindowIcon(QIcon(":/qvxcat/icons/qvxcat.png"));
+    int result = 1;
+    if (application.Guard(CreateForms)) {
+      MainForm->show();
+      result = application.Run();
+    }
+    if (!application.Guard(DestroyForms)) result = 1;
+    return result;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "qvxcat: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "qvxcat: unknown error\n");
+  }
+  return 1;
 }
