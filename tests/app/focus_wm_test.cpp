@@ -98,16 +98,25 @@ TEST(FocusUnderWindowManager, MainWindowIsActiveAfterEachOfFiftyFormAndBoxCycles
       << "the main window is not active at start";
 
   int lost = 0;
+  int boxes = 0;  // cycles where the question was asked (the key may beat the form)
   for (int cycle = 1; cycle <= 50; ++cycle) {
     x.X("xdotool key Return");
     ASSERT_TRUE(XSession::Until(milliseconds(10000), [&] { return x.ActiveTitle() == "Catalog"; }))
         << "cycle " << cycle << ": the catalog form did not become active";
     x.X("xdotool type x");
     x.X("xdotool key Escape");
-    ASSERT_TRUE(XSession::Until(milliseconds(10000), [&] { return x.ActiveTitle() == "Warning"; }))
-        << "cycle " << cycle << ": the save question did not become active";
-    x.X("xdotool key alt+n");
-    if (!XSession::Until(milliseconds(3000), [&] { return x.ActiveWindow() == main_window; })) {
+    std::string asked;
+    ASSERT_TRUE(XSession::Until(milliseconds(10000),
+                                [&] {
+                                  asked = x.ActiveTitle();
+                                  return asked == "Warning" || x.ActiveWindow() == main_window;
+                                }))
+        << "cycle " << cycle << ": after Esc the active window is '" << asked << "'";
+    if (asked == "Warning") {
+      ++boxes;
+      x.X("xdotool key alt+n");
+    }
+    if (!XSession::Until(milliseconds(5000), [&] { return x.ActiveWindow() == main_window; })) {
       ++lost;
       ADD_FAILURE() << "cycle " << cycle << ": active window is '" << x.ActiveTitle()
                     << "', not the main window";
@@ -115,6 +124,7 @@ TEST(FocusUnderWindowManager, MainWindowIsActiveAfterEachOfFiftyFormAndBoxCycles
     }
   }
   EXPECT_EQ(lost, 0);
+  EXPECT_GE(boxes, 40);
   EXPECT_TRUE(program.Running());
 }
 
