@@ -1,6 +1,5 @@
 #include "app/ImportDlg.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
@@ -14,6 +13,7 @@
 
 #include "platform/qt/ansi_text.h"
 #include "platform/qt/fonts.h"
+#include "platform/qt/progress_window.h"
 
 namespace {
 
@@ -150,10 +150,17 @@ void TImportDialog::ReadList(std::optional<catalog::Encoding> encoding,
                              std::optional<char> separator, bool keep_mapping) {
   std::vector<int> mapping;
   if (keep_mapping) mapping = Choices().columns;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  survey_ = catalog::SurveyCsv(catalog::FileOpener(path_.toStdString()), encoding, separator,
-                               kPreviewRows);
-  QApplication::restoreOverrideCursor();
+  {
+    // A long list takes a moment to read through: the window says so and can stop it.
+    platform::qt::TProgressWindow progress("Import", this);
+    progress.Begin("Reading " + QFileInfo(path_).fileName(), 0);
+    survey_ = catalog::SurveyCsv(catalog::FileOpener(path_.toStdString()), encoding, separator,
+                                 kPreviewRows, [&](int64_t done, int64_t total) {
+                                   if (total != progress.StageTotal())
+                                     progress.Begin(progress.StageText(), total);
+                                   return progress.Step(done);
+                                 });
+  }
   if (mapping.size() != survey_.headers.size())
     mapping = catalog::MapColumns(survey_.headers, fields_);
   filling_ = true;
