@@ -5,8 +5,8 @@
 #include <functional>
 
 #include "catalog/csv_reader.h"
-#include "platform/datetime.h"
-#include "platform/numtext.h"
+#include "platform/services/datetime.h"
+#include "platform/services/numtext.h"
 
 namespace catalog {
 namespace {
