@@ -18,6 +18,7 @@
 #include <algorithm>
 
 #include "app/AboutDlg.h"
+#include "app/CatalogCmds.h"
 #include "app/FiltFrm.h"
 #include "app/QvxLiRpt.h"
 #include "app/Views.h"
@@ -102,6 +103,14 @@ void TMainForm::CreateMenus() {
                          QKeySequence("Ctrl+O"));
   FileDelete = AddMenuItem(FileMenu, "FileDelete", "&Delete...", &TMainForm::FileDeleteClick,
                            QKeySequence("Ctrl+D"));
+  FileMenu->addSeparator();
+  FileOpenCatalog = AddMenuItem(FileMenu, "FileOpenCatalog", "Open &Catalog...",
+                                &TMainForm::FileOpenCatalogClick);
+  FileNewCatalog =
+      AddMenuItem(FileMenu, "FileNewCatalog", "Ne&w Catalog...", &TMainForm::FileNewCatalogClick);
+  FileMenu->addSeparator();
+  FileImport = AddMenuItem(FileMenu, "FileImport", "&Import...", &TMainForm::FileImportClick);
+  FileExport = AddMenuItem(FileMenu, "FileExport", "&Export...", &TMainForm::FileExportClick);
   FileMenu->addSeparator();
   FilePrintSetup =
       AddMenuItem(FileMenu, "FilePrintSetup", "Print Set&up...", &TMainForm::FilePrintSetupClick);
@@ -387,6 +396,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::FormShow() {
+  setWindowTitle(CatalogCaption(ShownCatalogFolder()));
   for (const TView& view : Views()) view.Table().Open();
   saved_columns_ = &DBGrid->Columns();
   saved_data_source_ = DBGrid->DataSource();
@@ -468,6 +478,16 @@ void TMainForm::FileOpenClick() {
 void TMainForm::FileDeleteClick() {
   DBNavigator->BtnClick(TNavigateBtn::nbDelete);
   UpdateStatusBar();
+  DBGrid->setFocus();
+}
+
+// The catalog commands (CatalogCmds.h): another catalog, a new one, a list in, the
+// view's table out.
+void TMainForm::FileOpenCatalogClick() { OpenCatalogCommand(*this); }
+void TMainForm::FileNewCatalogClick() { NewCatalogCommand(*this); }
+void TMainForm::FileImportClick() { ImportCommand(*this); }
+void TMainForm::FileExportClick() {
+  ExportCommand(*this);
   DBGrid->setFocus();
 }
 
