@@ -1,5 +1,7 @@
 #include "app/DataMod.h"
 
+#include "platform/services/apphandler.h"
+
 TMastData* MastData = nullptr;
 
 namespace {
@@ -7,7 +9,9 @@ namespace {
 void Configure(TDevazozDataSet& table, const char* table_name, const char* index_file,
                const char* index_name) {
   table.SetTableName(table_name);
-  table.SetIndexFiles({index_file});
+  // Design-time settings: the files are checked when the table opens, where a
+  // missing one can be offered to be made again.
+  table.LoadIndexFiles({index_file});
   table.SetIndexName(index_name);
   table.SetExclusive(true);
   table.SetTranslateASCII(true);
@@ -59,9 +63,14 @@ TMastData::~TMastData() {
   QvxcatSource.SetDataSet(nullptr);
   CategorySource.SetDataSet(nullptr);
   DevdistSource.SetDataSet(nullptr);
-  QvxcatTable.Close();
-  CategoryTable.Close();
-  DevdistTable.Close();
+  // Each table closes even when another fails to; a failure has no caller here.
+  for (TDevazozDataSet* table : {&QvxcatTable, &CategoryTable, &DevdistTable}) {
+    try {
+      table->Close();
+    } catch (const std::exception& e) {
+      platform::HandleApplicationException(e);
+    }
+  }
 }
 
 void TMastData::SetCatalogFolder(const std::string& folder) {
@@ -75,7 +84,7 @@ void TMastData::SetCatalogFolder(const std::string& folder) {
     std::string name = table->TableName();
     size_t slash = name.rfind('/');
     table->SetTableName(prefix + (slash == std::string::npos ? name : name.substr(slash + 1)));
-    table->SetIndexFiles(indexes);
+    table->LoadIndexFiles(indexes);
     table->SetIndexName(tag);
   }
 }

@@ -66,40 +66,66 @@ bool ChooseStartFolder(std::string& folder) {
   return true;
 }
 
-int QvxcatMain(int argc, char** argv) {
-  platform::qt::TApplication application(argc, argv);
-  application.SetTitle("QVX Catalog");
-  application.setWindowIcon(QIcon(":/qvxcat/icons/qvxcat.png"));
-  // The toolkit has taken its own options out of the arguments.
-  QStringList arguments = application.arguments();
-  arguments.removeFirst();
+namespace {
+
+// qvxcat [DIR]: false, with the exit code, when the program goes no further (help,
+// a usage error, a folder that does not exist); folder empty for the current one.
+bool FolderArgument(const QStringList& words, std::string& folder, int& exit_code) {
+  QStringList arguments = words.mid(1);  // the toolkit has taken its own options out
   if (arguments.size() == 1 && (arguments[0] == "--help" || arguments[0] == "-h")) {
     std::fputs("usage: qvxcat [DIR]\nOpens the catalog in DIR (default: the current directory).\n",
                stdout);
-    return 0;
+    exit_code = 0;
+    return false;
   }
   if (arguments.size() > 1 || (!arguments.empty() && arguments[0].startsWith('-'))) {
     std::fputs("usage: qvxcat [DIR]\n", stderr);
-    return 2;
+    exit_code = 2;
+    return false;
   }
-  std::string folder;
-  if (!arguments.empty()) {
-    QFileInfo named(arguments[0]);
-    if (!named.isDir()) {
-      QString text = "The folder " + arguments[0] + " does not exist.";
-      std::fprintf(stderr, "qvxcat: %s\n", text.toLocal8Bit().constData());
-      platform::qt::MessageDlg(text, platform::qt::TMsgDlgType::mtError, platform::qt::mbOK);
-      return 1;
+  if (arguments.empty()) return true;
+  QFileInfo named(arguments[0]);
+  if (!named.isDir()) {
+    QString text = "The folder " + arguments[0] + " does not exist.";
+    std::fprintf(stderr, "qvxcat: %s\n", text.toLocal8Bit().constData());
+    platform::qt::MessageDlg(text, platform::qt::TMsgDlgType::mtError, platform::qt::mbOK);
+    exit_code = 1;
+    return false;
+  }
+  folder = named.absoluteFilePath().toStdString();
+  return true;
+}
+
+}  // namespace
+
+// Nothing escapes: a failure while the windows are made or freed is shown like a
+// command's, and one before the application object exists (or while it is freed)
+// is written to stderr. The program then ends with exit code 1, never by abort.
+int QvxcatMain(int argc, char** argv) {
+  try {
+    platform::qt::TApplication application(argc, argv);
+    application.SetTitle("QVX Catalog");
+    application.setWindowIcon(QIcon(":/qvxcat/icons/qvxcat.png"));
+    std::string folder;
+    int result = 1;
+    if (!FolderArgument(application.arguments(), folder, result)) return result;
+    if (application.Guard(CreateForms)) {
+      bool chosen = false;
+      application.Guard([&] { chosen = ChooseStartFolder(folder); });
+      if (chosen) {
+        MastData->SetCatalogFolder(folder);
+        MainForm->show();
+        result = application.Run();
+      } else {
+        result = 0;
+      }
     }
-    folder = named.absoluteFilePath().toStdString();
+    if (!application.Guard(DestroyForms)) result = 1;
+    return result;
+  } catch (const std::exception& e) {
+    std::fprintf(stderr, "qvxcat: %s\n", e.what());
+  } catch (...) {
+    std::fprintf(stderr, "qvxcat: unknown error\n");
   }
-  CreateForms();
-  int result = 0;
-  if (ChooseStartFolder(folder)) {
-    MastData->SetCatalogFolder(folder);
-    MainForm->show();
-    result = application.Run();
-  }
-  DestroyForms();
-  return result;
+  return 1;
 }

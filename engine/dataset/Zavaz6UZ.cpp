@@ -12,6 +12,7 @@
 #include "engine/foundation/gs6_tool.h"
 #include "engine/index/gs6_indx.h"
 #include "engine/index/gs6_indxtag.h"
+#include "platform/services/apphandler.h"
 #include "platform/services/codepage.h"
 #include "platform/services/datetime.h"
 #include "platform/services/paths.h"
@@ -120,8 +121,11 @@ TDevazozDataSet::TDevazozDataSet() : master_link_(this) {
 }
 
 TDevazozDataSet::~TDevazozDataSet() {
+  // Closing writes what is still held; a failure there has no caller left.
   try {
     Close();
+  } catch (const std::exception& e) {
+    platform::HandleApplicationException(e);
   } catch (...) {
   }
   master_link_.SetDataSource(nullptr);

@@ -91,6 +91,10 @@ class TDevazozDataSet : public platform::TDataSet {
   void SetExclusive(bool on);
   const std::vector<std::string>& IndexFiles() const { return index_files_; }
   void SetIndexFiles(const std::vector<std::string>& files);
+  // The list as a design-time setting, read in rather than changed: stored only,
+  // without opening the table to check the files (the open does that, where a
+  // missing file is reported to whoever opens).
+  void LoadIndexFiles(const std::vector<std::string>& files) { index_files_ = files; }
   const std::string& IndexName() const { return index_name_; }
   void SetIndexName(const std::string& name);
   TgsLokProtocol LockProtocol() const { return lock_protocol_; }
