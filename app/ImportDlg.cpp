@@ -50,7 +50,7 @@ TImportDialog::TImportDialog(const QString& path, std::vector<catalog::TargetFie
   PreviewGrid->setObjectName("PreviewGrid");
   PreviewGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
   PreviewGrid->setSelectionMode(QAbstractItemView::NoSelection);
-  PreviewGrid->setMinimumSize(640, 260);
+  PreviewGrid->setMinimumSize(760, 280);
   PreviewLabel = new QLabel("&Columns, the fields they go into, and the first rows:", this);
   PreviewLabel->setBuddy(PreviewGrid);
   StatusLabel = new QLabel(this);
@@ -205,6 +205,10 @@ void TImportDialog::FillPreview(const std::vector<int>& mapping) {
   PreviewGrid->resizeColumnsToContents();
   for (int c = 0; c < columns; ++c)
     PreviewGrid->setColumnWidth(c, std::min(PreviewGrid->columnWidth(c), 220));
+  // Text rows as high as a line; the row of boxes as high as a box.
+  const int line = PreviewGrid->fontMetrics().height() + 6;
+  for (int r = 1; r < PreviewGrid->rowCount(); ++r) PreviewGrid->setRowHeight(r, line);
+  if (columns > 0) PreviewGrid->setRowHeight(0, ColumnBox(0)->sizeHint().height() + 2);
 }
 
 void TImportDialog::UpdateStatus() {

@@ -104,13 +104,13 @@ void TMainForm::CreateMenus() {
   FileDelete = AddMenuItem(FileMenu, "FileDelete", "&Delete...", &TMainForm::FileDeleteClick,
                            QKeySequence("Ctrl+D"));
   FileMenu->addSeparator();
-  FileOpenCatalog = AddMenuItem(FileMenu, "FileOpenCatalog", "Open &Catalog...",
-                                &TMainForm::FileOpenCatalogClick);
+  FileOpenCatalog =
+      AddMenuItem(FileMenu, "FileOpenCatalog", "Open &Catalog…", &TMainForm::FileOpenCatalogClick);
   FileNewCatalog =
-      AddMenuItem(FileMenu, "FileNewCatalog", "Ne&w Catalog...", &TMainForm::FileNewCatalogClick);
+      AddMenuItem(FileMenu, "FileNewCatalog", "Ne&w Catalog…", &TMainForm::FileNewCatalogClick);
   FileMenu->addSeparator();
-  FileImport = AddMenuItem(FileMenu, "FileImport", "&Import...", &TMainForm::FileImportClick);
-  FileExport = AddMenuItem(FileMenu, "FileExport", "&Export...", &TMainForm::FileExportClick);
+  FileImport = AddMenuItem(FileMenu, "FileImport", "&Import…", &TMainForm::FileImportClick);
+  FileExport = AddMenuItem(FileMenu, "FileExport", "&Export…", &TMainForm::FileExportClick);
   FileMenu->addSeparator();
   FilePrintSetup =
       AddMenuItem(FileMenu, "FilePrintSetup", "Print Set&up...", &TMainForm::FilePrintSetupClick);

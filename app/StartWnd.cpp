@@ -37,7 +37,7 @@ TStartWindow::TStartWindow(const std::string& folder, QWidget* parent)
   MessageLabel->setMinimumWidth(380);
   NewHereBtn = new QPushButton("&New catalog here", this);
   NewHereBtn->setObjectName("NewHereBtn");
-  OpenBtn = new QPushButton("&Open a catalog...", this);
+  OpenBtn = new QPushButton("&Open a catalog…", this);
   OpenBtn->setObjectName("OpenBtn");
   SampleBtn = new QPushButton("&Try the sample catalog", this);
   SampleBtn->setObjectName("SampleBtn");

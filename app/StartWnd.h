@@ -1,6 +1,6 @@
 // TStartWindow: shown at start, instead of the main window's error box, when the
 // folder holds no catalog at all (none of QVXCAT.DBF, CATEGORY.DBF, DEVDIST.DBF).
-// It offers "New catalog here", "Open a catalog...", "Try the sample catalog" (the
+// It offers "New catalog here", "Open a catalog…", "Try the sample catalog" (the
 // sample is written into a folder the user picks) and "Quit". When it closes with
 // mrOk, Folder() holds the folder whose catalog the program opens.
 #ifndef APP_STARTWND_H_

@@ -66,7 +66,10 @@ TEST_F(CatalogCommandsTest, OpenCatalogSwitchesFoldersAndTheTitleNamesIt) {
   Start(dir_.path());
   EXPECT_EQ(MainForm->windowTitle(), CatalogCaption(dir_.path()));
   EXPECT_TRUE(MainForm->windowTitle().endsWith(" - QVX Catalog"));
-  EXPECT_EQ(MainForm->FileOpenCatalog->text(), "Open &Catalog...");
+  EXPECT_EQ(MainForm->FileOpenCatalog->text(), "Open &Catalog…");
+  EXPECT_EQ(MainForm->FileNewCatalog->text(), "Ne&w Catalog…");
+  EXPECT_EQ(MainForm->FileImport->text(), "&Import…");
+  EXPECT_EQ(MainForm->FileExport->text(), "&Export…");
   ModalAnswerer answers;
   Choose(answers, other.path());
   RunAsEvent([] { MainForm->FileOpenCatalog->trigger(); });
