@@ -7,6 +7,7 @@
 #define APP_STARTWND_H_
 
 #include <QString>
+#include <functional>
 #include <string>
 
 #include "platform/qt/modal_form.h"
@@ -34,6 +35,12 @@ class TStartWindow : public platform::qt::TModalForm {
   QPushButton* QuitBtn;
 
  private:
+  // The folder the user picks in a folder chooser; empty when none.
+  std::string ChooseFolder(const QString& title);
+  // Runs make (which writes the catalog's files, or nothing); on success the window
+  // closes with folder, on failure the error is shown and the window stays.
+  void TakeFolder(const std::string& folder, const std::function<void()>& make);
+
   std::string folder_;
 };
 
