@@ -19,6 +19,8 @@ class TMainForm;
 
 // "~/games - QVX Catalog": the caption that names the open catalog's folder.
 QString CatalogCaption(const std::string& folder);
+// The folder of the catalog the windows show (the data module's), absolute.
+std::string ShownCatalogFolder();
 
 // Closes the catalog the window shows and opens the one in folder. When that
 // fails, the previous catalog is opened again and the error goes on to the caller.

@@ -73,6 +73,22 @@ TMastData::~TMastData() {
   }
 }
 
+void TMastData::SetCatalogFolder(const std::string& folder) {
+  catalog_folder_ = folder;
+  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+  // A new table name drops the index files (as the dataset's TableName does): they
+  // are given again, bare, to be looked for beside their table; the tag stays.
+  for (TDevazozDataSet* table : {&QvxcatTable, &CategoryTable, &DevdistTable}) {
+    std::vector<std::string> indexes = table->IndexFiles();
+    std::string tag = table->IndexName();
+    std::string name = table->TableName();
+    size_t slash = name.rfind('/');
+    table->SetTableName(prefix + (slash == std::string::npos ? name : name.substr(slash + 1)));
+    table->LoadIndexFiles(indexes);
+    table->SetIndexName(tag);
+  }
+}
+
 void TMastData::QvxcatTableAfterInsert(platform::TDataSet& dataset) {
   (void)dataset;
   QvxcatTableANALOG->SetAsBoolean(false);

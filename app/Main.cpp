@@ -18,6 +18,7 @@
 #include <algorithm>
 
 #include "app/AboutDlg.h"
+#include "app/CatalogCmds.h"
 #include "app/FiltFrm.h"
 #include "app/QvxLiRpt.h"
 #include "app/Views.h"
@@ -108,6 +109,14 @@ void TMainForm::CreateMenus() {
                          QKeySequence("Ctrl+O"));
   FileDelete = AddMenuItem(FileMenu, "FileDelete", "&Delete...", &TMainForm::FileDeleteClick,
                            QKeySequence("Ctrl+D"));
+  FileMenu->addSeparator();
+  FileOpenCatalog =
+      AddMenuItem(FileMenu, "FileOpenCatalog", "Open &Catalog…", &TMainForm::FileOpenCatalogClick);
+  FileNewCatalog =
+      AddMenuItem(FileMenu, "FileNewCatalog", "Ne&w Catalog…", &TMainForm::FileNewCatalogClick);
+  FileMenu->addSeparator();
+  FileImport = AddMenuItem(FileMenu, "FileImport", "&Import…", &TMainForm::FileImportClick);
+  FileExport = AddMenuItem(FileMenu, "FileExport", "&Export…", &TMainForm::FileExportClick);
   FileMenu->addSeparator();
   FilePrintSetup =
       AddMenuItem(FileMenu, "FilePrintSetup", "Print Set&up...", &TMainForm::FilePrintSetupClick);
@@ -397,6 +406,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::FormShow() {
+  setWindowTitle(CatalogCaption(ShownCatalogFolder()));
   opening_.OpenTables();
   saved_columns_ = &DBGrid->Columns();
   saved_data_source_ = DBGrid->DataSource();
@@ -489,7 +499,6 @@ bool TMainForm::Allowed(TNeeds needs, std::string* why) const {
   std::string reason;
   auto refuse = [&](const TDevazozDataSet& table) {
     reason = opening_.Problem(table);
-    if (reason.empty()) reason = table.TableName() + " is open only for reading.";
     return false;
   };
   bool allowed = true;
@@ -567,6 +576,16 @@ void TMainForm::FileDeleteClick() {
   if (!Allowed(TNeeds::kViewWritable)) return;
   DBNavigator->BtnClick(TNavigateBtn::nbDelete);
   UpdateStatusBar();
+  DBGrid->setFocus();
+}
+
+// The catalog commands (CatalogCmds.h): another catalog, a new one, a list in, the
+// view's table out.
+void TMainForm::FileOpenCatalogClick() { OpenCatalogCommand(*this); }
+void TMainForm::FileNewCatalogClick() { NewCatalogCommand(*this); }
+void TMainForm::FileImportClick() { ImportCommand(*this); }
+void TMainForm::FileExportClick() {
+  ExportCommand(*this);
   DBGrid->setFocus();
 }
 

@@ -64,6 +64,10 @@ class TMainForm : public QMainWindow {
   void FileNewClick();
   void FileOpenClick();
   void FileDeleteClick();
+  void FileOpenCatalogClick();
+  void FileNewCatalogClick();
+  void FileImportClick();
+  void FileExportClick();
   void FilePrintSetupClick();
   void FilePrintPreviewClick();
   void FilePrintClick();
@@ -119,6 +123,10 @@ class TMainForm : public QMainWindow {
   QAction* FileNew = nullptr;
   QAction* FileOpen = nullptr;
   QAction* FileDelete = nullptr;
+  QAction* FileOpenCatalog = nullptr;
+  QAction* FileNewCatalog = nullptr;
+  QAction* FileImport = nullptr;
+  QAction* FileExport = nullptr;
   QAction* FilePrintSetup = nullptr;
   QAction* FilePrintPreview = nullptr;
   QAction* FilePrint = nullptr;

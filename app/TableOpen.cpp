@@ -2,20 +2,20 @@
 
 #include <exception>
 
+#include "app/CatalogCmds.h"
 #include "app/Views.h"
 #include "catalog/catalog_files.h"
-#include "engine/foundation/gs6_os.h"
 #include "platform/qt/ansi_text.h"
 #include "platform/qt/application.h"
 #include "platform/qt/message_dlg.h"
 
 namespace {
 
-std::string FolderOf(const TDevazozDataSet& table) {
-  std::string dir = table.TableDirectory();
-  if (dir.empty()) return devazoz::os::CurrentDirectory();
-  if (dir.size() > 1 && dir.back() == '/') dir.pop_back();
-  return dir;
+// The table's file name without its folder ("QVXCAT.DBF").
+std::string FileNameOf(const TDevazozDataSet& table) {
+  const std::string& name = table.TableName();
+  size_t slash = name.rfind('/');
+  return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
 void ShowError(const std::exception& e) {
@@ -31,7 +31,8 @@ std::string TCatalogOpen::NoCatalogText(const std::string& folder) {
 }
 
 void TCatalogOpen::OpenTables() {
-  const std::string folder = FolderOf(Views().front().Table());
+  notices_.clear();
+  const std::string folder = ShownCatalogFolder();
   if (catalog::HoldsNoCatalog(folder)) {
     platform::qt::MessageDlg(platform::qt::AnsiToQString(NoCatalogText(folder)),
                              platform::qt::TMsgDlgType::mtInformation, platform::qt::mbOK);
@@ -48,7 +49,7 @@ void TCatalogOpen::OpenTable(TDevazozDataSet& table) {
   try {
     table.Open();
   } catch (const std::exception& e) {
-    problems_[&table] = table.TableName() + " could not be opened: " + e.what();
+    problems_[&table] = FileNameOf(table) + " could not be opened: " + e.what();
     ShowError(e);
   }
 }
@@ -56,6 +57,7 @@ void TCatalogOpen::OpenTable(TDevazozDataSet& table) {
 std::string TCatalogOpen::Problem(const TDevazozDataSet& table) const {
   auto found = problems_.find(&table);
   if (found != problems_.end()) return found->second;
-  if (!table.Active()) return table.TableName() + " is not open.";
+  if (!table.Active()) return FileNameOf(table) + " is not open.";
+  if (table.ReadOnly()) return FileNameOf(table) + " is open only for reading.";
   return std::string();
 }

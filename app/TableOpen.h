@@ -26,7 +26,7 @@ class TCatalogOpen {
   void OpenTables();
 
   // Why the table is closed or open only for reading; empty when it is open for
-  // writing (or when nothing is known against it).
+  // writing and nothing is known against it.
   std::string Problem(const TDevazozDataSet& table) const;
   // What the open did by itself that the user should know about (shown in the
   // status bar while the view has no problem of its own).

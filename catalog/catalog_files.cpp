@@ -16,11 +16,6 @@ const char* const kCompanyTable = "DEVDIST.DBF";
 
 namespace {
 
-bool Exists(const std::string& path) {
-  namespace os = devazoz::os;
-  return os::Exists(os::ResolvePath(devazoz::GSO_DiskFile::MakeAbsolute(path)));
-}
-
 bool IsFolder(const std::string& dir) {
   namespace os = devazoz::os;
   return os::KindOf(devazoz::GSO_DiskFile::MakeAbsolute(dir)) == os::PathKind::kFolder;
@@ -39,6 +34,11 @@ void MakeIndex(const std::string& table_path, const std::vector<std::string>& fi
 
 }  // namespace
 
+bool FileExists(const std::string& path) {
+  namespace os = devazoz::os;
+  return os::Exists(os::ResolvePath(devazoz::GSO_DiskFile::MakeAbsolute(path)));
+}
+
 const std::vector<std::string>& CatalogFileNames() {
   static const std::vector<std::string> names = {"QVXCAT.DBF", "CATEGORY.DBF", "DEVDIST.DBF",
                                                  "QVXCAT.FPT", "QVXCAT.CDX",   "CATEGORY.CDX",
@@ -54,7 +54,7 @@ std::string InFolder(const std::string& dir, const std::string& name) {
 std::vector<std::string> TablesIn(const std::string& dir) {
   std::vector<std::string> found;
   for (const char* table : {kTitleTable, kCategoryTable, kCompanyTable})
-    if (Exists(InFolder(dir, table))) found.push_back(table);
+    if (FileExists(InFolder(dir, table))) found.push_back(table);
   return found;
 }
 
@@ -86,7 +86,7 @@ void CheckFolderTakesCatalog(const std::string& dir) {
   std::string where = devazoz::GSO_DiskFile::MakeAbsolute(dir);
   if (!IsFolder(dir)) throw ECatalogError("The folder " + where + " does not exist.");
   for (const std::string& name : CatalogFileNames())
-    if (Exists(InFolder(dir, name)))
+    if (FileExists(InFolder(dir, name)))
       throw ECatalogError("The folder " + where + " already holds " + name +
                           ": a new catalog is made only in a folder without catalog files.");
 }

@@ -36,6 +36,10 @@ extern const char* const kCompanyTable;   // "DEVDIST.DBF"
 // The seven files of a catalog, tables first.
 const std::vector<std::string>& CatalogFileNames();
 
+// Whether the file is there, found whatever the case of its name as the engine
+// opens it.
+bool FileExists(const std::string& path);
+
 // The name joined to the folder ("dir/NAME").
 std::string InFolder(const std::string& dir, const std::string& name);
 

@@ -91,7 +91,7 @@ TEST(FocusUnderWindowManager, MainWindowIsActiveAfterEachOfFiftyFormAndBoxCycles
                             dir.File("qvxcat.err")));
   std::string main_window;
   ASSERT_TRUE(XSession::Until(milliseconds(20000), [&] {
-    main_window = XSession::Trim(x.X("xdotool search --onlyvisible --name '^QVX Catalog$'"));
+    main_window = XSession::Trim(x.X("xdotool search --onlyvisible --name ' - QVX Catalog$'"));
     return !main_window.empty() && main_window.find('\n') == std::string::npos;
   })) << "the main window did not show";
   ASSERT_TRUE(XSession::Until(milliseconds(10000), [&] { return x.ActiveWindow() == main_window; }))
