@@ -75,19 +75,23 @@ void SwitchCatalog(TMainForm& form, const std::string& folder) {
   const std::string previous = MastData->CatalogFolder();
   form.FormClose();
   MastData->SetCatalogFolder(folder);
-  try {
-    form.FormShow();
-  } catch (...) {
-    // The catalog that would not open is closed again, and the previous one comes
-    // back; the error goes on to the error box.
+  // The catalog that would not open (the open has said why) is closed again, and
+  // the previous one comes back.
+  auto back = [&] {
     form.FormClose();
     MastData->SetCatalogFolder(previous);
     try {
       form.FormShow();
     } catch (const std::exception&) {
     }
+  };
+  try {
+    form.FormShow();
+  } catch (...) {
+    back();
     throw;
   }
+  if (!form.TablesOpen()) back();
 }
 
 void OpenCatalogCommand(TMainForm& form) {

@@ -387,6 +387,12 @@ const TView* TMainForm::ShownView() const {
   return MastData != nullptr ? ViewByNumber(current_view_) : nullptr;
 }
 
+bool TMainForm::TablesOpen() const {
+  for (const TView& view : Views())
+    if (!view.Table().Active()) return false;
+  return true;
+}
+
 TDevazozDataSet* TMainForm::ViewTable() const {
   const TView* view = ShownView();
   return view != nullptr ? &view->Table() : nullptr;
@@ -480,6 +486,8 @@ TMainForm::TNeeds TMainForm::NeedsOf(Handler handler) {
       {&TMainForm::FileDeleteClick, TNeeds::kViewWritable},
       {&TMainForm::FilePrintPreviewClick, TNeeds::kTitlesOpen},
       {&TMainForm::FilePrintClick, TNeeds::kTitlesOpen},
+      {&TMainForm::FileImportClick, TNeeds::kTitlesWritable},
+      {&TMainForm::FileExportClick, TNeeds::kTitlesOpen},
       {&TMainForm::EditFindClick, TNeeds::kViewOpen},
       {&TMainForm::EditFirstClick, TNeeds::kViewOpen},
       {&TMainForm::EditPreviousClick, TNeeds::kViewOpen},
@@ -517,9 +525,11 @@ bool TMainForm::Allowed(TNeeds needs, std::string* why) const {
       break;
     }
     case TNeeds::kTitlesOpen:
+    case TNeeds::kTitlesWritable:
       if (MastData == nullptr) {
         allowed = false;
-      } else if (!MastData->QvxcatTable.Active()) {
+      } else if (!MastData->QvxcatTable.Active() ||
+                 (needs == TNeeds::kTitlesWritable && MastData->QvxcatTable.ReadOnly())) {
         allowed = refuse(MastData->QvxcatTable);
       }
       break;

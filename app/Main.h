@@ -109,6 +109,8 @@ class TMainForm : public QMainWindow {
   QString IndexCaption(const QString& tag_name) const;
 
   int CurrentView() const { return current_view_; }
+  // Every table of the views is open (for reading at least).
+  bool TablesOpen() const;
   // The table-of-views entry of the current view; null for view 0.
   const TView* ShownView() const;
 
@@ -191,7 +193,8 @@ class TMainForm : public QMainWindow {
     kNothing,         // File > Exit, Help, the bars, the Go commands
     kViewOpen,        // the current view's table is open
     kViewWritable,    // ... and open for writing
-    kTitlesOpen,      // the title table is open (the list report)
+    kTitlesOpen,      // the title table is open (the list report, export)
+    kTitlesWritable,  // ... and open for writing (import)
     kTablesWritable,  // every open table is open for writing (pack, reindex)
   };
   using Handler = void (TMainForm::*)();
