@@ -18,6 +18,22 @@ std::string FileNameOf(const TDevazozDataSet& table) {
   return slash == std::string::npos ? name : name.substr(slash + 1);
 }
 
+// The first of the table's index files that is not there, with its path; empty
+// when they all are.
+std::string MissingIndexFile(const TDevazozDataSet& table, const std::string& folder) {
+  for (const std::string& name : table.IndexFiles()) {
+    if (name.empty()) continue;
+    std::string path = name.find('/') == std::string::npos ? catalog::InFolder(folder, name) : name;
+    if (!catalog::FileExists(path)) return path;
+  }
+  return std::string();
+}
+
+std::string BaseName(const std::string& path) {
+  size_t slash = path.rfind('/');
+  return slash == std::string::npos ? path : path.substr(slash + 1);
+}
+
 void ShowError(const std::exception& e) {
   if (platform::qt::TApplication* app = platform::qt::Application()) app->ShowException(e);
 }
@@ -48,6 +64,34 @@ void TCatalogOpen::OpenTable(TDevazozDataSet& table) {
   problems_.erase(&table);
   try {
     table.Open();
+  } catch (const std::exception& e) {
+    const std::string folder = ShownCatalogFolder();
+    const std::string index = MissingIndexFile(table, folder);
+    if (!index.empty() && catalog::FileExists(catalog::InFolder(folder, FileNameOf(table))) &&
+        !catalog::CatalogIndexTags(FileNameOf(table)).empty()) {
+      OfferIndex(table, index);
+      return;
+    }
+    problems_[&table] = FileNameOf(table) + " could not be opened: " + e.what();
+    ShowError(e);
+  }
+}
+
+// One box naming the missing file; the catalog's tags are known, so the index can
+// be made again from the table.
+void TCatalogOpen::OfferIndex(TDevazozDataSet& table, const std::string& index) {
+  const std::string text =
+      "The index file " + index + " is missing. Make it again from " + FileNameOf(table) + "?";
+  if (platform::qt::MessageDlg(platform::qt::AnsiToQString(text),
+                               platform::qt::TMsgDlgType::mtWarning,
+                               platform::qt::mbYes | platform::qt::mbNo) != platform::qt::mrYes) {
+    problems_[&table] = BaseName(index) + " is missing, so " + FileNameOf(table) + " is not open.";
+    return;
+  }
+  try {
+    catalog::CreateCatalogIndex(ShownCatalogFolder(), FileNameOf(table));
+    table.Open();
+    notices_.push_back(BaseName(index) + " was made again from " + FileNameOf(table) + ".");
   } catch (const std::exception& e) {
     problems_[&table] = FileNameOf(table) + " could not be opened: " + e.what();
     ShowError(e);

@@ -6,6 +6,9 @@
 //
 //   no table of the catalog in the folder   one box: "There is no catalog in this
 //                                           folder (DIR). ..."; all three closed
+//   an index file missing (one of the        one box naming it, offering to make it
+//   catalog's, whose tags are known)         again from the table; No leaves the
+//                                            table closed
 //   any other failure                       the error's box; that table closed
 //
 // The procedure holds no window of its own: it asks through message boxes and
@@ -37,6 +40,7 @@ class TCatalogOpen {
 
  private:
   void OpenTable(TDevazozDataSet& table);
+  void OfferIndex(TDevazozDataSet& table, const std::string& index);
 
   std::map<const TDevazozDataSet*, std::string> problems_;
   std::vector<std::string> notices_;

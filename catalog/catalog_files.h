@@ -69,6 +69,15 @@ void CreateCatalogWith(const std::string& dir, const std::function<void()>& make
 void CreateCatalogTables(const std::string& dir);
 void CreateCatalogIndexes(const std::string& dir);
 
+// The tags of the index file of one of the catalog's tables ("QVXCAT.DBF": TITLE and
+// CATEGORY), each keyed on the field of its name; empty for another name.
+const std::vector<std::string>& CatalogIndexTags(const std::string& table_name);
+// Makes the missing index file of one of the catalog's tables (the table's name with
+// .CDX) from what the table holds, with the tags above. Raises ECatalogError for a
+// name that is not one of the tables or an index file that is there; a failure
+// while writing leaves no index file.
+void CreateCatalogIndex(const std::string& dir, const std::string& table_name);
+
 // Refuses, with ECatalogError, a folder that is missing or holds any catalog file.
 void CheckFolderTakesCatalog(const std::string& dir);
 
