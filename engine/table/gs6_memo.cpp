@@ -25,11 +25,6 @@ namespace {
 
 constexpr uint8_t kTerminator = 0x1A;
 
-std::string MemoFileName(const std::string& table_file_name, uint8_t version) {
-  bool dbt = version == 0x83 || version == 0x8B;
-  return ChangeExtension(Trim(table_file_name), dbt ? ".DBT" : ".FPT");
-}
-
 // The extension of the last path component, dot included, or empty.
 std::string ExtensionOf(const std::string& path) {
   size_t sep = path.find_last_of("/\\:");
@@ -54,9 +49,14 @@ class MemoLockGuard {
 
 }  // namespace
 
+std::string GSobjMemo::FileNameFor(const std::string& table_file_name, uint8_t version) {
+  bool dbt = version == 0x83 || version == 0x8B;
+  return ChangeExtension(Trim(table_file_name), dbt ? ".DBT" : ".FPT");
+}
+
 GSobjMemo::GSobjMemo(GSO_dBaseDBF* table, uint8_t version, bool shared, bool read_write,
                      const std::string& table_file_name)
-    : GSO_DiskFile(MemoFileName(table_file_name, version), read_write, shared),
+    : GSO_DiskFile(FileNameFor(table_file_name, version), read_write, shared),
       table_(table),
       version_(version) {
   SetLockProtocol(TgsLokProtocol::Default);

@@ -60,6 +60,8 @@ class GSobjMemo : public GSO_DiskFile {
   GSobjMemo(GSO_dBaseDBF* table, uint8_t version, bool shared, bool read_write,
             const std::string& table_file_name);
   ~GSobjMemo() override;
+  // The memo file's name for a table's file name and version byte.
+  static std::string FileNameFor(const std::string& table_file_name, uint8_t version);
 
   // Routed to the owning table, so that memo errors carry its context.
   void ReportError(int32_t code, int32_t sub_code, const char* info) override;  // 1
