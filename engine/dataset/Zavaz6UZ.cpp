@@ -236,6 +236,8 @@ void TDevazozDataSet::InternalOpen() {
     h.SetReadAhead(false);
     h.SetLockProtocol(lock_protocol_);
     h.SetUserID(user_id_);
+    // A notes edit killed half-way leaves the old notes whole (see the memo files).
+    h.SetMemoWritesBeside(true);
     InternalInitFieldDefs();
     if (DefaultFields()) CreateFields();
     BindFields(true);

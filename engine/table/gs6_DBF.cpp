@@ -332,7 +332,10 @@ GSobjMemo* GSO_dBaseDBF::OpenMemo() {
     default:
       break;
   }
-  if (memo) memo->SetLockProtocol(lock_protocol_);
+  if (memo) {
+    memo->SetLockProtocol(lock_protocol_);
+    memo->SetWriteBeside(memo_writes_beside_);
+  }
   memo_ = std::move(memo);
   return memo_.get();
 }
@@ -343,6 +346,11 @@ std::string GSO_dBaseDBF::MemoMissing() const {
   if (os::Exists(name)) return std::string();
   return "The memo file " + FileNamePart(name) + " is missing: the memos of " +
          FileNamePart(RealPath()) + " cannot be shown or changed until it is back";
+}
+
+void GSO_dBaseDBF::SetMemoWritesBeside(bool on) {
+  memo_writes_beside_ = on;
+  if (memo_) memo_->SetWriteBeside(on);
 }
 
 void GSO_dBaseDBF::SaveRecord() { std::memcpy(saved_.data(), buffer_.data(), buffer_.size()); }

@@ -127,6 +127,8 @@ class GSO_dBaseDBF : public GSO_DiskFile {
   // otherwise. The table itself opens and works; reading or writing a memo reports
   // the missing file (2/6101).
   std::string MemoMissing() const;
+  // Memo writes of this table write beside the old memo (GSobjMemo::SetWriteBeside).
+  void SetMemoWritesBeside(bool on);
 
   // State.
   uint8_t Version() const { return version_; }
@@ -223,6 +225,7 @@ class GSO_dBaseDBF : public GSO_DiskFile {
   int32_t window_first_ = 0;
   int32_t window_count_ = 0;
   std::string damage_;
+  bool memo_writes_beside_ = false;
   bool count_behind_ = false;  // the header counts fewer records than the file holds
 
  private:

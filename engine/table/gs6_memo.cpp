@@ -136,7 +136,7 @@ void GSobjMemo::AcceptBlockSize(int64_t size, int64_t smallest, int64_t largest)
 
 void GSobjMemo::AllocateBlocks(int32_t length) {
   int64_t n = (int64_t(length) + 2 + 511) / 512;
-  if (current_block_ < 1 || block_count_ < n) {
+  if (current_block_ < 1 || block_count_ < n || write_beside_) {
     ReadHeaderBuffer(0);
     ByteSpan h = HeaderBuffer();
     int64_t first = PlaceNewMemo(h.U32LE(0), 1);
