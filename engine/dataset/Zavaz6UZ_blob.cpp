@@ -4,7 +4,7 @@
 #include <cstring>
 
 #include "engine/foundation/gs6_eror.h"
-#include "platform/apphandler.h"
+#include "platform/services/apphandler.h"
 
 namespace devazoz {
 

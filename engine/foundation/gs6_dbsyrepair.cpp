@@ -19,7 +19,7 @@
 #include "engine/foundation/gs6_os.h"
 #include "engine/foundation/gs6_tool.h"
 #include "engine/index/gs6_indx.h"
-#include "platform/codepage.h"
+#include "platform/services/codepage.h"
 
 namespace devazoz {
 namespace {

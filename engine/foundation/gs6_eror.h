@@ -10,7 +10,7 @@
 #include <utility>
 
 #include "engine/foundation/gs6_cnst.h"
-#include "platform/exception.h"
+#include "platform/services/exception.h"
 
 namespace devazoz {
 

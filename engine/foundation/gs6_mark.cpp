@@ -3,7 +3,7 @@
 #include <algorithm>
 
 #include "engine/foundation/gs6_os.h"
-#include "platform/codepage.h"
+#include "platform/services/codepage.h"
 
 namespace devazoz {
 namespace {

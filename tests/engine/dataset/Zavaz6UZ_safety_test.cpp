@@ -13,9 +13,9 @@
 #include "engine/foundation/gs6_os.h"
 #include "engine/index/gs6_cdx.h"
 #include "engine/index/gs6_cdxcheck.h"
-#include "platform/apphandler.h"
-#include "platform/codepage.h"
 #include "platform/dataset/stream.h"
+#include "platform/services/apphandler.h"
+#include "platform/services/codepage.h"
 #include "tests/engine/dataset/dataset_test_util.h"
 
 namespace {

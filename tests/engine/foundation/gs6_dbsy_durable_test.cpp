@@ -15,7 +15,7 @@
 #include "engine/foundation/gs6_os.h"
 #include "engine/foundation/gs6_tool.h"
 #include "engine/index/gs6_indx.h"
-#include "platform/codepage.h"
+#include "platform/services/codepage.h"
 #include "tests/engine/foundation/safety_fixture.h"
 #include "tests/support/dbf_fixture.h"
 
