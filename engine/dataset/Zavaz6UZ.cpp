@@ -218,7 +218,8 @@ std::string TDevazozDataSet::IndexFullName(const std::string& name) {
 
 std::unique_ptr<DBFObject> TDevazozDataSet::MakeHandler(bool read_write, bool shared) {
   std::string full = FullTableName();
-  if (!FileExists(full)) DatabaseErrorFmt("Cannot find file %s", os::ExpandFileName(full));
+  if (!FileExists(full))
+    throw EDevazozFileMissing(EDevazozFileMissing::Kind::kTable, os::ExpandFileName(full));
   return std::make_unique<DBFObject>(this, full, read_write, shared);
 }
 
@@ -239,6 +240,8 @@ void TDevazozDataSet::InternalOpen() {
     h.SetReadAhead(false);
     h.SetLockProtocol(lock_protocol_);
     h.SetUserID(user_id_);
+    // A notes edit killed half-way leaves the old notes whole (see the memo files).
+    h.SetMemoWritesBeside(true);
     InternalInitFieldDefs();
     if (DefaultFields()) CreateFields();
     BindFields(true);
@@ -268,7 +271,8 @@ void TDevazozDataSet::OpenIndexFiles(DBFObject& h, bool checking) {
     std::string name = Trim(entry);
     if (name.empty()) continue;
     std::string full = IndexFullName(name);
-    if (!FileExists(full)) DatabaseErrorFmt("Cannot find file %s", os::ExpandFileName(full));
+    if (!FileExists(full))
+      throw EDevazozFileMissing(EDevazozFileMissing::Kind::kIndex, os::ExpandFileName(full));
     int rc = h.OpenIndexFile(full);
     if (checking && rc == -1)
       DatabaseErrorFmt("Index file %s already open", os::ExpandFileName(full));
@@ -984,6 +988,46 @@ void TDevazozDataSet::Pack() {
   busy_ = 0;
   DigestPacked();
   First();
+}
+
+void TDevazozDataSet::FlushBuffers() {
+  if (handler_) handler_->SyncToDisk();
+}
+
+void TDevazozDataSet::BeginBulk() {
+  if (handler_) handler_->BeginBulk();
+}
+
+void TDevazozDataSet::EndBulk() {
+  if (handler_) handler_->EndBulk();
+}
+
+std::vector<std::string> TDevazozDataSet::RebuiltIndexes() const {
+  return handler_ ? handler_->RebuiltIndexes() : std::vector<std::string>();
+}
+
+std::vector<std::string> TDevazozDataSet::StaleIndexReasons() const {
+  return handler_ ? handler_->StaleIndexReasons() : std::vector<std::string>();
+}
+
+std::string TDevazozDataSet::MemoProblem() const {
+  return handler_ ? handler_->MemoMissing() : std::string();
+}
+
+std::string TDevazozDataSet::TableDamage() const {
+  return handler_ ? handler_->Damage() : std::string();
+}
+
+TgsTableRepair TDevazozDataSet::RepairTable() {
+  CheckInactive();
+  std::string full = FullTableName();
+  if (!FileExists(full)) DatabaseErrorFmt("Cannot find file %s", os::ExpandFileName(full));
+  std::vector<std::string> indexes;
+  for (const std::string& entry : index_files_)
+    if (!Trim(entry).empty()) indexes.push_back(IndexFullName(Trim(entry)));
+  return devazoz::RepairTable(full, indexes, [&] {
+    return std::unique_ptr<GSO_dBHandler>(std::make_unique<DBFObject>(this, full, true, false));
+  });
 }
 
 void TDevazozDataSet::Reindex() {

@@ -75,6 +75,24 @@ void AddAlias(const std::string& name, const std::string& directory);
 // Reads the alias file again (tests that change $XDG_CONFIG_HOME).
 void ReloadAliases();
 
+// The database error "Cannot find file %s" of a table or index file that the
+// dataset was told to open and that does not exist, with what it is, so that a
+// program can offer the remedy (an index file is made again from the table).
+class EDevazozFileMissing : public platform::EDatabaseError {
+ public:
+  enum class Kind { kTable, kIndex };
+  EDevazozFileMissing(Kind kind, const std::string& path)
+      : platform::EDatabaseError(platform::FormatMessage("Cannot find file %s", path)),
+        kind_(kind),
+        path_(path) {}
+  Kind What() const { return kind_; }
+  const std::string& Path() const { return path_; }
+
+ private:
+  Kind kind_;
+  std::string path_;
+};
+
 class TDevazozDataSet : public platform::TDataSet {
  public:
   TDevazozDataSet();
@@ -122,6 +140,40 @@ class TDevazozDataSet : public platform::TDataSet {
   // ---- Operations
   void Pack();
   void Reindex();
+
+  // ---- Durability (the account is at the top of engine/foundation/gs6_dbsychange.cpp)
+  // Post, Delete, RecallRecord and a memo write return with everything they
+  // changed given to the system: a process killed afterwards loses none of it.
+  // FlushBuffers forces it to the disk as well (fdatasync of the table, its memo
+  // and index files), against power loss: call it at the end of each user command
+  // that changed data (after a form's Post, a Delete), not per record of a loop.
+  // Nothing happens while closed.
+  void FlushBuffers();
+  // Bulk work (an import, a loop of appends): between BeginBulk and EndBulk index
+  // writes are held and coalesced; EndBulk gives them to the system (and may raise
+  // what writing raises). A kill in between is repaired by the next open.
+  void BeginBulk();
+  void EndBulk();
+  // The index files the open rebuilt because a change of them had been interrupted
+  // (a crash inside a post): a program says so in its status bar.
+  std::vector<std::string> RebuiltIndexes() const;
+  // Why open index files are known not to match the table (none when sound as far
+  // as known): an interrupted change found by a read-only open, or keys naming
+  // records past the table's end (never shown as records). A program offers
+  // Reindex.
+  std::vector<std::string> StaleIndexReasons() const;
+  // When the table's memo file is missing, what to show in place of a memo (the
+  // file's name and what follows); empty otherwise. The records open and can be
+  // changed; a memo reads as empty, and writing one raises kErrMemoMissing.
+  std::string MemoProblem() const;
+  // When the table's records disagree with its header (cut short), what is wrong;
+  // such a table opens only with ReadOnly set (a read-write open raises
+  // EDevazozError with Code() kErrTableDamaged and this text). Empty otherwise.
+  std::string TableDamage() const;
+  // Mends the table (closed, by TableName and DatabaseName) and rebuilds its
+  // IndexFiles and own CDX: see RepairTable (gs6_dbsy.h); progress through
+  // OnStatus. The dataset stays closed.
+  TgsTableRepair RepairTable();
   // Both bounds inclusive, given in the interface's character set.
   void SetKeyRange(const std::string& low, const std::string& high);
   virtual void RecallRecord();

@@ -664,6 +664,12 @@ bool GSO_DiskFile::ReplaceWith(GSO_DiskFile& fresh) {
   return last_error_ == 0;
 }
 
+void GSO_DiskFile::SwapOpenFiles(GSO_DiskFile& other) {
+  std::swap(handle_, other.handle_);
+  std::swap(position_, other.position_);
+  std::swap(dirty_, other.dirty_);
+}
+
 bool GSO_DiskFile::CutBack(int64_t offset) {
   if (closed_ || !read_write_ || !handle_->read_write || offset < 0) return false;
   std::lock_guard<std::recursive_mutex> guard(handle_->guard);

@@ -222,7 +222,7 @@ void GSobjCDXFile::RebuildAll() {
           throw;
         }
       },
-      [&] {
+      [this, headers] {
         next_free_ = RoundUpToNode(known_size_);
         directory_->ReadHeader();
         for (int i = 0; i < TagCount(); ++i) {

@@ -95,6 +95,14 @@ bool GSobjIndexFile::WriteBlockInOrder(int32_t position, const void* buffer, int
   return written;
 }
 
+void GSobjIndexFile::WriteChanges() {
+  for (size_t i = 0; i < tags_.Count(); ++i) {
+    auto* tag = static_cast<GSobjIndexTag*>(tags_.At(i));
+    if (tag->HoldsChanges()) tag->ReleaseTree();
+  }
+  if (disk_) disk_->WritePending();
+}
+
 void GSobjIndexFile::RebuildAll() {}
 
 // Rebuilding an index file so that neither a crash nor a full disk loses it.
@@ -117,7 +125,9 @@ void GSobjIndexFile::RewriteWhole(const std::function<void()>& write_all,
                                   const std::function<void()>& reread) {
   if (!disk_) return;
   if (!disk_->CanBeReplaced()) {
+    const int32_t failures = disk_->Failures();
     write_all();
+    if (disk_ && disk_->Failures() == failures) ClearStale();
     return;
   }
   // Whatever this file still holds in memory reaches it first: should the rebuild
@@ -135,7 +145,16 @@ void GSobjIndexFile::RewriteWhole(const std::function<void()>& write_all,
   bool replaced = false;
   try {
     write_all();
-    if (disk_->Failures() == 0) replaced = old->ReplaceWith(*disk_);
+    if (disk_->Failures() == 0) {
+      if (defer_replace_) {
+        disk_->WritePending();
+        deferred_old_ = std::move(old);
+        deferred_scratch_name_ = scratch_name;
+        deferred_reread_ = reread;
+        return;
+      }
+      replaced = old->ReplaceWith(*disk_);
+    }
   } catch (...) {
     PutBack(std::move(old), scratch_name, reread);
     throw;
@@ -145,6 +164,25 @@ void GSobjIndexFile::RewriteWhole(const std::function<void()>& write_all,
     return;
   }
   disk_ = std::move(old);
+  ClearStale();
+}
+
+bool GSobjIndexFile::CommitRewrite() {
+  if (!deferred_old_) return false;
+  for (size_t i = 0; i < tags_.Count(); ++i)
+    static_cast<GSobjIndexTag*>(tags_.At(i))->ReleaseTree();
+  if (!deferred_old_->ReplaceWith(*disk_)) return false;
+  disk_ = std::move(deferred_old_);
+  deferred_reread_ = nullptr;
+  ClearStale();
+  return true;
+}
+
+void GSobjIndexFile::AbandonRewrite() {
+  if (!deferred_old_) return;
+  std::function<void()> reread = std::move(deferred_reread_);
+  deferred_reread_ = nullptr;
+  PutBack(std::move(deferred_old_), deferred_scratch_name_, reread);
 }
 
 void GSobjIndexFile::PutBack(std::unique_ptr<GSO_DiskFile> old, const std::string& scratch_name,

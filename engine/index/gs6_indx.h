@@ -104,6 +104,33 @@ class GSobjIndexFile : public TgsObject {
   // Writes a block after every write held before it, so that what it points to
   // (a tag header's root) is on the disk first.
   bool WriteBlockInOrder(int32_t position, const void* buffer, int32_t length);
+  // A rebuild in two steps, for pack: while deferring, RebuildAll leaves the new
+  // file complete beside the old one (NAME.tmp) and the index working on it, and
+  // neither replaces the old file nor gives it back. CommitRewrite then puts the
+  // new file in the old one's place (false, reported, when that fails: the new
+  // file stays the index's until AbandonRewrite); AbandonRewrite drops the new
+  // file and goes back to the old one. Both do nothing without a rebuild waiting.
+  void SetDeferReplace(bool on) { defer_replace_ = on; }
+  bool RewriteWaiting() const { return deferred_old_ != nullptr; }
+  bool CommitRewrite();
+  void AbandonRewrite();
+
+  // Gives the system everything a record change left in memory: the changed
+  // nodes and headers of every tag (whose loaded path is released for it) and
+  // every block held for the file. The table handler calls it at the end of each
+  // record change outside a bulk scope (see gs6_dbsy.cpp).
+  void WriteChanges();
+
+  // Whether the file is known not to match its table: a change of it was
+  // interrupted and it could not be rebuilt (a read-only open), or one of its keys
+  // points past the table's end. The reason names the file and says what is wrong.
+  bool Stale() const { return !stale_reason_.empty(); }
+  const std::string& StaleReason() const { return stale_reason_; }
+  // Keeps the first reason.
+  void MarkStale(const std::string& why) {
+    if (stale_reason_.empty()) stale_reason_ = why;
+  }
+  void ClearStale() { stale_reason_.clear(); }
 
  protected:
   // The format's constructor opens its file through this, with node_size_ set:
@@ -114,6 +141,7 @@ class GSobjIndexFile : public TgsObject {
   // Writes the whole file anew without risking the old one (see the .cpp):
   // write_all writes the complete contents into an empty file; when that fails,
   // reread takes the tags' state from the old file again before the error goes on.
+  // reread may be kept for a deferred rewrite: it must not refer to locals.
   void RewriteWhole(const std::function<void()>& write_all, const std::function<void()>& reread);
   // Runs write_new, which writes a file just created; when that fails (a full disk)
   // the file is removed again rather than left empty or half-written, and the error
@@ -142,6 +170,11 @@ class GSobjIndexFile : public TgsObject {
   bool header_error_ = false;
   std::string error_text_;
   std::string tag_problem_;
+  std::string stale_reason_;
+  bool defer_replace_ = false;
+  std::unique_ptr<GSO_DiskFile> deferred_old_;
+  std::string deferred_scratch_name_;
+  std::function<void()> deferred_reread_;
   int lock_protocol_ = 0;
   uint32_t lock_base_ = 0x40000000;
   uint32_t record_anchor_ = 0x7FFFFFFE;

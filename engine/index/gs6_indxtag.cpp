@@ -272,6 +272,13 @@ void GSobjIndexTag::ReleaseTree() {
   if (header_changed_) WriteHeader();
 }
 
+bool GSobjIndexTag::HoldsChanges() const {
+  if (header_changed_) return true;
+  for (GSobjIndexKey* n = root_ ? PathEnd(root_.get()) : nullptr; n; n = n->Parent)
+    if (n->Changed) return true;
+  return false;
+}
+
 std::shared_ptr<NodeData> GSobjIndexTag::TakeSpareNodeData() {
   if (spare_node_data_) return std::move(spare_node_data_);
   return std::make_shared<NodeData>();

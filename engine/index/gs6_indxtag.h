@@ -69,6 +69,8 @@ class GSobjIndexTag : public TgsObject {
   // 2: load the root only.
   void LoadTree(int mode);
   void ReleaseTree();
+  // Whether the loaded path or the header holds changes not yet written.
+  bool HoldsChanges() const;
 
   // Deletes the key entry (value and record number) when present; true if found.
   bool DeleteKey(const GSobjIndexKeyData& key);

@@ -248,7 +248,7 @@ void GSobjMDXFile::RebuildAll() {
   std::vector<int32_t> positions;
   for (int i = 0; i < TagCount(); ++i) positions.push_back(TagAt(i)->HeaderPosition());
   RewriteWhole([&] { WriteRebuilt(); },
-               [&] {
+               [this, header, header_changed, positions] {
                  header_ = header;
                  header_changed_ = header_changed;
                  next_free_ = RoundUpToNode(known_size_);

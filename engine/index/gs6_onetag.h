@@ -193,7 +193,7 @@ void GSobjOneTagFile<TagT>::RebuildAll() {
   TagT* tag = Tag();
   if (!disk_ || !tag) return;
   RewriteWhole([&] { WriteRebuilt(); },
-               [&] {
+               [this, tag] {
                  next_free_ = RoundUpToPage(known_size_);
                  tag->ReadHeader();  // a failure marks the file's header error
                });
