@@ -38,6 +38,9 @@ constexpr int32_t kErrDbfFieldType = 1004;
 constexpr int32_t kErrMemoFormat = 1005;
 constexpr int32_t kErrExpression = 1006;
 constexpr int32_t kErrNumberTooLarge = 1011;
+// An index file that cannot be opened because its header is bad (the table
+// handler's code).
+constexpr int32_t kErrIndexHeader = 2112;
 
 // Sub-codes: where the failure happened.
 constexpr int32_t kSubNone = -7;
@@ -71,6 +74,13 @@ extern const ErrorText kErrorTexts[26];
 
 // The row text for a code, or nullptr when the table has none.
 const char* ErrorTextFor(int32_t code);
+
+// Words for the codes outside that table which the engine meets (operating-system
+// errors, its own codes), or nullptr for a code it has no words for.
+const char* MoreErrorTextFor(int32_t code);
+
+// What the engine was doing at a sub-code's place ("writing"), or nullptr.
+const char* SubCodeActivity(int32_t sub_code);
 
 }  // namespace devazoz
 
