@@ -112,4 +112,33 @@ TEST_F(DevazozBrowse, ExitCodes) {
   EXPECT_EQ(err, "Cannot find file " + dir_.File("NONE.DBF") + "\n");
 }
 
+// Text in filters, locate and appends meets the table in its code page (437):
+// a literal is translated as field values are, and a character the code page
+// has not is refused, never stored or searched for as another one.
+TEST_F(DevazozBrowse, TextMeetsTheTableInItsCodePage) {
+  std::string out, err;
+  ASSERT_EQ(Run(Index() + "--append 'TITLE=Café Racer'", &out, &err), 0) << err;
+  EXPECT_EQ(out, "count\t10\nposted\t11\n");
+  out = Out("--filter \"TITLE = 'Café Racer'\"");
+  EXPECT_NE(out.find("\n11\tCafé Racer\t"), std::string::npos) << out;
+  out = Out("--filter \"TITLE = 'CAFÉ RACER'\" --ignore-case");
+  EXPECT_NE(out.find("\n11\tCafé Racer\t"), std::string::npos) << out;
+  EXPECT_EQ(Out("--locate TITLE Caf --partial"), "count\t11\nlocate\tT\t11\n");
+  EXPECT_EQ(Out(Index() + "--locate TITLE 'Café Racer'"), "count\t11\nlocate\tT\t11\n");
+  // Characters the code page lacks: Windows-1252 has no Cyrillic, 437 no euro.
+  for (const char* action : {"--locate TITLE Ж --partial", "--locate TITLE 'Ж' --partial --nocase",
+                             "--append TITLE=Привет", "--filter \"TITLE = 'Ж'\""}) {
+    EXPECT_EQ(Run(action, &out, &err), 1) << action;
+    EXPECT_NE(err.find("cannot be used with table " + table_ + ": its code page has no character"),
+              std::string::npos)
+        << action << ": " << err;
+  }
+  EXPECT_EQ(Run("--append 'TITLE=5 €'", &out, &err), 1);
+  EXPECT_NE(err.find("its code page (437) has no character"), std::string::npos) << err;
+  EXPECT_EQ(Run(Index() + "--locate TITLE '€' --partial", &out, &err), 1);
+  EXPECT_NE(err.find("its code page (437) has no character"), std::string::npos) << err;
+  // Nothing was appended by the refused appends.
+  EXPECT_EQ(Out("--locate TITLE Caf --partial"), "count\t11\nlocate\tT\t11\n");
+}
+
 }  // namespace
