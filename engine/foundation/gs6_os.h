@@ -72,6 +72,10 @@ bool Rename(const std::string& from, const std::string& to, int32_t& error);
 bool ReplaceFile(const std::string& from, const std::string& to, int32_t& error);
 // Deletes a file.
 bool RemoveFile(const std::string& path, int32_t& error);
+// Deletes a scratch file that a process killed while writing it left behind: a
+// regular file of this user that no process has open (its writer holds an
+// exclusive flock while it lives). True when one was deleted.
+bool RemoveAbandonedFile(const std::string& path);
 // True when both names lead to the same file.
 bool SameFile(const std::string& a, const std::string& b);
 
