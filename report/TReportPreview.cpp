@@ -3,6 +3,7 @@
 #include <QAction>
 #include <QApplication>
 #include <QComboBox>
+#include <QFileInfo>
 #include <QLabel>
 #include <QMessageBox>
 #include <QScreen>
@@ -15,6 +16,8 @@
 #include <algorithm>
 #include <exception>
 
+#include "platform/dataset/dbtypes.h"
+#include "platform/qt/progress_window.h"
 #include "report/Report.h"
 #include "report/ReportLayout.h"
 #include "report/ReportPrinting.h"
@@ -102,7 +105,8 @@ TReportPreview::TReportPreview(TReport& report, TReportLayout& layout, QWidget* 
   connect(layout_timer_, &QTimer::timeout, this, &TReportPreview::LayOutInBackground);
 
   ShowPage(1);
-  if (!layout_.Complete()) layout_timer_->start();
+  // Pages are laid out ahead only to count them; a known count needs none of it.
+  if (!layout_.Complete() && layout_.KnownPageCount() < 0) layout_timer_->start();
 }
 
 void TReportPreview::ShowPage(int n) {
@@ -118,8 +122,9 @@ void TReportPreview::ShowPage(int n) {
 }
 
 void TReportPreview::UpdateControls() {
-  const int known = layout_.PagesLaidOut();
-  const bool complete = layout_.Complete();
+  const int count = layout_.KnownPageCount();
+  const bool complete = count >= 0;
+  const int known = complete ? count : layout_.PagesLaidOut();
   page_spin_->blockSignals(true);
   page_spin_->setMinimum(known > 0 ? 1 : 0);
   page_spin_->setMaximum(complete ? known : known + 1);
@@ -146,11 +151,27 @@ void TReportPreview::NextPageClick() {
 }
 
 void TReportPreview::LastPageClick() {
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  layout_.PageCount();
-  QApplication::restoreOverrideCursor();
-  layout_timer_->stop();
-  ShowPage(layout_.PagesLaidOut());
+  int last = layout_.KnownPageCount();
+  if (last < 0) {
+    // Only laying every page out finds the last one: with a window that shows
+    // how far it got and can stop it (the pages laid out so far stay).
+    layout_timer_->stop();
+    platform::qt::TProgressWindow progress("Print Preview", this);
+    progress.Begin("Laying out the pages", 0);
+    try {
+      while (!layout_.LayOutMore(kBackgroundPages)) {
+        progress.SetText(QString("Laying out the pages: %1 so far").arg(layout_.PagesLaidOut()));
+        progress.Step(layout_.PagesLaidOut());
+        progress.CheckCancel();
+      }
+    } catch (const platform::EAbort&) {
+      layout_timer_->start();
+      ShowPage(page_);
+      return;
+    }
+    last = layout_.PagesLaidOut();
+  }
+  ShowPage(last);
 }
 
 void TReportPreview::PageSpinChanged(int value) {
@@ -221,7 +242,7 @@ void TReportPreview::PrintClick() {
   layout_timer_->stop();
   ReportPrint(report_, layout_, this);
   ShowPage(page_);
-  if (!layout_.Complete()) layout_timer_->start();
+  if (!layout_.Complete() && layout_.KnownPageCount() < 0) layout_timer_->start();
 }
 
 void TReportPreview::ExportPdfClick() {
@@ -229,15 +250,20 @@ void TReportPreview::ExportPdfClick() {
   const QString file = ReportPrintDialogs().ChoosePdfFile(this, suggested + ".pdf");
   if (file.isEmpty()) return;
   layout_timer_->stop();
-  QApplication::setOverrideCursor(Qt::WaitCursor);
+  platform::qt::TProgressWindow progress("Export to PDF", this);
+  const int count = layout_.KnownPageCount();
+  progress.Begin("Writing " + QFileInfo(file).fileName(), count);
   try {
-    ReportExportPdf(report_, layout_, file);
+    ReportExportPdf(report_, layout_, file, [&](int n) {
+      progress.SetText(count > 0 ? QString("Writing page %1 of %2").arg(n).arg(count)
+                                 : QString("Writing page %1").arg(n));
+      return progress.Step(n);
+    });
   } catch (const std::exception& e) {
-    QApplication::restoreOverrideCursor();
+    progress.hide();
     QMessageBox::critical(this, "Export to PDF", QString::fromStdString(e.what()));
-    ShowPage(page_);
-    return;
   }
-  QApplication::restoreOverrideCursor();
+  progress.hide();
   ShowPage(page_);
+  if (!layout_.Complete() && layout_.KnownPageCount() < 0) layout_timer_->start();
 }

@@ -285,6 +285,7 @@ void TDevazozDataSet::OpenIndexFiles(DBFObject& h, bool checking) {
 void TDevazozDataSet::InternalClose() {
   BindFields(false);
   DestroyDefaultFields();
+  DropDigest();
   handler_.reset();
   record_locked_ = false;
   at_first_ = at_last_ = false;
@@ -787,9 +788,11 @@ void TDevazozDataSet::InternalPost() {
     if (h.RecordNumber() != n) h.GetRecord(n);
     CopyToTable(active);
     h.WriteRecord(n);
+    DigestRecordWritten(n);
   } else {
     CopyToTable(active);
     h.AppendRecord();
+    DigestRecordWritten(h.RecordNumber());
   }
   h.UnlockRegion();
   record_locked_ = false;
@@ -799,6 +802,7 @@ void TDevazozDataSet::InternalPost() {
 void TDevazozDataSet::InternalAddRecord(TRecordBuffer buffer, bool) {
   CopyToTable(buffer);
   handler_->AppendRecord();
+  DigestRecordWritten(handler_->RecordNumber());
   handler_->UnlockRegion();
   record_locked_ = false;
 }
@@ -820,6 +824,7 @@ void TDevazozDataSet::InternalDelete() {
       DatabaseError("Cannot delete the record");
     }
   }
+  DigestDeleted(n, true);
   h.GetRecord(kMoveCurrent);
   if (h.Eof()) h.GetRecord(kMovePrevious);
 }
@@ -839,6 +844,7 @@ void TDevazozDataSet::RecallRecord() {
       DatabaseError("Cannot recall the record");
     }
   }
+  DigestDeleted(n, false);
   // The buffer still shows the deletion flag: read the record again in place.
   CopyFromTable(ActiveBuffer());
   DataEvent(platform::TDataEvent::deRecordChange, 0);
@@ -985,9 +991,11 @@ void TDevazozDataSet::Pack() {
     handler_->Pack();
   } catch (...) {
     busy_ = 0;
+    DigestPacked();
     throw;
   }
   busy_ = 0;
+  DigestPacked();
   First();
 }
 
@@ -1119,6 +1127,7 @@ bool TDevazozDataSet::VisibleInView() {
   DBFObject& h = *handler_;
   if (h.IsDeleted() && !h.use_deleted) return false;
   if (h.FilterSetInUse() && !h.FilterSet().Has(h.RecordNumber())) return false;
+  if (h.AcceptSet() && !h.AcceptSet()->Has(h.RecordNumber())) return false;
   return h.RecordAccepted();
 }
 
@@ -1130,8 +1139,12 @@ bool TDevazozDataSet::Locate(const std::string& key_fields, const platform::TVar
   CheckBrowseMode();
   bool partial = (options & platform::loPartialKey) != 0;
   bool no_case = (options & platform::loCaseInsensitive) != 0;
-  std::string value = ToOem(key_values.AsString());
   std::string tag = no_case ? std::string() : FittingTag(key_fields);
+  // By the beginning of the field, the first match in the current order: the
+  // fitting tag only when it is the current order.
+  if (partial && (tag.empty() || tag != h.CurrentTagName()))
+    return LocateInOrder(key_fields, key_values, options, false);
+  std::string value = ToOem(key_values.AsString());
   bool found = false;
   if (tag.empty()) {
     int field = h.FieldNumber(platform::AnsiUpper(Trim(key_fields)));

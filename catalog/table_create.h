@@ -1,18 +1,18 @@
-// Writes new, empty tables and memo files for the sample catalog. The engine
-// works on existing files only, so the maker lays down the headers itself.
+// Writes new, empty tables and memo files (a new catalog, the sample). The engine
+// works on existing files only, so the headers are laid down here.
 //
 // Empty FoxPro table (version 0xF5): the 32-byte header, 32 bytes per field
 // descriptor, the 0x0D terminator, then the 0x1A end byte (no records yet).
 // Empty FPT memo file, big-endian: bytes 0..3 the next free block (512 / block
 // size: the header occupies the first 512 bytes), bytes 6..7 the block size, zeros
 // to offset 512.
-#ifndef TOOLS_SAMPLECAT_TABLE_CREATE_H_
-#define TOOLS_SAMPLECAT_TABLE_CREATE_H_
+#ifndef CATALOG_TABLE_CREATE_H_
+#define CATALOG_TABLE_CREATE_H_
 
 #include <string>
 #include <vector>
 
-namespace samplecat {
+namespace catalog {
 
 struct NewField {
   std::string name;
@@ -27,6 +27,6 @@ void CreateEmptyTable(const std::string& path, unsigned char version,
                       const std::vector<NewField>& fields);
 void CreateEmptyFpt(const std::string& path, int block_size);
 
-}  // namespace samplecat
+}  // namespace catalog
 
-#endif  // TOOLS_SAMPLECAT_TABLE_CREATE_H_
+#endif  // CATALOG_TABLE_CREATE_H_

@@ -1,4 +1,4 @@
-#include "tools/samplecat/table_create.h"
+#include "catalog/table_create.h"
 
 #include <cstdint>
 #include <stdexcept>
@@ -9,7 +9,7 @@
 #include "engine/foundation/gs6_eror.h"
 #include "engine/foundation/gs6_os.h"
 
-namespace samplecat {
+namespace catalog {
 namespace {
 
 // Writes the file through the engine's disk files, whose failures say what went
@@ -72,4 +72,4 @@ void CreateEmptyFpt(const std::string& path, int block_size) {
   WriteAll(path, bytes);
 }
 
-}  // namespace samplecat
+}  // namespace catalog

@@ -1,0 +1,40 @@
+#include "catalog/catalog_tables.h"
+
+#include "catalog/catalog_files.h"
+#include "engine/foundation/gs6_disk.h"
+#include "engine/foundation/gs6_os.h"
+
+namespace catalog {
+namespace {
+
+bool Exists(const std::string& path) {
+  namespace os = devazoz::os;
+  return os::Exists(os::ResolvePath(devazoz::GSO_DiskFile::MakeAbsolute(path)));
+}
+
+}  // namespace
+
+void OpenTableForWork(devazoz::TDevazozDataSet& table, const std::string& path,
+                      std::vector<std::string> indexes) {
+  size_t dot = path.rfind('.');
+  size_t slash = path.rfind('/');
+  std::string base = dot == std::string::npos || (slash != std::string::npos && dot < slash)
+                         ? path
+                         : path.substr(0, dot);
+  if (Exists(base + ".CDX")) indexes.insert(indexes.begin(), base + ".CDX");
+  table.SetTableName(path);
+  table.SetExclusive(true);
+  table.SetTranslateASCII(true);
+  table.SetIndexFiles(indexes);
+  table.Open();
+}
+
+CatalogTables::CatalogTables(const std::string& dir) {
+  OpenTableForWork(titles, InFolder(dir, kTitleTable));
+  if (Exists(InFolder(dir, kCategoryTable)))
+    OpenTableForWork(categories, InFolder(dir, kCategoryTable));
+  if (Exists(InFolder(dir, kCompanyTable)))
+    OpenTableForWork(companies, InFolder(dir, kCompanyTable));
+}
+
+}  // namespace catalog
