@@ -1,5 +1,8 @@
 // devazoz browse: the output format byte for byte, the actions, and exit codes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -139,6 +142,22 @@ TEST_F(DevazozBrowse, TextMeetsTheTableInItsCodePage) {
   EXPECT_NE(err.find("its code page (437) has no character"), std::string::npos) << err;
   // Nothing was appended by the refused appends.
   EXPECT_EQ(Out("--locate TITLE Caf --partial"), "count\t11\nlocate\tT\t11\n");
+}
+
+// A table that another program holds for its own use (as the catalog program
+// holds its tables) is said to be open elsewhere, not "File access denied".
+TEST_F(DevazozBrowse, ATableHeldByAnotherProgramIsSaidToBeOpenElsewhere) {
+  int held = ::open(table_.c_str(), O_RDONLY);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+  std::string out, err;
+  EXPECT_EQ(Run("", &out, &err), 1);
+  EXPECT_EQ(
+      err, "This catalog is open in another window: " + table_ + " is in use by another program\n");
+  EXPECT_EQ(Run("--append TITLE=Zebra", &out, &err), 1);
+  EXPECT_EQ(err.rfind("This catalog is open in another window", 0), 0u) << err;
+  ::close(held);
+  EXPECT_EQ(Run("", &out, &err), 0) << err;
 }
 
 }  // namespace
