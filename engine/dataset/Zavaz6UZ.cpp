@@ -8,6 +8,7 @@
 
 #include "engine/dataset/Zavaz6UZ_blob.h"
 #include "engine/foundation/gs6_disk.h"
+#include "engine/foundation/gs6_eror.h"
 #include "engine/foundation/gs6_os.h"
 #include "engine/foundation/gs6_tool.h"
 #include "engine/index/gs6_indx.h"
@@ -220,7 +221,15 @@ std::unique_ptr<DBFObject> TDevazozDataSet::MakeHandler(bool read_write, bool sh
   std::string full = FullTableName();
   if (!FileExists(full))
     throw EDevazozFileMissing(EDevazozFileMissing::Kind::kTable, os::ExpandFileName(full));
-  return std::make_unique<DBFObject>(this, full, read_write, shared);
+  try {
+    return std::make_unique<DBFObject>(this, full, read_write, shared);
+  } catch (const EDevazozError&) {
+    // Another program holds the table for its own use (the catalog program
+    // opens its tables so): say so, instead of a bare "access denied".
+    if (LastOsError() != kErrSharingViolation) throw;
+    DatabaseError("This catalog is open in another window: " + os::ExpandFileName(full) +
+                  " is in use by another program");
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -723,9 +732,17 @@ void TDevazozDataSet::Translate(const char* source, char* dest, bool to_oem) {
   }
   size_t length = std::strlen(source);
   if (translate_ascii_) {
-    if (to_oem)
+    if (to_oem) {
+      // A character the table's code page has not would be stored, or searched
+      // for, as another one: refused instead.
+      std::string text(source, length);
+      size_t bad = platform::FirstAnsiNotInOem(text);
+      if (bad != std::string::npos)
+        DatabaseError("\"" + text + "\" cannot be used with table " +
+                      (handler_ ? handler_->RealPath() : FullTableName()) +
+                      ": its code page (437) has no character \"" + text.substr(bad, 1) + "\"");
       platform::AnsiToOemBuffer(source, dest, length);
-    else
+    } else
       platform::OemToAnsiBuffer(source, dest, length);
     dest[length] = '\0';
   } else if (source != dest) {
@@ -1094,8 +1111,12 @@ void TDevazozDataSet::ApplyFilterExpression(const std::string& text,
   handler_->SetFilterActive(true);
   // The set of matching records is built by reading the table: in natural order
   // that is one sequential pass instead of a walk of the tag.
+  // The table's text is compared as it is stored: the expression's literals go
+  // to the table's code page as field values do, and case is folded there.
+  std::string table_text = ToOem(text);
+  handler_->search_oem_text = translate_ascii_;
   InNaturalOrder([&] {
-    handler_->SetFilterExpression(text, (options & platform::foCaseInsensitive) != 0,
+    handler_->SetFilterExpression(table_text, (options & platform::foCaseInsensitive) != 0,
                                   (options & platform::foNoPartialCompare) == 0);
   });
 }

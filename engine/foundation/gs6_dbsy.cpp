@@ -520,6 +520,13 @@ void GSO_dBHandler::Notify(uint8_t code, int32_t value) {
         bof_ = value == 1;
       }
     }
+  } else if (code == kEventBeforeWrite) {
+    if (packing_) return;
+    // Damage on the way of the key changes refuses the write before the table
+    // is touched; an index known to be damaged refuses every write.
+    bool append = value <= 0 || value > record_count_;
+    for (auto& file : index_slots_)
+      if (file) file->CheckKeyPaths(value, append);
   } else if (code == kEventFlushed) {
     for (auto& file : index_slots_)
       if (file && file->Disk()) file->Disk()->Flush();
@@ -589,9 +596,22 @@ int GSO_dBHandler::OpenIndexFile(const std::string& name) {
     if (marker_written_) marker_.Write(OpenIndexNames(), false);
     return 0;
   }
-  int32_t code = (file && file->HeaderError()) ? 2112 : kErrFileNotFound;
+  int32_t code = (file && file->HeaderError()) ? kErrIndexHeader : kErrFileNotFound;
   std::string info = name;
-  if (file && file->HeaderError() && !file->ErrorText().empty()) info += ": " + file->ErrorText();
+  if (file && file->HeaderError()) {
+    // The file by its path on disk, then what is wrong with it; the reason
+    // itself begins by naming the file, which is said once.
+    if (file->Disk()) info = file->Disk()->RealPath();
+    std::string why = file->ErrorText();
+    bool named = false;
+    for (const std::string& own : {"Index file " + file->FileName(), "Index file " + info}) {
+      if (!named && why.rfind(own, 0) == 0) {
+        info += why.substr(own.size());
+        named = true;
+      }
+    }
+    if (!named && !why.empty()) info += ": " + why;
+  }
   file.reset();
   ReportError(code, kSubNone, info.c_str());
   return code;
@@ -733,10 +753,12 @@ void GSO_dBHandler::SetFilterExpression(const std::string& text, bool case_insen
   TgsExpUserLink* link = ExpressionLink();
   if (!filter_expression_) filter_expression_ = std::make_unique<TgsExpHandler>(link, false, "");
   if (text != filter_text_ || case_insensitive != filter_expression_->CaseInsensitive() ||
-      partial != filter_expression_->Wildcard()) {
+      partial != filter_expression_->Wildcard() ||
+      search_oem_text != filter_expression_->OemText()) {
     filter_set_.Clear();
     filter_text_.clear();
     filter_expression_->SetCaseInsensitive(case_insensitive);
+    filter_expression_->SetOemText(search_oem_text);
     filter_expression_->SetWildcard(partial);
     filter_expression_->SetExpression(text);
     if (filter_expression_->HasExpression()) {

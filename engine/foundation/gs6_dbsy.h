@@ -148,8 +148,8 @@ class GSO_dBHandler : public GSO_dBaseFld {
 
   bool soft_seek = false;
   uint16_t search_options = 0;
-  // The table's text is in the OEM set: a case-insensitive search folds case with the
-  // OEM letters, so that accented letters meet their capitals.
+  // The table's text is in the OEM set: a case-insensitive search or filter folds
+  // case with the OEM letters, so that accented letters meet their capitals.
   bool search_oem_text = false;
 
  protected:

@@ -126,10 +126,7 @@ void GSO_DiskFile::ReportLastError(int32_t sub_code) {
   ++failures_;
   SetLastOsError(last_error_);
   std::string info = real_path_;
-  if (!open_note_.empty())
-    info += " (" + open_note_ + ")";
-  else if (last_error_ == kErrDiskFull)
-    info += " (the disk is full)";
+  if (!open_note_.empty()) info += " (" + open_note_ + ")";
   ReportError(last_error_, sub_code, info.c_str());
 }
 
@@ -488,6 +485,9 @@ void GSO_DiskFile::Open() {
         handle_->fd = fd;
         handle_->read_write = read_write_;
         handle_->exclusive = !shared_;
+        // A rewrite of this file killed half-way left its scratch file (see
+        // ScratchName); one that no process is writing any more goes now.
+        if (read_write_) os::RemoveAbandonedFile(ScratchName());
       }
     }
     if (last_error_ == 0) {

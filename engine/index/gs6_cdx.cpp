@@ -271,6 +271,7 @@ void GSobjCDXFile::WriteRebuilt() {
 }
 
 bool GSobjCDXFile::UpdateKeys(int32_t record_number, bool is_append) {
+  RefuseWriteIfDamaged();
   if (directory_) {
     directory_->SetChangeCounter(directory_->ChangeCounter() + 1);
     directory_->SetHeaderChanged();

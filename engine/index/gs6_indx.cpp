@@ -127,7 +127,11 @@ void GSobjIndexFile::RewriteWhole(const std::function<void()>& write_all,
   if (!disk_->CanBeReplaced()) {
     const int32_t failures = disk_->Failures();
     write_all();
-    if (disk_ && disk_->Failures() == failures) ClearStale();
+    if (disk_ && disk_->Failures() == failures) {
+      ClearStale();
+      // Written anew from the table: what was damaged is gone.
+      damage_.clear();
+    }
     return;
   }
   // Whatever this file still holds in memory reaches it first: should the rebuild
@@ -165,6 +169,8 @@ void GSobjIndexFile::RewriteWhole(const std::function<void()>& write_all,
   }
   disk_ = std::move(old);
   ClearStale();
+  // Written anew from the table: what was damaged is gone.
+  damage_.clear();
 }
 
 bool GSobjIndexFile::CommitRewrite() {
@@ -175,6 +181,7 @@ bool GSobjIndexFile::CommitRewrite() {
   disk_ = std::move(deferred_old_);
   deferred_reread_ = nullptr;
   ClearStale();
+  damage_.clear();
   return true;
 }
 
@@ -261,7 +268,26 @@ bool GSobjIndexFile::RenameExtension(const std::string& new_name) {
   return true;
 }
 
+void GSobjIndexFile::MarkDamaged(const std::string& what) {
+  if (damage_.empty()) damage_ = what.empty() ? std::string("damaged") : what;
+}
+
+void GSobjIndexFile::RefuseWriteIfDamaged() const {
+  if (damage_.empty()) return;
+  throw EDevazozError("Index file " + ShownPath() +
+                      " is damaged and is not changed: reindex it first (" + damage_ + ")");
+}
+
+void GSobjIndexFile::CheckKeyPaths(int32_t record_number, bool is_append) {
+  RefuseWriteIfDamaged();
+  for (size_t i = 0; i < tags_.Count(); ++i)
+    static_cast<GSobjIndexTag*>(tags_.At(i))->ReadKeyPaths(record_number, is_append);
+}
+
+std::string GSobjIndexFile::ShownPath() const { return disk_ ? disk_->RealPath() : file_name_; }
+
 bool GSobjIndexFile::UpdateKeys(int32_t record_number, bool is_append) {
+  RefuseWriteIfDamaged();
   // Another program may have grown a shared file since the last allocation.
   if (!disk_ || disk_->Shared()) next_free_ = -1;
   for (size_t i = 0; i < tags_.Count(); ++i)
@@ -295,7 +321,8 @@ void GSobjIndexFile::SetLockProtocol(int protocol) {
 
 std::unique_ptr<GSO_DiskFile> GSobjIndexFile::OpenIndexDiskFile(
     GSO_dBaseFld* table, const std::string& name, bool overwrite, bool create, bool read_write,
-    bool shared, const std::string& default_extension, std::string* name_part) {
+    bool shared, const std::string& default_extension, std::string* name_part, bool* created) {
+  if (created) *created = false;
   std::string path = Trim(name);
   if (path.empty()) return nullptr;
   if (!HasExtension(path)) path += default_extension;
@@ -307,6 +334,7 @@ std::unique_ptr<GSO_DiskFile> GSobjIndexFile::OpenIndexDiskFile(
     auto disk = std::make_unique<GSO_DiskFile>(absolute, true, false);
     disk->CreateFile();
     if (disk->Closed()) return nullptr;
+    if (created) *created = true;
     return disk;
   }
   if (!exists) return nullptr;
@@ -331,7 +359,7 @@ int32_t GSobjIndexFile::RoundUpToNode(int64_t size) const {
 bool GSobjIndexFile::OpenDisk(const std::string& file_name, bool overwrite, bool create,
                               bool read_write, bool shared, const std::string& default_extension) {
   disk_ = OpenIndexDiskFile(table_, file_name, overwrite, create, read_write, shared,
-                            default_extension, &file_name_);
+                            default_extension, &file_name_, &created_);
   if (!disk_) {
     error_text_ = "Index file " + file_name + " cannot be opened";
     return false;

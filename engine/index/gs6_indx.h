@@ -42,12 +42,14 @@ class GSobjIndexFile : public TgsObject {
   virtual void SetLockProtocol(int protocol);                                     // 11
 
   // Opens or creates the disk file (see the .cpp); null when it does not exist
-  // or cannot be created. *name_part receives the upper-case name part.
+  // or cannot be created. *name_part receives the upper-case name part, and
+  // *created whether the file was made (or emptied) by this call.
   static std::unique_ptr<GSO_DiskFile> OpenIndexDiskFile(GSO_dBaseFld* table,
                                                          const std::string& name, bool overwrite,
                                                          bool create, bool read_write, bool shared,
                                                          const std::string& default_extension,
-                                                         std::string* name_part);
+                                                         std::string* name_part,
+                                                         bool* created = nullptr);
 
   // A path's name without directory and extension, in upper case: how an index
   // names its tags and records its table's name.
@@ -71,6 +73,8 @@ class GSobjIndexFile : public TgsObject {
   bool Exact() const { return exact_; }
   void SetExact(bool on) { exact_ = on; }
   bool Valid() const { return valid_; }
+  // The file was made new when this object opened it.
+  bool Created() const { return created_; }
   bool HeaderError() const { return header_error_; }
   // Marks a tag header as unreadable; the first reason is kept.
   void SetHeaderError(const std::string& why) {
@@ -80,6 +84,20 @@ class GSobjIndexFile : public TgsObject {
   }
   // Why the file is not valid (empty when it is).
   const std::string& ErrorText() const { return error_text_; }
+  // Damage found in the file (by a read or a write of its trees, or in its tag
+  // table): from then on its keys are not changed, until it is rebuilt. The
+  // first finding is kept.
+  void MarkDamaged(const std::string& what);
+  bool KnownDamaged() const { return !damage_.empty(); }
+  const std::string& Damage() const { return damage_; }
+  // Raises, naming the file and saying to reindex it, when damage is known.
+  void RefuseWriteIfDamaged() const;
+  // Before a record is written: reads, changing nothing, the nodes that keeping
+  // its keys will change (see GSobjIndexTag::ReadKeyPaths), so that damage on
+  // the way refuses the write before the table is touched. Raises on damage.
+  void CheckKeyPaths(int32_t record_number, bool is_append);
+  // The file's path for messages: as it is on disk, else its name.
+  std::string ShownPath() const;
   // Why the last AddTag refused the tag (empty after a success, or when the
   // format gives no reason).
   const std::string& TagProblem() const { return tag_problem_; }
@@ -167,8 +185,10 @@ class GSobjIndexFile : public TgsObject {
   int32_t next_free_ = -1;
   bool exact_ = true;
   bool valid_ = false;
+  bool created_ = false;
   bool header_error_ = false;
   std::string error_text_;
+  std::string damage_;
   std::string tag_problem_;
   std::string stale_reason_;
   bool defer_replace_ = false;

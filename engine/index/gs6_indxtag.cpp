@@ -35,8 +35,10 @@ GSobjIndexTag::~GSobjIndexTag() { root_.reset(); }
 GSO_dBaseFld* GSobjIndexTag::Table() const { return file_ ? file_->Table() : nullptr; }
 
 void GSobjIndexTag::Damaged(const std::string& what) const {
-  throw EDevazozError("Index file " + (file_ ? file_->FileName() : std::string()) + " tag " +
-                      tag_name_ + " is damaged: " + what);
+  // The file is not written from now on (see GSobjIndexFile::MarkDamaged).
+  if (file_) file_->MarkDamaged("tag " + tag_name_ + ": " + what);
+  throw EDevazozError("Index file " + (file_ ? file_->ShownPath() : std::string()) + " tag " +
+                      tag_name_ + " is damaged: " + what + "; reindex it to repair it");
 }
 
 // ---------------------------------------------------------------- slots
@@ -79,6 +81,18 @@ int GSobjIndexTag::CreateTag(const std::string& name, const std::string& key_exp
   CompileKeyExpression();
   CompileForExpression();
   return 0;
+}
+
+std::string GSobjIndexTag::KeyTooLong(uint32_t length) {
+  return "the key is too long (" + std::to_string(length) + " bytes, at most " +
+         std::to_string(kMaxIndexKeyLength) + ")";
+}
+
+std::string GSobjIndexTag::ForProblem() {
+  if (!has_for_ || !for_handler_ || !for_handler_->HasExpression()) return std::string();
+  EvaluateFor();
+  if (for_handler_->ResultType() == kExpLogic) return std::string();
+  return "the FOR condition does not give a logical value";
 }
 
 int32_t GSobjIndexTag::ReadRootPointer() { return root_pointer_; }
@@ -909,6 +923,44 @@ bool GSobjIndexTag::DeleteKey(const GSobjIndexKeyData& key) {
   if (found) DeleteEntry(root_.get());
   ReleaseTree();
   return found;
+}
+
+void GSobjIndexTag::ReadKeyPaths(int32_t record_number, bool is_append) {
+  GSO_dBaseFld* t = Table();
+  if (!t || !key_handler_ || !key_handler_->HasExpression()) return;
+  GSobjIndexKeyData now, before;
+  if (!EvaluateKeyInto(now)) return;
+  bool evaluated = false;
+  if (!is_append) {
+    t->SetCurrentRecord(t->SavedRecord());
+    TgsScopeExit back([&] { t->SetCurrentRecord(nullptr); });
+    evaluated = EvaluateKeyInto(before);
+  }
+  // An appended record comes after every record there is.
+  int32_t record = is_append ? kAfterEqualKeys : record_number;
+  now.RecordNumber = now.TreePointer = record;
+  NormalizeKey(now);
+  // The search runs on a path of its own, as Lookup's does.
+  std::unique_ptr<GSobjIndexKey> saved_root = std::move(root_);
+  GSobjIndexKeyData saved;
+  saved.Assign(current_);
+  bool saved_bof = bof_, saved_eof = eof_;
+  TgsScopeExit restore([&] {
+    root_.reset();
+    root_ = std::move(saved_root);
+    current_.Assign(saved);
+    bof_ = saved_bof;
+    eof_ = saved_eof;
+  });
+  LoadTree(2);
+  if (!root_) return;
+  SearchNode(root_.get(), record, now, -1);
+  if (evaluated) {
+    before.RecordNumber = before.TreePointer = record_number;
+    NormalizeKey(before);
+    LoadTree(2);
+    if (root_) SearchNode(root_.get(), record_number, before, -1);
+  }
 }
 
 bool GSobjIndexTag::KeepKeys(int32_t record_number, bool is_append) {

@@ -65,12 +65,25 @@ class GSobjIndexTag : public TgsObject {
   // 1 for an empty range or beyond the high end, -1 before the low end, 0 inside.
   int RangeStatus();
   bool KeepKeys(int32_t record_number, bool is_append);
+  // Reads, changing nothing, the path KeepKeys will change for this record: to
+  // the new key's place and, for a change, to the old key; the node checks of
+  // every read apply. A tree loaded before stays as it was.
+  void ReadKeyPaths(int32_t record_number, bool is_append);
   // 0: position on the first key; 1: reposition on the table's current record;
   // 2: load the root only.
   void LoadTree(int mode);
   void ReleaseTree();
   // Whether the loaded path or the header holds changes not yet written.
   bool HoldsChanges() const;
+
+  // Why the last CreateTag (or a format's DefineTag) refused the tag; empty
+  // when it did not or gave no reason.
+  const std::string& BuildProblem() const { return build_problem_; }
+  // The message for a key whose length the tag cannot hold.
+  static std::string KeyTooLong(uint32_t length);
+  // Evaluates the FOR condition on the table's current record: empty when there
+  // is none or it gives a logical value, else why it cannot be used.
+  std::string ForProblem();
 
   // Deletes the key entry (value and record number) when present; true if found.
   bool DeleteKey(const GSobjIndexKeyData& key);
@@ -159,6 +172,11 @@ class GSobjIndexTag : public TgsObject {
 
  protected:
   bool EvaluateKeyInto(GSobjIndexKeyData& key);
+  // Refuses a tag definition for the reason given: -1, the CreateTag result.
+  int RefuseTag(const std::string& why) {
+    build_problem_ = why;
+    return -1;
+  }
   // Character keys: a text or byte-string value without its trailing blanks, at
   // most the key length (a text value is shortened in place, without a copy).
   void TrimTextKey(GSobjIndexKeyData& key) const;
@@ -209,6 +227,7 @@ class GSobjIndexTag : public TgsObject {
   std::unique_ptr<TgsExpHandler> for_handler_;
   TgsExpValue eval_value_;
   uint64_t loads_ = 0;
+  std::string build_problem_;
 };
 
 }  // namespace devazoz
