@@ -119,6 +119,8 @@ class GSO_dBHandler : public GSO_dBaseFld {
   bool EvaluateFilter();
   void BuildFilterSet();
   void ReadPastTagMove(int32_t record);
+  // Starts fetching the records of the current tag's next keys (see .cpp).
+  void PrefetchUpcoming(bool forward);
   // Pack's writing: the packed table beside this one, put in its place when records
   // were removed. Returns the records kept (the record count when none were
   // removed or the table stayed as it was); the memo blocks of removed records are
