@@ -4,6 +4,7 @@
 #ifndef REPORT_DATASETSOURCE_H_
 #define REPORT_DATASETSOURCE_H_
 
+#include <functional>
 #include <vector>
 
 #include "platform/dataset/dataset.h"
@@ -26,6 +27,14 @@ class TReportDataSetSource : public TReportDataSource {
   QString FieldText(int index) override;
   std::string Bookmark() override { return dataset_->GetBookmark(); }
   void GotoBookmark(const std::string& bookmark) override { dataset_->GotoBookmark(bookmark); }
+  // The rows the walk meets, from RowCounter when one is set (the dataset alone
+  // only knows the table's record count, filtered and deleted records included).
+  int64_t RowCount() override { return RowCounter ? RowCounter() : -1; }
+  void Last() override { dataset_->Last(); }
+  void Prior() override { dataset_->Prior(); }
+  bool Bof() override { return dataset_->Bof(); }
+
+  std::function<int64_t()> RowCounter;
 
  private:
   platform::TDataSet* dataset_;

@@ -5,6 +5,7 @@
 #define REPORT_REPORTDATASOURCE_H_
 
 #include <QString>
+#include <cstdint>
 #include <string>
 
 class TReportDataSource {
@@ -30,6 +31,14 @@ class TReportDataSource {
   // Opaque mark of the current row, and going back to a marked row.
   virtual std::string Bookmark() = 0;
   virtual void GotoBookmark(const std::string& bookmark) = 0;
+
+  // For going to the last pages without walking every row before them (all
+  // optional): how many rows the walk meets, -1 when that is not known cheaply;
+  // the last row, the row before, and whether a step back ran off the start.
+  virtual int64_t RowCount() { return -1; }
+  virtual void Last() {}
+  virtual void Prior() {}
+  virtual bool Bof() { return true; }
 };
 
 #endif  // REPORT_REPORTDATASOURCE_H_

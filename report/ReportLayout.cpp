@@ -1,11 +1,15 @@
 #include "report/ReportLayout.h"
 
 #include <algorithm>
+#include <climits>
+#include <cstdlib>
 #include <stdexcept>
 
 namespace {
 
 constexpr size_t kCachedPages = 48;
+// A page this close to the last one laid out is laid out in turn, not jumped to.
+constexpr int kLayOutAhead = 3;
 
 }  // namespace
 
@@ -195,15 +199,29 @@ void TReportLayout::LayOutNext() {
 
 const TReportPageContent* TReportLayout::Page(int n) {
   if (n < 1) return nullptr;
-  while (!complete_ && PagesLaidOut() < n) LayOutNext();
-  if (n > PagesLaidOut()) return nullptr;
-  auto it = cache_.find(n);
-  if (it != cache_.end()) {
+  auto cached = [&]() -> const TReportPageContent* {
+    auto it = cache_.find(n);
+    if (it == cache_.end()) return nullptr;
     current_ = it->second;
     recent_.remove(n);
     recent_.push_front(n);
     return current_.get();
+  };
+  if (const TReportPageContent* page = cached()) return page;
+  if (!complete_ && n > PagesLaidOut()) {
+    const int known = KnownPageCount();
+    if (known >= 0 && n > known) return nullptr;
+    if (known >= 0 && n > PagesLaidOut() + kLayOutAhead) {
+      if (auto page = JumpTo(n)) {
+        Remember(n, page);
+        current_ = std::move(page);
+        return current_.get();
+      }
+    }
+    while (!complete_ && PagesLaidOut() < n) LayOutNext();
   }
+  if (n > PagesLaidOut()) return nullptr;
+  if (const TReportPageContent* page = cached()) return page;
   // Evicted: rebuild it from its start.
   const PageStart& start = starts_[n - 1];
   if (start.eof)
@@ -225,4 +243,116 @@ bool TReportLayout::LayOutMore(int pages) {
 int TReportLayout::PageCount() {
   while (!complete_) LayOutNext();
   return PagesLaidOut();
+}
+
+bool TReportLayout::FixedRows() {
+  if (fixed_ >= 0) return fixed_ == 1;
+  fixed_ = 0;
+  const TReportBand* detail = report_.Band(TReportBandType::Detail);
+  if (!detail || !(detail->Height > 0)) return false;
+  for (TReportBandType type :
+       {TReportBandType::PageHeader, TReportBandType::Title, TReportBandType::ColumnHeader,
+        TReportBandType::Detail, TReportBandType::PageFooter}) {
+    if (const TReportBand* band = report_.Band(type))
+      for (const auto& control : band->Controls)
+        if (control->AutoStretch) return false;
+  }
+  // The rows page n takes, placed as Build places them.
+  auto rows_on = [&](int n) {
+    const TReportPage& paper = report_.Page;
+    const TReportBand* header = report_.Band(TReportBandType::PageHeader);
+    const TReportBand* title = report_.Band(TReportBandType::Title);
+    const TReportBand* column = report_.Band(TReportBandType::ColumnHeader);
+    const TReportBand* footer = report_.Band(TReportBandType::PageFooter);
+    double y = paper.TopMargin;
+    if (header && (n > 1 || report_.Options.FirstPageHeader)) y += header->Height;
+    if (title && n == 1) y += title->Height;
+    if (column) y += column->Height;
+    const double limit = paper.Height() - paper.BottomMargin - (footer ? footer->Height : 0);
+    int rows = 0;
+    while (rows < 1000000) {
+      if (y + detail->Height > limit + 1e-6 && rows > 0) break;
+      y += detail->Height;
+      ++rows;
+    }
+    return rows;
+  };
+  first_rows_ = rows_on(1);
+  other_rows_ = rows_on(2);
+  fixed_ = 1;
+  return true;
+}
+
+int TReportLayout::KnownPageCount() {
+  if (complete_) return PagesLaidOut();
+  if (!FixedRows()) return -1;
+  if (row_count_ == -2) row_count_ = std::max<int64_t>(source_.RowCount(), -1);
+  // No rows: whether a page is printed anyway is the sequential layout's business.
+  if (row_count_ <= 0) return -1;
+  if (row_count_ <= first_rows_) return 1;
+  const int64_t pages = 1 + (row_count_ - first_rows_ + other_rows_ - 1) / other_rows_;
+  return pages > INT_MAX ? -1 : int(pages);
+}
+
+int64_t TReportLayout::StartRow(int n) const {
+  return n <= 1 ? 0 : int64_t(first_rows_) + int64_t(n - 2) * other_rows_;
+}
+
+bool TReportLayout::MoveSourceToRow(int64_t row) {
+  // From the nearest of: the last row, the next page to lay out, a page jumped to.
+  int64_t at = row_count_ - 1;
+  const std::string* mark = nullptr;
+  auto consider = [&](int64_t from, const std::string* bookmark) {
+    if (std::llabs(row - from) < std::llabs(row - at)) {
+      at = from;
+      mark = bookmark;
+    }
+  };
+  if (!starts_.empty() && !starts_.back().eof)
+    consider(StartRow(int(starts_.size())), &starts_.back().bookmark);
+  for (const auto& [page, start] : jumped_) consider(StartRow(page), &start.bookmark);
+  if (mark)
+    source_.GotoBookmark(*mark);
+  else
+    source_.Last();
+  for (; at < row; ++at) {
+    source_.Next();
+    if (source_.Eof()) return false;
+  }
+  for (; at > row; --at) {
+    source_.Prior();
+    if (source_.Bof()) return false;
+  }
+  return true;
+}
+
+std::shared_ptr<TReportPageContent> TReportLayout::JumpTo(int n) {
+  at_frontier_ = false;
+  auto known = jumped_.find(n);
+  if (known != jumped_.end()) {
+    source_.GotoBookmark(known->second.bookmark);
+  } else if (!MoveSourceToRow(StartRow(n))) {
+    ForgetJumps();
+    return nullptr;
+  }
+  PageStart start;
+  start.bookmark = source_.Bookmark();
+  bool last = false;
+  auto page = Build(n, last);
+  if (last != (n == KnownPageCount())) {
+    ForgetJumps();
+    return nullptr;
+  }
+  jumped_[n] = std::move(start);
+  return page;
+}
+
+void TReportLayout::ForgetJumps() {
+  row_count_ = -1;
+  for (const auto& [page, start] : jumped_) {
+    if (page <= PagesLaidOut()) continue;
+    cache_.erase(page);
+    recent_.remove(page);
+  }
+  jumped_.clear();
 }

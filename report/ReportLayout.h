@@ -6,6 +6,18 @@
 // Only the start of each page (a bookmark) is kept for every page; the content
 // of recently used pages is cached and rebuilt from its start when needed
 // again, so a preview of a million rows holds little more than its bookmarks.
+//
+// Going far ahead (the last page of a million rows) does not lay out the pages
+// before it when the source tells how many rows it has and no control stretches
+// its band: every page but the first then holds the same number of rows, so the
+// page count is known at once and page n begins at a row worked out from it.
+// The source is put on that row from the nearest place known (the end of the
+// rows, the last page laid out or a page gone to before) by stepping row by
+// row: a page's worth of steps from the end for the last page. Should the
+// source disagree with its own count on the way (run out of rows), the layout
+// forgets what it worked out and lays pages out one after the other as before.
+// The count must be exact: stepping back from the end cannot tell a wrong one,
+// which would number the last pages wrongly (their rows stay right).
 #ifndef REPORT_REPORTLAYOUT_H_
 #define REPORT_REPORTLAYOUT_H_
 
@@ -37,6 +49,9 @@ class TReportLayout {
   int PagesLaidOut() const { return int(starts_.size()) - (complete_ ? 0 : 1); }
   // Lays out every page and gives their number.
   int PageCount();
+  // The number of pages without laying them out (see above); -1 when only
+  // laying them out tells.
+  int KnownPageCount();
 
   TReportFontCache& Fonts() { return fonts_; }
 
@@ -58,6 +73,15 @@ class TReportLayout {
   std::shared_ptr<TReportPageContent> Build(int n, bool& last);
   void LayOutNext();
   void Remember(int n, std::shared_ptr<TReportPageContent> page);
+  // Rows on the first page and on every other page when bands keep their
+  // heights; false when they may grow.
+  bool FixedRows();
+  int64_t StartRow(int n) const;
+  // Lays out page n with the source put on its first row by stepping from the
+  // nearest known place; null when the source disagreed with its count.
+  std::shared_ptr<TReportPageContent> JumpTo(int n);
+  bool MoveSourceToRow(int64_t row);
+  void ForgetJumps();
 
   const TReport& report_;
   TReportDataSource& source_;
@@ -65,7 +89,11 @@ class TReportLayout {
   std::map<const TReportControl*, std::vector<Part>> expressions_;
   std::vector<PageStart> starts_;  // starts_[i]: where page i + 1 begins
   bool complete_ = false;
-  bool at_frontier_ = true;  // the source stands at starts_.back()
+  bool at_frontier_ = true;          // the source stands at starts_.back()
+  std::map<int, PageStart> jumped_;  // starts of pages reached by a jump
+  int64_t row_count_ = -2;           // the source's count; -2 not asked yet, -1 none
+  int fixed_ = -1;                   // FixedRows worked out: -1 not yet, 0 no, 1 yes
+  int first_rows_ = 0, other_rows_ = 0;
   std::map<int, std::shared_ptr<TReportPageContent>> cache_;
   std::list<int> recent_;  // most recently used page first
   std::shared_ptr<TReportPageContent> current_;

@@ -19,8 +19,8 @@
 
 #include "report/Report.h"
 #include "report/ReportLayout.h"
+#include "report/ReportProgress.h"
 #include "report/ReportRender.h"
-#include "report/TReportProgress.h"
 
 namespace {
 
@@ -100,20 +100,33 @@ int ReportPaintPages(const TReport& report, TReportLayout& layout, QPagedPaintDe
   return painted;
 }
 
-int ReportExportPdf(const TReport& report, TReportLayout& layout, const QString& file_name) {
-  QPdfWriter writer(file_name);
-  writer.setTitle(report.ReportTitle);
-  writer.setCreator("QVX Catalog");
-  writer.setResolution(600);
-  if (!layout.Page(1)) {
-    // An empty report still leaves a file, with one blank page.
-    QPainter painter;
-    if (!painter.begin(&writer))
-      throw std::runtime_error("Cannot write " + file_name.toStdString());
-    painter.end();
+int ReportExportPdf(const TReport& report, TReportLayout& layout, const QString& file_name,
+                    const std::function<bool(int)>& progress) {
+  bool stopped = false;
+  int pages = 0;
+  {
+    QPdfWriter writer(file_name);
+    writer.setTitle(report.ReportTitle);
+    writer.setCreator("QVX Catalog");
+    writer.setResolution(600);
+    if (!layout.Page(1)) {
+      // An empty report still leaves a file, with one blank page.
+      QPainter painter;
+      if (!painter.begin(&writer))
+        throw std::runtime_error("Cannot write " + file_name.toStdString());
+      painter.end();
+      return 0;
+    }
+    pages = ReportPaintPages(report, layout, writer, [&](int n) {
+      stopped = progress && !progress(n);
+      return !stopped;
+    });
+  }
+  // A stopped export leaves no half-written file behind.
+  if (stopped) {
+    QFile::remove(file_name);
     return 0;
   }
-  const int pages = ReportPaintPages(report, layout, writer);
   if (pages == 0) throw std::runtime_error("Cannot write " + file_name.toStdString());
   return pages;
 }

@@ -21,8 +21,11 @@ int ReportPaintPages(const TReport& report, TReportLayout& layout, QPagedPaintDe
                      const std::function<bool(int)>& progress = {}, int first = 0, int last = 0);
 
 // Writes every page of `layout` to a PDF file; returns the number of pages.
-// Throws std::runtime_error when the file cannot be written.
-int ReportExportPdf(const TReport& report, TReportLayout& layout, const QString& file_name);
+// Throws std::runtime_error when the file cannot be written. `progress` is
+// called before each page with its number; when it returns false the export
+// stops, the file is removed and the result is 0.
+int ReportExportPdf(const TReport& report, TReportLayout& layout, const QString& file_name,
+                    const std::function<bool(int)>& progress = {});
 
 // True when the platform knows at least one printer.
 bool ReportHavePrinters();

@@ -8,7 +8,7 @@ if [ -z "$format" ]; then
   echo "clang-format not found" >&2
   exit 2
 fi
-mapfile -t files < <(find app engine platform report tools tests bench fuzz \
+mapfile -t files < <(find app catalog engine platform report tools tests bench fuzz \
   \( -name '*.cpp' -o -name '*.h' \) -type f | LC_ALL=C sort)
 if [ "${1:-}" = "--fix" ]; then
   "$format" -i "${files[@]}"

@@ -12,9 +12,10 @@
 #include "engine/foundation/gs6_tool.h"
 #include "engine/index/gs6_indx.h"
 #include "engine/index/gs6_indxtag.h"
-#include "platform/codepage.h"
-#include "platform/datetime.h"
-#include "platform/paths.h"
+#include "platform/services/apphandler.h"
+#include "platform/services/codepage.h"
+#include "platform/services/datetime.h"
+#include "platform/services/paths.h"
 
 namespace devazoz {
 
@@ -120,8 +121,11 @@ TDevazozDataSet::TDevazozDataSet() : master_link_(this) {
 }
 
 TDevazozDataSet::~TDevazozDataSet() {
+  // Closing writes what is still held; a failure there has no caller left.
   try {
     Close();
+  } catch (const std::exception& e) {
+    platform::HandleApplicationException(e);
   } catch (...) {
   }
   master_link_.SetDataSource(nullptr);
@@ -276,6 +280,7 @@ void TDevazozDataSet::OpenIndexFiles(DBFObject& h, bool checking) {
 void TDevazozDataSet::InternalClose() {
   BindFields(false);
   DestroyDefaultFields();
+  DropDigest();
   handler_.reset();
   record_locked_ = false;
   at_first_ = at_last_ = false;
@@ -770,9 +775,11 @@ void TDevazozDataSet::InternalPost() {
     if (h.RecordNumber() != n) h.GetRecord(n);
     CopyToTable(active);
     h.WriteRecord(n);
+    DigestRecordWritten(n);
   } else {
     CopyToTable(active);
     h.AppendRecord();
+    DigestRecordWritten(h.RecordNumber());
   }
   h.UnlockRegion();
   record_locked_ = false;
@@ -782,6 +789,7 @@ void TDevazozDataSet::InternalPost() {
 void TDevazozDataSet::InternalAddRecord(TRecordBuffer buffer, bool) {
   CopyToTable(buffer);
   handler_->AppendRecord();
+  DigestRecordWritten(handler_->RecordNumber());
   handler_->UnlockRegion();
   record_locked_ = false;
 }
@@ -803,6 +811,7 @@ void TDevazozDataSet::InternalDelete() {
       DatabaseError("Cannot delete the record");
     }
   }
+  DigestDeleted(n, true);
   h.GetRecord(kMoveCurrent);
   if (h.Eof()) h.GetRecord(kMovePrevious);
 }
@@ -822,6 +831,7 @@ void TDevazozDataSet::RecallRecord() {
       DatabaseError("Cannot recall the record");
     }
   }
+  DigestDeleted(n, false);
   // The buffer still shows the deletion flag: read the record again in place.
   CopyFromTable(ActiveBuffer());
   DataEvent(platform::TDataEvent::deRecordChange, 0);
@@ -968,9 +978,11 @@ void TDevazozDataSet::Pack() {
     handler_->Pack();
   } catch (...) {
     busy_ = 0;
+    DigestPacked();
     throw;
   }
   busy_ = 0;
+  DigestPacked();
   First();
 }
 
@@ -1098,6 +1110,7 @@ bool TDevazozDataSet::VisibleInView() {
   DBFObject& h = *handler_;
   if (h.IsDeleted() && !h.use_deleted) return false;
   if (h.FilterSetInUse() && !h.FilterSet().Has(h.RecordNumber())) return false;
+  if (h.AcceptSet() && !h.AcceptSet()->Has(h.RecordNumber())) return false;
   return h.RecordAccepted();
 }
 
@@ -1109,8 +1122,12 @@ bool TDevazozDataSet::Locate(const std::string& key_fields, const platform::TVar
   CheckBrowseMode();
   bool partial = (options & platform::loPartialKey) != 0;
   bool no_case = (options & platform::loCaseInsensitive) != 0;
-  std::string value = ToOem(key_values.AsString());
   std::string tag = no_case ? std::string() : FittingTag(key_fields);
+  // By the beginning of the field, the first match in the current order: the
+  // fitting tag only when it is the current order.
+  if (partial && (tag.empty() || tag != h.CurrentTagName()))
+    return LocateInOrder(key_fields, key_values, options, false);
+  std::string value = ToOem(key_values.AsString());
   bool found = false;
   if (tag.empty()) {
     int field = h.FieldNumber(platform::AnsiUpper(Trim(key_fields)));

@@ -26,7 +26,9 @@
 #include <string>
 #include <vector>
 
+#include "engine/dataset/Zavaz6UZ_digest.h"
 #include "engine/foundation/gs6_dbsy.h"
+#include "engine/foundation/gs6_hset.h"
 #include "platform/dataset/dataset.h"
 
 namespace devazoz {
@@ -89,6 +91,10 @@ class TDevazozDataSet : public platform::TDataSet {
   void SetExclusive(bool on);
   const std::vector<std::string>& IndexFiles() const { return index_files_; }
   void SetIndexFiles(const std::vector<std::string>& files);
+  // The list as a design-time setting, read in rather than changed: stored only,
+  // without opening the table to check the files (the open does that, where a
+  // missing file is reported to whoever opens).
+  void LoadIndexFiles(const std::vector<std::string>& files) { index_files_ = files; }
   const std::string& IndexName() const { return index_name_; }
   void SetIndexName(const std::string& name);
   TgsLokProtocol LockProtocol() const { return lock_protocol_; }
@@ -124,6 +130,38 @@ class TDevazozDataSet : public platform::TDataSet {
   std::string TagExpression(int n);
   std::string TagCondition(int n);
   std::string ActiveTagName();
+  // ---- Quick search, counts and breakdowns (Zavaz6UZ_search.cpp)
+  // Narrows the view to the records that hold every word of `text` (interface
+  // character set, words parted by blanks) somewhere in one of the quick-search
+  // fields, letters compared without regard to case and accents; both this and
+  // the filter apply. Empty text ends it. Moves to the first record. Needs the
+  // digest: what of it is still unread is read first.
+  void SetQuickSearch(const std::string& text);
+  const std::string& QuickSearch() const { return quick_text_; }
+  // The fields the quick search looks in; empty (the default): every visible
+  // string field. Names are taken when the search is set.
+  void SetQuickSearchFields(const std::vector<std::string>& names) { quick_names_ = names; }
+  // Work done between the program's events: reading the table into the digest
+  // that the quick search, the visible count and the breakdowns use. Works until
+  // `out_of_time` says so (asked every 256 KB or so); true when nothing is left.
+  bool DoBackgroundWork(const std::function<bool()>& out_of_time);
+  bool BackgroundWorkPending();
+  // The number of records the view shows (deleted ones hidden, the filter and
+  // the quick search applied), exact; -1 while the digest it is counted from is
+  // still being read (BackgroundWorkPending). A record filter event or a key
+  // range is counted by walking the view at once.
+  int VisibleCount();
+  // How many of the visible records hold each value of field `name` (string or
+  // boolean), most frequent first; booleans as "True" and "False". Reads what
+  // the digest still lacks first.
+  std::vector<std::pair<std::string, int64_t>> Breakdown(const std::string& name);
+  // Like Locate (one key field, loCaseInsensitive, loPartialKey), from the record
+  // after the current one onward in the current order: Find Next.
+  bool LocateNext(const std::string& key_fields, const platform::TVariant& key_values,
+                  platform::TLocateOptions options);
+  // Bytes the digest holds (0 before it is read), for the memory figures.
+  size_t DigestMemory() const { return digest_ ? digest_->MemoryUsed() : 0; }
+
   // The handler; null while closed.
   DBFObject* Handler() const { return handler_.get(); }
   // The directory the table is looked for in (with a trailing '/', or empty).
@@ -213,6 +251,20 @@ class TDevazozDataSet : public platform::TDataSet {
   void CopyToTable(platform::TRecordBuffer buffer);
   void CopyFromTable(platform::TRecordBuffer buffer);
   bool VisibleInView();
+  // The quick search, counts and Find's walk (Zavaz6UZ_search.cpp).
+  bool LocateInOrder(const std::string& key_fields, const platform::TVariant& key_values,
+                     platform::TLocateOptions options, bool after_current);
+  // The digest shaped and every record read into it; false when it cannot be.
+  bool CompleteDigest();
+  bool DigestUsable();
+  // The visible rows: not deleted (unless shown), in the filter set, in the
+  // quick search.
+  TDigestBits VisibleRows();
+  void ApplyQuickSearch();
+  void DigestRecordWritten(int32_t n);
+  void DigestDeleted(int32_t n, bool deleted);
+  void DigestPacked();
+  void DropDigest();
   std::string ToOem(const std::string& text);
   std::string ToAnsi(const std::string& text);
 
@@ -241,6 +293,14 @@ class TDevazozDataSet : public platform::TDataSet {
   int busy_ = 0;            // 1 building an index, 2 copying
   bool range_set_ = false;  // SetKeyRange bounds in force (table character set)
   std::string range_low_, range_high_;
+
+  std::unique_ptr<TDevazozDigest> digest_;
+  bool digest_failed_ = false;  // reading it failed: nothing uses it until reopened
+  std::string quick_text_;
+  std::vector<std::string> quick_names_;
+  std::vector<std::string> quick_words_;
+  std::vector<int> quick_fields_;
+  TgsHugeSet quick_set_;  // the handler's accept set while a quick search is on
 };
 
 }  // namespace devazoz

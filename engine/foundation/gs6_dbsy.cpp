@@ -18,9 +18,9 @@
 #include "engine/table/gs6_memo.h"
 #include "engine/table/gs6_sql.h"
 #include "engine/table/gs6_sqldbf.h"
-#include "platform/codepage.h"
-#include "platform/exception.h"
-#include "platform/numtext.h"
+#include "platform/services/codepage.h"
+#include "platform/services/exception.h"
+#include "platform/services/numtext.h"
 
 namespace devazoz {
 namespace {
@@ -217,9 +217,10 @@ void GSO_dBHandler::WriteAt(int64_t offset, const void* buffer, int32_t count) {
 // The record walk (ReadRecord with a move code, Skip, FindKey) in Ready state:
 //  - the order is the current tag's (within its key range), else the filter
 //    set's when a filter is in use, else the records' natural order;
-//  - a record counts when its filter bit is set (filter in use), it is not
-//    deleted or deleted records are visible, and RecordAccepted agrees; a
-//    direct record number always counts;
+//  - a record counts when its filter bit is set (filter in use), it is in the
+//    accept set (when the host gave one), it is not deleted or deleted records
+//    are visible, and RecordAccepted agrees; a direct record number always
+//    counts;
 //  - the walk stops at the first record that counts, or at an end: then EOF or
 //    BOF is set and the record buffer keeps the last record read;
 //  - afterwards the current tag stands on the record read (Resync), and under
@@ -229,7 +230,9 @@ void GSO_dBHandler::WriteAt(int64_t offset, const void* buffer, int32_t count) {
 bool GSO_dBHandler::RecordAccepted() { return true; }
 
 int32_t GSO_dBHandler::FilterMove(int32_t request) {
-  int32_t highest = filter_set_.HighestBit();
+  // The records of the sets in use: none beyond the lowest of their highest bits.
+  int32_t highest = filter_set_in_use_ ? filter_set_.HighestBit() : INT32_MAX;
+  if (accept_set_) highest = std::min(highest, accept_set_->HighestBit());
   if (highest < 1) {
     eof_ = bof_ = true;
     return 0;
@@ -255,10 +258,10 @@ int32_t GSO_dBHandler::FilterMove(int32_t request) {
   bool downward = request == kMoveLast || request == kMovePrevious;
   if (downward) {
     n = std::min(n, highest);
-    while (n >= 1 && !filter_set_.Has(n)) --n;
+    while (n >= 1 && !InWalkSets(n)) --n;
     if (n < 1) bof_ = true;
   } else {
-    while (n <= highest && !filter_set_.Has(n)) ++n;
+    while (n <= highest && !InWalkSets(n)) ++n;
     if (n > highest) eof_ = true;
   }
   return (eof_ || bof_) ? 0 : n;
@@ -271,6 +274,11 @@ void GSO_dBHandler::ReadRecord(int32_t request) {
   }
   eof_ = bof_ = false;
   bool move = request < 0;
+  if (move && accept_set_ && accept_set_->HighestBit() < 1) {
+    // Nothing is accepted: no walk of the tag over every key to find that out.
+    eof_ = bof_ = true;
+    return;
+  }
   int32_t direction = request;
   if (request == kMoveFirst || request == kMoveCurrent) direction = kMoveNext;
   if (request == kMoveLast) direction = kMovePrevious;
@@ -290,11 +298,11 @@ void GSO_dBHandler::ReadRecord(int32_t request) {
       bof_ = current_tag_->Bof();
       tag_record = chosen;
       from_cursor = true;
-      if (!eof_ && !bof_ && filter_set_in_use_ && !filter_set_.Has(chosen)) {
+      if (!eof_ && !bof_ && !InWalkSets(chosen)) {
         req = direction;
         continue;
       }
-    } else if (filter_set_in_use_ && move) {
+    } else if ((filter_set_in_use_ || accept_set_) && move) {
       chosen = FilterMove(req);
       from_cursor = true;
     } else {
@@ -336,7 +344,7 @@ void GSO_dBHandler::Skip(int32_t count) {
     return;
   }
   int32_t steps = count > 0 ? count : -count;
-  if (filter_wanted_ || !use_deleted) {
+  if (filter_wanted_ || !use_deleted || accept_set_) {
     for (int32_t i = 0; i < steps && !eof_ && !bof_; ++i)
       GetRecord(count > 0 ? kMoveNext : kMovePrevious);
     return;

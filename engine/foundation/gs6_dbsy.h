@@ -88,6 +88,12 @@ class GSO_dBHandler : public GSO_dBaseFld {
   void SetFilterExpression(const std::string& text, bool case_insensitive, bool partial);
   void SetFilterActive(bool on);
   void RefreshFilter();
+  // A second set of records the walk is narrowed to, beside the filter's (the
+  // host's quick search); null: none. Moves skip a record outside it before
+  // reading it, as they skip one outside the filter set. Not owned: the host
+  // keeps the set alive, and unchanged during a move, while it is set.
+  void SetAcceptSet(const TgsHugeSet* set) { accept_set_ = set; }
+  const TgsHugeSet* AcceptSet() const { return accept_set_; }
 
   void Reindex();
   void Pack();
@@ -114,7 +120,15 @@ class GSO_dBHandler : public GSO_dBaseFld {
   virtual std::unique_ptr<GSobjIndexFile> CreateIndexFile(const std::string& name);
 
  private:
-  bool Visible() { return (!IsDeleted() || use_deleted) && RecordAccepted(); }
+  bool Visible() {
+    return (!IsDeleted() || use_deleted) && (!accept_set_ || accept_set_->Has(record_number_)) &&
+           RecordAccepted();
+  }
+  // Whether a record chosen by a move may be read: in the filter set (when in
+  // use) and in the accept set (when there is one).
+  bool InWalkSets(int32_t n) const {
+    return (!filter_set_in_use_ || filter_set_.Has(n)) && (!accept_set_ || accept_set_->Has(n));
+  }
   int32_t FilterMove(int32_t request);
   bool EvaluateFilter();
   void BuildFilterSet();
@@ -148,6 +162,7 @@ class GSO_dBHandler : public GSO_dBaseFld {
   std::string filter_text_;
   bool filter_wanted_ = false;
   bool filter_set_in_use_ = false;
+  const TgsHugeSet* accept_set_ = nullptr;
 };
 
 }  // namespace devazoz

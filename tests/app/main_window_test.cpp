@@ -14,6 +14,7 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "app/CatalogCmds.h"
 #include "app/DataMod.h"
 #include "app/Main.h"
 #include "platform/qt/application.h"
@@ -56,7 +57,7 @@ class MainWindowTest : public ProgramFixture {
 
 TEST_F(MainWindowTest, StartsOnTheCatalogInTitleOrderAtTheFirstRecord) {
   StartOnSample();
-  EXPECT_EQ(MainForm->windowTitle(), "QVX Catalog");
+  EXPECT_EQ(MainForm->windowTitle(), CatalogCaption(dir_.path()));
   EXPECT_EQ(MainForm->CurrentView(), 1);
   EXPECT_EQ(MainForm->TitlePanel1->text(), " Catalog");
   EXPECT_EQ(MainForm->TitlePanel2->width(), 1);

@@ -256,4 +256,73 @@ TEST_F(ReportLayoutTest, WrapBreaksAtBlanksThenInsideLongWords) {
   EXPECT_EQ(WrapReportText("", m, w), QStringList{""});
 }
 
+// Without stretching bands and with a known row count, far pages are reached
+// by working out where they begin: the last page of 100,000 rows steps back a
+// page's worth of rows from the end, and a page in the middle steps from the
+// nearest place known.
+TEST_F(ReportLayoutTest, KnownCountReachesFarPagesWithoutLayingOutThoseBefore) {
+  const int rows = 100000;
+  TMemorySource source({"NAME", "CATEGORY"}, Rows(rows));
+  source.told_count = rows;
+  TReport report;
+  MakeList(report);
+  report.Band(TReportBandType::Detail)->Controls[0]->AutoStretch = false;
+  report.SetDataSource(&source);
+  TReportLayout layout(report);
+  const int first = FirstPageRows(), later = LaterPageRows();
+  const int pages = 1 + (rows - first + later - 1) / later;
+  EXPECT_EQ(layout.KnownPageCount(), pages);
+  const TReportPageContent* last = layout.Page(pages);
+  ASSERT_NE(last, nullptr);
+  const int last_first_row = first + (pages - 2) * later;
+  QStringList names = ItemTexts(*last, "E1");
+  ASSERT_EQ(names.size(), rows - last_first_row);
+  EXPECT_EQ(names.first(), QString("Row %1").arg(last_first_row + 1));
+  EXPECT_EQ(names.last(), QString("Row %1").arg(rows));
+  EXPECT_EQ(ItemTexts(*last, "PageNo"), QStringList{QString("Page %1").arg(pages)});
+  EXPECT_LT(source.nexts + source.priors, 2 * later);
+  EXPECT_EQ(layout.Page(pages + 1), nullptr);
+  EXPECT_FALSE(layout.Complete());
+
+  const int middle = pages / 2;
+  names = ItemTexts(*layout.Page(middle), "E1");
+  EXPECT_EQ(names.first(), QString("Row %1").arg(first + (middle - 2) * later + 1));
+  EXPECT_EQ(names.size(), later);
+  // Pages laid out in turn agree with the pages jumped to.
+  EXPECT_EQ(ItemTexts(*layout.Page(2), "E1").first(), QString("Row %1").arg(first + 1));
+  for (int n = middle - 60; n <= middle + 1; ++n) ASSERT_NE(layout.Page(n), nullptr) << n;
+  EXPECT_EQ(ItemTexts(*layout.Page(middle + 1), "E1").first(),
+            QString("Row %1").arg(first + (middle - 1) * later + 1));
+  EXPECT_EQ(layout.PageCount(), pages);
+}
+
+TEST_F(ReportLayoutTest, StretchingBandsOrACountTheRowsBelieLayPagesOutInTurn) {
+  const int rows = 1000;
+  TMemorySource stretching({"NAME", "CATEGORY"}, Rows(rows));
+  stretching.told_count = rows;
+  TReport report;
+  MakeList(report);
+  report.SetDataSource(&stretching);
+  {
+    TReportLayout layout(report);
+    EXPECT_EQ(layout.KnownPageCount(), -1);
+  }
+  report.Band(TReportBandType::Detail)->Controls[0]->AutoStretch = false;
+  TMemorySource wrong({"NAME", "CATEGORY"}, Rows(rows));
+  // Ten times the rows there are: stepping forward to a page a third of the way
+  // runs out of rows.
+  wrong.told_count = rows * 10;
+  report.SetDataSource(&wrong);
+  TReportLayout layout(report);
+  const int told_pages = layout.KnownPageCount();
+  EXPECT_GT(told_pages, 180);
+  EXPECT_EQ(layout.Page(told_pages / 3), nullptr);
+  // The pages were laid out in turn instead, up to the real last one.
+  EXPECT_TRUE(layout.Complete());
+  const int pages = layout.PageCount();
+  EXPECT_EQ(pages, 1 + (rows - FirstPageRows() + LaterPageRows() - 1) / LaterPageRows());
+  EXPECT_EQ(layout.KnownPageCount(), pages);
+  EXPECT_EQ(ItemTexts(*layout.Page(pages), "E1").last(), QString("Row %1").arg(rows));
+}
+
 }  // namespace
