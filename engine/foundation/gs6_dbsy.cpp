@@ -25,6 +25,8 @@
 namespace devazoz {
 namespace {
 
+constexpr int32_t kReadAheadChunkBytes = 256 * 1024;
+
 // A number as the 6-byte real of the table format holds it: 40 bits of mantissa.
 double RoundToReal48(double v) {
   if (v == 0 || !std::isfinite(v)) return v;
@@ -179,7 +181,12 @@ void GSO_dBHandler::SetReadAhead(bool on) {
     read_ahead_ = false;
     return;
   }
-  int32_t size = Settings().read_ahead_size;
+  // Natural-order scans read the file in pieces of at least 256 KiB (the
+  // read-ahead setting, a 16-bit number, can only ask for less): pieces that
+  // large go to the system's read, which copies from the page cache at about
+  // the speed of the copy itself, where smaller ones come through the file's
+  // view and fault its pages in one by one.
+  int32_t size = std::max<int32_t>(Settings().read_ahead_size, kReadAheadChunkBytes);
   size = std::max(record_length_, size / record_length_ * record_length_);
   cache_buffer_.assign(size_t(size), 0);
   cache_size_ = size;
@@ -302,6 +309,7 @@ void GSO_dBHandler::ReadRecord(int32_t request) {
         TgsScopeExit resume([&] { read_ahead_suspended_ = false; });
         chosen = current_tag_->Navigate(req);
       }
+      if (req == kMoveNext || req == kMovePrevious) PrefetchUpcoming(req == kMoveNext);
       eof_ = current_tag_->Eof();
       bof_ = current_tag_->Bof();
       tag_record = chosen;
@@ -334,6 +342,19 @@ void GSO_dBHandler::ReadRecord(int32_t request) {
   if (current_tag_ && !eof_ && !bof_ && tag_record != record_number_)
     current_tag_->Resync(record_number_);
   if (lock_protocol_ == TgsLokProtocol::ClipLock) UnlockIndexes();
+}
+
+void GSO_dBHandler::PrefetchUpcoming(bool forward) {
+  // A walk in tag order reads records all over the file, each a cache (and
+  // often a TLB) miss; the records of the next keys of the leaf are fetched
+  // while this one is read and handled.
+  constexpr int kAhead = 6;
+  int32_t records[kAhead];
+  int64_t offsets[kAhead];
+  int n = current_tag_->UpcomingRecords(records, kAhead, forward), m = 0;
+  for (int i = 0; i < n; ++i)
+    if (records[i] >= 1 && records[i] <= record_count_) offsets[m++] = RecordOffset(records[i]);
+  Prefetch(offsets, m, record_length_);
 }
 
 void GSO_dBHandler::Skip(int32_t count) {

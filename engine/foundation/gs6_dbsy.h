@@ -170,6 +170,8 @@ class GSO_dBHandler : public GSO_dBaseFld {
   bool EvaluateFilter();
   void BuildFilterSet();
   void ReadPastTagMove(int32_t record);
+  // Starts fetching the records of the current tag's next keys (see .cpp).
+  void PrefetchUpcoming(bool forward);
   // Pack's writing: the packed table beside this one, in scratch, when records
   // were removed (scratch stays null otherwise, or when it could not be written).
   // Returns the records kept; the memo blocks of removed records are added to

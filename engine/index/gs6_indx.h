@@ -112,13 +112,24 @@ class GSobjIndexFile : public TgsObject {
   // The end of the file as far as it is known: the allocation end or the size
   // last seen; refresh asks the disk file again.
   int64_t KnownEnd(bool refresh);
-  // Decoded nodes of a file no other process can change, keyed by position.
+  // Decoded nodes of a file no other process can change, keyed by position (see
+  // the .cpp): at most Settings().index_cache_bytes of them, the least used
+  // going first.
   std::shared_ptr<NodeData> CachedNode(int32_t position);
   void CacheNode(int32_t position, std::shared_ptr<NodeData> data);
+  // A node just decoded into data (the tag's spare storage): with the cache on,
+  // a compact copy goes into the cache and to the caller, and data goes back to
+  // the tag; otherwise data itself.
+  std::shared_ptr<NodeData> KeepDecoded(int32_t position, std::shared_ptr<NodeData> data,
+                                        GSobjIndexTag* tag);
   void ForgetNode(int32_t position);
+  // Drops every cached node (the file was rewritten).
+  void DropNodeCache();
   // True when the cache holds exactly this data for position.
   bool IsCached(int32_t position, const NodeData* data);
   bool CacheEnabled() const;
+  // What the cache holds now, in bytes (as it counts them).
+  size_t CachedBytes() const { return cache_bytes_; }
   // Writes a block after every write held before it, so that what it points to
   // (a tag header's root) is on the disk first.
   bool WriteBlockInOrder(int32_t position, const void* buffer, int32_t length);
@@ -202,11 +213,24 @@ class GSobjIndexFile : public TgsObject {
   int32_t node_size_ = 512;
   int32_t first_node_ = 512;
   int64_t known_size_ = 0;
-  // Indexed by position / 512.
-  std::vector<std::shared_ptr<NodeData>> cache_;
-  // The cache entry for a node position, or null (no node position, or beyond).
-  std::shared_ptr<NodeData>* CacheSlot(int32_t position);
+  // The node cache: slots, and per node position (position / node size) the
+  // number of its slot + 1 (0: not cached).
+  struct CacheSlot {
+    std::shared_ptr<NodeData> data;  // null: the slot is free
+    int32_t position = 0;
+    uint32_t bytes = 0;
+    bool used = false;  // met since the clock hand last passed
+  };
+  std::vector<CacheSlot> cache_slots_;
+  std::vector<uint32_t> cache_index_;
+  std::vector<uint32_t> free_slots_;
+  size_t clock_hand_ = 0;
   size_t cache_bytes_ = 0;
+  // The slot of a cached node position, or null.
+  CacheSlot* SlotOf(int32_t position);
+  void DropSlot(uint32_t slot);
+  // Frees slots, least used first, until bytes more fit the limit.
+  void MakeRoom(size_t bytes, size_t limit);
 };
 
 }  // namespace devazoz

@@ -103,8 +103,7 @@ int32_t GSobjOneTagFile<TagT>::RoundUpToPage(int64_t size) const {
 
 template <class TagT>
 void GSobjOneTagFile<TagT>::ForgetCache() {
-  cache_.clear();
-  cache_bytes_ = 0;
+  DropNodeCache();
 }
 
 template <class TagT>
