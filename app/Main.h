@@ -25,7 +25,6 @@
 #include <QString>
 
 #include "app/DataMod.h"
-#include "app/GridPos.h"
 
 struct TView;
 
@@ -172,7 +171,6 @@ class TMainForm : public QMainWindow {
   TDevazozDataSet* ViewTable() const;
   int ShowRecordForm();
 
-  TDevazozGridPositioner positioner_;
   int current_view_ = 0;
   bool shown_once_ = false;
   platform::qt::TDBGridColumns* saved_columns_ = nullptr;

@@ -13,6 +13,7 @@
 #include "app/QvxLiRpt.h"
 #include "app/SortDlg.h"
 #include "platform/qt/application.h"
+#include "platform/qt/db_grid.h"
 
 static void InitResources() { Q_INIT_RESOURCE(qvxcat); }
 
