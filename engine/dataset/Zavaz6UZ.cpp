@@ -294,6 +294,7 @@ void TDevazozDataSet::InternalClose() {
   BindFields(false);
   DestroyDefaultFields();
   DropDigest();
+  DropPlace();
   handler_.reset();
   record_locked_ = false;
   at_first_ = at_last_ = false;
@@ -797,10 +798,12 @@ void TDevazozDataSet::InternalPost() {
     CopyToTable(active);
     h.WriteRecord(n);
     DigestRecordWritten(n);
+    PlaceWritten(n);
   } else {
     CopyToTable(active);
     h.AppendRecord();
     DigestRecordWritten(h.RecordNumber());
+    PlaceWritten(h.RecordNumber());
   }
   h.UnlockRegion();
   record_locked_ = false;
@@ -811,6 +814,7 @@ void TDevazozDataSet::InternalAddRecord(TRecordBuffer buffer, bool) {
   CopyToTable(buffer);
   handler_->AppendRecord();
   DigestRecordWritten(handler_->RecordNumber());
+  PlaceWritten(handler_->RecordNumber());
   handler_->UnlockRegion();
   record_locked_ = false;
 }
@@ -833,6 +837,7 @@ void TDevazozDataSet::InternalDelete() {
     }
   }
   DigestDeleted(n, true);
+  PlaceShownChanged();
   h.GetRecord(kMoveCurrent);
   if (h.Eof()) h.GetRecord(kMovePrevious);
 }
@@ -853,6 +858,7 @@ void TDevazozDataSet::RecallRecord() {
     }
   }
   DigestDeleted(n, false);
+  PlaceShownChanged();
   // The buffer still shows the deletion flag: read the record again in place.
   CopyFromTable(ActiveBuffer());
   DataEvent(platform::TDataEvent::deRecordChange, 0);
@@ -873,6 +879,7 @@ void TDevazozDataSet::SetIndexFiles(const std::vector<std::string>& files) {
     }
   }
   DBFObject& h = was_open ? *handler_ : *temporary;
+  if (was_open) DropPlace();
   h.CloseIndexFiles();
   bool any = false;
   for (const std::string& f : index_files_) any = any || !Trim(f).empty();
@@ -1000,10 +1007,12 @@ void TDevazozDataSet::Pack() {
   } catch (...) {
     busy_ = 0;
     DigestPacked();
+    DropPlace();
     throw;
   }
   busy_ = 0;
   DigestPacked();
+  DropPlace();
   First();
 }
 
@@ -1050,6 +1059,7 @@ TgsTableRepair TDevazozDataSet::RepairTable() {
 void TDevazozDataSet::Reindex() {
   CheckBrowseMode();
   busy_ = 1;
+  DropPlace();
   try {
     handler_->Reindex();
   } catch (...) {
