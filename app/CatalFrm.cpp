@@ -13,10 +13,7 @@
 #include "platform/qt/db_lookup_combo_box.h"
 #include "platform/qt/db_memo.h"
 #include "platform/qt/fonts.h"
-#include "platform/qt/message_dlg.h"
-#include "platform/qt/run_handler.h"
 
-using platform::TDataSetState;
 using platform::qt::TDBCheckBox;
 using platform::qt::TDBEdit;
 using platform::qt::TDBLookupComboBox;
@@ -25,8 +22,6 @@ using platform::qt::TDBMemo;
 TCatalogForm* CatalogForm = nullptr;
 
 namespace {
-
-constexpr int kButtonWidth = 75;
 
 QLabel* Label(const char* caption, QWidget* buddy, QWidget* parent) {
   auto* label = new QLabel(QString::fromLatin1(caption), parent);
@@ -62,12 +57,6 @@ TDBCheckBox* Check(platform::TDataSource* source, const char* field, const char*
   return box;
 }
 
-QPushButton* Button(const char* caption, QWidget* parent) {
-  auto* button = new QPushButton(QString::fromLatin1(caption), parent);
-  button->setMinimumWidth(kButtonWidth);
-  return button;
-}
-
 }  // namespace
 
 TCatalogForm::TCatalogForm(QWidget* parent)
@@ -76,7 +65,7 @@ TCatalogForm::TCatalogForm(QWidget* parent)
 
 TCatalogForm::TCatalogForm(platform::TDataSource* titles, platform::TDataSource* categories,
                            platform::TDataSource* companies, QWidget* parent)
-    : TModalForm(parent), source_(titles) {
+    : TRecordForm(titles, parent) {
   setObjectName("CatalogForm");
   setWindowTitle("Catalog");
   setFont(platform::qt::MapFont("MS Sans Serif", 8));
@@ -143,18 +132,9 @@ TCatalogForm::TCatalogForm(platform::TDataSource* titles, platform::TDataSource*
   notes->setContentsMargins(6, 6, 6, 6);
   notes->addWidget(DBMemoNotes);
 
-  ButtonOK = Button("OK", this);
-  ButtonCancel = Button("Cancel", this);
-  ButtonApply = Button("&Apply", this);
-  ButtonApply->setEnabled(false);
   // OK is not the default button: Enter neither closes the form nor leaves the notes.
-  SetCancelButton(ButtonCancel);
-
-  auto* buttons = new QHBoxLayout;
-  buttons->addStretch(1);
-  buttons->addWidget(ButtonOK);
-  buttons->addWidget(ButtonCancel);
-  buttons->addWidget(ButtonApply);
+  QHBoxLayout* buttons = CreateButtons();
+  ButtonApply->setEnabled(false);
   auto* layout = new QVBoxLayout(this);
   layout->setContentsMargins(8, 8, 8, 8);
   layout->setSpacing(8);
@@ -170,9 +150,6 @@ TCatalogForm::TCatalogForm(platform::TDataSource* titles, platform::TDataSource*
   DBEditMemory->setObjectName("DBEditMemory");
   DBCheckBoxAnalog->setObjectName("DBCheckBoxAnalog");
   DBCheckBoxDualshock->setObjectName("DBCheckBoxDualshock");
-  ButtonOK->setObjectName("ButtonOK");
-  ButtonCancel->setObjectName("ButtonCancel");
-  ButtonApply->setObjectName("ButtonApply");
 
   // The tab order follows the rows of the page, then the buttons.
   QWidget* order[] = {DBEditTitle,
@@ -200,14 +177,6 @@ TCatalogForm::TCatalogForm(platform::TDataSource* titles, platform::TDataSource*
   connect(DBCheckBoxAnalog, &TDBCheckBox::Click, this, &TCatalogForm::UpdateApplyButton);
   connect(DBCheckBoxDualshock, &TDBCheckBox::Click, this, &TCatalogForm::UpdateApplyButton);
   connect(DBMemoNotes, &TDBMemo::Change, this, &TCatalogForm::UpdateApplyButton);
-  connect(ButtonOK, &QPushButton::clicked, this, &TCatalogForm::ButtonOKClick);
-  connect(ButtonCancel, &QPushButton::clicked, this, &TCatalogForm::ButtonCancelClick);
-  connect(ButtonApply, &QPushButton::clicked, this, &TCatalogForm::ButtonApplyClick);
-}
-
-bool TCatalogForm::Editing() const {
-  const TDataSetState state = source_->State();
-  return state == TDataSetState::dsEdit || state == TDataSetState::dsInsert;
 }
 
 void TCatalogForm::FormShow() {
@@ -217,37 +186,4 @@ void TCatalogForm::FormShow() {
 
 void TCatalogForm::UpdateApplyButton() {
   if (Editing()) ButtonApply->setEnabled(true);
-}
-
-void TCatalogForm::ButtonApplyClick() {
-  platform::qt::RunHandler([this] {
-    if (Editing()) source_->DataSet()->Post();
-    ButtonApply->setEnabled(false);
-  });
-}
-
-void TCatalogForm::ButtonOKClick() {
-  platform::qt::RunHandler([this] {
-    if (Editing()) source_->DataSet()->Post();
-    Close();
-  });
-}
-
-void TCatalogForm::ButtonCancelClick() { Close(); }
-
-void TCatalogForm::FormCloseQuery(bool& can_close) {
-  if (!Editing()) return;
-  switch (platform::qt::MessageDlg(
-      "Do you want to save changes?", platform::qt::TMsgDlgType::mtWarning,
-      platform::qt::mbYes | platform::qt::mbNo | platform::qt::mbCancel, this)) {
-    case platform::qt::mrYes:
-      source_->DataSet()->Post();
-      break;
-    case platform::qt::mrNo:
-      source_->DataSet()->Cancel();
-      break;
-    default:
-      can_close = false;
-      break;
-  }
 }

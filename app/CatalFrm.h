@@ -1,15 +1,14 @@
 // TCatalogForm (instance CatalogForm): the catalog record form. It edits the
 // current title of QvxcatTable through data-aware controls bound to QvxcatSource;
-// the form only decides when to post, when to cancel and when to ask. The
+// OK, Cancel, Apply and the close question are the record form's (RecordFrm.h). The
 // Category box lists the category table, Developer and Distributor both list the
 // developer/distributor table.
 #ifndef APP_CATALFRM_H_
 #define APP_CATALFRM_H_
 
-#include "platform/qt/modal_form.h"
+#include "app/RecordFrm.h"
 
 class QLabel;
-class QPushButton;
 class QTabWidget;
 class QWidget;
 
@@ -23,7 +22,7 @@ class TDBLookupComboBox;
 class TDBMemo;
 }  // namespace platform::qt
 
-class TCatalogForm : public platform::qt::TModalForm {
+class TCatalogForm : public TRecordForm {
   Q_OBJECT
 
  public:
@@ -35,10 +34,6 @@ class TCatalogForm : public platform::qt::TModalForm {
                platform::TDataSource* companies, QWidget* parent = nullptr);
 
   void FormShow() override;
-  void FormCloseQuery(bool& can_close) override;
-  void ButtonOKClick();
-  void ButtonCancelClick();
-  void ButtonApplyClick();
   void UpdateApplyButton();
 
   QTabWidget* PageControl;
@@ -59,15 +54,6 @@ class TCatalogForm : public platform::qt::TModalForm {
   platform::qt::TDBCheckBox* DBCheckBoxAnalog;
   platform::qt::TDBCheckBox* DBCheckBoxDualshock;
   platform::qt::TDBMemo* DBMemoNotes;
-  QPushButton* ButtonOK;
-  QPushButton* ButtonCancel;
-  QPushButton* ButtonApply;
-
- private:
-  // The title table is in edit or insert state.
-  bool Editing() const;
-
-  platform::TDataSource* source_;
 };
 
 extern TCatalogForm* CatalogForm;

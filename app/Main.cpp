@@ -18,14 +18,9 @@
 #include <algorithm>
 
 #include "app/AboutDlg.h"
-#include "app/CatalFrm.h"
-#include "app/CategFrm.h"
-#include "app/CgrProcs.h"
-#include "app/ClgProcs.h"
-#include "app/DevFrm.h"
-#include "app/DevProcs.h"
 #include "app/FiltFrm.h"
 #include "app/QvxLiRpt.h"
+#include "app/Views.h"
 #include "platform/qt/ansi_text.h"
 #include "platform/qt/application.h"
 #include "platform/qt/db_grid.h"
@@ -62,6 +57,9 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   CreateToolBar();
   CreateClientPanel();
   CreateStatusBar();
+  connect(ViewToolbar, &QAction::toggled, ToolBar, &QWidget::setVisible);
+  connect(ViewStatusBar, &QAction::toggled, StatusBar, &QWidget::setVisible);
+  connect(ViewSpeedBar, &QAction::toggled, this, &TMainForm::SetSpeedBarShown);
 
   DBNavigator = new TDBNavigator(this);
   DBNavigator->setObjectName("DBNavigator");
@@ -131,28 +129,16 @@ void TMainForm::CreateMenus() {
   ViewSort = AddMenuItem(ViewMenu, "ViewSort", "&Sort...", &TMainForm::ViewSortClick);
   ViewFilter = AddMenuItem(ViewMenu, "ViewFilter", "&Filter...", &TMainForm::ViewFilterClick);
   ViewMenu->addSeparator();
-  ViewToolbar = AddMenuItem(ViewMenu, "ViewToolbar", "&Toolbar", &TMainForm::ViewToolbarClick);
-  ViewStatusBar =
-      AddMenuItem(ViewMenu, "ViewStatusBar", "S&tatus Bar", &TMainForm::ViewStatusBarClick);
-  ViewSpeedBar = AddMenuItem(ViewMenu, "ViewSpeedBar", "&Speed Bar", &TMainForm::ViewSpeedBarClick);
-  // The check marks are set by the handlers, not by the actions themselves.
+  // Each check mark says whether its bar is shown: the action toggles the mark, and
+  // the toggle shows or hides the bar (connected once the bars exist; the handlers
+  // toggle the mark likewise).
+  ViewToolbar = AddMenuItem(ViewMenu, "ViewToolbar", "&Toolbar", nullptr);
+  ViewStatusBar = AddMenuItem(ViewMenu, "ViewStatusBar", "S&tatus Bar", nullptr);
+  ViewSpeedBar = AddMenuItem(ViewMenu, "ViewSpeedBar", "&Speed Bar", nullptr);
   for (QAction* item : {ViewToolbar, ViewStatusBar, ViewSpeedBar}) {
     item->setCheckable(true);
     item->setChecked(true);
-    disconnect(item, &QAction::triggered, this, nullptr);
   }
-  connect(ViewToolbar, &QAction::triggered, this, [this] {
-    ViewToolbar->setChecked(!ViewToolbar->isChecked());
-    ViewToolbarClick();
-  });
-  connect(ViewStatusBar, &QAction::triggered, this, [this] {
-    ViewStatusBar->setChecked(!ViewStatusBar->isChecked());
-    ViewStatusBarClick();
-  });
-  connect(ViewSpeedBar, &QAction::triggered, this, [this] {
-    ViewSpeedBar->setChecked(!ViewSpeedBar->isChecked());
-    ViewSpeedBarClick();
-  });
 
   GoMenu = bar->addMenu("&Go");
   GoMenu->setObjectName("GoMenu");
@@ -378,32 +364,13 @@ void TMainForm::SetSplitterShown(bool shown) {
 
 // --- Views ---------------------------------------------------------------------------
 
-TDevazozDataSet* TMainForm::ViewTable() const {
-  if (MastData == nullptr) return nullptr;
-  switch (current_view_) {
-    case 1:
-      return &MastData->QvxcatTable;
-    case 2:
-      return &MastData->CategoryTable;
-    case 3:
-      return &MastData->DevdistTable;
-    default:
-      return nullptr;
-  }
+const TView* TMainForm::ShownView() const {
+  return MastData != nullptr ? ViewByNumber(current_view_) : nullptr;
 }
 
-TDataSource* TMainForm::ViewSource() const {
-  if (MastData == nullptr) return nullptr;
-  switch (current_view_) {
-    case 1:
-      return &MastData->QvxcatSource;
-    case 2:
-      return &MastData->CategorySource;
-    case 3:
-      return &MastData->DevdistSource;
-    default:
-      return nullptr;
-  }
+TDevazozDataSet* TMainForm::ViewTable() const {
+  const TView* view = ShownView();
+  return view != nullptr ? &view->Table() : nullptr;
 }
 
 void TMainForm::showEvent(QShowEvent* event) {
@@ -420,9 +387,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::FormShow() {
-  MastData->QvxcatTable.Open();
-  MastData->CategoryTable.Open();
-  MastData->DevdistTable.Open();
+  for (const TView& view : Views()) view.Table().Open();
   saved_columns_ = &DBGrid->Columns();
   saved_data_source_ = DBGrid->DataSource();
   current_view_ = 0;
@@ -430,9 +395,7 @@ void TMainForm::FormShow() {
 }
 
 void TMainForm::FormClose() {
-  MastData->QvxcatTable.Close();
-  MastData->CategoryTable.Close();
-  MastData->DevdistTable.Close();
+  for (const TView& view : Views()) view.Table().Close();
 }
 
 void TMainForm::ShowView(int view) {
@@ -441,9 +404,9 @@ void TMainForm::ShowView(int view) {
     DBGrid->SetDataSource(saved_data_source_);
     // The grid's own collection assigned to itself empties it: default columns again.
     if (saved_columns_ != nullptr) DBGrid->Columns().Assign(*saved_columns_);
-    if (view >= 1 && view <= 3) {
-      DBGrid->SetDataSource(ViewSource());
-      DBNavigator->SetDataSource(ViewSource());
+    if (const TView* shown = ShownView()) {
+      DBGrid->SetDataSource(&shown->Source());
+      DBNavigator->SetDataSource(&shown->Source());
     }
     DBNavigator->BtnClick(TNavigateBtn::nbFirst);
   }
@@ -453,8 +416,8 @@ void TMainForm::ShowView(int view) {
 }
 
 void TMainForm::UpdateTitle() {
-  static const char* const kTitles[] = {"", " Catalog", " Categories", " Developers/Distributors"};
-  TitlePanel1->setText(kTitles[current_view_ >= 0 && current_view_ <= 3 ? current_view_ : 0]);
+  const TView* view = ShownView();
+  TitlePanel1->setText(view != nullptr ? view->title : "");
   TDevazozDataSet* table = ViewTable();
   TitlePanel2->setFixedWidth(table != nullptr && table->Filtered() ? 100 : 1);
 }
@@ -477,34 +440,14 @@ void TMainForm::UpdateStatusBar() {
 
 QString TMainForm::IndexCaption(const QString& tag_name) const {
   std::string caption;
-  const std::string tag = platform::qt::QStringToAnsi(tag_name);
-  switch (current_view_) {
-    case 1:
-      CatalogIndexCaption(tag, caption);
-      break;
-    case 2:
-      CategoryIndexCaption(tag, caption);
-      break;
-    case 3:
-      DevDistIndexCaption(tag, caption);
-      break;
-    default:
-      break;
-  }
+  if (const TView* view = ShownView())
+    view->IndexCaption(platform::qt::QStringToAnsi(tag_name), caption);
   return AnsiToQString(caption);
 }
 
 int TMainForm::ShowRecordForm() {
-  switch (current_view_) {
-    case 1:
-      return CatalogForm->ShowModal();
-    case 2:
-      return CategoryForm->ShowModal();
-    case 3:
-      return DeveloperForm->ShowModal();
-    default:
-      return 0;
-  }
+  const TView* view = ShownView();
+  return view != nullptr ? view->record_form()->ShowModal() : 0;
 }
 
 // --- Commands ------------------------------------------------------------------------
@@ -554,19 +497,7 @@ void TMainForm::EditMenuClick() {
 }
 
 void TMainForm::EditFindClick() {
-  switch (current_view_) {
-    case 1:
-      FindCatalog();
-      break;
-    case 2:
-      FindCategory();
-      break;
-    case 3:
-      FindDevDist();
-      break;
-    default:
-      break;
-  }
+  if (const TView* view = ShownView()) FindInView(*view);
   ShowView(current_view_);
 }
 
@@ -576,49 +507,31 @@ void TMainForm::EditNextClick() { DBNavigator->BtnClick(TNavigateBtn::nbNext); }
 void TMainForm::EditLastClick() { DBNavigator->BtnClick(TNavigateBtn::nbLast); }
 
 void TMainForm::ViewSortClick() {
-  switch (current_view_) {
-    case 1:
-      SortCatalog();
-      break;
-    case 2:
-      SortCategory();
-      break;
-    case 3:
-      SortDevDist();
-      break;
-    default:
-      break;
-  }
+  if (const TView* view = ShownView()) SortView(*view);
   ShowView(current_view_);
 }
 
 void TMainForm::ViewFilterClick() {
-  if (TDataSource* source = ViewSource()) FilterForm->DataSource = source;
+  if (const TView* view = ShownView()) FilterForm->DataSource = &view->Source();
   FilterForm->ShowModal();
   ShowView(current_view_);
 }
 
-void TMainForm::ViewToolbarClick() {
-  const bool shown = !ViewToolbar->isChecked();
-  ToolBar->setVisible(shown);
-  ViewToolbar->setChecked(shown);
-}
+void TMainForm::ViewToolbarClick() { ViewToolbar->toggle(); }
 
-void TMainForm::ViewStatusBarClick() {
-  const bool shown = !ViewStatusBar->isChecked();
-  StatusBar->setVisible(shown);
-  ViewStatusBar->setChecked(shown);
-}
+void TMainForm::ViewStatusBarClick() { ViewStatusBar->toggle(); }
 
-void TMainForm::ViewSpeedBarClick() {
-  if (ViewSpeedBar->isChecked()) {
-    SetSplitterShown(false);
-    ServiceTrackingBar->hide();
-    ViewSpeedBar->setChecked(false);
-  } else {
+void TMainForm::ViewSpeedBarClick() { ViewSpeedBar->toggle(); }
+
+// Hiding takes the splitter away first; showing brings the bar back first, so that
+// the splitter lands to the right of the bar.
+void TMainForm::SetSpeedBarShown(bool shown) {
+  if (shown) {
     ServiceTrackingBar->show();
     SetSplitterShown(true);
-    ViewSpeedBar->setChecked(true);
+  } else {
+    SetSplitterShown(false);
+    ServiceTrackingBar->hide();
   }
 }
 
@@ -627,10 +540,11 @@ void TMainForm::GoCategoriesClick() { ShowView(2); }
 void TMainForm::GoDevelopersClick() { ShowView(3); }
 
 void TMainForm::DBGridTitleClick(TDBGridColumn* column) {
-  if (current_view_ != 1 || column == nullptr) return;
+  const TView* view = ShownView();
+  if (view == nullptr || !view->title_click_sorts || column == nullptr) return;
   const std::string field = column->FieldName();
-  if (field == "TITLE" || field == "CATEGORY") {
-    MastData->QvxcatTable.SetIndexName(field);
+  if (view->HasTag(field)) {
+    view->Table().SetIndexName(field);
     ShowView(current_view_);
   }
 }
@@ -641,9 +555,7 @@ void TMainForm::ToolsPackDataClick() {
                  TMsgDlgType::mtInformation,
                  platform::qt::mbYes | platform::qt::mbNo) != platform::qt::mrYes)
     return;
-  MastData->QvxcatTable.Pack();
-  MastData->CategoryTable.Pack();
-  MastData->DevdistTable.Pack();
+  for (const TView& view : Views()) view.Table().Pack();
   MessageDlg("Packing successfully completed.", TMsgDlgType::mtInformation, platform::qt::mbOK);
 }
 
@@ -652,9 +564,7 @@ void TMainForm::ToolsReindexDataClick() {
                  TMsgDlgType::mtInformation,
                  platform::qt::mbYes | platform::qt::mbNo) != platform::qt::mrYes)
     return;
-  MastData->QvxcatTable.Reindex();
-  MastData->CategoryTable.Reindex();
-  MastData->DevdistTable.Reindex();
+  for (const TView& view : Views()) view.Table().Reindex();
   MessageDlg("Reindexing successfully completed.", TMsgDlgType::mtInformation, platform::qt::mbOK);
 }
 

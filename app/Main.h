@@ -2,6 +2,22 @@
 // tables at a time in a read-only grid (the Catalog, Categories and Developers
 // views) and carries every command: new, open and delete records, print, find,
 // navigate, sort and filter, switch the view, pack and reindex, about.
+//
+// How it is organised. The window holds its layout and its commands, not the data:
+// the tables belong to the data module (DataMod.h), and everything that differs
+// between the views (table, data source, title, Find fields, Sort tags and their
+// captions, record form) is a row of the table of views (Views.h), read through
+// ShownView(); no command switches on the view number. The constructor builds the
+// window in four parts, each by one Create function: the menus (CreateMenus: one
+// AddMenuItem line per item, naming its handler), the tool bar (CreateToolBar: a
+// table of buttons), the client panel (speed bar, title bar, grid) and the status
+// bar. Every command is a handler named after its menu item (FileNewClick, ...),
+// connected through ConnectCommand, so an exception ends in the application's error
+// box and skips the rest of the command. A command that changes records, order or
+// filter ends with ShowView(CurrentView()), which refreshes title and status bar
+// and gives the grid the focus. To add a command: declare its handler below, add its
+// menu item (and tool bar button) in CreateMenus (CreateToolBar), write the handler
+// in the commands part of Main.cpp; a window it opens lives in its own file pair.
 #ifndef APP_MAIN_H_
 #define APP_MAIN_H_
 
@@ -10,6 +26,8 @@
 
 #include "app/DataMod.h"
 #include "app/GridPos.h"
+
+struct TView;
 
 class QAction;
 class QLabel;
@@ -79,6 +97,8 @@ class TMainForm : public QMainWindow {
   QString IndexCaption(const QString& tag_name) const;
 
   int CurrentView() const { return current_view_; }
+  // The table-of-views entry of the current view; null for view 0.
+  const TView* ShownView() const;
 
   // Controls, named as on the form.
   QMenu* FileMenu = nullptr;
@@ -146,10 +166,10 @@ class TMainForm : public QMainWindow {
                        void (TMainForm::*handler)(), const QKeySequence& shortcut = {});
   void SetStatusPanelWidth(int panel, int width);
   void SetSplitterShown(bool shown);
+  void SetSpeedBarShown(bool shown);
 
-  // The current view's table and data source; null for view 0.
+  // The current view's table; null for view 0.
   TDevazozDataSet* ViewTable() const;
-  TDataSource* ViewSource() const;
   int ShowRecordForm();
 
   TDevazozGridPositioner positioner_;

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/exception.h"
+#include "platform/services/exception.h"
 
 namespace catalog {
 

@@ -19,7 +19,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/exception.h"
+#include "platform/services/exception.h"
 
 namespace catalog {
 

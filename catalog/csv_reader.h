@@ -25,7 +25,7 @@
 #include <vector>
 
 #include "catalog/byte_source.h"
-#include "platform/exception.h"
+#include "platform/services/exception.h"
 
 namespace catalog {
 

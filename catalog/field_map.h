@@ -17,9 +17,10 @@ namespace catalog {
 
 // A field of the table a list is imported into.
 struct TargetField {
-  std::string name;  // upper case, as in the table
-  char type = 'C';   // the table's type letter
-  int length = 0;    // characters a character field takes
+  std::string name;   // upper case, as in the table
+  char type = 'C';    // the table's type letter
+  int length = 0;     // characters a character field takes
+  std::string label;  // what windows call it ("Distributor"); the name when empty
 };
 
 // The header's matching key: its letters and digits, lower-cased (ASCII only).

@@ -3,9 +3,9 @@
 #include <cmath>
 #include <vector>
 
-#include "platform/codepage.h"
-#include "platform/datetime.h"
-#include "platform/numtext.h"
+#include "platform/services/codepage.h"
+#include "platform/services/datetime.h"
+#include "platform/services/numtext.h"
 
 namespace catalog {
 namespace {

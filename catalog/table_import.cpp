@@ -5,8 +5,8 @@
 #include <functional>
 
 #include "catalog/csv_reader.h"
-#include "platform/datetime.h"
-#include "platform/numtext.h"
+#include "platform/services/datetime.h"
+#include "platform/services/numtext.h"
 
 namespace catalog {
 namespace {
@@ -81,19 +81,32 @@ std::unordered_set<std::string> LookupValues(platform::TDataSet& lookup) {
 
 }  // namespace
 
-TableImport::TableImport(platform::TDataSet& table, platform::TDataSet* categories,
-                         platform::TDataSet* companies)
-    : table_(table), categories_(categories), companies_(companies) {
+std::vector<TargetField> ImportFields(platform::TDataSet& table) {
+  std::vector<TargetField> fields;
   for (int i = 0; i < table.FieldCount(); ++i) {
     platform::TField* f = table.Fields(i);
     char type = TypeLetter(f->DataType());
     if (type == 0 || f->Calculated()) continue;
-    fields_.push_back({f->FieldName(), type, type == 'C' ? f->Size() : 0});
-    field_objects_.push_back(f);
+    fields.push_back({f->FieldName(), type, type == 'C' ? f->Size() : 0, f->DisplayLabel()});
   }
-  key_ = FieldIndex(fields_, "TITLE");
-  for (size_t i = 0; key_ < 0 && i < fields_.size(); ++i)
-    if (fields_[i].type == 'C') key_ = int(i);
+  return fields;
+}
+
+int ImportKeyField(const std::vector<TargetField>& fields) {
+  int key = FieldIndex(fields, "TITLE");
+  for (size_t i = 0; key < 0 && i < fields.size(); ++i)
+    if (fields[i].type == 'C') key = int(i);
+  return key;
+}
+
+TableImport::TableImport(platform::TDataSet& table, platform::TDataSet* categories,
+                         platform::TDataSet* companies)
+    : table_(table),
+      categories_(categories),
+      companies_(companies),
+      fields_(ImportFields(table)),
+      key_(ImportKeyField(fields_)) {
+  for (const TargetField& f : fields_) field_objects_.push_back(table.FieldByName(f.name));
 }
 
 std::string TableImport::Fitted(int field, const std::string& text, ImportSummary* summary) const {

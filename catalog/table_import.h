@@ -77,6 +77,13 @@ struct ImportLog {
   bool Empty() const { return records.empty() && categories.empty() && companies.empty(); }
 };
 
+// The fields of an open dataset that a column can fill (character, memo, logical,
+// number and date fields, in table order).
+std::vector<TargetField> ImportFields(platform::TDataSet& table);
+// The index into fields of the key field (TITLE, else the first character field),
+// or -1 when there is none.
+int ImportKeyField(const std::vector<TargetField>& fields);
+
 class TableImport {
  public:
   // REQUIRES: table is open for writing. categories and companies, when given, are
@@ -85,8 +92,7 @@ class TableImport {
   TableImport(platform::TDataSet& table, platform::TDataSet* categories,
               platform::TDataSet* companies);
 
-  // The fields a column can fill (character, memo, logical, number and date
-  // fields, in table order).
+  // ImportFields of the table.
   const std::vector<TargetField>& Fields() const { return fields_; }
   // The index into Fields() of the key field, or -1 when the table has none.
   int KeyField() const { return key_; }

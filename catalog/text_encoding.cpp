@@ -2,7 +2,7 @@
 
 #include <cstdint>
 
-#include "platform/codepage.h"
+#include "platform/services/codepage.h"
 
 namespace catalog {
 

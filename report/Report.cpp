@@ -3,8 +3,8 @@
 #include <stdexcept>
 
 #include "report/ReportLayout.h"
+#include "report/ReportPreview.h"
 #include "report/ReportPrinting.h"
-#include "report/TReportPreview.h"
 
 double TReportPage::Width() const {
   return Orientation == TReportOrientation::Portrait ? PaperWidth : PaperHeight;

@@ -19,8 +19,8 @@
 
 #include "report/Report.h"
 #include "report/ReportLayout.h"
+#include "report/ReportProgress.h"
 #include "report/ReportRender.h"
-#include "report/TReportProgress.h"
 
 namespace {
 

@@ -17,7 +17,7 @@
 #include "app/QvxLiRpt.h"
 #include "engine/dataset/Zavaz6UZ.h"
 #include "report/ReportLayout.h"
-#include "report/TReportPreview.h"
+#include "report/ReportPreview.h"
 
 namespace {
 

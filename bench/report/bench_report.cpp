@@ -10,7 +10,7 @@
 
 #include "report/Report.h"
 #include "report/ReportLayout.h"
-#include "report/TReportPreview.h"
+#include "report/ReportPreview.h"
 
 namespace {
 

@@ -12,9 +12,9 @@
 #include "engine/foundation/gs6_tool.h"
 #include "engine/index/gs6_indx.h"
 #include "engine/index/gs6_indxtag.h"
-#include "platform/codepage.h"
-#include "platform/datetime.h"
-#include "platform/paths.h"
+#include "platform/services/codepage.h"
+#include "platform/services/datetime.h"
+#include "platform/services/paths.h"
 
 namespace devazoz {
 

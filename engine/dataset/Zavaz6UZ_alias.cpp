@@ -4,8 +4,8 @@
 #include <mutex>
 
 #include "engine/dataset/Zavaz6UZ.h"
-#include "platform/codepage.h"
-#include "platform/paths.h"
+#include "platform/services/codepage.h"
+#include "platform/services/paths.h"
 
 namespace devazoz {
 

@@ -3,7 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
-#include "platform/apphandler.h"
+#include "platform/services/apphandler.h"
 
 namespace devazoz {
 

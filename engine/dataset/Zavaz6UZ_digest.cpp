@@ -7,7 +7,7 @@
 
 #include "engine/foundation/gs6_glbl.h"
 #include "engine/table/gs6_dbfld.h"
-#include "platform/codepage.h"
+#include "platform/services/codepage.h"
 
 namespace devazoz {
 namespace {

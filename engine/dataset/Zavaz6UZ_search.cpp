@@ -19,7 +19,7 @@
 #include "engine/dataset/Zavaz6UZ.h"
 #include "engine/foundation/gs6_scope.h"
 #include "engine/foundation/gs6_tool.h"
-#include "platform/codepage.h"
+#include "platform/services/codepage.h"
 
 namespace devazoz {
 

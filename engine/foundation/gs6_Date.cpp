@@ -1,7 +1,7 @@
 #include "engine/foundation/gs6_Date.h"
 
 #include "engine/foundation/gs6_os.h"
-#include "platform/datetime.h"
+#include "platform/services/datetime.h"
 
 namespace devazoz {
 

@@ -18,9 +18,9 @@
 #include "engine/table/gs6_memo.h"
 #include "engine/table/gs6_sql.h"
 #include "engine/table/gs6_sqldbf.h"
-#include "platform/codepage.h"
-#include "platform/exception.h"
-#include "platform/numtext.h"
+#include "platform/services/codepage.h"
+#include "platform/services/exception.h"
+#include "platform/services/numtext.h"
 
 namespace devazoz {
 namespace {

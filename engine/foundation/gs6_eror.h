@@ -9,7 +9,7 @@
 #include <string>
 
 #include "engine/foundation/gs6_cnst.h"
-#include "platform/exception.h"
+#include "platform/services/exception.h"
 
 namespace devazoz {
 

@@ -18,8 +18,8 @@
 #include <vector>
 
 #include "engine/foundation/gs6_cnst.h"
-#include "platform/codepage.h"
-#include "platform/paths.h"
+#include "platform/services/codepage.h"
+#include "platform/services/paths.h"
 
 namespace devazoz::os {
 namespace {

@@ -9,7 +9,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/datetime.h"
+#include "platform/services/datetime.h"
 
 namespace devazoz::os {
 

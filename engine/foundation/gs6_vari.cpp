@@ -11,9 +11,9 @@
 #include "engine/foundation/gs6_bytes.h"
 #include "engine/foundation/gs6_eror.h"
 #include "engine/foundation/gs6_glbl.h"
-#include "platform/codepage.h"
-#include "platform/exception.h"
-#include "platform/numtext.h"
+#include "platform/services/codepage.h"
+#include "platform/services/exception.h"
+#include "platform/services/numtext.h"
 
 namespace devazoz {
 

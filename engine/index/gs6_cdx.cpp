@@ -8,7 +8,7 @@
 #include "engine/foundation/gs6_eror.h"
 #include "engine/index/gs6_cdxsort.h"
 #include "engine/table/gs6_dbfld.h"
-#include "platform/codepage.h"
+#include "platform/services/codepage.h"
 
 namespace devazoz {
 

@@ -14,7 +14,7 @@
 #include "engine/index/gs6_cdxtag.h"
 #include "engine/index/gs6_indxcheck.h"
 #include "engine/table/gs6_dbfld.h"
-#include "platform/exception.h"
+#include "platform/services/exception.h"
 
 namespace devazoz {
 

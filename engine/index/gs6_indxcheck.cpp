@@ -11,7 +11,7 @@
 #include "engine/index/gs6_ndx.h"
 #include "engine/index/gs6_ntx.h"
 #include "engine/table/gs6_dbfld.h"
-#include "platform/exception.h"
+#include "platform/services/exception.h"
 
 namespace devazoz {
 

@@ -6,8 +6,8 @@
 #include "engine/foundation/gs6_eror.h"
 #include "engine/index/gs6_indx.h"
 #include "engine/index/gs6_indxtag.h"
-#include "platform/exception.h"
-#include "platform/numtext.h"
+#include "platform/services/exception.h"
+#include "platform/services/numtext.h"
 
 namespace devazoz {
 

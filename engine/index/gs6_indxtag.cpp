@@ -12,7 +12,7 @@
 #include "engine/table/gs6_sql.h"
 #include "engine/table/gs6_sqldbf.h"
 #include "engine/table/gs6_sqlnode.h"
-#include "platform/codepage.h"
+#include "platform/services/codepage.h"
 
 namespace devazoz {
 

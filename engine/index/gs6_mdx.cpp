@@ -9,7 +9,7 @@
 #include "engine/foundation/gs6_cnst.h"
 #include "engine/foundation/gs6_eror.h"
 #include "engine/table/gs6_dbfld.h"
-#include "platform/codepage.h"
+#include "platform/services/codepage.h"
 
 namespace devazoz {
 

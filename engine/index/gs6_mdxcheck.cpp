@@ -12,7 +12,7 @@
 #include "engine/index/gs6_mdxnode.h"
 #include "engine/index/gs6_mdxtag.h"
 #include "engine/table/gs6_dbfld.h"
-#include "platform/exception.h"
+#include "platform/services/exception.h"
 
 namespace devazoz {
 

@@ -12,7 +12,7 @@
 #include "engine/index/gs6_ndxsort.h"
 #include "engine/table/gs6_dbfld.h"
 #include "engine/table/gs6_sql.h"
-#include "platform/numtext.h"
+#include "platform/services/numtext.h"
 
 namespace devazoz {
 

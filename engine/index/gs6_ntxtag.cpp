@@ -15,7 +15,7 @@
 #include "engine/table/gs6_sql.h"
 #include "engine/table/gs6_sqldbf.h"
 #include "engine/table/gs6_sqlnode.h"
-#include "platform/numtext.h"
+#include "platform/services/numtext.h"
 
 namespace devazoz {
 

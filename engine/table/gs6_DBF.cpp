@@ -9,8 +9,8 @@
 #include "engine/foundation/gs6_os.h"
 #include "engine/foundation/gs6_tool.h"
 #include "engine/table/gs6_memo.h"
-#include "platform/codepage.h"
-#include "platform/datetime.h"
+#include "platform/services/codepage.h"
+#include "platform/services/datetime.h"
 
 namespace devazoz {
 namespace {

@@ -5,7 +5,7 @@
 #include "engine/foundation/gs6_bytes.h"
 #include "engine/foundation/gs6_tool.h"
 #include "engine/table/gs6_memo.h"
-#include "platform/numtext.h"
+#include "platform/services/numtext.h"
 
 namespace devazoz {
 

@@ -10,9 +10,9 @@
 #include "engine/foundation/gs6_tool.h"
 #include "engine/table/gs6_explink.h"
 #include "engine/table/gs6_memo.h"
-#include "platform/codepage.h"
-#include "platform/exception.h"
-#include "platform/numtext.h"
+#include "platform/services/codepage.h"
+#include "platform/services/exception.h"
+#include "platform/services/numtext.h"
 
 namespace devazoz {
 namespace {

@@ -7,8 +7,8 @@
 
 #include "engine/foundation/gs6_Date.h"
 #include "engine/foundation/gs6_vari.h"
-#include "platform/codepage.h"
-#include "platform/numtext.h"
+#include "platform/services/codepage.h"
+#include "platform/services/numtext.h"
 
 namespace devazoz {
 namespace {

@@ -3,7 +3,7 @@
 #include <cmath>
 #include <cstring>
 
-#include "platform/codepage.h"
+#include "platform/services/codepage.h"
 
 namespace devazoz {
 

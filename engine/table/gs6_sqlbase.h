@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "engine/foundation/gs6_glbl.h"
-#include "platform/exception.h"
+#include "platform/services/exception.h"
 
 namespace devazoz {
 

@@ -4,7 +4,7 @@
 
 #include "engine/table/gs6_dbfld.h"
 #include "engine/table/gs6_sqlnode.h"
-#include "platform/codepage.h"
+#include "platform/services/codepage.h"
 
 namespace devazoz {
 

@@ -4,8 +4,8 @@
 #include <algorithm>
 
 #include "engine/table/gs6_sqlnode.h"
-#include "platform/codepage.h"
-#include "platform/numtext.h"
+#include "platform/services/codepage.h"
+#include "platform/services/numtext.h"
 
 namespace devazoz {
 namespace {

@@ -6,8 +6,8 @@
 #include <cstdlib>
 
 #include "engine/foundation/gs6_Date.h"
-#include "platform/codepage.h"
-#include "platform/numtext.h"
+#include "platform/services/codepage.h"
+#include "platform/services/numtext.h"
 
 namespace devazoz {
 namespace {

@@ -8,7 +8,7 @@
 #include <string>
 #include <variant>
 
-#include "platform/exception.h"
+#include "platform/services/exception.h"
 
 namespace platform {
 

@@ -8,8 +8,8 @@
 #include <limits>
 
 #include "platform/dataset/dataset.h"
-#include "platform/datetime.h"
-#include "platform/numtext.h"
+#include "platform/services/datetime.h"
+#include "platform/services/numtext.h"
 
 namespace platform {
 

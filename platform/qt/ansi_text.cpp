@@ -1,6 +1,6 @@
 #include "platform/qt/ansi_text.h"
 
-#include "platform/codepage.h"
+#include "platform/services/codepage.h"
 
 namespace platform::qt {
 

@@ -2,8 +2,9 @@
 
 #include <QMessageBox>
 
-#include "platform/apphandler.h"
 #include "platform/qt/ansi_text.h"
+#include "platform/qt/run_handler.h"
+#include "platform/services/apphandler.h"
 
 namespace platform::qt {
 namespace {
@@ -16,7 +17,7 @@ TApplication* Application() { return g_application; }
 
 void RunCommand(const std::function<void()>& command) {
   if (g_application != nullptr)
-    g_application->Guard(command);
+    RunHandler(command);
   else
     command();
 }
@@ -50,27 +51,20 @@ void TApplication::ShowExceptionMessage(const QString& message) {
   box.exec();
 }
 
-bool TApplication::Guard(const std::function<void()>& work) {
-  try {
-    work();
-    return true;
-  } catch (const std::exception& e) {
-    ShowException(e);
-  } catch (...) {
-    ShowExceptionMessage(QStringLiteral("Unknown error"));
-  }
-  return false;
-}
+bool TApplication::Guard(const std::function<void()>& work) { return RunHandler(work); }
 
 bool TApplication::notify(QObject* receiver, QEvent* event) {
-  try {
-    return QApplication::notify(receiver, event);
-  } catch (const std::exception& e) {
-    ShowException(e);
-  } catch (...) {
-    ShowExceptionMessage(QStringLiteral("Unknown error"));
-  }
-  return true;
+  // One captured reference, so that no event allocates a function object.
+  struct Delivery {
+    TApplication* app;
+    QObject* receiver;
+    QEvent* event;
+    bool result = true;
+  } delivery{this, receiver, event};
+  RunHandler([&delivery] {
+    delivery.result = delivery.app->QApplication::notify(delivery.receiver, delivery.event);
+  });
+  return delivery.result;
 }
 
 }  // namespace platform::qt

@@ -7,16 +7,33 @@
 
 namespace platform::qt {
 
+namespace {
+
+// In the application's error box; without the application object (a bare toolkit)
+// in the log.
+void ShowError(const std::exception* error) {
+  if (TApplication* app = Application()) {
+    if (error != nullptr)
+      app->ShowException(*error);
+    else
+      app->ShowExceptionMessage(QStringLiteral("Unknown error"));
+  } else {
+    qWarning("%s", error != nullptr ? error->what() : "Unknown error");
+  }
+}
+
+}  // namespace
+
+// The program's one exception-catching block: the application's Guard and its event
+// delivery (notify) run their work through here too.
 bool RunHandler(const std::function<void()>& work) {
-  if (TApplication* app = Application()) return app->Guard(work);
-  // Without the application object (a bare toolkit) the message goes to the log.
   try {
     work();
     return true;
   } catch (const std::exception& e) {
-    qWarning("%s", e.what());
+    ShowError(&e);
   } catch (...) {
-    qWarning("Unknown error");
+    ShowError(nullptr);
   }
   return false;
 }

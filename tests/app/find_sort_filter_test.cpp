@@ -13,14 +13,12 @@
 #include <algorithm>
 #include <cctype>
 
-#include "app/CgrProcs.h"
-#include "app/ClgProcs.h"
 #include "app/DataMod.h"
-#include "app/DevProcs.h"
 #include "app/FiltFrm.h"
 #include "app/FindDlg.h"
 #include "app/Main.h"
 #include "app/SortDlg.h"
+#include "app/Views.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support_qt/mem_dataset.h"
 #include "tests/support_qt/qt_test.h"

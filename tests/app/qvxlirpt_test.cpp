@@ -19,8 +19,8 @@
 #include "app/DataMod.h"
 #include "app/Main.h"
 #include "engine/foundation/gs6_dbsy.h"
+#include "report/ReportPreview.h"
 #include "report/ReportPrinting.h"
-#include "report/TReportPreview.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support/pdf_text.h"
 

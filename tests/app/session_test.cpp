@@ -22,12 +22,12 @@
 #include "app/FindDlg.h"
 #include "app/Main.h"
 #include "app/SortDlg.h"
-#include "platform/codepage.h"
 #include "platform/qt/ansi_text.h"
 #include "platform/qt/db_check_box.h"
 #include "platform/qt/db_edit.h"
 #include "platform/qt/db_lookup_combo_box.h"
 #include "platform/qt/db_memo.h"
+#include "platform/services/codepage.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support_qt/qt_test.h"
 

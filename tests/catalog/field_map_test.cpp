@@ -11,9 +11,9 @@ using catalog::TargetField;
 
 const std::vector<TargetField>& TitleFields() {
   static const std::vector<TargetField> fields = {
-      {"TITLE", 'C', 40},      {"CATEGORY", 'C', 30}, {"DEVELOPER", 'C', 30},
-      {"DISTRIBUTR", 'C', 30}, {"PLAYERS", 'C', 5},   {"MEMORYBLKS", 'C', 5},
-      {"ANALOG", 'L', 1},      {"DUALSHOCK", 'L', 1}, {"NOTES", 'M', 10}};
+      {"TITLE", 'C', 40, ""},      {"CATEGORY", 'C', 30, ""}, {"DEVELOPER", 'C', 30, ""},
+      {"DISTRIBUTR", 'C', 30, ""}, {"PLAYERS", 'C', 5, ""},   {"MEMORYBLKS", 'C', 5, ""},
+      {"ANALOG", 'L', 1, ""},      {"DUALSHOCK", 'L', 1, ""}, {"NOTES", 'M', 10, ""}};
   return fields;
 }
 
@@ -57,7 +57,7 @@ TEST(ColumnMapping, AFieldTakesOneColumnAndItsOwnNameWins) {
 }
 
 TEST(ColumnMapping, SynonymsOnlyForFieldsTheTableHas) {
-  std::vector<TargetField> lookup = {{"CATEGORY", 'C', 30}};
+  std::vector<TargetField> lookup = {{"CATEGORY", 'C', 30, ""}};
   EXPECT_EQ(MapColumns({"Name", "Genre"}, lookup), (std::vector<int>{-1, 0}));
 }
 

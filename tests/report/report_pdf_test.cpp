@@ -8,9 +8,9 @@
 
 #include "report/Report.h"
 #include "report/ReportLayout.h"
+#include "report/ReportPageView.h"
+#include "report/ReportPreview.h"
 #include "report/ReportPrinting.h"
-#include "report/TReportPageView.h"
-#include "report/TReportPreview.h"
 #include "tests/report/report_test_support.h"
 
 namespace {

@@ -20,9 +20,9 @@
 #include <vector>
 
 #include "engine/dataset/Zavaz6UZ.h"
-#include "platform/codepage.h"
-#include "platform/datetime.h"
-#include "platform/paths.h"
+#include "platform/services/codepage.h"
+#include "platform/services/datetime.h"
+#include "platform/services/paths.h"
 #include "tools/devazoz/commands.h"
 
 namespace devazoz_tool {

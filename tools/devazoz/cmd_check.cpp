@@ -14,7 +14,7 @@
 #include "engine/index/gs6_ndx.h"
 #include "engine/index/gs6_ntx.h"
 #include "engine/table/gs6_dbfcheck.h"
-#include "platform/exception.h"
+#include "platform/services/exception.h"
 #include "tools/devazoz/commands.h"
 #include "tools/devazoz/index_progress.h"
 

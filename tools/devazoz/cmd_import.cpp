@@ -19,7 +19,7 @@
 #include "engine/dataset/Zavaz6UZ.h"
 #include "engine/foundation/gs6_disk.h"
 #include "engine/foundation/gs6_os.h"
-#include "platform/codepage.h"
+#include "platform/services/codepage.h"
 #include "tools/devazoz/commands.h"
 
 namespace devazoz_tool {

@@ -5,7 +5,7 @@
 #include <map>
 #include <string>
 
-#include "platform/numtext.h"
+#include "platform/services/numtext.h"
 #include "tools/devazoz/commands.h"
 
 namespace devazoz_tool {

@@ -6,7 +6,7 @@
 #include "engine/foundation/gs6_bytes.h"
 #include "engine/foundation/gs6_tool.h"
 #include "engine/table/gs6_dbfld.h"
-#include "platform/numtext.h"
+#include "platform/services/numtext.h"
 #include "tools/devazoz/commands.h"
 
 namespace devazoz_tool {

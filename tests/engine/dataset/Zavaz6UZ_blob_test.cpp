@@ -6,7 +6,7 @@
 #include <sys/stat.h>
 
 #include "engine/foundation/gs6_os.h"
-#include "platform/apphandler.h"
+#include "platform/services/apphandler.h"
 #include "tests/engine/dataset/dataset_test_util.h"
 
 namespace {

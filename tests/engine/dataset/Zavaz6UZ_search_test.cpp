@@ -13,7 +13,7 @@
 #include "engine/dataset/Zavaz6UZ_digest.h"
 #include "engine/index/gs6_cdx.h"
 #include "engine/table/gs6_dbfld.h"
-#include "platform/codepage.h"
+#include "platform/services/codepage.h"
 #include "tests/support/dataset_fixture.h"
 #include "tests/support/dbf_fixture.h"
 

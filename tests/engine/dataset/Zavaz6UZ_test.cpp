@@ -10,9 +10,9 @@
 #include "engine/foundation/gs6_dbsy.h"
 #include "engine/foundation/gs6_eror.h"
 #include "engine/foundation/gs6_os.h"
-#include "platform/codepage.h"
-#include "platform/datetime.h"
-#include "platform/paths.h"
+#include "platform/services/codepage.h"
+#include "platform/services/datetime.h"
+#include "platform/services/paths.h"
 #include "tests/engine/dataset/dataset_test_util.h"
 
 namespace {

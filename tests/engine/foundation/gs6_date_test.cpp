@@ -2,8 +2,8 @@
 
 #include <gtest/gtest.h>
 
-#include "platform/datetime.h"
-#include "platform/exception.h"
+#include "platform/services/datetime.h"
+#include "platform/services/exception.h"
 
 namespace devazoz {
 namespace {

@@ -18,8 +18,8 @@
 #include "engine/foundation/gs6_eror.h"
 #include "engine/foundation/gs6_glbl.h"
 #include "engine/foundation/gs6_os.h"
-#include "platform/codepage.h"
-#include "platform/paths.h"
+#include "platform/services/codepage.h"
+#include "platform/services/paths.h"
 #include "tests/support/dbf_fixture.h"
 
 namespace devazoz {

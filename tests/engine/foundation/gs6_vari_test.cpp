@@ -7,8 +7,8 @@
 
 #include "engine/foundation/gs6_eror.h"
 #include "engine/foundation/gs6_glbl.h"
-#include "platform/datetime.h"
-#include "platform/exception.h"
+#include "platform/services/datetime.h"
+#include "platform/services/exception.h"
 
 namespace devazoz {
 namespace {

@@ -7,7 +7,7 @@
 #include "engine/foundation/gs6_eror.h"
 #include "engine/foundation/gs6_tool.h"
 #include "engine/table/gs6_dbfld.h"
-#include "platform/datetime.h"
+#include "platform/services/datetime.h"
 #include "tests/support/dbf_fixture.h"
 #include "tests/support/memo_fixture.h"
 

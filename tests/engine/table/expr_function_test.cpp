@@ -7,8 +7,8 @@
 
 #include "engine/foundation/gs6_Date.h"
 #include "engine/table/gs6_sql.h"
-#include "platform/datetime.h"
-#include "platform/numtext.h"
+#include "platform/services/datetime.h"
+#include "platform/services/numtext.h"
 
 namespace {
 using namespace devazoz;

@@ -7,7 +7,7 @@
 
 #include "engine/foundation/gs6_Date.h"
 #include "engine/table/gs6_sql.h"
-#include "platform/datetime.h"
+#include "platform/services/datetime.h"
 
 namespace {
 using namespace devazoz;

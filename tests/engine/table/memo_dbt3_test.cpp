@@ -5,7 +5,7 @@
 #include "engine/foundation/gs6_cnst.h"
 #include "engine/foundation/gs6_eror.h"
 #include "engine/table/gs6_memo.h"
-#include "platform/codepage.h"
+#include "platform/services/codepage.h"
 #include "tests/support/dbf_fixture.h"
 #include "tests/support/memo_fixture.h"
 

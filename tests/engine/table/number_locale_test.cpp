@@ -10,7 +10,7 @@
 #include "engine/table/gs6_dbfld.h"
 #include "engine/table/gs6_sql.h"
 #include "engine/table/gs6_sqldbf.h"
-#include "platform/exception.h"
+#include "platform/services/exception.h"
 #include "tests/support/comma_locale.h"
 #include "tests/support/dbf_fixture.h"
 

@@ -10,11 +10,11 @@
 #include <QTimer>
 #include <stdexcept>
 
-#include "platform/exception.h"
 #include "platform/qt/ansi_text.h"
 #include "platform/qt/application.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/message_dlg.h"
+#include "platform/services/exception.h"
 
 namespace qvx_test {
 namespace {
