@@ -8,6 +8,7 @@
 #include <QVBoxLayout>
 
 #include "app/DataMod.h"
+#include "platform/qt/ansi_text.h"
 #include "platform/qt/db_check_box.h"
 #include "platform/qt/db_edit.h"
 #include "platform/qt/db_lookup_combo_box.h"
@@ -65,7 +66,7 @@ TCatalogForm::TCatalogForm(QWidget* parent)
 
 TCatalogForm::TCatalogForm(platform::TDataSource* titles, platform::TDataSource* categories,
                            platform::TDataSource* companies, QWidget* parent)
-    : TRecordForm(titles, parent) {
+    : TRecordForm(titles, parent), titles_(titles) {
   setObjectName("CatalogForm");
   setWindowTitle("Catalog");
   setFont(platform::qt::MapFont("MS Sans Serif", 8));
@@ -128,8 +129,13 @@ TCatalogForm::TCatalogForm(platform::TDataSource* titles, platform::TDataSource*
   DBMemoNotes->setObjectName("DBMemoNotes");
   DBMemoNotes->SetDataSource(titles);
   DBMemoNotes->SetDataField("NOTES");
+  LabelNotesProblem = new QLabel(TabSheet2);
+  LabelNotesProblem->setObjectName("LabelNotesProblem");
+  LabelNotesProblem->setWordWrap(true);
+  LabelNotesProblem->hide();
   auto* notes = new QVBoxLayout(TabSheet2);
   notes->setContentsMargins(6, 6, 6, 6);
+  notes->addWidget(LabelNotesProblem);
   notes->addWidget(DBMemoNotes);
 
   // OK is not the default button: Enter neither closes the form nor leaves the notes.
@@ -182,6 +188,13 @@ TCatalogForm::TCatalogForm(platform::TDataSource* titles, platform::TDataSource*
 void TCatalogForm::FormShow() {
   PageControl->setCurrentWidget(TabSheet1);
   DBEditTitle->setFocus();
+  // Without its memo file the title table opens, but no notes can be shown or kept.
+  std::string problem;
+  if (auto* table = dynamic_cast<TDevazozDataSet*>(titles_->DataSet()))
+    problem = table->MemoProblem();
+  LabelNotesProblem->setText(platform::qt::AnsiToQString(problem.empty() ? "" : problem + "."));
+  LabelNotesProblem->setVisible(!problem.empty());
+  DBMemoNotes->SetReadOnly(!problem.empty());
 }
 
 void TCatalogForm::UpdateApplyButton() {

@@ -54,6 +54,11 @@ class TCatalogForm : public TRecordForm {
   platform::qt::TDBCheckBox* DBCheckBoxAnalog;
   platform::qt::TDBCheckBox* DBCheckBoxDualshock;
   platform::qt::TDBMemo* DBMemoNotes;
+  // Above the notes: what keeps them from being shown (the memo file missing).
+  QLabel* LabelNotesProblem;
+
+ private:
+  platform::TDataSource* titles_;
 };
 
 extern TCatalogForm* CatalogForm;

@@ -1,5 +1,7 @@
 #include "app/DataMod.h"
 
+#include <exception>
+
 #include "platform/services/apphandler.h"
 
 TMastData* MastData = nullptr;
@@ -57,6 +59,10 @@ TMastData::TMastData() {
   QvxcatTable.AfterInsert = [this](platform::TDataSet& dataset) {
     QvxcatTableAfterInsert(dataset);
   };
+  for (TDevazozDataSet* table : {&QvxcatTable, &CategoryTable, &DevdistTable}) {
+    table->AfterPost = [this, table](platform::TDataSet&) { MarkChanged(*table); };
+    table->AfterDelete = [this, table](platform::TDataSet&) { MarkChanged(*table); };
+  }
 }
 
 TMastData::~TMastData() {
@@ -87,6 +93,27 @@ void TMastData::SetCatalogFolder(const std::string& folder) {
     table->LoadIndexFiles(indexes);
     table->SetIndexName(tag);
   }
+}
+
+void TMastData::MarkChanged(TDevazozDataSet& table) {
+  for (TDevazozDataSet* marked : changed_)
+    if (marked == &table) return;
+  changed_.push_back(&table);
+  if (changed_.size() == 1 && OnChanged) OnChanged();
+}
+
+void TMastData::FlushChanges() {
+  std::vector<TDevazozDataSet*> tables;
+  tables.swap(changed_);
+  std::exception_ptr failure;
+  for (TDevazozDataSet* table : tables) {
+    try {
+      table->FlushBuffers();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  }
+  if (failure) std::rethrow_exception(failure);
 }
 
 void TMastData::QvxcatTableAfterInsert(platform::TDataSet& dataset) {

@@ -7,7 +7,9 @@
 #ifndef APP_DATAMOD_H_
 #define APP_DATAMOD_H_
 
+#include <functional>
 #include <string>
+#include <vector>
 
 #include "engine/dataset/Zavaz6UZ.h"
 #include "platform/dataset/datalink.h"
@@ -22,6 +24,19 @@ class TMastData {
   ~TMastData();
   TMastData(const TMastData&) = delete;
   TMastData& operator=(const TMastData&) = delete;
+
+  // Changes reach the files when each post or delete returns (the engine's
+  // durable posts); forcing them to the disk (fdatasync, against power loss) is
+  // done once per user command instead of per record. A post or delete marks its
+  // table (AfterPost, AfterDelete; pack and reindex are marked by who runs them);
+  // OnChanged is called when a table is marked while none was, so that the program
+  // can call FlushChanges when the command has ended.
+  void MarkChanged(TDevazozDataSet& table);
+  // Flushes the marked tables (FlushBuffers) and clears the marks. A failure is
+  // raised after every marked table was tried.
+  void FlushChanges();
+  bool ChangesPending() const { return !changed_.empty(); }
+  std::function<void()> OnChanged;
 
   // After-insert handler of QvxcatTable: a new title is neither analog nor
   // vibration compatible until the user says so.
@@ -50,6 +65,9 @@ class TMastData {
   platform::TMemoField* QvxcatTableNOTES = nullptr;
   platform::TStringField* CategoryTableCATEGORY = nullptr;
   platform::TStringField* DevdistTableDEVDIST = nullptr;
+
+ private:
+  std::vector<TDevazozDataSet*> changed_;
 
  private:
   std::string catalog_folder_;

@@ -12,6 +12,7 @@
 #include <QShortcut>
 #include <QSplitter>
 #include <QStatusBar>
+#include <QTimer>
 #include <QToolBar>
 #include <QToolButton>
 #include <QVBoxLayout>
@@ -28,6 +29,7 @@
 #include "platform/qt/db_navigator.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/message_dlg.h"
+#include "platform/qt/progress_window.h"
 
 using platform::qt::AnsiToQString;
 using platform::qt::ConnectCommand;
@@ -80,6 +82,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
 }
 
 TMainForm::~TMainForm() {
+  if (MastData != nullptr) MastData->OnChanged = nullptr;
   if (MainForm == this) MainForm = nullptr;
 }
 
@@ -412,6 +415,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 
 void TMainForm::FormShow() {
   setWindowTitle(CatalogCaption(ShownCatalogFolder()));
+  MastData->OnChanged = [this] { ScheduleFlush(); };
   opening_.OpenTables();
   saved_columns_ = &DBGrid->Columns();
   saved_data_source_ = DBGrid->DataSource();
@@ -420,7 +424,23 @@ void TMainForm::FormShow() {
 }
 
 void TMainForm::FormClose() {
+  // What a command changed reaches the disk before the tables close; each table
+  // closes whatever became of that.
+  platform::qt::RunCommand([] {
+    if (MastData->ChangesPending()) MastData->FlushChanges();
+  });
   for (const TView& view : Views()) view.Table().Close();
+}
+
+void TMainForm::ScheduleFlush() { QTimer::singleShot(0, this, &TMainForm::FlushChanges); }
+
+void TMainForm::FlushChanges() {
+  if (MastData == nullptr || !MastData->ChangesPending()) return;
+  if (platform::qt::TProgressWindow::Busy()) {
+    QTimer::singleShot(100, this, &TMainForm::FlushChanges);
+    return;
+  }
+  platform::qt::RunCommand([] { MastData->FlushChanges(); });
 }
 
 void TMainForm::ShowView(int view) {
@@ -683,8 +703,11 @@ void TMainForm::ToolsPackDataClick() {
                  TMsgDlgType::mtInformation,
                  platform::qt::mbYes | platform::qt::mbNo) != platform::qt::mrYes)
     return;
-  for (const TView& view : Views())
-    if (view.Table().Active()) view.Table().Pack();
+  for (const TView& view : Views()) {
+    if (!view.Table().Active()) continue;
+    view.Table().Pack();
+    MastData->MarkChanged(view.Table());
+  }
   MessageDlg("Packing successfully completed.", TMsgDlgType::mtInformation, platform::qt::mbOK);
 }
 
@@ -693,8 +716,11 @@ void TMainForm::ToolsReindexDataClick() {
                  TMsgDlgType::mtInformation,
                  platform::qt::mbYes | platform::qt::mbNo) != platform::qt::mrYes)
     return;
-  for (const TView& view : Views())
-    if (view.Table().Active()) view.Table().Reindex();
+  for (const TView& view : Views()) {
+    if (!view.Table().Active()) continue;
+    view.Table().Reindex();
+    MastData->MarkChanged(view.Table());
+  }
   MessageDlg("Reindexing successfully completed.", TMsgDlgType::mtInformation, platform::qt::mbOK);
 }
 

@@ -204,6 +204,11 @@ class TMainForm : public QMainWindow {
 
   // The current view's table; null for view 0.
   TDevazozDataSet* ViewTable() const;
+  // Forces the tables' changes to the disk once the command that made them has
+  // ended (the data module's OnChanged schedules it); waits while a progress
+  // window shows, since its command has not ended yet.
+  void ScheduleFlush();
+  void FlushChanges();
   int ShowRecordForm();
 
   TCatalogOpen opening_;

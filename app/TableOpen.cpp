@@ -3,6 +3,7 @@
 #include <exception>
 
 #include "app/CatalogCmds.h"
+#include "app/StatusProgress.h"
 #include "app/Views.h"
 #include "catalog/catalog_files.h"
 #include "platform/qt/ansi_text.h"
@@ -16,17 +17,6 @@ std::string FileNameOf(const TDevazozDataSet& table) {
   const std::string& name = table.TableName();
   size_t slash = name.rfind('/');
   return slash == std::string::npos ? name : name.substr(slash + 1);
-}
-
-// The first of the table's index files that is not there, with its path; empty
-// when they all are.
-std::string MissingIndexFile(const TDevazozDataSet& table, const std::string& folder) {
-  for (const std::string& name : table.IndexFiles()) {
-    if (name.empty()) continue;
-    std::string path = name.find('/') == std::string::npos ? catalog::InFolder(folder, name) : name;
-    if (!catalog::FileExists(path)) return path;
-  }
-  return std::string();
 }
 
 std::string BaseName(const std::string& path) {
@@ -62,17 +52,102 @@ void TCatalogOpen::OpenTables() {
 
 void TCatalogOpen::OpenTable(TDevazozDataSet& table) {
   problems_.erase(&table);
+  table.SetReadOnly(false);
+  try {
+    TStatusProgress progress(table, "Opening the Catalog");
+    table.Open();
+  } catch (const devazoz::EDevazozFileMissing& e) {
+    if (e.What() == devazoz::EDevazozFileMissing::Kind::kIndex &&
+        !catalog::CatalogIndexTags(FileNameOf(table)).empty())
+      OfferIndex(table, e.Path());
+    else
+      Fail(table, e);
+    return;
+  } catch (const devazoz::EDevazozError& e) {
+    if (e.Code() == devazoz::kErrTableDamaged)
+      OfferRepair(table, e.what());
+    else
+      Fail(table, e);
+    return;
+  } catch (const std::exception& e) {
+    Fail(table, e);
+    return;
+  }
+  Opened(table);
+}
+
+void TCatalogOpen::Fail(TDevazozDataSet& table, const std::exception& e) {
+  problems_[&table] = FileNameOf(table) + " could not be opened: " + e.what();
+  ShowError(e);
+}
+
+// What the open did by itself, and what it found missing or out of step.
+void TCatalogOpen::Opened(TDevazozDataSet& table) {
+  for (const std::string& index : table.RebuiltIndexes())
+    notices_.push_back(BaseName(index) + " was rebuilt from " + FileNameOf(table) +
+                       ": a change to it had been cut off when the program last ended.");
+  const std::string memo = table.MemoProblem();
+  if (!memo.empty()) problems_[&table] = memo + ".";
+  std::vector<std::string> stale = table.StaleIndexReasons();
+  if (!stale.empty() && !table.ReadOnly()) OfferReindex(table, stale.front());
+}
+
+// The table's records disagree with its header: it is opened for reading, which
+// shows the whole records only, and the user chooses between that and a repair.
+void TCatalogOpen::OfferRepair(TDevazozDataSet& table, const std::string& damage) {
+  table.SetReadOnly(true);
   try {
     table.Open();
   } catch (const std::exception& e) {
-    const std::string folder = ShownCatalogFolder();
-    const std::string index = MissingIndexFile(table, folder);
-    if (!index.empty() && catalog::FileExists(catalog::InFolder(folder, FileNameOf(table))) &&
-        !catalog::CatalogIndexTags(FileNameOf(table)).empty()) {
-      OfferIndex(table, index);
-      return;
+    table.SetReadOnly(false);
+    Fail(table, e);
+    return;
+  }
+  const std::string whole = std::to_string(table.RecordCount());
+  const std::string text =
+      damage + ". Open it read-only, or repair it (keeps the " + whole + " whole records)?";
+  if (platform::qt::ChoiceDlg(platform::qt::AnsiToQString(text),
+                              platform::qt::TMsgDlgType::mtWarning,
+                              {"Open &Read-Only", "&Repair"}) != 1) {
+    problems_[&table] = damage + ". It is open only for reading.";
+    return;
+  }
+  try {
+    table.Close();
+    table.SetReadOnly(false);
+    devazoz::TgsTableRepair repair;
+    {
+      TStatusProgress progress(table,
+                               platform::qt::AnsiToQString("Repairing " + FileNameOf(table)));
+      repair = table.RepairTable();
     }
-    problems_[&table] = FileNameOf(table) + " could not be opened: " + e.what();
+    table.Open();
+    notices_.push_back(FileNameOf(table) + " was repaired: it keeps its " +
+                       std::to_string(repair.records) + " whole records" +
+                       (repair.backup.empty()
+                            ? std::string()
+                            : "; the damaged file is kept as " + BaseName(repair.backup)) +
+                       ".");
+  } catch (const std::exception& e) {
+    Fail(table, e);
+    return;
+  }
+  Opened(table);
+}
+
+// An index known not to match its table: offered to be made again now; otherwise
+// the status bar keeps saying so (Problem) until Tools > Reindex Data.
+void TCatalogOpen::OfferReindex(TDevazozDataSet& table, const std::string& reason) {
+  const std::string text = reason + ". Make the index of " + FileNameOf(table) + " again now?";
+  if (platform::qt::MessageDlg(platform::qt::AnsiToQString(text),
+                               platform::qt::TMsgDlgType::mtWarning,
+                               platform::qt::mbYes | platform::qt::mbNo) != platform::qt::mrYes)
+    return;
+  try {
+    TStatusProgress progress(table, "Reindexing");
+    table.Reindex();
+    notices_.push_back("The index of " + FileNameOf(table) + " was made again.");
+  } catch (const std::exception& e) {
     ShowError(e);
   }
 }
@@ -93,9 +168,10 @@ void TCatalogOpen::OfferIndex(TDevazozDataSet& table, const std::string& index) 
     table.Open();
     notices_.push_back(BaseName(index) + " was made again from " + FileNameOf(table) + ".");
   } catch (const std::exception& e) {
-    problems_[&table] = FileNameOf(table) + " could not be opened: " + e.what();
-    ShowError(e);
+    Fail(table, e);
+    return;
   }
+  Opened(table);
 }
 
 std::string TCatalogOpen::Problem(const TDevazozDataSet& table) const {
@@ -103,5 +179,7 @@ std::string TCatalogOpen::Problem(const TDevazozDataSet& table) const {
   if (found != problems_.end()) return found->second;
   if (!table.Active()) return FileNameOf(table) + " is not open.";
   if (table.ReadOnly()) return FileNameOf(table) + " is open only for reading.";
+  std::vector<std::string> stale = table.StaleIndexReasons();
+  if (!stale.empty()) return stale.front() + ". Tools > Reindex Data makes the index again.";
   return std::string();
 }

@@ -29,6 +29,8 @@
 #include "engine/dataset/Zavaz6UZ_digest.h"
 #include "engine/dataset/Zavaz6UZ_place.h"
 #include "engine/foundation/gs6_dbsy.h"
+// EDevazozError and its codes: engine errors pass through the adapter unchanged.
+#include "engine/foundation/gs6_eror.h"
 #include "engine/foundation/gs6_hset.h"
 #include "platform/dataset/dataset.h"
 
@@ -158,6 +160,9 @@ class TDevazozDataSet : public platform::TDataSet {
   // The index files the open rebuilt because a change of them had been interrupted
   // (a crash inside a post): a program says so in its status bar.
   std::vector<std::string> RebuiltIndexes() const;
+  // The index file being rebuilt while the open reports it (OnStatus(-1, 12, n)
+  // until the build's (0, 0, 0)); empty otherwise.
+  std::string RebuildingIndex() const;
   // Why open index files are known not to match the table (none when sound as far
   // as known): an interrupted change found by a read-only open, or keys naming
   // records past the table's end (never shown as records). A program offers

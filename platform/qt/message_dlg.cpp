@@ -3,6 +3,7 @@
 #include <QApplication>
 #include <QMessageBox>
 #include <QPushButton>
+#include <vector>
 
 #include "platform/qt/application.h"
 
@@ -84,6 +85,23 @@ int MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons, QW
     if (kind.standard == pressed) return kind.result;
   }
   return mrNone;
+}
+
+int ChoiceDlg(const QString& text, TMsgDlgType type, const QStringList& buttons, int escape,
+              QWidget* parent) {
+  if (parent == nullptr) parent = QApplication::activeWindow();
+  QMessageBox box(Icon(type), Caption(type), text, QMessageBox::NoButton, parent);
+  std::vector<QPushButton*> pressed;
+  for (const QString& caption : buttons) {
+    // Action roles keep the order given.
+    pressed.push_back(box.addButton(caption, QMessageBox::ActionRole));
+  }
+  if (!pressed.empty()) box.setDefaultButton(pressed.front());
+  if (escape >= 0 && size_t(escape) < pressed.size()) box.setEscapeButton(pressed[size_t(escape)]);
+  box.exec();
+  for (size_t i = 0; i < pressed.size(); ++i)
+    if (box.clickedButton() == pressed[i]) return int(i);
+  return -1;
 }
 
 void ShowMessage(const QString& text, QWidget* parent) {

@@ -6,6 +6,7 @@
 #define PLATFORM_QT_MESSAGE_DLG_H_
 
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -40,6 +41,12 @@ enum TModalResult {
 // button is OK, else Yes; Esc answers Cancel, else No, else OK.
 int MessageDlg(const QString& text, TMsgDlgType type, TMsgDlgButtons buttons,
                QWidget* parent = nullptr);
+
+// A box whose buttons carry the given captions, left to right ("Open &Read-Only",
+// "&Repair"); the first is the default, and Esc presses the one at `escape`.
+// Returns the index of the button pressed (-1 when the box closed otherwise).
+int ChoiceDlg(const QString& text, TMsgDlgType type, const QStringList& buttons, int escape = 0,
+              QWidget* parent = nullptr);
 
 // A box with the application's title, no icon and an OK button.
 void ShowMessage(const QString& text, QWidget* parent = nullptr);
