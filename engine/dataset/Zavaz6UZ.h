@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "engine/dataset/Zavaz6UZ_digest.h"
+#include "engine/dataset/Zavaz6UZ_place.h"
 #include "engine/foundation/gs6_dbsy.h"
 #include "engine/foundation/gs6_hset.h"
 #include "platform/dataset/dataset.h"
@@ -109,6 +110,10 @@ class TDevazozDataSet : public platform::TDataSet {
   void SetExclusive(bool on);
   const std::vector<std::string>& IndexFiles() const { return index_files_; }
   void SetIndexFiles(const std::vector<std::string>& files);
+  // The list as a design-time setting, read in rather than changed: stored only,
+  // without opening the table to check the files (the open does that, where a
+  // missing file is reported to whoever opens).
+  void LoadIndexFiles(const std::vector<std::string>& files) { index_files_ = files; }
   const std::string& IndexName() const { return index_name_; }
   void SetIndexName(const std::string& name);
   TgsLokProtocol LockProtocol() const { return lock_protocol_; }
@@ -210,8 +215,6 @@ class TDevazozDataSet : public platform::TDataSet {
   // Bytes the digest holds (0 before it is read), for the memory figures.
   size_t DigestMemory() const { return digest_ ? digest_->MemoryUsed() : 0; }
 
-  // The handler; null while closed.
-  DBFObject* Handler() const { return handler_.get(); }
   // The directory the table is looked for in (with a trailing '/', or empty).
   std::string TableDirectory() const;
 
@@ -222,6 +225,10 @@ class TDevazozDataSet : public platform::TDataSet {
                                                       platform::TBlobStreamMode mode) override;
   bool GetCurrentRecord(platform::TRecordBuffer buffer) override;
   bool IsSequenced() override;
+  // The active record's place among the records shown, in the current order, and
+  // moving to a place (Zavaz6UZ_place.cpp, Zavaz6UZ_place.h says how).
+  double RecordFraction(int* rows = nullptr) override;
+  bool MoveToFraction(double fraction) override;
   bool Locate(const std::string& key_fields, const platform::TVariant& key_values,
               platform::TLocateOptions options) override;
   platform::TVariant Lookup(const std::string& key_fields, const platform::TVariant& key_values,
@@ -273,6 +280,11 @@ class TDevazozDataSet : public platform::TDataSet {
   void DoSetFilterOptions(platform::TFilterOptions options) override;
   void DoAfterInsert() override;
 
+ protected:
+  // The handler; null while closed. Kept from the program, which reaches the
+  // table only through the dataset's operations.
+  DBFObject* Handler() const { return handler_.get(); }
+
  private:
   friend class DBFObject;
   friend class THCBlobStream;
@@ -313,6 +325,15 @@ class TDevazozDataSet : public platform::TDataSet {
   void DigestDeleted(int32_t n, bool deleted);
   void DigestPacked();
   void DropDigest();
+  // The place in the view (Zavaz6UZ_place.cpp).
+  double PlaceFraction(int* rows);
+  std::string PlaceOrderKey();
+  TDevazozTagOrder* PlaceOrder();
+  void PlaceVisible(TDevazozTagOrder* order);
+  int32_t PlaceOfRecord(TDevazozTagOrder* order, int32_t record);
+  void PlaceWritten(int32_t record);
+  void PlaceShownChanged();
+  void DropPlace();
   std::string ToOem(const std::string& text);
   std::string ToAnsi(const std::string& text);
 
@@ -349,6 +370,8 @@ class TDevazozDataSet : public platform::TDataSet {
   std::vector<std::string> quick_words_;
   std::vector<int> quick_fields_;
   TgsHugeSet quick_set_;  // the handler's accept set while a quick search is on
+
+  std::unique_ptr<TDevazozViewPlace> place_;
 };
 
 }  // namespace devazoz

@@ -25,6 +25,8 @@
 namespace devazoz {
 namespace {
 
+constexpr int32_t kReadAheadChunkBytes = 256 * 1024;
+
 // A number as the 6-byte real of the table format holds it: 40 bits of mantissa.
 double RoundToReal48(double v) {
   if (v == 0 || !std::isfinite(v)) return v;
@@ -179,7 +181,12 @@ void GSO_dBHandler::SetReadAhead(bool on) {
     read_ahead_ = false;
     return;
   }
-  int32_t size = Settings().read_ahead_size;
+  // Natural-order scans read the file in pieces of at least 256 KiB (the
+  // read-ahead setting, a 16-bit number, can only ask for less): pieces that
+  // large go to the system's read, which copies from the page cache at about
+  // the speed of the copy itself, where smaller ones come through the file's
+  // view and fault its pages in one by one.
+  int32_t size = std::max<int32_t>(Settings().read_ahead_size, kReadAheadChunkBytes);
   size = std::max(record_length_, size / record_length_ * record_length_);
   cache_buffer_.assign(size_t(size), 0);
   cache_size_ = size;
@@ -302,6 +309,7 @@ void GSO_dBHandler::ReadRecord(int32_t request) {
         TgsScopeExit resume([&] { read_ahead_suspended_ = false; });
         chosen = current_tag_->Navigate(req);
       }
+      if (req == kMoveNext || req == kMovePrevious) PrefetchUpcoming(req == kMoveNext);
       eof_ = current_tag_->Eof();
       bof_ = current_tag_->Bof();
       tag_record = chosen;
@@ -334,6 +342,19 @@ void GSO_dBHandler::ReadRecord(int32_t request) {
   if (current_tag_ && !eof_ && !bof_ && tag_record != record_number_)
     current_tag_->Resync(record_number_);
   if (lock_protocol_ == TgsLokProtocol::ClipLock) UnlockIndexes();
+}
+
+void GSO_dBHandler::PrefetchUpcoming(bool forward) {
+  // A walk in tag order reads records all over the file, each a cache (and
+  // often a TLB) miss; the records of the next keys of the leaf are fetched
+  // while this one is read and handled.
+  constexpr int kAhead = 6;
+  int32_t records[kAhead];
+  int64_t offsets[kAhead];
+  int n = current_tag_->UpcomingRecords(records, kAhead, forward), m = 0;
+  for (int i = 0; i < n; ++i)
+    if (records[i] >= 1 && records[i] <= record_count_) offsets[m++] = RecordOffset(records[i]);
+  Prefetch(offsets, m, record_length_);
 }
 
 void GSO_dBHandler::Skip(int32_t count) {
@@ -520,6 +541,13 @@ void GSO_dBHandler::Notify(uint8_t code, int32_t value) {
         bof_ = value == 1;
       }
     }
+  } else if (code == kEventBeforeWrite) {
+    if (packing_) return;
+    // Damage on the way of the key changes refuses the write before the table
+    // is touched; an index known to be damaged refuses every write.
+    bool append = value <= 0 || value > record_count_;
+    for (auto& file : index_slots_)
+      if (file) file->CheckKeyPaths(value, append);
   } else if (code == kEventFlushed) {
     for (auto& file : index_slots_)
       if (file && file->Disk()) file->Disk()->Flush();
@@ -589,9 +617,22 @@ int GSO_dBHandler::OpenIndexFile(const std::string& name) {
     if (marker_written_) marker_.Write(OpenIndexNames(), false);
     return 0;
   }
-  int32_t code = (file && file->HeaderError()) ? 2112 : kErrFileNotFound;
+  int32_t code = (file && file->HeaderError()) ? kErrIndexHeader : kErrFileNotFound;
   std::string info = name;
-  if (file && file->HeaderError() && !file->ErrorText().empty()) info += ": " + file->ErrorText();
+  if (file && file->HeaderError()) {
+    // The file by its path on disk, then what is wrong with it; the reason
+    // itself begins by naming the file, which is said once.
+    if (file->Disk()) info = file->Disk()->RealPath();
+    std::string why = file->ErrorText();
+    bool named = false;
+    for (const std::string& own : {"Index file " + file->FileName(), "Index file " + info}) {
+      if (!named && why.rfind(own, 0) == 0) {
+        info += why.substr(own.size());
+        named = true;
+      }
+    }
+    if (!named && !why.empty()) info += ": " + why;
+  }
   file.reset();
   ReportError(code, kSubNone, info.c_str());
   return code;
@@ -733,10 +774,12 @@ void GSO_dBHandler::SetFilterExpression(const std::string& text, bool case_insen
   TgsExpUserLink* link = ExpressionLink();
   if (!filter_expression_) filter_expression_ = std::make_unique<TgsExpHandler>(link, false, "");
   if (text != filter_text_ || case_insensitive != filter_expression_->CaseInsensitive() ||
-      partial != filter_expression_->Wildcard()) {
+      partial != filter_expression_->Wildcard() ||
+      search_oem_text != filter_expression_->OemText()) {
     filter_set_.Clear();
     filter_text_.clear();
     filter_expression_->SetCaseInsensitive(case_insensitive);
+    filter_expression_->SetOemText(search_oem_text);
     filter_expression_->SetWildcard(partial);
     filter_expression_->SetExpression(text);
     if (filter_expression_->HasExpression()) {

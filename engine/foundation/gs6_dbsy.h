@@ -148,8 +148,8 @@ class GSO_dBHandler : public GSO_dBaseFld {
 
   bool soft_seek = false;
   uint16_t search_options = 0;
-  // The table's text is in the OEM set: a case-insensitive search folds case with the
-  // OEM letters, so that accented letters meet their capitals.
+  // The table's text is in the OEM set: a case-insensitive search or filter folds
+  // case with the OEM letters, so that accented letters meet their capitals.
   bool search_oem_text = false;
 
  protected:
@@ -170,6 +170,8 @@ class GSO_dBHandler : public GSO_dBaseFld {
   bool EvaluateFilter();
   void BuildFilterSet();
   void ReadPastTagMove(int32_t record);
+  // Starts fetching the records of the current tag's next keys (see .cpp).
+  void PrefetchUpcoming(bool forward);
   // Pack's writing: the packed table beside this one, in scratch, when records
   // were removed (scratch stays null otherwise, or when it could not be written).
   // Returns the records kept; the memo blocks of removed records are added to

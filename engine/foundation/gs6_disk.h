@@ -126,6 +126,10 @@ class GSO_DiskFile : public TgsObject {
   void HoldWrites(uint32_t block_size);
   // Gives every held write to the system; false (after reporting) on failure.
   bool WritePending();
+  // Asks the processor to start fetching the bytes [offsets[i], offsets[i] +
+  // length) of the file's view, for reads coming soon (a walk in index order
+  // knows its next records). Does nothing without a view; never reports.
+  void Prefetch(const int64_t* offsets, int count, int32_t length);
 
   const std::string& FileName() const { return file_name_; }
   // The path the operating system knows the file by.

@@ -18,10 +18,15 @@ std::string FormatErrorMessage(int32_t code, int32_t sub_code, const char* info)
     if (head.size() > 43) head.resize(43);
     return head + info_text;
   }
-  std::string msg = "Devazoz Error " + std::to_string(code);
-  if (sub_code != kSubNone) msg += ", SubCode " + std::to_string(sub_code);
-  msg += ".\r";
-  if (!info_text.empty()) msg += " " + info_text + ">" + std::to_string(sub_code);
+  // Any other code is told in words too: what went wrong, the file, and what the
+  // engine was doing; a code without words keeps its number, at the end.
+  const char* words = MoreErrorTextFor(code);
+  std::string msg = words ? words : "Unexpected error";
+  if (!info_text.empty()) msg += " - " + info_text;
+  std::string detail;
+  if (const char* activity = SubCodeActivity(sub_code)) detail = std::string("while ") + activity;
+  if (!words) detail += (detail.empty() ? "error " : "; error ") + std::to_string(code);
+  if (!detail.empty()) msg += " (" + detail + ")";
   return msg;
 }
 

@@ -31,7 +31,9 @@ class EDevazozError : public platform::Exception {
 
 using ErrorHook = void (*)(int32_t code, int32_t sub_code, const char* info);
 
-// The message the default handler raises for these arguments.
+// The message the default handler raises for these arguments: a code of the
+// message table gives its row text, " - " and the information; any other code
+// is told in words with the information and what the engine was doing.
 std::string FormatErrorMessage(int32_t code, int32_t sub_code, const char* info);
 [[noreturn]] void DefaultErrorHandler(int32_t code, int32_t sub_code, const char* info);
 

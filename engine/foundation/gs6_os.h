@@ -81,6 +81,10 @@ bool RemoveFile(const std::string& path, int32_t& error);
 bool WriteSmallFile(const std::string& path, const std::string& bytes, bool sync, int32_t& error);
 // At most most bytes from the start of a file. The fault hook sees Open and Read.
 bool ReadSmallFile(const std::string& path, size_t most, std::string& bytes, int32_t& error);
+// Deletes a scratch file that a process killed while writing it left behind: a
+// regular file of this user that no process has open (its writer holds an
+// exclusive flock while it lives). True when one was deleted.
+bool RemoveAbandonedFile(const std::string& path);
 // True when both names lead to the same file.
 bool SameFile(const std::string& a, const std::string& b);
 
