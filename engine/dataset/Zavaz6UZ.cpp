@@ -13,6 +13,7 @@
 #include "engine/foundation/gs6_tool.h"
 #include "engine/index/gs6_indx.h"
 #include "engine/index/gs6_indxtag.h"
+#include "platform/services/apphandler.h"
 #include "platform/services/codepage.h"
 #include "platform/services/datetime.h"
 #include "platform/services/paths.h"
@@ -121,8 +122,11 @@ TDevazozDataSet::TDevazozDataSet() : master_link_(this) {
 }
 
 TDevazozDataSet::~TDevazozDataSet() {
+  // Closing writes what is still held; a failure there has no caller left.
   try {
     Close();
+  } catch (const std::exception& e) {
+    platform::HandleApplicationException(e);
   } catch (...) {
   }
   master_link_.SetDataSource(nullptr);
@@ -215,7 +219,8 @@ std::string TDevazozDataSet::IndexFullName(const std::string& name) {
 
 std::unique_ptr<DBFObject> TDevazozDataSet::MakeHandler(bool read_write, bool shared) {
   std::string full = FullTableName();
-  if (!FileExists(full)) DatabaseErrorFmt("Cannot find file %s", os::ExpandFileName(full));
+  if (!FileExists(full))
+    throw EDevazozFileMissing(EDevazozFileMissing::Kind::kTable, os::ExpandFileName(full));
   try {
     return std::make_unique<DBFObject>(this, full, read_write, shared);
   } catch (const EDevazozError&) {
@@ -244,6 +249,8 @@ void TDevazozDataSet::InternalOpen() {
     h.SetReadAhead(false);
     h.SetLockProtocol(lock_protocol_);
     h.SetUserID(user_id_);
+    // A notes edit killed half-way leaves the old notes whole (see the memo files).
+    h.SetMemoWritesBeside(true);
     InternalInitFieldDefs();
     if (DefaultFields()) CreateFields();
     BindFields(true);
@@ -273,7 +280,8 @@ void TDevazozDataSet::OpenIndexFiles(DBFObject& h, bool checking) {
     std::string name = Trim(entry);
     if (name.empty()) continue;
     std::string full = IndexFullName(name);
-    if (!FileExists(full)) DatabaseErrorFmt("Cannot find file %s", os::ExpandFileName(full));
+    if (!FileExists(full))
+      throw EDevazozFileMissing(EDevazozFileMissing::Kind::kIndex, os::ExpandFileName(full));
     int rc = h.OpenIndexFile(full);
     if (checking && rc == -1)
       DatabaseErrorFmt("Index file %s already open", os::ExpandFileName(full));
@@ -286,6 +294,7 @@ void TDevazozDataSet::InternalClose() {
   BindFields(false);
   DestroyDefaultFields();
   DropDigest();
+  DropPlace();
   handler_.reset();
   record_locked_ = false;
   at_first_ = at_last_ = false;
@@ -789,10 +798,12 @@ void TDevazozDataSet::InternalPost() {
     CopyToTable(active);
     h.WriteRecord(n);
     DigestRecordWritten(n);
+    PlaceWritten(n);
   } else {
     CopyToTable(active);
     h.AppendRecord();
     DigestRecordWritten(h.RecordNumber());
+    PlaceWritten(h.RecordNumber());
   }
   h.UnlockRegion();
   record_locked_ = false;
@@ -803,6 +814,7 @@ void TDevazozDataSet::InternalAddRecord(TRecordBuffer buffer, bool) {
   CopyToTable(buffer);
   handler_->AppendRecord();
   DigestRecordWritten(handler_->RecordNumber());
+  PlaceWritten(handler_->RecordNumber());
   handler_->UnlockRegion();
   record_locked_ = false;
 }
@@ -825,6 +837,7 @@ void TDevazozDataSet::InternalDelete() {
     }
   }
   DigestDeleted(n, true);
+  PlaceShownChanged();
   h.GetRecord(kMoveCurrent);
   if (h.Eof()) h.GetRecord(kMovePrevious);
 }
@@ -845,6 +858,7 @@ void TDevazozDataSet::RecallRecord() {
     }
   }
   DigestDeleted(n, false);
+  PlaceShownChanged();
   // The buffer still shows the deletion flag: read the record again in place.
   CopyFromTable(ActiveBuffer());
   DataEvent(platform::TDataEvent::deRecordChange, 0);
@@ -865,6 +879,7 @@ void TDevazozDataSet::SetIndexFiles(const std::vector<std::string>& files) {
     }
   }
   DBFObject& h = was_open ? *handler_ : *temporary;
+  if (was_open) DropPlace();
   h.CloseIndexFiles();
   bool any = false;
   for (const std::string& f : index_files_) any = any || !Trim(f).empty();
@@ -992,16 +1007,59 @@ void TDevazozDataSet::Pack() {
   } catch (...) {
     busy_ = 0;
     DigestPacked();
+    DropPlace();
     throw;
   }
   busy_ = 0;
   DigestPacked();
+  DropPlace();
   First();
+}
+
+void TDevazozDataSet::FlushBuffers() {
+  if (handler_) handler_->SyncToDisk();
+}
+
+void TDevazozDataSet::BeginBulk() {
+  if (handler_) handler_->BeginBulk();
+}
+
+void TDevazozDataSet::EndBulk() {
+  if (handler_) handler_->EndBulk();
+}
+
+std::vector<std::string> TDevazozDataSet::RebuiltIndexes() const {
+  return handler_ ? handler_->RebuiltIndexes() : std::vector<std::string>();
+}
+
+std::vector<std::string> TDevazozDataSet::StaleIndexReasons() const {
+  return handler_ ? handler_->StaleIndexReasons() : std::vector<std::string>();
+}
+
+std::string TDevazozDataSet::MemoProblem() const {
+  return handler_ ? handler_->MemoMissing() : std::string();
+}
+
+std::string TDevazozDataSet::TableDamage() const {
+  return handler_ ? handler_->Damage() : std::string();
+}
+
+TgsTableRepair TDevazozDataSet::RepairTable() {
+  CheckInactive();
+  std::string full = FullTableName();
+  if (!FileExists(full)) DatabaseErrorFmt("Cannot find file %s", os::ExpandFileName(full));
+  std::vector<std::string> indexes;
+  for (const std::string& entry : index_files_)
+    if (!Trim(entry).empty()) indexes.push_back(IndexFullName(Trim(entry)));
+  return devazoz::RepairTable(full, indexes, [&] {
+    return std::unique_ptr<GSO_dBHandler>(std::make_unique<DBFObject>(this, full, true, false));
+  });
 }
 
 void TDevazozDataSet::Reindex() {
   CheckBrowseMode();
   busy_ = 1;
+  DropPlace();
   try {
     handler_->Reindex();
   } catch (...) {

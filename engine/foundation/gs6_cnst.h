@@ -38,6 +38,14 @@ constexpr int32_t kErrDbfFieldType = 1004;
 constexpr int32_t kErrMemoFormat = 1005;
 constexpr int32_t kErrExpression = 1006;
 constexpr int32_t kErrNumberTooLarge = 1011;
+// Conditions a program acts on rather than only shows. Their information text is
+// the whole message, in words; EDevazozError::Code() tells them apart.
+constexpr int32_t kErrTableDamaged = 1021;  // records cut short: open read-only or repair
+constexpr int32_t kErrIndexMissing = 1022;  // an index file named by the caller is missing
+constexpr int32_t kErrMemoMissing = 1023;   // the table's memo file is missing
+constexpr int32_t kErrIndexStale = 1024;    // an index does not match its table
+// True for the codes above.
+constexpr bool IsWordedCode(int32_t code) { return code >= 1021 && code <= 1029; }
 // An index file that cannot be opened because its header is bad (the table
 // handler's code).
 constexpr int32_t kErrIndexHeader = 2112;

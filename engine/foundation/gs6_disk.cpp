@@ -412,6 +412,17 @@ int32_t GSO_DiskFile::ReadAt(int64_t offset, void* buffer, int32_t count) {
   return bytes_done_;
 }
 
+void GSO_DiskFile::Prefetch(const int64_t* offsets, int count, int32_t length) {
+  if (closed_ || count <= 0 || length <= 0) return;
+  std::lock_guard<std::recursive_mutex> guard(handle_->guard);
+  for (int i = 0; i < count; ++i) {
+    const uint8_t* view = ViewFor(offsets[i], length);
+    if (!view) continue;
+    for (int32_t at = 0; at < length; at += 64) __builtin_prefetch(view + at);
+    __builtin_prefetch(view + length - 1);
+  }
+}
+
 int32_t GSO_DiskFile::RenameTarget(const std::string& absolute_name, std::string& target) const {
   target = absolute_name;
   if (absolute_name.empty() || absolute_name[0] != '/') return 0;
@@ -662,6 +673,12 @@ bool GSO_DiskFile::ReplaceWith(GSO_DiskFile& fresh) {
   if (last_error_ == 0) fresh.Close();
   ReportLastError(kSubRename);
   return last_error_ == 0;
+}
+
+void GSO_DiskFile::SwapOpenFiles(GSO_DiskFile& other) {
+  std::swap(handle_, other.handle_);
+  std::swap(position_, other.position_);
+  std::swap(dirty_, other.dirty_);
 }
 
 bool GSO_DiskFile::CutBack(int64_t offset) {

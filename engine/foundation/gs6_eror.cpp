@@ -12,6 +12,7 @@ thread_local int32_t t_last_os_error = 0;
 
 std::string FormatErrorMessage(int32_t code, int32_t sub_code, const char* info) {
   std::string info_text = info ? info : "";
+  if (IsWordedCode(code)) return info_text;
   if (const char* row = ErrorTextFor(code)) {
     std::string head = std::string(row) + " - ";
     if (head.size() > 43) head.resize(43);
@@ -30,7 +31,7 @@ std::string FormatErrorMessage(int32_t code, int32_t sub_code, const char* info)
 }
 
 void DefaultErrorHandler(int32_t code, int32_t sub_code, const char* info) {
-  throw EDevazozError(FormatErrorMessage(code, sub_code, info));
+  throw EDevazozError(FormatErrorMessage(code, sub_code, info), code, sub_code);
 }
 
 ErrorHook GetErrorHook() { return g_error_hook.load(); }

@@ -397,7 +397,12 @@ bool ReplaceFile(const std::string& from, const std::string& to, int32_t& error)
     error = errno == ENOENT ? MissingEntryError(from) : MapErrno(errno);
     return false;
   }
-  std::string dir = ParentOf(to);
+  return SyncFolderOf(to, error);
+}
+
+bool SyncFolderOf(const std::string& path, int32_t& error) {
+  error = 0;
+  std::string dir = ParentOf(path);
   if (Injected(Call::Flush, dir, error)) return false;
   int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
   if (fd < 0) {
@@ -408,6 +413,37 @@ bool ReplaceFile(const std::string& from, const std::string& to, int32_t& error)
   if (!ok) error = MapErrno(errno);
   ::close(fd);
   return ok;
+}
+
+bool WriteSmallFile(const std::string& path, const std::string& bytes, bool sync, int32_t& error) {
+  error = 0;
+  if (Injected(Call::Create, path, error)) return false;
+  int fd = ::open(path.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_CLOEXEC, 0644);
+  if (fd < 0) {
+    error = OpenError(errno, path);
+    return false;
+  }
+  bool ok = WriteAt(fd, path, 0, bytes.data(), bytes.size(), error) == int64_t(bytes.size());
+  if (ok && sync) ok = Flush(fd, path, error);
+  ::close(fd);
+  if (ok && sync) ok = SyncFolderOf(path, error);
+  return ok;
+}
+
+bool ReadSmallFile(const std::string& path, size_t most, std::string& bytes, int32_t& error) {
+  error = 0;
+  bytes.clear();
+  if (Injected(Call::Open, path, error)) return false;
+  int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0) {
+    error = OpenError(errno, path);
+    return false;
+  }
+  bytes.resize(most);
+  int64_t n = ReadAt(fd, path, 0, bytes.data(), most, error);
+  ::close(fd);
+  bytes.resize(n > 0 ? size_t(n) : 0);
+  return n >= 0;
 }
 
 bool RemoveAbandonedFile(const std::string& path) {

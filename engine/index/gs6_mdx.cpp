@@ -281,7 +281,7 @@ void GSobjMDXFile::RebuildAll() {
   std::vector<int32_t> positions;
   for (int i = 0; i < TagCount(); ++i) positions.push_back(TagAt(i)->HeaderPosition());
   RewriteWhole([&] { WriteRebuilt(); },
-               [&] {
+               [this, header, header_changed, positions] {
                  header_ = header;
                  header_changed_ = header_changed;
                  next_free_ = RoundUpToNode(known_size_);
@@ -300,8 +300,7 @@ void GSobjMDXFile::WriteRebuilt() {
   } unlock{disk_.get()};
   for (int i = 0; i < TagCount(); ++i) TagAt(i)->ReleaseTree();
   disk_->Truncate(header_length_);
-  cache_.clear();
-  cache_bytes_ = 0;
+  DropNodeCache();
   known_size_ = header_length_;
   next_free_ = header_length_;
   for (int i = 0; i < TagCount(); ++i) {

@@ -103,8 +103,7 @@ int32_t GSobjOneTagFile<TagT>::RoundUpToPage(int64_t size) const {
 
 template <class TagT>
 void GSobjOneTagFile<TagT>::ForgetCache() {
-  cache_.clear();
-  cache_bytes_ = 0;
+  DropNodeCache();
 }
 
 template <class TagT>
@@ -206,7 +205,7 @@ void GSobjOneTagFile<TagT>::RebuildAll() {
                         probe->BuildProblem() + "; the tag is kept as it was");
   probe.reset();
   RewriteWhole([&] { WriteRebuilt(); },
-               [&] {
+               [this, tag] {
                  next_free_ = RoundUpToPage(known_size_);
                  tag->ReadHeader();  // a failure marks the file's header error
                });

@@ -220,8 +220,11 @@ int RunBrowse(const ParsedArgs& args) {
     out += "recalled\t" + std::to_string(recno) + "\t" + std::to_string(ds.RecNo()) + "\n";
   }
   std::fwrite(out.data(), 1, out.size(), stdout);
+  // A change is on the disk before the command says it is done.
+  if (!ds.ReadOnly()) ds.FlushBuffers();
+  std::vector<std::string> stale = ds.StaleIndexReasons();
   ds.Close();
-  return kExitOk;
+  return WarnStaleIndexes(stale);
 }
 
 const CommandRegistrar reg(
