@@ -14,6 +14,7 @@
 #include <algorithm>
 
 #include "platform/dataset/dataset.h"
+#include "platform/dataset/dbtypes.h"
 #include "platform/qt/ansi_text.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/run_handler.h"
@@ -165,6 +166,11 @@ void TFilterForm::FormShow() {
     QStringList names;
     for (int i = 0; i < dataset->FieldCount(); ++i) {
       platform::TField* field = dataset->Fields(i);
+      // A memo field is a reference to its text, which no operator of the list
+      // compares: offering it would only lead to an error.
+      if (field->DataType() == platform::TFieldType::ftMemo ||
+          field->DataType() == platform::TFieldType::ftBlob)
+        continue;
       if (field->Visible() || ShowAllFields) names << AnsiToQString(field->FieldName());
     }
     std::sort(names.begin(), names.end(), [](const QString& a, const QString& b) {
@@ -175,7 +181,9 @@ void TFilterForm::FormShow() {
       ConditionMemo->setPlainText(AnsiToQString(dataset->Filter()));
     else
       ConditionMemo->clear();
-    CaseSensitiveCheckBox->setChecked(dataset->FilterOptions() != platform::foCaseInsensitive);
+    // Only the case-insensitive option counts; the partial-compare one may be set too.
+    CaseSensitiveCheckBox->setChecked((dataset->FilterOptions() & platform::foCaseInsensitive) ==
+                                      0);
   }
   FieldCombo->setCurrentIndex(-1);
   OperatorCombo->setCurrentIndex(-1);
@@ -198,10 +206,28 @@ QString TFilterForm::QuoteValue(platform::TField* field, const QString& value) c
     case platform::TFieldType::ftString:
     case platform::TFieldType::ftDate:
     case platform::TFieldType::ftDateTime:
-    case platform::TFieldType::ftMemo:
-      return QLatin1Char('\'') + value + QLatin1Char('\'');
-    case platform::TFieldType::ftBoolean:
-      return value == QLatin1String("False") ? QStringLiteral("False") : QStringLiteral("True");
+    case platform::TFieldType::ftMemo: {
+      // A text literal ends at its own closing quote: the first delimiter the
+      // value does not hold ("Assassin's Creed" goes in double quotes).
+      const QChar opens[] = {'\'', '"', '['};
+      const QChar closes[] = {'\'', '"', ']'};
+      for (size_t i = 0; i < std::size(opens); ++i)
+        if (!value.contains(closes[i])) return opens[i] + value + closes[i];
+      platform::DatabaseError(
+          "The value holds both kinds of quotes and a ], so it cannot be written as a text of "
+          "the filter");
+    }
+    case platform::TFieldType::ftBoolean: {
+      // The usual spellings of either truth value; anything else is refused
+      // rather than taken for True.
+      const QString v = value.trimmed().toLower();
+      for (const char* no : {"false", "f", ".f.", "no", "n", "0"})
+        if (v == QLatin1String(no)) return QStringLiteral("False");
+      for (const char* yes : {"true", "t", ".t.", "yes", "y", "1"})
+        if (v == QLatin1String(yes)) return QStringLiteral("True");
+      platform::DatabaseErrorFmt("'%s' is not a logical value: type True or False",
+                                 QStringToAnsi(value));
+    }
     default:
       return value;
   }
@@ -209,6 +235,11 @@ QString TFilterForm::QuoteValue(platform::TField* field, const QString& value) c
 
 void TFilterForm::AddBtnClick() {
   platform::qt::RunHandler([this] {
+    // A value that cannot be written is refused before anything is added.
+    platform::TDataSet* checked = DataSource != nullptr ? DataSource->DataSet() : nullptr;
+    if (checked != nullptr && !ValueEdit->text().isEmpty() && !FieldCombo->currentText().isEmpty())
+      if (platform::TField* field = checked->FindField(QStringToAnsi(FieldCombo->currentText())))
+        QuoteValue(field, ValueEdit->text());
     if (!FieldCombo->currentText().isEmpty())
       ConditionMemo->setPlainText(ConditionMemo->toPlainText() + FieldCombo->currentText());
     if (!OperatorCombo->currentText().isEmpty())

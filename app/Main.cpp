@@ -321,7 +321,6 @@ void TMainForm::CreateClientPanel() {
   view_layout->addWidget(TitleBar);
   DBGrid = new TDBGrid(view_area);
   DBGrid->setObjectName("DBGrid");
-  DBGrid->SetPositioner(&positioner_);
   view_layout->addWidget(DBGrid, 1);
   connect(DBGrid, &TDBGrid::TitleClick, this, [this](TDBGridColumn* column) {
     platform::qt::RunCommand([&] { DBGridTitleClick(column); });

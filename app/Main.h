@@ -28,7 +28,6 @@
 #include <vector>
 
 #include "app/DataMod.h"
-#include "app/GridPos.h"
 #include "app/TableOpen.h"
 
 struct TView;
@@ -207,7 +206,6 @@ class TMainForm : public QMainWindow {
   TDevazozDataSet* ViewTable() const;
   int ShowRecordForm();
 
-  TDevazozGridPositioner positioner_;
   TCatalogOpen opening_;
   // Every action that runs a command, with its handler (menu items and tool buttons).
   std::vector<std::pair<QAction*, Handler>> commands_;

@@ -19,6 +19,7 @@
 #include "app/StartWnd.h"
 #include "catalog/catalog_files.h"
 #include "platform/qt/application.h"
+#include "platform/qt/db_grid.h"
 #include "platform/qt/message_dlg.h"
 
 static void InitResources() { Q_INIT_RESOURCE(qvxcat); }

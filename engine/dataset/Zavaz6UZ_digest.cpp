@@ -173,7 +173,7 @@ void TDevazozDigest::Clear() {
     c.lookup.clear();
     c.lookup.emplace(std::string(), uint16_t(0));
     c.flat = false;
-    std::string().swap(c.text);
+    std::vector<char>().swap(c.text);
     std::vector<uint32_t>().swap(c.starts);
     c.moved.clear();
     std::vector<uint8_t>().swap(c.truth);
@@ -195,7 +195,7 @@ std::string TDevazozDigest::FoldField(std::string_view raw) const {
 }
 
 uint16_t TDevazozDigest::Intern(Column& c, std::string_view raw) {
-  auto it = c.lookup.find(std::string(raw));
+  auto it = c.lookup.find(raw);
   if (it != c.lookup.end()) return it->second;
   uint16_t id = uint16_t(c.values.size());
   c.values.emplace_back(raw);
@@ -205,7 +205,7 @@ uint16_t TDevazozDigest::Intern(Column& c, std::string_view raw) {
 }
 
 void TDevazozDigest::MakeFlat(Column& c) {
-  std::string text;
+  std::vector<char> text;
   std::vector<uint32_t> starts;
   // Sized for the rows still to come at the length seen so far.
   const size_t rows = std::max<size_t>(size_t(expected_rows_), c.ids.size());
@@ -215,8 +215,8 @@ void TDevazozDigest::MakeFlat(Column& c) {
   text.reserve(c.ids.empty() ? 0 : bytes / c.ids.size() * rows + rows / 16);
   for (uint16_t id : c.ids) {
     starts.push_back(uint32_t(text.size()));
-    text += c.folded[id];
-    text += '\n';
+    text.insert(text.end(), c.folded[id].begin(), c.folded[id].end());
+    text.push_back('\n');
   }
   c.text = std::move(text);
   c.starts = std::move(starts);
@@ -233,7 +233,7 @@ void TDevazozDigest::AppendText(Column& c, const uint8_t* record) {
   if (!c.flat) {
     if (c.values.size() > kListedAlways && c.values.size() * 2 > size_t(rows_))
       MakeFlat(c);
-    else if (c.values.size() >= kListedAtMost && !c.lookup.count(std::string(raw)))
+    else if (c.values.size() >= kListedAtMost && c.lookup.find(raw) == c.lookup.end())
       MakeFlat(c);
   }
   if (!c.flat) {
@@ -241,14 +241,15 @@ void TDevazozDigest::AppendText(Column& c, const uint8_t* record) {
     c.ids.push_back(Intern(c, raw));
     return;
   }
-  std::string folded = FoldField(raw);
-  if (c.text.size() + folded.size() + 1 > UINT32_MAX)
+  if (c.text.size() + raw.size() + 1 > UINT32_MAX)
     throw std::length_error("the table's text is too large to keep in memory");
-  MakeRoom(c.text, folded.size() + 1);
+  MakeRoom(c.text, raw.size() + 1);
   MakeRoom(c.starts, 1);
   c.starts.push_back(uint32_t(c.text.size()));
-  c.text += folded;
-  c.text += '\n';
+  // Folded in place; folding may make trailing blanks of control characters.
+  for (char ch : raw) c.text.push_back(char(fold_[uint8_t(ch)]));
+  while (c.text.size() > c.starts.back() && c.text.back() == ' ') c.text.pop_back();
+  c.text.push_back('\n');
 }
 
 void TDevazozDigest::AddRow(const uint8_t* record) {
@@ -273,7 +274,7 @@ void TDevazozDigest::SetRow(Column& c, int32_t row, const uint8_t* record) {
   std::string_view raw =
       Trimmed(std::string_view(reinterpret_cast<const char*>(record) + c.offset, size_t(c.length)));
   if (!c.flat) {
-    if (c.lookup.count(std::string(raw)) || c.values.size() < kListedAtMost) {
+    if (c.lookup.find(raw) != c.lookup.end() || c.values.size() < kListedAtMost) {
       c.ids[size_t(row)] = Intern(c, raw);
       return;
     }
@@ -382,7 +383,7 @@ std::string_view TDevazozDigest::RowText(const Column& c, int32_t row) const {
   uint32_t begin = c.starts[size_t(row)];
   uint32_t end = size_t(row) + 1 < c.starts.size() ? c.starts[size_t(row) + 1] - 1
                                                    : uint32_t(c.text.size() - 1);
-  return std::string_view(c.text).substr(begin, end - begin);
+  return std::string_view(c.text.data() + begin, end - begin);
 }
 
 void TDevazozDigest::MarkWord(const Column& c, const std::string& word, TDigestBits& out) const {

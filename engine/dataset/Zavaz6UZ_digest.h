@@ -133,6 +133,11 @@ class TDevazozDigest {
   size_t MemoryUsed() const;
 
  private:
+  // Looks texts up by view, without making a string of each field read.
+  struct TextHash {
+    using is_transparent = void;
+    size_t operator()(std::string_view text) const { return std::hash<std::string_view>()(text); }
+  };
   struct Column {
     int field = 0;
     char type = 'C';
@@ -141,11 +146,11 @@ class TDevazozDigest {
     std::vector<uint16_t> ids;
     std::vector<std::string> values;  // as stored, trimmed; id 0 is the empty value
     std::vector<std::string> folded;
-    std::unordered_map<std::string, uint16_t> lookup;
+    std::unordered_map<std::string, uint16_t, TextHash, std::equal_to<>> lookup;
     // Folded texts (type C once flat).
     bool flat = false;
-    std::string text;                                // every row's text followed by '\n'
-    std::vector<uint32_t> starts;                    // where row r's text begins
+    std::vector<char> text;        // every row's text and a '\n' (a string's reserve doubles)
+    std::vector<uint32_t> starts;  // where row r's text begins
     std::unordered_map<int32_t, std::string> moved;  // rows rewritten since
     // Truth values (type L).
     std::vector<uint8_t> truth;

@@ -356,7 +356,7 @@ TEST_F(DialogsTest, FilterFieldListHoldsEveryFieldSortedAndTheOperatorTexts) {
     QStringList fields;
     for (int i = 0; i < f->FieldCombo->count(); ++i) fields << f->FieldCombo->itemText(i);
     EXPECT_EQ(fields.join(","),
-              "ANALOG,CATEGORY,DEVELOPER,DISTRIBUTR,DUALSHOCK,MEMORYBLKS,NOTES,PLAYERS,TITLE");
+              "ANALOG,CATEGORY,DEVELOPER,DISTRIBUTR,DUALSHOCK,MEMORYBLKS,PLAYERS,TITLE");
     QStringList ops;
     for (int i = 0; i < f->OperatorCombo->count(); ++i)
       ops << "[" + f->OperatorCombo->itemText(i) + "]";
@@ -424,10 +424,7 @@ TEST_F(DialogsTest, TheBuilderQuotesByFieldType) {
     Build("DUALSHOCK", 5, "False");
     Build("TITLE", 1, "it's");
     EXPECT_EQ(f->ConditionMemo->toPlainText(),
-              "ANALOG = True AND PLAYERS = '2' OR DUALSHOCK <> FalseTITLE < 'it's'");
-    f->ClearBtn->click();
-    Build("NOTES", 0, "x");
-    EXPECT_EQ(f->ConditionMemo->toPlainText(), "NOTES = 'x'");
+              "ANALOG = True AND PLAYERS = '2' OR DUALSHOCK <> FalseTITLE < \"it's\"");
     f->CancelBtn->click();
   });
   Filter();
@@ -439,6 +436,61 @@ TEST_F(DialogsTest, TheBuilderQuotesByFieldType) {
   EXPECT_EQ(FilterForm->QuoteValue(&real, "1.5"), "1.5");
   platform::TDateField date;
   EXPECT_EQ(FilterForm->QuoteValue(&date, "1999-01-02"), "'1999-01-02'");
+}
+
+// Values that would have broken the condition: a logical value read by its
+// usual spellings (anything else refused), a text holding a quote written with
+// another delimiter, the case-sensitivity read alone among the options.
+TEST_F(DialogsTest, TheBuilderWritesEveryValueSoThatTheFilterWorks) {
+  {
+    ModalAnswers answers;
+    answers.Then([](QWidget*) {
+      TFilterForm* f = FilterForm;
+      Build("ANALOG", 0, "false");
+      EXPECT_EQ(f->ConditionMemo->toPlainText(), "ANALOG = False");
+      f->ClearBtn->click();
+      Build("DUALSHOCK", 0, " No ");
+      EXPECT_EQ(f->ConditionMemo->toPlainText(), "DUALSHOCK = False");
+      f->ClearBtn->click();
+      Build("TITLE", 0, "Say \"it's\"");
+      EXPECT_EQ(f->ConditionMemo->toPlainText(), "TITLE = [Say \"it's\"]");
+      f->ClearBtn->click();
+      Build("TITLE", 0, "Lunar Comet's");
+      EXPECT_EQ(f->ConditionMemo->toPlainText(), "TITLE = \"Lunar Comet's\"");
+      f->OKBtn->click();
+    });
+    Filter();
+    EXPECT_EQ(answers.Pending(), 0);
+  }
+  EXPECT_TRUE(Titles().Filtered());
+  EXPECT_TRUE(WalkTitles().empty());  // a working condition that no title meets
+
+  // Refused values leave the condition as it was and say why.
+  {
+    ModalAnswers refusals;
+    refusals.Then([](QWidget*) {
+      FilterForm->ClearBtn->click();
+      Build("ANALOG", 0, "maybe");  // the error box is answered by the next answer
+      EXPECT_EQ(FilterForm->ConditionMemo->toPlainText(), "");
+      Build("TITLE", 0, "a'b\"c]d");
+      EXPECT_EQ(FilterForm->ConditionMemo->toPlainText(), "");
+      FilterForm->CancelBtn->click();
+    });
+    refusals.Button(QMessageBox::Ok).Button(QMessageBox::Ok);
+    Filter();
+    ASSERT_EQ(refusals.Seen().size(), 2u);
+    EXPECT_EQ(refusals.Seen()[0].text, "'maybe' is not a logical value: type True or False");
+    EXPECT_TRUE(refusals.Seen()[1].text.contains("both kinds of quotes"));
+  }
+
+  Titles().SetFilterOptions(platform::foCaseInsensitive | platform::foNoPartialCompare);
+  ModalAnswers options;
+  options.Then([](QWidget*) {
+    EXPECT_FALSE(FilterForm->CaseSensitiveCheckBox->isChecked());
+    FilterForm->CancelBtn->click();
+  });
+  Filter();
+  EXPECT_EQ(options.Pending(), 0);
 }
 
 TEST_F(DialogsTest, AValueWithoutAFieldFailsAfterAppendingTheOperator) {
@@ -553,7 +605,7 @@ TEST_F(DialogsTest, ARejectedFilterIsShownTheFormStaysOpenAndTheLaterStepsAreSki
     EXPECT_EQ(FilterForm->ModalResult(), platform::qt::mrNone);
     // The case option and the emptying of the field list were skipped.
     EXPECT_EQ(Titles().FilterOptions(), 0u);
-    EXPECT_EQ(FilterForm->FieldCombo->count(), 9);
+    EXPECT_EQ(FilterForm->FieldCombo->count(), 8);  // every field but the memo
     FilterForm->ConditionMemo->setPlainText("ANALOG = False");
     FilterForm->OKBtn->click();
   });
