@@ -68,8 +68,6 @@ class TMastData {
 
  private:
   std::vector<TDevazozDataSet*> changed_;
-
- private:
   std::string catalog_folder_;
 };
 

@@ -221,7 +221,6 @@ TEST_F(CatalogSafetyTest, CommandsThatChangedDataEndWithTheChangesOnTheDisk) {
   EXPECT_GE(g_flushes["QVXCAT.CDX"], 1);
   EXPECT_GE(g_flushes["QVXCAT.FPT"], 1);
   EXPECT_EQ(MastData->QvxcatTableNOTES->AsString(), "New notes");
-  for (auto& [k, v] : g_flushes) printf("%s %d\n", k.c_str(), v);
   EXPECT_EQ(g_flushes.count("CATEGORY.DBF"), 0u);
   // A delete, in another view.
   g_flushes.clear();
