@@ -336,6 +336,10 @@ std::vector<std::string> SummaryLines(const ImportSummary& summary) {
   if (!summary.stopped.empty())
     lines.push_back("The import stopped early: " + summary.stopped +
                     ". The rows before it were imported.");
+  if (!summary.indexes_failed.empty())
+    lines.push_back("The indexes could not be brought up to date: " + summary.indexes_failed +
+                    ". The rows are in the table; its indexes are made again from it when it "
+                    "is next opened.");
   return lines;
 }
 
