@@ -139,7 +139,7 @@ void ImportCommand(TMainForm& form) {
     progress.Begin("Importing " + QFileInfo(path).fileName(), rows);
     catalog::FileSource source(path.toStdString());
     catalog::BulkWork work({&tables.titles, tables.Categories(), tables.Companies()});
-    summary = import.Run(source, choices, rows, Through(progress));
+    summary = import.Run(source, choices, rows, work.SyncingAsItGoes(Through(progress)));
     log = import.Log();
     progress.SetCancellable(false, "Writing the indexes");
     catalog::EndImportWork(work, summary);

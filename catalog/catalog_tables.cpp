@@ -52,6 +52,16 @@ void BulkWork::End() {
   if (failure) std::rethrow_exception(failure);
 }
 
+Progress BulkWork::SyncingAsItGoes(Progress progress, int64_t sync_units) {
+  return [this, progress, sync_units, synced = int64_t(0)](int64_t done, int64_t total) mutable {
+    if (done - synced >= sync_units) {
+      synced = done;
+      for (devazoz::TDevazozDataSet* table : tables_) table->FlushBuffers();
+    }
+    return progress ? progress(done, total) : true;
+  };
+}
+
 void EndImportWork(BulkWork& work, ImportSummary& summary) {
   try {
     work.End();

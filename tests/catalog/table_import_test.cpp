@@ -159,6 +159,32 @@ TEST(Import, SkipsCutsAndAddsLookupsAsTheSummarySays) {
   EXPECT_EQ(again.summary.categories_added, 0);
 }
 
+// In a catalog large enough that the titles already there are sorted in pieces
+// and merged, a title is found wherever it falls.
+TEST(Import, TitlesOfALargeCatalogAreFoundWhereverTheySort) {
+  TempDir dir;
+  catalog::WriteSampleCatalog(dir.path(), 300000);
+  std::string list = "Title\n";
+  {
+    catalog::CatalogTables tables(dir.path());
+    for (int n : {1, 2, 77777, 131072, 131073, 150000, 262144, 299999, 300000}) {
+      tables.titles.SetRecNo(n);
+      list += "\"" + tables.titles.FieldByName("TITLE")->AsString() + "\"\n";
+    }
+  }
+  list += "Not In The Sample\n";
+  WriteText(dir.File("list.csv"), list);
+  int64_t reports = 0;
+  Outcome run = Import(dir.path(), dir.File("list.csv"), false, [&](int64_t, int64_t) {
+    ++reports;
+    return true;
+  });
+  EXPECT_EQ(run.summary.skipped, 9);
+  EXPECT_EQ(run.summary.added, 1);
+  // The walk and the sort of 300,000 titles report as they go.
+  EXPECT_GT(reports, 300000 / (catalog::kProgressStep * 64));
+}
+
 TEST(Import, UndoDeletesExactlyWhatTheImportAdded) {
   TempDir dir;
   catalog::CreateSampleCatalog(dir.path());

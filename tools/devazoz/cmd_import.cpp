@@ -137,7 +137,8 @@ int RunImport(const ParsedArgs& args) {
   std::fputs(out.c_str(), stdout);
   catalog::FileSource source(list_path);
   catalog::BulkWork work({&table, category_table, company_table});
-  catalog::ImportSummary summary = import.Run(source, choices, survey.rows, nullptr);
+  catalog::ImportSummary summary =
+      import.Run(source, choices, survey.rows, work.SyncingAsItGoes(nullptr));
   catalog::EndImportWork(work, summary);
   for (const std::string& line : catalog::SummaryLines(summary))
     std::printf("%s\n", Utf8(line).c_str());
