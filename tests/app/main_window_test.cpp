@@ -92,7 +92,7 @@ TEST_F(MainWindowTest, StartsOnTheCatalogInTitleOrderAtTheFirstRecord) {
 TEST_F(MainWindowTest, MissingTableShowsOneErrorAndAnHonestWindow) {
   MakeSampleCatalog(dir_.path());
   ASSERT_EQ(std::remove(dir_.File("QVXCAT.DBF").c_str()), 0);
-  ModalAnswerer answers;
+  ModalAnswers answers;
   answers.Press("OK");
   Start(dir_.path());
   ASSERT_EQ(answers.Texts().size(), 1);
@@ -135,7 +135,7 @@ TEST_F(MainWindowTest, MissingTableShowsOneErrorAndAnHonestWindow) {
 }
 
 TEST_F(MainWindowTest, AFolderWithoutACatalogSaysSoInWordsAndDisablesTheTableCommands) {
-  ModalAnswerer answers;
+  ModalAnswers answers;
   answers.Press("OK");
   Start(dir_.path());
   ASSERT_EQ(answers.Texts().size(), 1);
@@ -166,7 +166,7 @@ TEST_F(MainWindowTest, ATableWithoutAPersistentFieldIsRejected) {
   // NOTES: no DEVELOPER field.
   CopyTestData("dbf/perl_t_0xf5.dbf", dir_.path(), "QVXCAT.DBF");
   CopyTestData("dbf/perl_t_0xf5.fpt", dir_.path(), "QVXCAT.FPT");
-  ModalAnswerer answers;
+  ModalAnswers answers;
   answers.Press("OK");
   Start(dir_.path());
   ASSERT_EQ(answers.Texts().size(), 1);
@@ -284,7 +284,7 @@ TEST_F(MainWindowTest, DeleteAsksAndCancelKeepsTheRecord) {
   RunAsEvent([] { MainForm->EditNextClick(); });
   const std::string second = TitleOf(MastData->QvxcatTable);
   MainForm->StatusPanel[1]->setText("stale");
-  ModalAnswerer answers;
+  ModalAnswers answers;
   answers.Press("Cancel");
   RunAsEvent([] { MainForm->FileDelete->trigger(); });
   ASSERT_EQ(answers.Texts().size(), 1);
@@ -304,7 +304,7 @@ TEST_F(MainWindowTest, DeleteAsksAndCancelKeepsTheRecord) {
 TEST_F(MainWindowTest, GridCtrlDeleteConfirmsWithoutRefreshingTheStatusBar) {
   StartOnSample();
   const std::string first = TitleOf(MastData->QvxcatTable);
-  ModalAnswerer answers;
+  ModalAnswers answers;
   answers.Press("Cancel");
   RunAsEvent([] {
     QKeyEvent key(QEvent::KeyPress, Qt::Key_Delete, Qt::ControlModifier);
@@ -324,7 +324,7 @@ TEST_F(MainWindowTest, GridCtrlDeleteConfirmsWithoutRefreshingTheStatusBar) {
 TEST_F(MainWindowTest, PackAnsweredNoChangesNothingAndYesPacksAllThree) {
   StartOnSample();
   // One deleted record in each table.
-  ModalAnswerer answers;
+  ModalAnswers answers;
   for (int view = 1; view <= 3; ++view) {
     answers.Press("OK");
     RunAsEvent([view] {
@@ -351,7 +351,7 @@ TEST_F(MainWindowTest, PackAnsweredNoChangesNothingAndYesPacksAllThree) {
 
 TEST_F(MainWindowTest, ReindexAsksAndReportsSuccess) {
   StartOnSample();
-  ModalAnswerer answers;
+  ModalAnswers answers;
   answers.Press("&No");
   RunAsEvent([] { MainForm->ToolsReindexDataClick(); });
   EXPECT_EQ(answers.Texts().back(),
@@ -416,7 +416,7 @@ TEST_F(MainWindowTest, MenusCarryTheirCaptionsAndShortcuts) {
 
 TEST_F(MainWindowTest, NewTitleStartsWithLogicalFieldsFalseAndTheRestBlank) {
   StartOnSample();
-  ModalAnswerer answers;
+  ModalAnswers answers;
   bool checked = false;
   answers.Then([&checked](QWidget* form) {
     TDevazozDataSet& table = MastData->QvxcatTable;
@@ -452,7 +452,7 @@ TEST_F(MainWindowTest, AnErrorInsideACommandIsShownAndTheProgramGoesOn) {
   MastData->QvxcatTable.AfterScroll = [](platform::TDataSet&) {
     throw platform::EDatabaseError("Scrolling refused");
   };
-  ModalAnswerer answers;
+  ModalAnswers answers;
   answers.Press("OK");
   RunAsEvent([] { MainForm->EditNextClick(); });
   ASSERT_EQ(answers.Texts().size(), 1);
@@ -503,7 +503,7 @@ namespace {
 
 TEST_F(MainWindowTest, PrintSetupRunsThePrinterSetUpDialogAndFocusesTheGrid) {
   StartOnSample();
-  ModalAnswerer answers;
+  ModalAnswers answers;
   QString title;
   answers.Then([&title](QWidget* dialog) {
     title = dialog->windowTitle();

@@ -34,8 +34,6 @@
 namespace qvx_test {
 namespace {
 
-using qvxtest::ModalAnswers;
-using qvxtest::TypeText;
 
 struct NewTitle {
   QString title;

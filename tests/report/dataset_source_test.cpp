@@ -7,7 +7,7 @@
 #include "report/DataSetSource.h"
 #include "report/Report.h"
 #include "report/ReportLayout.h"
-#include "tests/platform/dataset/mem_dataset.h"
+#include "tests/support/mem_dataset.h"
 #include "tests/report/report_test_support.h"
 
 namespace {

@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/platform/dataset/mem_dataset.h"
+#include "tests/support/mem_dataset.h"
 
 namespace {
 

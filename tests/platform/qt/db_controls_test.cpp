@@ -13,7 +13,7 @@
 #include "platform/qt/db_edit.h"
 #include "platform/qt/db_lookup_combo_box.h"
 #include "platform/qt/db_memo.h"
-#include "tests/support_qt/mem_dataset.h"
+#include "tests/support/mem_dataset.h"
 #include "tests/support_qt/qt_test.h"
 
 namespace {
@@ -25,12 +25,12 @@ using platform::qt::TDBCheckBox;
 using platform::qt::TDBEdit;
 using platform::qt::TDBLookupComboBox;
 using platform::qt::TDBMemo;
-using qvxtest::TMemDataSet;
+using qvx_test::TMemDataSet;
 
 class DbControlsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    qvxtest::EnsureApplication();
+    qvx_test::EnsureApplication();
     titles_.AddRow({"Crimson Harbor", "Racing", "T", "first line\r\nsecond line"});
     titles_.AddRow({"Silent Meadow", "Puzzle", "F", ""});
     titles_.AddRow({"Turbo Comet", "Gone Category", "", ""});
@@ -148,7 +148,7 @@ TEST_F(DbControlsTest, EditAccentedLettersReachTheFieldAsAnsi) {
   ShowWindow();
   edit->setFocus();
   edit->selectAll();
-  qvxtest::TypeText(edit, QString::fromUtf8("Café Ñandú"));
+  qvx_test::TypeText(edit, QString::fromUtf8("Café Ñandú"));
   titles_.Post();
   EXPECT_EQ(titles_.Stored(1, "TITLE"), "Caf\xE9 \xD1\x61nd\xFA");
   titles_.Next();
@@ -166,7 +166,7 @@ TEST_F(DbControlsTest, MemoShowsLinesAndEnterAddsALineBreakThatIsStoredAsCrLf) {
   memo->setFocus();
   QTest::keyClick(memo, Qt::Key_End, Qt::ControlModifier);
   QTest::keyClick(memo, Qt::Key_Return);
-  qvxtest::TypeText(memo, QString::fromUtf8("third é"));
+  qvx_test::TypeText(memo, QString::fromUtf8("third é"));
   EXPECT_EQ(titles_.State(), TDataSetState::dsEdit);
   titles_.Post();
   EXPECT_EQ(titles_.Stored(1, "NOTES"), "first line\r\nsecond line\r\nthird \xE9");

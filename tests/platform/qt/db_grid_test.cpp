@@ -14,7 +14,7 @@
 #include <QTimer>
 
 #include "platform/qt/db_navigator.h"
-#include "tests/platform/dataset/mem_dataset.h"
+#include "tests/support/mem_dataset.h"
 
 namespace qvx_test {
 namespace {
