@@ -26,7 +26,6 @@
 namespace qvx_test {
 namespace {
 
-
 std::string Lower(std::string s) {
   for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
   return s;

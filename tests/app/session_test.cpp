@@ -34,7 +34,6 @@
 namespace qvx_test {
 namespace {
 
-
 struct NewTitle {
   QString title;
   int category;   // entry of the category box (picked with the keyboard)

@@ -7,8 +7,8 @@
 #include "report/DataSetSource.h"
 #include "report/Report.h"
 #include "report/ReportLayout.h"
-#include "tests/support/mem_dataset.h"
 #include "tests/report/report_test_support.h"
+#include "tests/support/mem_dataset.h"
 
 namespace {
 

@@ -210,8 +210,7 @@ ModalAnswers& ModalAnswers::Then(Answer answer) {
 void ModalAnswers::Poll() {
   QWidget* modal = QApplication::activeModalWidget();
   if (!modal || !modal->isVisible()) return;
-  if (modal == answered_ &&
-      std::chrono::steady_clock::now() - answered_at_ > kCommandDeadline) {
+  if (modal == answered_ && std::chrono::steady_clock::now() - answered_at_ > kCommandDeadline) {
     ADD_FAILURE() << "modal window still open " << kCommandDeadline.count()
                   << " s after its answer: " << modal->windowTitle().toStdString();
     answered_ = nullptr;
