@@ -7,6 +7,7 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 #include <algorithm>
 #include <condition_variable>

@@ -15,6 +15,7 @@
 
 #include "platform/qt/db_navigator.h"
 #include "tests/support/mem_dataset.h"
+#include "tests/support_qt/qt_test.h"
 
 namespace qvx_test {
 namespace {
@@ -23,30 +24,10 @@ using platform::qt::TDBGrid;
 using platform::qt::TDBNavigator;
 using platform::qt::TNavigateBtn;
 
-// Presses a button of the next message box and keeps its text.
-class BoxAnswer {
- public:
-  explicit BoxAnswer(QMessageBox::StandardButton button) {
-    QObject::connect(&timer_, &QTimer::timeout, [this, button] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      if (box == nullptr || !box->isVisible()) return;
-      timer_.stop();
-      text_ = box->text();
-      box->button(button)->click();
-    });
-    timer_.start(5);
-  }
-  const QString& Text() const { return text_; }
-
- private:
-  QTimer timer_;
-  QString text_;
-};
-
 class GridOverMemory : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (int i = 0; i < 1000; ++i) data_.rows.push_back({"row" + std::to_string(i), i});
+    for (int i = 0; i < 1000; ++i) data_.AddRow({"row" + std::to_string(i), std::to_string(i)});
     source_.SetDataSet(&data_);
     data_.Open();
     grid_.resize(400, 300);
@@ -127,21 +108,23 @@ TEST_F(GridOverMemory, ClicksSelectRowsAndDatasetMovesShowInTheGrid) {
 TEST_F(GridOverMemory, CtrlDeleteAsksFirst) {
   Key(Qt::Key_Down);
   {
-    BoxAnswer answer(QMessageBox::Cancel);
+    ModalAnswers answer;
+    answer.Button(QMessageBox::Cancel);
     Key(Qt::Key_Delete, Qt::ControlModifier);
-    EXPECT_EQ(answer.Text(), "Delete record?");
+    EXPECT_EQ(answer.Texts(), QStringList{"Delete record?"});
   }
-  EXPECT_FALSE(data_.rows[1].deleted);
+  EXPECT_FALSE(data_.IsDeleted(2));
   {
-    BoxAnswer answer(QMessageBox::Ok);
+    ModalAnswers answer;
+    answer.Button(QMessageBox::Ok);
     Key(Qt::Key_Delete, Qt::ControlModifier);
   }
-  EXPECT_TRUE(data_.rows[1].deleted);
+  EXPECT_TRUE(data_.IsDeleted(2));
   EXPECT_EQ(grid_.CellText(1, 0), "row2");
   // Delete alone and Insert do nothing.
   Key(Qt::Key_Delete);
   Key(Qt::Key_Insert);
-  EXPECT_FALSE(data_.rows[2].deleted);
+  EXPECT_FALSE(data_.IsDeleted(3));
   EXPECT_EQ(data_.State(), platform::TDataSetState::dsBrowse);
 }
 
@@ -168,16 +151,18 @@ TEST_F(GridOverMemory, NavigatorMovesInsertsAndDeletesOnlyOnAnOpenDataset) {
   navigator.BtnClick(TNavigateBtn::nbNext);
   EXPECT_EQ(Num(), 1);
   {
-    BoxAnswer answer(QMessageBox::Cancel);
+    ModalAnswers answer;
+    answer.Button(QMessageBox::Cancel);
     navigator.BtnClick(TNavigateBtn::nbDelete);
-    EXPECT_EQ(answer.Text(), "Delete record?");
+    EXPECT_EQ(answer.Texts(), QStringList{"Delete record?"});
   }
-  EXPECT_FALSE(data_.rows[1].deleted);
+  EXPECT_FALSE(data_.IsDeleted(2));
   {
-    BoxAnswer answer(QMessageBox::Ok);
+    ModalAnswers answer;
+    answer.Button(QMessageBox::Ok);
     navigator.BtnClick(TNavigateBtn::nbDelete);
   }
-  EXPECT_TRUE(data_.rows[1].deleted);
+  EXPECT_TRUE(data_.IsDeleted(2));
   navigator.BtnClick(TNavigateBtn::nbInsert);
   EXPECT_EQ(data_.State(), platform::TDataSetState::dsInsert);
   navigator.BtnClick(TNavigateBtn::nbCancel);
