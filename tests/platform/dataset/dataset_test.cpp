@@ -238,6 +238,106 @@ TEST_F(DataSetTest, FailingPostStaysInEditWithTheValue) {
   EXPECT_EQ(ds.Stored(1, "NAME"), "Kept");
 }
 
+TEST_F(DataSetTest, CancelFiresInOrderAndPutsTheRecordBack) {
+  ds.Open();
+  ds.Next();
+  ds.Edit();
+  ds.FieldByName("NAME")->SetAsString("Dropped");
+  Take();
+  ds.Cancel();
+  EXPECT_EQ(Take(), (V{"link:CheckBrowseMode", "BeforeCancel", "InternalCancel",
+                       "link:EditingChanged", "link:DataSetChanged", "AfterCancel"}));
+  EXPECT_EQ(ds.State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "R2");
+  EXPECT_EQ(ds.Stored(2, "NAME"), "R2");
+  // A BeforeCancel that aborts keeps the edit and its value.
+  ds.Edit();
+  ds.FieldByName("NAME")->SetAsString("Kept");
+  ds.BeforeCancel = [](TDataSet&) { throw EAbort(); };
+  EXPECT_THROW(ds.Cancel(), EAbort);
+  EXPECT_EQ(ds.State(), TDataSetState::dsEdit);
+  EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "Kept");
+}
+
+TEST_F(DataSetTest, FieldChangeValidatesThenStoresThenTellsChangeAndLinks) {
+  ds.Open();
+  TField* name = ds.FieldByName("NAME");
+  name->OnValidate = [this](TField& f) {
+    log.push_back("OnValidate, still " + f.AsString());
+    if (f.DataSet()->FieldByName("NUM")->AsInteger() == 99) throw EDatabaseError("refused");
+  };
+  name->OnChange = [this](TField& f) { log.push_back("OnChange, now " + f.AsString()); };
+  ds.Edit();
+  Take();
+  name->SetAsString("New");
+  EXPECT_EQ(Take(), (V{"OnValidate, still R1", "OnChange, now New", "link:RecordChanged NAME"}));
+  // OnValidate raising refuses the value: nothing stored, no OnChange, no link told.
+  ds.FieldByName("NUM")->SetAsInteger(99);
+  Take();
+  EXPECT_THROW(name->SetAsString("Refused"), EDatabaseError);
+  EXPECT_EQ(Take(), (V{"OnValidate, still New"}));
+  EXPECT_EQ(name->AsString(), "New");
+  ds.Cancel();
+  EXPECT_EQ(name->AsString(), "R1");
+}
+
+TEST_F(DataSetTest, EditErrorIsAskedToFailAbortOrRetry) {
+  ds.Open();
+  // No handler: the error stands, the dataset stays in browse mode.
+  ds.FailNextEdit("record is locked");
+  Take();
+  EXPECT_THROW(ds.Edit(), EDatabaseError);
+  EXPECT_EQ(Take(), (V{"link:CheckBrowseMode", "BeforeEdit", "InternalEdit"}));
+  EXPECT_EQ(ds.State(), TDataSetState::dsBrowse);
+
+  std::vector<std::string> seen;
+  TDataAction answer = TDataAction::daRetry;
+  ds.OnEditError = [&](TDataSet&, const Exception& e, TDataAction& action) {
+    seen.push_back(e.what());
+    action = answer;
+  };
+  ds.FailNextEdit("record is locked");  // once: the retry gets the lock
+  ds.Edit();
+  EXPECT_EQ(ds.State(), TDataSetState::dsEdit);
+  ds.Cancel();
+
+  answer = TDataAction::daAbort;
+  ds.FailNextEdit("record is locked");
+  EXPECT_THROW(ds.Edit(), EAbort);  // silent: the handler told the user
+  EXPECT_EQ(ds.State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(seen, (V{"record is locked", "record is locked"}));
+}
+
+TEST_F(DataSetTest, DeleteErrorIsAskedToFailAbortOrRetry) {
+  ds.Open();
+  ds.Next();
+  ds.FailNextDelete("cannot delete");
+  EXPECT_THROW(ds.Delete(), EDatabaseError);
+  EXPECT_FALSE(ds.IsDeleted(2));
+  EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "R2");
+  EXPECT_EQ(ds.State(), TDataSetState::dsBrowse);
+
+  int asked = 0;
+  TDataAction answer = TDataAction::daRetry;
+  ds.OnDeleteError = [&](TDataSet&, const Exception&, TDataAction& action) {
+    ++asked;
+    action = answer;
+  };
+  ds.FailNextDelete("cannot delete");
+  Take();
+  ds.Delete();  // the failed try and the retry
+  EXPECT_EQ(Take(), (V{"link:CheckBrowseMode", "BeforeDelete", "BeforeScroll", "InternalDelete",
+                       "InternalDelete", "link:DataSetChanged", "AfterDelete", "AfterScroll"}));
+  EXPECT_TRUE(ds.IsDeleted(2));
+
+  answer = TDataAction::daAbort;
+  ds.FailNextDelete("cannot delete");
+  const std::string before = ds.FieldByName("NAME")->AsString();
+  EXPECT_THROW(ds.Delete(), EAbort);
+  EXPECT_EQ(ds.FieldByName("NAME")->AsString(), before);
+  EXPECT_EQ(asked, 2);
+}
+
 TEST_F(DataSetTest, InsertAppendCancelAndDelete) {
   ds.Open();
   ds.MoveBy(2);
