@@ -18,6 +18,7 @@
 #include "app/DataMod.h"
 #include "app/Main.h"
 #include "app/Views.h"
+#include "engine/foundation/gs6_os.h"
 #include "platform/qt/application.h"
 #include "platform/qt/db_grid.h"
 #include "tests/app/app_test_support.h"
@@ -347,6 +348,49 @@ TEST_F(MainWindowTest, PackAnsweredNoChangesNothingAndYesPacksAllThree) {
   RunAsEvent([] { MainForm->ToolsPackDataClick(); });
   EXPECT_EQ(answers.Texts().back(), "Packing successfully completed.");
   for (int i = 0; i < 3; ++i) EXPECT_EQ(HeaderRecordCount(dir_.File(files[i])), before[i] - 1);
+}
+
+// Every write to the category table's files fails, as on a full disk.
+int32_t FailCategoryWrites(devazoz::os::Call call, const std::string& path) {
+  const bool category = path.find("CATEGORY") != std::string::npos;
+  return category && (call == devazoz::os::Call::Write || call == devazoz::os::Call::Create)
+             ? devazoz::os::MapErrno(ENOSPC)
+             : 0;
+}
+
+TEST_F(MainWindowTest, PackFailingOnTheSecondTableSaysSoAndLeavesItWhole) {
+  StartOnSample();
+  ModalAnswers answers;
+  for (int view = 1; view <= 2; ++view) {
+    answers.Press("OK");
+    RunAsEvent([view] {
+      MainForm->ShowView(view);
+      MainForm->FileDeleteClick();
+    });
+  }
+  answers.Press("&Yes");
+  answers.Then([](QWidget* box) { box->close(); });  // the error
+  devazoz::os::SetFaultHook(&FailCategoryWrites);
+  RunAsEvent([] { MainForm->ToolsPackDataClick(); });
+  devazoz::os::SetFaultHook(nullptr);
+  EXPECT_EQ(answers.Pending(), 0);
+  EXPECT_FALSE(answers.Texts().contains("Packing successfully completed."));
+  ASSERT_FALSE(answers.Seen().empty());
+  EXPECT_EQ(answers.Seen().back().icon, QMessageBox::Critical)
+      << answers.Texts().join(" | ").toStdString();
+  // The titles were packed; the categories keep every record, deleted one included.
+  EXPECT_EQ(HeaderRecordCount(dir_.File("QVXCAT.DBF")), 47u);
+  EXPECT_EQ(HeaderRecordCount(dir_.File("CATEGORY.DBF")), 11u);
+  // And the program goes on: the categories can be walked and packed again.
+  RunAsEvent([] {
+    MainForm->GoCategoriesClick();
+    MastData->CategoryTable.First();
+  });
+  answers.Press("&Yes");
+  answers.Press("OK");
+  RunAsEvent([] { MainForm->ToolsPackDataClick(); });
+  EXPECT_EQ(answers.Texts().back(), "Packing successfully completed.");
+  EXPECT_EQ(HeaderRecordCount(dir_.File("CATEGORY.DBF")), 10u);
 }
 
 TEST_F(MainWindowTest, ReindexAsksAndReportsSuccess) {
