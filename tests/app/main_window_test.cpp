@@ -2,12 +2,14 @@
 // views, title clicks, the Edit menu, delete, pack and reindex, the bars.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QStatusBar>
@@ -454,6 +456,16 @@ TEST_F(MainWindowTest, MenusCarryTheirCaptionsAndShortcuts) {
   for (QAction* a : MainForm->ToolBar->actions())
     if (!a->isSeparator()) hints << a->toolTip();
   EXPECT_EQ(hints.join(","), "New,Open,Delete,Print,Print Preview,Find,Sort,Filter,Help");
+  // What a screen reader says for the icon-only buttons and the invisible Enter button.
+  QStringList spoken;
+  for (QAction* a : MainForm->ToolBar->actions())
+    if (!a->isSeparator())
+      spoken << QAccessible::queryAccessibleInterface(MainForm->ToolBar->widgetForAction(a))
+                    ->text(QAccessible::Name);
+  EXPECT_EQ(spoken.join(","), hints.join(","));
+  auto* enter = MainForm->findChild<QPushButton*>("Button1");
+  ASSERT_NE(enter, nullptr);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(enter)->text(QAccessible::Name), "Open Record");
   EXPECT_EQ(MainForm->StatusPanel[1]->width(), 100);
   EXPECT_EQ(MainForm->StatusPanel[2]->width(), 200);
 }

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -138,6 +139,60 @@ TEST_F(GridOverMemory, ScrollBarFollowsTheRecordInASequencedDataset) {
   EXPECT_TRUE(data_.Eof());
   bar->triggerAction(QAbstractSlider::SliderPageStepSub);
   EXPECT_EQ(Num(), 999 - grid_.VisibleRowCount());
+}
+
+TEST_F(GridOverMemory, ScreenReadersSeeATableOfTheWindowsRowsWithTheCurrentRecordSelected) {
+  QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&grid_);
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->role(), QAccessible::Table);
+  QAccessibleTableInterface* cells = table->tableInterface();
+  ASSERT_NE(cells, nullptr);
+  const int rows = grid_.VisibleRowCount();
+  EXPECT_EQ(cells->rowCount(), rows);  // the window, not the thousand records
+  EXPECT_EQ(cells->columnCount(), 2);
+  EXPECT_EQ(cells->columnDescription(0), "NAME");
+  EXPECT_EQ(table->childCount(), 2 * (rows + 1));
+  EXPECT_EQ(table->child(1)->role(), QAccessible::ColumnHeader);
+  EXPECT_EQ(table->child(1)->text(QAccessible::Name), "NUM");
+
+  QAccessibleInterface* cell = cells->cellAt(2, 0);
+  ASSERT_NE(cell, nullptr);
+  EXPECT_EQ(cell->role(), QAccessible::Cell);
+  EXPECT_EQ(cell->text(QAccessible::Name), "row2");
+  EXPECT_EQ(table->indexOfChild(cell), 3 * 2);
+  EXPECT_EQ(table->child(3 * 2), cell);
+  EXPECT_EQ(cells->cellAt(rows, 0), nullptr);
+  ASSERT_NE(cell->tableCellInterface(), nullptr);
+  EXPECT_EQ(cell->tableCellInterface()->rowIndex(), 2);
+  EXPECT_EQ(cell->tableCellInterface()->columnHeaderCells().value(0)->text(QAccessible::Name),
+            "NAME");
+  // Where it is on screen: a point inside the cell finds it.
+  const QRect where = cell->rect();
+  EXPECT_EQ(table->childAt(where.center().x(), where.center().y()), cell);
+
+  // The current record is the selected row; the focus is on its first cell.
+  EXPECT_EQ(cells->selectedRows(), QList<int>{0});
+  EXPECT_TRUE(table->focusChild()->state().selected);
+  data_.MoveBy(2);
+  EXPECT_EQ(cells->selectedRows(), QList<int>{2});
+  EXPECT_EQ(table->focusChild(), cell);
+  EXPECT_TRUE(cell->tableCellInterface()->isSelected());
+  // Choosing a row moves the dataset; a scroll changes what the cells read.
+  EXPECT_TRUE(cells->selectRow(4));
+  EXPECT_EQ(Num(), 4);
+  data_.Last();
+  EXPECT_EQ(cell->text(QAccessible::Name), "row" + QString::number(1000 - rows + 2));
+
+  // New columns are new columns to it too.
+  platform::qt::TDBGridColumns one(nullptr);
+  one.Add(platform::qt::TDBGridColumn("NUM", "Number", 60));
+  grid_.Columns().Assign(one);
+  EXPECT_EQ(cells->columnCount(), 1);
+  EXPECT_EQ(cells->columnDescription(0), "Number");
+  EXPECT_EQ(cells->cellAt(0, 0)->text(QAccessible::Name), grid_.CellText(0, 0));
+  data_.Close();
+  EXPECT_EQ(cells->rowCount(), 0);
+  EXPECT_FALSE(cell->isValid());
 }
 
 TEST_F(GridOverMemory, NavigatorMovesInsertsAndDeletesOnlyOnAnOpenDataset) {
