@@ -70,6 +70,16 @@ TEST_F(CatalogCommandsTest, OpenCatalogSwitchesFoldersAndTheTitleNamesIt) {
   EXPECT_EQ(MainForm->FileNewCatalog->text(), "Ne&w Catalog…");
   EXPECT_EQ(MainForm->FileImport->text(), "&Import…");
   EXPECT_EQ(MainForm->FileExport->text(), "&Export…");
+  // The order and filter of this catalog are not carried to the next: it opens as
+  // after exit and a new start.
+  RunAsEvent([] {
+    MastData->QvxcatTable.SetFilter("CATEGORY = \"Racing\"");
+    MastData->QvxcatTable.SetFiltered(true);
+    MastData->QvxcatTable.SetIndexName("CATEGORY");
+    MastData->CategoryTable.SetFilter("CATEGORY = \"Racing\"");
+    MastData->CategoryTable.SetFiltered(true);
+    MainForm->GoCategoriesClick();
+  });
   ModalAnswers answers;
   Choose(answers, other.path());
   RunAsEvent([] { MainForm->FileOpenCatalog->trigger(); });
@@ -77,6 +87,10 @@ TEST_F(CatalogCommandsTest, OpenCatalogSwitchesFoldersAndTheTitleNamesIt) {
   EXPECT_EQ(Items(), "100 Items");
   EXPECT_EQ(MainForm->windowTitle(), CatalogCaption(other.path()));
   EXPECT_EQ(MainForm->CurrentView(), 1);
+  EXPECT_FALSE(MastData->QvxcatTable.Filtered());
+  EXPECT_FALSE(MastData->CategoryTable.Filtered());
+  EXPECT_EQ(MastData->QvxcatTable.IndexName(), "TITLE");
+  EXPECT_EQ(MainForm->StatusPanel[2]->text(), "Ordered By Title");
   // A folder without the three tables is named and refused; the catalog stays.
   Choose(answers, empty.path());
   answers.Press("OK");
