@@ -78,7 +78,7 @@ TEST_F(CatalogSafetyTest, ACutShortTableOpenedReadOnlyShowsItsWholeRecordsAndWri
   MakeSampleCatalog(dir_.path());
   CutTable(dir_.File("QVXCAT.DBF"), 30);
   const auto before = Files(dir_.path());
-  ModalAnswerer answers;
+  ModalAnswers answers;
   answers.Press("Open &Read-Only");
   Start(dir_.path());
   ASSERT_EQ(answers.Texts().size(), 1);
@@ -120,7 +120,7 @@ TEST_F(CatalogSafetyTest, ACutShortTableOpenedReadOnlyShowsItsWholeRecordsAndWri
 TEST_F(CatalogSafetyTest, ACutShortTableRepairedKeepsItsWholeRecordsAndTheOriginal) {
   MakeSampleCatalog(dir_.path());
   CutTable(dir_.File("QVXCAT.DBF"), 30);
-  ModalAnswerer answers;
+  ModalAnswers answers;
   answers.Press("&Repair");
   Start(dir_.path());
   ASSERT_EQ(answers.Texts().size(), 1);
@@ -139,7 +139,7 @@ TEST_F(CatalogSafetyTest, ACutShortTableRepairedKeepsItsWholeRecordsAndTheOrigin
 TEST_F(CatalogSafetyTest, AMissingMemoFileLeavesTheTitlesAndTheNotesPageSaysSo) {
   MakeSampleCatalog(dir_.path());
   fs::remove(dir_.File("QVXCAT.FPT"));
-  ModalAnswerer answers;
+  ModalAnswers answers;
   Start(dir_.path());
   EXPECT_TRUE(answers.Texts().empty());
   ASSERT_TRUE(MastData->QvxcatTable.Active());
@@ -199,7 +199,7 @@ TEST_F(CatalogSafetyTest, AnIndexLeftOutOfStepByACrashIsRebuiltUnderAProgressWin
 TEST_F(CatalogSafetyTest, CommandsThatChangedDataEndWithTheChangesOnTheDisk) {
   MakeSampleCatalog(dir_.path());
   Start(dir_.path());
-  ModalAnswerer answers;
+  ModalAnswers answers;
   os::SetFaultHook(CountFlushes);
   g_flushes.clear();
   // Opened and closed without a change: nothing to force.
