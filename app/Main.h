@@ -31,6 +31,8 @@ struct TView;
 
 class QAction;
 class QLabel;
+class QLineEdit;
+class TBackgroundWork;
 class QMenu;
 class QPushButton;
 class QScrollArea;
@@ -66,6 +68,7 @@ class TMainForm : public QMainWindow {
   void FileExitClick();
   void EditMenuClick();
   void EditFindClick();
+  void EditFindNextClick();
   void EditFirstClick();
   void EditPreviousClick();
   void EditNextClick();
@@ -78,6 +81,8 @@ class TMainForm : public QMainWindow {
   void GoCatalogClick();
   void GoCategoriesClick();
   void GoDevelopersClick();
+  void ReportsStatisticsClick();
+  void QuickSearchEditChange();
   void ToolsPackDataClick();
   void ToolsReindexDataClick();
   void HelpHelpTopicsClick();
@@ -116,6 +121,7 @@ class TMainForm : public QMainWindow {
   QAction* FilePrint = nullptr;
   QAction* FileExit = nullptr;
   QAction* EditFind = nullptr;
+  QAction* EditFindNext = nullptr;
   QAction* EditFirst = nullptr;
   QAction* EditPrevious = nullptr;
   QAction* EditNext = nullptr;
@@ -129,12 +135,15 @@ class TMainForm : public QMainWindow {
   QAction* GoCategories = nullptr;
   QAction* GoDevelopers = nullptr;
   QAction* ReportsQVXCatalogList = nullptr;
+  QAction* ReportsStatistics = nullptr;
   QAction* ToolsPackData = nullptr;
   QAction* ToolsReindexData = nullptr;
   QAction* HelpHelpTopics = nullptr;
   QAction* HelpAbout = nullptr;
 
   QToolBar* ToolBar = nullptr;
+  // The quick search box at the end of the tool bar (Ctrl+K, or / in the grid).
+  QLineEdit* QuickSearchEdit = nullptr;
   QWidget* ClientPanel = nullptr;
   QScrollArea* ServiceTrackingBar = nullptr;
   QToolButton* SpeedButton3 = nullptr;  // Catalog
@@ -152,10 +161,13 @@ class TMainForm : public QMainWindow {
 
   // Whether the splitter's handle between speed bar and view area is shown.
   bool SplitterVisible() const;
+  // Reading the tables for their counts between events (see BackgroundWork.h).
+  TBackgroundWork* BackgroundWork() const { return background_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateMenus();
@@ -172,7 +184,15 @@ class TMainForm : public QMainWindow {
   TDevazozDataSet* ViewTable() const;
   int ShowRecordForm();
 
+  // The window's first size: the designed size is the least, and it grows with
+  // the screen it appears on.
+  void SizeToScreen();
+  // Pack and Reindex: the grid is not painted from tables being rewritten.
+  template <class Command>
+  bool WhileTablesChange(Command command);
+
   TDevazozGridPositioner positioner_;
+  TBackgroundWork* background_ = nullptr;
   int current_view_ = 0;
   bool shown_once_ = false;
   platform::qt::TDBGridColumns* saved_columns_ = nullptr;
