@@ -19,9 +19,12 @@ class TMainForm;
 
 // "~/games - QVX Catalog": the caption that names the open catalog's folder.
 QString CatalogCaption(const std::string& folder);
+// The folder of the catalog the windows show (the data module's), absolute.
+std::string ShownCatalogFolder();
 
-// Closes the catalog the window shows and opens the one in folder. When that
-// fails, the previous catalog is opened again and the error goes on to the caller.
+// Closes the catalog the window shows and opens the one in folder. When a table of
+// it stays closed (the open has said why), or the open raises, the previous catalog
+// is opened again; what was raised goes on to the caller.
 void SwitchCatalog(TMainForm& form, const std::string& folder);
 
 void OpenCatalogCommand(TMainForm& form);

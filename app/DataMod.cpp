@@ -1,5 +1,7 @@
 #include "app/DataMod.h"
 
+#include "platform/services/apphandler.h"
+
 TMastData* MastData = nullptr;
 
 namespace {
@@ -7,7 +9,9 @@ namespace {
 void Configure(TDevazozDataSet& table, const char* table_name, const char* index_file,
                const char* index_name) {
   table.SetTableName(table_name);
-  table.SetIndexFiles({index_file});
+  // Design-time settings: the files are checked when the table opens, where a
+  // missing one can be offered to be made again.
+  table.LoadIndexFiles({index_file});
   table.SetIndexName(index_name);
   table.SetExclusive(true);
   table.SetTranslateASCII(true);
@@ -59,9 +63,30 @@ TMastData::~TMastData() {
   QvxcatSource.SetDataSet(nullptr);
   CategorySource.SetDataSet(nullptr);
   DevdistSource.SetDataSet(nullptr);
-  QvxcatTable.Close();
-  CategoryTable.Close();
-  DevdistTable.Close();
+  // Each table closes even when another fails to; a failure has no caller here.
+  for (TDevazozDataSet* table : {&QvxcatTable, &CategoryTable, &DevdistTable}) {
+    try {
+      table->Close();
+    } catch (const std::exception& e) {
+      platform::HandleApplicationException(e);
+    }
+  }
+}
+
+void TMastData::SetCatalogFolder(const std::string& folder) {
+  catalog_folder_ = folder;
+  const std::string prefix = folder.empty() || folder.back() == '/' ? folder : folder + "/";
+  // A new table name drops the index files (as the dataset's TableName does): they
+  // are given again, bare, to be looked for beside their table; the tag stays.
+  for (TDevazozDataSet* table : {&QvxcatTable, &CategoryTable, &DevdistTable}) {
+    std::vector<std::string> indexes = table->IndexFiles();
+    std::string tag = table->IndexName();
+    std::string name = table->TableName();
+    size_t slash = name.rfind('/');
+    table->SetTableName(prefix + (slash == std::string::npos ? name : name.substr(slash + 1)));
+    table->LoadIndexFiles(indexes);
+    table->SetIndexName(tag);
+  }
 }
 
 void TMastData::QvxcatTableAfterInsert(platform::TDataSet& dataset) {

@@ -7,6 +7,8 @@
 #ifndef APP_DATAMOD_H_
 #define APP_DATAMOD_H_
 
+#include <string>
+
 #include "engine/dataset/Zavaz6UZ.h"
 #include "platform/dataset/datalink.h"
 #include "platform/dataset/field.h"
@@ -24,6 +26,11 @@ class TMastData {
   // After-insert handler of QvxcatTable: a new title is neither analog nor
   // vibration compatible until the user says so.
   void QvxcatTableAfterInsert(platform::TDataSet& dataset);
+
+  // The folder that holds the catalog's files; empty (the start) means the current
+  // directory. REQUIRES for setting: the three tables are closed.
+  void SetCatalogFolder(const std::string& folder);
+  const std::string& CatalogFolder() const { return catalog_folder_; }
 
   TDevazozDataSet QvxcatTable;
   TDevazozDataSet CategoryTable;
@@ -43,6 +50,9 @@ class TMastData {
   platform::TMemoField* QvxcatTableNOTES = nullptr;
   platform::TStringField* CategoryTableCATEGORY = nullptr;
   platform::TStringField* DevdistTableDEVDIST = nullptr;
+
+ private:
+  std::string catalog_folder_;
 };
 
 extern TMastData* MastData;

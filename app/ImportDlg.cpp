@@ -1,6 +1,5 @@
 #include "app/ImportDlg.h"
 
-#include <QApplication>
 #include <QCheckBox>
 #include <QComboBox>
 #include <QFileInfo>
@@ -14,6 +13,7 @@
 
 #include "platform/qt/ansi_text.h"
 #include "platform/qt/fonts.h"
+#include "platform/qt/progress_window.h"
 
 namespace {
 
@@ -50,7 +50,7 @@ TImportDialog::TImportDialog(const QString& path, std::vector<catalog::TargetFie
   PreviewGrid->setObjectName("PreviewGrid");
   PreviewGrid->setEditTriggers(QAbstractItemView::NoEditTriggers);
   PreviewGrid->setSelectionMode(QAbstractItemView::NoSelection);
-  PreviewGrid->setMinimumSize(640, 260);
+  PreviewGrid->setMinimumSize(760, 280);
   PreviewLabel = new QLabel("&Columns, the fields they go into, and the first rows:", this);
   PreviewLabel->setBuddy(PreviewGrid);
   StatusLabel = new QLabel(this);
@@ -150,10 +150,17 @@ void TImportDialog::ReadList(std::optional<catalog::Encoding> encoding,
                              std::optional<char> separator, bool keep_mapping) {
   std::vector<int> mapping;
   if (keep_mapping) mapping = Choices().columns;
-  QApplication::setOverrideCursor(Qt::WaitCursor);
-  survey_ = catalog::SurveyCsv(catalog::FileOpener(path_.toStdString()), encoding, separator,
-                               kPreviewRows);
-  QApplication::restoreOverrideCursor();
+  {
+    // A long list takes a moment to read through: the window says so and can stop it.
+    platform::qt::TProgressWindow progress("Import", this);
+    progress.Begin("Reading " + QFileInfo(path_).fileName(), 0);
+    survey_ = catalog::SurveyCsv(catalog::FileOpener(path_.toStdString()), encoding, separator,
+                                 kPreviewRows, [&](int64_t done, int64_t total) {
+                                   if (total != progress.StageTotal())
+                                     progress.Begin(progress.StageText(), total);
+                                   return progress.Step(done);
+                                 });
+  }
   if (mapping.size() != survey_.headers.size())
     mapping = catalog::MapColumns(survey_.headers, fields_);
   filling_ = true;
@@ -198,6 +205,10 @@ void TImportDialog::FillPreview(const std::vector<int>& mapping) {
   PreviewGrid->resizeColumnsToContents();
   for (int c = 0; c < columns; ++c)
     PreviewGrid->setColumnWidth(c, std::min(PreviewGrid->columnWidth(c), 220));
+  // Text rows as high as a line; the row of boxes as high as a box.
+  const int line = PreviewGrid->fontMetrics().height() + 6;
+  for (int r = 1; r < PreviewGrid->rowCount(); ++r) PreviewGrid->setRowHeight(r, line);
+  if (columns > 0) PreviewGrid->setRowHeight(0, ColumnBox(0)->sizeHint().height() + 2);
 }
 
 void TImportDialog::UpdateStatus() {

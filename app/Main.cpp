@@ -23,6 +23,7 @@
 
 #include "app/AboutDlg.h"
 #include "app/BackgroundWork.h"
+#include "app/CatalogCmds.h"
 #include "app/CountText.h"
 #include "app/FiltFrm.h"
 #include "app/FindDlg.h"
@@ -158,7 +159,13 @@ QAction* TMainForm::AddMenuItem(QMenu* menu, const QString& name, const QString&
   QAction* action = menu->addAction(caption);
   action->setObjectName(name);
   if (!shortcut.isEmpty()) action->setShortcut(shortcut);
-  if (handler != nullptr) ConnectCommand(action, &QAction::triggered, this, handler);
+  if (handler != nullptr) AddCommand(action, handler);
+  return action;
+}
+
+QAction* TMainForm::AddCommand(QAction* action, Handler handler) {
+  ConnectCommand(action, &QAction::triggered, this, handler);
+  commands_.emplace_back(action, handler);
   return action;
 }
 
@@ -173,6 +180,14 @@ void TMainForm::CreateMenus() {
                          QKeySequence("Ctrl+O"));
   FileDelete = AddMenuItem(FileMenu, "FileDelete", "&Delete...", &TMainForm::FileDeleteClick,
                            QKeySequence("Ctrl+D"));
+  FileMenu->addSeparator();
+  FileOpenCatalog =
+      AddMenuItem(FileMenu, "FileOpenCatalog", "Open &Catalog…", &TMainForm::FileOpenCatalogClick);
+  FileNewCatalog =
+      AddMenuItem(FileMenu, "FileNewCatalog", "Ne&w Catalog…", &TMainForm::FileNewCatalogClick);
+  FileMenu->addSeparator();
+  FileImport = AddMenuItem(FileMenu, "FileImport", "&Import…", &TMainForm::FileImportClick);
+  FileExport = AddMenuItem(FileMenu, "FileExport", "&Export…", &TMainForm::FileExportClick);
   FileMenu->addSeparator();
   FilePrintSetup =
       AddMenuItem(FileMenu, "FilePrintSetup", "Print Set&up...", &TMainForm::FilePrintSetupClick);
@@ -281,7 +296,7 @@ void TMainForm::CreateToolBar() {
     QAction* action = ToolBar->addAction(Icon(b.image), b.hint);
     action->setObjectName(b.name);
     action->setToolTip(b.hint);
-    ConnectCommand(action, &QAction::triggered, this, b.handler);
+    AddCommand(action, b.handler);
   }
   ToolBar->addSeparator();
   QuickSearchEdit = new QLineEdit(ToolBar);
@@ -391,7 +406,6 @@ void TMainForm::CreateClientPanel() {
   view_layout->addWidget(TitleBar);
   DBGrid = new TDBGrid(view_area);
   DBGrid->setObjectName("DBGrid");
-  DBGrid->SetPositioner(&positioner_);
   view_layout->addWidget(DBGrid, 1);
   connect(DBGrid, &TDBGrid::TitleClick, this, [this](TDBGridColumn* column) {
     platform::qt::RunCommand([&] { DBGridTitleClick(column); });
@@ -422,6 +436,10 @@ void TMainForm::CreateStatusBar() {
   }
   StatusPanel[0]->setText("Filter Applied");
   SetStatusPanelWidth(0, 0);
+  StatusNote = new QLabel(StatusBar);
+  StatusNote->setObjectName("StatusNote");
+  StatusNote->setContentsMargins(4, 0, 2, 0);
+  StatusBar->addWidget(StatusNote, 1);
   setStatusBar(StatusBar);
 }
 
@@ -453,6 +471,12 @@ const TView* TMainForm::ShownView() const {
   return MastData != nullptr ? ViewByNumber(current_view_) : nullptr;
 }
 
+bool TMainForm::TablesOpen() const {
+  for (const TView& view : Views())
+    if (!view.Table().Active()) return false;
+  return true;
+}
+
 TDevazozDataSet* TMainForm::ViewTable() const {
   const TView* view = ShownView();
   return view != nullptr ? &view->Table() : nullptr;
@@ -472,7 +496,8 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 }
 
 void TMainForm::FormShow() {
-  for (const TView& view : Views()) view.Table().Open();
+  setWindowTitle(CatalogCaption(ShownCatalogFolder()));
+  opening_.OpenTables();
   background_->Start();
   saved_columns_ = &DBGrid->Columns();
   saved_data_source_ = DBGrid->DataSource();
@@ -502,6 +527,7 @@ void TMainForm::ShowView(int view) {
   }
   UpdateTitle();
   UpdateStatusBar();
+  UpdateCommands();
   DBGrid->setFocus();
 }
 
@@ -516,7 +542,7 @@ void TMainForm::UpdateStatusBar() {
   int count = 0;
   bool filtered = false;
   std::string index_name;
-  if (TDevazozDataSet* table = ViewTable()) {
+  if (TDevazozDataSet* table = ViewTable(); table != nullptr && table->Active()) {
     // What the view shows: deleted records and those the filter or the quick
     // search hides are not counted. While the tables are still being read the
     // count follows when they are (BackgroundWork's Done).
@@ -556,9 +582,101 @@ int TMainForm::ShowRecordForm() {
   return view != nullptr ? view->record_form()->ShowModal() : 0;
 }
 
+// --- What the commands need --------------------------------------------------------
+
+TMainForm::TNeeds TMainForm::NeedsOf(Handler handler) {
+  static const std::pair<Handler, TNeeds> kNeeds[] = {
+      {&TMainForm::FileNewClick, TNeeds::kViewWritable},
+      {&TMainForm::FileOpenClick, TNeeds::kViewOpen},
+      {&TMainForm::FileDeleteClick, TNeeds::kViewWritable},
+      {&TMainForm::FilePrintPreviewClick, TNeeds::kTitlesOpen},
+      {&TMainForm::FilePrintClick, TNeeds::kTitlesOpen},
+      {&TMainForm::FileImportClick, TNeeds::kTitlesWritable},
+      {&TMainForm::FileExportClick, TNeeds::kTitlesOpen},
+      {&TMainForm::EditFindClick, TNeeds::kViewOpen},
+      {&TMainForm::EditFindNextClick, TNeeds::kViewOpen},
+      {&TMainForm::EditFirstClick, TNeeds::kViewOpen},
+      {&TMainForm::EditPreviousClick, TNeeds::kViewOpen},
+      {&TMainForm::EditNextClick, TNeeds::kViewOpen},
+      {&TMainForm::EditLastClick, TNeeds::kViewOpen},
+      {&TMainForm::ViewSortClick, TNeeds::kViewOpen},
+      {&TMainForm::ViewFilterClick, TNeeds::kViewOpen},
+      {&TMainForm::ReportsStatisticsClick, TNeeds::kTitlesOpen},
+      {&TMainForm::ToolsPackDataClick, TNeeds::kTablesWritable},
+      {&TMainForm::ToolsReindexDataClick, TNeeds::kTablesWritable},
+  };
+  for (const auto& [h, needs] : kNeeds)
+    if (h == handler) return needs;
+  return TNeeds::kNothing;
+}
+
+bool TMainForm::Allowed(TNeeds needs, std::string* why) const {
+  std::string reason;
+  auto refuse = [&](const TDevazozDataSet& table) {
+    reason = opening_.Problem(table);
+    return false;
+  };
+  bool allowed = true;
+  switch (needs) {
+    case TNeeds::kNothing:
+      break;
+    case TNeeds::kViewOpen:
+    case TNeeds::kViewWritable: {
+      TDevazozDataSet* table = ViewTable();
+      if (table == nullptr) {
+        allowed = false;
+        reason = "No table is shown.";
+      } else if (!table->Active() || (needs == TNeeds::kViewWritable && table->ReadOnly())) {
+        allowed = refuse(*table);
+      }
+      break;
+    }
+    case TNeeds::kTitlesOpen:
+    case TNeeds::kTitlesWritable:
+      if (MastData == nullptr) {
+        allowed = false;
+      } else if (!MastData->QvxcatTable.Active() ||
+                 (needs == TNeeds::kTitlesWritable && MastData->QvxcatTable.ReadOnly())) {
+        allowed = refuse(MastData->QvxcatTable);
+      }
+      break;
+    case TNeeds::kTablesWritable: {
+      bool any_open = false;
+      for (const TView& view : Views()) {
+        if (!view.Table().Active()) continue;
+        any_open = true;
+        if (view.Table().ReadOnly()) allowed = allowed && refuse(view.Table());
+      }
+      if (!any_open) {
+        allowed = false;
+        reason = opening_.Problem(Views().front().Table());
+      }
+      break;
+    }
+  }
+  if (why != nullptr) *why = reason;
+  return allowed;
+}
+
+void TMainForm::UpdateCommands() {
+  for (const auto& [action, handler] : commands_) {
+    std::string why;
+    const bool allowed = Allowed(NeedsOf(handler), &why);
+    action->setEnabled(allowed);
+    action->setStatusTip(allowed ? QString() : AnsiToQString(why));
+  }
+  QuickSearchEdit->setEnabled(Allowed(TNeeds::kViewOpen));
+  std::string note;
+  if (const TView* view = ShownView()) note = opening_.Problem(view->Table());
+  if (note.empty() && !opening_.Notices().empty()) note = opening_.Notices().back();
+  StatusNote->setText(AnsiToQString(note));
+  StatusNote->setToolTip(StatusNote->text());
+}
+
 // --- Commands ------------------------------------------------------------------------
 
 void TMainForm::FileNewClick() {
+  if (!Allowed(TNeeds::kViewWritable)) return;
   DBNavigator->BtnClick(TNavigateBtn::nbInsert);
   ShowRecordForm();
   UpdateStatusBar();
@@ -566,14 +684,26 @@ void TMainForm::FileNewClick() {
 }
 
 void TMainForm::FileOpenClick() {
+  if (!Allowed(TNeeds::kViewOpen)) return;
   ShowRecordForm();
   UpdateStatusBar();
   ShowView(current_view_);
 }
 
 void TMainForm::FileDeleteClick() {
+  if (!Allowed(TNeeds::kViewWritable)) return;
   DBNavigator->BtnClick(TNavigateBtn::nbDelete);
   UpdateStatusBar();
+  DBGrid->setFocus();
+}
+
+// The catalog commands (CatalogCmds.h): another catalog, a new one, a list in, the
+// view's table out.
+void TMainForm::FileOpenCatalogClick() { OpenCatalogCommand(*this); }
+void TMainForm::FileNewCatalogClick() { NewCatalogCommand(*this); }
+void TMainForm::FileImportClick() { ImportCommand(*this); }
+void TMainForm::FileExportClick() {
+  ExportCommand(*this);
   DBGrid->setFocus();
 }
 
@@ -589,8 +719,9 @@ void TMainForm::FilePrintClick() { PrintListReport(); }
 void TMainForm::FileExitClick() { close(); }
 
 void TMainForm::EditMenuClick() {
-  for (QAction* item : {EditFirst, EditPrevious, EditNext, EditLast}) item->setEnabled(true);
-  if (TDevazozDataSet* table = ViewTable()) {
+  const bool open = Allowed(TNeeds::kViewOpen);
+  for (QAction* item : {EditFirst, EditPrevious, EditNext, EditLast}) item->setEnabled(open);
+  if (TDevazozDataSet* table = ViewTable(); open && table != nullptr) {
     if (table->Bof()) {
       EditFirst->setEnabled(false);
       EditPrevious->setEnabled(false);
@@ -693,8 +824,8 @@ void TMainForm::ToolsReindexDataClick() {
 }
 
 void TMainForm::EditFindNextClick() {
+  if (!Allowed(TNeeds::kViewOpen)) return;
   TDevazozDataSet* table = ViewTable();
-  if (table == nullptr) return;
   // Nothing searched in this view yet: Find asks what to look for.
   if (FindDialog->LastDataSet() != table) {
     EditFindClick();
@@ -706,13 +837,14 @@ void TMainForm::EditFindNextClick() {
 
 void TMainForm::QuickSearchEditChange() {
   TDevazozDataSet* table = ViewTable();
-  if (table == nullptr) return;
+  if (table == nullptr || !table->Active()) return;
   table->SetQuickSearch(platform::qt::QStringToAnsi(QuickSearchEdit->text()));
   UpdateTitle();
   UpdateStatusBar();
 }
 
 void TMainForm::ReportsStatisticsClick() {
+  if (!Allowed(TNeeds::kTitlesOpen)) return;
   if (StatisticsForm == nullptr) StatisticsForm = new TStatisticsForm(this);
   StatisticsForm->Fill(MastData->QvxcatTable);
   StatisticsForm->ShowModal();

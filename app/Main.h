@@ -23,9 +23,12 @@
 
 #include <QMainWindow>
 #include <QString>
+#include <string>
+#include <utility>
+#include <vector>
 
 #include "app/DataMod.h"
-#include "app/GridPos.h"
+#include "app/TableOpen.h"
 
 struct TView;
 
@@ -62,6 +65,10 @@ class TMainForm : public QMainWindow {
   void FileNewClick();
   void FileOpenClick();
   void FileDeleteClick();
+  void FileOpenCatalogClick();
+  void FileNewCatalogClick();
+  void FileImportClick();
+  void FileExportClick();
   void FilePrintSetupClick();
   void FilePrintPreviewClick();
   void FilePrintClick();
@@ -99,9 +106,15 @@ class TMainForm : public QMainWindow {
   void ShowView(int view);
   void UpdateTitle();
   void UpdateStatusBar();
+  // Enables the commands whose tables can do them, disables the others, and shows
+  // why in the status bar (StatusNote): a table closed since the start, or open
+  // only for reading. Run by ShowView, so after every command.
+  void UpdateCommands();
   QString IndexCaption(const QString& tag_name) const;
 
   int CurrentView() const { return current_view_; }
+  // Every table of the views is open (for reading at least).
+  bool TablesOpen() const;
   // The table-of-views entry of the current view; null for view 0.
   const TView* ShownView() const;
 
@@ -116,6 +129,10 @@ class TMainForm : public QMainWindow {
   QAction* FileNew = nullptr;
   QAction* FileOpen = nullptr;
   QAction* FileDelete = nullptr;
+  QAction* FileOpenCatalog = nullptr;
+  QAction* FileNewCatalog = nullptr;
+  QAction* FileImport = nullptr;
+  QAction* FileExport = nullptr;
   QAction* FilePrintSetup = nullptr;
   QAction* FilePrintPreview = nullptr;
   QAction* FilePrint = nullptr;
@@ -156,6 +173,8 @@ class TMainForm : public QMainWindow {
   platform::qt::TDBGrid* DBGrid = nullptr;
   QStatusBar* StatusBar = nullptr;
   QLabel* StatusPanel[3] = {nullptr, nullptr, nullptr};
+  // Right of the panels: why commands are disabled, or what the start did by itself.
+  QLabel* StatusNote = nullptr;
   platform::qt::TDBNavigator* DBNavigator = nullptr;
   QPushButton* Button1 = nullptr;
 
@@ -180,6 +199,21 @@ class TMainForm : public QMainWindow {
   void SetSplitterShown(bool shown);
   void SetSpeedBarShown(bool shown);
 
+  // What each command needs of the tables (see UpdateCommands).
+  enum class TNeeds {
+    kNothing,         // File > Exit, Help, the bars, the Go commands
+    kViewOpen,        // the current view's table is open
+    kViewWritable,    // ... and open for writing
+    kTitlesOpen,      // the title table is open (the list report, export)
+    kTitlesWritable,  // ... and open for writing (import)
+    kTablesWritable,  // every open table is open for writing (pack, reindex)
+  };
+  using Handler = void (TMainForm::*)();
+  static TNeeds NeedsOf(Handler handler);
+  // Whether the tables can do what `needs` asks; when not, `why` says why.
+  bool Allowed(TNeeds needs, std::string* why = nullptr) const;
+  QAction* AddCommand(QAction* action, Handler handler);
+
   // The current view's table; null for view 0.
   TDevazozDataSet* ViewTable() const;
   int ShowRecordForm();
@@ -191,8 +225,10 @@ class TMainForm : public QMainWindow {
   template <class Command>
   bool WhileTablesChange(Command command);
 
-  TDevazozGridPositioner positioner_;
   TBackgroundWork* background_ = nullptr;
+  TCatalogOpen opening_;
+  // Every action that runs a command, with its handler (menu items and tool buttons).
+  std::vector<std::pair<QAction*, Handler>> commands_;
   int current_view_ = 0;
   bool shown_once_ = false;
   platform::qt::TDBGridColumns* saved_columns_ = nullptr;

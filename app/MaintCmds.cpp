@@ -3,6 +3,7 @@
 #include <QStringList>
 #include <functional>
 #include <string>
+#include <vector>
 
 #include "app/Views.h"
 #include "platform/dataset/dbtypes.h"
@@ -42,9 +43,13 @@ QString Names(const QStringList& names) { return names.isEmpty() ? "none" : name
 bool RunOverTables(const Work& work, QWidget* parent) {
   TProgressWindow progress(work.window_title, parent);
   QStringList done, left;
-  for (const TView& view : Views()) left << AnsiToQString(view.Table().TableName());
-  for (const TView& view : Views()) {
-    TDevazozDataSet& table = view.Table();
+  // Tables closed since the start (TableOpen.h) are left out.
+  std::vector<TDevazozDataSet*> tables;
+  for (const TView& view : Views())
+    if (view.Table().Active()) tables.push_back(&view.Table());
+  for (TDevazozDataSet* table : tables) left << AnsiToQString(table->TableName());
+  for (TDevazozDataSet* each : tables) {
+    TDevazozDataSet& table = *each;
     const QString name = left.takeFirst();
     progress.Begin(QString("%1 %2").arg(work.doing, name), 0);
     devazoz::TgsStatusReport saved = table.OnStatus;

@@ -37,7 +37,7 @@ TStartWindow::TStartWindow(const std::string& folder, QWidget* parent)
   MessageLabel->setMinimumWidth(380);
   NewHereBtn = new QPushButton("&New catalog here", this);
   NewHereBtn->setObjectName("NewHereBtn");
-  OpenBtn = new QPushButton("&Open a catalog...", this);
+  OpenBtn = new QPushButton("&Open a catalog…", this);
   OpenBtn->setObjectName("OpenBtn");
   SampleBtn = new QPushButton("&Try the sample catalog", this);
   SampleBtn->setObjectName("SampleBtn");
@@ -62,37 +62,34 @@ TStartWindow::TStartWindow(const std::string& folder, QWidget* parent)
 }
 
 void TStartWindow::NewHereBtnClick() {
-  try {
-    catalog::CreateCatalog(folder_);
-  } catch (const std::exception& e) {
-    platform::qt::MessageDlg(QString::fromStdString(e.what()), platform::qt::TMsgDlgType::mtError,
-                             platform::qt::mbOK, this);
-    return;
-  }
-  SetModalResult(platform::qt::mrOk);
+  TakeFolder(folder_, [this] { catalog::CreateCatalog(folder_); });
 }
 
 void TStartWindow::OpenBtnClick() {
-  QString chosen = QFileDialog::getExistingDirectory(this, "Open Catalog", Native(folder_));
-  if (chosen.isEmpty()) return;
-  std::string folder = QDir::fromNativeSeparators(chosen).toStdString();
+  std::string folder = ChooseFolder("Open Catalog");
+  if (folder.empty()) return;
   std::string why = catalog::WhyNoCatalog(folder);
   if (!why.empty()) {
     platform::qt::MessageDlg(QString::fromStdString(why), platform::qt::TMsgDlgType::mtWarning,
                              platform::qt::mbOK, this);
     return;
   }
-  folder_ = folder;
-  SetModalResult(platform::qt::mrOk);
+  TakeFolder(folder, [] {});
 }
 
 void TStartWindow::SampleBtnClick() {
-  QString chosen =
-      QFileDialog::getExistingDirectory(this, "A Folder for the Sample Catalog", Native(folder_));
-  if (chosen.isEmpty()) return;
-  std::string folder = QDir::fromNativeSeparators(chosen).toStdString();
+  std::string folder = ChooseFolder("A Folder for the Sample Catalog");
+  if (!folder.empty()) TakeFolder(folder, [&folder] { catalog::CreateSampleCatalog(folder); });
+}
+
+std::string TStartWindow::ChooseFolder(const QString& title) {
+  QString chosen = QFileDialog::getExistingDirectory(this, title, Native(folder_));
+  return chosen.isEmpty() ? std::string() : QDir::fromNativeSeparators(chosen).toStdString();
+}
+
+void TStartWindow::TakeFolder(const std::string& folder, const std::function<void()>& make) {
   try {
-    catalog::CreateSampleCatalog(folder);
+    make();
   } catch (const std::exception& e) {
     platform::qt::MessageDlg(QString::fromStdString(e.what()), platform::qt::TMsgDlgType::mtError,
                              platform::qt::mbOK, this);

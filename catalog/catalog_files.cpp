@@ -1,6 +1,7 @@
 #include "catalog/catalog_files.h"
 
 #include <functional>
+#include <utility>
 
 #include "catalog/table_create.h"
 #include "engine/foundation/gs6_disk.h"
@@ -15,11 +16,6 @@ const char* const kCategoryTable = "CATEGORY.DBF";
 const char* const kCompanyTable = "DEVDIST.DBF";
 
 namespace {
-
-bool Exists(const std::string& path) {
-  namespace os = devazoz::os;
-  return os::Exists(os::ResolvePath(devazoz::GSO_DiskFile::MakeAbsolute(path)));
-}
 
 bool IsFolder(const std::string& dir) {
   namespace os = devazoz::os;
@@ -39,6 +35,11 @@ void MakeIndex(const std::string& table_path, const std::vector<std::string>& fi
 
 }  // namespace
 
+bool FileExists(const std::string& path) {
+  namespace os = devazoz::os;
+  return os::Exists(os::ResolvePath(devazoz::GSO_DiskFile::MakeAbsolute(path)));
+}
+
 const std::vector<std::string>& CatalogFileNames() {
   static const std::vector<std::string> names = {"QVXCAT.DBF", "CATEGORY.DBF", "DEVDIST.DBF",
                                                  "QVXCAT.FPT", "QVXCAT.CDX",   "CATEGORY.CDX",
@@ -54,7 +55,7 @@ std::string InFolder(const std::string& dir, const std::string& name) {
 std::vector<std::string> TablesIn(const std::string& dir) {
   std::vector<std::string> found;
   for (const char* table : {kTitleTable, kCategoryTable, kCompanyTable})
-    if (Exists(InFolder(dir, table))) found.push_back(table);
+    if (FileExists(InFolder(dir, table))) found.push_back(table);
   return found;
 }
 
@@ -86,7 +87,7 @@ void CheckFolderTakesCatalog(const std::string& dir) {
   std::string where = devazoz::GSO_DiskFile::MakeAbsolute(dir);
   if (!IsFolder(dir)) throw ECatalogError("The folder " + where + " does not exist.");
   for (const std::string& name : CatalogFileNames())
-    if (Exists(InFolder(dir, name)))
+    if (FileExists(InFolder(dir, name)))
       throw ECatalogError("The folder " + where + " already holds " + name +
                           ": a new catalog is made only in a folder without catalog files.");
 }
@@ -107,10 +108,37 @@ void CreateCatalogTables(const std::string& dir) {
   CreateEmptyTable(InFolder(dir, kCompanyTable), 0x03, {{"DEVDIST", 'C', 30}});
 }
 
+const std::vector<std::string>& CatalogIndexTags(const std::string& table_name) {
+  static const std::vector<std::string> none;
+  static const std::vector<std::pair<std::string, std::vector<std::string>>> tags = {
+      {kTitleTable, {"TITLE", "CATEGORY"}},
+      {kCategoryTable, {"CATEGORY"}},
+      {kCompanyTable, {"DEVDIST"}},
+  };
+  for (const auto& [table, fields] : tags)
+    if (table == table_name) return fields;
+  return none;
+}
+
 void CreateCatalogIndexes(const std::string& dir) {
-  MakeIndex(InFolder(dir, kTitleTable), {"TITLE", "CATEGORY"});
-  MakeIndex(InFolder(dir, kCategoryTable), {"CATEGORY"});
-  MakeIndex(InFolder(dir, kCompanyTable), {"DEVDIST"});
+  for (const char* table : {kTitleTable, kCategoryTable, kCompanyTable})
+    MakeIndex(InFolder(dir, table), CatalogIndexTags(table));
+}
+
+void CreateCatalogIndex(const std::string& dir, const std::string& table_name) {
+  const std::vector<std::string>& tags = CatalogIndexTags(table_name);
+  if (tags.empty()) throw ECatalogError(table_name + " is not a table of the catalog.");
+  const std::string table = InFolder(dir, table_name);
+  const std::string index = table.substr(0, table.size() - 4) + ".CDX";
+  if (FileExists(index)) throw ECatalogError("The index file " + index + " is there already.");
+  try {
+    MakeIndex(table, tags);
+  } catch (...) {
+    // A file cut short by the failure would be opened as the index next time.
+    int32_t error = 0;
+    devazoz::os::RemoveFile(devazoz::GSO_DiskFile::MakeAbsolute(index), error);
+    throw;
+  }
 }
 
 void CreateCatalog(const std::string& dir) {

@@ -36,6 +36,10 @@ extern const char* const kCompanyTable;   // "DEVDIST.DBF"
 // The seven files of a catalog, tables first.
 const std::vector<std::string>& CatalogFileNames();
 
+// Whether the file is there, found whatever the case of its name as the engine
+// opens it.
+bool FileExists(const std::string& path);
+
 // The name joined to the folder ("dir/NAME").
 std::string InFolder(const std::string& dir, const std::string& name);
 
@@ -64,6 +68,15 @@ void CreateCatalogWith(const std::string& dir, const std::function<void()>& make
 // hold. REQUIRES for the second: the tables exist and the index files do not.
 void CreateCatalogTables(const std::string& dir);
 void CreateCatalogIndexes(const std::string& dir);
+
+// The tags of the index file of one of the catalog's tables ("QVXCAT.DBF": TITLE and
+// CATEGORY), each keyed on the field of its name; empty for another name.
+const std::vector<std::string>& CatalogIndexTags(const std::string& table_name);
+// Makes the missing index file of one of the catalog's tables (the table's name with
+// .CDX) from what the table holds, with the tags above. Raises ECatalogError for a
+// name that is not one of the tables or an index file that is there; a failure
+// while writing leaves no index file.
+void CreateCatalogIndex(const std::string& dir, const std::string& table_name);
 
 // Refuses, with ECatalogError, a folder that is missing or holds any catalog file.
 void CheckFolderTakesCatalog(const std::string& dir);

@@ -1,19 +1,8 @@
 #include "catalog/catalog_tables.h"
 
 #include "catalog/catalog_files.h"
-#include "engine/foundation/gs6_disk.h"
-#include "engine/foundation/gs6_os.h"
 
 namespace catalog {
-namespace {
-
-bool Exists(const std::string& path) {
-  namespace os = devazoz::os;
-  return os::Exists(os::ResolvePath(devazoz::GSO_DiskFile::MakeAbsolute(path)));
-}
-
-}  // namespace
-
 void OpenTableForWork(devazoz::TDevazozDataSet& table, const std::string& path,
                       std::vector<std::string> indexes) {
   size_t dot = path.rfind('.');
@@ -21,7 +10,7 @@ void OpenTableForWork(devazoz::TDevazozDataSet& table, const std::string& path,
   std::string base = dot == std::string::npos || (slash != std::string::npos && dot < slash)
                          ? path
                          : path.substr(0, dot);
-  if (Exists(base + ".CDX")) indexes.insert(indexes.begin(), base + ".CDX");
+  if (FileExists(base + ".CDX")) indexes.insert(indexes.begin(), base + ".CDX");
   table.SetTableName(path);
   table.SetExclusive(true);
   table.SetTranslateASCII(true);
@@ -31,9 +20,9 @@ void OpenTableForWork(devazoz::TDevazozDataSet& table, const std::string& path,
 
 CatalogTables::CatalogTables(const std::string& dir) {
   OpenTableForWork(titles, InFolder(dir, kTitleTable));
-  if (Exists(InFolder(dir, kCategoryTable)))
+  if (FileExists(InFolder(dir, kCategoryTable)))
     OpenTableForWork(categories, InFolder(dir, kCategoryTable));
-  if (Exists(InFolder(dir, kCompanyTable)))
+  if (FileExists(InFolder(dir, kCompanyTable)))
     OpenTableForWork(companies, InFolder(dir, kCompanyTable));
 }
 

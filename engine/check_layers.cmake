@@ -9,7 +9,9 @@
 #   DEVAZOZ_SOURCE_ROOT           the source root
 # Every "engine/..." include (quoted or in angle brackets, or a bare file name that
 # lies in the including file's folder) must be on the allowed list; no engine file
-# may include a Qt header or the Qt stand-ins; no engine file but gs6_os.cpp may call
+# may include a Qt header or the Qt stand-ins, nor the program, the report engine,
+# the catalog logic or the tools; only the dataset layer may include the data-access
+# framework (platform/dataset/); no engine file but gs6_os.cpp may call
 # the clock or the current directory. Any offence fails with one line per offence;
 # otherwise STAMP is touched.
 cmake_minimum_required(VERSION 3.20)
@@ -32,6 +34,11 @@ foreach(file IN LISTS files)
     endif()
     if(target MATCHES "^(Q[A-Za-z]*|Qt[A-Za-z]*/.*|platform/qt/.*)$")
       string(APPEND problems "${relative}: includes ${target}: the engine uses no windowing toolkit\n")
+    elseif(target MATCHES "^(app|report|catalog|tools|tests)/")
+      string(APPEND problems "${relative}: includes ${target}: the engine uses nothing built on it\n")
+    elseif(target MATCHES "^platform/dataset/" AND NOT LAYER STREQUAL "dataset")
+      string(APPEND problems "${relative}: includes ${target}: only the dataset adapter uses the "
+                             "data-access framework\n")
     elseif(target MATCHES "^engine/")
       list(FIND allowed ${target} at)
       if(at EQUAL -1)

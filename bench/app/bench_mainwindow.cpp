@@ -1,6 +1,8 @@
 // The main window offscreen on a 1,000,000-title catalog: the first screen painted
 // after start, Ctrl+End, 100 PageDowns, a title click to Category order and back, a
-// scroll-bar drag; and the program's peak memory.
+// scroll-bar drag, where drags to a quarter, half and three quarters of the thumb land
+// in the list (in TITLE order, and filtered to one category in CATEGORY order); and
+// the program's peak memory.
 //
 // The catalog is made once in $TMPDIR/qvx_bench_1m (or QVX_BENCH_CATALOG) by the
 // sample maker.
@@ -13,9 +15,11 @@
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QScrollBar>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 #include "app/DataMod.h"
 #include "app/Main.h"
@@ -139,6 +143,57 @@ void BM_ScrollBarDrag(benchmark::State& state) {
   }
 }
 BENCHMARK(BM_ScrollBarDrag)->Unit(benchmark::kMillisecond)->Iterations(20);
+
+// The list the grid shows, walked record by record: each record's place in it.
+std::vector<int32_t> PlacesOfRecords() {
+  TDevazozDataSet& table = MastData->QvxcatTable;
+  std::vector<int32_t> place(size_t(table.RecordCount()) + 2, -1);
+  int32_t at = 0;
+  table.DisableControls();
+  for (table.First(); !table.Eof(); table.Next()) place[size_t(table.RecNo())] = at++;
+  table.EnableControls();
+  place.back() = at;  // the list's length
+  return place;
+}
+
+// Drags the thumb to 25, 50 and 75 % and reports where in the list the record
+// landed and where the thumb then stands, in percent of the list.
+void DragQuarters(benchmark::State& state, const std::vector<int32_t>& place) {
+  QScrollBar* bar = MainForm->DBGrid->verticalScrollBar();
+  const double count = place.back();
+  for (int quarter : {25, 50, 75}) {
+    const int span = bar->maximum() - bar->minimum();
+    bar->setSliderPosition(bar->minimum() + int(std::lround(span * quarter / 100.0)));
+    bar->triggerAction(QAbstractSlider::SliderMove);
+    PaintGrid();
+    const int32_t at = place[size_t(MastData->QvxcatTable.RecNo())];
+    const std::string name = std::to_string(quarter);
+    state.counters["landed_" + name] = 100.0 * at / (count - 1);
+    state.counters["thumb_" + name] =
+        100.0 * (bar->value() - bar->minimum()) / (bar->maximum() - bar->minimum());
+  }
+}
+
+void BM_ScrollBarQuartersTitleOrder(benchmark::State& state) {
+  static Running program;
+  MastData->QvxcatTable.SetIndexName("TITLE");
+  const std::vector<int32_t> place = PlacesOfRecords();
+  for (auto _ : state) DragQuarters(state, place);
+}
+BENCHMARK(BM_ScrollBarQuartersTitleOrder)->Unit(benchmark::kMillisecond)->Iterations(1);
+
+void BM_ScrollBarQuartersOneCategory(benchmark::State& state) {
+  static Running program;
+  TDevazozDataSet& table = MastData->QvxcatTable;
+  table.SetIndexName("CATEGORY");
+  table.SetFilter("CATEGORY = 'Racing'");
+  table.SetFiltered(true);
+  const std::vector<int32_t> place = PlacesOfRecords();
+  for (auto _ : state) DragQuarters(state, place);
+  table.SetFiltered(false);
+  table.SetIndexName("TITLE");
+}
+BENCHMARK(BM_ScrollBarQuartersOneCategory)->Unit(benchmark::kMillisecond)->Iterations(1);
 
 void BM_PeakMemory(benchmark::State& state) {
   for (auto _ : state) benchmark::DoNotOptimize(PeakMemoryKiB());

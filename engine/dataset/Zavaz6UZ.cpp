@@ -8,10 +8,12 @@
 
 #include "engine/dataset/Zavaz6UZ_blob.h"
 #include "engine/foundation/gs6_disk.h"
+#include "engine/foundation/gs6_eror.h"
 #include "engine/foundation/gs6_os.h"
 #include "engine/foundation/gs6_tool.h"
 #include "engine/index/gs6_indx.h"
 #include "engine/index/gs6_indxtag.h"
+#include "platform/services/apphandler.h"
 #include "platform/services/codepage.h"
 #include "platform/services/datetime.h"
 #include "platform/services/paths.h"
@@ -120,8 +122,11 @@ TDevazozDataSet::TDevazozDataSet() : master_link_(this) {
 }
 
 TDevazozDataSet::~TDevazozDataSet() {
+  // Closing writes what is still held; a failure there has no caller left.
   try {
     Close();
+  } catch (const std::exception& e) {
+    platform::HandleApplicationException(e);
   } catch (...) {
   }
   master_link_.SetDataSource(nullptr);
@@ -214,8 +219,17 @@ std::string TDevazozDataSet::IndexFullName(const std::string& name) {
 
 std::unique_ptr<DBFObject> TDevazozDataSet::MakeHandler(bool read_write, bool shared) {
   std::string full = FullTableName();
-  if (!FileExists(full)) DatabaseErrorFmt("Cannot find file %s", os::ExpandFileName(full));
-  return std::make_unique<DBFObject>(this, full, read_write, shared);
+  if (!FileExists(full))
+    throw EDevazozFileMissing(EDevazozFileMissing::Kind::kTable, os::ExpandFileName(full));
+  try {
+    return std::make_unique<DBFObject>(this, full, read_write, shared);
+  } catch (const EDevazozError&) {
+    // Another program holds the table for its own use (the catalog program
+    // opens its tables so): say so, instead of a bare "access denied".
+    if (LastOsError() != kErrSharingViolation) throw;
+    DatabaseError("This catalog is open in another window: " + os::ExpandFileName(full) +
+                  " is in use by another program");
+  }
 }
 
 // ---------------------------------------------------------------------------
@@ -235,6 +249,8 @@ void TDevazozDataSet::InternalOpen() {
     h.SetReadAhead(false);
     h.SetLockProtocol(lock_protocol_);
     h.SetUserID(user_id_);
+    // A notes edit killed half-way leaves the old notes whole (see the memo files).
+    h.SetMemoWritesBeside(true);
     InternalInitFieldDefs();
     if (DefaultFields()) CreateFields();
     BindFields(true);
@@ -264,7 +280,8 @@ void TDevazozDataSet::OpenIndexFiles(DBFObject& h, bool checking) {
     std::string name = Trim(entry);
     if (name.empty()) continue;
     std::string full = IndexFullName(name);
-    if (!FileExists(full)) DatabaseErrorFmt("Cannot find file %s", os::ExpandFileName(full));
+    if (!FileExists(full))
+      throw EDevazozFileMissing(EDevazozFileMissing::Kind::kIndex, os::ExpandFileName(full));
     int rc = h.OpenIndexFile(full);
     if (checking && rc == -1)
       DatabaseErrorFmt("Index file %s already open", os::ExpandFileName(full));
@@ -277,6 +294,7 @@ void TDevazozDataSet::InternalClose() {
   BindFields(false);
   DestroyDefaultFields();
   DropDigest();
+  DropPlace();
   handler_.reset();
   record_locked_ = false;
   at_first_ = at_last_ = false;
@@ -715,9 +733,17 @@ void TDevazozDataSet::Translate(const char* source, char* dest, bool to_oem) {
   }
   size_t length = std::strlen(source);
   if (translate_ascii_) {
-    if (to_oem)
+    if (to_oem) {
+      // A character the table's code page has not would be stored, or searched
+      // for, as another one: refused instead.
+      std::string text(source, length);
+      size_t bad = platform::FirstAnsiNotInOem(text);
+      if (bad != std::string::npos)
+        DatabaseError("\"" + text + "\" cannot be used with table " +
+                      (handler_ ? handler_->RealPath() : FullTableName()) +
+                      ": its code page (437) has no character \"" + text.substr(bad, 1) + "\"");
       platform::AnsiToOemBuffer(source, dest, length);
-    else
+    } else
       platform::OemToAnsiBuffer(source, dest, length);
     dest[length] = '\0';
   } else if (source != dest) {
@@ -772,10 +798,12 @@ void TDevazozDataSet::InternalPost() {
     CopyToTable(active);
     h.WriteRecord(n);
     DigestRecordWritten(n);
+    PlaceWritten(n);
   } else {
     CopyToTable(active);
     h.AppendRecord();
     DigestRecordWritten(h.RecordNumber());
+    PlaceWritten(h.RecordNumber());
   }
   h.UnlockRegion();
   record_locked_ = false;
@@ -786,6 +814,7 @@ void TDevazozDataSet::InternalAddRecord(TRecordBuffer buffer, bool) {
   CopyToTable(buffer);
   handler_->AppendRecord();
   DigestRecordWritten(handler_->RecordNumber());
+  PlaceWritten(handler_->RecordNumber());
   handler_->UnlockRegion();
   record_locked_ = false;
 }
@@ -808,6 +837,7 @@ void TDevazozDataSet::InternalDelete() {
     }
   }
   DigestDeleted(n, true);
+  PlaceShownChanged();
   h.GetRecord(kMoveCurrent);
   if (h.Eof()) h.GetRecord(kMovePrevious);
 }
@@ -828,6 +858,7 @@ void TDevazozDataSet::RecallRecord() {
     }
   }
   DigestDeleted(n, false);
+  PlaceShownChanged();
   // The buffer still shows the deletion flag: read the record again in place.
   CopyFromTable(ActiveBuffer());
   DataEvent(platform::TDataEvent::deRecordChange, 0);
@@ -848,6 +879,7 @@ void TDevazozDataSet::SetIndexFiles(const std::vector<std::string>& files) {
     }
   }
   DBFObject& h = was_open ? *handler_ : *temporary;
+  if (was_open) DropPlace();
   h.CloseIndexFiles();
   bool any = false;
   for (const std::string& f : index_files_) any = any || !Trim(f).empty();
@@ -975,16 +1007,59 @@ void TDevazozDataSet::Pack() {
   } catch (...) {
     busy_ = 0;
     DigestPacked();
+    DropPlace();
     throw;
   }
   busy_ = 0;
   DigestPacked();
+  DropPlace();
   First();
+}
+
+void TDevazozDataSet::FlushBuffers() {
+  if (handler_) handler_->SyncToDisk();
+}
+
+void TDevazozDataSet::BeginBulk() {
+  if (handler_) handler_->BeginBulk();
+}
+
+void TDevazozDataSet::EndBulk() {
+  if (handler_) handler_->EndBulk();
+}
+
+std::vector<std::string> TDevazozDataSet::RebuiltIndexes() const {
+  return handler_ ? handler_->RebuiltIndexes() : std::vector<std::string>();
+}
+
+std::vector<std::string> TDevazozDataSet::StaleIndexReasons() const {
+  return handler_ ? handler_->StaleIndexReasons() : std::vector<std::string>();
+}
+
+std::string TDevazozDataSet::MemoProblem() const {
+  return handler_ ? handler_->MemoMissing() : std::string();
+}
+
+std::string TDevazozDataSet::TableDamage() const {
+  return handler_ ? handler_->Damage() : std::string();
+}
+
+TgsTableRepair TDevazozDataSet::RepairTable() {
+  CheckInactive();
+  std::string full = FullTableName();
+  if (!FileExists(full)) DatabaseErrorFmt("Cannot find file %s", os::ExpandFileName(full));
+  std::vector<std::string> indexes;
+  for (const std::string& entry : index_files_)
+    if (!Trim(entry).empty()) indexes.push_back(IndexFullName(Trim(entry)));
+  return devazoz::RepairTable(full, indexes, [&] {
+    return std::unique_ptr<GSO_dBHandler>(std::make_unique<DBFObject>(this, full, true, false));
+  });
 }
 
 void TDevazozDataSet::Reindex() {
   CheckBrowseMode();
   busy_ = 1;
+  DropPlace();
   try {
     handler_->Reindex();
   } catch (...) {
@@ -1046,8 +1121,12 @@ void TDevazozDataSet::ApplyFilterExpression(const std::string& text,
   handler_->SetFilterActive(true);
   // The set of matching records is built by reading the table: in natural order
   // that is one sequential pass instead of a walk of the tag.
+  // The table's text is compared as it is stored: the expression's literals go
+  // to the table's code page as field values do, and case is folded there.
+  std::string table_text = ToOem(text);
+  handler_->search_oem_text = translate_ascii_;
   InNaturalOrder([&] {
-    handler_->SetFilterExpression(text, (options & platform::foCaseInsensitive) != 0,
+    handler_->SetFilterExpression(table_text, (options & platform::foCaseInsensitive) != 0,
                                   (options & platform::foNoPartialCompare) == 0);
   });
 }

@@ -27,6 +27,7 @@
 #include <vector>
 
 #include "engine/dataset/Zavaz6UZ_digest.h"
+#include "engine/dataset/Zavaz6UZ_place.h"
 #include "engine/foundation/gs6_dbsy.h"
 #include "engine/foundation/gs6_hset.h"
 #include "platform/dataset/dataset.h"
@@ -75,6 +76,24 @@ void AddAlias(const std::string& name, const std::string& directory);
 // Reads the alias file again (tests that change $XDG_CONFIG_HOME).
 void ReloadAliases();
 
+// The database error "Cannot find file %s" of a table or index file that the
+// dataset was told to open and that does not exist, with what it is, so that a
+// program can offer the remedy (an index file is made again from the table).
+class EDevazozFileMissing : public platform::EDatabaseError {
+ public:
+  enum class Kind { kTable, kIndex };
+  EDevazozFileMissing(Kind kind, const std::string& path)
+      : platform::EDatabaseError(platform::FormatMessage("Cannot find file %s", path)),
+        kind_(kind),
+        path_(path) {}
+  Kind What() const { return kind_; }
+  const std::string& Path() const { return path_; }
+
+ private:
+  Kind kind_;
+  std::string path_;
+};
+
 class TDevazozDataSet : public platform::TDataSet {
  public:
   TDevazozDataSet();
@@ -91,6 +110,10 @@ class TDevazozDataSet : public platform::TDataSet {
   void SetExclusive(bool on);
   const std::vector<std::string>& IndexFiles() const { return index_files_; }
   void SetIndexFiles(const std::vector<std::string>& files);
+  // The list as a design-time setting, read in rather than changed: stored only,
+  // without opening the table to check the files (the open does that, where a
+  // missing file is reported to whoever opens).
+  void LoadIndexFiles(const std::vector<std::string>& files) { index_files_ = files; }
   const std::string& IndexName() const { return index_name_; }
   void SetIndexName(const std::string& name);
   TgsLokProtocol LockProtocol() const { return lock_protocol_; }
@@ -118,6 +141,40 @@ class TDevazozDataSet : public platform::TDataSet {
   // ---- Operations
   void Pack();
   void Reindex();
+
+  // ---- Durability (the account is at the top of engine/foundation/gs6_dbsychange.cpp)
+  // Post, Delete, RecallRecord and a memo write return with everything they
+  // changed given to the system: a process killed afterwards loses none of it.
+  // FlushBuffers forces it to the disk as well (fdatasync of the table, its memo
+  // and index files), against power loss: call it at the end of each user command
+  // that changed data (after a form's Post, a Delete), not per record of a loop.
+  // Nothing happens while closed.
+  void FlushBuffers();
+  // Bulk work (an import, a loop of appends): between BeginBulk and EndBulk index
+  // writes are held and coalesced; EndBulk gives them to the system (and may raise
+  // what writing raises). A kill in between is repaired by the next open.
+  void BeginBulk();
+  void EndBulk();
+  // The index files the open rebuilt because a change of them had been interrupted
+  // (a crash inside a post): a program says so in its status bar.
+  std::vector<std::string> RebuiltIndexes() const;
+  // Why open index files are known not to match the table (none when sound as far
+  // as known): an interrupted change found by a read-only open, or keys naming
+  // records past the table's end (never shown as records). A program offers
+  // Reindex.
+  std::vector<std::string> StaleIndexReasons() const;
+  // When the table's memo file is missing, what to show in place of a memo (the
+  // file's name and what follows); empty otherwise. The records open and can be
+  // changed; a memo reads as empty, and writing one raises kErrMemoMissing.
+  std::string MemoProblem() const;
+  // When the table's records disagree with its header (cut short), what is wrong;
+  // such a table opens only with ReadOnly set (a read-write open raises
+  // EDevazozError with Code() kErrTableDamaged and this text). Empty otherwise.
+  std::string TableDamage() const;
+  // Mends the table (closed, by TableName and DatabaseName) and rebuilds its
+  // IndexFiles and own CDX: see RepairTable (gs6_dbsy.h); progress through
+  // OnStatus. The dataset stays closed.
+  TgsTableRepair RepairTable();
   // Both bounds inclusive, given in the interface's character set.
   void SetKeyRange(const std::string& low, const std::string& high);
   virtual void RecallRecord();
@@ -159,8 +216,6 @@ class TDevazozDataSet : public platform::TDataSet {
   // Bytes the digest holds (0 before it is read), for the memory figures.
   size_t DigestMemory() const { return digest_ ? digest_->MemoryUsed() : 0; }
 
-  // The handler; null while closed.
-  DBFObject* Handler() const { return handler_.get(); }
   // The directory the table is looked for in (with a trailing '/', or empty).
   std::string TableDirectory() const;
 
@@ -171,6 +226,10 @@ class TDevazozDataSet : public platform::TDataSet {
                                                       platform::TBlobStreamMode mode) override;
   bool GetCurrentRecord(platform::TRecordBuffer buffer) override;
   bool IsSequenced() override;
+  // The active record's place among the records shown, in the current order, and
+  // moving to a place (Zavaz6UZ_place.cpp, Zavaz6UZ_place.h says how).
+  double RecordFraction(int* rows = nullptr) override;
+  bool MoveToFraction(double fraction) override;
   bool Locate(const std::string& key_fields, const platform::TVariant& key_values,
               platform::TLocateOptions options) override;
   platform::TVariant Lookup(const std::string& key_fields, const platform::TVariant& key_values,
@@ -222,6 +281,11 @@ class TDevazozDataSet : public platform::TDataSet {
   void DoSetFilterOptions(platform::TFilterOptions options) override;
   void DoAfterInsert() override;
 
+ protected:
+  // The handler; null while closed. Kept from the program, which reaches the
+  // table only through the dataset's operations.
+  DBFObject* Handler() const { return handler_.get(); }
+
  private:
   friend class DBFObject;
   friend class THCBlobStream;
@@ -262,6 +326,15 @@ class TDevazozDataSet : public platform::TDataSet {
   void DigestDeleted(int32_t n, bool deleted);
   void DigestPacked();
   void DropDigest();
+  // The place in the view (Zavaz6UZ_place.cpp).
+  double PlaceFraction(int* rows);
+  std::string PlaceOrderKey();
+  TDevazozTagOrder* PlaceOrder();
+  void PlaceVisible(TDevazozTagOrder* order);
+  int32_t PlaceOfRecord(TDevazozTagOrder* order, int32_t record);
+  void PlaceWritten(int32_t record);
+  void PlaceShownChanged();
+  void DropPlace();
   std::string ToOem(const std::string& text);
   std::string ToAnsi(const std::string& text);
 
@@ -298,6 +371,8 @@ class TDevazozDataSet : public platform::TDataSet {
   std::vector<std::string> quick_words_;
   std::vector<int> quick_fields_;
   TgsHugeSet quick_set_;  // the handler's accept set while a quick search is on
+
+  std::unique_ptr<TDevazozViewPlace> place_;
 };
 
 }  // namespace devazoz

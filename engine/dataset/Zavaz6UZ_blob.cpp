@@ -3,6 +3,7 @@
 #include <algorithm>
 #include <cstring>
 
+#include "engine/foundation/gs6_eror.h"
 #include "platform/services/apphandler.h"
 
 namespace devazoz {
@@ -26,6 +27,8 @@ THCBlobStream::THCBlobStream(platform::TField* field, platform::TBlobStreamMode 
     return;
   }
   DBFObject& h = *dataset_->Handler();
+  // A missing memo file reads as an empty memo; the dataset's MemoProblem says why.
+  if (!h.MemoMissing().empty()) return;
   h.SetCurrentRecord(reinterpret_cast<uint8_t*>(record_));
   try {
     int32_t size = h.MemoSize(field_number_);
@@ -66,6 +69,8 @@ void THCBlobStream::WriteBack() {
   DBFObject& h = *dataset_->Handler();
   platform::TRecordBuffer active = dataset_->ActiveBuffer();
   if (!active) return;
+  std::string missing = h.MemoMissing();
+  if (!missing.empty()) throw EDevazozError(missing, kErrMemoMissing, kSubMemoOpen);
   int32_t length = data_ ? size_ : 0;
   if (data_ && field_->Transliterate()) {
     for (int32_t i = 0; i < size_; i += int32_t(std::strlen(data_.get() + i)) + 1)

@@ -37,4 +37,53 @@ const char* ErrorTextFor(int32_t code) {
   return nullptr;
 }
 
+namespace {
+
+const ErrorText kMoreErrorTexts[] = {
+    {kErrInvalidHandle, "File handle is not open"},
+    {kErrGeneralFailure, "The disk or device failed"},
+    {kErrHandleEof, "File ends too early"},
+    {kErrInvalidParameter, "Request cannot be carried out"},
+    {kErrDiskFull, "Cannot write, the disk is full"},
+    {kErrFilenameTooLong, "File name too long"},
+    {kErrShortRead, "File ends too early"},
+    {kErrIndexHeader, "Index file cannot be used"},
+};
+
+struct Activity {
+  int32_t sub_code;
+  const char* words;
+};
+
+const Activity kActivities[] = {
+    {kSubReadAt, "reading"},
+    {kSubWriteAt, "writing"},
+    {kSubFileSize, "finding the size of the file"},
+    {kSubRename, "renaming"},
+    {kSubOpen, "opening"},
+    {kSubCreate, "creating"},
+    {kSubTruncate, "shortening the file"},
+    {kSubFlush, "writing to the disk"},
+    {kSubMemoLock, "locking the memo file"},
+    {kSubDbfOpen, "reading the table header"},
+    {kSubDbfRead, "reading a record"},
+    {kSubHandler, "packing"},
+    {kSubMemoOpen, "opening the memo file"},
+    {kSubMemoFormat, "reading a memo"},
+};
+
+}  // namespace
+
+const char* MoreErrorTextFor(int32_t code) {
+  for (const ErrorText& row : kMoreErrorTexts)
+    if (row.code == code) return row.text;
+  return nullptr;
+}
+
+const char* SubCodeActivity(int32_t sub_code) {
+  for (const Activity& a : kActivities)
+    if (a.sub_code == sub_code) return a.words;
+  return nullptr;
+}
+
 }  // namespace devazoz

@@ -38,6 +38,17 @@ constexpr int32_t kErrDbfFieldType = 1004;
 constexpr int32_t kErrMemoFormat = 1005;
 constexpr int32_t kErrExpression = 1006;
 constexpr int32_t kErrNumberTooLarge = 1011;
+// Conditions a program acts on rather than only shows. Their information text is
+// the whole message, in words; EDevazozError::Code() tells them apart.
+constexpr int32_t kErrTableDamaged = 1021;  // records cut short: open read-only or repair
+constexpr int32_t kErrIndexMissing = 1022;  // an index file named by the caller is missing
+constexpr int32_t kErrMemoMissing = 1023;   // the table's memo file is missing
+constexpr int32_t kErrIndexStale = 1024;    // an index does not match its table
+// True for the codes above.
+constexpr bool IsWordedCode(int32_t code) { return code >= 1021 && code <= 1029; }
+// An index file that cannot be opened because its header is bad (the table
+// handler's code).
+constexpr int32_t kErrIndexHeader = 2112;
 
 // Sub-codes: where the failure happened.
 constexpr int32_t kSubNone = -7;
@@ -71,6 +82,13 @@ extern const ErrorText kErrorTexts[26];
 
 // The row text for a code, or nullptr when the table has none.
 const char* ErrorTextFor(int32_t code);
+
+// Words for the codes outside that table which the engine meets (operating-system
+// errors, its own codes), or nullptr for a code it has no words for.
+const char* MoreErrorTextFor(int32_t code);
+
+// What the engine was doing at a sub-code's place ("writing"), or nullptr.
+const char* SubCodeActivity(int32_t sub_code);
 
 }  // namespace devazoz
 

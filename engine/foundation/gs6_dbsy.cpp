@@ -25,6 +25,8 @@
 namespace devazoz {
 namespace {
 
+constexpr int32_t kReadAheadChunkBytes = 256 * 1024;
+
 // A number as the 6-byte real of the table format holds it: 40 bits of mantissa.
 double RoundToReal48(double v) {
   if (v == 0 || !std::isfinite(v)) return v;
@@ -136,16 +138,30 @@ bool FieldMatches(GSO_dBHandler& table, int n, const FieldPattern& p) {
 }  // namespace
 
 GSO_dBHandler::GSO_dBHandler(const std::string& file_name, bool read_write, bool shared)
-    : GSO_dBaseFld(file_name, shared, read_write) {
+    : GSO_dBaseFld(file_name, shared, read_write), marker_(RealPath()) {
   // The handler reads ahead itself (ReadAt below); the table's own window would
   // read around it.
   table_read_ahead_ = false;
+  // A change marker left by a process that ended inside a change names the index
+  // files to repair as they are opened.
+  if (!Closed()) found_marker_ = marker_.Read();
 }
 
 GSO_dBHandler::~GSO_dBHandler() {
   filter_expression_.reset();
   current_tag_ = nullptr;
-  for (auto& slot : index_slots_) slot.reset();
+  // Closing the index files writes what a scope left unended still holds; only
+  // then may the marker go.
+  bool closed_cleanly = true;
+  for (auto& slot : index_slots_) {
+    try {
+      if (slot) slot->WriteChanges();
+    } catch (...) {
+      closed_cleanly = false;
+    }
+    slot.reset();
+  }
+  if (marker_written_ && closed_cleanly && !change_failed_) marker_.Remove();
 }
 
 // ---------------------------------------------------------------------------
@@ -165,7 +181,12 @@ void GSO_dBHandler::SetReadAhead(bool on) {
     read_ahead_ = false;
     return;
   }
-  int32_t size = Settings().read_ahead_size;
+  // Natural-order scans read the file in pieces of at least 256 KiB (the
+  // read-ahead setting, a 16-bit number, can only ask for less): pieces that
+  // large go to the system's read, which copies from the page cache at about
+  // the speed of the copy itself, where smaller ones come through the file's
+  // view and fault its pages in one by one.
+  int32_t size = std::max<int32_t>(Settings().read_ahead_size, kReadAheadChunkBytes);
   size = std::max(record_length_, size / record_length_ * record_length_);
   cache_buffer_.assign(size_t(size), 0);
   cache_size_ = size;
@@ -223,9 +244,11 @@ void GSO_dBHandler::WriteAt(int64_t offset, const void* buffer, int32_t count) {
 bool GSO_dBHandler::RecordAccepted() { return true; }
 
 int32_t GSO_dBHandler::FilterMove(int32_t request) {
-  // The records of the sets in use: none beyond the lowest of their highest bits.
+  // The records of the sets in use: none beyond the lowest of their highest bits,
+  // and none beyond the table's end (bits are set for records of the table only).
   int32_t highest = filter_set_in_use_ ? filter_set_.HighestBit() : INT32_MAX;
   if (accept_set_) highest = std::min(highest, accept_set_->HighestBit());
+  highest = std::min(highest, record_count_);
   if (highest < 1) {
     eof_ = bof_ = true;
     return 0;
@@ -286,6 +309,7 @@ void GSO_dBHandler::ReadRecord(int32_t request) {
         TgsScopeExit resume([&] { read_ahead_suspended_ = false; });
         chosen = current_tag_->Navigate(req);
       }
+      if (req == kMoveNext || req == kMovePrevious) PrefetchUpcoming(req == kMoveNext);
       eof_ = current_tag_->Eof();
       bof_ = current_tag_->Bof();
       tag_record = chosen;
@@ -304,8 +328,11 @@ void GSO_dBHandler::ReadRecord(int32_t request) {
     if (from_cursor) {
       if (chosen > record_count_) RereadHeader();
       if (chosen < 1 || chosen > record_count_) {
-        BlankRecord();
-        return;
+        // A key naming no record of the table: the index is out of step with
+        // it. The key is never shown as a record; the walk goes on past it.
+        SkipStaleKey(chosen);
+        req = direction;
+        continue;
       }
       GSO_dBaseFld::ReadRecord(chosen);
     }
@@ -315,6 +342,19 @@ void GSO_dBHandler::ReadRecord(int32_t request) {
   if (current_tag_ && !eof_ && !bof_ && tag_record != record_number_)
     current_tag_->Resync(record_number_);
   if (lock_protocol_ == TgsLokProtocol::ClipLock) UnlockIndexes();
+}
+
+void GSO_dBHandler::PrefetchUpcoming(bool forward) {
+  // A walk in tag order reads records all over the file, each a cache (and
+  // often a TLB) miss; the records of the next keys of the leaf are fetched
+  // while this one is read and handled.
+  constexpr int kAhead = 6;
+  int32_t records[kAhead];
+  int64_t offsets[kAhead];
+  int n = current_tag_->UpcomingRecords(records, kAhead, forward), m = 0;
+  for (int i = 0; i < n; ++i)
+    if (records[i] >= 1 && records[i] <= record_count_) offsets[m++] = RecordOffset(records[i]);
+  Prefetch(offsets, m, record_length_);
 }
 
 void GSO_dBHandler::Skip(int32_t count) {
@@ -331,14 +371,24 @@ void GSO_dBHandler::Skip(int32_t count) {
   bool reached_end = false;
   if (current_tag_) {
     int32_t found = 0;
-    for (int32_t i = 0; i < steps; ++i) {
+    for (int32_t i = 0; i < steps;) {
       int32_t r = current_tag_->Navigate(count > 0 ? kMoveNext : kMovePrevious);
       if (r == 0) {
         reached_end = true;
         found = current_tag_->Navigate(count > 0 ? kMoveLast : kMoveFirst);
+        // Back from the end over keys that name no record.
+        while (found != 0 && IsPastEnd(found)) {
+          SkipStaleKey(found);
+          found = current_tag_->Navigate(count > 0 ? kMovePrevious : kMoveNext);
+        }
         break;
       }
+      if (IsPastEnd(r)) {
+        SkipStaleKey(r);
+        continue;
+      }
       found = r;
+      ++i;
     }
     // The record found is read directly, not as a move of the tag.
     GSobjIndexTag* tag = current_tag_;
@@ -393,7 +443,13 @@ bool GSO_dBHandler::FindKey(const std::string& key) {
     }
     return false;
   }
-  GSO_dBaseFld::ReadRecord(r);
+  if (IsPastEnd(r)) {
+    // The key names no record: go on from the next key.
+    SkipStaleKey(r);
+    GetRecord(kMoveNext);
+  } else {
+    GSO_dBaseFld::ReadRecord(r);
+  }
   while (!Visible() && !eof_) Skip(1);
   if (!eof_) {
     GSobjIndexKeyData normalized;
@@ -456,18 +512,6 @@ void GSO_dBHandler::UnlockIndexes() {
 // ---------------------------------------------------------------------------
 // Writing
 
-void GSO_dBHandler::AppendRecord() {
-  if (!LockIndexes()) return;
-  TgsScopeExit unlock([&] { UnlockIndexes(); });
-  GSO_dBaseFld::AppendRecord();
-}
-
-void GSO_dBHandler::WriteRecord(int32_t n) {
-  if (!LockIndexes()) return;
-  TgsScopeExit unlock([&] { UnlockIndexes(); });
-  GSO_dBaseFld::WriteRecord(n);
-}
-
 bool GSO_dBHandler::EvaluateFilter() {
   TgsExpValue* value = filter_expression_->Evaluate(filter_value_);
   return value && filter_expression_->ResultType() == kExpLogic && value->logic;
@@ -481,8 +525,15 @@ void GSO_dBHandler::Notify(uint8_t code, int32_t value) {
       filter_set_.Change(record_number_, EvaluateFilter() ? TgsHugeSet::kSet : TgsHugeSet::kClear);
     for (auto& file : index_slots_)
       if (file) file->UpdateKeys(record_number_, value == 0);
+    // Outside a bulk scope the keys reach the system before the change returns.
+    if (bulk_depth_ == 0)
+      for (auto& file : index_slots_)
+        if (file) file->WriteChanges();
     if (current_tag_) {
-      current_tag_->Resync(record_number_);
+      if (!current_tag_->Root())
+        current_tag_->LoadTree(1);
+      else
+        current_tag_->Resync(record_number_);
       eof_ = current_tag_->Eof();
       bof_ = current_tag_->Bof();
       if (!filter_set_in_use_) {
@@ -490,6 +541,13 @@ void GSO_dBHandler::Notify(uint8_t code, int32_t value) {
         bof_ = value == 1;
       }
     }
+  } else if (code == kEventBeforeWrite) {
+    if (packing_) return;
+    // Damage on the way of the key changes refuses the write before the table
+    // is touched; an index known to be damaged refuses every write.
+    bool append = value <= 0 || value > record_count_;
+    for (auto& file : index_slots_)
+      if (file) file->CheckKeyPaths(value, append);
   } else if (code == kEventFlushed) {
     for (auto& file : index_slots_)
       if (file && file->Disk()) file->Disk()->Flush();
@@ -552,12 +610,29 @@ int GSO_dBHandler::OpenIndexFile(const std::string& name) {
   std::unique_ptr<GSobjIndexFile> file = CreateIndexFile(full);
   if (file && file->Valid()) {
     file->SetLockProtocol(int(lock_protocol_));
+    GSobjIndexFile& opened = *file;
     index_slots_[size_t(free_slot)] = std::move(file);
+    if (opened.Disk() && found_marker_.Names(opened.Disk()->FileName()))
+      RepairAfterInterruptedChange(opened);
+    if (marker_written_) marker_.Write(OpenIndexNames(), false);
     return 0;
   }
-  int32_t code = (file && file->HeaderError()) ? 2112 : kErrFileNotFound;
+  int32_t code = (file && file->HeaderError()) ? kErrIndexHeader : kErrFileNotFound;
   std::string info = name;
-  if (file && file->HeaderError() && !file->ErrorText().empty()) info += ": " + file->ErrorText();
+  if (file && file->HeaderError()) {
+    // The file by its path on disk, then what is wrong with it; the reason
+    // itself begins by naming the file, which is said once.
+    if (file->Disk()) info = file->Disk()->RealPath();
+    std::string why = file->ErrorText();
+    bool named = false;
+    for (const std::string& own : {"Index file " + file->FileName(), "Index file " + info}) {
+      if (!named && why.rfind(own, 0) == 0) {
+        info += why.substr(own.size());
+        named = true;
+      }
+    }
+    if (!named && !why.empty()) info += ": " + why;
+  }
   file.reset();
   ReportError(code, kSubNone, info.c_str());
   return code;
@@ -699,10 +774,12 @@ void GSO_dBHandler::SetFilterExpression(const std::string& text, bool case_insen
   TgsExpUserLink* link = ExpressionLink();
   if (!filter_expression_) filter_expression_ = std::make_unique<TgsExpHandler>(link, false, "");
   if (text != filter_text_ || case_insensitive != filter_expression_->CaseInsensitive() ||
-      partial != filter_expression_->Wildcard()) {
+      partial != filter_expression_->Wildcard() ||
+      search_oem_text != filter_expression_->OemText()) {
     filter_set_.Clear();
     filter_text_.clear();
     filter_expression_->SetCaseInsensitive(case_insensitive);
+    filter_expression_->SetOemText(search_oem_text);
     filter_expression_->SetWildcard(partial);
     filter_expression_->SetExpression(text);
     if (filter_expression_->HasExpression()) {
@@ -738,213 +815,24 @@ void GSO_dBHandler::RefreshFilter() {
 // Maintenance
 
 void GSO_dBHandler::Reindex() {
-  GSobjIndexTag* tag = current_tag_;
-  bool saved_read_ahead = read_ahead_;
-  current_tag_ = nullptr;
-  record_state_ = kStateBusy;
-  SetReadAhead(true);
-  try {
-    for (auto& file : index_slots_)
-      if (file) file->RebuildAll();
-  } catch (...) {
-    record_state_ = kStateReady;
-    SetReadAhead(saved_read_ahead);
-    current_tag_ = tag;
-    throw;
+  std::vector<GSobjIndexFile*> files;
+  for (auto& file : index_slots_)
+    if (file) files.push_back(file.get());
+  int64_t failures = FailureCount();
+  RebuildFiles(files);
+  if (FailureCount() == failures) {
+    // Every open index file now matches the table: what an interrupted change
+    // left is repaired.
+    change_failed_ = false;
+    if (!marker_written_) {
+      for (GSobjIndexFile* file : files)
+        if (file->Disk()) marker_.Forget(file->Disk()->FileName(), false);
+    } else if (bulk_depth_ == 0 && changes_open_ == 0) {
+      RemoveMarkerIfDone();
+    }
   }
-  record_state_ = kStateReady;
-  SetReadAhead(saved_read_ahead);
-  current_tag_ = tag;
   if (current_tag_) current_tag_->LoadTree(0);
   GetRecord(kMoveFirst);
-}
-
-// Packing a table so that neither a crash nor a full disk loses or doubles records.
-//
-// The kept records are not moved down inside the table, where a process killed
-// half-way would leave records twice (and a full disk records half-moved). The
-// packed table is written beside it instead, under the scratch name NAME.DBF.tmp:
-// the header area as it stands (field descriptors included) with the new record
-// count, the kept records and the 0x1A end byte. The scratch file is made at the
-// first deleted record, so a table without any costs no copy. Its bytes are synced
-// to the disk, it is renamed over the table's name in one step and the directory is
-// synced; the table object then works on the new file through the scratch file's
-// handle (GSO_DiskFile::ReplaceWith), under its own name. A crash before the rename
-// leaves the table as it was (and a stale scratch file, which the next pack
-// overwrites), one after it the packed table; a full disk stops the pack before the
-// rename, with the table as it was and the scratch file deleted.
-//
-// Only after the rename are the indexes rebuilt, each replaced the same way (see
-// GSobjIndexFile::RewriteWhole), and then the memos of the removed records freed. A
-// crash between leaves indexes that check reports and reindex repairs, and memo
-// blocks that are merely not reused, never a freed memo that a record still needs.
-void GSO_dBHandler::Pack() {
-  if (Shared()) {
-    ReportError(kErrAccessDenied, kSubHandler, FileName().c_str());
-    return;
-  }
-  if (Closed() || record_length_ <= 0) {
-    ReportError(kErrFileNotOpen, kSubHandler, FileName().c_str());
-    return;
-  }
-  GSobjIndexTag* tag = current_tag_;
-  bool saved_read_ahead = read_ahead_;
-  auto restore = [&] {
-    packing_ = false;
-    current_tag_ = tag;
-    SetReadAhead(saved_read_ahead);
-  };
-  pack_memo_ = HasMemo() ? OpenMemo() : nullptr;
-  current_tag_ = nullptr;
-  SetReadAhead(false);
-  SetReadAhead(true);
-  int32_t total = record_count_;
-  StatusUpdate(-1, kStatusPack, total);
-  packing_ = true;
-  std::vector<int32_t> freed_memos;
-  int32_t kept = total;
-  try {
-    kept = WritePacked(freed_memos);
-    if (kept == total) {
-      header_dirty_ = true;
-      WriteHeader();
-    }
-  } catch (...) {
-    restore();
-    throw;
-  }
-  packing_ = false;
-  StatusUpdate(0, 0, 0);
-  if (kept < total) {
-    try {
-      Reindex();
-      // Record numbers moved: the filter set is rebuilt for the new numbering.
-      RefreshFilter();
-      for (int32_t block : freed_memos) pack_memo_->FreeBlocks(block);
-    } catch (...) {
-      restore();
-      throw;
-    }
-  }
-  current_tag_ = tag;
-  SetReadAhead(saved_read_ahead);
-  if (current_tag_) current_tag_->LoadTree(0);
-  GetRecord(kMoveFirst);
-}
-
-int32_t GSO_dBHandler::WritePacked(std::vector<int32_t>& freed_memos) {
-  const int32_t total = record_count_;
-  std::unique_ptr<GSO_DiskFile> scratch;
-  std::string scratch_name;
-  std::vector<uint8_t> pending;
-  int64_t written_to = 0;  // the scratch file's bytes so far
-  auto flush_pending = [&] {
-    if (pending.empty()) return;
-    scratch->WriteAt(written_to, pending.data(), int32_t(pending.size()));
-    written_to += int64_t(pending.size());
-    pending.clear();
-  };
-  auto drop_scratch = [&] {
-    if (!scratch) return;
-    if (!scratch->Closed()) scratch->CutBack(0);
-    scratch.reset();
-    int32_t err = 0;
-    os::RemoveFile(scratch_name, err);
-  };
-  // The header area and records 1 .. upto of the table, copied as they stand.
-  auto start_scratch = [&](int32_t upto) {
-    if (!CanBeReplaced()) {
-      // Another object of this program works on the same file and would go on
-      // with the old one.
-      ReportError(kErrAccessDenied, kSubHandler, FileName().c_str());
-      return false;
-    }
-    scratch_name = ScratchName();
-    scratch = std::make_unique<GSO_DiskFile>(scratch_name, true, false);
-    scratch->CreateFile();
-    if (scratch->Closed()) return false;
-    int64_t end = RecordOffset(upto + 1);
-    std::vector<uint8_t> chunk;
-    for (int64_t at = 0; at < end; at += int64_t(chunk.size())) {
-      chunk.resize(size_t(std::min<int64_t>(end - at, 1 << 20)));
-      if (GSO_DiskFile::ReadAt(at, chunk.data(), int32_t(chunk.size())) < int32_t(chunk.size())) {
-        ReportError(kErrDiskRead, kSubReadAt, FileName().c_str());
-        return false;
-      }
-      scratch->WriteAt(at, chunk.data(), int32_t(chunk.size()));
-    }
-    written_to = end;
-    return true;
-  };
-  int32_t kept = 0;
-  try {
-    for (int32_t j = 1; j <= total; ++j) {
-      ReadAt(RecordOffset(j), buffer_.data(), record_length_);
-      record_number_ = j;
-      if (!IsDeleted()) {
-        ++kept;
-        if (scratch) {
-          pending.insert(pending.end(), buffer_.begin(), buffer_.begin() + record_length_);
-          if (pending.size() >= (1u << 20)) flush_pending();
-        }
-      } else {
-        if (!scratch && !start_scratch(j - 1)) {
-          drop_scratch();
-          return total;
-        }
-        if (pack_memo_) {
-          for (const FieldDescriptor& f : descriptors_) {
-            bool memo_field = f.type == 'M' || f.type == 'G' || (f.type == 'B' && version_ != 0x30);
-            if (!memo_field) continue;
-            double block = 0;
-            try {
-              block = std::trunc(GetNum(f.number));
-            } catch (const EDevazozError&) {
-              continue;  // an unreadable block number frees nothing
-            }
-            if (block >= 1 && block <= 2147483647.0) freed_memos.push_back(int32_t(block));
-          }
-        }
-      }
-      StatusUpdate(kStatusPack, j, 0);
-    }
-    if (!scratch) return total;
-    pending.push_back(Settings().end_of_file_marker);
-    flush_pending();
-  } catch (...) {
-    drop_scratch();
-    throw;
-  }
-  // The new header goes into the scratch file; the table keeps its own until the
-  // scratch file has taken its place.
-  uint8_t old_header[kDbfHeaderSize];
-  std::memcpy(old_header, header_, kDbfHeaderSize);
-  uint32_t old_stamp = change_stamp_;
-  auto keep_old = [&] {
-    std::memcpy(header_, old_header, kDbfHeaderSize);
-    change_stamp_ = old_stamp;
-    record_count_ = total;
-    drop_scratch();
-  };
-  bool replaced = false;
-  try {
-    record_count_ = kept;
-    StampHeader();
-    scratch->WriteAt(0, header_, kDbfHeaderSize);
-    if (scratch->Failures() == 0) replaced = ReplaceWith(*scratch);
-  } catch (...) {
-    keep_old();
-    throw;
-  }
-  if (!replaced) {
-    keep_old();
-    return total;
-  }
-  scratch.reset();
-  header_dirty_ = false;
-  cache_start_ = -1;
-  InvalidateReadAhead();
-  return kept;
 }
 
 int GSO_dBHandler::SearchField(const std::string& value_in, int& field, int32_t limit,

@@ -10,11 +10,14 @@
 
 #include <array>
 #include <cstdint>
+#include <exception>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
 
 #include "engine/foundation/gs6_hset.h"
+#include "engine/foundation/gs6_mark.h"
 #include "engine/table/gs6_dbfld.h"
 #include "engine/table/gs6_sqlbase.h"
 
@@ -36,6 +39,10 @@ constexpr uint16_t kSearchAnchored = 32;
 constexpr int32_t kStatusIndexCollect = 1;
 constexpr int32_t kStatusIndexWrite = 2;
 constexpr int32_t kStatusPack = 11;
+// An index file found out of step with its table at open is rebuilt: (-1, 12,
+// records) comes first, then the build's own reports (operations 1 and 2), then
+// (0, 0, 0). RebuildingIndex() names the file meanwhile.
+constexpr int32_t kStatusRepairIndex = 12;
 constexpr int32_t kStatusSearch = 21;
 
 class GSO_dBHandler : public GSO_dBaseFld {
@@ -97,6 +104,36 @@ class GSO_dBHandler : public GSO_dBaseFld {
 
   void Reindex();
   void Pack();
+
+  // ---- Durable changes (the account is at the top of gs6_dbsy.cpp)
+  // Every record change (AppendRecord, WriteRecord, and DeleteRecord and
+  // UndeleteRecord through it) returns with all it changed given to the system;
+  // a process killed afterwards loses nothing of it. Bulk work brackets itself in
+  // BeginBulk/EndBulk (or a TgsBulkScope): inside, index writes are held in memory
+  // and coalesced, and are given to the system when the outermost scope ends. A
+  // kill inside a scope leaves the change marker, and the next open rebuilds the
+  // index files it names. Scopes nest.
+  void BeginBulk();
+  // REQUIRES: a BeginBulk not yet ended. Raises when the held writes cannot be
+  // written (the marker then stays, and the next open repairs).
+  void EndBulk();
+  bool InBulk() const { return bulk_depth_ > 0; }
+  // Forces what was changed to the disk (fdatasync of the table, its memo file and
+  // every index file): for the end of a user command that changed data, so that
+  // power loss loses nothing saved either. Not for every record of a bulk loop.
+  void SyncToDisk();
+  // The index files rebuilt at open because a change of them had been
+  // interrupted (their paths), in the order rebuilt.
+  const std::vector<std::string>& RebuiltIndexes() const { return rebuilt_indexes_; }
+  // The path of the index file being rebuilt during a kStatusRepairIndex report.
+  const std::string& RebuildingIndex() const { return rebuilding_index_; }
+  // The open index files known not to match the table, with the reason for each
+  // (an interrupted change found at a read-only open, or keys past the table's
+  // end); empty when all are sound as far as known.
+  std::vector<std::string> StaleIndexReasons() const;
+  // Keys met in tag order that point past the table's last record: never shown as
+  // records, only counted (their index file is marked stale).
+  int64_t SkippedKeys() const { return skipped_keys_; }
   // Scans records for a field value (options in search_options); the match
   // indicator is 0 when nothing matched, else 1 with record and field set.
   int SearchField(const std::string& value, int& field, int32_t limit, int32_t& record);
@@ -111,8 +148,8 @@ class GSO_dBHandler : public GSO_dBaseFld {
 
   bool soft_seek = false;
   uint16_t search_options = 0;
-  // The table's text is in the OEM set: a case-insensitive search folds case with the
-  // OEM letters, so that accented letters meet their capitals.
+  // The table's text is in the OEM set: a case-insensitive search or filter folds
+  // case with the OEM letters, so that accented letters meet their capitals.
   bool search_oem_text = false;
 
  protected:
@@ -133,11 +170,44 @@ class GSO_dBHandler : public GSO_dBaseFld {
   bool EvaluateFilter();
   void BuildFilterSet();
   void ReadPastTagMove(int32_t record);
-  // Pack's writing: the packed table beside this one, put in its place when records
-  // were removed. Returns the records kept (the record count when none were
-  // removed or the table stayed as it was); the memo blocks of removed records are
-  // added to freed_memos.
-  int32_t WritePacked(std::vector<int32_t>& freed_memos);
+  // Starts fetching the records of the current tag's next keys (see .cpp).
+  void PrefetchUpcoming(bool forward);
+  // Pack's writing: the packed table beside this one, in scratch, when records
+  // were removed (scratch stays null otherwise, or when it could not be written).
+  // Returns the records kept; the memo blocks of removed records are added to
+  // freed_memos.
+  int32_t WritePacked(std::vector<int32_t>& freed_memos, std::unique_ptr<GSO_DiskFile>& scratch);
+  // Builds the indexes of the packed table beside their files and puts the scratch
+  // table and them in place (see gs6_dbsypack.cpp). False when the table stayed as
+  // it was (after reporting).
+  bool ReplaceByPacked(GSO_DiskFile& scratch, int32_t kept);
+  // The memo blocks of removed records made reusable, as far as writing goes.
+  void FreeMemos(const std::vector<int32_t>& blocks);
+
+  // The change marker (gs6_mark.h) around record changes and bulk scopes.
+  void BeginChange();
+  // ok: the change completed; otherwise the marker stays until a rebuild.
+  void EndChange(bool ok);
+  void EnsureMarker();
+  void RemoveMarkerIfDone();
+  // The full names of the open index files (as the marker lists them).
+  std::vector<std::string> OpenIndexNames() const;
+  // Failures reported so far by the table and its index files.
+  int64_t FailureCount() const;
+  // The index files' changes to the system; the current tag is repositioned when
+  // its path was released for it.
+  void WriteIndexChanges();
+  // An index file that the marker found at open names: rebuilt when the table is
+  // open for writing, else marked stale.
+  void RepairAfterInterruptedChange(GSobjIndexFile& file);
+  // Rebuilds the index files of the given slots (all when empty) in natural order.
+  void RebuildFiles(const std::vector<GSobjIndexFile*>& files);
+  // A key of the current tag pointing at record past the table's end: counted,
+  // and the tag's index file marked stale.
+  void SkipStaleKey(int32_t record);
+  // Whether a record number from a key lies past the table's end (the header is
+  // read again first, for records another program appended).
+  bool IsPastEnd(int32_t record);
 
   GSobjIndexTag* current_tag_ = nullptr;
   std::string current_tag_name_;
@@ -161,6 +231,54 @@ class GSO_dBHandler : public GSO_dBaseFld {
   bool filter_wanted_ = false;
   bool filter_set_in_use_ = false;
   const TgsHugeSet* accept_set_ = nullptr;
+
+  TgsChangeMarker marker_;
+  TgsChangeMarker::Contents found_marker_;  // as found when the table was opened
+  int bulk_depth_ = 0;
+  int changes_open_ = 0;  // nesting of BeginChange (a write may append)
+  int64_t change_failures_ = 0;
+  bool marker_written_ = false;
+  bool change_failed_ = false;  // a change did not complete: the marker stays
+  std::vector<std::string> rebuilt_indexes_;
+  std::string rebuilding_index_;
+  int64_t skipped_keys_ = 0;
+};
+
+// What RepairTable did.
+struct TgsTableRepair {
+  std::string damage;                // what was wrong with the table's records (empty: nothing)
+  int32_t records = 0;               // the whole records the table holds now
+  std::string backup;                // where the original table was kept (empty: not rewritten)
+  std::vector<std::string> rebuilt;  // the index files rebuilt (their paths)
+};
+
+// Mends a table whose records disagree with its header (see GSO_dBaseDBF::Damage
+// and gs6_dbsyrepair.cpp): keeps the whole records, puts the count right, keeps
+// the original as TABLE.DBF.bak; then rebuilds index_files and the table's own
+// compound index (same base name, .CDX) through the handler open_handler opens
+// (read-write, exclusive, on table_path; a plain handler when not given, a
+// dataset's own for its status reports). A sound table is only reindexed.
+// Raises what fails; the table is then as it was or mended, never half.
+TgsTableRepair RepairTable(
+    const std::string& table_path, const std::vector<std::string>& index_files,
+    const std::function<std::unique_ptr<GSO_dBHandler>()>& open_handler = nullptr);
+
+// Brackets bulk work on a handler (see GSO_dBHandler::BeginBulk). End() ends it
+// and raises what ending raises; the destructor ends a scope not ended yet, and
+// while an exception is on its way out it swallows a second one.
+class TgsBulkScope {
+ public:
+  explicit TgsBulkScope(GSO_dBHandler* handler) : handler_(handler) {
+    if (handler_) handler_->BeginBulk();
+  }
+  ~TgsBulkScope() noexcept(false);
+  TgsBulkScope(const TgsBulkScope&) = delete;
+  TgsBulkScope& operator=(const TgsBulkScope&) = delete;
+  void End();
+
+ private:
+  GSO_dBHandler* handler_;
+  int exceptions_ = std::uncaught_exceptions();
 };
 
 }  // namespace devazoz

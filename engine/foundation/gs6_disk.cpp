@@ -126,10 +126,7 @@ void GSO_DiskFile::ReportLastError(int32_t sub_code) {
   ++failures_;
   SetLastOsError(last_error_);
   std::string info = real_path_;
-  if (!open_note_.empty())
-    info += " (" + open_note_ + ")";
-  else if (last_error_ == kErrDiskFull)
-    info += " (the disk is full)";
+  if (!open_note_.empty()) info += " (" + open_note_ + ")";
   ReportError(last_error_, sub_code, info.c_str());
 }
 
@@ -415,6 +412,17 @@ int32_t GSO_DiskFile::ReadAt(int64_t offset, void* buffer, int32_t count) {
   return bytes_done_;
 }
 
+void GSO_DiskFile::Prefetch(const int64_t* offsets, int count, int32_t length) {
+  if (closed_ || count <= 0 || length <= 0) return;
+  std::lock_guard<std::recursive_mutex> guard(handle_->guard);
+  for (int i = 0; i < count; ++i) {
+    const uint8_t* view = ViewFor(offsets[i], length);
+    if (!view) continue;
+    for (int32_t at = 0; at < length; at += 64) __builtin_prefetch(view + at);
+    __builtin_prefetch(view + length - 1);
+  }
+}
+
 int32_t GSO_DiskFile::RenameTarget(const std::string& absolute_name, std::string& target) const {
   target = absolute_name;
   if (absolute_name.empty() || absolute_name[0] != '/') return 0;
@@ -488,6 +496,9 @@ void GSO_DiskFile::Open() {
         handle_->fd = fd;
         handle_->read_write = read_write_;
         handle_->exclusive = !shared_;
+        // A rewrite of this file killed half-way left its scratch file (see
+        // ScratchName); one that no process is writing any more goes now.
+        if (read_write_) os::RemoveAbandonedFile(ScratchName());
       }
     }
     if (last_error_ == 0) {
@@ -662,6 +673,12 @@ bool GSO_DiskFile::ReplaceWith(GSO_DiskFile& fresh) {
   if (last_error_ == 0) fresh.Close();
   ReportLastError(kSubRename);
   return last_error_ == 0;
+}
+
+void GSO_DiskFile::SwapOpenFiles(GSO_DiskFile& other) {
+  std::swap(handle_, other.handle_);
+  std::swap(position_, other.position_);
+  std::swap(dirty_, other.dirty_);
 }
 
 bool GSO_DiskFile::CutBack(int64_t offset) {

@@ -104,6 +104,12 @@ class GSO_DiskFile : public TgsObject {
   bool ReplaceWith(GSO_DiskFile& fresh);
   // Whether ReplaceWith would be refused for this file's own state.
   bool CanBeReplaced() const;
+  // Exchanges what two objects have open (their handles and positions), names
+  // staying: reads and writes of each go to the other's file until swapped back.
+  // For a pack, which builds the indexes of the packed table from the scratch file
+  // before it puts the scratch file in the table's place. REQUIRES: both open for
+  // exclusive use, no other object sharing either handle.
+  void SwapOpenFiles(GSO_DiskFile& other);
   // The name of the scratch file beside this one that ReplaceWith takes a new
   // version from.
   std::string ScratchName() const { return real_path_ + ".tmp"; }
@@ -120,6 +126,10 @@ class GSO_DiskFile : public TgsObject {
   void HoldWrites(uint32_t block_size);
   // Gives every held write to the system; false (after reporting) on failure.
   bool WritePending();
+  // Asks the processor to start fetching the bytes [offsets[i], offsets[i] +
+  // length) of the file's view, for reads coming soon (a walk in index order
+  // knows its next records). Does nothing without a view; never reports.
+  void Prefetch(const int64_t* offsets, int count, int32_t length);
 
   const std::string& FileName() const { return file_name_; }
   // The path the operating system knows the file by.

@@ -12,20 +12,26 @@ thread_local int32_t t_last_os_error = 0;
 
 std::string FormatErrorMessage(int32_t code, int32_t sub_code, const char* info) {
   std::string info_text = info ? info : "";
+  if (IsWordedCode(code)) return info_text;
   if (const char* row = ErrorTextFor(code)) {
     std::string head = std::string(row) + " - ";
     if (head.size() > 43) head.resize(43);
     return head + info_text;
   }
-  std::string msg = "Devazoz Error " + std::to_string(code);
-  if (sub_code != kSubNone) msg += ", SubCode " + std::to_string(sub_code);
-  msg += ".\r";
-  if (!info_text.empty()) msg += " " + info_text + ">" + std::to_string(sub_code);
+  // Any other code is told in words too: what went wrong, the file, and what the
+  // engine was doing; a code without words keeps its number, at the end.
+  const char* words = MoreErrorTextFor(code);
+  std::string msg = words ? words : "Unexpected error";
+  if (!info_text.empty()) msg += " - " + info_text;
+  std::string detail;
+  if (const char* activity = SubCodeActivity(sub_code)) detail = std::string("while ") + activity;
+  if (!words) detail += (detail.empty() ? "error " : "; error ") + std::to_string(code);
+  if (!detail.empty()) msg += " (" + detail + ")";
   return msg;
 }
 
 void DefaultErrorHandler(int32_t code, int32_t sub_code, const char* info) {
-  throw EDevazozError(FormatErrorMessage(code, sub_code, info));
+  throw EDevazozError(FormatErrorMessage(code, sub_code, info), code, sub_code);
 }
 
 ErrorHook GetErrorHook() { return g_error_hook.load(); }

@@ -2,6 +2,7 @@
 #ifndef ENGINE_FOUNDATION_GS6_GLBL_H_
 #define ENGINE_FOUNDATION_GS6_GLBL_H_
 
+#include <cstddef>
 #include <cstdint>
 #include <string>
 
@@ -34,6 +35,8 @@ struct EngineSettings {
   uint16_t lock_wait_time = 5000;  // milliseconds
   uint16_t retry_interval = 50;    // milliseconds
   uint16_t read_ahead_size = 32768;
+  // Decoded index nodes an index file opened exclusively keeps in memory (0: none).
+  size_t index_cache_bytes = size_t(8) << 20;
   std::string default_index_extension = ".NDX";
   uint8_t end_of_file_marker = 0x1A;
 };

@@ -70,8 +70,21 @@ bool Rename(const std::string& from, const std::string& to, int32_t& error);
 // two under the name), and syncs the directory so that the move itself survives a
 // crash. The fault hook sees it as Rename, the directory sync as Flush.
 bool ReplaceFile(const std::string& from, const std::string& to, int32_t& error);
+// Syncs the folder holding path, so that entries made or removed in it survive a
+// crash. The fault hook sees it as Flush.
+bool SyncFolderOf(const std::string& path, int32_t& error);
 // Deletes a file.
 bool RemoveFile(const std::string& path, int32_t& error);
+// A small file written whole: created or emptied, the bytes, and with sync its
+// bytes and its folder entry on the disk. The fault hook sees Create, Write (and
+// Flush).
+bool WriteSmallFile(const std::string& path, const std::string& bytes, bool sync, int32_t& error);
+// At most most bytes from the start of a file. The fault hook sees Open and Read.
+bool ReadSmallFile(const std::string& path, size_t most, std::string& bytes, int32_t& error);
+// Deletes a scratch file that a process killed while writing it left behind: a
+// regular file of this user that no process has open (its writer holds an
+// exclusive flock while it lives). True when one was deleted.
+bool RemoveAbandonedFile(const std::string& path);
 // True when both names lead to the same file.
 bool SameFile(const std::string& a, const std::string& b);
 

@@ -25,9 +25,13 @@ std::string ChangeExtension(const std::string& name, const std::string& extensio
   return (dot == std::string::npos ? name : name.substr(0, dot)) + extension;
 }
 
-std::string BaseName(const std::string& name) {
+std::string FileNamePart(const std::string& name) {
   size_t sep = name.find_last_of("/\\:");
-  std::string file = sep == std::string::npos ? name : name.substr(sep + 1);
+  return sep == std::string::npos ? name : name.substr(sep + 1);
+}
+
+std::string BaseName(const std::string& name) {
+  std::string file = FileNamePart(name);
   size_t dot = file.rfind('.');
   return dot == std::string::npos ? file : file.substr(0, dot);
 }

@@ -11,6 +11,8 @@ namespace devazoz {
 std::string DefaultExtension(const std::string& name, const std::string& extension);
 // The file name without directory and extension.
 std::string BaseName(const std::string& name);
+// The file name without directory.
+std::string FileNamePart(const std::string& name);
 // The name with its extension replaced (or added).
 std::string ChangeExtension(const std::string& name, const std::string& extension);
 // Appends c until text is n long.

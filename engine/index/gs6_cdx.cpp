@@ -222,7 +222,7 @@ void GSobjCDXFile::RebuildAll() {
           throw;
         }
       },
-      [&] {
+      [this, headers] {
         next_free_ = RoundUpToNode(known_size_);
         directory_->ReadHeader();
         for (int i = 0; i < TagCount(); ++i) {
@@ -241,8 +241,7 @@ void GSobjCDXFile::WriteRebuilt() {
   directory_->ReleaseTree();
   for (int i = 0; i < TagCount(); ++i) TagAt(i)->ReleaseTree();
   disk_->Truncate(kCdxNewFileSize);
-  cache_.clear();
-  cache_bytes_ = 0;
+  DropNodeCache();
   known_size_ = kCdxNewFileSize;
   next_free_ = kCdxHeaderSize;
   directory_->SetChangeCounter(0);
@@ -271,6 +270,7 @@ void GSobjCDXFile::WriteRebuilt() {
 }
 
 bool GSobjCDXFile::UpdateKeys(int32_t record_number, bool is_append) {
+  RefuseWriteIfDamaged();
   if (directory_) {
     directory_->SetChangeCounter(directory_->ChangeCounter() + 1);
     directory_->SetHeaderChanged();

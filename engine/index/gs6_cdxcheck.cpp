@@ -232,7 +232,7 @@ std::vector<std::string> CheckCdxTag(GSobjCDXFile& file, GSobjCDXTag& tag, bool 
     tag.ReleaseTree();
     TreeCheck check(file, tag, problems);
     check.Run();
-    if (against_table) CheckKeysAgainstTable(tag, check.Keys(), true, problems);
+    if (against_table) CheckKeysAgainstTable(tag, check.Keys(), problems);
   } catch (const platform::Exception& e) {
     problems.push_back(tag.TagName() + ": " + e.what());
   }

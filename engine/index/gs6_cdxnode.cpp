@@ -149,16 +149,15 @@ bool DecodeCdxInterior(ByteView block, const CdxKeyShape& shape, uint32_t count,
   return true;
 }
 
-// The parameters and entries of a leaf of count keys.
-bool DecodeCdxLeaf(ByteView block, const CdxKeyShape& shape, uint32_t count, NodeData& out,
-                   std::string* error) {
+// The parameters of a leaf of count keys, checked.
+bool CheckLeafParams(ByteView block, const CdxKeyShape& shape, uint32_t count, LeafParams& p,
+                     std::string* error) {
   auto fail = [&](const std::string& what) {
     if (error) *error = what;
     return false;
   };
   const uint32_t L = uint32_t(shape.key_length);
-  uint8_t buf[256];
-  LeafParams& p = out.params;
+  if (L < 1 || L > uint32_t(kMaxIndexKeyLength)) return fail("key length out of range");
   p.free_bytes = block.U16LE(12);
   p.record_mask = block.U32LE(14);
   p.dup_mask = block.U8(18);
@@ -181,41 +180,99 @@ bool DecodeCdxLeaf(ByteView block, const CdxKeyShape& shape, uint32_t count, Nod
   if (count * width > uint32_t(kCdxKeyArea))
     return fail("leaf holds " + std::to_string(count) + " keys of " + std::to_string(width) +
                 " bytes, more than fit");
-  ByteView area = block.Sub(kCdxLeafHead, kCdxKeyArea);
-  const uint8_t pad = shape.text ? ' ' : 0;
-  std::memset(buf, pad, sizeof buf);
-  const uint32_t entries_end = count * width;
-  uint32_t text_pos = kCdxKeyArea;
-  const unsigned trail_shift = 16 - p.trail_bits;
-  const unsigned dup_shift = 16 - p.trail_bits - p.dup_bits;
-  out.entries.reserve(count);
-  out.pool.reserve(size_t(count) * L);
-  for (uint32_t i = 0; i < count; ++i) {
-    size_t e = size_t(i) * width;
-    uint32_t w = area.U16LE(e + width - 2);
-    uint32_t trail = (w >> trail_shift) & p.trail_mask;
-    uint32_t dup = (w >> dup_shift) & p.dup_mask;
-    uint32_t record = uint32_t(area.UIntLE(e, std::min<uint32_t>(width, 4))) & p.record_mask;
-    if (dup > L || trail > L || dup + trail > L)
-      return fail("leaf key " + std::to_string(i) + " has duplicate count " + std::to_string(dup) +
-                  " and trailing count " + std::to_string(trail) + " for keys of " +
-                  std::to_string(L) + " bytes");
-    uint32_t stored = L - dup - trail;
-    if (text_pos < entries_end + stored)
-      return fail("leaf key " + std::to_string(i) + " text lies outside the key area");
-    text_pos -= stored;
-    area.CopyTo(text_pos, buf + dup, stored);
-    uint32_t len = L - trail;
-    if (shape.text) {
-      if (shape.general) RestoreTrailingHighNibbles(buf, len);
-      uint32_t trimmed = TrimmedLength(buf, len, ' ');
-      AppendEntry(out, buf, trimmed, int32_t(record), int32_t(record));
-    } else {
-      AppendEntry(out, buf, len, int32_t(record), int32_t(record));
+  return true;
+}
+
+// Reads the leaf entries of a key area one after the other, each key rebuilt in
+// a buffer from the bytes it shares with the one before and its own text.
+class LeafReader {
+ public:
+  // REQUIRES: area is the checked 488-byte key area of a leaf whose parameters
+  // and count passed CheckLeafParams.
+  LeafReader(const uint8_t* area, const LeafParams& p, const CdxKeyShape& shape, uint32_t count)
+      : area_(area),
+        p_(p),
+        L_(uint32_t(shape.key_length)),
+        width_(p.bytes_per_entry),
+        entries_end_(count * width_),
+        trail_shift_(16 - p.trail_bits),
+        dup_shift_(16 - p.trail_bits - p.dup_bits),
+        pad_(shape.text ? ' ' : 0),
+        text_(shape.text),
+        general_(shape.general) {}
+
+  // Reads entry i (entries are read in order); false with *error when its
+  // counts or text do not fit. Every read stays inside the area: the entries
+  // end at count * width, and each text is checked against the room between
+  // the entries and the texts read before it.
+  bool Next(uint32_t i, std::string* error) {
+    const uint8_t* e = area_ + size_t(i) * width_;
+    uint32_t w = uint32_t(e[width_ - 2]) | uint32_t(e[width_ - 1]) << 8;
+    uint32_t trail = (w >> trail_shift_) & p_.trail_mask;
+    dup_ = (w >> dup_shift_) & p_.dup_mask;
+    uint32_t record = uint32_t(e[0]) | uint32_t(e[1]) << 8 | uint32_t(e[2]) << 16;
+    if (width_ >= 4) record |= uint32_t(e[3]) << 24;
+    record_ = int32_t(record & p_.record_mask);
+    if (dup_ > L_ || trail > L_ || dup_ + trail > L_) {
+      if (error)
+        *error = "leaf key " + std::to_string(i) + " has duplicate count " + std::to_string(dup_) +
+                 " and trailing count " + std::to_string(trail) + " for keys of " +
+                 std::to_string(L_) + " bytes";
+      return false;
     }
-    // The counted trailing bytes are padding; a later key may share them.
-    std::memset(buf + len, pad, L - len);
+    uint32_t stored = L_ - dup_ - trail;
+    if (text_pos_ < entries_end_ + stored) {
+      if (error) *error = "leaf key " + std::to_string(i) + " text lies outside the key area";
+      return false;
+    }
+    text_pos_ -= stored;
+    // Bytes the previous key did not have read as padding.
+    if (dup_ > last_len_) std::memset(buf_ + last_len_, pad_, dup_ - last_len_);
+    std::memcpy(buf_ + dup_, area_ + text_pos_, stored);
+    uint32_t len = L_ - trail;
+    last_len_ = len;
+    if (text_ && general_) RestoreTrailingHighNibbles(buf_, len);
+    length_ = text_ ? TrimmedLength(buf_, len, ' ') : len;
+    return true;
   }
+  const uint8_t* Key() const { return buf_; }
+  uint32_t Length() const { return length_; }
+  int32_t Record() const { return record_; }
+  // Bytes this key shares with the one before (as stored).
+  uint32_t Shared() const { return dup_; }
+
+ private:
+  const uint8_t* area_;
+  const LeafParams& p_;
+  const uint32_t L_, width_, entries_end_;
+  const unsigned trail_shift_, dup_shift_;
+  const uint8_t pad_;
+  const bool text_, general_;
+  uint32_t text_pos_ = kCdxKeyArea;
+  uint32_t last_len_ = 0;  // of the previous key; the buffer is padding beyond it
+  uint32_t dup_ = 0, length_ = 0;
+  int32_t record_ = 0;
+  uint8_t buf_[256];
+};
+
+// The parameters and entries of a leaf of count keys.
+bool DecodeCdxLeaf(ByteView block, const CdxKeyShape& shape, uint32_t count, NodeData& out,
+                   std::string* error) {
+  if (!CheckLeafParams(block, shape, count, out.params, error)) return false;
+  const uint32_t L = uint32_t(shape.key_length);
+  LeafReader reader(block.Sub(kCdxLeafHead, kCdxKeyArea).data(), out.params, shape, count);
+  out.entries.resize(count);
+  out.pool.resize(size_t(count) * L);
+  uint8_t* pool = out.pool.data();
+  uint32_t pool_used = 0;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (!reader.Next(i, error)) return false;
+    uint32_t kept = reader.Length();
+    std::memcpy(pool + pool_used, reader.Key(), kept);
+    out.entries[i] = NodeEntry{pool_used, uint16_t(kept), reader.Record(), reader.Record()};
+    pool_used += kept;
+  }
+  out.pool.resize(pool_used);
   return true;
 }
 
@@ -239,6 +296,73 @@ bool DecodeCdxNode(ByteView block, const CdxKeyShape& shape, NodeData& out, std:
   out.params = LeafParams();
   return out.leaf ? DecodeCdxLeaf(block, shape, count, out, error)
                   : DecodeCdxInterior(block, shape, count, out, error);
+}
+
+bool CheckCdxLeafHead(ByteView block, const CdxKeyShape& shape, LeafParams& params, uint32_t* count,
+                      std::string* error) {
+  if (block.size() < size_t(kCdxBlockSize) || block.U16LE(0) < 2) {
+    if (error) *error = "no leaf";
+    return false;
+  }
+  *count = block.U16LE(2);
+  return CheckLeafParams(block, shape, *count, params, error);
+}
+
+bool SearchCdxLeaf(ByteView block, const CdxKeyShape& shape, const uint8_t* key, uint32_t length,
+                   int mode, int32_t record, CdxLeafHit& hit) {
+  LeafParams p;
+  uint32_t count = 0;
+  if (shape.general || !CheckCdxLeafHead(block, shape, p, &count, nullptr) || count == 0)
+    return false;
+  LeafReader reader(block.Sub(kCdxLeafHead, kCdxKeyArea).data(), p, shape, count);
+  // r > 0 with the first byte where the search key differs from the previous
+  // entry's key: an entry that shares more than that many bytes with the
+  // previous one differs from the search key at the same byte the same way.
+  int last = 1;
+  uint32_t differs_at = 0;
+  bool by_byte = false;
+  for (uint32_t i = 0; i < count; ++i) {
+    if (!reader.Next(i, nullptr)) return false;
+    const uint8_t* k = reader.Key();
+    const uint32_t kl = reader.Length();
+    int r;
+    if (by_byte && reader.Shared() > differs_at && kl > differs_at) {
+      r = last;
+    } else {
+      by_byte = false;
+      if (length == 0 || kl == 0) {
+        r = length == kl ? 0 : (length == 0 ? -1 : 1);
+      } else {
+        uint32_t n = std::min(length, kl);
+        uint32_t at = SharedPrefix(key, n, k, n);
+        if (at < n) {
+          r = key[at] < k[at] ? -1 : 1;
+          differs_at = at;
+          by_byte = true;
+        } else if (length == kl) {
+          r = 0;
+        } else if (length < kl) {
+          r = shape.text ? (mode < 0 ? -1 : (mode > 0 ? 1 : 0)) : -1;
+        } else {
+          r = 1;
+        }
+      }
+      if (r == 0 && record == 0x7FFFFFFF)
+        r = 1;
+      else if (r == 0 && record != -1)
+        r = reader.Record() < record ? 1 : (reader.Record() > record ? -1 : 0);
+    }
+    if (r <= 0 || i + 1 == count) {
+      hit.result = r;
+      hit.index = i;
+      hit.length = std::min<uint32_t>(kl, kMaxIndexKeyLength);
+      hit.record = reader.Record();
+      std::memcpy(hit.key, k, hit.length);
+      return true;
+    }
+    last = r;
+  }
+  return false;
 }
 
 void CdxLeafWriter::Begin(ByteSpan block, const LeafParams& params, const CdxKeyShape& shape) {

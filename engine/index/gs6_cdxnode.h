@@ -62,6 +62,30 @@ LeafParams CdxLeafParams(int key_length, int64_t bound, bool incremental, bool e
 // Decodes a node; false with *error set when a value read makes no sense.
 bool DecodeCdxNode(ByteView block, const CdxKeyShape& shape, NodeData& out, std::string* error);
 
+// The head of a leaf block: its parameters (checked against each other and
+// against the key area) and its key count; false with *error set.
+bool CheckCdxLeafHead(ByteView block, const CdxKeyShape& shape, LeafParams& params, uint32_t* count,
+                      std::string* error);
+
+// Where a search stopped in a leaf, with the entry it stopped at.
+struct CdxLeafHit {
+  int result = 1;  // -1 before the entry, 0 on it, 1 after every entry
+  uint32_t index = 0;
+  uint32_t length = 0;
+  int32_t record = 0;
+  uint8_t key[kMaxIndexKeyLength];
+};
+
+// Searches a leaf block without decoding it: the first entry that the search
+// key does not come after, comparing as the index framework does (text keys:
+// a search key that is a proper prefix of an entry's key compares as mode;
+// equal keys by record number unless record is -1 for any record; 0x7FFFFFFF
+// comes after every equal key), or the last entry with result 1. Keys are
+// compared in byte order (no collation map, no general collation). False when
+// the block is damaged; the caller decodes it to say how.
+bool SearchCdxLeaf(ByteView block, const CdxKeyShape& shape, const uint8_t* key, uint32_t length,
+                   int mode, int32_t record, CdxLeafHit& hit);
+
 // Writes the 12-byte node head.
 void PutCdxNodeHead(ByteSpan block, uint16_t attributes, uint16_t count, int32_t left,
                     int32_t right);

@@ -281,20 +281,57 @@ bool GSobjCDXTag::InsertKey(GSobjIndexKeyData& key) { return GSobjIndexTag::Inse
 void GSobjCDXTag::ReadNode(int32_t position, GSobjIndexKey& node) {
   std::shared_ptr<NodeData> data = file_->CachedNode(position);
   if (!data) {
-    uint8_t block[kCdxBlockSize];
-    if (!file_->ReadBlock(position, block, kCdxBlockSize))
+    std::vector<uint8_t>& block = node.Block();
+    block.resize(kCdxBlockSize);
+    if (!file_->ReadBlock(position, block.data(), kCdxBlockSize))
       Damaged("node " + std::to_string(position) + " lies beyond the end of the file");
+    ByteView view(block.data(), kCdxBlockSize);
+    // A leaf stays undecoded until more than a search through it is asked of
+    // it: a search reads its entries from the block up to the key it stops at
+    // (see SearchLazyLeaf), a fraction of decoding them all.
+    LeafParams params;
+    uint32_t count = 0;
+    const CdxKeyShape shape = Shape();
+    if (!shape.general && CheckCdxLeafHead(view, shape, params, &count, nullptr)) {
+      node.SetLazy(count);
+      return;
+    }
     data = TakeSpareNodeData();
     std::string problem;
-    if (!DecodeCdxNode(ByteView(block, kCdxBlockSize), Shape(), *data, &problem))
+    if (!DecodeCdxNode(view, shape, *data, &problem))
       Damaged("node " + std::to_string(position) + ": " + problem);
-    // Interior nodes are met again on every search; a leaf read from its block
-    // costs little more than a copy, and keeping every leaf a walk passes
-    // through would only fill memory (written leaves are kept, see WriteLeaf).
-    if (!data->leaf) file_->CacheNode(position, data);
+    // Interior nodes are met again by every search and stay decoded; a leaf
+    // decodes from its block faster than a decoded copy scattered over the heap
+    // is read back (written leaves are kept, see WriteLeaf).
+    if (!data->leaf) data = file_->KeepDecoded(position, std::move(data), this);
   }
   node.SetData(std::move(data));
   node.Kind = node.Data()->leaf ? kNodeLeaf : kNodeInterior;
+}
+
+void GSobjCDXTag::DecodeLazy(GSobjIndexKey& node) {
+  std::shared_ptr<NodeData> data = TakeSpareNodeData();
+  std::string problem;
+  if (node.Block().size() < size_t(kCdxBlockSize) ||
+      !DecodeCdxNode(ByteView(node.Block().data(), kCdxBlockSize), Shape(), *data, &problem))
+    Damaged("node " + std::to_string(node.Page) + ": " + problem);
+  node.SetData(std::move(data));
+}
+
+bool GSobjCDXTag::SearchLazyLeaf(GSobjIndexKey* node, int32_t record, const GSobjIndexKeyData& key,
+                                 int mode, int* result) {
+  // Keys compared through a collation map, or with the record as a plain
+  // tie-break, take the decoded way.
+  if (KeyMap() || !file_->RecordNumberInKey() || node->Block().size() < size_t(kCdxBlockSize))
+    return false;
+  CdxLeafHit& hit = leaf_hit_;
+  if (!SearchCdxLeaf(ByteView(node->Block().data(), kCdxBlockSize), Shape(), key.Value.Data(),
+                     key.Value.Length(), mode, record, hit))
+    return false;
+  node->Position = int(hit.index);
+  node->RememberEntry(hit.index, hit.key, hit.length, hit.record);
+  *result = hit.result;
+  return true;
 }
 
 void GSobjCDXTag::WriteNode(int32_t position, GSobjIndexKey& node) {

@@ -56,6 +56,9 @@ class GSobjCDXTag : public GSobjIndexTag {
   void WriteNode(int32_t position, GSobjIndexKey& node) override;             // 5
   bool ReadHeader() override;                                                 // 6
   void WriteHeader() override;                                                // 7
+  void DecodeLazy(GSobjIndexKey& node) override;
+  bool SearchLazyLeaf(GSobjIndexKey* node, int32_t record, const GSobjIndexKeyData& key, int mode,
+                      int* result) override;
 
   bool HeaderOk() const { return header_ok_; }
   // Why the header could not be read, or why CreateTag refused the tag.
@@ -104,6 +107,7 @@ class GSobjCDXTag : public GSobjIndexTag {
   uint32_t change_counter_ = 0;
   // WriteLeaf's scratch: the prefix each key shares with the key before it.
   std::vector<uint16_t> shared_;
+  CdxLeafHit leaf_hit_;  // SearchLazyLeaf's result
 };
 
 }  // namespace devazoz

@@ -4,6 +4,7 @@
 #include <string>
 
 #include "engine/foundation/gs6_eror.h"
+#include "engine/foundation/gs6_glbl.h"
 #include "engine/foundation/gs6_os.h"
 #include "engine/table/gs6_dbfld.h"
 #include "platform/services/codepage.h"
@@ -37,11 +38,8 @@ std::string DirectoryPart(const std::string& path) {
 
 bool HasExtension(const std::string& path) { return NamePart(path).find('.') != std::string::npos; }
 
-// The decoded cache of an exclusively opened file never holds more than this.
-constexpr size_t kCacheLimitBytes = size_t(96) << 20;
-
 size_t NodeBytes(const NodeData& d) {
-  return sizeof(NodeData) + d.entries.size() * sizeof(NodeEntry) + d.pool.size() + 64;
+  return sizeof(NodeData) + d.entries.capacity() * sizeof(NodeEntry) + d.pool.capacity() + 64;
 }
 
 }  // namespace
@@ -95,6 +93,14 @@ bool GSobjIndexFile::WriteBlockInOrder(int32_t position, const void* buffer, int
   return written;
 }
 
+void GSobjIndexFile::WriteChanges() {
+  for (size_t i = 0; i < tags_.Count(); ++i) {
+    auto* tag = static_cast<GSobjIndexTag*>(tags_.At(i));
+    if (tag->HoldsChanges()) tag->ReleaseTree();
+  }
+  if (disk_) disk_->WritePending();
+}
+
 void GSobjIndexFile::RebuildAll() {}
 
 // Rebuilding an index file so that neither a crash nor a full disk loses it.
@@ -117,7 +123,13 @@ void GSobjIndexFile::RewriteWhole(const std::function<void()>& write_all,
                                   const std::function<void()>& reread) {
   if (!disk_) return;
   if (!disk_->CanBeReplaced()) {
+    const int32_t failures = disk_->Failures();
     write_all();
+    if (disk_ && disk_->Failures() == failures) {
+      ClearStale();
+      // Written anew from the table: what was damaged is gone.
+      damage_.clear();
+    }
     return;
   }
   // Whatever this file still holds in memory reaches it first: should the rebuild
@@ -135,7 +147,16 @@ void GSobjIndexFile::RewriteWhole(const std::function<void()>& write_all,
   bool replaced = false;
   try {
     write_all();
-    if (disk_->Failures() == 0) replaced = old->ReplaceWith(*disk_);
+    if (disk_->Failures() == 0) {
+      if (defer_replace_) {
+        disk_->WritePending();
+        deferred_old_ = std::move(old);
+        deferred_scratch_name_ = scratch_name;
+        deferred_reread_ = reread;
+        return;
+      }
+      replaced = old->ReplaceWith(*disk_);
+    }
   } catch (...) {
     PutBack(std::move(old), scratch_name, reread);
     throw;
@@ -145,6 +166,28 @@ void GSobjIndexFile::RewriteWhole(const std::function<void()>& write_all,
     return;
   }
   disk_ = std::move(old);
+  ClearStale();
+  // Written anew from the table: what was damaged is gone.
+  damage_.clear();
+}
+
+bool GSobjIndexFile::CommitRewrite() {
+  if (!deferred_old_) return false;
+  for (size_t i = 0; i < tags_.Count(); ++i)
+    static_cast<GSobjIndexTag*>(tags_.At(i))->ReleaseTree();
+  if (!deferred_old_->ReplaceWith(*disk_)) return false;
+  disk_ = std::move(deferred_old_);
+  deferred_reread_ = nullptr;
+  ClearStale();
+  damage_.clear();
+  return true;
+}
+
+void GSobjIndexFile::AbandonRewrite() {
+  if (!deferred_old_) return;
+  std::function<void()> reread = std::move(deferred_reread_);
+  deferred_reread_ = nullptr;
+  PutBack(std::move(deferred_old_), deferred_scratch_name_, reread);
 }
 
 void GSobjIndexFile::PutBack(std::unique_ptr<GSO_DiskFile> old, const std::string& scratch_name,
@@ -162,8 +205,7 @@ void GSobjIndexFile::PutBack(std::unique_ptr<GSO_DiskFile> old, const std::strin
   int32_t err = 0;
   os::RemoveFile(scratch_name, err);
   disk_ = std::move(old);
-  cache_.clear();
-  cache_bytes_ = 0;
+  DropNodeCache();
   next_free_ = -1;
   try {
     known_size_ = disk_->FileSize();
@@ -223,7 +265,26 @@ bool GSobjIndexFile::RenameExtension(const std::string& new_name) {
   return true;
 }
 
+void GSobjIndexFile::MarkDamaged(const std::string& what) {
+  if (damage_.empty()) damage_ = what.empty() ? std::string("damaged") : what;
+}
+
+void GSobjIndexFile::RefuseWriteIfDamaged() const {
+  if (damage_.empty()) return;
+  throw EDevazozError("Index file " + ShownPath() +
+                      " is damaged and is not changed: reindex it first (" + damage_ + ")");
+}
+
+void GSobjIndexFile::CheckKeyPaths(int32_t record_number, bool is_append) {
+  RefuseWriteIfDamaged();
+  for (size_t i = 0; i < tags_.Count(); ++i)
+    static_cast<GSobjIndexTag*>(tags_.At(i))->ReadKeyPaths(record_number, is_append);
+}
+
+std::string GSobjIndexFile::ShownPath() const { return disk_ ? disk_->RealPath() : file_name_; }
+
 bool GSobjIndexFile::UpdateKeys(int32_t record_number, bool is_append) {
+  RefuseWriteIfDamaged();
   // Another program may have grown a shared file since the last allocation.
   if (!disk_ || disk_->Shared()) next_free_ = -1;
   for (size_t i = 0; i < tags_.Count(); ++i)
@@ -257,7 +318,8 @@ void GSobjIndexFile::SetLockProtocol(int protocol) {
 
 std::unique_ptr<GSO_DiskFile> GSobjIndexFile::OpenIndexDiskFile(
     GSO_dBaseFld* table, const std::string& name, bool overwrite, bool create, bool read_write,
-    bool shared, const std::string& default_extension, std::string* name_part) {
+    bool shared, const std::string& default_extension, std::string* name_part, bool* created) {
+  if (created) *created = false;
   std::string path = Trim(name);
   if (path.empty()) return nullptr;
   if (!HasExtension(path)) path += default_extension;
@@ -269,6 +331,7 @@ std::unique_ptr<GSO_DiskFile> GSobjIndexFile::OpenIndexDiskFile(
     auto disk = std::make_unique<GSO_DiskFile>(absolute, true, false);
     disk->CreateFile();
     if (disk->Closed()) return nullptr;
+    if (created) *created = true;
     return disk;
   }
   if (!exists) return nullptr;
@@ -293,7 +356,7 @@ int32_t GSobjIndexFile::RoundUpToNode(int64_t size) const {
 bool GSobjIndexFile::OpenDisk(const std::string& file_name, bool overwrite, bool create,
                               bool read_write, bool shared, const std::string& default_extension) {
   disk_ = OpenIndexDiskFile(table_, file_name, overwrite, create, read_write, shared,
-                            default_extension, &file_name_);
+                            default_extension, &file_name_, &created_);
   if (!disk_) {
     error_text_ = "Index file " + file_name + " cannot be opened";
     return false;
@@ -360,43 +423,129 @@ int64_t GSobjIndexFile::KnownEnd(bool refresh) {
   return std::max<int64_t>(known_size_, next_free_);
 }
 
-bool GSobjIndexFile::CacheEnabled() const { return disk_ && !disk_->Shared(); }
+// The node cache.
+//
+// Searches and walks go through the same nodes again and again: the interior
+// nodes on every search, the leaves of a busy part of the tree. Decoding a node
+// costs far more than finding it decoded, so the nodes of a file that no other
+// process can change (opened exclusively) are kept decoded, keyed by position,
+// up to Settings().index_cache_bytes. Every write of a block drops the node
+// cached for it (WriteBlock), and a node about to change in place leaves the
+// cache first (GSobjIndexKey::MutableData); so the cache always holds what the
+// file holds. A file opened for shared use keeps nothing, as another program
+// may change it at any moment.
+//
+// Which node goes when room is needed: a clock over the slots. A node met
+// again is marked used; the hand passing a used node clears the mark, and the
+// first node it finds unmarked goes. Interior nodes, met by every search, stay;
+// leaves a walk passed once go first.
+bool GSobjIndexFile::CacheEnabled() const {
+  return disk_ && !disk_->Shared() && Settings().index_cache_bytes > 0;
+}
 
-std::shared_ptr<NodeData>* GSobjIndexFile::CacheSlot(int32_t position) {
+GSobjIndexFile::CacheSlot* GSobjIndexFile::SlotOf(int32_t position) {
   if (position < 0 || position % node_size_ != 0) return nullptr;
-  size_t slot = size_t(position / node_size_);
-  return slot < cache_.size() ? &cache_[slot] : nullptr;
+  size_t block = size_t(position / node_size_);
+  if (block >= cache_index_.size() || cache_index_[block] == 0) return nullptr;
+  return &cache_slots_[cache_index_[block] - 1];
 }
 
 std::shared_ptr<NodeData> GSobjIndexFile::CachedNode(int32_t position) {
-  std::shared_ptr<NodeData>* slot = CacheSlot(position);
-  return slot ? *slot : nullptr;
+  CacheSlot* slot = SlotOf(position);
+  if (!slot) return nullptr;
+  slot->used = true;
+  return slot->data;
+}
+
+void GSobjIndexFile::DropSlot(uint32_t slot) {
+  CacheSlot& s = cache_slots_[slot];
+  if (!s.data) return;
+  cache_index_[size_t(s.position / node_size_)] = 0;
+  cache_bytes_ -= std::min<size_t>(cache_bytes_, s.bytes);
+  s.data.reset();
+  s.used = false;
+  free_slots_.push_back(slot);
+}
+
+void GSobjIndexFile::MakeRoom(size_t bytes, size_t limit) {
+  // Two turns of the hand clear every mark and free whatever is left.
+  size_t steps = 2 * cache_slots_.size() + 1;
+  while (cache_bytes_ + bytes > limit && cache_bytes_ > 0 && steps-- > 0) {
+    if (clock_hand_ >= cache_slots_.size()) clock_hand_ = 0;
+    CacheSlot& s = cache_slots_[clock_hand_];
+    if (s.data) {
+      if (s.used)
+        s.used = false;
+      else
+        DropSlot(uint32_t(clock_hand_));
+    }
+    ++clock_hand_;
+  }
 }
 
 void GSobjIndexFile::CacheNode(int32_t position, std::shared_ptr<NodeData> data) {
   if (!CacheEnabled() || !data || position < 0 || position % node_size_ != 0) return;
-  size_t bytes = NodeBytes(*data);
-  if (cache_bytes_ + bytes > kCacheLimitBytes) {
-    cache_.clear();
-    cache_bytes_ = 0;
+  const size_t limit = Settings().index_cache_bytes;
+  const size_t bytes = NodeBytes(*data);
+  if (bytes > limit / 4) return;  // a node that large would crowd out the rest
+  ForgetNode(position);
+  MakeRoom(bytes, limit);
+  uint32_t slot;
+  if (!free_slots_.empty()) {
+    slot = free_slots_.back();
+    free_slots_.pop_back();
+  } else {
+    slot = uint32_t(cache_slots_.size());
+    cache_slots_.emplace_back();
   }
-  size_t slot = size_t(position / node_size_);
-  if (slot >= cache_.size()) cache_.resize(std::max(slot + 1, cache_.size() * 2));
-  if (cache_[slot]) cache_bytes_ -= std::min(cache_bytes_, NodeBytes(*cache_[slot]));
-  cache_[slot] = std::move(data);
+  size_t block = size_t(position / node_size_);
+  if (block >= cache_index_.size())
+    cache_index_.resize(std::max(block + 1, cache_index_.size() * 2));
+  cache_index_[block] = slot + 1;
+  CacheSlot& s = cache_slots_[slot];
+  s.data = std::move(data);
+  s.position = position;
+  s.bytes = uint32_t(bytes);
+  s.used = false;
   cache_bytes_ += bytes;
 }
 
+std::shared_ptr<NodeData> GSobjIndexFile::KeepDecoded(int32_t position,
+                                                      std::shared_ptr<NodeData> data,
+                                                      GSobjIndexTag* tag) {
+  if (!CacheEnabled() || !data) return data;
+  // The copy takes only the room its entries need; the decoded storage keeps
+  // its capacity for the next node the tag reads.
+  auto kept = std::make_shared<NodeData>();
+  kept->entries.assign(data->entries.begin(), data->entries.end());
+  kept->pool.assign(data->pool.begin(), data->pool.end());
+  kept->left = data->left;
+  kept->right = data->right;
+  kept->leaf = data->leaf;
+  kept->params = data->params;
+  if (tag) tag->RecycleNodeData(std::move(data));
+  CacheNode(position, kept);
+  return kept;
+}
+
 bool GSobjIndexFile::IsCached(int32_t position, const NodeData* data) {
-  std::shared_ptr<NodeData>* slot = CacheSlot(position);
-  return slot && slot->get() == data;
+  CacheSlot* slot = SlotOf(position);
+  return slot && slot->data.get() == data;
 }
 
 void GSobjIndexFile::ForgetNode(int32_t position) {
-  std::shared_ptr<NodeData>* slot = CacheSlot(position);
-  if (!slot || !*slot) return;
-  cache_bytes_ -= std::min(cache_bytes_, NodeBytes(**slot));
-  slot->reset();
+  if (position < 0 || position % node_size_ != 0) return;
+  size_t block = size_t(position / node_size_);
+  if (block >= cache_index_.size() || cache_index_[block] == 0) return;
+  DropSlot(cache_index_[block] - 1);
+}
+
+void GSobjIndexFile::DropNodeCache() {
+  cache_slots_.clear();
+  cache_index_.clear();
+  free_slots_.clear();
+  clock_hand_ = 0;
+  cache_bytes_ = 0;
 }
 
 }  // namespace devazoz

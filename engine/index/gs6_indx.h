@@ -42,12 +42,14 @@ class GSobjIndexFile : public TgsObject {
   virtual void SetLockProtocol(int protocol);                                     // 11
 
   // Opens or creates the disk file (see the .cpp); null when it does not exist
-  // or cannot be created. *name_part receives the upper-case name part.
+  // or cannot be created. *name_part receives the upper-case name part, and
+  // *created whether the file was made (or emptied) by this call.
   static std::unique_ptr<GSO_DiskFile> OpenIndexDiskFile(GSO_dBaseFld* table,
                                                          const std::string& name, bool overwrite,
                                                          bool create, bool read_write, bool shared,
                                                          const std::string& default_extension,
-                                                         std::string* name_part);
+                                                         std::string* name_part,
+                                                         bool* created = nullptr);
 
   // A path's name without directory and extension, in upper case: how an index
   // names its tags and records its table's name.
@@ -71,6 +73,8 @@ class GSobjIndexFile : public TgsObject {
   bool Exact() const { return exact_; }
   void SetExact(bool on) { exact_ = on; }
   bool Valid() const { return valid_; }
+  // The file was made new when this object opened it.
+  bool Created() const { return created_; }
   bool HeaderError() const { return header_error_; }
   // Marks a tag header as unreadable; the first reason is kept.
   void SetHeaderError(const std::string& why) {
@@ -80,6 +84,20 @@ class GSobjIndexFile : public TgsObject {
   }
   // Why the file is not valid (empty when it is).
   const std::string& ErrorText() const { return error_text_; }
+  // Damage found in the file (by a read or a write of its trees, or in its tag
+  // table): from then on its keys are not changed, until it is rebuilt. The
+  // first finding is kept.
+  void MarkDamaged(const std::string& what);
+  bool KnownDamaged() const { return !damage_.empty(); }
+  const std::string& Damage() const { return damage_; }
+  // Raises, naming the file and saying to reindex it, when damage is known.
+  void RefuseWriteIfDamaged() const;
+  // Before a record is written: reads, changing nothing, the nodes that keeping
+  // its keys will change (see GSobjIndexTag::ReadKeyPaths), so that damage on
+  // the way refuses the write before the table is touched. Raises on damage.
+  void CheckKeyPaths(int32_t record_number, bool is_append);
+  // The file's path for messages: as it is on disk, else its name.
+  std::string ShownPath() const;
   // Why the last AddTag refused the tag (empty after a success, or when the
   // format gives no reason).
   const std::string& TagProblem() const { return tag_problem_; }
@@ -94,16 +112,54 @@ class GSobjIndexFile : public TgsObject {
   // The end of the file as far as it is known: the allocation end or the size
   // last seen; refresh asks the disk file again.
   int64_t KnownEnd(bool refresh);
-  // Decoded nodes of a file no other process can change, keyed by position.
+  // Decoded nodes of a file no other process can change, keyed by position (see
+  // the .cpp): at most Settings().index_cache_bytes of them, the least used
+  // going first.
   std::shared_ptr<NodeData> CachedNode(int32_t position);
   void CacheNode(int32_t position, std::shared_ptr<NodeData> data);
+  // A node just decoded into data (the tag's spare storage): with the cache on,
+  // a compact copy goes into the cache and to the caller, and data goes back to
+  // the tag; otherwise data itself.
+  std::shared_ptr<NodeData> KeepDecoded(int32_t position, std::shared_ptr<NodeData> data,
+                                        GSobjIndexTag* tag);
   void ForgetNode(int32_t position);
+  // Drops every cached node (the file was rewritten).
+  void DropNodeCache();
   // True when the cache holds exactly this data for position.
   bool IsCached(int32_t position, const NodeData* data);
   bool CacheEnabled() const;
+  // What the cache holds now, in bytes (as it counts them).
+  size_t CachedBytes() const { return cache_bytes_; }
   // Writes a block after every write held before it, so that what it points to
   // (a tag header's root) is on the disk first.
   bool WriteBlockInOrder(int32_t position, const void* buffer, int32_t length);
+  // A rebuild in two steps, for pack: while deferring, RebuildAll leaves the new
+  // file complete beside the old one (NAME.tmp) and the index working on it, and
+  // neither replaces the old file nor gives it back. CommitRewrite then puts the
+  // new file in the old one's place (false, reported, when that fails: the new
+  // file stays the index's until AbandonRewrite); AbandonRewrite drops the new
+  // file and goes back to the old one. Both do nothing without a rebuild waiting.
+  void SetDeferReplace(bool on) { defer_replace_ = on; }
+  bool RewriteWaiting() const { return deferred_old_ != nullptr; }
+  bool CommitRewrite();
+  void AbandonRewrite();
+
+  // Gives the system everything a record change left in memory: the changed
+  // nodes and headers of every tag (whose loaded path is released for it) and
+  // every block held for the file. The table handler calls it at the end of each
+  // record change outside a bulk scope (see gs6_dbsy.cpp).
+  void WriteChanges();
+
+  // Whether the file is known not to match its table: a change of it was
+  // interrupted and it could not be rebuilt (a read-only open), or one of its keys
+  // points past the table's end. The reason names the file and says what is wrong.
+  bool Stale() const { return !stale_reason_.empty(); }
+  const std::string& StaleReason() const { return stale_reason_; }
+  // Keeps the first reason.
+  void MarkStale(const std::string& why) {
+    if (stale_reason_.empty()) stale_reason_ = why;
+  }
+  void ClearStale() { stale_reason_.clear(); }
 
  protected:
   // The format's constructor opens its file through this, with node_size_ set:
@@ -114,6 +170,7 @@ class GSobjIndexFile : public TgsObject {
   // Writes the whole file anew without risking the old one (see the .cpp):
   // write_all writes the complete contents into an empty file; when that fails,
   // reread takes the tags' state from the old file again before the error goes on.
+  // reread may be kept for a deferred rewrite: it must not refer to locals.
   void RewriteWhole(const std::function<void()>& write_all, const std::function<void()>& reread);
   // Runs write_new, which writes a file just created; when that fails (a full disk)
   // the file is removed again rather than left empty or half-written, and the error
@@ -139,9 +196,16 @@ class GSobjIndexFile : public TgsObject {
   int32_t next_free_ = -1;
   bool exact_ = true;
   bool valid_ = false;
+  bool created_ = false;
   bool header_error_ = false;
   std::string error_text_;
+  std::string damage_;
   std::string tag_problem_;
+  std::string stale_reason_;
+  bool defer_replace_ = false;
+  std::unique_ptr<GSO_DiskFile> deferred_old_;
+  std::string deferred_scratch_name_;
+  std::function<void()> deferred_reread_;
   int lock_protocol_ = 0;
   uint32_t lock_base_ = 0x40000000;
   uint32_t record_anchor_ = 0x7FFFFFFE;
@@ -149,11 +213,24 @@ class GSobjIndexFile : public TgsObject {
   int32_t node_size_ = 512;
   int32_t first_node_ = 512;
   int64_t known_size_ = 0;
-  // Indexed by position / 512.
-  std::vector<std::shared_ptr<NodeData>> cache_;
-  // The cache entry for a node position, or null (no node position, or beyond).
-  std::shared_ptr<NodeData>* CacheSlot(int32_t position);
+  // The node cache: slots, and per node position (position / node size) the
+  // number of its slot + 1 (0: not cached).
+  struct CacheSlot {
+    std::shared_ptr<NodeData> data;  // null: the slot is free
+    int32_t position = 0;
+    uint32_t bytes = 0;
+    bool used = false;  // met since the clock hand last passed
+  };
+  std::vector<CacheSlot> cache_slots_;
+  std::vector<uint32_t> cache_index_;
+  std::vector<uint32_t> free_slots_;
+  size_t clock_hand_ = 0;
   size_t cache_bytes_ = 0;
+  // The slot of a cached node position, or null.
+  CacheSlot* SlotOf(int32_t position);
+  void DropSlot(uint32_t slot);
+  // Frees slots, least used first, until bytes more fit the limit.
+  void MakeRoom(size_t bytes, size_t limit);
 };
 
 }  // namespace devazoz

@@ -4,9 +4,12 @@
 #include <cstring>
 #include <vector>
 
+#include "engine/foundation/gs6_cnst.h"
+#include "engine/index/gs6_indx.h"
 #include "engine/index/gs6_indxtag.h"
 #include "engine/index/gs6_sort.h"
 #include "engine/table/gs6_dbfld.h"
+#include "engine/table/gs6_sqlbase.h"
 
 namespace devazoz {
 
@@ -44,20 +47,40 @@ int32_t FeedSortFromTable(GSobjIndexTag* tag, TgsSort& sort) {
         table->StatusUpdate(1, rec, 0);
       });
     } else {
+      // A record whose key or FOR condition gives no usable value stops the
+      // build: left out silently, it would leave the tag without its keys.
+      const char* failed = nullptr;
+      int32_t failed_record = 0;
       ReadEveryRecord(table, [&](const uint8_t* record, int32_t rec) {
+        if (failed) return;
         std::memcpy(table->RecordBuffer(), record, size_t(length));
         table->SetRecordNumber(rec);
         if (!tag->HasFor() || tag->EvaluateFor()) {
           bool ok = false;
           tag->EvaluateKey(key, ok);
-          if (ok) {
-            tag->NormalizeKey(key);
-            sort.AddKey(key.Value, rec);
-            ++added;
+          if (!ok) {
+            failed = "the key cannot be evaluated";
+            failed_record = rec;
+            return;
           }
+          tag->NormalizeKey(key);
+          sort.AddKey(key.Value, rec);
+          ++added;
+        } else if (tag->ForResultType() != kExpLogic) {
+          failed = "the FOR condition does not give a logical value";
+          failed_record = rec;
+          return;
         }
         table->StatusUpdate(1, rec, 0);
       });
+      if (failed) {
+        table->SetRecordNumber(count + 1);
+        table->ReportError(kErrExpression, kSubNone,
+                           ("tag " + tag->TagName() + " of " + tag->File()->ShownPath() + ": " +
+                            failed + " for record " + std::to_string(failed_record))
+                               .c_str());
+        return -1;
+      }
     }
     table->SetRecordNumber(count + 1);
   }

@@ -78,6 +78,9 @@ const FieldDescriptor* DirectKeyField(const GSobjIndexTag* tag, const GSO_dBaseF
 // character field (without a FOR condition) is taken from the record bytes
 // without evaluating. Afterwards the table's current record number is one past
 // the record count and its buffer holds the last record. Returns the keys added.
+// A record whose key cannot be evaluated, or whose FOR condition gives no
+// logical value, is reported (a formula error naming the tag, its file and the
+// record) and the result is -1 when the report returns.
 int32_t FeedSortFromTable(GSobjIndexTag* tag, TgsSort& sort);
 
 }  // namespace devazoz

@@ -124,7 +124,7 @@ std::string IndexCheckKeyBytes(const NodeData& d, size_t i) {
 }
 
 void CheckKeysAgainstTable(GSobjIndexTag& tag, const std::vector<IndexCheckKey>& keys,
-                           bool for_must_be_logical, std::vector<std::string>& problems) {
+                           std::vector<std::string>& problems) {
   GSO_dBaseFld* table = tag.Table();
   if (!table) return;
   auto problem = [&](const std::string& text) {
@@ -133,21 +133,27 @@ void CheckKeysAgainstTable(GSobjIndexTag& tag, const std::vector<IndexCheckKey>&
   std::map<int32_t, std::string> expected;  // record -> key
   int32_t count = table->RecordCount();
   int32_t saved = table->RecordNumber();
+  std::set<int32_t> unevaluated;  // records whose key cannot be evaluated
   GSobjIndexKeyData k;
+  bool for_told = false;
   table->StatusUpdate(-1, 3, count);
   for (int32_t rec = 1; rec <= count; ++rec) {
     table->ReadRecord(rec);
     table->StatusUpdate(3, rec, 0);
     if (tag.HasFor() && !tag.EvaluateFor()) {
-      if (for_must_be_logical && tag.ForResultType() != kExpLogic)
-        problem("record " + std::to_string(rec) +
-                ": the FOR condition does not give a logical value");
+      // Said once: such a condition lets no record through, whatever the record.
+      if (tag.ForResultType() != kExpLogic && !for_told) {
+        problem("the FOR condition does not give a logical value: " + tag.ForExpression() +
+                " (record " + std::to_string(rec) + ")");
+        for_told = true;
+      }
       continue;
     }
     bool ok = false;
     tag.EvaluateKey(k, ok);
     if (!ok) {
       problem("record " + std::to_string(rec) + ": key cannot be evaluated");
+      unevaluated.insert(rec);
       continue;
     }
     tag.NormalizeKey(k);
@@ -159,8 +165,15 @@ void CheckKeysAgainstTable(GSobjIndexTag& tag, const std::vector<IndexCheckKey>&
   for (const IndexCheckKey& key : keys) {
     auto it = expected.find(key.second);
     if (it == expected.end()) {
-      problem("key for record " + std::to_string(key.second) +
-              ", which is no record passing the FOR condition");
+      const int32_t rec = key.second;
+      if (rec < 1 || rec > count)
+        problem("key for record " + std::to_string(rec) + ", but the table has " +
+                std::to_string(count) + " records");
+      else if (unevaluated.count(rec))
+        problem("key for record " + std::to_string(rec) + ", whose key cannot be evaluated");
+      else
+        problem("key for record " + std::to_string(rec) +
+                ", which does not pass the FOR condition");
       continue;
     }
     if (it->second != key.first)
@@ -199,7 +212,7 @@ std::vector<std::string> CheckNtxFile(GSobjNTXFile& file) {
         },
         problems);
     check.Run(tag.ReadRootPointer());
-    CheckKeysAgainstTable(tag, check.Keys(), false, problems);
+    CheckKeysAgainstTable(tag, check.Keys(), problems);
   } catch (const platform::Exception& e) {
     problems.push_back(tag.TagName() + ": " + e.what());
   }
@@ -226,7 +239,7 @@ std::vector<std::string> CheckNdxFile(GSobjNDXFile& file) {
         },
         problems);
     check.Run(tag.ReadRootPointer());
-    CheckKeysAgainstTable(tag, check.Keys(), false, problems);
+    CheckKeysAgainstTable(tag, check.Keys(), problems);
   } catch (const platform::Exception& e) {
     problems.push_back(tag.TagName() + ": " + e.what());
   }

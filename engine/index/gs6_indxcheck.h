@@ -32,10 +32,10 @@ std::string IndexCheckKeyBytes(const NodeData& node, size_t i);
 // Compares the keys found in a tag's tree with its table (nothing without one):
 // every record passing the FOR condition has exactly one key, equal to its
 // evaluated key (unique tags: every key value exactly once), and no other key
-// exists. With for_must_be_logical, a FOR condition that gives no logical value
-// is reported for each record. Problems are appended, each naming the tag.
+// exists; a FOR condition that gives no logical value is reported once.
+// Problems are appended, each naming the tag.
 void CheckKeysAgainstTable(GSobjIndexTag& tag, const std::vector<IndexCheckKey>& keys,
-                           bool for_must_be_logical, std::vector<std::string>& problems);
+                           std::vector<std::string>& problems);
 
 // One line per problem, each naming the tag; empty when all is well.
 std::vector<std::string> CheckNtxFile(GSobjNTXFile& file);

@@ -1,6 +1,7 @@
 #include "engine/index/gs6_indxkey.h"
 
 #include <algorithm>
+#include <cstring>
 #include <string>
 
 #include "engine/foundation/gs6_eror.h"
@@ -48,10 +49,27 @@ GSobjIndexKey::GSobjIndexKey(GSobjIndexTag* tag, GSobjIndexKey* parent, int32_t 
     tag->ReadNode(page, *this);
     Changed = false;
   }
-  if (!data_) {
+  if (!data_ && !lazy_) {
     data_ = std::make_shared<NodeData>();
     data_->leaf = Kind >= kNodeLeaf;
   }
+}
+
+void GSobjIndexKey::Reload(int32_t page) {
+  if (Tag && data_.use_count() == 1) Tag->RecycleNodeData(std::move(data_));
+  data_.reset();
+  lazy_ = false;
+  remembered_ = -1;
+  Page = page;
+  Kind = kNodeInterior;
+  Position = -1;
+  Changed = Split = OwnsParent = AtFirst = AtLast = false;
+  if (page > 0 && Tag) Tag->ReadNode(page, *this);
+  if (!data_ && !lazy_) {
+    data_ = std::make_shared<NodeData>();
+    data_->leaf = Kind >= kNodeLeaf;
+  }
+  Changed = false;
 }
 
 // Saving happens before destruction (the tag releases its path bottom-up), so
@@ -62,14 +80,43 @@ GSobjIndexKey::~GSobjIndexKey() {
   if (Tag && data_.use_count() == 1) Tag->RecycleNodeData(std::move(data_));
 }
 
+void GSobjIndexKey::SetLazy(uint32_t count) {
+  if (Tag && data_.use_count() == 1) Tag->RecycleNodeData(std::move(data_));
+  data_.reset();
+  lazy_ = true;
+  lazy_count_ = count;
+  remembered_ = -1;
+  Kind = kNodeLeaf;
+}
+
+void GSobjIndexKey::RememberEntry(size_t i, const uint8_t* key, uint32_t length, int32_t record) {
+  length = std::min<uint32_t>(length, kMaxIndexKeyLength);
+  if (length) std::memcpy(remembered_key_, key, length);
+  remembered_ = int(i);
+  remembered_length_ = uint16_t(length);
+  remembered_record_ = record;
+}
+
+void GSobjIndexKey::Decode() const {
+  // The tag decodes Block() and hands the result in through SetData.
+  if (Tag) Tag->DecodeLazy(*const_cast<GSobjIndexKey*>(this));
+  if (lazy_ || !data_) throw EDevazozError("An index leaf was left undecoded");
+}
+
 void GSobjIndexKey::CopyEntry(size_t i, GSobjIndexKeyData& out, bool text) const {
-  const NodeEntry& e = data_->entries[i];
+  if (lazy_ && int(i) == remembered_) {
+    out.SetKey(remembered_key_, remembered_length_, text);
+    out.RecordNumber = out.TreePointer = remembered_record_;
+    return;
+  }
+  const NodeEntry& e = D().entries[i];
   out.SetKey(data_->pool.data() + e.offset, e.length, text);
   out.RecordNumber = e.record;
   out.TreePointer = e.pointer;
 }
 
 NodeData& GSobjIndexKey::MutableData() {
+  D();
   // Shared only with the file's cache: the cache lets go (the node is written
   // again before anyone reads it back) and the data changes in place.
   if (data_.use_count() == 2 && Tag && Page > 0 && Tag->File()->IsCached(Page, data_.get()))
@@ -109,8 +156,9 @@ void GSobjIndexKey::ClearEntries() {
 }
 
 int GSobjIndexKey::FindPointer(int32_t page) const {
-  for (size_t i = 0; i < data_->entries.size(); ++i)
-    if (data_->entries[i].pointer == page) return int(i);
+  const NodeData& d = D();
+  for (size_t i = 0; i < d.entries.size(); ++i)
+    if (d.entries[i].pointer == page) return int(i);
   return -1;
 }
 

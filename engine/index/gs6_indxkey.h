@@ -84,12 +84,18 @@ class GSobjIndexKey : public TgsObject {
   GSobjIndexKey(GSobjIndexTag* tag, GSobjIndexKey* parent, int32_t page, int kind, int depth);
   ~GSobjIndexKey() override;
 
-  size_t Count() const { return data_->entries.size(); }
-  const NodeEntry& Entry(size_t i) const { return data_->entries[i]; }
-  const uint8_t* KeyBytes(size_t i) const { return data_->pool.data() + data_->entries[i].offset; }
-  uint16_t KeyLength(size_t i) const { return data_->entries[i].length; }
-  int32_t RecordAt(size_t i) const { return data_->entries[i].record; }
-  int32_t PointerAt(size_t i) const { return data_->entries[i].pointer; }
+  // Makes this node object the node at page (read through the tag), keeping
+  // its place on the path. REQUIRES: nothing on the path below waits to be
+  // written.
+  void Reload(int32_t page);
+
+  size_t Count() const { return lazy_ ? lazy_count_ : data_->entries.size(); }
+  const NodeEntry& Entry(size_t i) const { return D().entries[i]; }
+  const uint8_t* KeyBytes(size_t i) const { return D().pool.data() + D().entries[i].offset; }
+  const uint8_t* PoolData() const { return D().pool.data(); }
+  uint16_t KeyLength(size_t i) const { return D().entries[i].length; }
+  int32_t RecordAt(size_t i) const { return D().entries[i].record; }
+  int32_t PointerAt(size_t i) const { return D().entries[i].pointer; }
   // Copies entry i into a key entry of the tag's type.
   void CopyEntry(size_t i, GSobjIndexKeyData& out, bool text) const;
 
@@ -101,10 +107,26 @@ class GSobjIndexKey : public TgsObject {
   int FindPointer(int32_t page) const;
 
   // The decoded content, shared with the file's node cache until changed.
-  const std::shared_ptr<NodeData>& Data() const { return data_; }
-  void SetData(std::shared_ptr<NodeData> data) { data_ = std::move(data); }
+  const std::shared_ptr<NodeData>& Data() const {
+    D();
+    return data_;
+  }
+  void SetData(std::shared_ptr<NodeData> data) {
+    data_ = std::move(data);
+    lazy_ = false;
+  }
   NodeData& MutableData();
 
+  // A leaf may be kept undecoded: its block is held as read (Block()) and
+  // decoded by the tag (DecodeLazy) when anything but its count is first
+  // asked for. A search through it (the tag's SearchLazyLeaf) finds its place
+  // on the block and remembers the entry found, which CopyEntry then gives
+  // without decoding.
+  bool Lazy() const { return lazy_; }
+  std::vector<uint8_t>& Block() { return block_; }
+  // REQUIRES: Block() holds a leaf of count entries whose head the tag checked.
+  void SetLazy(uint32_t count);
+  void RememberEntry(size_t i, const uint8_t* key, uint32_t length, int32_t record);
   bool IsLeaf() const { return Kind >= kNodeLeaf; }
 
   int32_t Page = 0;
@@ -121,7 +143,21 @@ class GSobjIndexKey : public TgsObject {
   bool AtLast = false;
 
  private:
-  std::shared_ptr<NodeData> data_;
+  const NodeData& D() const {
+    if (lazy_) Decode();
+    return *data_;
+  }
+  void Decode() const;
+
+  mutable std::shared_ptr<NodeData> data_;
+  mutable bool lazy_ = false;
+  uint32_t lazy_count_ = 0;
+  std::vector<uint8_t> block_;
+  // The entry a search through the undecoded leaf stopped at (-1: none).
+  int remembered_ = -1;
+  uint16_t remembered_length_ = 0;
+  int32_t remembered_record_ = 0;
+  uint8_t remembered_key_[kMaxIndexKeyLength];
 };
 
 // The number (for a date key, the day number) a key value stands for in a numeric

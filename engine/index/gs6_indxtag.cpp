@@ -35,8 +35,10 @@ GSobjIndexTag::~GSobjIndexTag() { root_.reset(); }
 GSO_dBaseFld* GSobjIndexTag::Table() const { return file_ ? file_->Table() : nullptr; }
 
 void GSobjIndexTag::Damaged(const std::string& what) const {
-  throw EDevazozError("Index file " + (file_ ? file_->FileName() : std::string()) + " tag " +
-                      tag_name_ + " is damaged: " + what);
+  // The file is not written from now on (see GSobjIndexFile::MarkDamaged).
+  if (file_) file_->MarkDamaged("tag " + tag_name_ + ": " + what);
+  throw EDevazozError("Index file " + (file_ ? file_->ShownPath() : std::string()) + " tag " +
+                      tag_name_ + " is damaged: " + what + "; reindex it to repair it");
 }
 
 // ---------------------------------------------------------------- slots
@@ -79,6 +81,23 @@ int GSobjIndexTag::CreateTag(const std::string& name, const std::string& key_exp
   CompileKeyExpression();
   CompileForExpression();
   return 0;
+}
+
+std::string GSobjIndexTag::KeyTooLong(uint32_t length) {
+  return "the key is too long (" + std::to_string(length) + " bytes, at most " +
+         std::to_string(kMaxIndexKeyLength) + ")";
+}
+
+std::string GSobjIndexTag::ForProblem() {
+  if (!has_for_ || !for_handler_ || !for_handler_->HasExpression()) return std::string();
+  EvaluateFor();
+  if (for_handler_->ResultType() == kExpLogic) return std::string();
+  return "the FOR condition does not give a logical value";
+}
+
+void GSobjIndexTag::DecodeLazy(GSobjIndexKey&) {}
+bool GSobjIndexTag::SearchLazyLeaf(GSobjIndexKey*, int32_t, const GSobjIndexKeyData&, int, int*) {
+  return false;
 }
 
 int32_t GSobjIndexTag::ReadRootPointer() { return root_pointer_; }
@@ -161,36 +180,51 @@ bool GSobjIndexTag::EvaluateKeyInto(GSobjIndexKeyData& key) {
 
 // ---------------------------------------------------------------- comparison
 
-int GSobjIndexTag::CompareKeys(const uint8_t* a, uint32_t a_length, const uint8_t* b,
-                               uint32_t b_length, int mode, int* position) const {
-  if (position) *position = 0;
-  if (a_length == 0 && b_length == 0) return 0;
-  if (a_length == 0) return -1;
-  if (b_length == 0) return 1;
-  bool text = TextKeys();
-  GSO_dBaseFld* t = text ? Table() : nullptr;
-  const uint8_t* map = t ? t->CollationMap() : nullptr;
+namespace {
+
+// CompareKeys without the position, for a map and key kind known beforehand.
+inline int CompareKeyBytes(const uint8_t* a, uint32_t a_length, const uint8_t* b, uint32_t b_length,
+                           int mode, const uint8_t* map, bool text) {
+  if (a_length == 0 || b_length == 0) return a_length == b_length ? 0 : (a_length == 0 ? -1 : 1);
   uint32_t n = std::min(a_length, b_length);
   if (map) {
     for (uint32_t i = 0; i < n; ++i) {
       uint8_t x = map[a[i]], y = map[b[i]];
-      if (x != y) {
-        if (position) *position = int(i + 1);
-        return x < y ? -1 : 1;
-      }
+      if (x != y) return x < y ? -1 : 1;
     }
-  } else if (!position) {
+  } else {
     int c = std::memcmp(a, b, n);
     if (c != 0) return c < 0 ? -1 : 1;
-  } else {
-    for (uint32_t i = 0; i < n; ++i) {
-      if (a[i] != b[i]) {
-        *position = int(i + 1);
-        return a[i] < b[i] ? -1 : 1;
-      }
+  }
+  if (text && a_length < b_length) return mode < 0 ? -1 : (mode > 0 ? 1 : 0);
+  return a_length < b_length ? -1 : (a_length > b_length ? 1 : 0);
+}
+
+}  // namespace
+
+const uint8_t* GSobjIndexTag::KeyMap() const {
+  GSO_dBaseFld* t = TextKeys() ? Table() : nullptr;
+  return t ? t->CollationMap() : nullptr;
+}
+
+int GSobjIndexTag::CompareKeys(const uint8_t* a, uint32_t a_length, const uint8_t* b,
+                               uint32_t b_length, int mode, int* position) const {
+  if (!position) return CompareKeyBytes(a, a_length, b, b_length, mode, KeyMap(), TextKeys());
+  *position = 0;
+  if (a_length == 0 && b_length == 0) return 0;
+  if (a_length == 0) return -1;
+  if (b_length == 0) return 1;
+  bool text = TextKeys();
+  const uint8_t* map = KeyMap();
+  uint32_t n = std::min(a_length, b_length);
+  for (uint32_t i = 0; i < n; ++i) {
+    uint8_t x = map ? map[a[i]] : a[i], y = map ? map[b[i]] : b[i];
+    if (x != y) {
+      *position = int(i + 1);
+      return x < y ? -1 : 1;
     }
   }
-  if (position) *position = int(n + 1);
+  *position = int(n + 1);
   if (text && a_length < b_length) return mode < 0 ? -1 : (mode > 0 ? 1 : 0);
   return a_length < b_length ? -1 : (a_length > b_length ? 1 : 0);
 }
@@ -229,6 +263,28 @@ GSobjIndexKey* GSobjIndexTag::LoadChild(GSobjIndexKey* node, int index, bool* fr
     node->Position = index;
     return node->Child.get();
   }
+  if (node->Child && CleanSubtree(node->Child.get())) {
+    // Nothing below waits to be written: the child object takes the new page
+    // (its own path below it is compared page by page as it is met again).
+    node->Position = index;
+    CheckChildPointer(node, page);
+    GSobjIndexKey* c = node->Child.get();
+    try {
+      c->Reload(page);
+    } catch (...) {
+      node->Child.reset();
+      throw;
+    }
+    // The objects below stay for reuse, but hold nodes of the old subtree: they
+    // are read again when met (a damaged tree may name a node under two
+    // parents, which must not pass for the node already loaded).
+    if (c->IsLeaf())
+      c->Child.reset();
+    else
+      for (GSobjIndexKey* n = c->Child.get(); n; n = n->Child.get()) n->Page = 0;
+    if (fresh) *fresh = true;
+    return c;
+  }
   if (node->Child) {
     // Saving the old child may split it, which adds an entry to this node and
     // moves the wanted one to the right. A damaged node may name one page
@@ -245,6 +301,12 @@ GSobjIndexKey* GSobjIndexTag::LoadChild(GSobjIndexKey* node, int index, bool* fr
   node->Child = std::make_unique<GSobjIndexKey>(this, node, page, kNodeInterior, node->Depth + 1);
   if (fresh) *fresh = true;
   return node->Child.get();
+}
+
+bool GSobjIndexTag::CleanSubtree(const GSobjIndexKey* node) {
+  for (; node; node = node->Child.get())
+    if (node->Changed || node->Split || node->OwnsParent) return false;
+  return true;
 }
 
 void GSobjIndexTag::SaveNode(GSobjIndexKey* node) {
@@ -270,6 +332,13 @@ void GSobjIndexTag::ReleaseTree() {
       if (n->Changed) SaveNode(n);
   }
   if (header_changed_) WriteHeader();
+}
+
+bool GSobjIndexTag::HoldsChanges() const {
+  if (header_changed_) return true;
+  for (GSobjIndexKey* n = root_ ? PathEnd(root_.get()) : nullptr; n; n = n->Parent)
+    if (n->Changed) return true;
+  return false;
 }
 
 std::shared_ptr<NodeData> GSobjIndexTag::TakeSpareNodeData() {
@@ -332,15 +401,22 @@ int GSobjIndexTag::SearchNode(GSobjIndexKey* node, int32_t record, const GSobjIn
     node->Position = 0;
     return 1;
   }
+  if (node->Lazy()) {
+    int r = 0;
+    if (!negate_compare_ && SearchLazyLeaf(node, record, key, mode, &r)) return r;
+  }
   const uint8_t* kb = key.Value.Data();
   uint32_t kl = key.Value.Length();
   bool in_key = file_->RecordNumberInKey();
+  const uint8_t* map = KeyMap();
+  const bool text = TextKeys();
   // r > 0: the key (with its record) comes after entry i.
   auto compare = [&](size_t i) {
-    int r = CompareKeys(kb, kl, node->KeyBytes(i), node->KeyLength(i), mode);
+    const NodeEntry& e = node->Entry(i);
+    int r = CompareKeyBytes(kb, kl, node->PoolData() + e.offset, e.length, mode, map, text);
     if (negate_compare_) r = -r;
     if (r == 0) {
-      int32_t er = node->RecordAt(i);
+      int32_t er = e.record;
       if (record == kAfterEqualKeys)
         r = 1;
       else if (record != kAnyRecord && in_key)
@@ -748,7 +824,7 @@ int32_t GSobjIndexTag::Find(const GSobjIndexKeyData& key) {
   FreshTree();
   if (!root_) return 0;
   BeginOperation();
-  GSobjIndexKeyData k;
+  GSobjIndexKeyData& k = search_key_;
   k.Assign(key);
   NormalizeKey(k);
   bof_ = eof_ = false;
@@ -796,6 +872,17 @@ bool GSobjIndexTag::StepLeaf(bool forward) {
   n->Position = p;
   SetCurrentFrom(n);
   return true;
+}
+
+int GSobjIndexTag::UpcomingRecords(int32_t* out, int max, bool forward) const {
+  GSobjIndexKey* leaf = PathEnd(root_.get());
+  if (!leaf || !leaf->IsLeaf() || leaf->Lazy() || leaf->Page <= 0) return 0;
+  // Stored order runs backwards for a descending tag walked forwards.
+  int step = (forward != descending_traversal_) ? 1 : -1;
+  int n = 0;
+  for (int i = leaf->Position + step; n < max && i >= 0 && size_t(i) < leaf->Count(); i += step)
+    out[n++] = leaf->PointerAt(size_t(i));
+  return n;
 }
 
 int32_t GSobjIndexTag::Lookup(const GSobjIndexKeyData& key) {
@@ -902,6 +989,44 @@ bool GSobjIndexTag::DeleteKey(const GSobjIndexKeyData& key) {
   if (found) DeleteEntry(root_.get());
   ReleaseTree();
   return found;
+}
+
+void GSobjIndexTag::ReadKeyPaths(int32_t record_number, bool is_append) {
+  GSO_dBaseFld* t = Table();
+  if (!t || !key_handler_ || !key_handler_->HasExpression()) return;
+  GSobjIndexKeyData now, before;
+  if (!EvaluateKeyInto(now)) return;
+  bool evaluated = false;
+  if (!is_append) {
+    t->SetCurrentRecord(t->SavedRecord());
+    TgsScopeExit back([&] { t->SetCurrentRecord(nullptr); });
+    evaluated = EvaluateKeyInto(before);
+  }
+  // An appended record comes after every record there is.
+  int32_t record = is_append ? kAfterEqualKeys : record_number;
+  now.RecordNumber = now.TreePointer = record;
+  NormalizeKey(now);
+  // The search runs on a path of its own, as Lookup's does.
+  std::unique_ptr<GSobjIndexKey> saved_root = std::move(root_);
+  GSobjIndexKeyData saved;
+  saved.Assign(current_);
+  bool saved_bof = bof_, saved_eof = eof_;
+  TgsScopeExit restore([&] {
+    root_.reset();
+    root_ = std::move(saved_root);
+    current_.Assign(saved);
+    bof_ = saved_bof;
+    eof_ = saved_eof;
+  });
+  LoadTree(2);
+  if (!root_) return;
+  SearchNode(root_.get(), record, now, -1);
+  if (evaluated) {
+    before.RecordNumber = before.TreePointer = record_number;
+    NormalizeKey(before);
+    LoadTree(2);
+    if (root_) SearchNode(root_.get(), record_number, before, -1);
+  }
 }
 
 bool GSobjIndexTag::KeepKeys(int32_t record_number, bool is_append) {

@@ -53,6 +53,18 @@ class GSobjIndexTag : public TgsObject {
   virtual bool EvaluateKey(GSobjIndexKeyData& key, bool& ok);                // 10
   virtual bool EvaluateFor();                                                // 11
 
+  // Undecoded leaves (see GSobjIndexKey::Lazy): the format decodes one, and
+  // may search one without decoding it; false leaves the search to the decoded
+  // node. Formats that keep no leaf undecoded leave both alone.
+  virtual void DecodeLazy(GSobjIndexKey& node);
+  virtual bool SearchLazyLeaf(GSobjIndexKey* node, int32_t record, const GSobjIndexKeyData& key,
+                              int mode, int* result);
+
+  // The records of up to max keys after the current one in the direction of a
+  // next (forward) or prior move, as far as the loaded leaf holds them: what a
+  // walk will read soon. Loads nothing.
+  int UpcomingRecords(int32_t* out, int max, bool forward) const;
+
   // Record number of the first key at or after the search key; 0 when none.
   int32_t Find(const GSobjIndexKeyData& key);
   // As Find, leaving the current position and key as they were.
@@ -65,10 +77,25 @@ class GSobjIndexTag : public TgsObject {
   // 1 for an empty range or beyond the high end, -1 before the low end, 0 inside.
   int RangeStatus();
   bool KeepKeys(int32_t record_number, bool is_append);
+  // Reads, changing nothing, the path KeepKeys will change for this record: to
+  // the new key's place and, for a change, to the old key; the node checks of
+  // every read apply. A tree loaded before stays as it was.
+  void ReadKeyPaths(int32_t record_number, bool is_append);
   // 0: position on the first key; 1: reposition on the table's current record;
   // 2: load the root only.
   void LoadTree(int mode);
   void ReleaseTree();
+  // Whether the loaded path or the header holds changes not yet written.
+  bool HoldsChanges() const;
+
+  // Why the last CreateTag (or a format's DefineTag) refused the tag; empty
+  // when it did not or gave no reason.
+  const std::string& BuildProblem() const { return build_problem_; }
+  // The message for a key whose length the tag cannot hold.
+  static std::string KeyTooLong(uint32_t length);
+  // Evaluates the FOR condition on the table's current record: empty when there
+  // is none or it gives a logical value, else why it cannot be used.
+  std::string ForProblem();
 
   // Deletes the key entry (value and record number) when present; true if found.
   bool DeleteKey(const GSobjIndexKeyData& key);
@@ -108,6 +135,8 @@ class GSobjIndexTag : public TgsObject {
   // a text key (0 equal, -1 less, 1 greater).
   int CompareKeys(const uint8_t* a, uint32_t a_length, const uint8_t* b, uint32_t b_length,
                   int mode, int* position = nullptr) const;
+  // The collation map character keys compare through (null: byte order).
+  const uint8_t* KeyMap() const;
 
   // Node-level operations of the framework, also used by format writers.
   int SearchNode(GSobjIndexKey* node, int32_t record, const GSobjIndexKeyData& key, int mode);
@@ -127,6 +156,8 @@ class GSobjIndexTag : public TgsObject {
   // null when the entry has none. *fresh tells whether a new object was made.
   GSobjIndexKey* LoadChild(GSobjIndexKey* node, int index, bool* fresh);
   void SaveNode(GSobjIndexKey* node);
+  // True when no node from node down the loaded path waits to be written.
+  static bool CleanSubtree(const GSobjIndexKey* node);
   // The node at the end of the loaded path below node.
   static GSobjIndexKey* PathEnd(GSobjIndexKey* node);
 
@@ -157,6 +188,11 @@ class GSobjIndexTag : public TgsObject {
 
  protected:
   bool EvaluateKeyInto(GSobjIndexKeyData& key);
+  // Refuses a tag definition for the reason given: -1, the CreateTag result.
+  int RefuseTag(const std::string& why) {
+    build_problem_ = why;
+    return -1;
+  }
   // Character keys: a text or byte-string value without its trailing blanks, at
   // most the key length (a text value is shortened in place, without a copy).
   void TrimTextKey(GSobjIndexKeyData& key) const;
@@ -194,6 +230,7 @@ class GSobjIndexTag : public TgsObject {
   bool has_for_ = false;
   char key_type_ = 'C';
   GSobjIndexKeyData current_;
+  GSobjIndexKeyData search_key_;  // Find's normalized copy of the key sought
   bool bof_ = false;
   bool eof_ = false;
   bool key_written_ = false;
@@ -207,6 +244,7 @@ class GSobjIndexTag : public TgsObject {
   std::unique_ptr<TgsExpHandler> for_handler_;
   TgsExpValue eval_value_;
   uint64_t loads_ = 0;
+  std::string build_problem_;
 };
 
 }  // namespace devazoz

@@ -99,8 +99,19 @@ void GSobjMDXFile::LoadHeader() {
     }
     auto tag = std::make_unique<GSobjMDXTag>(this, int32_t(block), name);
     if (!tag->HeaderOk()) return;
+    // Two tags on one header would be one tree kept twice: each key would go in
+    // once per tag. The file is read as it is, but not written until rebuilt.
+    for (int i = 0; i < TagCount(); ++i)
+      if (TagAt(i)->HeaderPosition() == tag->HeaderPosition())
+        MarkDamaged(SharedHeaderText(TagAt(i)->TagName(), name, int32_t(block)));
     AddToList(tag.release());
   }
+}
+
+std::string GSobjMDXFile::SharedHeaderText(const std::string& first, const std::string& second,
+                                           int32_t block) {
+  return "tags " + first + " and " + second + " share the tag header at block " +
+         std::to_string(block) + ", so " + second + " is a copy of " + first;
 }
 
 void GSobjMDXFile::CreateNew() {
@@ -171,9 +182,16 @@ void GSobjMDXFile::WriteFileHeader() {
 
 bool GSobjMDXFile::AddTag(const std::string& name, const std::string& key_expression, bool unique,
                           bool ascending, const std::string& for_expression) {
-  if (!valid_ || !disk_) return false;
+  tag_problem_.clear();
+  if (!valid_ || !disk_) {
+    tag_problem_ = ErrorText().empty() ? "the index file is not usable" : ErrorText();
+    return false;
+  }
   std::string key_name = TagKeyName(name);
-  if (key_name.empty()) return false;
+  if (key_name.empty()) {
+    tag_problem_ = "a tag needs a name";
+    return false;
+  }
   GSobjMDXTag* old = FindExact(key_name);
   if (!old && TagCount() >= MaxTags()) {
     ReportError(
@@ -199,6 +217,7 @@ bool GSobjMDXFile::AddTag(const std::string& name, const std::string& key_expres
     throw;
   }
   if (result != 0) {
+    tag_problem_ = tag->BuildProblem();
     give_back();
     return false;
   }
@@ -243,12 +262,26 @@ int32_t GSobjMDXFile::ResetAllocator() {
 
 void GSobjMDXFile::RebuildAll() {
   if (!disk_ || !valid_) return;
+  // Every tag is built again from its own definition, as a new tag would be
+  // (sizes and keys per page from the key and the page size, whatever the
+  // header said). A tag that cannot be built (a key that cannot be evaluated
+  // or is too long, a FOR condition that gives no logical value) is refused
+  // before the file is touched, and the old tags stay; a tag object of its own
+  // tries each definition, so the tags in use keep their state.
+  for (int i = 0; i < TagCount(); ++i) {
+    GSobjMDXTag* tag = MdxTagAt(i);
+    GSobjMDXTag probe(this, tag->TagName(), GSobjMDXTag::DefinitionOnly{});
+    if (probe.DefineTag(tag->TagName(), tag->KeyExpression(), tag->Unique(), tag->Ascending(),
+                        tag->ForExpression()) != 0)
+      throw EDevazozError("Cannot rebuild tag " + tag->TagName() + " of " + ShownPath() + ": " +
+                          probe.BuildProblem() + "; the tags are kept as they were");
+  }
   std::vector<uint8_t> header = header_;
   bool header_changed = header_changed_;
   std::vector<int32_t> positions;
   for (int i = 0; i < TagCount(); ++i) positions.push_back(TagAt(i)->HeaderPosition());
   RewriteWhole([&] { WriteRebuilt(); },
-               [&] {
+               [this, header, header_changed, positions] {
                  header_ = header;
                  header_changed_ = header_changed;
                  next_free_ = RoundUpToNode(known_size_);
@@ -267,14 +300,18 @@ void GSobjMDXFile::WriteRebuilt() {
   } unlock{disk_.get()};
   for (int i = 0; i < TagCount(); ++i) TagAt(i)->ReleaseTree();
   disk_->Truncate(header_length_);
-  cache_.clear();
-  cache_bytes_ = 0;
+  DropNodeCache();
   known_size_ = header_length_;
   next_free_ = header_length_;
   for (int i = 0; i < TagCount(); ++i) {
     GSobjMDXTag* tag = MdxTagAt(i);
+    // Each tag gets a header page of its own, also where the tag table had two
+    // tags share one.
     tag->MoveHeader(AllocatePage());
-    tag->Rebuild();
+    std::string name = tag->TagName(), key = tag->KeyExpression(), condition = tag->ForExpression();
+    if (tag->CreateTag(name, key, tag->Unique(), tag->Ascending(), condition) != 0)
+      throw EDevazozError("Cannot rebuild tag " + name + " of " + ShownPath() + ": " +
+                          tag->BuildProblem() + "; the tags are kept as they were");
   }
   header_changed_ = true;
   WriteFileHeader();

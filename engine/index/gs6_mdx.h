@@ -66,6 +66,9 @@ class GSobjMDXFile : public GSobjIndexFile {
   int MaxTags() const { return (header_length_ - kMdxTagTableAt) / kMdxTagEntryLength - 1; }
   // A tag name as stored: trimmed, upper-cased, at most 10 characters.
   static std::string TagKeyName(const std::string& name);
+  // What is wrong when the tag table lists two tags on one tag header.
+  static std::string SharedHeaderText(const std::string& first, const std::string& second,
+                                      int32_t block);
 
  private:
   // RebuildAll's writing: the whole file anew from the table.

@@ -114,17 +114,41 @@ std::vector<std::string> CheckMdxTag(GSobjMDXFile& file, GSobjMDXTag& tag, bool 
     tag.ReleaseTree();
     TreeCheck check(file, tag, problems);
     check.Run();
-    if (against_table) CheckKeysAgainstTable(tag, check.Keys(), false, problems);
+    if (against_table) CheckKeysAgainstTable(tag, check.Keys(), problems);
   } catch (const platform::Exception& e) {
     problems.push_back(tag.TagName() + ": " + e.what());
   }
   return problems;
 }
 
+namespace {
+
+// What the tag table and the tag headers say that no tree shows: two tags on one
+// header, and a header that leaves a page mostly empty.
+void CheckTagTable(GSobjMDXFile& file, std::vector<std::string>& problems) {
+  std::map<int32_t, std::string> headers;  // header position -> first tag on it
+  for (int i = 0; i < file.TagCount(); ++i) {
+    GSobjMDXTag& tag = *file.MdxTagAt(i);
+    auto [it, fresh] = headers.emplace(tag.HeaderPosition(), tag.TagName());
+    if (!fresh)
+      problems.push_back(
+          tag.TagName() + ": " +
+          GSobjMDXFile::SharedHeaderText(it->second, tag.TagName(), tag.HeaderBlock()));
+    int room = MdxMaxKeys(file.PageSize(), tag.EntrySize());
+    if (tag.HeaderMaxKeys() < 2 || tag.HeaderMaxKeys() < room / 2)
+      problems.push_back(tag.TagName() + ": the tag header allows " +
+                         std::to_string(tag.HeaderMaxKeys()) + " keys per page, where a page " +
+                         "holds " + std::to_string(room));
+  }
+}
+
+}  // namespace
+
 std::vector<std::string> CheckMdxFile(GSobjMDXFile& file) {
   std::vector<std::string> problems;
   if (!file.Valid())
     problems.push_back(file.ErrorText().empty() ? "index file not valid" : file.ErrorText());
+  CheckTagTable(file, problems);
   for (int i = 0; i < file.TagCount(); ++i) {
     std::vector<std::string> p = CheckMdxTag(file, *file.MdxTagAt(i), true);
     problems.insert(problems.end(), p.begin(), p.end());

@@ -109,7 +109,7 @@ void BuildMdxTag(GSobjMDXTag* tag) {
   GSO_dBaseFld* table = tag->Table();
   GSobjSortMDX sort(tag, table);
   int32_t added = FeedSortFromTable(tag, sort);
-  if (added == 0)
+  if (added <= 0)
     tag->WriteEmptyRoot();
   else
     sort.WriteTree();

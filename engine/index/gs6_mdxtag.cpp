@@ -45,6 +45,11 @@ GSobjMDXTag::GSobjMDXTag(GSobjMDXFile* file, int32_t header_block, const std::st
   if (!ReadHeader()) file->SetHeaderError(header_problem_);
 }
 
+GSobjMDXTag::GSobjMDXTag(GSobjMDXFile* file, const std::string& name, DefinitionOnly)
+    : GSobjIndexTag(file, name) {
+  format_name_ = "MDX";
+}
+
 GSobjMDXTag::~GSobjMDXTag() {
   try {
     ReleaseTree();
@@ -120,6 +125,7 @@ bool GSobjMDXTag::ReadHeader() {
     return FailHeader("has entry size " + std::to_string(entry) + " for key length " +
                       std::to_string(length));
   if (max_keys == 0) return FailHeader("has no room for keys");
+  header_max_keys_ = max_keys;
   key_type_ = type;
   key_length_ = length;
   entry_size_ = entry;
@@ -258,21 +264,36 @@ bool GSobjMDXTag::TakeKeyType() {
   return true;
 }
 
-int GSobjMDXTag::CreateTag(const std::string& name, const std::string& key_expression, bool unique,
+int GSobjMDXTag::DefineTag(const std::string& name, const std::string& key_expression, bool unique,
                            bool ascending, const std::string& for_expression) {
+  build_problem_.clear();
   const int page_size = MdxFile()->PageSize();
-  if (key_expression.empty() || key_expression.size() >= size_t(kMdxKeyExpressionRoom)) return -1;
+  if (key_expression.empty()) return RefuseTag("a tag needs a key expression");
+  if (key_expression.size() >= size_t(kMdxKeyExpressionRoom))
+    return RefuseTag("the key expression is longer than " +
+                     std::to_string(kMdxKeyExpressionRoom - 1) + " bytes");
   if (!for_expression.empty() && for_expression.size() + kMdxForExpressionAt >= size_t(page_size))
-    return -1;
+    return RefuseTag("the FOR expression does not fit the tag header");
   GSobjIndexTag::CreateTag(name, key_expression, unique, ascending, for_expression);
   negate_compare_ = !ascending;
   descending_traversal_ = false;
-  if (!TakeKeyType()) return -1;
-  if (key_length_ < 1 || key_length_ > kMaxIndexKeyLength) return -1;
+  if (!TakeKeyType())
+    return RefuseTag("the key expression gives no text, number, date or logical value");
+  if (key_length_ < 1) return RefuseTag("the key is empty");
+  if (key_length_ > kMaxIndexKeyLength) return RefuseTag(KeyTooLong(key_length_));
+  std::string for_problem = ForProblem();
+  if (!for_problem.empty()) return RefuseTag(for_problem);
   entry_size_ = uint16_t(MdxEntrySize(key_length_));
   int max_keys = MdxMaxKeys(page_size, entry_size_);
-  if (max_keys < 2) return -1;
+  if (max_keys < 2) return RefuseTag("the key is too long for the file's pages");
   max_interior_keys_ = uint16_t(max_keys);
+  header_max_keys_ = max_interior_keys_;
+  return 0;
+}
+
+int GSobjMDXTag::CreateTag(const std::string& name, const std::string& key_expression, bool unique,
+                           bool ascending, const std::string& for_expression) {
+  if (DefineTag(name, key_expression, unique, ascending, for_expression) != 0) return -1;
   Rebuild();
   return 0;
 }

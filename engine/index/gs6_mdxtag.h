@@ -41,6 +41,10 @@ class GSobjMDXTag : public GSobjIndexTag {
   // header_block -1 allocates a new header page; otherwise the header is read,
   // and a failure marks the file's header error (HeaderOk() false).
   GSobjMDXTag(GSobjMDXFile* file, int32_t header_block, const std::string& name);
+  // A tag that only tries a definition (DefineTag): no header page, nothing
+  // written.
+  struct DefinitionOnly {};
+  GSobjMDXTag(GSobjMDXFile* file, const std::string& name, DefinitionOnly);
   ~GSobjMDXTag() override;
 
   void NormalizeKey(GSobjIndexKeyData& key) override;  // 0
@@ -53,8 +57,15 @@ class GSobjMDXTag : public GSobjIndexTag {
   bool ReadHeader() override;                                                 // 6
   void WriteHeader() override;                                                // 7
 
+  // CreateTag without writing or building: the expressions compiled, the key's
+  // type and sizes taken from the current record, the keys per page from the
+  // page size. -1 with BuildProblem() when the tag cannot be built.
+  int DefineTag(const std::string& name, const std::string& key_expression, bool unique,
+                bool ascending, const std::string& for_expression);
   bool HeaderOk() const { return header_ok_; }
   const std::string& HeaderProblem() const { return header_problem_; }
+  // The keys per page the header gives (before the page size limits it).
+  uint16_t HeaderMaxKeys() const { return header_max_keys_; }
   MdxKeyShape Shape() const;
   GSobjMDXFile* MdxFile() const;
   int32_t HeaderBlock() const { return header_position_ / kMdxBlockSize; }
@@ -83,6 +94,7 @@ class GSobjMDXTag : public GSobjIndexTag {
 
   bool header_ok_ = true;
   std::string header_problem_;
+  uint16_t header_max_keys_ = 0;
   uint32_t first_block_ = 0;
   uint32_t last_block_ = 0;
   // The root the header on the disk names.

@@ -96,7 +96,7 @@ void BuildNdxTag(GSobjNDXTag* tag) {
   GSO_dBaseFld* table = tag->Table();
   GSobjSortNdx sort(tag, table);
   int32_t added = FeedSortFromTable(tag, sort);
-  if (added == 0)
+  if (added <= 0)
     tag->WriteEmptyRoot();
   else
     sort.WriteTree();

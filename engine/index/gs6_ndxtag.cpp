@@ -172,13 +172,18 @@ int32_t GSobjNDXTag::ReadRootPointer() {
   return root_pointer_;
 }
 
-int GSobjNDXTag::CreateTag(const std::string& name, const std::string& key_expression, bool unique,
+int GSobjNDXTag::DefineTag(const std::string& name, const std::string& key_expression, bool unique,
                            bool ascending, const std::string& for_expression) {
+  build_problem_.clear();
   RefuseUnsupported(ascending, for_expression);
-  if (key_expression.empty() || key_expression.size() > size_t(kNdxMaxKeyExpression)) return -1;
+  if (key_expression.empty()) return RefuseTag("a tag needs a key expression");
+  if (key_expression.size() > size_t(kNdxMaxKeyExpression))
+    return RefuseTag("the key expression is longer than " + std::to_string(kNdxMaxKeyExpression) +
+                     " bytes");
   GSobjIndexTag::CreateTag(name, key_expression, unique, true, "");
   GSobjIndexKeyData k;
-  if (!EvaluateKeyInto(k)) return -1;
+  if (!EvaluateKeyInto(k))
+    return RefuseTag("the key expression gives no text, number, date or logical value");
   switch (k.Value.Type()) {
     case VariantType::Text:
       key_type_ = 'C';
@@ -201,11 +206,18 @@ int GSobjNDXTag::CreateTag(const std::string& name, const std::string& key_expre
       entry_size_ = uint16_t(EntrySizeFor(8));
       break;
     default:
-      return -1;
+      return RefuseTag("the key expression gives no text, number, date or logical value");
   }
-  if (key_length_ < 1 || key_length_ > kMaxIndexKeyLength) return -1;
+  if (key_length_ < 1) return RefuseTag("the key is empty");
+  if (key_length_ > kMaxIndexKeyLength) return RefuseTag(KeyTooLong(key_length_));
   max_interior_keys_ = uint16_t((kNdxBlockSize - 8) / entry_size_);
   sentinel_.clear();
+  return 0;
+}
+
+int GSobjNDXTag::CreateTag(const std::string& name, const std::string& key_expression, bool unique,
+                           bool ascending, const std::string& for_expression) {
+  if (DefineTag(name, key_expression, unique, ascending, for_expression) != 0) return -1;
   header_position_ = 0;
   uint8_t zero[kNdxBlockSize] = {};
   file_->WriteBlock(0, zero, kNdxBlockSize);

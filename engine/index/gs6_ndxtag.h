@@ -49,6 +49,9 @@ class GSobjNDXTag : public GSobjIndexTag {
   bool ReadHeader() override;                                                 // 6
   void WriteHeader() override;                                                // 7
 
+  // CreateTag without writing or building (see GSobjNTXTag::DefineTag).
+  int DefineTag(const std::string& name, const std::string& key_expression, bool unique,
+                bool ascending, const std::string& for_expression);
   bool HeaderOk() const { return header_ok_; }
   NdxBlockShape Shape() const;
   void SetRootPointer(int32_t root) {

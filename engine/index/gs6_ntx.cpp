@@ -23,6 +23,7 @@ std::unique_ptr<GSobjNTXTag> GSobjNTXFile::NewTag(bool read_header) {
 }
 
 bool GSobjNTXFile::UpdateKeys(int32_t record_number, bool is_append) {
+  RefuseWriteIfDamaged();
   GSobjNTXTag* tag = Tag();
   if (tag) {
     uint16_t counter = tag->ChangeCounter();

@@ -120,7 +120,7 @@ void BuildNtxTag(GSobjNTXTag* tag) {
   GSO_dBaseFld* table = tag->Table();
   GSobjSortNTX sort(tag, table);
   int32_t added = FeedSortFromTable(tag, sort);
-  if (added == 0)
+  if (added <= 0)
     tag->WriteEmptyRoot();
   else
     sort.WriteTree();

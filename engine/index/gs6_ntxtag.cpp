@@ -215,18 +215,33 @@ void GSobjNTXTag::RefuseUnsupported(bool ascending, const std::string&) {
                            .c_str());
 }
 
-int GSobjNTXTag::CreateTag(const std::string& name, const std::string& key_expression, bool unique,
+int GSobjNTXTag::DefineTag(const std::string& name, const std::string& key_expression, bool unique,
                            bool ascending, const std::string& for_expression) {
+  build_problem_.clear();
   RefuseUnsupported(ascending, for_expression);
-  if (key_expression.empty() || key_expression.size() > size_t(kNtxMaxKeyExpression) ||
-      for_expression.size() > size_t(kNtxHeaderSize - kNtxForAt - 1))
-    return -1;
+  if (key_expression.empty()) return RefuseTag("a tag needs a key expression");
+  if (key_expression.size() > size_t(kNtxMaxKeyExpression))
+    return RefuseTag("the key expression is longer than " + std::to_string(kNtxMaxKeyExpression) +
+                     " bytes");
+  if (for_expression.size() > size_t(kNtxHeaderSize - kNtxForAt - 1))
+    return RefuseTag("the FOR expression is longer than " +
+                     std::to_string(kNtxHeaderSize - kNtxForAt - 1) + " bytes");
   GSobjIndexTag::CreateTag(name, key_expression, unique, true, for_expression);
   decimals_ = 0;
-  if (!TakeKeyTypeFromExpression()) return -1;
-  if (key_length_ < 1 || key_length_ > kMaxIndexKeyLength) return -1;
+  if (!TakeKeyTypeFromExpression())
+    return RefuseTag("the key expression gives no text, number, date or logical value");
+  if (key_length_ < 1) return RefuseTag("the key is empty");
+  if (key_length_ > kMaxIndexKeyLength) return RefuseTag(KeyTooLong(key_length_));
+  std::string for_problem = ForProblem();
+  if (!for_problem.empty()) return RefuseTag(for_problem);
   entry_size_ = uint16_t(key_length_ + 8);
   max_interior_keys_ = uint16_t(NtxMaxKeys(entry_size_));
+  return 0;
+}
+
+int GSobjNTXTag::CreateTag(const std::string& name, const std::string& key_expression, bool unique,
+                           bool ascending, const std::string& for_expression) {
+  if (DefineTag(name, key_expression, unique, ascending, for_expression) != 0) return -1;
   header_position_ = 0;
   uint8_t zero[kNtxHeaderSize] = {};
   file_->WriteBlock(0, zero, kNtxHeaderSize);

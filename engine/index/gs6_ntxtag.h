@@ -58,6 +58,11 @@ class GSobjNTXTag : public GSobjIndexTag {
   bool ReadHeader() override;                                                 // 6
   void WriteHeader() override;                                                // 7
 
+  // CreateTag without writing or building: the expressions compiled, the key's
+  // type and sizes taken from the current record. -1 with BuildProblem() when
+  // the tag cannot be built.
+  int DefineTag(const std::string& name, const std::string& key_expression, bool unique,
+                bool ascending, const std::string& for_expression);
   bool HeaderOk() const { return header_ok_; }
   NtxPageShape Shape() const;
   uint16_t Decimals() const { return decimals_; }

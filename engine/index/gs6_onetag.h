@@ -103,13 +103,13 @@ int32_t GSobjOneTagFile<TagT>::RoundUpToPage(int64_t size) const {
 
 template <class TagT>
 void GSobjOneTagFile<TagT>::ForgetCache() {
-  cache_.clear();
-  cache_bytes_ = 0;
+  DropNodeCache();
 }
 
 template <class TagT>
 bool GSobjOneTagFile<TagT>::AddTag(const std::string&, const std::string& key_expression,
                                    bool unique, bool ascending, const std::string& for_expression) {
+  tag_problem_.clear();
   if (!disk_) return false;
   std::unique_ptr<TagT> tag = NewTag(false);
   // What the format cannot hold, and expressions that do not compile, leave
@@ -133,8 +133,10 @@ bool GSobjOneTagFile<TagT>::AddTag(const std::string&, const std::string& key_ex
     valid_ = true;
     error_text_.clear();
     StartRewrite();
-    if (tag->CreateTag(OwnName(), key_expression, unique, ascending, for_expression) != 0)
+    if (tag->CreateTag(OwnName(), key_expression, unique, ascending, for_expression) != 0) {
+      tag_problem_ = tag->BuildProblem();
       throw NotBuilt{};
+    }
     disk_->WritePending();
   };
   try {
@@ -192,8 +194,18 @@ template <class TagT>
 void GSobjOneTagFile<TagT>::RebuildAll() {
   TagT* tag = Tag();
   if (!disk_ || !tag) return;
+  // A tag that cannot be built from its own header (a key that cannot be
+  // evaluated or is too long, a FOR condition that gives no logical value) is
+  // refused before the file is touched, and the old tag stays. A tag object of
+  // its own tries the definition, so the tag in use keeps its state.
+  std::unique_ptr<TagT> probe = NewTag(false);
+  if (probe->DefineTag(OwnName(), tag->KeyExpression(), tag->Unique(), true,
+                       tag->ForExpression()) != 0)
+    throw EDevazozError("Cannot rebuild tag " + tag->TagName() + " of " + ShownPath() + ": " +
+                        probe->BuildProblem() + "; the tag is kept as it was");
+  probe.reset();
   RewriteWhole([&] { WriteRebuilt(); },
-               [&] {
+               [this, tag] {
                  next_free_ = RoundUpToPage(known_size_);
                  tag->ReadHeader();  // a failure marks the file's header error
                });
@@ -202,12 +214,14 @@ void GSobjOneTagFile<TagT>::RebuildAll() {
 template <class TagT>
 void GSobjOneTagFile<TagT>::WriteRebuilt() {
   TagT* tag = Tag();
+  std::string key = tag->KeyExpression(), condition = tag->ForExpression();
   EmptyIndex();
   WholeFileLock lock(disk_.get());
   // The empty root page is used again by the build.
   next_free_ = first_node_;
-  std::string key = tag->KeyExpression(), condition = tag->ForExpression();
-  tag->CreateTag(OwnName(), key, tag->Unique(), true, condition);
+  if (tag->CreateTag(OwnName(), key, tag->Unique(), true, condition) != 0)
+    throw EDevazozError("Cannot rebuild tag " + tag->TagName() + " of " + ShownPath() + ": " +
+                        tag->BuildProblem() + "; the tag is kept as it was");
   disk_->WritePending();
 }
 

@@ -59,6 +59,11 @@ GSO_dBaseDBF::GSO_dBaseDBF(const std::string& file_name, bool shared, bool read_
   user_id_ = 0;
   record_state_ = kStateReady;
   RereadHeader();
+  // (Not through a handle another object of this program opened for reading.)
+  if (count_behind_ && ReadWrite() && !Shared() && handle_ && handle_->read_write) {
+    header_dirty_ = true;
+    WriteHeader();
+  }
   Notify(kEventOpened, 0);
 }
 
@@ -143,6 +148,41 @@ bool GSO_dBaseDBF::ReadHeaderAndDescriptors() {
   saved_.assign(size_t(record_length_) + 1, ' ');
   current_record_ = buffer_.data();
   changed_.assign(size_t(field_count_) + 1, 0);
+  CheckRecordArea();
+  return true;
+}
+
+void GSO_dBaseDBF::CheckRecordArea() {
+  damage_.clear();
+  count_behind_ = false;
+  const uint32_t stated = ByteView(header_, kDbfHeaderSize).U32LE(4);
+  const int64_t size = FileSize();
+  const int64_t whole_end = RecordOffset(record_count_ + 1);
+  // After the whole records only the end byte may follow (programs that pad the
+  // file put more after it); anything else is part of a record cut short.
+  bool cut = false;
+  if (size > whole_end) {
+    uint8_t first = 0;
+    cut = ReadAt(whole_end, &first, 1) == 1 && first != Settings().end_of_file_marker;
+  }
+  const std::string name = FileNamePart(RealPath());
+  const std::string whole = std::to_string(record_count_);
+  if (uint64_t(stated) > uint64_t(record_count_)) {
+    damage_ = name + " is damaged: the header says " + std::to_string(stated) +
+              " records, the file holds " + whole;
+  } else if (cut) {
+    damage_ = name + " is damaged: its last record is cut short (the file holds " + whole +
+              " whole records and " + std::to_string(size - whole_end) + " bytes of another)";
+  } else {
+    count_behind_ = uint64_t(stated) < uint64_t(record_count_);
+    return;
+  }
+  if (ReadWrite()) ReportError(kErrTableDamaged, kSubDbfOpen, damage_.c_str());
+}
+
+bool GSO_dBaseDBF::RefusedAsDamaged() {
+  if (damage_.empty()) return false;
+  ReportError(kErrTableDamaged, kSubWriteAt, damage_.c_str());
   return true;
 }
 
@@ -292,9 +332,25 @@ GSobjMemo* GSO_dBaseDBF::OpenMemo() {
     default:
       break;
   }
-  if (memo) memo->SetLockProtocol(lock_protocol_);
+  if (memo) {
+    memo->SetLockProtocol(lock_protocol_);
+    memo->SetWriteBeside(memo_writes_beside_);
+  }
   memo_ = std::move(memo);
   return memo_.get();
+}
+
+std::string GSO_dBaseDBF::MemoMissing() const {
+  if (!has_memo_ || memo_ || Closed()) return std::string();
+  std::string name = os::ResolvePath(MakeAbsolute(GSobjMemo::FileNameFor(RealPath(), version_)));
+  if (os::Exists(name)) return std::string();
+  return "The memo file " + FileNamePart(name) + " is missing: the memos of " +
+         FileNamePart(RealPath()) + " cannot be shown or changed until it is back";
+}
+
+void GSO_dBaseDBF::SetMemoWritesBeside(bool on) {
+  memo_writes_beside_ = on;
+  if (memo_) memo_->SetWriteBeside(on);
 }
 
 void GSO_dBaseDBF::SaveRecord() { std::memcpy(saved_.data(), buffer_.data(), buffer_.size()); }
@@ -412,6 +468,7 @@ void GSO_dBaseDBF::AppendRecord() {
   };
   {
     UnlockGuard guard{this, took_lock};
+    if (RefusedAsDamaged()) return;
     Notify(kEventBeforeWrite, 0);
     header_dirty_ = true;
     RereadHeader();
@@ -464,6 +521,7 @@ void GSO_dBaseDBF::UndoAppend(int32_t count, int32_t record, const uint8_t* old_
 }
 
 void GSO_dBaseDBF::WriteRecord(int32_t n) {
+  if (RefusedAsDamaged()) return;
   Notify(kEventBeforeWrite, n);
   if (n > record_count_ || n <= 0) {
     AppendRecord();

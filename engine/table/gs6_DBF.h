@@ -114,6 +114,22 @@ class GSO_dBaseDBF : public GSO_DiskFile {
   // The table's memo object, created on first use; null for tables without memo.
   GSobjMemo* OpenMemo();
 
+  // Why the records the file holds disagree with its header, in words naming the
+  // file (empty when they agree): the header counts more records than the file
+  // holds whole, or the last record is cut short. Such a table is only opened for
+  // reading: a read-write open reports kErrTableDamaged with this text (and,
+  // should the error hook return, every write is refused the same way). Read-only,
+  // it shows the whole records and nothing past them. RepairTable (gs6_dbsy.h)
+  // mends it.
+  const std::string& Damage() const { return damage_; }
+  // When the table keeps memos and its memo file is missing, what to show in their
+  // place, naming the file ("The memo file QVXCAT.FPT is missing: ..."); empty
+  // otherwise. The table itself opens and works; reading or writing a memo reports
+  // the missing file (2/6101).
+  std::string MemoMissing() const;
+  // Memo writes of this table write beside the old memo (GSobjMemo::SetWriteBeside).
+  void SetMemoWritesBeside(bool on);
+
   // State.
   uint8_t Version() const { return version_; }
   int32_t RecordCount() const { return record_count_; }
@@ -208,6 +224,9 @@ class GSO_dBaseDBF : public GSO_DiskFile {
   std::vector<uint8_t> window_;
   int32_t window_first_ = 0;
   int32_t window_count_ = 0;
+  std::string damage_;
+  bool memo_writes_beside_ = false;
+  bool count_behind_ = false;  // the header counts fewer records than the file holds
 
  private:
   bool ReadAheadAllowed() const { return table_read_ahead_ && (!Shared() || file_locked_); }
@@ -218,6 +237,12 @@ class GSO_dBaseDBF : public GSO_DiskFile {
   // False when the table was refused (see RefuseTable).
   bool ReadHeaderAndDescriptors();
   bool ParseDescriptors(const std::vector<uint8_t>& block);
+  // Compares the record area with the header (see Damage). A header that counts
+  // fewer records than the file holds is what an append cut off between its
+  // record and its header leaves: an exclusive writer puts the count right.
+  void CheckRecordArea();
+  // Refuses a write to a damaged table; true when refused.
+  bool RefusedAsDamaged();
   // Reports a header that cannot be used. When the error hook returns, the object is
   // left as a closed table without fields or records, so that nothing reads or
   // writes what was refused. Returns false.

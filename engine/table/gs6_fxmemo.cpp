@@ -47,7 +47,7 @@ int64_t GSobjFXMemo20::LengthFromBlockHeader() {
 
 void GSobjFXMemo20::AllocateBlocks(int32_t length) {
   const int64_t n = (int64_t(length) + kBlockHeaderSize) / block_size_ + 1;
-  if (current_block_ < 1 || block_count_ < n) {
+  if (current_block_ < 1 || block_count_ < n || write_beside_) {
     ReadHeaderBuffer(0);
     ByteSpan h = HeaderBuffer();
     int64_t first_data_block = (kFptHeaderArea + block_size_ - 1) / block_size_;

@@ -25,11 +25,6 @@ namespace {
 
 constexpr uint8_t kTerminator = 0x1A;
 
-std::string MemoFileName(const std::string& table_file_name, uint8_t version) {
-  bool dbt = version == 0x83 || version == 0x8B;
-  return ChangeExtension(Trim(table_file_name), dbt ? ".DBT" : ".FPT");
-}
-
 // The extension of the last path component, dot included, or empty.
 std::string ExtensionOf(const std::string& path) {
   size_t sep = path.find_last_of("/\\:");
@@ -54,9 +49,14 @@ class MemoLockGuard {
 
 }  // namespace
 
+std::string GSobjMemo::FileNameFor(const std::string& table_file_name, uint8_t version) {
+  bool dbt = version == 0x83 || version == 0x8B;
+  return ChangeExtension(Trim(table_file_name), dbt ? ".DBT" : ".FPT");
+}
+
 GSobjMemo::GSobjMemo(GSO_dBaseDBF* table, uint8_t version, bool shared, bool read_write,
                      const std::string& table_file_name)
-    : GSO_DiskFile(MemoFileName(table_file_name, version), read_write, shared),
+    : GSO_DiskFile(FileNameFor(table_file_name, version), read_write, shared),
       table_(table),
       version_(version) {
   SetLockProtocol(TgsLokProtocol::Default);
@@ -136,7 +136,7 @@ void GSobjMemo::AcceptBlockSize(int64_t size, int64_t smallest, int64_t largest)
 
 void GSobjMemo::AllocateBlocks(int32_t length) {
   int64_t n = (int64_t(length) + 2 + 511) / 512;
-  if (current_block_ < 1 || block_count_ < n) {
+  if (current_block_ < 1 || block_count_ < n || write_beside_) {
     ReadHeaderBuffer(0);
     ByteSpan h = HeaderBuffer();
     int64_t first = PlaceNewMemo(h.U32LE(0), 1);

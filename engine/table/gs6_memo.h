@@ -60,6 +60,8 @@ class GSobjMemo : public GSO_DiskFile {
   GSobjMemo(GSO_dBaseDBF* table, uint8_t version, bool shared, bool read_write,
             const std::string& table_file_name);
   ~GSobjMemo() override;
+  // The memo file's name for a table's file name and version byte.
+  static std::string FileNameFor(const std::string& table_file_name, uint8_t version);
 
   // Routed to the owning table, so that memo errors carry its context.
   void ReportError(int32_t code, int32_t sub_code, const char* info) override;  // 1
@@ -92,6 +94,16 @@ class GSobjMemo : public GSO_DiskFile {
   int32_t WriteMemo(const void* buffer, int32_t& block, int32_t size);
   // The memo lock of the lock protocol, tried for the engine's lock wait time.
   bool LockMemo();
+
+  // Writes beside: every write takes new blocks and leaves the memo it replaces
+  // untouched (its blocks are neither rewritten nor freed), so that the record
+  // still naming the old memo shows it whole until the record is written with
+  // the new block. A process killed in the middle of a memo write then leaves the
+  // old memo or, once the record is posted, the new one; never a mixture. It
+  // costs the old memo's blocks, which no write reuses. Off by default (a memo
+  // that fits is rewritten in place); the dataset adapter sets it.
+  void SetWriteBeside(bool on) { write_beside_ = on; }
+  bool WriteBeside() const { return write_beside_; }
 
   uint8_t Version() const { return version_; }
   int32_t BlockSize() const { return block_size_; }
@@ -134,6 +146,7 @@ class GSobjMemo : public GSO_DiskFile {
   int64_t header_block_ = 0;  // block whose header the buffer holds
   TgsLokProtocol lock_protocol_ = TgsLokProtocol::Default;
   LockConstants lock_constants_{};
+  bool write_beside_ = false;
 
  private:
   int64_t ScanLength(int64_t offset);

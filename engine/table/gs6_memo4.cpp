@@ -100,7 +100,7 @@ void GSobjMemo4::FreeBlocks(int32_t block) {
 
 void GSobjMemo4::AllocateBlocks(int32_t length) {
   const int64_t n = (int64_t(length) + kBlockHeaderSize) / block_size_ + 1;
-  if (current_block_ >= 1) FreeBlocks(current_block_);
+  if (current_block_ >= 1 && !write_beside_) FreeBlocks(current_block_);
 
   ReadHeaderBuffer(0);
   int64_t file_size = FileSize();

@@ -83,6 +83,9 @@ class Tokenizer {
         case '^':
           Emit(kOpPower, i);
           break;
+        case '%':
+          Emit(kOpModulus, i);
+          break;
         case '!':
           Emit(kOpNot, i);
           break;

@@ -44,6 +44,8 @@ class TgsExpHandler : public TgsObject {
   void SetCaseInsensitive(bool on) { settings_.case_insensitive = on; }
   bool Wildcard() const { return settings_.wildcard; }
   void SetWildcard(bool on) { settings_.wildcard = on; }
+  bool OemText() const { return settings_.oem_text; }
+  void SetOemText(bool on) { settings_.oem_text = on; }
   const TgsExpCompareSettings& Settings() const { return settings_; }
 
   TgsExpUserLink* UserLink() const { return link_; }

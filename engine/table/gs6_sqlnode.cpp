@@ -20,7 +20,26 @@ bool IsComparison(uint8_t code) {
   return (code >= kOpEqual && code <= kOpLessEqual) || code == kOpExactEqual;
 }
 
-bool IsArithmetic(uint8_t code) { return code >= kOpAdd && code <= kOpPower; }
+bool IsArithmetic(uint8_t code) {
+  return (code >= kOpAdd && code <= kOpPower) || code == kOpModulus;
+}
+
+// How a message names the values of a result type.
+const char* TypeWords(int type) {
+  switch (type) {
+    case kExpText:
+      return "text";
+    case kExpLogic:
+      return "logical values";
+    case kExpDate:
+      return "dates";
+    case kExpNothing:
+    case kExpNoValue:
+      return "missing values";
+    default:
+      return IsNumericFamily(type) ? "numbers" : "memo or binary fields";
+  }
+}
 
 // Logical outcome of a comparison whose difference has the sign of d.
 bool ComparisonHolds(uint8_t code, double d) {
@@ -49,14 +68,19 @@ void TrimTrailingBlanks(std::string& s) {
   s.resize(n);
 }
 
+// The capital of a byte in the compared text's character set.
+uint8_t UpperOf(uint8_t c, bool oem) {
+  return oem ? platform::OemUpperChar(c) : platform::AnsiUpperChar(c);
+}
+
 // Byte-wise order of two texts, a proper prefix first.
-int PlainCompare(const std::string& a, const std::string& b, bool ignore_case) {
+int PlainCompare(const std::string& a, const std::string& b, bool ignore_case, bool oem) {
   size_t n = std::min(a.size(), b.size());
   for (size_t i = 0; i < n; ++i) {
     uint8_t x = uint8_t(a[i]), y = uint8_t(b[i]);
     if (ignore_case) {
-      x = platform::AnsiUpperChar(x);
-      y = platform::AnsiUpperChar(y);
+      x = UpperOf(x, oem);
+      y = UpperOf(y, oem);
     }
     if (x != y) return x < y ? -1 : 1;
   }
@@ -90,6 +114,7 @@ int OperatorPrecedence(uint8_t code) {
       return 2;
     case kOpMultiply:
     case kOpDivide:
+    case kOpModulus:
       return 3;
     case kOpAdd:
     case kOpSubtract:
@@ -212,6 +237,8 @@ std::string TgsExpOperator::OwnText() const {
       return "/";
     case kOpPower:
       return "^";
+    case kOpModulus:
+      return "%";
     case kOpLike:
       return ".LIKE.";
     case kOpPos:
@@ -262,7 +289,7 @@ int TgsExpOperator::Evaluate(TgsExpValue& value) {
   else if (rtype == kExpText)
     result_type_ = EvaluateText(l, r, value);
   else
-    RaiseInvalid("assigned");  // no values, or field references, on both sides
+    RaiseNotFor(rtype);  // no values, or field references, on both sides
   return result_type_;
 }
 
@@ -283,7 +310,7 @@ int TgsExpOperator::EvaluateLogic(const TgsExpValue& l, const TgsExpValue& r, Tg
       break;
     default:
       if (IsArithmetic(code_)) RaiseInvalid("number");
-      RaiseInvalid("assigned");
+      RaiseNotFor(kExpLogic);
   }
   return kExpLogic;
 }
@@ -311,8 +338,13 @@ int TgsExpOperator::EvaluateNumeric(const TgsExpValue& l, int, const TgsExpValue
     case kOpPower:
       result = Power(l.number, r.number);
       break;
+    case kOpModulus:
+      // The remainder takes the divisor's sign, as xBase's MOD() and % do.
+      result = std::fmod(l.number, r.number);
+      if (result != 0 && (result < 0) != (r.number < 0)) result += r.number;
+      break;
     default:
-      RaiseInvalid("assigned");
+      RaiseNotFor(rtype);
   }
   // A date plus a number is a number, a number plus a date a date.
   value.SetNumber(result);
@@ -345,20 +377,25 @@ int TgsExpOperator::EvaluateText(TgsExpValue& l, TgsExpValue& r, TgsExpValue& va
     value.text = l.text + r.text + std::string(blanks, ' ');
     return kExpText;
   }
-  RaiseInvalid("assigned");
+  RaiseNotFor(kExpText);
+}
+
+void TgsExpOperator::RaiseNotFor(int type) const {
+  RaiseExpressionError("The operation " + OwnText() + " cannot be used on " + TypeWords(type) +
+                       " (in " + BuildText() + ")");
 }
 
 // Both texts have their trailing blanks removed.
 int TgsExpOperator::CompareText(std::string& l, std::string& r) const {
   const char w = settings_.multi_wildcard;
-  const bool ci = settings_.case_insensitive;
+  const bool ci = settings_.case_insensitive, oem = settings_.oem_text;
   if (!settings_.wildcard || r.empty() || (r.front() != w && r.back() != w))
-    return PlainCompare(l, r, ci);
+    return PlainCompare(l, r, ci, oem);
   if (r.size() == 1) return 0;  // the wildcard alone matches everything
   std::string text = l, pattern = r;
   if (ci) {
-    text = platform::AnsiUpper(text);
-    pattern = platform::AnsiUpper(pattern);
+    for (char& c : text) c = char(UpperOf(uint8_t(c), oem));
+    for (char& c : pattern) c = char(UpperOf(uint8_t(c), oem));
   }
   bool open_start = pattern.front() == w;
   if (open_start) pattern.erase(0, 1);
@@ -371,7 +408,7 @@ int TgsExpOperator::CompareText(std::string& l, std::string& r) const {
       open_end || (text.size() >= pattern.size() &&
                    text.compare(text.size() - pattern.size(), pattern.size(), pattern) == 0);
   if (found && start_ok && end_ok) return 0;
-  return PlainCompare(text, pattern, false);
+  return PlainCompare(text, pattern, false, false);
 }
 
 // ---------------------------------------------------------------- function

@@ -46,9 +46,10 @@ enum TgsExpOpCode : uint8_t {
   kOpAnd = 144,
   kOpOr = 145,
   kOpNot = 146,
+  kOpModulus = 147,  // % : the remainder of a division
 };
 
-// 2 power; 3 multiplication, division; 4 addition, subtraction; 5 comparisons;
+// 2 power; 3 multiplication, division, modulus; 4 addition, subtraction; 5 comparisons;
 // 6 NOT; 7 AND; 8 OR.
 int OperatorPrecedence(uint8_t code);
 
@@ -58,6 +59,10 @@ struct TgsExpCompareSettings {
   bool wildcard = true;
   char multi_wildcard = '*';
   char single_wildcard = '?';  // kept, not used by the comparison
+  // The compared text is in the OEM set (a table's text read as it is stored):
+  // case is folded with the OEM letters, so that accented letters meet their
+  // capitals.
+  bool oem_text = false;
 };
 
 class TgsExpBaseObject : public TgsObject {
@@ -129,6 +134,8 @@ class TgsExpOperator : public TgsExpBaseObject {
                       TgsExpValue& value);
   int EvaluateText(TgsExpValue& l, TgsExpValue& r, TgsExpValue& value);
   int CompareText(std::string& l, std::string& r) const;
+  // Raises that this operator does not work on values of the given type.
+  [[noreturn]] void RaiseNotFor(int type) const;
 
   uint8_t code_;
   int precedence_;

@@ -3,6 +3,7 @@
 #include <strings.h>
 
 #include <algorithm>
+#include <cmath>
 #include <cstring>
 
 namespace platform {
@@ -295,6 +296,25 @@ void TDataSet::Last() {
   InternalLast();
   GetPriorRecords();
   if (record_count_ > 0) active_record_ = record_count_ - 1;
+}
+
+double TDataSet::RecordFraction(int* rows) {
+  if (rows != nullptr) *rows = 0;
+  if (!Active() || IsEmpty() || !IsSequenced()) return -1.0;
+  const int count = RecordCount();
+  const int n = RecNo();
+  if (count <= 0 || n <= 0) return -1.0;
+  if (rows != nullptr) *rows = count;
+  return count > 1 ? std::clamp(double(n - 1) / (count - 1), 0.0, 1.0) : 0.0;
+}
+
+bool TDataSet::MoveToFraction(double fraction) {
+  if (!Active() || IsEmpty() || !IsSequenced() || !(fraction >= 0.0 && fraction <= 1.0))
+    return false;
+  const int count = RecordCount();
+  if (count <= 0) return false;
+  SetRecNo(int(std::lround(fraction * (count - 1))) + 1);
+  return true;
 }
 
 int TDataSet::MoveBy(int distance) {

@@ -68,9 +68,12 @@
 // descendant's position) is on; UpdateCursorPos repositions the cursor with
 // InternalSetToRecord when another buffer becomes active.
 //
-// Approximate position: RecNo and RecordCount come from the descendant
-// (GetRecNo, GetRecordCount); IsSequenced tells whether RecNo is the position in
-// the view (natural order, no filter) or only the record's number.
+// Position: RecNo and RecordCount come from the descendant (GetRecNo,
+// GetRecordCount); IsSequenced tells whether RecNo is the position in the view
+// (natural order, no filter) or only the record's number. RecordFraction and
+// MoveToFraction give and take the active record's place among the records the
+// view shows, for scroll bars: from RecNo and RecordCount when sequenced, from the
+// descendant otherwise.
 #ifndef PLATFORM_DATASET_DATASET_H_
 #define PLATFORM_DATASET_DATASET_H_
 
@@ -145,6 +148,14 @@ class TDataSet {
   int RecNo() { return GetRecNo(); }
   void SetRecNo(int n) { DoSetRecNo(n); }
   virtual bool IsSequenced() { return true; }
+  // The active record's position among the records the view shows, in the view's
+  // order, as a fraction: 0 the first, 1 the last (0 when the view holds one);
+  // negative when it cannot be told. `rows`, when given, receives the number of
+  // records the view shows when that is known exactly, else 0.
+  virtual double RecordFraction(int* rows = nullptr);
+  // Makes the record at `fraction` of the view current (0 the first, 1 the last);
+  // false when it cannot be done, and then nothing moved.
+  virtual bool MoveToFraction(double fraction);
 
   // ---- Bookmarks (BookmarkSize bytes; an empty bookmark is none)
   TBookmark GetBookmark();

@@ -1,9 +1,12 @@
 #include "platform/qt/application.h"
 
 #include <QMessageBox>
+#include <cstdlib>
 
 #include "platform/qt/ansi_text.h"
+#include "platform/qt/focus_keeper.h"
 #include "platform/qt/run_handler.h"
+#include "platform/qt/window_log.h"
 #include "platform/services/apphandler.h"
 
 namespace platform::qt {
@@ -27,6 +30,9 @@ TApplication::TApplication(int& argc, char** argv) : QApplication(argc, argv) {
   // Errors that no caller can receive (a memo failing to write while its stream
   // is freed) are shown like any other.
   platform::SetApplicationExceptionHandler([this](const std::exception& e) { ShowException(e); });
+  installEventFilter(new TFocusKeeper(this));
+  if (const char* log = std::getenv("QVX_WINDOW_LOG"); log != nullptr && *log != '\0')
+    installEventFilter(new TWindowLog(log, this));
 }
 
 TApplication::~TApplication() {

@@ -4,6 +4,10 @@
 // shown in an error box, the rest of that command is skipped, and the program
 // goes on with the next event. Inside a modal window's own loop the same happens,
 // so the modal window stays open.
+//
+// When a dialog or box closes, the window under it is activated again (see
+// focus_keeper.h). With the environment variable QVX_WINDOW_LOG naming a file,
+// every window that shows or hides is written there (see window_log.h).
 #ifndef PLATFORM_QT_APPLICATION_H_
 #define PLATFORM_QT_APPLICATION_H_
 

@@ -228,49 +228,34 @@ void TDBGrid::UpdateScrollBar() {
   updating_scroll_ = true;
   const QSignalBlocker block(bar);
   TDataSet* ds = ActiveDataSet();
-  const int page = VisibleRowCount();
   if (ds == nullptr || ds->IsEmpty()) {
     bar->setRange(0, 0);
     bar->setValue(0);
-  } else if (ds->IsSequenced()) {
-    const int count = ds->RecordCount();
-    bar->setRange(0, std::max(0, count - 1));
-    bar->setPageStep(page);
-    bar->setSingleStep(1);
-    bar->setValue(std::clamp(ds->RecNo() - 1, 0, std::max(0, count - 1)));
+    updating_scroll_ = false;
+    return;
+  }
+  int rows = 0;
+  double position = ds->RecordFraction(&rows);
+  if (ds->Bof())
+    position = 0.0;
+  else if (ds->Eof())
+    position = 1.0;
+  else if (position < 0)
+    position = 0.5;
+  position = std::clamp(position, 0.0, 1.0);
+  const int page = VisibleRowCount();
+  if (rows > 0) {
+    // The number of records is known: one step per record.
+    bar->setRange(0, rows - 1);
+    bar->setPageStep(std::max(1, page));
+    bar->setValue(int(std::lround(position * (rows - 1))));
   } else {
-    double position = -1.0;
-    if (ds->Bof()) {
-      position = 0.0;
-    } else if (ds->Eof()) {
-      position = 1.0;
-    } else if (positioner_ != nullptr) {
-      int32_t cursor_record = 0;
-      position = positioner_->Position(*ds, &cursor_record);
-      if (position >= 0) position += RowCorrection(*ds, cursor_record);
-    }
-    if (position < 0) position = 0.5;
     bar->setRange(0, kFractionSteps);
     bar->setPageStep(std::max(1, kFractionSteps / 20));
-    bar->setSingleStep(1);
-    bar->setValue(int(std::lround(std::clamp(position, 0.0, 1.0) * kFractionSteps)));
+    bar->setValue(int(std::lround(position * kFractionSteps)));
   }
+  bar->setSingleStep(1);
   updating_scroll_ = false;
-}
-
-// The positioner measures at the cursor, which may sit on another row of the window
-// than the current record; each row is one record of the view.
-double TDBGrid::RowCorrection(TDataSet& ds, int32_t cursor_record) {
-  if (cursor_record <= 0) return 0.0;
-  const int active = link_->ActiveRecord();
-  const int count = std::max(1, ds.RecordCount());
-  for (int row = 0; row < link_->RecordCount(); ++row) {
-    link_->SetActiveRecord(row);
-    const bool found = ds.RecNo() == cursor_record;
-    link_->SetActiveRecord(active);
-    if (found) return double(active - row) / count;
-  }
-  return 0.0;
 }
 
 void TDBGrid::OnScrollAction(int action) {
@@ -298,22 +283,12 @@ void TDBGrid::OnScrollAction(int action) {
       break;
     case QAbstractSlider::SliderMove: {
       const int target = bar->sliderPosition();
-      if (ds->IsSequenced()) {
-        if (target <= 0)
-          ds->First();
-        else if (target >= bar->maximum())
-          ds->Last();
-        else
-          ds->SetRecNo(target + 1);
-      } else {
-        const double fraction = double(target) / kFractionSteps;
-        if (fraction <= 0.0)
-          ds->First();
-        else if (fraction >= 1.0)
-          ds->Last();
-        else if (positioner_ != nullptr)
-          positioner_->MoveToPosition(*ds, fraction);
-      }
+      if (target <= bar->minimum())
+        ds->First();
+      else if (target >= bar->maximum())
+        ds->Last();
+      else
+        ds->MoveToFraction(double(target - bar->minimum()) / (bar->maximum() - bar->minimum()));
       // The thumb follows the mouse while dragging.
       return;
     }

@@ -13,13 +13,11 @@
 // moves the cursor to the last record and fills the window backwards; none of it
 // depends on the size of the table. Memory is the window, not the table.
 //
-// The scroll bar cannot count rows it never read, so its position comes from a
-// TGridPositioner: in natural order without a filter the dataset is sequenced and
-// the record number is the position (exact); otherwise the positioner of the
-// dataset's owner may give an estimate (the app estimates from the index tag's node
-// path) and may move to an estimated position when the user drags the thumb.
-// Without one the thumb shows top, middle or bottom, and a drag moves to the first
-// or last record at the ends.
+// The scroll bar cannot count rows it never read, so it asks the dataset where the
+// active record stands among the records the view shows (RecordFraction) and, when
+// the user drags the thumb, to move to a place (MoveToFraction). When the dataset
+// knows how many records the view shows, the bar has one step per record;
+// otherwise it is divided into fractions of the view.
 //
 // Options: titles, column lines, row lines, whole-row selection, selection always
 // shown, confirm before delete; no in-place editing. Without persistent columns the
@@ -90,18 +88,6 @@ class TDBGridColumns {
   bool customized_ = false;
 };
 
-// Where the scroll bar's thumb stands, and moving the dataset to a thumb position.
-class TGridPositioner {
- public:
-  virtual ~TGridPositioner() = default;
-  // The place of the dataset's cursor in the view as a fraction 0..1, or a negative
-  // value when unknown. cursor_record receives the record number of the cursor, so
-  // that the grid can correct for the distance between it and the active row.
-  virtual double Position(TDataSet& dataset, int32_t* cursor_record) = 0;
-  // Moves the dataset near fraction 0..1 of the view; false when it cannot.
-  virtual bool MoveToPosition(TDataSet& dataset, double fraction) = 0;
-};
-
 class TDBGrid : public QAbstractScrollArea {
   Q_OBJECT
 
@@ -112,8 +98,6 @@ class TDBGrid : public QAbstractScrollArea {
   TDataSource* DataSource() const;
   void SetDataSource(TDataSource* source);
   TDBGridColumns& Columns() { return columns_; }
-  // Optional; the grid does not own it.
-  void SetPositioner(TGridPositioner* positioner) { positioner_ = positioner; }
 
   // Rows that fit in the window (the data link's buffer count).
   int VisibleRowCount() const;
@@ -152,7 +136,6 @@ class TDBGrid : public QAbstractScrollArea {
   void SyncHeader();
   void UpdateGeometry();
   void UpdateScrollBar();
-  double RowCorrection(TDataSet& ds, int32_t cursor_record);
   void UpdateHorizontalRange();
   void DataChanged();
   void MoveBy(int distance);
@@ -167,7 +150,6 @@ class TDBGrid : public QAbstractScrollArea {
   TDBGridColumns columns_;
   QHeaderView* header_ = nullptr;
   QStandardItemModel* header_model_ = nullptr;
-  TGridPositioner* positioner_ = nullptr;
   int row_height_ = 18;
   bool updating_scroll_ = false;
   bool syncing_header_ = false;

@@ -110,8 +110,14 @@ std::string AnsiToUtf8(const std::string& text) {
   return out;
 }
 
-std::string Utf8ToAnsi(const std::string& text) {
-  std::string out;
+namespace {
+
+// Decodes UTF-8 text into Windows-1252. A character that set lacks, or bytes
+// that are no UTF-8, go to missing(first byte, byte count), whose result is
+// the byte written for them (0: stop, the result is false).
+template <typename Missing>
+bool DecodeUtf8ToAnsi(const std::string& text, std::string& out, Missing missing) {
+  out.clear();
   out.reserve(text.size());
   size_t i = 0;
   while (i < text.size()) {
@@ -131,7 +137,9 @@ std::string Utf8ToAnsi(const std::string& text) {
       cp = c & 0x07;
       extra = 3;
     } else {
-      out += '?';
+      char put = missing(i, 1);
+      if (!put) return false;
+      out += put;
       ++i;
       continue;
     }
@@ -144,14 +152,45 @@ std::string Utf8ToAnsi(const std::string& text) {
       cp = (cp << 6) | (uint8_t(text[i + k]) & 0x3F);
     }
     if (!ok) {
-      out += '?';
+      char put = missing(i, 1);
+      if (!put) return false;
+      out += put;
       ++i;
       continue;
     }
-    out += CodePointToAnsi(cp);
+    char ansi = CodePointToAnsi(cp);
+    if (ansi == '?' && cp != '?') {
+      char put = missing(i, extra + 1);
+      if (!put) return false;
+      ansi = put;
+    }
+    out += ansi;
     i += extra + 1;
   }
+  return true;
+}
+
+}  // namespace
+
+std::string Utf8ToAnsi(const std::string& text) {
+  std::string out;
+  DecodeUtf8ToAnsi(text, out, [](size_t, size_t) { return '?'; });
   return out;
+}
+
+bool Utf8ToAnsiExact(const std::string& text, std::string& out, std::string* missing) {
+  return DecodeUtf8ToAnsi(text, out, [&](size_t at, size_t count) {
+    if (missing) *missing = text.substr(at, count);
+    return '\0';
+  });
+}
+
+size_t FirstAnsiNotInOem(const std::string& text) {
+  for (size_t i = 0; i < text.size(); ++i) {
+    uint8_t c = uint8_t(text[i]);
+    if (kOemToAnsi[kAnsiToOem[c]] != c) return i;
+  }
+  return std::string::npos;
 }
 
 }  // namespace platform

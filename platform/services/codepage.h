@@ -30,6 +30,13 @@ std::string OemUpper(std::string text);
 // characters become '?'.
 std::string AnsiToUtf8(const std::string& text);
 std::string Utf8ToAnsi(const std::string& text);
+// Utf8ToAnsi that loses nothing: false, with the first character Windows-1252
+// lacks (or the first byte that is no UTF-8) in *missing, instead of a '?'.
+bool Utf8ToAnsiExact(const std::string& text, std::string& out, std::string* missing);
+
+// The place of the first ANSI character that code page 437 (OEM) has no
+// character for (AnsiToOem would give another character), or npos.
+size_t FirstAnsiNotInOem(const std::string& text);
 
 }  // namespace platform
 

@@ -9,6 +9,9 @@
 #include <QMouseEvent>
 #include <QScrollBar>
 #include <QTest>
+#include <algorithm>
+#include <cmath>
+#include <utility>
 
 #include "app/DataMod.h"
 #include "app/Main.h"
@@ -124,6 +127,90 @@ TEST_F(GridTest, ScrollBarIsExactInNaturalOrderAndMovesByDragging) {
   RunAsEvent([bar] { bar->triggerAction(QAbstractSlider::SliderToMaximum); });
   EXPECT_TRUE(MastData->QvxcatTable.Eof());
   EXPECT_EQ(bar->value(), 999);
+}
+
+// The place of the current record in the list the grid shows, and the list's
+// length, by walking it.
+std::pair<int, int> PlaceInList() {
+  TDevazozDataSet& table = MastData->QvxcatTable;
+  const platform::TBookmark mark = table.GetBookmark();
+  int before = 0;
+  while (!table.Bof()) {
+    table.Prior();
+    if (!table.Bof()) ++before;
+  }
+  table.GotoBookmark(mark);
+  int after = 0;
+  while (!table.Eof()) {
+    table.Next();
+    if (!table.Eof()) ++after;
+  }
+  table.GotoBookmark(mark);
+  return {before, before + after + 1};
+}
+
+void DragTo(QScrollBar* bar, double fraction) {
+  RunAsEvent([bar, fraction] {
+    bar->setSliderPosition(bar->minimum() +
+                           int(std::lround((bar->maximum() - bar->minimum()) * fraction)));
+    bar->triggerAction(QAbstractSlider::SliderMove);
+  });
+}
+
+// Quarters of the thumb land on quarters of the list, and the thumb stands where
+// the record stands, within 2 % (or the nearest record, in a list too short for that).
+void ExpectQuartersTrue(QScrollBar* bar) {
+  for (double quarter : {0.25, 0.5, 0.75}) {
+    DragTo(bar, quarter);
+    const auto [place, count] = PlaceInList();
+    ASSERT_GT(count, 1);
+    const double tolerance = std::max(0.02, 0.5 / (count - 1) + 1e-9);
+    EXPECT_NEAR(double(place) / (count - 1), quarter, tolerance) << quarter;
+    ProcessEvents();
+    const double thumb = double(bar->value() - bar->minimum()) / (bar->maximum() - bar->minimum());
+    EXPECT_NEAR(thumb, double(place) / (count - 1), 0.02) << quarter;
+  }
+}
+
+TEST_F(GridTest, ScrollBarTellsTheTruthInTagOrderAndUnderAFilter) {
+  StartOn(48);
+  QScrollBar* bar = grid_->verticalScrollBar();
+  // On the sample the thumb moves one step per row.
+  EXPECT_EQ(bar->maximum() - bar->minimum(), 47);
+  for (int row = 0; row < 47; ++row) {
+    EXPECT_EQ(bar->value(), row);
+    Key(Qt::Key_Down);
+  }
+  EXPECT_EQ(bar->value(), 47);
+  ExpectQuartersTrue(bar);
+  // Ordered by category and filtered to two categories, which are one band of
+  // the tag: the thumb counts only the titles shown.
+  RunAsEvent([] {
+    MastData->QvxcatTable.SetIndexName("CATEGORY");
+    MastData->QvxcatTable.SetFilter("CATEGORY = 'Racing' OR CATEGORY = 'Puzzle'");
+    MastData->QvxcatTable.SetFiltered(true);
+  });
+  ProcessEvents();
+  const int shown = PlaceInList().second;
+  ASSERT_GT(shown, 4);
+  ASSERT_LT(shown, 48);
+  EXPECT_EQ(bar->maximum() - bar->minimum(), shown - 1);
+  for (int row = 0; row < shown - 1; ++row) {
+    EXPECT_EQ(bar->value(), row);
+    Key(Qt::Key_Down);
+  }
+  ExpectQuartersTrue(bar);
+}
+
+TEST_F(GridTest, ScrollBarQuartersLandOnQuartersOfABiggerCatalog) {
+  StartOn(5000);
+  QScrollBar* bar = grid_->verticalScrollBar();
+  ExpectQuartersTrue(bar);
+  RunAsEvent([] {
+    MastData->QvxcatTable.SetFilter("ANALOG = .T.");
+    MastData->QvxcatTable.SetFiltered(true);
+  });
+  ExpectQuartersTrue(bar);
 }
 
 TEST_F(GridTest, ScrollBarInTagOrderTellsRoughlyWhereTheUserIs) {

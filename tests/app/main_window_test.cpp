@@ -14,8 +14,10 @@
 #include <QToolBar>
 #include <QToolButton>
 
+#include "app/CatalogCmds.h"
 #include "app/DataMod.h"
 #include "app/Main.h"
+#include "app/Views.h"
 #include "platform/qt/application.h"
 #include "platform/qt/db_grid.h"
 #include "tests/app/app_test_support.h"
@@ -56,7 +58,7 @@ class MainWindowTest : public ProgramFixture {
 
 TEST_F(MainWindowTest, StartsOnTheCatalogInTitleOrderAtTheFirstRecord) {
   StartOnSample();
-  EXPECT_EQ(MainForm->windowTitle(), "QVX Catalog");
+  EXPECT_EQ(MainForm->windowTitle(), CatalogCaption(dir_.path()));
   EXPECT_EQ(MainForm->CurrentView(), 1);
   EXPECT_EQ(MainForm->TitlePanel1->text(), " Catalog");
   EXPECT_EQ(MainForm->TitlePanel2->width(), 1);
@@ -87,7 +89,7 @@ TEST_F(MainWindowTest, StartsOnTheCatalogInTitleOrderAtTheFirstRecord) {
               MainForm->ViewSpeedBar->isChecked());
 }
 
-TEST_F(MainWindowTest, MissingTableShowsOneErrorAndAnEmptyWindow) {
+TEST_F(MainWindowTest, MissingTableShowsOneErrorAndAnHonestWindow) {
   MakeSampleCatalog(dir_.path());
   ASSERT_EQ(std::remove(dir_.File("QVXCAT.DBF").c_str()), 0);
   ModalAnswerer answers;
@@ -98,19 +100,64 @@ TEST_F(MainWindowTest, MissingTableShowsOneErrorAndAnEmptyWindow) {
       << answers.Texts()[0].toStdString();
   EXPECT_TRUE(answers.Texts()[0].endsWith("QVXCAT.DBF"));
   EXPECT_TRUE(MainForm->isVisible());
-  EXPECT_EQ(MainForm->CurrentView(), 0);
-  EXPECT_EQ(MainForm->DBGrid->DataSource(), nullptr);
-  EXPECT_FALSE(MastData->CategoryTable.Active());
-  EXPECT_FALSE(MastData->DevdistTable.Active());
-  // Commands do nothing without a view; the status shows no count and no caption.
+  // The other tables open all the same; the catalog view shows nothing.
+  EXPECT_TRUE(MastData->CategoryTable.Active());
+  EXPECT_TRUE(MastData->DevdistTable.Active());
+  EXPECT_EQ(MainForm->CurrentView(), 1);
+  EXPECT_EQ(Panel(1), "0 Items");
+  // Commands that need the title table are disabled, and the status bar says why.
+  for (QAction* command :
+       {MainForm->FileNew, MainForm->FileOpen, MainForm->FileDelete, MainForm->FilePrint,
+        MainForm->FilePrintPreview, MainForm->EditFind, MainForm->ViewSort, MainForm->ViewFilter})
+    EXPECT_FALSE(command->isEnabled()) << command->objectName().toStdString();
+  const QString note = MainForm->StatusNote->text();
+  EXPECT_TRUE(note.startsWith("QVXCAT.DBF could not be opened: Cannot find file "))
+      << note.toStdString();
+  EXPECT_EQ(MainForm->FileNew->statusTip(), note);
+  for (QAction* command :
+       {MainForm->FileExit, MainForm->HelpAbout, MainForm->HelpHelpTopics, MainForm->FilePrintSetup,
+        MainForm->GoCategories, MainForm->ToolsReindexData})
+    EXPECT_TRUE(command->isEnabled()) << command->objectName().toStdString();
+  // Enter and the grid's double click do nothing either.
   RunAsEvent([] {
     MainForm->FileNewClick();
+    MainForm->FileOpenClick();
     MainForm->EditNextClick();
     MainForm->FileDeleteClick();
   });
-  EXPECT_EQ(Panel(1), "0 Items");
-  EXPECT_EQ(Panel(2), "Ordered By ");
+  EXPECT_EQ(answers.Texts().size(), 1);
+  // The categories are there to work on.
+  RunAsEvent([] { MainForm->GoCategoriesClick(); });
+  EXPECT_TRUE(MainForm->FileNew->isEnabled());
+  EXPECT_TRUE(MainForm->StatusNote->text().isEmpty());
+  EXPECT_NE(Panel(1), "0 Items");
   SaveShot("failed-start");
+}
+
+TEST_F(MainWindowTest, AFolderWithoutACatalogSaysSoInWordsAndDisablesTheTableCommands) {
+  ModalAnswerer answers;
+  answers.Press("OK");
+  Start(dir_.path());
+  ASSERT_EQ(answers.Texts().size(), 1);
+  char real[4096];
+  ASSERT_NE(realpath(dir_.path().c_str(), real), nullptr);
+  EXPECT_TRUE(
+      answers.Texts()[0].startsWith(QString("There is no catalog in this folder (") + real + "). "))
+      << answers.Texts()[0].toStdString();
+  for (const TView& view : Views()) EXPECT_FALSE(view.Table().Active());
+  for (int view = 1; view <= 3; ++view) {
+    RunAsEvent([view] { MainForm->ShowView(view); });
+    EXPECT_FALSE(MainForm->FileNew->isEnabled());
+    EXPECT_FALSE(MainForm->FileOpen->isEnabled());
+    EXPECT_FALSE(MainForm->EditFind->isEnabled());
+    EXPECT_FALSE(MainForm->ToolsPackData->isEnabled());
+    EXPECT_EQ(MainForm->StatusNote->text(), "There is no catalog in this folder.");
+    EXPECT_EQ(Panel(1), "0 Items");
+  }
+  EXPECT_TRUE(MainForm->FileExit->isEnabled());
+  EXPECT_TRUE(MainForm->HelpAbout->isEnabled());
+  RunAsEvent([] { MainForm->FileExitClick(); });
+  EXPECT_FALSE(MainForm->isVisible());
 }
 
 TEST_F(MainWindowTest, ATableWithoutAPersistentFieldIsRejected) {
@@ -124,7 +171,8 @@ TEST_F(MainWindowTest, ATableWithoutAPersistentFieldIsRejected) {
   Start(dir_.path());
   ASSERT_EQ(answers.Texts().size(), 1);
   EXPECT_EQ(answers.Texts()[0], "Field 'DEVELOPER' not found");
-  EXPECT_EQ(MainForm->CurrentView(), 0);
+  EXPECT_FALSE(MastData->QvxcatTable.Active());
+  EXPECT_FALSE(MainForm->FileOpen->isEnabled());
 }
 
 TEST_F(MainWindowTest, OtherProgramsCatalogShowsInItsTitleOrder) {
@@ -401,13 +449,16 @@ TEST_F(MainWindowTest, ClosingTheWindowClosesTheThreeTables) {
 
 TEST_F(MainWindowTest, AnErrorInsideACommandIsShownAndTheProgramGoesOn) {
   StartOnSample();
-  MastData->CategoryTable.Close();
+  MastData->QvxcatTable.AfterScroll = [](platform::TDataSet&) {
+    throw platform::EDatabaseError("Scrolling refused");
+  };
   ModalAnswerer answers;
   answers.Press("OK");
-  // Choosing a view whose table is closed: the status-bar refresh fails.
-  RunAsEvent([] { MainForm->GoCategoriesClick(); });
+  RunAsEvent([] { MainForm->EditNextClick(); });
   ASSERT_EQ(answers.Texts().size(), 1);
-  EXPECT_EQ(answers.Texts()[0], "Cannot perform this operation on a closed dataset");
+  EXPECT_EQ(answers.Texts()[0], "Scrolling refused");
+  MastData->QvxcatTable.AfterScroll = nullptr;
+  RunAsEvent([] { MainForm->GoCategoriesClick(); });
   RunAsEvent([] { MainForm->GoCatalogClick(); });
   EXPECT_EQ(Panel(1), "48 Items");
 }

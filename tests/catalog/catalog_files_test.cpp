@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <cstdio>
+
 #include "catalog/sample_catalog.h"
 #include "engine/foundation/gs6_os.h"
 #include "tests/support/dbf_fixture.h"
@@ -137,6 +139,29 @@ TEST(NewCatalog, AFullDiskLeavesNoFileBehind) {
     for (const std::string& name : catalog::CatalogFileNames())
       EXPECT_FALSE(devazoz::os::Exists(dir.File(name))) << room << " " << name;
   }
+}
+
+TEST(CatalogIndex, AMissingIndexIsMadeAgainOnlyWhereItIsMissingAndNeverLeftHalfMade) {
+  TempDir dir;
+  catalog::CreateSampleCatalog(dir.path());
+  EXPECT_THROW(catalog::CreateCatalogIndex(dir.path(), "QVXCAT.DBF"), catalog::ECatalogError);
+  EXPECT_THROW(catalog::CreateCatalogIndex(dir.path(), "OTHER.DBF"), catalog::ECatalogError);
+  const std::vector<uint8_t> whole = qvx_test::ReadFileBytes(dir.File("QVXCAT.CDX"));
+  ASSERT_EQ(std::remove(dir.File("QVXCAT.CDX").c_str()), 0);
+  // A disk too full for it: no index file is left to be taken for the index.
+  devazoz::os::SetSpaceLimit(int64_t(whole.size() / 2));
+  EXPECT_ANY_THROW(catalog::CreateCatalogIndex(dir.path(), "QVXCAT.DBF"));
+  devazoz::os::SetSpaceLimit(-1);
+  EXPECT_FALSE(devazoz::os::Exists(dir.File("QVXCAT.CDX")));
+  catalog::CreateCatalogIndex(dir.path(), "QVXCAT.DBF");
+  std::string out;
+  EXPECT_EQ(qvx_test::RunCommand(std::string(QVX_DEVAZOZ_TOOL) + " check '" +
+                                     dir.File("QVXCAT.DBF") + "' '" + dir.File("QVXCAT.CDX") + "'",
+                                 &out),
+            0)
+      << out;
+  EXPECT_EQ(catalog::CatalogIndexTags("QVXCAT.DBF"),
+            (std::vector<std::string>{"TITLE", "CATEGORY"}));
 }
 
 TEST(CatalogFolders, NoneSomeOrAllOfTheTables) {

@@ -1,5 +1,8 @@
 // devazoz browse: the output format byte for byte, the actions, and exit codes.
+#include <fcntl.h>
 #include <gtest/gtest.h>
+#include <sys/file.h>
+#include <unistd.h>
 
 #include <string>
 
@@ -110,6 +113,51 @@ TEST_F(DevazozBrowse, ExitCodes) {
                        &out, &err),
             1);
   EXPECT_EQ(err, "Cannot find file " + dir_.File("NONE.DBF") + "\n");
+}
+
+// Text in filters, locate and appends meets the table in its code page (437):
+// a literal is translated as field values are, and a character the code page
+// has not is refused, never stored or searched for as another one.
+TEST_F(DevazozBrowse, TextMeetsTheTableInItsCodePage) {
+  std::string out, err;
+  ASSERT_EQ(Run(Index() + "--append 'TITLE=Café Racer'", &out, &err), 0) << err;
+  EXPECT_EQ(out, "count\t10\nposted\t11\n");
+  out = Out("--filter \"TITLE = 'Café Racer'\"");
+  EXPECT_NE(out.find("\n11\tCafé Racer\t"), std::string::npos) << out;
+  out = Out("--filter \"TITLE = 'CAFÉ RACER'\" --ignore-case");
+  EXPECT_NE(out.find("\n11\tCafé Racer\t"), std::string::npos) << out;
+  EXPECT_EQ(Out("--locate TITLE Caf --partial"), "count\t11\nlocate\tT\t11\n");
+  EXPECT_EQ(Out(Index() + "--locate TITLE 'Café Racer'"), "count\t11\nlocate\tT\t11\n");
+  // Characters the code page lacks: Windows-1252 has no Cyrillic, 437 no euro.
+  for (const char* action : {"--locate TITLE Ж --partial", "--locate TITLE 'Ж' --partial --nocase",
+                             "--append TITLE=Привет", "--filter \"TITLE = 'Ж'\""}) {
+    EXPECT_EQ(Run(action, &out, &err), 1) << action;
+    EXPECT_NE(err.find("cannot be used with table " + table_ + ": its code page has no character"),
+              std::string::npos)
+        << action << ": " << err;
+  }
+  EXPECT_EQ(Run("--append 'TITLE=5 €'", &out, &err), 1);
+  EXPECT_NE(err.find("its code page (437) has no character"), std::string::npos) << err;
+  EXPECT_EQ(Run(Index() + "--locate TITLE '€' --partial", &out, &err), 1);
+  EXPECT_NE(err.find("its code page (437) has no character"), std::string::npos) << err;
+  // Nothing was appended by the refused appends.
+  EXPECT_EQ(Out("--locate TITLE Caf --partial"), "count\t11\nlocate\tT\t11\n");
+}
+
+// A table that another program holds for its own use (as the catalog program
+// holds its tables) is said to be open elsewhere, not "File access denied".
+TEST_F(DevazozBrowse, ATableHeldByAnotherProgramIsSaidToBeOpenElsewhere) {
+  int held = ::open(table_.c_str(), O_RDONLY);
+  ASSERT_GE(held, 0);
+  ASSERT_EQ(::flock(held, LOCK_EX | LOCK_NB), 0);
+  std::string out, err;
+  EXPECT_EQ(Run("", &out, &err), 1);
+  EXPECT_EQ(
+      err, "This catalog is open in another window: " + table_ + " is in use by another program\n");
+  EXPECT_EQ(Run("--append TITLE=Zebra", &out, &err), 1);
+  EXPECT_EQ(err.rfind("This catalog is open in another window", 0), 0u) << err;
+  ::close(held);
+  EXPECT_EQ(Run("", &out, &err), 0) << err;
 }
 
 }  // namespace

@@ -49,6 +49,7 @@ TEST_F(DevazozEval, PrintsTheTypeLetterAndTheValue) {
   EXPECT_EQ(Line("UPPER(TRIM(TITLE)) + '|'"), "C\tTAB\\tHERE\\\\|\n");
   EXPECT_EQ(Line("PRICE * 2"), "N\t99.9\n");
   EXPECT_EQ(Line("1/3"), "N\t0.3333333333\n");
+  EXPECT_EQ(Line("7%4"), "N\t3\n");
   EXPECT_EQ(Line("RECNO()"), "N\t1\n");
   EXPECT_EQ(Line("RELEASED + 1"), "N\t2451061\n");
   EXPECT_EQ(Line("1 + RELEASED"), "D\t19980904\n");
@@ -75,6 +76,8 @@ TEST_F(DevazozEval, ErrorsGoToStderrWithExitCode1) {
   EXPECT_EQ(err, "There is no function for UPPER (nor a field of that name)\n");
   EXPECT_EQ(Run(".T. .AND. 1", "", &out, &err), 1);
   EXPECT_EQ(err, "The two sides of an operation do not match\n");
+  EXPECT_EQ(Run("TITLE*TITLE", "", &out, &err), 1);
+  EXPECT_EQ(err, "The operation * cannot be used on text (in TITLE*TITLE)\n");
   EXPECT_EQ(Run("'open", "", &out, &err), 1);
   EXPECT_EQ(err, "Missing closing quote (') for the text at position 1\n");
   EXPECT_EQ(Run("1", " --recno 9", &out, &err), 1);

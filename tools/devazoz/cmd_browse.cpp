@@ -20,6 +20,7 @@
 #include <vector>
 
 #include "engine/dataset/Zavaz6UZ.h"
+#include "engine/foundation/gs6_eror.h"
 #include "platform/services/codepage.h"
 #include "platform/services/datetime.h"
 #include "platform/services/paths.h"
@@ -85,11 +86,22 @@ void GoTo(devazoz::TDevazozDataSet& ds, long recno) {
     throw platform::EDatabaseError("Record " + std::to_string(recno) + " is not in the view");
 }
 
-void SetValues(devazoz::TDevazozDataSet& ds, const std::vector<std::string>& assignments) {
+// Text from the command line in the dataset's character set (ANSI); a character
+// that set lacks is refused, not stored or searched for as a question mark.
+std::string Ansi(const std::string& utf8, const std::string& table) {
+  std::string ansi, missing;
+  if (!platform::Utf8ToAnsiExact(utf8, ansi, &missing))
+    throw devazoz::EDevazozError("\"" + utf8 + "\" cannot be used with table " + table +
+                                 ": its code page has no character \"" + missing + "\"");
+  return ansi;
+}
+
+void SetValues(devazoz::TDevazozDataSet& ds, const std::vector<std::string>& assignments,
+               const std::string& table) {
   for (const std::string& a : assignments) {
     size_t eq = a.find('=');
     if (eq == std::string::npos || eq == 0) throw UsageError{"expected FIELD=VALUE: " + a};
-    ds.FieldByName(a.substr(0, eq))->SetAsString(platform::Utf8ToAnsi(a.substr(eq + 1)));
+    ds.FieldByName(a.substr(0, eq))->SetAsString(Ansi(a.substr(eq + 1), table));
   }
 }
 
@@ -144,7 +156,7 @@ int RunBrowse(const ParsedArgs& args) {
   ds.SetTranslateASCII(!no_translate);
   ds.SetReadOnly(action.empty() || action == "--locate" || action == "--lookup");
   if (has_filter) {
-    ds.SetFilter(filter);
+    ds.SetFilter(Ansi(filter, full));
     ds.SetFilterOptions(ignore_case ? unsigned(platform::foCaseInsensitive) : 0u);
     ds.SetFiltered(true);
   }
@@ -178,21 +190,21 @@ int RunBrowse(const ParsedArgs& args) {
   } else if (action == "--locate") {
     platform::TLocateOptions options = (partial ? unsigned(platform::loPartialKey) : 0u) |
                                        (nocase ? unsigned(platform::loCaseInsensitive) : 0u);
-    bool found = ds.Locate(operands[0], platform::Utf8ToAnsi(operands[1]), options);
+    bool found = ds.Locate(operands[0], Ansi(operands[1], full), options);
     out += std::string("locate\t") + (found ? "T" : "F") + "\t" + std::to_string(ds.RecNo()) + "\n";
   } else if (action == "--lookup") {
-    platform::TVariant v = ds.Lookup(operands[0], platform::Utf8ToAnsi(operands[1]), operands[2]);
+    platform::TVariant v = ds.Lookup(operands[0], Ansi(operands[1], full), operands[2]);
     out += "lookup\t" + (v.IsNull() ? std::string("\\N") : Utf8(v.AsString())) + "\t" +
            std::to_string(ds.RecNo()) + "\n";
   } else if (action == "--append") {
     ds.Append();
-    SetValues(ds, operands);
+    SetValues(ds, operands, full);
     ds.Post();
     out += "posted\t" + std::to_string(ds.RecNo()) + "\n";
   } else if (action == "--edit") {
     GoTo(ds, recno);
     ds.Edit();
-    SetValues(ds, std::vector<std::string>(operands.begin() + 1, operands.end()));
+    SetValues(ds, std::vector<std::string>(operands.begin() + 1, operands.end()), full);
     ds.Post();
     out += "posted\t" + std::to_string(ds.RecNo()) + "\n";
   } else if (action == "--delete") {
@@ -208,8 +220,11 @@ int RunBrowse(const ParsedArgs& args) {
     out += "recalled\t" + std::to_string(recno) + "\t" + std::to_string(ds.RecNo()) + "\n";
   }
   std::fwrite(out.data(), 1, out.size(), stdout);
+  // A change is on the disk before the command says it is done.
+  if (!ds.ReadOnly()) ds.FlushBuffers();
+  std::vector<std::string> stale = ds.StaleIndexReasons();
   ds.Close();
-  return kExitOk;
+  return WarnStaleIndexes(stale);
 }
 
 const CommandRegistrar reg(

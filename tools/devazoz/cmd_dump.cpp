@@ -1,6 +1,8 @@
 // devazoz dump TABLE [--deleted] [--memo] [--index FILE]... [--tag NAME]
 //   [--filter EXPRESSION] [--ignore-case] [--range LOW HIGH]
-// The records the cursor visits from the first to the end, tab-separated.
+// The records the cursor visits from the first to the end, tab-separated. Keys of
+// an index naming records past the table's end are left out with a warning (exit
+// code 1).
 #include <cstdio>
 #include <string>
 #include <vector>
@@ -48,7 +50,7 @@ int RunDump(const ParsedArgs& args) {
     }
   }
   std::fwrite(out.data(), 1, out.size(), stdout);
-  return kExitOk;
+  return WarnStaleIndexes(table.StaleIndexReasons());
 }
 
 const CommandRegistrar reg(

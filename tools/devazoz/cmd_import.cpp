@@ -17,19 +17,11 @@
 #include "catalog/field_map.h"
 #include "catalog/table_import.h"
 #include "engine/dataset/Zavaz6UZ.h"
-#include "engine/foundation/gs6_disk.h"
-#include "engine/foundation/gs6_os.h"
 #include "platform/services/codepage.h"
 #include "tools/devazoz/commands.h"
 
 namespace devazoz_tool {
 namespace {
-
-namespace os = devazoz::os;
-
-bool Exists(const std::string& path) {
-  return os::Exists(os::ResolvePath(devazoz::GSO_DiskFile::MakeAbsolute(path)));
-}
 
 std::string Directory(const std::string& path) {
   size_t slash = path.rfind('/');
@@ -102,11 +94,11 @@ int RunImport(const ParsedArgs& args) {
   devazoz::TDevazozDataSet* company_table = nullptr;
   if (BaseName(table_path) == "QVXCAT") {
     std::string dir = Directory(table_path);
-    if (Exists(dir + catalog::kCategoryTable)) {
+    if (catalog::FileExists(dir + catalog::kCategoryTable)) {
       catalog::OpenTableForWork(categories, dir + catalog::kCategoryTable);
       category_table = &categories;
     }
-    if (Exists(dir + catalog::kCompanyTable)) {
+    if (catalog::FileExists(dir + catalog::kCompanyTable)) {
       catalog::OpenTableForWork(companies, dir + catalog::kCompanyTable);
       company_table = &companies;
     }

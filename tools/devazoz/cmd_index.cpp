@@ -20,13 +20,15 @@ int RunIndex(const ParsedArgs& args) {
     throw UsageError{"index takes a table, an index file, a tag and a key expression"};
   ProgressTable table(plain[0], true);
   auto cdx = OpenIndex(&table, plain[1], true, true);
-  // A file this command created and could give no tag is removed again while still
-  // empty, so that no 0-byte index is left to be refused later.
+  // A file this command created and could give no tag is removed again, so that
+  // a failed command leaves no empty index (nor the bare header of a CDX or MDX
+  // file) behind.
   std::string created;
-  if (cdx->Disk() && cdx->Disk()->FileSize() == 0) created = cdx->Disk()->RealPath();
+  if (cdx->Disk() && (cdx->Created() || cdx->Disk()->FileSize() == 0))
+    created = cdx->Disk()->RealPath();
   auto remove_created = [&] {
     if (created.empty()) return;
-    bool empty = cdx->Disk() && cdx->Disk()->FileSize() == 0;
+    bool empty = !cdx->Disk() || cdx->TagCount() == 0;
     cdx.reset();
     if (empty) std::remove(created.c_str());
   };

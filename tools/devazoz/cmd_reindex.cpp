@@ -1,4 +1,5 @@
 // devazoz reindex TABLE INDEXFILE...: rebuilds every tag of each index file.
+#include "engine/foundation/gs6_mark.h"
 #include "tools/devazoz/commands.h"
 #include "tools/devazoz/index_progress.h"
 
@@ -9,7 +10,14 @@ int RunReindex(const ParsedArgs& parsed) {
   const Args& args = parsed.Positionals();
   if (args.size() < 2) throw UsageError{"reindex takes a table and index files"};
   ProgressTable table(args[0], true);
-  for (size_t i = 1; i < args.size(); ++i) OpenIndex(&table, args[i], false, true)->RebuildAll();
+  devazoz::TgsChangeMarker marker(table.RealPath());
+  for (size_t i = 1; i < args.size(); ++i) {
+    auto file = OpenIndex(&table, args[i], false, true);
+    file->RebuildAll();
+    // Rebuilt, the file matches the table whatever an interrupted change left.
+    if (file->Disk() && file->Disk()->Failures() == 0)
+      marker.Forget(file->Disk()->FileName(), false);
+  }
   return kExitOk;
 }
 

@@ -33,6 +33,10 @@ std::string Escape(const std::string& text);
 std::string FormatNumber(double value);
 // Whole non-negative number from an argument, or UsageError.
 long ParseCount(const std::string& text, const char* what);
+// After a walk in an index's order: each reason an open index is known not to
+// match its table (keys naming records past its end were left out) goes to stderr
+// as a warning. kExitEngineError when there was one, else kExitOk.
+int WarnStaleIndexes(const std::vector<std::string>& reasons);
 
 }  // namespace devazoz_tool
 

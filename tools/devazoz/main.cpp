@@ -106,6 +106,12 @@ std::string FormatNumber(double value) {
   return s;
 }
 
+int WarnStaleIndexes(const std::vector<std::string>& reasons) {
+  for (const std::string& why : reasons)
+    std::fprintf(stderr, "devazoz: warning: %s\n", why.c_str());
+  return reasons.empty() ? kExitOk : kExitEngineError;
+}
+
 long ParseCount(const std::string& text, const char* what) {
   char* end = nullptr;
   long v = std::strtol(text.c_str(), &end, 10);

@@ -25,7 +25,7 @@ class BlobTest : public CatalogTest {
   std::string Memo() { return notes->AsString(); }
   int32_t Block() { return int32_t(ds->Handler()->GetNum(8)); }
 
-  std::unique_ptr<devazoz::TDevazozDataSet> ds;
+  std::unique_ptr<qvx_test::TInspectedDataSet> ds;
   TField* notes = nullptr;
 };
 

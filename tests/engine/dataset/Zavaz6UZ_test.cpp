@@ -493,7 +493,9 @@ TEST_F(CatalogTest, OnFormulaAnswersHostFunctions) {
     chg = true;
     if (st == "PARSE") {
       typ = 'L';
-      static_cast<char*>(rsl)[0] = who.Handler()->GetStr(2).rfind("Fighting", 0) == 0 ? 'T' : 'F';
+      const std::string category =
+          static_cast<qvx_test::TInspectedDataSet&>(who).Handler()->GetStr(2);
+      static_cast<char*>(rsl)[0] = category.rfind("Fighting", 0) == 0 ? 'T' : 'F';
     }
   };
   ds->SetFilter("ISFIGHT()");
@@ -578,7 +580,7 @@ TEST_F(CatalogTest, TranslatesBetweenOemAndAnsi) {
   DbfFixture f(0x03, {{"NAME", 'C', 10}});
   f.AddRecord({"M\x81ller"});  // u-umlaut in code page 437
   f.Write(dir.File("OEM.DBF"));
-  TDevazozDataSet ds;
+  qvx_test::TInspectedDataSet ds;
   ds.SetDatabaseName(dir.path());
   ds.SetTableName("OEM.DBF");
   ds.Open();

@@ -5,6 +5,7 @@
 #include <sstream>
 
 #include "engine/dataset/Zavaz6UZ.h"
+#include "tests/engine/dataset/dataset_test_util.h"
 #include "tests/support/dataset_fixture.h"
 #include "tests/support/dbf_fixture.h"
 
@@ -51,7 +52,7 @@ TEST_P(TestDataTables, ReadsTitlesDeletionsAndMemos) {
   CopyTestData(std::string("dbf/") + table + ".dbf", dir.path());
   CopyTestData(std::string("dbf/") + table + "." + memo, dir.path());
   auto expected = ReadTsv(std::string(QVX_TESTDATA_DIR) + "/dbf/" + table + ".memo.tsv");
-  TDevazozDataSet ds;
+  qvx_test::TInspectedDataSet ds;
   ds.SetDatabaseName(dir.path());
   ds.SetTableName(std::string(table) + ".dbf");
   ds.SetUseDeleted(true);

@@ -15,13 +15,19 @@
 
 namespace qvx_test {
 
+// The adapter with its handler in reach, for checks of what the table itself holds.
+class TInspectedDataSet : public devazoz::TDevazozDataSet {
+ public:
+  using devazoz::TDevazozDataSet::Handler;
+};
+
 class CatalogTest : public ::testing::Test {
  protected:
   void SetUp() override { WriteCatalog(dir.path()); }
 
   // Closed, set up on CATALOG.DBF with its CDX and the given tag.
-  std::unique_ptr<devazoz::TDevazozDataSet> Make(const std::string& tag = "TITLE") {
-    auto ds = std::make_unique<devazoz::TDevazozDataSet>();
+  std::unique_ptr<TInspectedDataSet> Make(const std::string& tag = "TITLE") {
+    auto ds = std::make_unique<TInspectedDataSet>();
     ds->SetDatabaseName(dir.path());
     ds->SetTableName("CATALOG.DBF");
     ds->SetIndexFiles({"CATALOG.CDX"});
@@ -29,7 +35,7 @@ class CatalogTest : public ::testing::Test {
     ds->SetExclusive(true);
     return ds;
   }
-  std::unique_ptr<devazoz::TDevazozDataSet> Open(const std::string& tag = "TITLE") {
+  std::unique_ptr<TInspectedDataSet> Open(const std::string& tag = "TITLE") {
     auto ds = Make(tag);
     ds->Open();
     return ds;

@@ -996,8 +996,7 @@ TEST_F(DiskFileTest, FailuresRaiseMessagesOfTheDefaultRoutine) {
     f.WriteAt(0, "x", 1);
     FAIL();
   } catch (const EDevazozError& e) {
-    EXPECT_EQ(e.Message(),
-              "Devazoz Error 112, SubCode 1102.\r " + f.RealPath() + " (the disk is full)>1102");
+    EXPECT_EQ(e.Message(), "Cannot write, the disk is full - " + f.RealPath() + " (while writing)");
   }
   g_fault_call = os::Call::Flush;
   g_fault_code = os::MapErrno(EIO);

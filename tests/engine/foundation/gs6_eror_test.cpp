@@ -76,15 +76,29 @@ TEST(ErrorMessage, KnownCodeGivesRowTextAndInfo) {
   EXPECT_EQ(FormatErrorMessage(32, 1107, "F"), "File access denied - F");
 }
 
-TEST(ErrorMessage, UnknownCodeGivesNumberedMessage) {
+TEST(ErrorMessage, OtherCodesAreToldInWords) {
+  // No carriage return and no code numbers in front: what went wrong, the file,
+  // what the engine was doing.
+  EXPECT_EQ(FormatErrorMessage(kErrDiskFull, kSubWriteAt, "/data/QVXCAT.DBF"),
+            "Cannot write, the disk is full - /data/QVXCAT.DBF (while writing)");
+  EXPECT_EQ(FormatErrorMessage(kErrIndexHeader, kSubNone, "/data/T.NTX: header has key length 0"),
+            "Index file cannot be used - /data/T.NTX: header has key length 0");
+  EXPECT_EQ(FormatErrorMessage(kErrGeneralFailure, kSubFlush, "F"),
+            "The disk or device failed - F (while writing to the disk)");
+  // A code without words keeps its number, at the end.
   EXPECT_EQ(FormatErrorMessage(1234, 1107, "C:\\DATA\\QVXCAT.DBF"),
-            "Devazoz Error 1234, SubCode 1107.\r C:\\DATA\\QVXCAT.DBF>1107");
-  EXPECT_EQ(FormatErrorMessage(77, kSubNone, nullptr), "Devazoz Error 77.\r");
-  EXPECT_EQ(FormatErrorMessage(77, kSubNone, ""), "Devazoz Error 77.\r");
-  EXPECT_EQ(FormatErrorMessage(77, 1101, nullptr), "Devazoz Error 77, SubCode 1101.\r");
-  // Without a sub-code the info still ends with the (absent) sub-code number.
-  EXPECT_EQ(FormatErrorMessage(77, kSubNone, "F"), "Devazoz Error 77.\r F>-7");
-  EXPECT_EQ(FormatErrorMessage(-3, 0, "F"), "Devazoz Error -3, SubCode 0.\r F>0");
+            "Unexpected error - C:\\DATA\\QVXCAT.DBF (while opening; error 1234)");
+  EXPECT_EQ(FormatErrorMessage(77, kSubNone, nullptr), "Unexpected error (error 77)");
+  EXPECT_EQ(FormatErrorMessage(77, kSubNone, ""), "Unexpected error (error 77)");
+  EXPECT_EQ(FormatErrorMessage(77, 1101, nullptr), "Unexpected error (while reading; error 77)");
+  EXPECT_EQ(FormatErrorMessage(-3, 0, "F"), "Unexpected error - F (error -3)");
+  for (int32_t code : {6, 31, 38, 77, 87, 112, 206, 221, 2112, 1234})
+    for (int32_t sub : {kSubNone, kSubReadAt, kSubWriteAt, kSubOpen, kSubDbfRead, 0}) {
+      std::string msg = FormatErrorMessage(code, sub, "/x/F.DBF");
+      EXPECT_EQ(msg.find('\r'), std::string::npos) << msg;
+      EXPECT_EQ(msg.find("Devazoz Error"), std::string::npos) << msg;
+      EXPECT_NE(msg.find("/x/F.DBF"), std::string::npos) << msg;
+    }
 }
 
 TEST(ErrorMessage, RowTextAndSeparatorStayWithinFortyThreeCharacters) {

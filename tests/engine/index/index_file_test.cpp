@@ -4,6 +4,7 @@
 #include <sys/stat.h>
 
 #include "engine/foundation/gs6_eror.h"
+#include "engine/foundation/gs6_glbl.h"
 #include "tests/engine/index/index_fixture.h"
 #include "tests/support/memo_fixture.h"
 
@@ -140,4 +141,44 @@ TEST(IndexFile, TagsWithoutUsableKeysAreRefusedEvenWhenTheHookReturns) {
   EXPECT_EQ(cdx.TagCount(), 0);
   EXPECT_TRUE(cdx.AddTag("T", "TITLE", false, true, "TITLE = 'One'"));
   EXPECT_EQ(cdx.TagCount(), 1);
+}
+
+TEST(IndexFile, TheNodeCacheStaysWithinItsLimitAndOnlyForExclusiveFiles) {
+  TempDir dir;
+  std::string t = dir.File("CACHE.DBF");
+  auto titles = qvx_test::RandomTitles(20000, 21);
+  qvx_test::WriteCatalogTable(t, titles);
+  std::string path = dir.File("CACHE.CDX");
+  {
+    qvx_test::IndexedTable table(t);
+    devazoz::GSobjCDXFile cdx(&table, path, false, true, true, false);
+    ASSERT_TRUE(cdx.AddTag("TITLE", "TITLE", false, true, ""));
+  }
+  devazoz::EngineSettings& settings = devazoz::Settings();
+  const size_t saved = settings.index_cache_bytes;
+  struct Restore {
+    size_t value;
+    ~Restore() { devazoz::Settings().index_cache_bytes = value; }
+  } restore{saved};
+  for (size_t limit : {size_t(0), size_t(8192), size_t(64) << 10, size_t(8) << 20}) {
+    settings.index_cache_bytes = limit;
+    for (bool shared : {false, true}) {
+      qvx_test::IndexedTable table(t, shared);
+      devazoz::GSobjCDXFile cdx(&table, path, false, false, true, shared);
+      devazoz::GSobjIndexTag* tag = cdx.FindTag("TITLE");
+      ASSERT_NE(tag, nullptr);
+      // Every title is found, whatever the cache keeps, and a full walk meets
+      // every key in order.
+      for (size_t i = 0; i < titles.size(); i += 7)
+        ASSERT_NE(tag->Find(qvx_test::TextKey(titles[i])), 0) << titles[i] << " limit " << limit;
+      EXPECT_LE(cdx.CachedBytes(), limit);
+      if (shared || limit == 0) {
+        EXPECT_EQ(cdx.CachedBytes(), 0u);
+      } else if (limit >= (size_t(64) << 10)) {
+        EXPECT_GT(cdx.CachedBytes(), 0u);
+      }
+      EXPECT_EQ(qvx_test::ListKeys(tag).size(), titles.size());
+      EXPECT_LE(cdx.CachedBytes(), limit);
+    }
+  }
 }

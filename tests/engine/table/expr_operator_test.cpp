@@ -103,6 +103,19 @@ TEST(ExprOperator, ArithmeticTakesTheRightOperandsType) {
   EXPECT_EQ(Eval("2 * 3").type, kExpNumber);
 }
 
+TEST(ExprOperator, PercentIsTheRemainder) {
+  EXPECT_EQ(Eval("7%4").value.number, 3);
+  EXPECT_EQ(Eval("7 % 4").type, kExpNumber);
+  EXPECT_EQ(Eval("2 + 7 % 4 * 2").value.number, 8);  // binds as * and / do
+  EXPECT_EQ(Eval("7.5 % 2").value.number, 1.5);
+  // The remainder takes the divisor's sign.
+  EXPECT_EQ(Eval("-7 % 4").value.number, 1);
+  EXPECT_EQ(Eval("7 % -4").value.number, -1);
+  EXPECT_EQ(Eval("8 % 4").value.number, 0);
+  EXPECT_TRUE(std::isnan(Eval("7 % 0").value.number));
+  EXPECT_EQ(ErrorOf("'a' % 'b'"), "The operation % cannot be used on text (in \"a\"%\"b\")");
+}
+
 TEST(ExprOperator, PowerTruncatesTheExponent) {
   EXPECT_EQ(Eval("2 ^ 10").value.number, 1024);
   EXPECT_EQ(Eval("2 ^ 3.9").value.number, 8);
@@ -205,8 +218,9 @@ TEST(ExprOperator, Logicals) {
   EXPECT_FALSE(Is(".NOT. .T."));
   EXPECT_EQ(ErrorOf(".T. + .T."), "A number value is required but invalid");
   EXPECT_EQ(ErrorOf(".T. ^ .T."), "A number value is required but invalid");
-  EXPECT_EQ(ErrorOf(".T. < .F."), "A assigned value is required but invalid");
-  EXPECT_EQ(ErrorOf(".T. LIKE .F."), "A assigned value is required but invalid");
+  EXPECT_EQ(ErrorOf(".T. < .F."), "The operation < cannot be used on logical values (in .T.<.F.)");
+  EXPECT_EQ(ErrorOf(".T. LIKE .F."),
+            "The operation .LIKE. cannot be used on logical values (in .T..LIKE..F.)");
 }
 
 TEST(ExprOperator, TypeErrors) {
@@ -216,12 +230,16 @@ TEST(ExprOperator, TypeErrors) {
   EXPECT_EQ(ErrorOf("() = 1"), "The two sides of an operation do not match");
   EXPECT_EQ(ErrorOf(".NOT. 1"), "A boolean value is required but invalid");
   EXPECT_EQ(ErrorOf("!'x'"), "A boolean value is required but invalid");
-  EXPECT_EQ(ErrorOf("'a' * 'b'"), "A assigned value is required but invalid");
-  EXPECT_EQ(ErrorOf("'a' .AND. 'b'"), "A assigned value is required but invalid");
-  EXPECT_EQ(ErrorOf("'a' LIKE 'b'"), "A assigned value is required but invalid");
-  EXPECT_EQ(ErrorOf("'a' POS 'b'"), "A assigned value is required but invalid");
-  EXPECT_EQ(ErrorOf("1 .OR. 2"), "A assigned value is required but invalid");
-  EXPECT_EQ(ErrorOf("() = ()"), "A assigned value is required but invalid");
+  // What the operation is, what it cannot work on, and the expression.
+  EXPECT_EQ(ErrorOf("'a' * 'b'"), "The operation * cannot be used on text (in \"a\"*\"b\")");
+  EXPECT_EQ(ErrorOf("'a' .AND. 'b'"),
+            "The operation .AND. cannot be used on text (in \"a\".AND.\"b\")");
+  EXPECT_EQ(ErrorOf("'a' LIKE 'b'"),
+            "The operation .LIKE. cannot be used on text (in \"a\".LIKE.\"b\")");
+  EXPECT_EQ(ErrorOf("'a' POS 'b'"),
+            "The operation .POS. cannot be used on text (in \"a\".POS.\"b\")");
+  EXPECT_EQ(ErrorOf("1 .OR. 2"), "The operation .OR. cannot be used on numbers (in 1.OR.2)");
+  EXPECT_EQ(ErrorOf("() = ()"), "The operation = cannot be used on missing values (in ()=())");
   EXPECT_EQ(ErrorOf("1 +"), "Target value missing for + operation");
   EXPECT_EQ(ErrorOf(".AND. .T."), "Target value missing for .AND. operation");
 }

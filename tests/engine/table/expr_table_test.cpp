@@ -91,7 +91,8 @@ TEST_F(ExprTable, FieldVariablesConvertByFieldType) {
   EXPECT_EQ(r.value.table, &t);
   EXPECT_EQ(r.value.field, 6);
   EXPECT_FALSE(Eval(t, "EMPTY(NOTES)").value.logic);
-  EXPECT_EQ(ErrorOf(t, "NOTES = NOTES"), "A assigned value is required but invalid");
+  EXPECT_EQ(ErrorOf(t, "NOTES = NOTES"),
+            "The operation = cannot be used on memo or binary fields (in NOTES=NOTES)");
   EXPECT_EQ(ErrorOf(t, "NOTES + 'x'"), "The two sides of an operation do not match");
   EXPECT_EQ(Eval(t, "DESCEND(NOTES)").value.field, 6);
   TgsVariant v(16);

@@ -156,5 +156,37 @@ TEST(CodePage, Utf8ToAnsiReplacesWhatItCannotMap) {
   EXPECT_EQ(Utf8ToAnsi("\x80"), "?");  // stray continuation byte
 }
 
+TEST(CodePage, Utf8ToAnsiExactNamesWhatItCannotMap) {
+  std::string out, missing;
+  EXPECT_TRUE(Utf8ToAnsiExact("caf\xC3\xA9 \xE2\x82\xAC?", out, &missing));
+  EXPECT_EQ(out, "caf" + Bytes({0xE9}) + " " + Bytes({0x80}) + "?");
+  EXPECT_FALSE(
+      Utf8ToAnsiExact("ab\xD0\x96"
+                      "cd",
+                      out, &missing));  // Cyrillic Zhe
+  EXPECT_EQ(missing, "\xD0\x96");
+  EXPECT_FALSE(Utf8ToAnsiExact("x\xF0\x9F\x98\x80", out, &missing));
+  EXPECT_EQ(missing, "\xF0\x9F\x98\x80");
+  EXPECT_FALSE(Utf8ToAnsiExact("\xC3", out, &missing));  // cut sequence
+  EXPECT_EQ(missing, "\xC3");
+  EXPECT_FALSE(Utf8ToAnsiExact("\xCE\xA9", out, nullptr));
+  std::string all;
+  for (int c = 0; c < 256; ++c) all += char(c);
+  EXPECT_TRUE(Utf8ToAnsiExact(AnsiToUtf8(all), out, &missing));
+  EXPECT_EQ(out, all);
+}
+
+TEST(CodePage, FirstAnsiNotInOemFindsWhatCodePage437Lacks) {
+  EXPECT_EQ(FirstAnsiNotInOem("Caf" + Bytes({0xE9}) + " " + Bytes({0xC4, 0xFC})),
+            std::string::npos);
+  EXPECT_EQ(FirstAnsiNotInOem("5 " + Bytes({0x80})), 2u);  // the euro sign
+  EXPECT_EQ(FirstAnsiNotInOem(Bytes({0x8A})), 0u);         // S with caron: not an S
+  // Exactly the characters that come back as themselves fit.
+  for (int c = 0; c < 256; ++c) {
+    std::string one(1, char(c));
+    EXPECT_EQ(FirstAnsiNotInOem(one) == std::string::npos, OemToAnsi(AnsiToOem(one)) == one) << c;
+  }
+}
+
 }  // namespace
 }  // namespace platform
