@@ -1,7 +1,7 @@
 // The one driver of the index fuzz targets (CDX, MDX, NTX, NDX): it writes the
 // input as an index file, opens it over a small table, walks every tag first to
-// last and back, seeks, and (when asked) inserts and deletes keys; each target
-// adds its format's checks.
+// last and back, seeks, and (when asked) inserts and deletes keys and keeps a
+// record's keys as the table handler does; each target adds its format's checks.
 //
 // Input: byte 0 holds flags (bit 0: open with a small table whose fields are
 // TITLE C(40), PRICE N(8,2) and, for formats that index dates, DAY D(8), so that
@@ -165,6 +165,18 @@ int Run(const char* target, const char* extension, bool with_day, const uint8_t*
     if (with_table) table = std::make_unique<devazoz::GSO_dBaseFld>(table_path, false, write);
     File index(table.get(), index_path, false, false, write, false);
     Exercise(index, seed, write);
+    if (write && table) {
+      // The table handler's way of keeping keys: the paths of a change and of an
+      // append read before anything is written, then the change itself.
+      try {
+        table->ReadRecord(1);
+        index.CheckKeyPaths(1, false);
+        index.UpdateKeys(1, false);
+        index.CheckKeyPaths(0, true);
+      } catch (const devazoz::EDevazozError&) {
+      } catch (const devazoz::EDevazozExpression&) {
+      }
+    }
     after(index, flags);
   } catch (const devazoz::EDevazozError&) {
   } catch (const devazoz::EDevazozExpression&) {

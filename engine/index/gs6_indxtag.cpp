@@ -83,12 +83,12 @@ int GSobjIndexTag::CreateTag(const std::string& name, const std::string& key_exp
   return 0;
 }
 
-std::string GSobjIndexTag::KeyTooLong(uint32_t length) {
-  return "the key is too long (" + std::to_string(length) + " bytes, at most " +
-         std::to_string(kMaxIndexKeyLength) + ")";
-}
-
-std::string GSobjIndexTag::ForProblem() {
+std::string GSobjIndexTag::DefinitionProblem(bool typed) {
+  if (!typed) return "the key expression gives no text, number, date or logical value";
+  if (key_length_ < 1) return "the key is empty";
+  if (key_length_ > kMaxIndexKeyLength)
+    return "the key is too long (" + std::to_string(key_length_) + " bytes, at most " +
+           std::to_string(kMaxIndexKeyLength) + ")";
   if (!has_for_ || !for_handler_ || !for_handler_->HasExpression()) return std::string();
   EvaluateFor();
   if (for_handler_->ResultType() == kExpLogic) return std::string();

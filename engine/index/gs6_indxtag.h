@@ -91,11 +91,11 @@ class GSobjIndexTag : public TgsObject {
   // Why the last CreateTag (or a format's DefineTag) refused the tag; empty
   // when it did not or gave no reason.
   const std::string& BuildProblem() const { return build_problem_; }
-  // The message for a key whose length the tag cannot hold.
-  static std::string KeyTooLong(uint32_t length);
-  // Evaluates the FOR condition on the table's current record: empty when there
-  // is none or it gives a logical value, else why it cannot be used.
-  std::string ForProblem();
+  // What makes a new definition of the tag unusable, once the format took the
+  // key's type and length from the table's current record (typed false: the key
+  // gave no usable value): an empty or too long key, or a FOR condition that
+  // gives no logical value there. Empty when nothing.
+  std::string DefinitionProblem(bool typed);
 
   // Deletes the key entry (value and record number) when present; true if found.
   bool DeleteKey(const GSobjIndexKeyData& key);

@@ -277,12 +277,8 @@ int GSobjMDXTag::DefineTag(const std::string& name, const std::string& key_expre
   GSobjIndexTag::CreateTag(name, key_expression, unique, ascending, for_expression);
   negate_compare_ = !ascending;
   descending_traversal_ = false;
-  if (!TakeKeyType())
-    return RefuseTag("the key expression gives no text, number, date or logical value");
-  if (key_length_ < 1) return RefuseTag("the key is empty");
-  if (key_length_ > kMaxIndexKeyLength) return RefuseTag(KeyTooLong(key_length_));
-  std::string for_problem = ForProblem();
-  if (!for_problem.empty()) return RefuseTag(for_problem);
+  std::string problem = DefinitionProblem(TakeKeyType());
+  if (!problem.empty()) return RefuseTag(problem);
   entry_size_ = uint16_t(MdxEntrySize(key_length_));
   int max_keys = MdxMaxKeys(page_size, entry_size_);
   if (max_keys < 2) return RefuseTag("the key is too long for the file's pages");

@@ -182,9 +182,8 @@ int GSobjNDXTag::DefineTag(const std::string& name, const std::string& key_expre
                      " bytes");
   GSobjIndexTag::CreateTag(name, key_expression, unique, true, "");
   GSobjIndexKeyData k;
-  if (!EvaluateKeyInto(k))
-    return RefuseTag("the key expression gives no text, number, date or logical value");
-  switch (k.Value.Type()) {
+  bool typed = EvaluateKeyInto(k);
+  switch (typed ? k.Value.Type() : VariantType::None) {
     case VariantType::Text:
       key_type_ = 'C';
       key_length_ = uint16_t(std::min<uint32_t>(k.Value.Length(), 0xFFFF));
@@ -206,10 +205,10 @@ int GSobjNDXTag::DefineTag(const std::string& name, const std::string& key_expre
       entry_size_ = uint16_t(EntrySizeFor(8));
       break;
     default:
-      return RefuseTag("the key expression gives no text, number, date or logical value");
+      typed = false;
   }
-  if (key_length_ < 1) return RefuseTag("the key is empty");
-  if (key_length_ > kMaxIndexKeyLength) return RefuseTag(KeyTooLong(key_length_));
+  std::string problem = DefinitionProblem(typed);
+  if (!problem.empty()) return RefuseTag(problem);
   max_interior_keys_ = uint16_t((kNdxBlockSize - 8) / entry_size_);
   sentinel_.clear();
   return 0;

@@ -228,12 +228,8 @@ int GSobjNTXTag::DefineTag(const std::string& name, const std::string& key_expre
                      std::to_string(kNtxHeaderSize - kNtxForAt - 1) + " bytes");
   GSobjIndexTag::CreateTag(name, key_expression, unique, true, for_expression);
   decimals_ = 0;
-  if (!TakeKeyTypeFromExpression())
-    return RefuseTag("the key expression gives no text, number, date or logical value");
-  if (key_length_ < 1) return RefuseTag("the key is empty");
-  if (key_length_ > kMaxIndexKeyLength) return RefuseTag(KeyTooLong(key_length_));
-  std::string for_problem = ForProblem();
-  if (!for_problem.empty()) return RefuseTag(for_problem);
+  std::string problem = DefinitionProblem(TakeKeyTypeFromExpression());
+  if (!problem.empty()) return RefuseTag(problem);
   entry_size_ = uint16_t(key_length_ + 8);
   max_interior_keys_ = uint16_t(NtxMaxKeys(entry_size_));
   return 0;

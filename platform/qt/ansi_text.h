@@ -10,7 +10,9 @@
 namespace platform::qt {
 
 QString AnsiToQString(const std::string& ansi);
-// Characters outside Windows-1252 become '?'.
+// Text with a character outside Windows-1252 is refused (platform::Exception
+// naming the character), never turned into '?': what the catalog cannot hold is
+// neither stored nor searched for as another character.
 std::string QStringToAnsi(const QString& text);
 
 }  // namespace platform::qt

@@ -1,5 +1,6 @@
-// devazoz pack TABLE [--index FILE]...: removes deleted records; when any were
-// removed, the listed indexes are rebuilt (record numbers moved).
+// devazoz pack TABLE [--index FILE]...: removes deleted records and rebuilds the
+// listed indexes (record numbers move; with nothing removed the rebuild still mends
+// an index that no longer matched the table).
 #include <string>
 #include <vector>
 
@@ -22,10 +23,10 @@ int RunPack(const ParsedArgs& args) {
 const CommandRegistrar reg(
     {"pack",
      "removes the deleted records of a table",
-     "pack TABLE [--index FILE]...  (the listed indexes are rebuilt when records were removed)",
+     "pack TABLE [--index FILE]...  (the listed indexes are rebuilt)",
      {{"TABLE", "the table, opened exclusively for writing"}},
      {{"--index", "FILE",
-       "an index file of the table; it is rebuilt when records were removed, since\n"
+       "an index file of the table; it is rebuilt from the packed table, since\n"
        "record numbers move",
        true}},
      ""},

@@ -13,6 +13,7 @@
 #include "platform/qt/db_edit.h"
 #include "platform/qt/db_lookup_combo_box.h"
 #include "platform/qt/db_memo.h"
+#include "platform/services/exception.h"
 #include "tests/support_qt/mem_dataset.h"
 #include "tests/support_qt/qt_test.h"
 
@@ -154,6 +155,32 @@ TEST_F(DbControlsTest, EditAccentedLettersReachTheFieldAsAnsi) {
   titles_.Next();
   titles_.Prior();
   EXPECT_EQ(edit->text(), QString::fromUtf8("Café Ñandú"));
+}
+
+TEST_F(DbControlsTest, EditAndMemoRefuseTextTheCodePageCannotHoldAndStoreNoQuestionMarks) {
+  TDBEdit* edit = Add<TDBEdit>("TITLE");
+  TDBMemo* memo = Add<TDBMemo>("NOTES");
+  ShowWindow();
+  edit->setFocus();
+  edit->selectAll();
+  qvxtest::TypeText(edit, QString::fromUtf8("Привет"));
+  EXPECT_THROW(titles_.Post(), platform::Exception);
+  EXPECT_EQ(titles_.Stored(1, "TITLE"), "Crimson Harbor");
+  // The typed text stays for the user to mend.
+  EXPECT_EQ(titles_.State(), TDataSetState::dsEdit);
+  EXPECT_EQ(edit->text(), QString::fromUtf8("Привет"));
+  edit->selectAll();
+  qvxtest::TypeText(edit, QStringLiteral("Privet"));
+  memo->setFocus();
+  memo->selectAll();
+  qvxtest::TypeText(memo, QString::fromUtf8("日本"));
+  EXPECT_THROW(titles_.Post(), platform::Exception);
+  EXPECT_EQ(titles_.Stored(1, "NOTES"), "first line\r\nsecond line");
+  memo->selectAll();
+  qvxtest::TypeText(memo, QStringLiteral("Nihon"));
+  titles_.Post();
+  EXPECT_EQ(titles_.Stored(1, "TITLE"), "Privet");
+  EXPECT_EQ(titles_.Stored(1, "NOTES"), "Nihon");
 }
 
 // ---- Memo

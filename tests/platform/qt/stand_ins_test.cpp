@@ -124,7 +124,15 @@ TEST(AnsiText, CrossesWindows1252BothWays) {
   EXPECT_EQ(AnsiToQString("Plain"), "Plain");
   EXPECT_EQ(AnsiToQString("\x80 \xe9\xfc"), QString::fromUtf8("\xe2\x82\xac \xc3\xa9\xc3\xbc"));
   EXPECT_EQ(QStringToAnsi(QString::fromUtf8("\xe2\x82\xac \xc3\xa9\xc3\xbc")), "\x80 \xe9\xfc");
-  EXPECT_EQ(QStringToAnsi(QString::fromUtf8("\xe4\xb8\xad")), "?");
+  try {
+    QStringToAnsi(QString::fromUtf8("ab\xe4\xb8\xad"));
+    ADD_FAILURE() << "a character outside Windows-1252 went through";
+  } catch (const platform::Exception& e) {
+    EXPECT_STREQ(e.what(),
+                 "Text with the character U+4E2D cannot be used: the catalog's code page has no "
+                 "such character");
+  }
+  EXPECT_EQ(QStringToAnsi(QString::fromUtf8("?")), "?");
   EXPECT_EQ(AnsiToQString(std::string("a\0b", 3)).size(), 3);
 }
 
