@@ -44,7 +44,11 @@ build_benches() {  # source-dir build-dir out-dir
   ln -sfn "$ROOT/bench" "$inc/bench"
   local libs=("$2/engine/libdevazoz_handler.a" "$2/engine/libdevazoz_index.a"
     "$2/engine/libdevazoz_table.a" "$2/engine/libdevazoz_expressions.a"
-    "$2/engine/libdevazoz_foundation.a" "$2/platform/libqvx_platform.a")
+    "$2/engine/libdevazoz_foundation.a")
+  # The platform services library moved into a folder of its own after 260f3f0.
+  local platform
+  platform=$(find "$2/platform" -name libqvx_platform.a | head -1)
+  libs+=("$platform")
   for b in bench_cdx bench_handler; do
     g++ -std=c++20 -O3 -DNDEBUG -w -I"$inc" -I"$1" "$ROOT/bench/$b.cpp" "${libs[@]}" \
       -lbenchmark -lpthread -o "$3/$b"
