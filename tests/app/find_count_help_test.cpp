@@ -36,6 +36,19 @@ namespace {
 using qvxtest::ModalAnswers;
 using qvxtest::TypeText;
 
+// The progress window at once, letting events through at every step, for the
+// length of a test.
+struct EagerProgress {
+  EagerProgress() {
+    platform::qt::TProgressWindow::SetShowDelay(0);
+    platform::qt::TProgressWindow::SetPumpInterval(0);
+  }
+  ~EagerProgress() {
+    platform::qt::TProgressWindow::SetShowDelay(300);
+    platform::qt::TProgressWindow::SetPumpInterval(50);
+  }
+};
+
 class FindCountTest : public ProgramFixture {
  protected:
   void StartOn(int titles) {
@@ -250,11 +263,11 @@ TEST_F(FindCountTest, StatisticsAndHelpOpenFromTheirMenusKeysAndButtons) {
 
 TEST_F(FindCountTest, PackStopsWhileCopyingAndSaysWhatWasDone) {
   StartOn(100000);
-  platform::qt::TProgressWindow::SetShowDelay(0);
   Titles().First();
   Titles().Delete();
   const int records = Titles().RecordCount();
   {
+    EagerProgress eager;
     ModalAnswers answers;
     answers.Button(QMessageBox::Yes);
     answers.Then([](QWidget* modal) {
@@ -265,7 +278,6 @@ TEST_F(FindCountTest, PackStopsWhileCopyingAndSaysWhatWasDone) {
     });
     answers.Button(QMessageBox::Ok);
     RunAsEvent([] { MainForm->ToolsPackDataClick(); });
-    platform::qt::TProgressWindow::SetShowDelay(300);
     EXPECT_EQ(answers.Pending(), 0);
     ASSERT_EQ(answers.Seen().size(), 2u);
     EXPECT_EQ(answers.Seen()[1].text,
@@ -293,7 +305,7 @@ TEST_F(FindCountTest, PackStopsWhileCopyingAndSaysWhatWasDone) {
 
 TEST_F(FindCountTest, ReindexStopsAndLeavesTheIndexesWhole) {
   StartOn(100000);
-  platform::qt::TProgressWindow::SetShowDelay(0);
+  EagerProgress eager;
   ModalAnswers answers;
   answers.Button(QMessageBox::Yes);
   answers.Then([](QWidget* modal) {
@@ -303,7 +315,6 @@ TEST_F(FindCountTest, ReindexStopsAndLeavesTheIndexesWhole) {
   });
   answers.Button(QMessageBox::Ok);
   RunAsEvent([] { MainForm->ToolsReindexDataClick(); });
-  platform::qt::TProgressWindow::SetShowDelay(300);
   ASSERT_EQ(answers.Seen().size(), 2u);
   EXPECT_TRUE(
       answers.Seen()[1].text.startsWith("Reindexing was stopped; QVXCAT.DBF is as it was."));
