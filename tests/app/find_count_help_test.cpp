@@ -24,9 +24,12 @@
 #include "app/HelpWin.h"
 #include "app/Main.h"
 #include "app/StatsFrm.h"
+#include "engine/foundation/gs6_mark.h"
+#include "engine/foundation/gs6_os.h"
 #include "platform/qt/ansi_text.h"
 #include "platform/qt/db_grid.h"
 #include "platform/qt/progress_window.h"
+#include "platform/services/codepage.h"
 #include "tests/app/app_test_support.h"
 #include "tests/support_qt/qt_test.h"
 
@@ -333,6 +336,40 @@ TEST_F(FindCountTest, ReindexStopsAndLeavesTheIndexesWhole) {
                        &out, &err),
             0)
       << out << err;
+}
+
+TEST_F(FindCountTest, AnIndexRebuiltAtStartShowsItsProgressAndMayBeStopped) {
+  MakeSampleCatalog(dir_.path(), 30000);
+  // The program ended during a change of the titles' index: the next start rebuilds it.
+  devazoz::TgsChangeMarker marker(devazoz::os::ResolvePath(dir_.File("QVXCAT.DBF")));
+  ASSERT_EQ(marker.Write({platform::AnsiUpper(dir_.File("QVXCAT.CDX"))}, false), 0);
+  {
+    EagerProgress eager;
+    ModalAnswers answers;
+    QString stage;
+    answers.Then([&stage](QWidget* modal) {
+      auto* progress = qobject_cast<platform::qt::TProgressWindow*>(modal);
+      ASSERT_NE(progress, nullptr);
+      stage = progress->StageText();
+      progress->findChild<QPushButton*>("CancelBtn")->click();
+    });
+    Start(dir_.path());
+    EXPECT_EQ(answers.Pending(), 0);
+    EXPECT_TRUE(stage.startsWith("Rebuilding the index of QVXCAT.DBF")) << stage.toStdString();
+    EXPECT_FALSE(Titles().Active());
+    EXPECT_TRUE(MastData->CategoryTable.Active());
+    EXPECT_EQ(MainForm->StatusNote->text(),
+              "Opening QVXCAT.DBF was stopped while its index was rebuilt; it is not open.");
+    EXPECT_TRUE(marker.Read().exists);
+  }
+  Stop();
+  // Left to run, the rebuild ends with the table open and says what it did.
+  Start(dir_.path());
+  ASSERT_TRUE(Titles().Active());
+  EXPECT_EQ(MainForm->StatusNote->text(),
+            "The index of QVXCAT.DBF was rebuilt: the program had ended during a change of it.");
+  EXPECT_FALSE(marker.Read().exists);
+  EXPECT_EQ(Count(), "30,000 Items");
 }
 
 }  // namespace
