@@ -12,17 +12,24 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
+#include <QScreen>
 #include <QTabWidget>
 #include <QTest>
 #include <QToolBar>
 #include <string>
 #include <vector>
 
+#include "app/AboutDlg.h"
 #include "app/BackgroundWork.h"
+#include "app/CatalFrm.h"
+#include "app/CategFrm.h"
 #include "app/DataMod.h"
+#include "app/DevFrm.h"
+#include "app/FiltFrm.h"
 #include "app/FindDlg.h"
 #include "app/HelpWin.h"
 #include "app/Main.h"
+#include "app/SortDlg.h"
 #include "app/StatsFrm.h"
 #include "engine/foundation/gs6_mark.h"
 #include "engine/foundation/gs6_os.h"
@@ -370,6 +377,26 @@ TEST_F(FindCountTest, AnIndexRebuiltAtStartShowsItsProgressAndMayBeStopped) {
             "The index of QVXCAT.DBF was rebuilt: the program had ended during a change of it.");
   EXPECT_FALSE(marker.Read().exists);
   EXPECT_EQ(Count(), "30,000 Items");
+}
+
+TEST_F(FindCountTest, DialogsHaveACloseButtonOnlyAndTheMainWindowGrowsWithItsScreen) {
+  StartOn(48);
+  const std::vector<QWidget*> dialogs = {CatalogForm, CategoryForm, DeveloperForm, FindDialog,
+                                         SortDialog,  FilterForm,   AboutDialog};
+  for (QWidget* dialog : dialogs) {
+    const Qt::WindowFlags flags = dialog->windowFlags();
+    // Without the customize hint a window manager adds its default buttons.
+    EXPECT_TRUE(flags & Qt::CustomizeWindowHint) << dialog->objectName().toStdString();
+    EXPECT_TRUE(flags & Qt::WindowCloseButtonHint) << dialog->objectName().toStdString();
+    EXPECT_FALSE(flags & (Qt::WindowMinimizeButtonHint | Qt::WindowMaximizeButtonHint))
+        << dialog->objectName().toStdString();
+  }
+  // Three quarters of the screen's free area (up to 1200 by 800), never less than
+  // the designed 620 by 406.
+  const QRect area = MainForm->screen()->availableGeometry();
+  EXPECT_GE(MainForm->width(), std::max(620, std::min(area.width() * 3 / 4, 1200)));
+  EXPECT_GE(MainForm->height(), std::max(406, std::min(area.height() * 3 / 4, 800)));
+  EXPECT_EQ(MainForm->minimumSize(), QSize(620, 406));
 }
 
 }  // namespace
