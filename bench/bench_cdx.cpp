@@ -200,6 +200,17 @@ BENCHMARK(BM_AppendsWithTwoTags)->Iterations(1)->Unit(benchmark::kMillisecond);
 
 // 100,000 appends through the table handler with the catalog's index open and
 // TITLE controlling, on a copy of the table and its index made untimed.
+// Bulk scopes where the handler has them (an older engine, compared side by
+// side, has none and held its index writes anyway).
+template <class Handler>
+void BeginBulkWork(Handler& h) {
+  if constexpr (requires { h.BeginBulk(); }) h.BeginBulk();
+}
+template <class Handler>
+void EndBulkWork(Handler& h) {
+  if constexpr (requires { h.EndBulk(); }) h.EndBulk();
+}
+
 void BM_AppendsTitleControlling(benchmark::State& state) {
   Files& f = WithCatalogIndex();
   std::string table_copy = BenchPath("bench_app.dbf");
@@ -221,12 +232,16 @@ void BM_AppendsTitleControlling(benchmark::State& state) {
       std::string tag = "TITLE";
       h.SelectTag(&tag, false);
       state.ResumeTiming();
+      // A loop of appends is bulk work: where the handler has a bulk scope the
+      // appends run inside it (posts outside one are each made durable).
+      BeginBulkWork(h);
       for (int i = 0; i < 100000; ++i) {
         h.BlankRecord();
         h.PutStr(1, titles[size_t(i)]);
         h.PutStr(2, categories[size_t(i)]);
         h.AppendRecord();
       }
+      EndBulkWork(h);
       // Closing (inside the measurement) gives what the files hold back to the system.
     }
     state.PauseTiming();

@@ -215,7 +215,7 @@ TEST_F(ListReportTest, PreviewShowsTheFirstPageAndPutsTheTableBack) {
   StartOn(120);
   RunAsEvent([] { MastData->QvxcatTable.MoveBy(7); });
   const std::string before = CurrentTitle();
-  ModalAnswerer answerer;
+  ModalAnswers answerer;
   int shown_page = -1;
   QString caption;
   answerer.Then([&](QWidget* modal) {
@@ -250,7 +250,7 @@ TEST_F(ListReportTest, PrintSetupDialogClosesCleanlyWithoutPrinters) {
   StartOn(48);
   ReportPrintDialogs() = saved_;
   ReportPrintDialogs().HavePrinters = [] { return false; };
-  ModalAnswerer answerer;
+  ModalAnswers answerer;
   answerer.Then([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
   RunAsEvent([] { MainForm->FilePrintSetupClick(); });
   EXPECT_EQ(answerer.Pending(), 0);
@@ -285,7 +285,7 @@ TEST_F(ListReportTest, AboutBoxShowsTitleVersionPictureLicenceAndCredit) {
   EXPECT_TRUE(AboutDialog->Label4->text().contains("GNU General Public License"));
   EXPECT_EQ(AboutDialog->Label6->cursor().shape(), Qt::ArrowCursor);
   EXPECT_TRUE(AboutDialog->OKBtn->isDefault());
-  ModalAnswerer answerer;
+  ModalAnswers answerer;
   answerer.Then([](QWidget* modal) {
     auto* box = qobject_cast<TAboutDialog*>(modal);
     ASSERT_NE(box, nullptr);
