@@ -43,9 +43,6 @@
 namespace qvx_test {
 namespace {
 
-using qvxtest::ModalAnswers;
-using qvxtest::TypeText;
-
 // The progress window at once, letting events through at every step, for the
 // length of a test.
 struct EagerProgress {
