@@ -32,7 +32,7 @@ void WriteText(const std::string& path, const std::string& text) {
 
 // Answers the next file or folder chooser: a folder is opened, a file chosen (with
 // the name filter, when given).
-void Choose(ModalAnswerer& answers, const std::string& path, const QString& filter = {}) {
+void Choose(ModalAnswers& answers, const std::string& path, const QString& filter = {}) {
   answers.Then([path, filter](QWidget* modal) {
     auto* chooser = qobject_cast<QFileDialog*>(modal);
     ASSERT_NE(chooser, nullptr) << modal->metaObject()->className();
@@ -80,7 +80,7 @@ TEST_F(CatalogCommandsTest, OpenCatalogSwitchesFoldersAndTheTitleNamesIt) {
     MastData->CategoryTable.SetFiltered(true);
     MainForm->GoCategoriesClick();
   });
-  ModalAnswerer answers;
+  ModalAnswers answers;
   Choose(answers, other.path());
   RunAsEvent([] { MainForm->FileOpenCatalog->trigger(); });
   EXPECT_EQ(MastData->CatalogFolder(), other.path());
@@ -116,7 +116,7 @@ TEST_F(CatalogCommandsTest, NewCatalogMakesAndOpensAnEmptyCatalog) {
   TempDir fresh;
   MakeSampleCatalog(dir_.path());
   Start(dir_.path());
-  ModalAnswerer answers;
+  ModalAnswers answers;
   Choose(answers, fresh.path());
   RunAsEvent([] { MainForm->FileNewCatalog->trigger(); });
   EXPECT_TRUE(catalog::HoldsCatalog(fresh.path()));
@@ -143,7 +143,7 @@ TEST_F(CatalogCommandsTest, ImportAddsTheListShowsTheSummaryAndUndoTakesItOut) {
   Start(dir_.path());
   RunAsEvent([] { MainForm->GoCategoriesClick(); });
   QString summary;
-  ModalAnswerer answers;
+  ModalAnswers answers;
   Choose(answers, dir_.File("mine.csv"));
   answers.Then([](QWidget* modal) {
     auto* dialog = qobject_cast<TImportDialog*>(modal);
@@ -198,7 +198,7 @@ TEST_F(CatalogCommandsTest, ExportWritesTheShownViewInItsOrderAndFilter) {
     MastData->QvxcatTable.SetFiltered(true);
     MainForm->ShowView(1);
   });
-  ModalAnswerer answers;
+  ModalAnswers answers;
   Choose(answers, dir_.File("racing.csv"), "CSV list (*.csv)");
   RunAsEvent([] { MainForm->FileExport->trigger(); });
   std::string csv = ReadFileText(dir_.File("racing.csv"));
@@ -227,7 +227,7 @@ TEST(StartFolderTest, TheStartWindowOnlyWhereThereIsNoCatalogAtAll) {
   // Some tables missing: the open will say which; no start window.
   folder = partial.path();
   EXPECT_TRUE(ChooseStartFolder(folder));
-  ModalAnswerer answers;
+  ModalAnswers answers;
   answers.Then([](QWidget* modal) {
     auto* start = qobject_cast<TStartWindow*>(modal);
     ASSERT_NE(start, nullptr) << modal->metaObject()->className();
