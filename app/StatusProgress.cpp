@@ -1,16 +1,6 @@
 #include "app/StatusProgress.h"
 
-#include "platform/qt/ansi_text.h"
 #include "platform/qt/progress_window.h"
-
-namespace {
-
-QString FileName(const std::string& path) {
-  size_t slash = path.rfind('/');
-  return platform::qt::AnsiToQString(slash == std::string::npos ? path : path.substr(slash + 1));
-}
-
-}  // namespace
 
 TStatusProgress::TStatusProgress(TDevazozDataSet& table, const QString& title, QWidget* parent)
     : table_(table), previous_(table.OnStatus), title_(title), parent_(parent) {
@@ -34,16 +24,11 @@ QString TStatusProgress::StageText(int32_t operation) const {
     default:
       break;
   }
-  if (what_.isEmpty()) return stage.isEmpty() ? title_ : stage;
-  return stage.isEmpty() ? what_ : what_ + ": " + stage;
+  return stage.isEmpty() ? title_ : title_ + ": " + stage;
 }
 
 void TStatusProgress::Report(int32_t stat1, int32_t stat2, int32_t stat3) {
   if (stat1 == -1) {
-    if (stat2 == devazoz::kStatusRepairIndex) {
-      const std::string index = table_.RebuildingIndex();
-      what_ = "Rebuilding " + (index.empty() ? QString("an index") : FileName(index));
-    }
     if (!window_) {
       window_ = std::make_unique<platform::qt::TProgressWindow>(title_, parent_);
       window_->SetCancellable(false, "The files are being put right");

@@ -1,9 +1,7 @@
 // TStatusProgress: a table's progress reports (the dataset's OnStatus) shown in a
-// progress window while the object lives: the index rebuilt at open after an
-// interrupted change, the repair of a damaged table. The reports come as
-// (-1, operation, total) to begin a stage, (operation, done, 0) within it and
-// (0, 0, 0) at its end; a repair at open announces itself with operation 12 and
-// its build's stages (1 reading the keys, 2 writing the index) follow.
+// progress window while the object lives: the repair of a damaged table and the
+// reindex offered at open. The reports come as (-1, operation, total) to begin a
+// stage, (operation, done, 0) within it and (0, 0, 0) at its end.
 //
 // The window is made at the first report and shows only once the work has lasted
 // a moment (TProgressWindow); the work cannot be stopped half-way, so Cancel is
@@ -25,14 +23,15 @@ class TProgressWindow;
 
 class TStatusProgress {
  public:
-  // `title`: the window's caption ("Opening the Catalog").
+  // `title`: the window's caption and the work its stages belong to
+  // ("Repairing QVXCAT.DBF").
   TStatusProgress(TDevazozDataSet& table, const QString& title, QWidget* parent = nullptr);
   ~TStatusProgress();
   TStatusProgress(const TStatusProgress&) = delete;
   TStatusProgress& operator=(const TStatusProgress&) = delete;
 
   void Report(int32_t stat1, int32_t stat2, int32_t stat3);
-  // The stage text a report begins ("Rebuilding QVXCAT.CDX: reading the keys").
+  // The stage text a report begins ("Repairing QVXCAT.DBF: reading the keys").
   QString StageText(int32_t operation) const;
 
  private:
@@ -40,7 +39,6 @@ class TStatusProgress {
   devazoz::TgsStatusReport previous_;
   QString title_;
   QWidget* parent_;
-  QString what_;  // the work the stages belong to ("Rebuilding QVXCAT.CDX")
   std::unique_ptr<platform::qt::TProgressWindow> window_;
 };
 

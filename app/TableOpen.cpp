@@ -1,6 +1,8 @@
 #include "app/TableOpen.h"
 
+#include <QApplication>
 #include <exception>
+#include <memory>
 
 #include "app/CatalogCmds.h"
 #include "app/StatusProgress.h"
@@ -9,6 +11,7 @@
 #include "platform/qt/ansi_text.h"
 #include "platform/qt/application.h"
 #include "platform/qt/message_dlg.h"
+#include "platform/qt/progress_window.h"
 
 namespace {
 
@@ -50,12 +53,52 @@ void TCatalogOpen::OpenTables() {
     if (!view.Table().Active()) OpenTable(view.Table());
 }
 
+// An index file found out of step with its table (the program ended during a
+// change) is rebuilt by the open itself: a progress window shows it, from the
+// first report of the rebuild on. Cancel may stop it: the file stays as it was
+// and the table stays closed, to be rebuilt at the next open.
+void TCatalogOpen::OpenWithProgress(TDevazozDataSet& table) {
+  std::unique_ptr<platform::qt::TProgressWindow> progress;
+  const QString name = platform::qt::AnsiToQString(FileNameOf(table));
+  devazoz::TgsStatusReport saved = table.OnStatus;
+  table.OnStatus = [&](int32_t what, int32_t count, int32_t total) {
+    if (what == -1 && count == devazoz::kStatusRepairIndex && !progress)
+      progress = std::make_unique<platform::qt::TProgressWindow>("Opening the Catalog",
+                                                                 QApplication::activeWindow());
+    if (!progress) return;
+    if (what == -1) {
+      progress->Begin(
+          QString("Rebuilding the index of %1, which a change left out of step: %2")
+              .arg(name, count == devazoz::kStatusIndexWrite ? QString("writing the index")
+                                                             : QString("reading the keys")),
+          total);
+    } else if (what == 0) {
+      progress->Pump();
+    } else {
+      progress->Step(count);
+      progress->CheckCancel();
+    }
+  };
+  struct Restore {
+    TDevazozDataSet& table;
+    devazoz::TgsStatusReport saved;
+    ~Restore() { table.OnStatus = std::move(saved); }
+  } restore{table, std::move(saved)};
+  table.Open();
+  if (progress)
+    notices_.push_back("The index of " + FileNameOf(table) +
+                       " was rebuilt: the program had ended during a change of it.");
+}
+
 void TCatalogOpen::OpenTable(TDevazozDataSet& table) {
   problems_.erase(&table);
   table.SetReadOnly(false);
   try {
-    TStatusProgress progress(table, "Opening the Catalog");
-    table.Open();
+    OpenWithProgress(table);
+  } catch (const platform::EAbort&) {
+    problems_[&table] = "Opening " + FileNameOf(table) +
+                        " was stopped while its index was rebuilt; it is not open.";
+    return;
   } catch (const devazoz::EDevazozFileMissing& e) {
     if (e.What() == devazoz::EDevazozFileMissing::Kind::kIndex &&
         !catalog::CatalogIndexTags(FileNameOf(table)).empty())
@@ -81,11 +124,9 @@ void TCatalogOpen::Fail(TDevazozDataSet& table, const std::exception& e) {
   ShowError(e);
 }
 
-// What the open did by itself, and what it found missing or out of step.
+// What the open found missing or out of step (what it rebuilt by itself is told
+// by OpenWithProgress).
 void TCatalogOpen::Opened(TDevazozDataSet& table) {
-  for (const std::string& index : table.RebuiltIndexes())
-    notices_.push_back(BaseName(index) + " was rebuilt from " + FileNameOf(table) +
-                       ": a change to it had been cut off when the program last ended.");
   const std::string memo = table.MemoProblem();
   if (!memo.empty()) problems_[&table] = memo + ".";
   std::vector<std::string> stale = table.StaleIndexReasons();

@@ -14,7 +14,8 @@
 //                                            original kept beside it as .bak)
 //   an index out of step with the table      rebuilt by the open itself when a change
 //                                            was cut off (a progress window while it
-//                                            runs, a notice after); an index known
+//                                            runs, a notice after; Cancel leaves the
+//                                            table closed, no box); an index known
 //                                            stale otherwise is offered a reindex
 //   the memo file missing                    the table opens; the problem is shown
 //                                            (and on the catalog form's Notes page)
@@ -51,6 +52,7 @@ class TCatalogOpen {
 
  private:
   void OpenTable(TDevazozDataSet& table);
+  void OpenWithProgress(TDevazozDataSet& table);
   void Fail(TDevazozDataSet& table, const std::exception& e);
   void Opened(TDevazozDataSet& table);
   void OfferIndex(TDevazozDataSet& table, const std::string& index);

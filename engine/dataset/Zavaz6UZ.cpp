@@ -1036,10 +1036,6 @@ std::vector<std::string> TDevazozDataSet::StaleIndexReasons() const {
   return handler_ ? handler_->StaleIndexReasons() : std::vector<std::string>();
 }
 
-std::string TDevazozDataSet::RebuildingIndex() const {
-  return handler_ ? handler_->RebuildingIndex() : std::string();
-}
-
 std::string TDevazozDataSet::MemoProblem() const {
   return handler_ ? handler_->MemoMissing() : std::string();
 }

@@ -160,9 +160,6 @@ class TDevazozDataSet : public platform::TDataSet {
   // The index files the open rebuilt because a change of them had been interrupted
   // (a crash inside a post): a program says so in its status bar.
   std::vector<std::string> RebuiltIndexes() const;
-  // The index file being rebuilt while the open reports it (OnStatus(-1, 12, n)
-  // until the build's (0, 0, 0)); empty otherwise.
-  std::string RebuildingIndex() const;
   // Why open index files are known not to match the table (none when sound as far
   // as known): an interrupted change found by a read-only open, or keys naming
   // records past the table's end (never shown as records). A program offers
@@ -206,9 +203,10 @@ class TDevazozDataSet : public platform::TDataSet {
   bool BackgroundWorkPending();
   // The number of records the view shows (deleted ones hidden, the filter and
   // the quick search applied), exact; -1 while the digest it is counted from is
-  // still being read (BackgroundWorkPending). A record filter event or a key
-  // range is counted by walking the view at once.
-  int VisibleCount();
+  // still being read (BackgroundWorkPending), unless `wait` says to read what is
+  // left first. A record filter event or a key range is counted by walking the
+  // view at once.
+  int VisibleCount(bool wait = false);
   // How many of the visible records hold each value of field `name` (string or
   // boolean), most frequent first; booleans as "True" and "False". Reads what
   // the digest still lacks first.

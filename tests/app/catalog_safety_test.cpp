@@ -185,11 +185,10 @@ TEST_F(CatalogSafetyTest, AnIndexLeftOutOfStepByACrashIsRebuiltUnderAProgressWin
   qApp->removeEventFilter(&watch);
   platform::qt::TProgressWindow::SetShowDelay(300);
   ASSERT_FALSE(watch.stages.isEmpty());
-  EXPECT_TRUE(watch.stages.front().startsWith("Rebuilding QVXCAT.CDX"))
+  EXPECT_TRUE(watch.stages.front().startsWith("Rebuilding the index of QVXCAT.DBF"))
       << watch.stages.front().toStdString();
   EXPECT_EQ(Note(),
-            "QVXCAT.CDX was rebuilt from QVXCAT.DBF: a change to it had been cut off when the "
-            "program last ended.");
+            "The index of QVXCAT.DBF was rebuilt: the program had ended during a change of it.");
   EXPECT_EQ(MainForm->StatusPanel[1]->text(), "48 Items");
   EXPECT_FALSE(fs::exists(dir_.File("QVXCAT.DBF.changing")));
   Stop();
