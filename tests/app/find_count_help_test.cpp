@@ -56,6 +56,16 @@ struct ProgressTimings {
   }
 };
 
+// An answer that clicks Cancel on the progress window, keeping its stage's text.
+ModalAnswers::Answer CancelProgress(QString* stage) {
+  return [stage](QWidget* modal) {
+    auto* progress = qobject_cast<platform::qt::TProgressWindow*>(modal);
+    ASSERT_NE(progress, nullptr);
+    *stage = progress->StageText();
+    progress->findChild<QPushButton*>("CancelBtn")->click();
+  };
+}
+
 class FindCountTest : public ProgramFixture {
  protected:
   void StartOn(int titles) {
@@ -276,16 +286,11 @@ TEST_F(FindCountTest, PackStopsWhileCopyingAndSaysWhatWasDone) {
   {
     ProgressTimings eager(0, 0);
     ModalAnswers answers;
-    answers.Button(QMessageBox::Yes);
-    answers.Then([](QWidget* modal) {
-      auto* progress = qobject_cast<platform::qt::TProgressWindow*>(modal);
-      ASSERT_NE(progress, nullptr);
-      EXPECT_TRUE(progress->StageText().startsWith("Packing QVXCAT.DBF"));
-      progress->findChild<QPushButton*>("CancelBtn")->click();
-    });
-    answers.Button(QMessageBox::Ok);
+    QString stage;
+    answers.Button(QMessageBox::Yes).Then(CancelProgress(&stage)).Button(QMessageBox::Ok);
     RunAsEvent([] { MainForm->ToolsPackDataClick(); });
     EXPECT_EQ(answers.Pending(), 0);
+    EXPECT_TRUE(stage.startsWith("Packing QVXCAT.DBF")) << stage.toStdString();
     ASSERT_EQ(answers.Seen().size(), 2u);
     EXPECT_EQ(answers.Seen()[1].text,
               "Packing was stopped; QVXCAT.DBF is as it was. Already packed: none. Not packed: "
@@ -315,13 +320,8 @@ TEST_F(FindCountTest, ReindexStopsAndLeavesTheIndexesWhole) {
   StartOn(100000);
   ProgressTimings eager(0, 0);
   ModalAnswers answers;
-  answers.Button(QMessageBox::Yes);
-  answers.Then([](QWidget* modal) {
-    auto* progress = qobject_cast<platform::qt::TProgressWindow*>(modal);
-    ASSERT_NE(progress, nullptr);
-    progress->findChild<QPushButton*>("CancelBtn")->click();
-  });
-  answers.Button(QMessageBox::Ok);
+  QString stage;
+  answers.Button(QMessageBox::Yes).Then(CancelProgress(&stage)).Button(QMessageBox::Ok);
   RunAsEvent([] { MainForm->ToolsReindexDataClick(); });
   ASSERT_EQ(answers.Seen().size(), 2u);
   EXPECT_TRUE(
@@ -352,12 +352,7 @@ TEST_F(FindCountTest, AnIndexRebuiltAtStartShowsItsProgressAndMayBeStopped) {
     ProgressTimings eager(0, 0);
     ModalAnswers answers;
     QString stage;
-    answers.Then([&stage](QWidget* modal) {
-      auto* progress = qobject_cast<platform::qt::TProgressWindow*>(modal);
-      ASSERT_NE(progress, nullptr);
-      stage = progress->StageText();
-      progress->findChild<QPushButton*>("CancelBtn")->click();
-    });
+    answers.Then(CancelProgress(&stage));
     Start(dir_.path());
     EXPECT_EQ(answers.Pending(), 0);
     EXPECT_TRUE(stage.startsWith("Rebuilding the index of QVXCAT.DBF")) << stage.toStdString();
