@@ -57,10 +57,6 @@ class DevazozRefuse : public ::testing::Test {
         << err;
     return path;
   }
-  // The tag's name as the tool knows it: a single-tag file names it after itself.
-  static std::string TagOf(const std::string& ext, const std::string& name) {
-    return ext == "NTX" || ext == "NDX" ? "X" : name;
-  }
   TempDir dir_;
   std::string table_;
 };
@@ -74,6 +70,11 @@ TEST_F(DevazozRefuse, AForConditionThatIsNoLogicalValueIsRefusedAndLeavesNoFile)
     // A failed index leaves no file, not even the bare header of a new one.
     EXPECT_FALSE(Exists(path)) << ext;
   }
+  // An NDX tag has no FOR condition at all: asking for one is refused.
+  std::string ndx = dir_.File("F.NDX"), out, err;
+  EXPECT_EQ(Run("index " + Q(table_) + " " + Q(ndx) + " F TITLE --for 1", &out, &err), 1);
+  EXPECT_NE(err.find("NDX tags have no FOR condition"), std::string::npos) << err;
+  EXPECT_FALSE(Exists(ndx));
   // A key that gives no value of its own is refused the same way.
   for (const char* ext : {"NTX", "NDX", "MDX", "CDX"}) {
     std::string path = dir_.File(std::string("K.") + ext), out, err;
