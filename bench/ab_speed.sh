@@ -42,9 +42,12 @@ build_benches() {  # source-dir build-dir out-dir
   local inc="$3/include"
   mkdir -p "$inc"
   ln -sfn "$ROOT/bench" "$inc/bench"
+  # The platform services library moved to platform/services/ after 260f3f0.
+  local platform_lib
+  platform_lib=$(find "$2/platform" -name libqvx_platform.a -not -path '*/CMakeFiles/*' | head -1)
   local libs=("$2/engine/libdevazoz_handler.a" "$2/engine/libdevazoz_index.a"
     "$2/engine/libdevazoz_table.a" "$2/engine/libdevazoz_expressions.a"
-    "$2/engine/libdevazoz_foundation.a" "$2/platform/libqvx_platform.a")
+    "$2/engine/libdevazoz_foundation.a" "$platform_lib")
   for b in bench_cdx bench_handler; do
     g++ -std=c++20 -O3 -DNDEBUG -w -I"$inc" -I"$1" "$ROOT/bench/$b.cpp" "${libs[@]}" \
       -lbenchmark -lpthread -o "$3/$b"
