@@ -11,7 +11,7 @@
 // Two more take the table handler's way, as the program does: the same seeks
 // through FindKey, which reads each record found, and 100,000 appends through
 // the handler with TITLE as the controlling tag (each on a fresh copy of the
-// table and its index, five runs), in one bulk scope and each a durable change.
+// table and its index, five runs), in one bulk scope.
 //   build-rel/bench/bench_cdx
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -202,15 +202,13 @@ BENCHMARK(BM_AppendsWithTwoTags)->Iterations(1)->Unit(benchmark::kMillisecond);
 // TITLE controlling, on a copy of the table and its index made untimed. As bulk
 // work (an import, the tool's append loops) does them: inside one bulk scope,
 // the index writes held and coalesced until it ends. Engines older than durable
-// changes (no change marker) held every append's index writes anyway.
-// BM_AppendsTitleControllingDurable: the same appends, each a durable change of
-// its own as a post outside a scope is (its index blocks written before it
-// returns).
+// changes (no change marker) held every append's index writes anyway. What an
+// append costs as a durable change of its own: bench_post.
 #if __has_include("engine/foundation/gs6_mark.h")
 #define QVX_BENCH_BULK_SCOPE 1
 #endif
 
-void AppendsTitleControlling(benchmark::State& state, bool bulk) {
+void BM_AppendsTitleControlling(benchmark::State& state) {
   Files& f = WithCatalogIndex();
   std::string table_copy = BenchPath("bench_app.dbf");
   std::string index_copy = BenchPath("bench_app") + ".cdx";
@@ -232,9 +230,7 @@ void AppendsTitleControlling(benchmark::State& state, bool bulk) {
       h.SelectTag(&tag, false);
       state.ResumeTiming();
 #ifdef QVX_BENCH_BULK_SCOPE
-      TgsBulkScope scope(bulk ? &h : nullptr);
-#else
-      (void)bulk;
+      TgsBulkScope scope(&h);
 #endif
       for (int i = 0; i < 100000; ++i) {
         h.BlankRecord();
@@ -254,12 +250,7 @@ void AppendsTitleControlling(benchmark::State& state, bool bulk) {
     state.ResumeTiming();
   }
 }
-void BM_AppendsTitleControlling(benchmark::State& state) { AppendsTitleControlling(state, true); }
 BENCHMARK(BM_AppendsTitleControlling)->Apply(FiveRuns);
-void BM_AppendsTitleControllingDurable(benchmark::State& state) {
-  AppendsTitleControlling(state, false);
-}
-BENCHMARK(BM_AppendsTitleControllingDurable)->Apply(FiveRuns);
 
 // The same rebuild on the grown table (1,100,000 records).
 void BM_ReindexAfterAppends(benchmark::State& state) { RebuildIndex(state); }
