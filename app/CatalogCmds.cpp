@@ -75,11 +75,13 @@ void SwitchCatalog(TMainForm& form, const std::string& folder) {
   const std::string previous = MastData->CatalogFolder();
   form.FormClose();
   MastData->SetCatalogFolder(folder);
+  MastData->ResetViewSettings();
   // The catalog that would not open (the open has said why) is closed again, and
   // the previous one comes back.
   auto back = [&] {
     form.FormClose();
     MastData->SetCatalogFolder(previous);
+    MastData->ResetViewSettings();
     try {
       form.FormShow();
     } catch (const std::exception&) {
@@ -136,8 +138,11 @@ void ImportCommand(TMainForm& form) {
     TProgressWindow progress("Import", &form);
     progress.Begin("Importing " + QFileInfo(path).fileName(), rows);
     catalog::FileSource source(path.toStdString());
-    summary = import.Run(source, choices, rows, Through(progress));
+    catalog::BulkWork work({&tables.titles, tables.Categories(), tables.Companies()});
+    summary = import.Run(source, choices, rows, work.SyncingAsItGoes(Through(progress)));
     log = import.Log();
+    progress.SetCancellable(false, "Writing the indexes");
+    catalog::EndImportWork(work, summary);
   });
   if (form.CurrentView() != 1) form.GoCatalogClick();
 
@@ -148,8 +153,10 @@ void ImportCommand(TMainForm& form) {
     TProgressWindow progress("Undo Import", &form);
     progress.SetCancellable(false, "An undo runs to its end, so that no half import is left");
     progress.Begin("Deleting what the import added", 0);
+    catalog::BulkWork work({&tables.titles, tables.Categories(), tables.Companies()});
     catalog::UndoImport(log, tables.titles, tables.Categories(), tables.Companies(),
                         Through(progress));
+    work.End();
   });
 }
 

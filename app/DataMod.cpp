@@ -28,12 +28,17 @@ platform::TStringField* AddString(TDevazozDataSet& table, const char* name, int 
   return field;
 }
 
+// The tags the three tables open in.
+const char kTitleTag[] = "TITLE";
+const char kCategoryTag[] = "CATEGORY";
+const char kDevdistTag[] = "DEVDIST";
+
 }  // namespace
 
 TMastData::TMastData() {
-  Configure(QvxcatTable, "QVXCAT.DBF", "QVXCAT.CDX", "TITLE");
-  Configure(CategoryTable, "CATEGORY.DBF", "CATEGORY.CDX", "CATEGORY");
-  Configure(DevdistTable, "DEVDIST.DBF", "DEVDIST.CDX", "DEVDIST");
+  Configure(QvxcatTable, "QVXCAT.DBF", "QVXCAT.CDX", kTitleTag);
+  Configure(CategoryTable, "CATEGORY.DBF", "CATEGORY.CDX", kCategoryTag);
+  Configure(DevdistTable, "DEVDIST.DBF", "DEVDIST.CDX", kDevdistTag);
 
   QvxcatTableTITLE = AddString(QvxcatTable, "TITLE", 40, "Title");
   QvxcatTableCATEGORY = AddString(QvxcatTable, "CATEGORY", 30, "Category");
@@ -85,6 +90,16 @@ void TMastData::SetCatalogFolder(const std::string& folder) {
     size_t slash = name.rfind('/');
     table->SetTableName(prefix + (slash == std::string::npos ? name : name.substr(slash + 1)));
     table->LoadIndexFiles(indexes);
+    table->SetIndexName(tag);
+  }
+}
+
+void TMastData::ResetViewSettings() {
+  const std::pair<TDevazozDataSet*, const char*> tables[] = {
+      {&QvxcatTable, kTitleTag}, {&CategoryTable, kCategoryTag}, {&DevdistTable, kDevdistTag}};
+  for (const auto& [table, tag] : tables) {
+    table->SetFiltered(false);
+    table->SetFilter(std::string());
     table->SetIndexName(tag);
   }
 }

@@ -31,6 +31,10 @@ class TMastData {
   // directory. REQUIRES for setting: the three tables are closed.
   void SetCatalogFolder(const std::string& folder);
   const std::string& CatalogFolder() const { return catalog_folder_; }
+  // Puts back what a start gives the three tables: their design-time order and no
+  // filter (a close ends a quick search); so another catalog opens as it would
+  // after exit and start. REQUIRES: the three tables are closed.
+  void ResetViewSettings();
 
   TDevazozDataSet QvxcatTable;
   TDevazozDataSet CategoryTable;

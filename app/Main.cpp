@@ -71,6 +71,7 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
   Button1->setObjectName("Button1");
   Button1->setGeometry(0, 0, 0, 0);
   Button1->setFocusPolicy(Qt::NoFocus);
+  Button1->setAccessibleName("Open Record");
   ConnectCommand(Button1, &QPushButton::clicked, this, &TMainForm::FileOpenClick);
   for (int key : {int(Qt::Key_Return), int(Qt::Key_Enter)}) {
     auto* enter = new QShortcut(QKeySequence(key), this);
@@ -221,6 +222,8 @@ void TMainForm::CreateToolBar() {
     QAction* action = ToolBar->addAction(Icon(b.image), b.hint);
     action->setObjectName(b.name);
     action->setToolTip(b.hint);
+    // Icon-only buttons: the hint is what a screen reader says.
+    if (QWidget* button = ToolBar->widgetForAction(action)) button->setAccessibleName(b.hint);
     AddCommand(action, b.handler);
   }
 }

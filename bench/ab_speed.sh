@@ -42,12 +42,13 @@ build_benches() {  # source-dir build-dir out-dir
   local inc="$3/include"
   mkdir -p "$inc"
   ln -sfn "$ROOT/bench" "$inc/bench"
-  # The platform services library moved to platform/services/ after 260f3f0.
-  local platform_lib
-  platform_lib=$(find "$2/platform" -name libqvx_platform.a -not -path '*/CMakeFiles/*' | head -1)
   local libs=("$2/engine/libdevazoz_handler.a" "$2/engine/libdevazoz_index.a"
     "$2/engine/libdevazoz_table.a" "$2/engine/libdevazoz_expressions.a"
-    "$2/engine/libdevazoz_foundation.a" "$platform_lib")
+    "$2/engine/libdevazoz_foundation.a")
+  # The platform services library moved into a folder of its own after 260f3f0.
+  local platform
+  platform=$(find "$2/platform" -name libqvx_platform.a | head -1)
+  libs+=("$platform")
   for b in bench_cdx bench_handler; do
     g++ -std=c++20 -O3 -DNDEBUG -w -I"$inc" -I"$1" "$ROOT/bench/$b.cpp" "${libs[@]}" \
       -lbenchmark -lpthread -o "$3/$b"

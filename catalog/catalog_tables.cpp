@@ -1,5 +1,7 @@
 #include "catalog/catalog_tables.h"
 
+#include <exception>
+
 #include "catalog/catalog_files.h"
 
 namespace catalog {
@@ -16,6 +18,56 @@ void OpenTableForWork(devazoz::TDevazozDataSet& table, const std::string& path,
   table.SetTranslateASCII(true);
   table.SetIndexFiles(indexes);
   table.Open();
+}
+
+BulkWork::BulkWork(std::vector<devazoz::TDevazozDataSet*> tables) {
+  for (devazoz::TDevazozDataSet* table : tables) {
+    if (table == nullptr || !table->Active()) continue;
+    table->BeginBulk();
+    tables_.push_back(table);
+  }
+}
+
+BulkWork::~BulkWork() {
+  for (devazoz::TDevazozDataSet* table : tables_) {
+    try {
+      table->EndBulk();
+    } catch (const std::exception&) {
+    }
+  }
+}
+
+void BulkWork::End() {
+  std::vector<devazoz::TDevazozDataSet*> tables;
+  tables.swap(tables_);
+  std::exception_ptr failure;
+  for (devazoz::TDevazozDataSet* table : tables) {
+    try {
+      table->EndBulk();
+      table->FlushBuffers();
+    } catch (...) {
+      if (!failure) failure = std::current_exception();
+    }
+  }
+  if (failure) std::rethrow_exception(failure);
+}
+
+Progress BulkWork::SyncingAsItGoes(Progress progress, int64_t sync_units) {
+  return [this, progress, sync_units, synced = int64_t(0)](int64_t done, int64_t total) mutable {
+    if (done - synced >= sync_units) {
+      synced = done;
+      for (devazoz::TDevazozDataSet* table : tables_) table->FlushBuffers();
+    }
+    return progress ? progress(done, total) : true;
+  };
+}
+
+void EndImportWork(BulkWork& work, ImportSummary& summary) {
+  try {
+    work.End();
+  } catch (const std::exception& e) {
+    summary.indexes_failed = e.what();
+  }
 }
 
 CatalogTables::CatalogTables(const std::string& dir) {

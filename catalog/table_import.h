@@ -63,6 +63,9 @@ struct ImportSummary {
   bool cancelled = false;
   // Why the import ended before the end of the list ("line 12: ..."), or empty.
   std::string stopped;
+  // Why the indexes could not be brought up to date after the rows went in (a
+  // full disk), or empty.
+  std::string indexes_failed;
 };
 
 // The summary as lines of text (Windows-1252), for the program's window and the

@@ -82,7 +82,12 @@ int ReportPaintPages(const TReport& report, TReportLayout& layout, QPagedPaintDe
   // Nothing to paint: no painter is begun, so no empty job goes out.
   if (!layout.Page(first)) return 0;
   QPainter painter;
-  if (!painter.begin(&device)) throw std::runtime_error("Cannot start printing");
+  if (!painter.begin(&device)) {
+    auto* printer = dynamic_cast<QPrinter*>(&device);
+    if (printer != nullptr && !printer->outputFileName().isEmpty())
+      throw std::runtime_error("Cannot write " + printer->outputFileName().toStdString());
+    throw std::runtime_error("Cannot start printing");
+  }
   ScalePainterToReportUnits(painter, device);
   int painted = 0;
   for (int n = first; n <= last; ++n) {
@@ -104,8 +109,14 @@ int ReportExportPdf(const TReport& report, TReportLayout& layout, const QString&
                     const std::function<bool(int)>& progress) {
   bool stopped = false;
   int pages = 0;
-  {
-    QPdfWriter writer(file_name);
+  // The file is opened here rather than by the writer, so that a file that cannot
+  // be created, or a write that fails on the way, is told with its name.
+  QFile file(file_name);
+  if (!file.open(QIODevice::WriteOnly))
+    throw std::runtime_error("Cannot write " + file_name.toStdString() + ": " +
+                             file.errorString().toStdString());
+  try {
+    QPdfWriter writer(&file);
     writer.setTitle(report.ReportTitle);
     writer.setCreator("QVX Catalog");
     writer.setResolution(600);
@@ -121,13 +132,21 @@ int ReportExportPdf(const TReport& report, TReportLayout& layout, const QString&
       stopped = progress && !progress(n);
       return !stopped;
     });
+  } catch (...) {
+    file.remove();
+    throw;
   }
-  // A stopped export leaves no half-written file behind.
+  file.close();
+  // A stopped or failed export leaves no half-written file behind.
   if (stopped) {
-    QFile::remove(file_name);
+    file.remove();
     return 0;
   }
-  if (pages == 0) throw std::runtime_error("Cannot write " + file_name.toStdString());
+  if (pages == 0 || file.error() != QFileDevice::NoError) {
+    const std::string reason = file.errorString().toStdString();
+    file.remove();
+    throw std::runtime_error("Cannot write " + file_name.toStdString() + ": " + reason);
+  }
   return pages;
 }
 

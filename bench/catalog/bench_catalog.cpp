@@ -5,15 +5,19 @@
 //                                 categories and companies, notes on every tenth)
 //                                 into the catalog with its indexes open: opening
 //                                 the tables, reading the list twice (survey and
-//                                 import), every post, closing (target < 5 s);
+//                                 import), every post, the held index writes and
+//                                 the sync at the end, closing (target < 5 s);
 //                                 max_gap_ms: the longest stretch without a
 //                                 progress report (where the program's window
 //                                 repaints and Cancel is heard), from the start of
-//                                 the work to the tables closed (target < 200 ms)
+//                                 the work to the tables closed (target < 200 ms);
+//                                 end_ms: the held index writes and the sync at
+//                                 the end of the last run
 // The catalog is made once in $TMPDIR/qvx_bench_catalog_1m (a few seconds); each
 // import runs on a fresh copy, copied outside the timing.
 //   build/bench/bench_catalog
 #include <benchmark/benchmark.h>
+#include <fcntl.h>
 #include <unistd.h>
 
 #include <algorithm>
@@ -106,14 +110,23 @@ void BM_ImportHundredThousandRows(benchmark::State& state) {
   const std::string& list = HundredThousandRows();
   std::string dir = TempRoot() + "/qvx_bench_import_" + std::to_string(getpid());
   int64_t added = 0;
-  double max_gap = 0;
+  double max_gap = 0, end_ms = 0;
   using Clock = std::chrono::steady_clock;
   for (auto _ : state) {
     state.PauseTiming();
     fs::remove_all(dir);
     fs::create_directories(dir);
-    for (const std::string& name : catalog::CatalogFileNames())
+    for (const std::string& name : catalog::CatalogFileNames()) {
       fs::copy_file(source + "/" + name, dir + "/" + name);
+      // The copy on the disk before the timing: a user's catalog has no 150 MB
+      // waiting to be written when an import begins, and the import's first sync
+      // would write it.
+      int fd = ::open((dir + "/" + name).c_str(), O_RDONLY);
+      if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+      }
+    }
     state.ResumeTiming();
     Clock::time_point last = Clock::now();
     auto report = [&](int64_t, int64_t) {
@@ -130,12 +143,20 @@ void BM_ImportHundredThousandRows(benchmark::State& state) {
       choices.format = survey.format;
       choices.columns = catalog::MapColumns(survey.headers, import.Fields());
       catalog::FileSource file(list);
-      added = import.Run(file, choices, survey.rows, report).added;
+      catalog::BulkWork work({&tables.titles, tables.Categories(), tables.Companies()});
+      catalog::ImportSummary summary =
+          import.Run(file, choices, survey.rows, work.SyncingAsItGoes(report));
+      Clock::time_point end_start = Clock::now();
+      catalog::EndImportWork(work, summary);
+      end_ms = std::chrono::duration<double, std::milli>(Clock::now() - end_start).count();
+      added = summary.indexes_failed.empty() ? summary.added : 0;
+      report(0, 0);
     }
     report(0, 0);
   }
   state.counters["added"] = double(added);
   state.counters["max_gap_ms"] = max_gap;
+  state.counters["end_ms"] = end_ms;
   fs::remove_all(dir);
   if (added != kRows) state.SkipWithError("wrong row count");
 }

@@ -19,6 +19,7 @@
 
 #include "engine/foundation/gs6_cnst.h"
 #include "platform/services/codepage.h"
+#include "platform/services/datetime.h"
 #include "platform/services/paths.h"
 
 namespace devazoz::os {
@@ -26,7 +27,6 @@ namespace {
 
 std::atomic<FaultHook> g_fault_hook{nullptr};
 std::atomic<ShortReadHook> g_short_read_hook{nullptr};
-std::atomic<ClockHook> g_clock_hook{nullptr};
 std::atomic<int64_t> g_space_left{-1};
 constexpr int64_t kSimulatedPage = 4096;
 int64_t PageUp(int64_t n) { return (n + kSimulatedPage - 1) / kSimulatedPage * kSimulatedPage; }
@@ -546,32 +546,11 @@ void SleepMilliseconds(int ms) {
 
 void SetShortReadHook(ShortReadHook hook) { g_short_read_hook.store(hook); }
 
-void SetClockHook(ClockHook hook) { g_clock_hook.store(hook); }
+// The engine keeps no clock of its own: dates written into headers and DATE()
+// come from the platform's one clock, which tests set with platform::SetClock.
+platform::LocalTime CurrentLocalTime() { return platform::CurrentLocalTime(); }
 
-platform::LocalTime CurrentLocalTime() {
-  if (ClockHook clock = g_clock_hook.load()) return clock();
-  timespec now{};
-  clock_gettime(CLOCK_REALTIME, &now);
-  time_t seconds = now.tv_sec;
-  tm parts{};
-  localtime_r(&seconds, &parts);
-  platform::LocalTime t;
-  t.year = parts.tm_year + 1900;
-  t.month = parts.tm_mon + 1;
-  t.day = parts.tm_mday;
-  t.hour = parts.tm_hour;
-  t.minute = parts.tm_min;
-  t.second = parts.tm_sec;
-  t.millisecond = int(now.tv_nsec / 1000000);
-  return t;
-}
-
-int32_t CurrentDate() {
-  platform::LocalTime t = CurrentLocalTime();
-  int32_t day = 0;
-  platform::TryEncodeDate(t.year, t.month, t.day, day);
-  return day;
-}
+int32_t CurrentDate() { return platform::CurrentDate(); }
 
 std::string CurrentDirectory() {
   std::vector<char> buffer(PATH_MAX + 1, '\0');

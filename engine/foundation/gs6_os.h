@@ -117,10 +117,8 @@ void SleepMilliseconds(int ms);
 using ShortReadHook = size_t (*)(const std::string& path, int64_t offset, size_t count);
 void SetShortReadHook(ShortReadHook hook);
 
-// The clock: the local date and time now. When a clock hook is set, it gives the
-// time instead (only for tests).
-using ClockHook = platform::LocalTime (*)();
-void SetClockHook(ClockHook hook);
+// The clock: the local date and time now, from the platform's one clock (set in
+// tests with platform::SetClock).
 platform::LocalTime CurrentLocalTime();
 // Today as a day count of the platform's numbering (30 December 1899 is day 0).
 int32_t CurrentDate();

@@ -34,8 +34,8 @@
 // EVENT ORDER (a Before event that raises, e.g. EAbort, stops the operation)
 //   Open:    BeforeOpen, InternalOpen, buffers filled, state dsBrowse
 //            (links: ActiveChanged), AfterOpen, AfterScroll (unless empty)
-//   Close:   BeforeClose, [InternalCancel when editing], InternalClose,
-//            state dsInactive (links: ActiveChanged), AfterClose
+//   Close:   BeforeClose, [InternalCancel when editing], state dsInactive
+//            (links: ActiveChanged), buffers freed, InternalClose, AfterClose
 //   Scroll (First, Last, Next, Prior, MoveBy, GotoBookmark, RecNo, Locate):
 //            CheckBrowseMode, BeforeScroll, the move, links: DataSetScrolled or
 //            DataSetChanged, AfterScroll. BeforeScroll and AfterScroll fire

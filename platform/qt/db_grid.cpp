@@ -13,6 +13,7 @@
 
 #include "platform/dataset/dataset.h"
 #include "platform/qt/ansi_text.h"
+#include "platform/qt/db_grid_accessible.h"
 #include "platform/qt/message_dlg.h"
 
 namespace platform::qt {
@@ -79,6 +80,7 @@ void TDBGridColumns::Clear() {
 
 TDBGrid::TDBGrid(QWidget* parent)
     : QAbstractScrollArea(parent), link_(std::make_unique<TGridDataLink>(this)), columns_(this) {
+  InstallGridAccessibility();
   setFocusPolicy(Qt::StrongFocus);
   setVerticalScrollBarPolicy(Qt::ScrollBarAlwaysOn);
   setHorizontalScrollBarPolicy(Qt::ScrollBarAsNeeded);
@@ -134,6 +136,25 @@ QString TDBGrid::FieldText(TField* field) const {
   if (field->DataType() == TFieldType::ftMemo) return QStringLiteral("(Memo)");
   if (field->DataType() == TFieldType::ftBlob) return QStringLiteral("(Blob)");
   return AnsiToQString(field->DisplayText());
+}
+
+int TDBGrid::ShownRowCount() const {
+  return ActiveDataSet() != nullptr ? std::min(link_->RecordCount(), VisibleRowCount()) : 0;
+}
+
+QRect TDBGrid::CellRect(int row, int column) const {
+  if (column < 0 || column >= columns_.Count()) return {};
+  const QRect vp = viewport()->geometry();
+  int x = vp.left() - horizontalScrollBar()->value();
+  for (int i = 0; i < column; ++i) x += columns_.Items(i).Width();
+  const int width = columns_.Items(column).Width();
+  if (row < 0) return QRect(x, header_->geometry().top(), width, header_->height());
+  return QRect(x, vp.top() + row * row_height_, width, row_height_);
+}
+
+void TDBGrid::SelectRow(int row) {
+  if (ActiveDataSet() != nullptr && row >= 0 && row < link_->RecordCount())
+    MoveBy(row - link_->ActiveRecord());
 }
 
 QString TDBGrid::CellText(int row, int column) {
@@ -192,6 +213,7 @@ void TDBGrid::LayoutChanged() {
   SyncHeader();
   UpdateGeometry();
   UpdateHorizontalRange();
+  NotifyGridAccessibility(this, true);
   DataChanged();
 }
 
@@ -220,6 +242,7 @@ void TDBGrid::UpdateHorizontalRange() {
 void TDBGrid::DataChanged() {
   UpdateScrollBar();
   viewport()->update();
+  NotifyGridAccessibility(this, false);
 }
 
 void TDBGrid::UpdateScrollBar() {
@@ -459,8 +482,7 @@ void TDBGrid::mousePressEvent(QMouseEvent* event) {
   setFocus(Qt::MouseFocusReason);
   if (event->button() != Qt::LeftButton) return;
   const int row = RowAt(int(event->position().y()));
-  if (ActiveDataSet() != nullptr && row >= 0 && row < link_->RecordCount())
-    MoveBy(row - link_->ActiveRecord());
+  SelectRow(row);
 }
 
 void TDBGrid::mouseDoubleClickEvent(QMouseEvent* event) {

@@ -19,6 +19,8 @@
 // knows how many records the view shows, the bar has one step per record;
 // otherwise it is divided into fractions of the view.
 //
+// Screen readers see the grid as a table of the window's rows (db_grid_accessible.h).
+//
 // Options: titles, column lines, row lines, whole-row selection, selection always
 // shown, confirm before delete; no in-place editing. Without persistent columns the
 // grid shows one column per visible field in field order, titled with the field's
@@ -27,6 +29,7 @@
 #define PLATFORM_QT_DB_GRID_H_
 
 #include <QAbstractScrollArea>
+#include <QRect>
 #include <QString>
 #include <memory>
 #include <string>
@@ -104,8 +107,14 @@ class TDBGrid : public QAbstractScrollArea {
   int RowHeight() const { return row_height_; }
   // The row (0-based, in the window) of the dataset's current record, -1 when none.
   int SelectedRow() const;
-  // Text shown in a cell of the window, for checks.
+  // Text shown in a cell of the window (for screen readers and checks).
   QString CellText(int row, int column);
+  // Rows of the window that show a record now (0 when closed).
+  int ShownRowCount() const;
+  // Where a cell is, in the grid's coordinates; row -1 is the title row.
+  QRect CellRect(int row, int column) const;
+  // Makes the record of a row of the window the current one.
+  void SelectRow(int row);
   // Re-reads the columns from the fields (after an assignment or a new dataset).
   void LayoutChanged();
   QHeaderView* TitleHeader() const { return header_; }

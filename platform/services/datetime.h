@@ -21,6 +21,11 @@ void DecodeDate(int32_t date, int& year, int& month, int& day);
 // 1 = Sunday .. 7 = Saturday.
 int DayOfWeek(int32_t date);
 
+// The one clock of the program and the engine: the local time now, or what the
+// function set with SetClock returns (tests fix the date this way). Null restores
+// the system clock. The date parser's default year comes from it too.
+using ClockFunction = LocalTime (*)();
+void SetClock(ClockFunction clock);
 LocalTime CurrentLocalTime();
 int32_t CurrentDate();
 

@@ -26,51 +26,11 @@ void MakeSampleCatalog(const std::string& dir, int titles) {
       << err;
 }
 
-void ModalAnswerer::Press(const QString& button) {
-  Then([button](QWidget* modal) {
-    auto* box = qobject_cast<QMessageBox*>(modal);
-    ASSERT_NE(box, nullptr) << "not a message box: " << modal->metaObject()->className();
-    for (QAbstractButton* b : box->buttons()) {
-      if (b->text() == button) {
-        b->click();
-        return;
-      }
-    }
-    ADD_FAILURE() << "no button " << button.toStdString() << " in box "
-                  << box->text().toStdString();
-    box->reject();
-  });
-}
-
-QStringList ModalAnswerer::Texts() const {
-  QStringList texts;
-  for (const qvxtest::MessageSeen& seen : answers_.Seen()) texts << seen.text;
-  return texts;
-}
-
-void RunAsEvent(const std::function<void()>& work) {
-  bool done = false;
-  QTimer::singleShot(0, [&] {
-    struct Finish {
-      bool& flag;
-      ~Finish() { flag = true; }
-    } finish{done};
-    // As the message loop runs a command: an error is shown in a box.
-    platform::qt::Application()->Guard(work);
-  });
-  while (!done) QApplication::processEvents(QEventLoop::AllEvents, 10);
-  ProcessEvents();
-}
-
 void SaveShot(const std::string& name) {
   const char* dir = std::getenv("QVX_SHOT_DIR");
   if (dir == nullptr || MainForm == nullptr) return;
   ProcessEvents();
   MainForm->grab().save(QString::fromStdString(std::string(dir) + "/" + name + ".png"));
-}
-
-void ProcessEvents() {
-  for (int i = 0; i < 3; ++i) QApplication::processEvents();
 }
 
 void ProgramFixture::Start(const std::string& dir) {

@@ -23,8 +23,6 @@ namespace qvx_test {
 namespace {
 
 using platform::TDataSetState;
-using qvxtest::ModalAnswers;
-using qvxtest::TypeText;
 
 class CatalogFormTest : public ProgramFixture {
  protected:

@@ -253,7 +253,7 @@ TEST_F(GridTest, ScrollBarInTagOrderTellsRoughlyWhereTheUserIs) {
 
 TEST_F(GridTest, DoubleClickAndEnterOpenTheRecordForm) {
   StartOn(48);
-  ModalAnswerer answers;
+  ModalAnswers answers;
   int shown = 0;
   answers.Then([&shown](QWidget* form) {
     EXPECT_EQ(form->windowTitle(), "Catalog");

@@ -20,14 +20,11 @@
 #include "app/SortDlg.h"
 #include "app/Views.h"
 #include "tests/app/app_test_support.h"
-#include "tests/support_qt/mem_dataset.h"
+#include "tests/support/mem_dataset.h"
 #include "tests/support_qt/qt_test.h"
 
 namespace qvx_test {
 namespace {
-
-using qvxtest::ModalAnswers;
-using qvxtest::TypeText;
 
 std::string Lower(std::string s) {
   for (char& c : s) c = char(std::tolower(static_cast<unsigned char>(c)));
@@ -198,7 +195,7 @@ TEST_F(DialogsTest, FindWithAnEmptyTextOrCancelDoesNothing) {
 }
 
 // A dataset whose Locate fails, to show that an error keeps the dialog open.
-class FailingLocate : public qvxtest::TMemDataSet {
+class FailingLocate : public qvx_test::TMemDataSet {
  public:
   FailingLocate() : TMemDataSet({{"TITLE", platform::TFieldType::ftString, 40}}) {}
   bool Locate(const std::string&, const platform::TVariant&, platform::TLocateOptions) override {

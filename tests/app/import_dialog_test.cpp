@@ -128,7 +128,7 @@ TEST(ImportSummaryDialogTest, ShowsTheLinesAndOffersUndoWhenSomethingWasAdded) {
 }
 
 // Answers the next folder chooser with folder.
-void ChooseFolder(ModalAnswerer& answers, const std::string& folder) {
+void ChooseFolder(ModalAnswers& answers, const std::string& folder) {
   answers.Then([folder](QWidget* modal) {
     auto* chooser = qobject_cast<QFileDialog*>(modal);
     ASSERT_NE(chooser, nullptr) << modal->metaObject()->className();
@@ -156,7 +156,7 @@ TEST(StartWindowTest, OpenACatalogElsewhereOrTheSample) {
   TempDir here, other, empty, sample;
   catalog::CreateCatalog(other.path());
   TStartWindow start(here.path());
-  ModalAnswerer answers;
+  ModalAnswers answers;
   // A folder without a catalog is refused with a message; the window stays.
   ChooseFolder(answers, empty.path());
   answers.Press("OK");

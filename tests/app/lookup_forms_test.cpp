@@ -19,8 +19,6 @@ namespace qvx_test {
 namespace {
 
 using platform::TDataSetState;
-using qvxtest::ModalAnswers;
-using qvxtest::TypeText;
 
 class LookupFormsTest : public ProgramFixture {
  protected:

@@ -2,12 +2,14 @@
 // views, title clicks, the Edit menu, delete, pack and reindex, the bars.
 #include <gtest/gtest.h>
 
+#include <QAccessible>
 #include <QAction>
 #include <QApplication>
 #include <QHeaderView>
 #include <QKeyEvent>
 #include <QLabel>
 #include <QMenu>
+#include <QPushButton>
 #include <QScrollArea>
 #include <QSplitter>
 #include <QStatusBar>
@@ -18,6 +20,7 @@
 #include "app/DataMod.h"
 #include "app/Main.h"
 #include "app/Views.h"
+#include "engine/foundation/gs6_os.h"
 #include "platform/qt/application.h"
 #include "platform/qt/db_grid.h"
 #include "tests/app/app_test_support.h"
@@ -92,7 +95,7 @@ TEST_F(MainWindowTest, StartsOnTheCatalogInTitleOrderAtTheFirstRecord) {
 TEST_F(MainWindowTest, MissingTableShowsOneErrorAndAnHonestWindow) {
   MakeSampleCatalog(dir_.path());
   ASSERT_EQ(std::remove(dir_.File("QVXCAT.DBF").c_str()), 0);
-  ModalAnswerer answers;
+  ModalAnswers answers;
   answers.Press("OK");
   Start(dir_.path());
   ASSERT_EQ(answers.Texts().size(), 1);
@@ -135,7 +138,7 @@ TEST_F(MainWindowTest, MissingTableShowsOneErrorAndAnHonestWindow) {
 }
 
 TEST_F(MainWindowTest, AFolderWithoutACatalogSaysSoInWordsAndDisablesTheTableCommands) {
-  ModalAnswerer answers;
+  ModalAnswers answers;
   answers.Press("OK");
   Start(dir_.path());
   ASSERT_EQ(answers.Texts().size(), 1);
@@ -166,7 +169,7 @@ TEST_F(MainWindowTest, ATableWithoutAPersistentFieldIsRejected) {
   // NOTES: no DEVELOPER field.
   CopyTestData("dbf/perl_t_0xf5.dbf", dir_.path(), "QVXCAT.DBF");
   CopyTestData("dbf/perl_t_0xf5.fpt", dir_.path(), "QVXCAT.FPT");
-  ModalAnswerer answers;
+  ModalAnswers answers;
   answers.Press("OK");
   Start(dir_.path());
   ASSERT_EQ(answers.Texts().size(), 1);
@@ -284,7 +287,7 @@ TEST_F(MainWindowTest, DeleteAsksAndCancelKeepsTheRecord) {
   RunAsEvent([] { MainForm->EditNextClick(); });
   const std::string second = TitleOf(MastData->QvxcatTable);
   MainForm->StatusPanel[1]->setText("stale");
-  ModalAnswerer answers;
+  ModalAnswers answers;
   answers.Press("Cancel");
   RunAsEvent([] { MainForm->FileDelete->trigger(); });
   ASSERT_EQ(answers.Texts().size(), 1);
@@ -304,7 +307,7 @@ TEST_F(MainWindowTest, DeleteAsksAndCancelKeepsTheRecord) {
 TEST_F(MainWindowTest, GridCtrlDeleteConfirmsWithoutRefreshingTheStatusBar) {
   StartOnSample();
   const std::string first = TitleOf(MastData->QvxcatTable);
-  ModalAnswerer answers;
+  ModalAnswers answers;
   answers.Press("Cancel");
   RunAsEvent([] {
     QKeyEvent key(QEvent::KeyPress, Qt::Key_Delete, Qt::ControlModifier);
@@ -324,7 +327,7 @@ TEST_F(MainWindowTest, GridCtrlDeleteConfirmsWithoutRefreshingTheStatusBar) {
 TEST_F(MainWindowTest, PackAnsweredNoChangesNothingAndYesPacksAllThree) {
   StartOnSample();
   // One deleted record in each table.
-  ModalAnswerer answers;
+  ModalAnswers answers;
   for (int view = 1; view <= 3; ++view) {
     answers.Press("OK");
     RunAsEvent([view] {
@@ -349,9 +352,52 @@ TEST_F(MainWindowTest, PackAnsweredNoChangesNothingAndYesPacksAllThree) {
   for (int i = 0; i < 3; ++i) EXPECT_EQ(HeaderRecordCount(dir_.File(files[i])), before[i] - 1);
 }
 
+// Every write to the category table's files fails, as on a full disk.
+int32_t FailCategoryWrites(devazoz::os::Call call, const std::string& path) {
+  const bool category = path.find("CATEGORY") != std::string::npos;
+  return category && (call == devazoz::os::Call::Write || call == devazoz::os::Call::Create)
+             ? devazoz::os::MapErrno(ENOSPC)
+             : 0;
+}
+
+TEST_F(MainWindowTest, PackFailingOnTheSecondTableSaysSoAndLeavesItWhole) {
+  StartOnSample();
+  ModalAnswers answers;
+  for (int view = 1; view <= 2; ++view) {
+    answers.Press("OK");
+    RunAsEvent([view] {
+      MainForm->ShowView(view);
+      MainForm->FileDeleteClick();
+    });
+  }
+  answers.Press("&Yes");
+  answers.Then([](QWidget* box) { box->close(); });  // the error
+  devazoz::os::SetFaultHook(&FailCategoryWrites);
+  RunAsEvent([] { MainForm->ToolsPackDataClick(); });
+  devazoz::os::SetFaultHook(nullptr);
+  EXPECT_EQ(answers.Pending(), 0);
+  EXPECT_FALSE(answers.Texts().contains("Packing successfully completed."));
+  ASSERT_FALSE(answers.Seen().empty());
+  EXPECT_EQ(answers.Seen().back().icon, QMessageBox::Critical)
+      << answers.Texts().join(" | ").toStdString();
+  // The titles were packed; the categories keep every record, deleted one included.
+  EXPECT_EQ(HeaderRecordCount(dir_.File("QVXCAT.DBF")), 47u);
+  EXPECT_EQ(HeaderRecordCount(dir_.File("CATEGORY.DBF")), 11u);
+  // And the program goes on: the categories can be walked and packed again.
+  RunAsEvent([] {
+    MainForm->GoCategoriesClick();
+    MastData->CategoryTable.First();
+  });
+  answers.Press("&Yes");
+  answers.Press("OK");
+  RunAsEvent([] { MainForm->ToolsPackDataClick(); });
+  EXPECT_EQ(answers.Texts().back(), "Packing successfully completed.");
+  EXPECT_EQ(HeaderRecordCount(dir_.File("CATEGORY.DBF")), 10u);
+}
+
 TEST_F(MainWindowTest, ReindexAsksAndReportsSuccess) {
   StartOnSample();
-  ModalAnswerer answers;
+  ModalAnswers answers;
   answers.Press("&No");
   RunAsEvent([] { MainForm->ToolsReindexDataClick(); });
   EXPECT_EQ(answers.Texts().back(),
@@ -410,13 +456,23 @@ TEST_F(MainWindowTest, MenusCarryTheirCaptionsAndShortcuts) {
   for (QAction* a : MainForm->ToolBar->actions())
     if (!a->isSeparator()) hints << a->toolTip();
   EXPECT_EQ(hints.join(","), "New,Open,Delete,Print,Print Preview,Find,Sort,Filter,Help");
+  // What a screen reader says for the icon-only buttons and the invisible Enter button.
+  QStringList spoken;
+  for (QAction* a : MainForm->ToolBar->actions())
+    if (!a->isSeparator())
+      spoken << QAccessible::queryAccessibleInterface(MainForm->ToolBar->widgetForAction(a))
+                    ->text(QAccessible::Name);
+  EXPECT_EQ(spoken.join(","), hints.join(","));
+  auto* enter = MainForm->findChild<QPushButton*>("Button1");
+  ASSERT_NE(enter, nullptr);
+  EXPECT_EQ(QAccessible::queryAccessibleInterface(enter)->text(QAccessible::Name), "Open Record");
   EXPECT_EQ(MainForm->StatusPanel[1]->width(), 100);
   EXPECT_EQ(MainForm->StatusPanel[2]->width(), 200);
 }
 
 TEST_F(MainWindowTest, NewTitleStartsWithLogicalFieldsFalseAndTheRestBlank) {
   StartOnSample();
-  ModalAnswerer answers;
+  ModalAnswers answers;
   bool checked = false;
   answers.Then([&checked](QWidget* form) {
     TDevazozDataSet& table = MastData->QvxcatTable;
@@ -452,7 +508,7 @@ TEST_F(MainWindowTest, AnErrorInsideACommandIsShownAndTheProgramGoesOn) {
   MastData->QvxcatTable.AfterScroll = [](platform::TDataSet&) {
     throw platform::EDatabaseError("Scrolling refused");
   };
-  ModalAnswerer answers;
+  ModalAnswers answers;
   answers.Press("OK");
   RunAsEvent([] { MainForm->EditNextClick(); });
   ASSERT_EQ(answers.Texts().size(), 1);
@@ -503,7 +559,7 @@ namespace {
 
 TEST_F(MainWindowTest, PrintSetupRunsThePrinterSetUpDialogAndFocusesTheGrid) {
   StartOnSample();
-  ModalAnswerer answers;
+  ModalAnswers answers;
   QString title;
   answers.Then([&title](QWidget* dialog) {
     title = dialog->windowTitle();

@@ -215,7 +215,7 @@ TEST_F(ListReportTest, PreviewShowsTheFirstPageAndPutsTheTableBack) {
   StartOn(120);
   RunAsEvent([] { MastData->QvxcatTable.MoveBy(7); });
   const std::string before = CurrentTitle();
-  ModalAnswerer answerer;
+  ModalAnswers answerer;
   int shown_page = -1;
   QString caption;
   answerer.Then([&](QWidget* modal) {
@@ -250,7 +250,7 @@ TEST_F(ListReportTest, PrintSetupDialogClosesCleanlyWithoutPrinters) {
   StartOn(48);
   ReportPrintDialogs() = saved_;
   ReportPrintDialogs().HavePrinters = [] { return false; };
-  ModalAnswerer answerer;
+  ModalAnswers answerer;
   answerer.Then([](QWidget* modal) { static_cast<QDialog*>(modal)->reject(); });
   RunAsEvent([] { MainForm->FilePrintSetupClick(); });
   EXPECT_EQ(answerer.Pending(), 0);
@@ -282,7 +282,7 @@ TEST_F(ListReportTest, AboutBoxShowsTitleVersionPictureAndLink) {
   EXPECT_TRUE(AboutDialog->Label6->text().contains(AboutDialog->HomePage()));
   EXPECT_EQ(AboutDialog->Label6->cursor().shape(), Qt::PointingHandCursor);
   EXPECT_TRUE(AboutDialog->OKBtn->isDefault());
-  ModalAnswerer answerer;
+  ModalAnswers answerer;
   answerer.Then([](QWidget* modal) {
     auto* box = qobject_cast<TAboutDialog*>(modal);
     ASSERT_NE(box, nullptr);

@@ -34,9 +34,6 @@
 namespace qvx_test {
 namespace {
 
-using qvxtest::ModalAnswers;
-using qvxtest::TypeText;
-
 struct NewTitle {
   QString title;
   int category;   // entry of the category box (picked with the keyboard)

@@ -54,7 +54,7 @@ TEST(Breakdown, KeepsTheLargestValuesAndSumsTheOthers) {
 class StatisticsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    qvxtest::EnsureApplication();
+    qvx_test::EnsureApplication();
     MakeSampleCatalog(dir_.path(), 1000);
     titles_.SetDatabaseName(dir_.path());
     titles_.SetTableName("QVXCAT.DBF");
@@ -137,7 +137,7 @@ TEST_F(StatisticsTest, ChartsSaveAsPicturesAndTablesCopyAsLines) {
 // ---- Help
 
 TEST(HelpPages, EveryPageIsReachableFromTheContentsAndEveryLinkLeadsToAPage) {
-  qvxtest::EnsureApplication();
+  qvx_test::EnsureApplication();
   THelpWindow* help = THelpWindow::ShowTopic();
   ASSERT_NE(help, nullptr);
   EXPECT_EQ(help, THelpWindow::Shared());

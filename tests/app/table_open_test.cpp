@@ -30,7 +30,7 @@ class TableOpenTest : public ProgramFixture {
 TEST_F(TableOpenTest, AMissingIndexIsNamedOnceAndMadeAgainFromTheTable) {
   MakeSampleCatalog(dir_.path());
   ASSERT_EQ(std::remove(dir_.File("QVXCAT.CDX").c_str()), 0);
-  ModalAnswerer answers;
+  ModalAnswers answers;
   answers.Press("&Yes");
   Start(dir_.path());
   ASSERT_EQ(answers.Texts().size(), 1);
@@ -60,7 +60,7 @@ TEST_F(TableOpenTest, AMissingIndexIsNamedOnceAndMadeAgainFromTheTable) {
 TEST_F(TableOpenTest, NoLeavesThatTableClosedAndTheOthersWorking) {
   MakeSampleCatalog(dir_.path());
   ASSERT_EQ(std::remove(dir_.File("CATEGORY.CDX").c_str()), 0);
-  ModalAnswerer answers;
+  ModalAnswers answers;
   answers.Press("&No");
   Start(dir_.path());
   ASSERT_EQ(answers.Texts().size(), 1);

@@ -64,7 +64,10 @@ Outcome Import(const std::string& dir, const std::string& list, bool add_duplica
   choices.add_duplicates = add_duplicates;
   catalog::FileSource source(list);
   Outcome run;
+  catalog::BulkWork work({&tables.titles, tables.Categories(), tables.Companies()});
   run.summary = import.Run(source, choices, survey.rows, progress);
+  catalog::EndImportWork(work, run.summary);
+  EXPECT_EQ(run.summary.indexes_failed, "");
   run.log = import.Log();
   return run;
 }
@@ -154,6 +157,32 @@ TEST(Import, SkipsCutsAndAddsLookupsAsTheSummarySays) {
   Outcome again = Import(dir.path(), dir.File("list.csv"), true);
   EXPECT_EQ(again.summary.added, 4);
   EXPECT_EQ(again.summary.categories_added, 0);
+}
+
+// In a catalog large enough that the titles already there are sorted in pieces
+// and merged, a title is found wherever it falls.
+TEST(Import, TitlesOfALargeCatalogAreFoundWhereverTheySort) {
+  TempDir dir;
+  catalog::WriteSampleCatalog(dir.path(), 300000);
+  std::string list = "Title\n";
+  {
+    catalog::CatalogTables tables(dir.path());
+    for (int n : {1, 2, 77777, 131072, 131073, 150000, 262144, 299999, 300000}) {
+      tables.titles.SetRecNo(n);
+      list += "\"" + tables.titles.FieldByName("TITLE")->AsString() + "\"\n";
+    }
+  }
+  list += "Not In The Sample\n";
+  WriteText(dir.File("list.csv"), list);
+  int64_t reports = 0;
+  Outcome run = Import(dir.path(), dir.File("list.csv"), false, [&](int64_t, int64_t) {
+    ++reports;
+    return true;
+  });
+  EXPECT_EQ(run.summary.skipped, 9);
+  EXPECT_EQ(run.summary.added, 1);
+  // The walk and the sort of 300,000 titles report as they go.
+  EXPECT_GT(reports, 300000 / (catalog::kProgressStep * 64));
 }
 
 TEST(Import, UndoDeletesExactlyWhatTheImportAdded) {
@@ -257,17 +286,58 @@ TEST(Import, AFullDiskStopsTheImportNamingTheLine) {
     catalog::ImportChoices choices;
     choices.columns = {0, 8};
     catalog::FileSource source(dir.File("list.csv"));
+    catalog::BulkWork work({&tables.titles, tables.Categories(), tables.Companies()});
     devazoz::os::SetSpaceLimit(200 * 1024);
     summary = import.Run(source, choices, 2000, nullptr);
-    // The disk has room again before the tables close.
+    // The disk has room again before the held index writes go out.
     devazoz::os::SetSpaceLimit(-1);
+    catalog::EndImportWork(work, summary);
   }
+  EXPECT_EQ(summary.indexes_failed, "");
   EXPECT_NE(summary.stopped.find("line " + std::to_string(summary.added + 2) + ": "),
             std::string::npos)
       << summary.stopped;
   EXPECT_GT(summary.added, 0);
   EXPECT_LT(summary.added, 2000);
   EXPECT_EQ(int64_t(Titles(dir.path()).size()), summary.added);
+  EXPECT_EQ(CheckCatalog(dir.path()), "ok\n");
+}
+
+// The rows went in, but the disk is full when the held index writes go out: the
+// summary says so, and the next open makes the indexes again from the table.
+TEST(Import, IndexesThatCannotBeWrittenAtTheEndAreSaidAndMadeAgain) {
+  TempDir dir;
+  catalog::CreateCatalog(dir.path());
+  std::string list = "Title,Genre\n";
+  for (int i = 0; i < 3000; ++i)
+    list += "Title " + std::to_string(i) + ",Genre " + std::to_string(i % 7) + "\n";
+  WriteText(dir.File("list.csv"), list);
+  catalog::ImportSummary summary;
+  {
+    catalog::CatalogTables tables(dir.path());
+    catalog::TableImport import(tables.titles, tables.Categories(), tables.Companies());
+    catalog::ImportChoices choices;
+    choices.columns = {0, 1};
+    catalog::FileSource source(dir.File("list.csv"));
+    catalog::BulkWork work({&tables.titles, tables.Categories(), tables.Companies()});
+    summary = import.Run(source, choices, 3000, nullptr);
+    devazoz::os::SetSpaceLimit(0);
+    catalog::EndImportWork(work, summary);
+    devazoz::os::SetSpaceLimit(-1);
+  }
+  EXPECT_EQ(summary.added, 3000);
+  EXPECT_EQ(summary.stopped, "");
+  EXPECT_NE(summary.indexes_failed, "");
+  EXPECT_NE(catalog::SummaryLines(summary).back().find("could not be brought up to date"),
+            std::string::npos);
+  {
+    catalog::CatalogTables tables(dir.path());
+    EXPECT_EQ(tables.titles.RecordCount(), 3000);
+    tables.titles.SetIndexName("TITLE");
+    EXPECT_TRUE(tables.titles.Locate("TITLE", platform::TVariant("Title 2999"), {}));
+    tables.categories.SetIndexName("CATEGORY");
+    EXPECT_TRUE(tables.categories.Locate("CATEGORY", platform::TVariant("Genre 6"), {}));
+  }
   EXPECT_EQ(CheckCatalog(dir.path()), "ok\n");
 }
 

@@ -7,8 +7,8 @@
 #include "report/DataSetSource.h"
 #include "report/Report.h"
 #include "report/ReportLayout.h"
-#include "tests/platform/dataset/mem_dataset.h"
 #include "tests/report/report_test_support.h"
+#include "tests/support/mem_dataset.h"
 
 namespace {
 
@@ -16,8 +16,9 @@ class DataSetSourceTest : public ::testing::Test {
  protected:
   void SetUp() override {
     EnsureReportApp();
-    for (int i = 1; i <= 130; ++i) table_.rows.push_back({"Name" + std::to_string(i), i * 10});
-    table_.rows[4].deleted = true;  // "Name5" is not visible
+    for (int i = 1; i <= 130; ++i)
+      table_.AddRow({"Name" + std::to_string(i), std::to_string(i * 10)});
+    table_.SetDeleted(5, true);  // "Name5" is not visible
   }
 
   void MakeReport(TReport& report) {
@@ -63,7 +64,7 @@ TEST_F(DataSetSourceTest, ClosedDatasetIsRefusedAndEmptyOneGivesNoPages) {
   report.SetDataSource(&source);
   EXPECT_ANY_THROW(report.CreateLayout());
   EXPECT_FALSE(table_.ControlsDisabled());
-  for (auto& row : table_.rows) row.deleted = true;
+  for (int r = 1; r <= table_.StoredCount(); ++r) table_.SetDeleted(r, true);
   table_.Open();
   {
     auto layout = report.CreateLayout();

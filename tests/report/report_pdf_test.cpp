@@ -4,14 +4,19 @@
 #include <gtest/gtest.h>
 
 #include <QFile>
+#include <QMessageBox>
 #include <QPrinter>
+#include <QPushButton>
+#include <functional>
 
 #include "report/Report.h"
 #include "report/ReportLayout.h"
 #include "report/ReportPageView.h"
 #include "report/ReportPreview.h"
 #include "report/ReportPrinting.h"
+#include "report/ReportProgress.h"
 #include "tests/report/report_test_support.h"
+#include "tests/support_qt/qt_test.h"
 
 namespace {
 
@@ -183,6 +188,72 @@ TEST_F(ReportPdfTest, PrintingWithoutPrintersWritesTheChosenPdf) {
   EXPECT_EQ(asked, 2);
   EXPECT_EQ(source.begins, source.ends);
   ReportPrintDialogs() = saved;
+}
+
+TEST_F(ReportPdfTest, PrintCancelledFromItsProgressWindowLeavesNoPdf) {
+  TMemorySource source({"NAME", "CATEGORY"}, Rows(3000));
+  TReport report;
+  MakeList(report);
+  report.SetDataSource(&source);
+  TReportPrintDialogs saved = ReportPrintDialogs();
+  const std::string pdf = File("cancelled.pdf");
+  ReportPrintDialogs().HavePrinters = [] { return false; };
+  ReportPrintDialogs().ChoosePdfFile = [&](QWidget*, const QString&) {
+    return QString::fromStdString(pdf);
+  };
+  qvx_test::ModalAnswers answers;
+  answers.Then([](QWidget* window) {
+    auto* progress = qobject_cast<TReportProgress*>(window);
+    ASSERT_NE(progress, nullptr) << window->metaObject()->className();
+    auto* cancel = progress->findChild<QPushButton*>();
+    ASSERT_NE(cancel, nullptr);
+    cancel->click();
+  });
+  report.Print();
+  ReportPrintDialogs() = saved;
+  EXPECT_EQ(answers.Pending(), 0);
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(pdf)));
+  EXPECT_EQ(source.begins, source.ends);
+}
+
+TEST_F(ReportPdfTest, APdfThatCannotBeWrittenNamesTheFileAndLeavesNothing) {
+  TMemorySource source({"NAME", "CATEGORY"}, Rows(60));
+  TReport report;
+  MakeList(report);
+  report.SetDataSource(&source);
+  const std::string pdf = File("no such folder/list.pdf");
+  auto names_the_file = [&](const std::function<void()>& work) {
+    try {
+      work();
+      ADD_FAILURE() << "no error";
+    } catch (const std::exception& e) {
+      EXPECT_NE(std::string(e.what()).find(pdf), std::string::npos) << e.what();
+    }
+  };
+  names_the_file([&] { report.ExportToPdf(QString::fromStdString(pdf)); });
+
+  TReportPrintDialogs saved = ReportPrintDialogs();
+  ReportPrintDialogs().HavePrinters = [] { return false; };
+  ReportPrintDialogs().ChoosePdfFile = [&](QWidget*, const QString&) {
+    return QString::fromStdString(pdf);
+  };
+  names_the_file([&] { report.Print(); });
+  {
+    // The preview window says so in an error box and stays usable.
+    auto layout = report.CreateLayout();
+    TReportPreview preview(report, *layout);
+    preview.show();
+    qvx_test::ModalAnswers answers;
+    answers.Button(QMessageBox::Ok);
+    preview.ExportPdfClick();
+    ASSERT_EQ(answers.Seen().size(), 1u);
+    EXPECT_EQ(answers.Seen()[0].icon, QMessageBox::Critical);
+    EXPECT_TRUE(answers.Seen()[0].text.contains(QString::fromStdString(pdf)));
+    EXPECT_EQ(preview.CurrentPage(), 1);
+  }
+  ReportPrintDialogs() = saved;
+  EXPECT_FALSE(QFile::exists(QString::fromStdString(pdf)));
+  EXPECT_EQ(source.begins, source.ends);
 }
 
 TEST_F(ReportPdfTest, PreviewPagesZoomsAndExports) {

@@ -7,12 +7,18 @@
 #include <QCoreApplication>
 #include <QKeyEvent>
 #include <QPointer>
+#include <QPushButton>
 #include <QTimer>
 #include <algorithm>
+#include <condition_variable>
+#include <cstdio>
+#include <cstdlib>
+#include <mutex>
+#include <thread>
 
 #include "platform/qt/application.h"
 
-namespace qvxtest {
+namespace qvx_test {
 
 namespace {
 
@@ -42,6 +48,93 @@ void TypeText(QWidget* widget, const QString& text) {
 
 void ProcessEvents() {
   for (int i = 0; i < 5; ++i) QCoreApplication::processEvents(QEventLoop::AllEvents, 20);
+}
+
+bool WaitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
+  const auto end = std::chrono::steady_clock::now() + limit;
+  for (;;) {
+    if (done()) return true;
+    if (std::chrono::steady_clock::now() >= end) return false;
+    QCoreApplication::processEvents(QEventLoop::AllEvents, 10);
+  }
+}
+
+namespace {
+
+// Closes every modal window, innermost first, so that nested message loops end.
+void RejectModalWindows() {
+  while (QWidget* modal = QApplication::activeModalWidget()) {
+    if (!modal->isVisible()) break;
+    modal->close();
+    if (QApplication::activeModalWidget() == modal) {
+      // A window that refuses to close (a close question): hide it.
+      modal->hide();
+      if (QApplication::activeModalWidget() == modal) break;
+    }
+  }
+}
+
+// Ends the test program when a command neither returns nor runs the event loop
+// (a busy loop): nothing inside the program's thread could stop it.
+class LastResort {
+ public:
+  explicit LastResort(std::chrono::milliseconds limit)
+      : thread_([this, limit] {
+          std::unique_lock<std::mutex> lock(mutex_);
+          if (!done_cv_.wait_for(lock, limit, [this] { return done_; })) {
+            std::fprintf(stderr, "a command run by RunAsEvent is still running after %lld ms\n",
+                         static_cast<long long>(limit.count()));
+            std::fflush(stderr);
+            std::abort();
+          }
+        }) {}
+  ~LastResort() {
+    {
+      std::lock_guard<std::mutex> lock(mutex_);
+      done_ = true;
+    }
+    done_cv_.notify_one();
+    thread_.join();
+  }
+
+ private:
+  std::mutex mutex_;
+  std::condition_variable done_cv_;
+  bool done_ = false;
+  std::thread thread_;
+};
+
+}  // namespace
+
+void RunAsEvent(const std::function<void()>& work, std::chrono::milliseconds deadline) {
+  EnsureApplication();
+  bool done = false;
+  QTimer::singleShot(0, [&] {
+    struct Finish {
+      bool& flag;
+      ~Finish() { flag = true; }
+    } finish{done};
+    // As the message loop runs a command: an error is shown in a box.
+    platform::qt::Application()->Guard(work);
+  });
+  // Past the deadline, from inside whatever message loop the command runs: fail,
+  // and close the modal windows it waits on, again and again.
+  QTimer late;
+  bool reported = false;
+  QObject::connect(&late, &QTimer::timeout, [&] {
+    if (!reported) {
+      ADD_FAILURE() << "a command run as an event did not finish within "
+                    << std::chrono::duration_cast<std::chrono::seconds>(deadline).count() << " s";
+      reported = true;
+      late.setInterval(100);
+    }
+    RejectModalWindows();
+  });
+  late.start(int(deadline.count()));
+  LastResort last_resort(deadline + std::chrono::seconds(30));
+  while (!done) QApplication::processEvents(QEventLoop::AllEvents, 10);
+  late.stop();
+  ProcessEvents();
 }
 
 // A window shown again is a new modal window to answer.
@@ -89,6 +182,27 @@ ModalAnswers& ModalAnswers::Button(QMessageBox::StandardButton button) {
   });
 }
 
+ModalAnswers& ModalAnswers::Press(const QString& text) {
+  return Then([text](QWidget* modal) {
+    auto* box = qobject_cast<QMessageBox*>(modal);
+    ASSERT_NE(box, nullptr) << "not a message box: " << modal->metaObject()->className();
+    for (QAbstractButton* b : box->buttons()) {
+      if (b->text() == text) {
+        b->click();
+        return;
+      }
+    }
+    ADD_FAILURE() << "no button " << text.toStdString() << " in box " << box->text().toStdString();
+    box->reject();
+  });
+}
+
+QStringList ModalAnswers::Texts() const {
+  QStringList texts;
+  for (const MessageSeen& seen : seen_) texts << seen.text;
+  return texts;
+}
+
 ModalAnswers& ModalAnswers::Then(Answer answer) {
   answers_.push_back(std::move(answer));
   return *this;
@@ -97,6 +211,13 @@ ModalAnswers& ModalAnswers::Then(Answer answer) {
 void ModalAnswers::Poll() {
   QWidget* modal = QApplication::activeModalWidget();
   if (!modal || !modal->isVisible()) return;
+  if (modal == answered_ && std::chrono::steady_clock::now() - answered_at_ > kCommandDeadline) {
+    ADD_FAILURE() << "modal window still open " << kCommandDeadline.count()
+                  << " s after its answer: " << modal->windowTitle().toStdString();
+    answered_ = nullptr;
+    modal->close();
+    return;
+  }
   for (const QPointer<QWidget>& w : handled_)
     if (w == modal) return;
   if (auto* box = qobject_cast<QMessageBox*>(modal)) {
@@ -104,8 +225,12 @@ void ModalAnswers::Poll() {
     seen.text = box->text();
     seen.title = box->windowTitle();
     seen.icon = box->icon();
-    for (QAbstractButton* b : box->buttons()) seen.buttons.push_back(box->standardButton(b));
+    for (QAbstractButton* b : box->buttons()) {
+      seen.buttons.push_back(box->standardButton(b));
+      seen.button_texts << b->text();
+    }
     std::sort(seen.buttons.begin(), seen.buttons.end());
+    if (box->defaultButton() != nullptr) seen.default_button = box->defaultButton()->text();
     seen_.push_back(seen);
   }
   if (next_ >= answers_.size()) {
@@ -119,10 +244,12 @@ void ModalAnswers::Poll() {
     return;
   }
   handled_.push_back(modal);
+  answered_ = modal;
+  answered_at_ = std::chrono::steady_clock::now();
   Answer answer = answers_[next_++];
   // Run from its own event: a box that the answer opens is then answered by this
   // poll, which the toolkit would not run again while it is still busy.
   QTimer::singleShot(0, modal, [answer, modal] { answer(modal); });
 }
 
-}  // namespace qvxtest
+}  // namespace qvx_test

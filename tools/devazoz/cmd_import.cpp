@@ -136,10 +136,13 @@ int RunImport(const ParsedArgs& args) {
   }
   std::fputs(out.c_str(), stdout);
   catalog::FileSource source(list_path);
-  catalog::ImportSummary summary = import.Run(source, choices, survey.rows, nullptr);
+  catalog::BulkWork work({&table, category_table, company_table});
+  catalog::ImportSummary summary =
+      import.Run(source, choices, survey.rows, work.SyncingAsItGoes(nullptr));
+  catalog::EndImportWork(work, summary);
   for (const std::string& line : catalog::SummaryLines(summary))
     std::printf("%s\n", Utf8(line).c_str());
-  return summary.stopped.empty() ? kExitOk : kExitEngineError;
+  return summary.stopped.empty() && summary.indexes_failed.empty() ? kExitOk : kExitEngineError;
 }
 
 const CommandRegistrar reg(
@@ -168,7 +171,8 @@ const CommandRegistrar reg(
      "title, with a title already in the table, or with another column count than\n"
      "the header are skipped; text too long for its field is cut. The summary counts\n"
      "rows read, added and skipped (with the first line numbers and reasons), values\n"
-     "cut and lookup entries added. Exit code 1 when the import stopped early."},
+     "cut and lookup entries added. Exit code 1 when the import stopped early or its\n"
+     "indexes could not be written (the next open makes them again from the table)."},
     &RunImport);
 
 }  // namespace

@@ -52,7 +52,7 @@ class OsClockAndReads : public ::testing::Test {
     f.Write(table_);
   }
   void TearDown() override {
-    os::SetClockHook(nullptr);
+    platform::SetClock(nullptr);
     os::SetShortReadHook(nullptr);
     g_piece = 0;
     g_cut_at = -1;
@@ -62,7 +62,7 @@ class OsClockAndReads : public ::testing::Test {
 };
 
 TEST_F(OsClockAndReads, TheUpdateDateAndDateComeFromTheClock) {
-  os::SetClockHook(&FixedTime);
+  platform::SetClock(&FixedTime);
   int32_t today = 0;
   ASSERT_TRUE(platform::TryEncodeDate(2031, 7, 14, today));
   EXPECT_EQ(os::CurrentDate(), today);
@@ -81,7 +81,7 @@ TEST_F(OsClockAndReads, TheUpdateDateAndDateComeFromTheClock) {
   EXPECT_EQ(header[1], 31);  // year - 1900, kept to two digits
   EXPECT_EQ(header[2], 7);
   EXPECT_EQ(header[3], 14);
-  os::SetClockHook(nullptr);
+  platform::SetClock(nullptr);
   platform::LocalTime now = os::CurrentLocalTime();
   EXPECT_GE(now.year, 2024);
 }

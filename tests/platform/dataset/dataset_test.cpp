@@ -4,7 +4,7 @@
 
 #include <gtest/gtest.h>
 
-#include "tests/platform/dataset/mem_dataset.h"
+#include "tests/support/mem_dataset.h"
 
 namespace {
 
@@ -31,11 +31,11 @@ class RecordingLink : public TDataLink {
 class DataSetTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (int i = 1; i <= 10; ++i) ds.rows.push_back({"R" + std::to_string(i), i});
+    for (int i = 1; i <= 10; ++i) ds.AddRow({"R" + std::to_string(i), std::to_string(i)});
     source.SetDataSet(&ds);
     link.log = &log;
     link.SetDataSource(&source);
-    ds.log = &log;
+    ds.SetLog(&log);
     auto add = [this](TDataSetNotifyEvent& e, const std::string& name) {
       e = [this, name](TDataSet&) { log.push_back(name); };
     };
@@ -135,7 +135,7 @@ TEST_F(DataSetTest, ScrollFiresBeforeAndAfterOnceEvenAtTheEnd) {
 }
 
 TEST_F(DataSetTest, EmptyDatasetIsBofAndEof) {
-  ds.rows.clear();
+  ds.ClearRows();
   ds.Open();
   EXPECT_TRUE(ds.IsEmpty());
   EXPECT_TRUE(ds.Bof());
@@ -200,7 +200,7 @@ TEST_F(DataSetTest, EditPostOrderAndValue) {
   ds.Post();
   EXPECT_EQ(Take(), (V{"link:UpdateData", "link:CheckBrowseMode", "BeforePost", "InternalPost",
                        "link:EditingChanged", "link:DataSetChanged", "AfterPost"}));
-  EXPECT_EQ(ds.rows[1].name, "Changed");
+  EXPECT_EQ(ds.Stored(2, "NAME"), "Changed");
   EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "Changed");
 }
 
@@ -209,7 +209,7 @@ TEST_F(DataSetTest, MovingPostsAModifiedRecordAndCancelsAnUnmodifiedOne) {
   ds.Edit();
   ds.FieldByName("NUM")->SetAsInteger(42);
   ds.Next();
-  EXPECT_EQ(ds.rows[0].num, 42);
+  EXPECT_EQ(ds.Stored(1, "NUM"), "42");
   EXPECT_EQ(ds.State(), TDataSetState::dsBrowse);
   ds.Edit();
   Take();
@@ -223,21 +223,119 @@ TEST_F(DataSetTest, FailingPostStaysInEditWithTheValue) {
   ds.Open();
   ds.Edit();
   ds.FieldByName("NAME")->SetAsString("Kept");
-  ds.fail_post = true;
+  ds.FailNextPost("post failed");
   EXPECT_THROW(ds.Post(), EDatabaseError);
   EXPECT_EQ(ds.State(), TDataSetState::dsEdit);
   EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "Kept");
-  ds.fail_post = false;
   int retried = 0;
-  ds.fail_post = true;
-  ds.OnPostError = [&](TDataSet& d, const Exception&, TDataAction& action) {
-    static_cast<TMemDataSet&>(d).fail_post = false;
+  ds.FailNextPost("post failed");  // once: the retry succeeds
+  ds.OnPostError = [&](TDataSet&, const Exception&, TDataAction& action) {
     ++retried;
     action = TDataAction::daRetry;
   };
   ds.Post();
   EXPECT_EQ(retried, 1);
-  EXPECT_EQ(ds.rows[0].name, "Kept");
+  EXPECT_EQ(ds.Stored(1, "NAME"), "Kept");
+}
+
+TEST_F(DataSetTest, CancelFiresInOrderAndPutsTheRecordBack) {
+  ds.Open();
+  ds.Next();
+  ds.Edit();
+  ds.FieldByName("NAME")->SetAsString("Dropped");
+  Take();
+  ds.Cancel();
+  EXPECT_EQ(Take(), (V{"link:CheckBrowseMode", "BeforeCancel", "InternalCancel",
+                       "link:EditingChanged", "link:DataSetChanged", "AfterCancel"}));
+  EXPECT_EQ(ds.State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "R2");
+  EXPECT_EQ(ds.Stored(2, "NAME"), "R2");
+  // A BeforeCancel that aborts keeps the edit and its value.
+  ds.Edit();
+  ds.FieldByName("NAME")->SetAsString("Kept");
+  ds.BeforeCancel = [](TDataSet&) { throw EAbort(); };
+  EXPECT_THROW(ds.Cancel(), EAbort);
+  EXPECT_EQ(ds.State(), TDataSetState::dsEdit);
+  EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "Kept");
+}
+
+TEST_F(DataSetTest, FieldChangeValidatesThenStoresThenTellsChangeAndLinks) {
+  ds.Open();
+  TField* name = ds.FieldByName("NAME");
+  name->OnValidate = [this](TField& f) {
+    log.push_back("OnValidate, still " + f.AsString());
+    if (f.DataSet()->FieldByName("NUM")->AsInteger() == 99) throw EDatabaseError("refused");
+  };
+  name->OnChange = [this](TField& f) { log.push_back("OnChange, now " + f.AsString()); };
+  ds.Edit();
+  Take();
+  name->SetAsString("New");
+  EXPECT_EQ(Take(), (V{"OnValidate, still R1", "OnChange, now New", "link:RecordChanged NAME"}));
+  // OnValidate raising refuses the value: nothing stored, no OnChange, no link told.
+  ds.FieldByName("NUM")->SetAsInteger(99);
+  Take();
+  EXPECT_THROW(name->SetAsString("Refused"), EDatabaseError);
+  EXPECT_EQ(Take(), (V{"OnValidate, still New"}));
+  EXPECT_EQ(name->AsString(), "New");
+  ds.Cancel();
+  EXPECT_EQ(name->AsString(), "R1");
+}
+
+TEST_F(DataSetTest, EditErrorIsAskedToFailAbortOrRetry) {
+  ds.Open();
+  // No handler: the error stands, the dataset stays in browse mode.
+  ds.FailNextEdit("record is locked");
+  Take();
+  EXPECT_THROW(ds.Edit(), EDatabaseError);
+  EXPECT_EQ(Take(), (V{"link:CheckBrowseMode", "BeforeEdit", "InternalEdit"}));
+  EXPECT_EQ(ds.State(), TDataSetState::dsBrowse);
+
+  std::vector<std::string> seen;
+  TDataAction answer = TDataAction::daRetry;
+  ds.OnEditError = [&](TDataSet&, const Exception& e, TDataAction& action) {
+    seen.push_back(e.what());
+    action = answer;
+  };
+  ds.FailNextEdit("record is locked");  // once: the retry gets the lock
+  ds.Edit();
+  EXPECT_EQ(ds.State(), TDataSetState::dsEdit);
+  ds.Cancel();
+
+  answer = TDataAction::daAbort;
+  ds.FailNextEdit("record is locked");
+  EXPECT_THROW(ds.Edit(), EAbort);  // silent: the handler told the user
+  EXPECT_EQ(ds.State(), TDataSetState::dsBrowse);
+  EXPECT_EQ(seen, (V{"record is locked", "record is locked"}));
+}
+
+TEST_F(DataSetTest, DeleteErrorIsAskedToFailAbortOrRetry) {
+  ds.Open();
+  ds.Next();
+  ds.FailNextDelete("cannot delete");
+  EXPECT_THROW(ds.Delete(), EDatabaseError);
+  EXPECT_FALSE(ds.IsDeleted(2));
+  EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "R2");
+  EXPECT_EQ(ds.State(), TDataSetState::dsBrowse);
+
+  int asked = 0;
+  TDataAction answer = TDataAction::daRetry;
+  ds.OnDeleteError = [&](TDataSet&, const Exception&, TDataAction& action) {
+    ++asked;
+    action = answer;
+  };
+  ds.FailNextDelete("cannot delete");
+  Take();
+  ds.Delete();  // the failed try and the retry
+  EXPECT_EQ(Take(), (V{"link:CheckBrowseMode", "BeforeDelete", "BeforeScroll", "InternalDelete",
+                       "InternalDelete", "link:DataSetChanged", "AfterDelete", "AfterScroll"}));
+  EXPECT_TRUE(ds.IsDeleted(2));
+
+  answer = TDataAction::daAbort;
+  ds.FailNextDelete("cannot delete");
+  const std::string before = ds.FieldByName("NAME")->AsString();
+  EXPECT_THROW(ds.Delete(), EAbort);
+  EXPECT_EQ(ds.FieldByName("NAME")->AsString(), before);
+  EXPECT_EQ(asked, 2);
 }
 
 TEST_F(DataSetTest, InsertAppendCancelAndDelete) {
@@ -252,12 +350,12 @@ TEST_F(DataSetTest, InsertAppendCancelAndDelete) {
   EXPECT_TRUE(ds.FieldByName("NAME")->IsNull());
   ds.Cancel();
   EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "R3");
-  EXPECT_EQ(ds.rows.size(), 10u);
+  EXPECT_EQ(ds.StoredCount(), 10);
 
   ds.Append();
   ds.FieldByName("NAME")->SetAsString("New");
   ds.Post();
-  EXPECT_EQ(ds.rows.size(), 11u);
+  EXPECT_EQ(ds.StoredCount(), 11);
   EXPECT_EQ(ds.FieldByName("NAME")->AsString(), "New");
   EXPECT_EQ(ds.RecNo(), 11);
 
@@ -270,13 +368,13 @@ TEST_F(DataSetTest, InsertAppendCancelAndDelete) {
 }
 
 TEST_F(DataSetTest, EditOnEmptyDatasetInserts) {
-  ds.rows.clear();
+  ds.ClearRows();
   ds.Open();
   ds.Edit();
   EXPECT_EQ(ds.State(), TDataSetState::dsInsert);
   ds.FieldByName("NAME")->SetAsString("First");
   ds.Post();
-  EXPECT_EQ(ds.rows.size(), 1u);
+  EXPECT_EQ(ds.StoredCount(), 1);
   EXPECT_FALSE(ds.IsEmpty());
 }
 
@@ -284,7 +382,7 @@ TEST_F(DataSetTest, BookmarksReturnToTheRecord) {
   ds.Open();
   ds.MoveBy(6);
   TBookmark b = ds.GetBookmark();
-  ASSERT_EQ(b.size(), 4u);
+  ASSERT_FALSE(b.empty());
   ds.First();
   Take();
   ds.GotoBookmark(b);
@@ -416,7 +514,7 @@ TEST_F(DataSetTest, FieldDataLinkFollowsItsField) {
   fl.OnUpdateData = [&] { fl.Field()->SetAsString(pending); };
   fl.Modified();
   ds.Post();
-  EXPECT_EQ(ds.rows[1].name, "Typed");
+  EXPECT_EQ(ds.Stored(2, "NAME"), "Typed");
 }
 
 TEST_F(DataSetTest, TypedFieldConversions) {

@@ -14,7 +14,7 @@
 #include "platform/qt/db_lookup_combo_box.h"
 #include "platform/qt/db_memo.h"
 #include "platform/services/exception.h"
-#include "tests/support_qt/mem_dataset.h"
+#include "tests/support/mem_dataset.h"
 #include "tests/support_qt/qt_test.h"
 
 namespace {
@@ -26,12 +26,12 @@ using platform::qt::TDBCheckBox;
 using platform::qt::TDBEdit;
 using platform::qt::TDBLookupComboBox;
 using platform::qt::TDBMemo;
-using qvxtest::TMemDataSet;
+using qvx_test::TMemDataSet;
 
 class DbControlsTest : public ::testing::Test {
  protected:
   void SetUp() override {
-    qvxtest::EnsureApplication();
+    qvx_test::EnsureApplication();
     titles_.AddRow({"Crimson Harbor", "Racing", "T", "first line\r\nsecond line"});
     titles_.AddRow({"Silent Meadow", "Puzzle", "F", ""});
     titles_.AddRow({"Turbo Comet", "Gone Category", "", ""});
@@ -149,7 +149,7 @@ TEST_F(DbControlsTest, EditAccentedLettersReachTheFieldAsAnsi) {
   ShowWindow();
   edit->setFocus();
   edit->selectAll();
-  qvxtest::TypeText(edit, QString::fromUtf8("Café Ñandú"));
+  qvx_test::TypeText(edit, QString::fromUtf8("Café Ñandú"));
   titles_.Post();
   EXPECT_EQ(titles_.Stored(1, "TITLE"), "Caf\xE9 \xD1\x61nd\xFA");
   titles_.Next();
@@ -163,21 +163,21 @@ TEST_F(DbControlsTest, EditAndMemoRefuseTextTheCodePageCannotHoldAndStoreNoQuest
   ShowWindow();
   edit->setFocus();
   edit->selectAll();
-  qvxtest::TypeText(edit, QString::fromUtf8("Привет"));
+  qvx_test::TypeText(edit, QString::fromUtf8("Привет"));
   EXPECT_THROW(titles_.Post(), platform::Exception);
   EXPECT_EQ(titles_.Stored(1, "TITLE"), "Crimson Harbor");
   // The typed text stays for the user to mend.
   EXPECT_EQ(titles_.State(), TDataSetState::dsEdit);
   EXPECT_EQ(edit->text(), QString::fromUtf8("Привет"));
   edit->selectAll();
-  qvxtest::TypeText(edit, QStringLiteral("Privet"));
+  qvx_test::TypeText(edit, QStringLiteral("Privet"));
   memo->setFocus();
   memo->selectAll();
-  qvxtest::TypeText(memo, QString::fromUtf8("日本"));
+  qvx_test::TypeText(memo, QString::fromUtf8("日本"));
   EXPECT_THROW(titles_.Post(), platform::Exception);
   EXPECT_EQ(titles_.Stored(1, "NOTES"), "first line\r\nsecond line");
   memo->selectAll();
-  qvxtest::TypeText(memo, QStringLiteral("Nihon"));
+  qvx_test::TypeText(memo, QStringLiteral("Nihon"));
   titles_.Post();
   EXPECT_EQ(titles_.Stored(1, "TITLE"), "Privet");
   EXPECT_EQ(titles_.Stored(1, "NOTES"), "Nihon");
@@ -193,7 +193,7 @@ TEST_F(DbControlsTest, MemoShowsLinesAndEnterAddsALineBreakThatIsStoredAsCrLf) {
   memo->setFocus();
   QTest::keyClick(memo, Qt::Key_End, Qt::ControlModifier);
   QTest::keyClick(memo, Qt::Key_Return);
-  qvxtest::TypeText(memo, QString::fromUtf8("third é"));
+  qvx_test::TypeText(memo, QString::fromUtf8("third é"));
   EXPECT_EQ(titles_.State(), TDataSetState::dsEdit);
   titles_.Post();
   EXPECT_EQ(titles_.Stored(1, "NOTES"), "first line\r\nsecond line\r\nthird \xE9");

@@ -6,6 +6,7 @@
 #include <gtest/gtest.h>
 
 #include <QAbstractButton>
+#include <QAccessible>
 #include <QApplication>
 #include <QKeyEvent>
 #include <QMessageBox>
@@ -14,7 +15,8 @@
 #include <QTimer>
 
 #include "platform/qt/db_navigator.h"
-#include "tests/platform/dataset/mem_dataset.h"
+#include "tests/support/mem_dataset.h"
+#include "tests/support_qt/qt_test.h"
 
 namespace qvx_test {
 namespace {
@@ -23,30 +25,10 @@ using platform::qt::TDBGrid;
 using platform::qt::TDBNavigator;
 using platform::qt::TNavigateBtn;
 
-// Presses a button of the next message box and keeps its text.
-class BoxAnswer {
- public:
-  explicit BoxAnswer(QMessageBox::StandardButton button) {
-    QObject::connect(&timer_, &QTimer::timeout, [this, button] {
-      auto* box = qobject_cast<QMessageBox*>(QApplication::activeModalWidget());
-      if (box == nullptr || !box->isVisible()) return;
-      timer_.stop();
-      text_ = box->text();
-      box->button(button)->click();
-    });
-    timer_.start(5);
-  }
-  const QString& Text() const { return text_; }
-
- private:
-  QTimer timer_;
-  QString text_;
-};
-
 class GridOverMemory : public ::testing::Test {
  protected:
   void SetUp() override {
-    for (int i = 0; i < 1000; ++i) data_.rows.push_back({"row" + std::to_string(i), i});
+    for (int i = 0; i < 1000; ++i) data_.AddRow({"row" + std::to_string(i), std::to_string(i)});
     source_.SetDataSet(&data_);
     data_.Open();
     grid_.resize(400, 300);
@@ -127,21 +109,23 @@ TEST_F(GridOverMemory, ClicksSelectRowsAndDatasetMovesShowInTheGrid) {
 TEST_F(GridOverMemory, CtrlDeleteAsksFirst) {
   Key(Qt::Key_Down);
   {
-    BoxAnswer answer(QMessageBox::Cancel);
+    ModalAnswers answer;
+    answer.Button(QMessageBox::Cancel);
     Key(Qt::Key_Delete, Qt::ControlModifier);
-    EXPECT_EQ(answer.Text(), "Delete record?");
+    EXPECT_EQ(answer.Texts(), QStringList{"Delete record?"});
   }
-  EXPECT_FALSE(data_.rows[1].deleted);
+  EXPECT_FALSE(data_.IsDeleted(2));
   {
-    BoxAnswer answer(QMessageBox::Ok);
+    ModalAnswers answer;
+    answer.Button(QMessageBox::Ok);
     Key(Qt::Key_Delete, Qt::ControlModifier);
   }
-  EXPECT_TRUE(data_.rows[1].deleted);
+  EXPECT_TRUE(data_.IsDeleted(2));
   EXPECT_EQ(grid_.CellText(1, 0), "row2");
   // Delete alone and Insert do nothing.
   Key(Qt::Key_Delete);
   Key(Qt::Key_Insert);
-  EXPECT_FALSE(data_.rows[2].deleted);
+  EXPECT_FALSE(data_.IsDeleted(3));
   EXPECT_EQ(data_.State(), platform::TDataSetState::dsBrowse);
 }
 
@@ -157,6 +141,60 @@ TEST_F(GridOverMemory, ScrollBarFollowsTheRecordInASequencedDataset) {
   EXPECT_EQ(Num(), 999 - grid_.VisibleRowCount());
 }
 
+TEST_F(GridOverMemory, ScreenReadersSeeATableOfTheWindowsRowsWithTheCurrentRecordSelected) {
+  QAccessibleInterface* table = QAccessible::queryAccessibleInterface(&grid_);
+  ASSERT_NE(table, nullptr);
+  EXPECT_EQ(table->role(), QAccessible::Table);
+  QAccessibleTableInterface* cells = table->tableInterface();
+  ASSERT_NE(cells, nullptr);
+  const int rows = grid_.VisibleRowCount();
+  EXPECT_EQ(cells->rowCount(), rows);  // the window, not the thousand records
+  EXPECT_EQ(cells->columnCount(), 2);
+  EXPECT_EQ(cells->columnDescription(0), "NAME");
+  EXPECT_EQ(table->childCount(), 2 * (rows + 1));
+  EXPECT_EQ(table->child(1)->role(), QAccessible::ColumnHeader);
+  EXPECT_EQ(table->child(1)->text(QAccessible::Name), "NUM");
+
+  QAccessibleInterface* cell = cells->cellAt(2, 0);
+  ASSERT_NE(cell, nullptr);
+  EXPECT_EQ(cell->role(), QAccessible::Cell);
+  EXPECT_EQ(cell->text(QAccessible::Name), "row2");
+  EXPECT_EQ(table->indexOfChild(cell), 3 * 2);
+  EXPECT_EQ(table->child(3 * 2), cell);
+  EXPECT_EQ(cells->cellAt(rows, 0), nullptr);
+  ASSERT_NE(cell->tableCellInterface(), nullptr);
+  EXPECT_EQ(cell->tableCellInterface()->rowIndex(), 2);
+  EXPECT_EQ(cell->tableCellInterface()->columnHeaderCells().value(0)->text(QAccessible::Name),
+            "NAME");
+  // Where it is on screen: a point inside the cell finds it.
+  const QRect where = cell->rect();
+  EXPECT_EQ(table->childAt(where.center().x(), where.center().y()), cell);
+
+  // The current record is the selected row; the focus is on its first cell.
+  EXPECT_EQ(cells->selectedRows(), QList<int>{0});
+  EXPECT_TRUE(table->focusChild()->state().selected);
+  data_.MoveBy(2);
+  EXPECT_EQ(cells->selectedRows(), QList<int>{2});
+  EXPECT_EQ(table->focusChild(), cell);
+  EXPECT_TRUE(cell->tableCellInterface()->isSelected());
+  // Choosing a row moves the dataset; a scroll changes what the cells read.
+  EXPECT_TRUE(cells->selectRow(4));
+  EXPECT_EQ(Num(), 4);
+  data_.Last();
+  EXPECT_EQ(cell->text(QAccessible::Name), "row" + QString::number(1000 - rows + 2));
+
+  // New columns are new columns to it too.
+  platform::qt::TDBGridColumns one(nullptr);
+  one.Add(platform::qt::TDBGridColumn("NUM", "Number", 60));
+  grid_.Columns().Assign(one);
+  EXPECT_EQ(cells->columnCount(), 1);
+  EXPECT_EQ(cells->columnDescription(0), "Number");
+  EXPECT_EQ(cells->cellAt(0, 0)->text(QAccessible::Name), grid_.CellText(0, 0));
+  data_.Close();
+  EXPECT_EQ(cells->rowCount(), 0);
+  EXPECT_FALSE(cell->isValid());
+}
+
 TEST_F(GridOverMemory, NavigatorMovesInsertsAndDeletesOnlyOnAnOpenDataset) {
   TDBNavigator navigator;
   navigator.SetDataSource(&source_);
@@ -168,16 +206,18 @@ TEST_F(GridOverMemory, NavigatorMovesInsertsAndDeletesOnlyOnAnOpenDataset) {
   navigator.BtnClick(TNavigateBtn::nbNext);
   EXPECT_EQ(Num(), 1);
   {
-    BoxAnswer answer(QMessageBox::Cancel);
+    ModalAnswers answer;
+    answer.Button(QMessageBox::Cancel);
     navigator.BtnClick(TNavigateBtn::nbDelete);
-    EXPECT_EQ(answer.Text(), "Delete record?");
+    EXPECT_EQ(answer.Texts(), QStringList{"Delete record?"});
   }
-  EXPECT_FALSE(data_.rows[1].deleted);
+  EXPECT_FALSE(data_.IsDeleted(2));
   {
-    BoxAnswer answer(QMessageBox::Ok);
+    ModalAnswers answer;
+    answer.Button(QMessageBox::Ok);
     navigator.BtnClick(TNavigateBtn::nbDelete);
   }
-  EXPECT_TRUE(data_.rows[1].deleted);
+  EXPECT_TRUE(data_.IsDeleted(2));
   navigator.BtnClick(TNavigateBtn::nbInsert);
   EXPECT_EQ(data_.State(), platform::TDataSetState::dsInsert);
   navigator.BtnClick(TNavigateBtn::nbCancel);

@@ -172,31 +172,49 @@ TEST(DateTime, StrToDateFollowsOrderOfFormat) {
   }
 }
 
-TEST(DateTime, StrToDateTwoDigitYearsFallInFiftyYearWindow) {
+// Sets the one clock to noon of a day of `year` for one test.
+class ScopedClock {
+ public:
+  explicit ScopedClock(int year) {
+    year_ = year;
+    SetClock([] {
+      LocalTime t;
+      t.year = year_;
+      t.month = 11;
+      t.day = 20;
+      t.hour = 12;
+      return t;
+    });
+  }
+  ~ScopedClock() { SetClock(nullptr); }
+
+ private:
+  static inline int year_ = 0;
+};
+
+TEST(DateTime, StrToDateTwoDigitYearsFallInFiftyYearWindowAroundTheClocksYear) {
   ScopedShortDateFormat f("M/d/yy");
-  time_t now = time(nullptr);
-  tm parts{};
-  localtime_r(&now, &parts);
-  int year = parts.tm_year + 1900;
-  auto two = [](int y) { return std::to_string(y % 100); };
-  int32_t expect;
-  // The current year, the 50 years before it and the 49 after it.
-  ASSERT_TRUE(TryEncodeDate(year, 6, 1, expect));
-  EXPECT_EQ(StrToDate("6/1/" + two(year)), expect);
-  ASSERT_TRUE(TryEncodeDate(year - 50, 6, 1, expect));
-  EXPECT_EQ(StrToDate("6/1/" + two(year - 50)), expect);
-  ASSERT_TRUE(TryEncodeDate(year + 49, 6, 1, expect));
-  EXPECT_EQ(StrToDate("6/1/" + two(year + 49)), expect);
+  for (int year : {2026, 2099, 2150}) {
+    ScopedClock clock(year);
+    auto two = [](int y) { return std::to_string(y % 100); };
+    int32_t expect;
+    // The current year, the 50 years before it and the 49 after it.
+    for (int y : {year, year - 50, year + 49, year - 1, year + 1}) {
+      ASSERT_TRUE(TryEncodeDate(y, 6, 1, expect));
+      EXPECT_EQ(StrToDate("6/1/" + two(y)), expect) << "clock in " << year << ", year " << y;
+    }
+  }
 }
 
-TEST(DateTime, StrToDateWithoutYearUsesCurrentYear) {
+TEST(DateTime, StrToDateWithoutYearUsesTheClocksYear) {
   ScopedShortDateFormat f("M/d/yyyy");
-  time_t now = time(nullptr);
-  tm parts{};
-  localtime_r(&now, &parts);
+  ScopedClock clock(2087);
   int32_t expect;
-  ASSERT_TRUE(TryEncodeDate(parts.tm_year + 1900, 3, 7, expect));
+  ASSERT_TRUE(TryEncodeDate(2087, 3, 7, expect));
   EXPECT_EQ(StrToDate("3/7"), expect);
+  EXPECT_EQ(CurrentLocalTime().year, 2087);
+  ASSERT_TRUE(TryEncodeDate(2087, 11, 20, expect));
+  EXPECT_EQ(CurrentDate(), expect);
 }
 
 TEST(DateTime, StrToDateRejectsText) {

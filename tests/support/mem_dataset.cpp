@@ -1,11 +1,11 @@
-#include "tests/support_qt/mem_dataset.h"
+#include "tests/support/mem_dataset.h"
 
 #include <algorithm>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 
-namespace qvxtest {
+namespace qvx_test {
 
 using platform::TBookmarkFlag;
 using platform::TDataSetState;
@@ -24,6 +24,7 @@ int ValueSize(const TMemDataSet::FieldSpec& def) {
       return def.size + 1;
     case TFieldType::ftBoolean:
       return 1;
+    case TFieldType::ftInteger:
     case TFieldType::ftMemo:
       return 4;
     default:
@@ -68,6 +69,9 @@ class TMemDataSet::MemoStream : public platform::TMemoryStream {
   bool modified_;
 };
 
+TMemDataSet::TMemDataSet()
+    : TMemDataSet({{"NAME", TFieldType::ftString, 10}, {"NUM", TFieldType::ftInteger}}) {}
+
 TMemDataSet::TMemDataSet(std::vector<FieldSpec> fields) : specs_(std::move(fields)) {
   int offset = 0;
   for (const FieldSpec& def : specs_) {
@@ -77,7 +81,7 @@ TMemDataSet::TMemDataSet(std::vector<FieldSpec> fields) : specs_(std::move(field
   record_size_ = offset;
   info_offset_ = record_size_;
   bookmark_offset_ = info_offset_ + 8;
-  buffer_size_ = bookmark_offset_ + kBookmarkSize;
+  calc_offset_ = bookmark_offset_ + kBookmarkSize;
 }
 
 TMemDataSet::~TMemDataSet() { Close(); }
@@ -88,6 +92,16 @@ void TMemDataSet::AddRow(const std::vector<std::string>& values) {
   for (size_t i = 0; i < specs_.size() && i < values.size(); ++i)
     PutValue(row.bytes, int(i), values[i]);
   rows_.push_back(std::move(row));
+  if (open_) Rebuild(0);
+}
+
+void TMemDataSet::ClearRows() {
+  CheckInactive();
+  rows_.clear();
+}
+
+void TMemDataSet::SetDeleted(int recno, bool deleted) {
+  rows_.at(size_t(recno - 1)).deleted = deleted;
   if (open_) Rebuild(0);
 }
 
@@ -103,6 +117,9 @@ void TMemDataSet::PutValue(std::string& record, int field_index, const std::stri
       break;
     case TFieldType::ftBoolean:
       p[1] = (value == "T") ? 1 : 0;
+      break;
+    case TFieldType::ftInteger:
+      WriteInt32(p + 1, int32_t(std::stol(value)));
       break;
     case TFieldType::ftMemo:
       memos_.push_back(value);
@@ -122,6 +139,8 @@ std::string TMemDataSet::ValueText(const char* record, int field_index) const {
       return std::string(p + 1, strnlen(p + 1, size_t(def.size)));
     case TFieldType::ftBoolean:
       return p[1] ? "T" : "F";
+    case TFieldType::ftInteger:
+      return std::to_string(ReadInt32(p + 1));
     case TFieldType::ftMemo:
       return memos_.at(size_t(ReadInt32(p + 1)));
     default:
@@ -162,9 +181,11 @@ void TMemDataSet::Rebuild(int keep_recno) {
     int field = -1;
     for (size_t i = 0; i < specs_.size(); ++i)
       if (specs_[i].name == index_field_) field = int(i);
+    const bool numeric = field >= 0 && specs_[size_t(field)].type == TFieldType::ftInteger;
     std::stable_sort(order_.begin(), order_.end(), [&](int a, int b) {
-      return ValueText(rows_[size_t(a - 1)].bytes.data(), field) <
-             ValueText(rows_[size_t(b - 1)].bytes.data(), field);
+      const std::string x = ValueText(rows_[size_t(a - 1)].bytes.data(), field);
+      const std::string y = ValueText(rows_[size_t(b - 1)].bytes.data(), field);
+      return numeric ? std::atol(x.c_str()) < std::atol(y.c_str()) : x < y;
     });
   }
   pos_ = -1;
@@ -199,7 +220,7 @@ void TMemDataSet::DoSetFiltered(bool on) {
 // ---- Buffers and bookmarks
 
 TRecordBuffer TMemDataSet::AllocRecordBuffer() {
-  return static_cast<TRecordBuffer>(std::calloc(size_t(buffer_size_) + 1, 1));
+  return static_cast<TRecordBuffer>(std::calloc(size_t(calc_offset_ + CalcFieldsSize()) + 1, 1));
 }
 
 void TMemDataSet::FreeRecordBuffer(TRecordBuffer& buffer) {
@@ -255,6 +276,7 @@ TGetResult TMemDataSet::GetRecord(TRecordBuffer buffer, TGetMode mode, bool do_c
   WriteInt32(buffer + info_offset_, recno);
   SetBookmarkFlag(buffer, TBookmarkFlag::bfCurrent);
   std::snprintf(buffer + bookmark_offset_, kBookmarkSize, "%10d", recno);
+  GetCalcFields(buffer);
   return TGetResult::grOK;
 }
 
@@ -284,6 +306,7 @@ void TMemDataSet::InternalInitFieldDefs() {
 }
 
 void TMemDataSet::InternalOpen() {
+  Log("InternalOpen");
   InternalInitFieldDefs();
   if (DefaultFields()) CreateFields();
   BindFields(true);
@@ -293,6 +316,7 @@ void TMemDataSet::InternalOpen() {
 }
 
 void TMemDataSet::InternalClose() {
+  Log("InternalClose");
   BindFields(false);
   DestroyDefaultFields();
   open_ = false;
@@ -314,7 +338,17 @@ void TMemDataSet::InternalAddRecord(TRecordBuffer buffer, bool append) {
   Rebuild(int(rows_.size()));
 }
 
+void TMemDataSet::InternalEdit() {
+  Log("InternalEdit");
+  if (!fail_edit_.empty()) {
+    std::string message = fail_edit_;
+    fail_edit_.clear();
+    platform::DatabaseError(message);
+  }
+}
+
 void TMemDataSet::InternalPost() {
+  Log("InternalPost");
   if (!fail_post_.empty()) {
     std::string message = fail_post_;
     fail_post_.clear();
@@ -332,6 +366,12 @@ void TMemDataSet::InternalPost() {
 }
 
 void TMemDataSet::InternalDelete() {
+  Log("InternalDelete");
+  if (!fail_delete_.empty()) {
+    std::string message = fail_delete_;
+    fail_delete_.clear();
+    platform::DatabaseError(message);
+  }
   int recno = RecnoOf(ActiveBuffer());
   rows_[size_t(recno - 1)].deleted = true;
   int at = pos_;
@@ -362,7 +402,23 @@ const char* TMemDataSet::RecordFor(platform::TField* field) {
   }
 }
 
+char* TMemDataSet::CalcValue(platform::TField* field) {
+  TRecordBuffer b = State() == TDataSetState::dsCalcFields ? CalcBuffer() : ActiveBuffer();
+  if (b == nullptr || (State() == TDataSetState::dsBrowse && IsEmpty())) return nullptr;
+  return b + calc_offset_ + field->Offset();
+}
+
+void TMemDataSet::ClearCalcFields(TRecordBuffer buffer) {
+  std::memset(buffer + calc_offset_, 0, size_t(CalcFieldsSize()));
+}
+
 bool TMemDataSet::GetFieldData(platform::TField* field, void* buffer) {
+  if (field->FieldNo() <= 0) {
+    const char* p = CalcValue(field);
+    if (p == nullptr || p[0] == 0) return false;
+    if (buffer) std::memcpy(buffer, p + 1, size_t(field->DataSize()));
+    return true;
+  }
   const char* record = RecordFor(field);
   if (!record || field->FieldNo() <= 0) return false;
   const FieldSpec& def = specs_[size_t(field->FieldNo() - 1)];
@@ -379,6 +435,9 @@ bool TMemDataSet::GetFieldData(platform::TField* field, void* buffer) {
       std::memcpy(buffer, &v, 2);
       break;
     }
+    case TFieldType::ftInteger:
+      std::memcpy(buffer, p + 1, 4);
+      break;
     default:
       break;
   }
@@ -386,6 +445,15 @@ bool TMemDataSet::GetFieldData(platform::TField* field, void* buffer) {
 }
 
 void TMemDataSet::SetFieldData(platform::TField* field, const void* buffer) {
+  if (field->FieldNo() <= 0) {
+    if (State() != TDataSetState::dsCalcFields && State() != TDataSetState::dsEdit &&
+        State() != TDataSetState::dsInsert)
+      platform::DatabaseError("Dataset not in edit or insert mode");
+    char* p = CalcValue(field);
+    p[0] = buffer ? 1 : 0;
+    if (buffer) std::memcpy(p + 1, buffer, size_t(field->DataSize()));
+    return;
+  }
   if (State() != TDataSetState::dsEdit && State() != TDataSetState::dsInsert)
     platform::DatabaseError("Dataset not in edit or insert mode");
   if (field->ReadOnly())
@@ -412,6 +480,10 @@ void TMemDataSet::SetFieldData(platform::TField* field, const void* buffer) {
         p[1] = v ? 1 : 0;
         break;
       }
+      case TFieldType::ftInteger:
+        p[0] = 1;
+        std::memcpy(p + 1, buffer, 4);
+        break;
       default:
         break;
     }
@@ -447,4 +519,4 @@ bool TMemDataSet::Locate(const std::string& key_fields, const platform::TVariant
   return TDataSet::Locate(key_fields, key_values, options);
 }
 
-}  // namespace qvxtest
+}  // namespace qvx_test
