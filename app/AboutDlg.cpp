@@ -14,19 +14,12 @@
 
 TAboutDialog* AboutDialog = nullptr;
 
-namespace {
-
-// The program's own page; the box's owner may point it elsewhere (SetHomePage).
-const char kHomePage[] = "https://qvx-catalog.example.org/";
-
-}  // namespace
-
 TAboutDialog::TAboutDialog(QWidget* parent) : QDialog(parent) {
   setObjectName("AboutDialog");
   setWindowTitle("About");
   // A fixed dialog border with the system menu only: no resizing, no help button.
-  setWindowFlags(Qt::Dialog | Qt::MSWindowsFixedSizeDialogHint | Qt::WindowTitleHint |
-                 Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
+  setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::MSWindowsFixedSizeDialogHint |
+                 Qt::WindowTitleHint | Qt::WindowSystemMenuHint | Qt::WindowCloseButtonHint);
   setFont(platform::qt::MapFont("MS Sans Serif", 8));
 
   Label1 = new QLabel(this);
@@ -36,7 +29,10 @@ TAboutDialog::TAboutDialog(QWidget* parent) : QDialog(parent) {
   Label2->setObjectName("Label2");
   Label3 = new QLabel("A catalog of console game titles.", this);
   Label3->setObjectName("Label3");
-  Label4 = new QLabel("Free to use and to pass on, without any warranty.", this);
+  Label4 = new QLabel(
+      "Free software under the GNU General Public License,\nversion 3 or later; without any "
+      "warranty.",
+      this);
   Label4->setObjectName("Label4");
   Image1 = new QLabel(this);
   Image1->setObjectName("Image1");
@@ -46,7 +42,6 @@ TAboutDialog::TAboutDialog(QWidget* parent) : QDialog(parent) {
   Image1->setAlignment(Qt::AlignCenter);
   Label6 = new QLabel(this);
   Label6->setObjectName("Label6");
-  Label6->setCursor(Qt::PointingHandCursor);
   Label6->setTextFormat(Qt::RichText);
   Label6->setOpenExternalLinks(false);
   OKBtn = new QPushButton("OK", this);
@@ -66,12 +61,20 @@ TAboutDialog::TAboutDialog(QWidget* parent) : QDialog(parent) {
 
   connect(OKBtn, &QPushButton::clicked, this, &QDialog::accept);
   connect(Label6, &QLabel::linkActivated, this, &TAboutDialog::Label6Click);
-  SetHomePage(kHomePage);
+  // The program has no web page of its own: the line credits its pictures.
+  SetHomePage(QString());
   FormCreate();
 }
 
 void TAboutDialog::SetHomePage(const QString& address) {
   home_page_ = address;
+  if (address.isEmpty()) {
+    Label6->setText(
+        "Tool bar and speed bar pictures: GNOME Adwaita icons<br>(CC BY-SA 3.0 or LGPL 3)");
+    Label6->setCursor(Qt::ArrowCursor);
+    return;
+  }
+  Label6->setCursor(Qt::PointingHandCursor);
   Label6->setText(QString("<a href=\"%1\" style=\"color:#0000ff; text-decoration:underline\">"
                           "%1</a>")
                       .arg(address.toHtmlEscaped()));
@@ -97,7 +100,7 @@ void TAboutDialog::showEvent(QShowEvent* event) {
 
 void TAboutDialog::Label6Click() {
   // Whether a browser opened is not examined; a failure is not reported.
-  QDesktopServices::openUrl(QUrl(home_page_));
+  if (!home_page_.isEmpty()) QDesktopServices::openUrl(QUrl(home_page_));
 }
 
 int TAboutDialog::ShowModal() { return exec(); }

@@ -1,5 +1,7 @@
 // TAboutDialog (instance AboutDialog): the about box with the program's title, its
-// version, two notice lines, its picture and a link to the program's web page.
+// version, two notice lines (what it is, its licence), its picture and, where the
+// link to a web page would stand, the credit for the icons (the program has no
+// page of its own; SetHomePage puts a link there).
 #ifndef APP_ABOUTDLG_H_
 #define APP_ABOUTDLG_H_
 
@@ -17,7 +19,7 @@ class TAboutDialog : public QDialog {
 
   int ShowModal();
 
-  // The web page that Label6 shows and opens.
+  // The web page that Label6 shows and opens; empty: Label6 credits the icons.
   QString HomePage() const { return home_page_; }
   void SetHomePage(const QString& address);
 

@@ -9,6 +9,7 @@
 #include <QPushButton>
 #include <QVBoxLayout>
 
+#include "engine/dataset/Zavaz6UZ.h"
 #include "platform/dataset/dataset.h"
 #include "platform/qt/ansi_text.h"
 #include "platform/qt/beep.h"
@@ -127,11 +128,28 @@ void TFindDialog::FormClose(platform::qt::TCloseAction& action) {
   if (!ExactMatchCheckBox->isChecked()) options |= platform::loPartialKey;
   platform::TDataSet* dataset = DataSource->DataSet();
   if (dataset == nullptr) return;
+  last_dataset_ = dataset;
+  last_field_ = FieldNames[size_t(line)];
+  last_text_ = text;
+  last_options_ = options;
   if (!dataset->Locate(FieldNames[size_t(line)], platform::TVariant(QStringToAnsi(text)),
                        options)) {
     hide();
-    platform::qt::Beep();
-    platform::qt::MessageDlg(QStringLiteral("\"") + text + QStringLiteral("\" not found."),
-                             platform::qt::TMsgDlgType::mtInformation, platform::qt::mbOK);
+    NotFound(text);
   }
+}
+
+void TFindDialog::NotFound(const QString& text) {
+  platform::qt::Beep();
+  platform::qt::MessageDlg(QStringLiteral("\"") + text + QStringLiteral("\" not found."),
+                           platform::qt::TMsgDlgType::mtInformation, platform::qt::mbOK);
+}
+
+bool TFindDialog::FindNext() {
+  auto* dataset = dynamic_cast<devazoz::TDevazozDataSet*>(last_dataset_);
+  if (dataset == nullptr || !dataset->Active()) return false;
+  const bool found = dataset->LocateNext(last_field_, platform::TVariant(QStringToAnsi(last_text_)),
+                                         platform::TLocateOptions(last_options_));
+  if (!found) NotFound(last_text_);
+  return found;
 }

@@ -18,8 +18,9 @@ class QLineEdit;
 class QPushButton;
 
 namespace platform {
+class TDataSet;
 class TDataSource;
-}
+}  // namespace platform
 
 class TFindDialog : public platform::qt::TModalForm {
   Q_OBJECT
@@ -32,6 +33,12 @@ class TFindDialog : public platform::qt::TModalForm {
   void FormShow() override;
   void FormClose(platform::qt::TCloseAction& action) override;
   void FormDestroy();
+  // Find Next: the last search that OK ran (its dataset, field, text and options)
+  // again, from the record after the current one onward in the dataset's current
+  // order, with the same not-found message. False when nothing was found.
+  bool FindNext();
+  // The dataset the last search ran on; null before the first.
+  platform::TDataSet* LastDataSet() const { return last_dataset_; }
 
   platform::TDataSource* DataSource = nullptr;
   std::vector<std::string> FieldNames;
@@ -45,6 +52,14 @@ class TFindDialog : public platform::qt::TModalForm {
   QCheckBox* ExactMatchCheckBox;
   QPushButton* OKBtn;
   QPushButton* CancelBtn;
+
+ private:
+  void NotFound(const QString& text);
+
+  platform::TDataSet* last_dataset_ = nullptr;
+  std::string last_field_;
+  QString last_text_;
+  int last_options_ = 0;
 };
 
 extern TFindDialog* FindDialog;

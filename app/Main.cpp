@@ -3,11 +3,15 @@
 #include <QAction>
 #include <QApplication>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QHBoxLayout>
+#include <QKeyEvent>
 #include <QLabel>
+#include <QLineEdit>
 #include <QMenu>
 #include <QMenuBar>
 #include <QPushButton>
+#include <QScreen>
 #include <QScrollArea>
 #include <QShortcut>
 #include <QSplitter>
@@ -18,9 +22,15 @@
 #include <algorithm>
 
 #include "app/AboutDlg.h"
+#include "app/BackgroundWork.h"
 #include "app/CatalogCmds.h"
+#include "app/CountText.h"
 #include "app/FiltFrm.h"
+#include "app/FindDlg.h"
+#include "app/HelpWin.h"
+#include "app/MaintCmds.h"
 #include "app/QvxLiRpt.h"
+#include "app/StatsFrm.h"
 #include "app/Views.h"
 #include "platform/qt/ansi_text.h"
 #include "platform/qt/application.h"
@@ -28,6 +38,7 @@
 #include "platform/qt/db_navigator.h"
 #include "platform/qt/fonts.h"
 #include "platform/qt/message_dlg.h"
+#include "platform/qt/modal_form.h"
 
 using platform::qt::AnsiToQString;
 using platform::qt::ConnectCommand;
@@ -77,7 +88,67 @@ TMainForm::TMainForm(QWidget* parent) : QMainWindow(parent) {
     auto* enter = new QShortcut(QKeySequence(key), this);
     connect(enter, &QShortcut::activated, Button1, &QPushButton::click);
   }
-  resize(620, 406);
+  // Ctrl+K, and / while the grid has the focus, go to the quick search box; Esc
+  // there ends the search.
+  auto* search_key = new QShortcut(QKeySequence("Ctrl+K"), this);
+  connect(search_key, &QShortcut::activated, this, [this] {
+    QuickSearchEdit->setFocus(Qt::ShortcutFocusReason);
+    QuickSearchEdit->selectAll();
+  });
+  DBGrid->installEventFilter(this);
+  QuickSearchEdit->installEventFilter(this);
+
+  // F1 in a dialog opens the help on what the dialog does.
+  platform::qt::TModalForm::SetHelpRequest([](platform::qt::TModalForm& form) {
+    const QString name = form.objectName();
+    QString topic = "index.html";
+    if (name == "CatalogForm" || name == "CategoryForm" || name == "DeveloperForm")
+      topic = "editing.html";
+    else if (name == "FindDialog")
+      topic = "find.html";
+    else if (name == "SortDialog" || name == "FilterForm")
+      topic = "filters.html";
+    THelpWindow::ShowTopic(topic);
+  });
+  background_ = new TBackgroundWork(this);
+  background_->Done = [this] { platform::qt::RunCommand([this] { UpdateStatusBar(); }); };
+  setMinimumSize(620, 406);
+  SizeToScreen();
+}
+
+void TMainForm::SizeToScreen() {
+  QSize size(620, 406);
+  if (const QScreen* screen = this->screen()) {
+    // Three quarters of the screen's free area, so that a grid of titles and its
+    // columns show at once, but no bigger than the columns need.
+    const QRect area = screen->availableGeometry();
+    size = size.expandedTo(
+        QSize(std::min(area.width() * 3 / 4, 1200), std::min(area.height() * 3 / 4, 800)));
+  }
+  resize(size);
+}
+
+bool TMainForm::eventFilter(QObject* watched, QEvent* event) {
+  if (event->type() == QEvent::KeyPress) {
+    auto* key = static_cast<QKeyEvent*>(event);
+    if (watched == DBGrid && key->text() == "/" && key->modifiers() == Qt::NoModifier) {
+      QuickSearchEdit->setFocus(Qt::ShortcutFocusReason);
+      QuickSearchEdit->selectAll();
+      return true;
+    }
+    if (watched == QuickSearchEdit && key->key() == Qt::Key_Escape) {
+      QuickSearchEdit->clear();
+      DBGrid->setFocus();
+      return true;
+    }
+    if (watched == QuickSearchEdit && (key->key() == Qt::Key_Down || key->key() == Qt::Key_Return ||
+                                       key->key() == Qt::Key_Enter)) {
+      // To the records found; Enter does not open one from the search box.
+      DBGrid->setFocus();
+      return true;
+    }
+  }
+  return QMainWindow::eventFilter(watched, event);
 }
 
 TMainForm::~TMainForm() {
@@ -133,6 +204,8 @@ void TMainForm::CreateMenus() {
   ConnectCommand(EditMenu, &QMenu::aboutToShow, this, &TMainForm::EditMenuClick);
   EditFind = AddMenuItem(EditMenu, "EditFind", "&Find...", &TMainForm::EditFindClick,
                          QKeySequence("Ctrl+F"));
+  EditFindNext = AddMenuItem(EditMenu, "EditFindNext", "Find &Next", &TMainForm::EditFindNextClick,
+                             QKeySequence(Qt::Key_F3));
   EditMenu->addSeparator();
   EditFirst = AddMenuItem(EditMenu, "EditFirst", "F&irst", &TMainForm::EditFirstClick);
   EditPrevious = AddMenuItem(EditMenu, "EditPrevious", "&Previous", &TMainForm::EditPreviousClick);
@@ -170,6 +243,8 @@ void TMainForm::CreateMenus() {
   // The list report's menu item previews the report, as File > Print Preview does.
   ReportsQVXCatalogList = AddMenuItem(ReportsMenu, "ReportsQVXCatalogList", "&QVX Catalog List",
                                       &TMainForm::FilePrintPreviewClick);
+  ReportsStatistics = AddMenuItem(ReportsMenu, "ReportsStatistics", "&Statistics",
+                                  &TMainForm::ReportsStatisticsClick);
 
   ToolsMenu = bar->addMenu("&Tools");
   ToolsMenu->setObjectName("ToolsMenu");
@@ -182,8 +257,8 @@ void TMainForm::CreateMenus() {
   HelpMenu = bar->addMenu("&Help");
   HelpMenu->setObjectName("HelpMenu");
   ConnectCommand(HelpMenu, &QMenu::aboutToShow, this, &TMainForm::HelpMenuClick);
-  HelpHelpTopics =
-      AddMenuItem(HelpMenu, "HelpHelpTopics", "&Help Topics", &TMainForm::HelpHelpTopicsClick);
+  HelpHelpTopics = AddMenuItem(HelpMenu, "HelpHelpTopics", "&Help Topics",
+                               &TMainForm::HelpHelpTopicsClick, QKeySequence::HelpContents);
   HelpMenu->addSeparator();
   HelpAbout = AddMenuItem(HelpMenu, "HelpAbout", "&About", &TMainForm::HelpAboutClick);
 }
@@ -226,6 +301,16 @@ void TMainForm::CreateToolBar() {
     if (QWidget* button = ToolBar->widgetForAction(action)) button->setAccessibleName(b.hint);
     AddCommand(action, b.handler);
   }
+  ToolBar->addSeparator();
+  QuickSearchEdit = new QLineEdit(ToolBar);
+  QuickSearchEdit->setObjectName("QuickSearchEdit");
+  QuickSearchEdit->setPlaceholderText("Search (Ctrl+K)");
+  QuickSearchEdit->setToolTip("Quick search: shows the records that hold every word typed");
+  QuickSearchEdit->setAccessibleName("Quick search");
+  QuickSearchEdit->setClearButtonEnabled(true);
+  QuickSearchEdit->setFixedWidth(QuickSearchEdit->fontMetrics().averageCharWidth() * 32);
+  ToolBar->addWidget(QuickSearchEdit);
+  ConnectCommand(QuickSearchEdit, &QLineEdit::textChanged, this, &TMainForm::QuickSearchEditChange);
 }
 
 void TMainForm::CreateClientPanel() {
@@ -416,6 +501,7 @@ void TMainForm::closeEvent(QCloseEvent* event) {
 void TMainForm::FormShow() {
   setWindowTitle(CatalogCaption(ShownCatalogFolder()));
   opening_.OpenTables();
+  background_->Start();
   saved_columns_ = &DBGrid->Columns();
   saved_data_source_ = DBGrid->DataSource();
   current_view_ = 0;
@@ -437,6 +523,10 @@ void TMainForm::ShowView(int view) {
       DBNavigator->SetDataSource(&shown->Source());
     }
     DBNavigator->BtnClick(TNavigateBtn::nbFirst);
+    // The search box shows the quick search of the view shown.
+    const QSignalBlocker quiet(QuickSearchEdit);
+    TDevazozDataSet* table = ViewTable();
+    QuickSearchEdit->setText(table != nullptr ? AnsiToQString(table->QuickSearch()) : QString());
   }
   UpdateTitle();
   UpdateStatusBar();
@@ -456,12 +546,28 @@ void TMainForm::UpdateStatusBar() {
   bool filtered = false;
   std::string index_name;
   if (TDevazozDataSet* table = ViewTable(); table != nullptr && table->Active()) {
-    count = table->RecordCount();
+    // What the view shows: deleted records and those the filter or the quick
+    // search hides are not counted. While the tables are still being read the
+    // count follows when they are (BackgroundWork's Done).
+    count = table->VisibleCount();
+    if (count < 0) {
+      // What is left to read of a small table takes no time: read here when it
+      // takes no more than 50 ms, else in the background.
+      QElapsedTimer clock;
+      clock.start();
+      table->DoBackgroundWork([&] { return clock.elapsed() >= 50; });
+      count = table->VisibleCount();
+    }
     filtered = table->Filtered();
     index_name = table->IndexName();
   }
   SetStatusPanelWidth(0, filtered ? 72 : 0);
-  StatusPanel[1]->setText(QString::number(count) + " Items");
+  if (count < 0) {
+    StatusPanel[1]->setText(QString::fromUtf8("counting\u2026"));
+    background_->Start();
+  } else {
+    StatusPanel[1]->setText(CountText(count) + " Items");
+  }
   SetStatusPanelWidth(1, 100);
   StatusPanel[2]->setText("Ordered By " + IndexCaption(AnsiToQString(index_name)));
   SetStatusPanelWidth(2, 200);
@@ -491,12 +597,14 @@ TMainForm::TNeeds TMainForm::NeedsOf(Handler handler) {
       {&TMainForm::FileImportClick, TNeeds::kTitlesWritable},
       {&TMainForm::FileExportClick, TNeeds::kTitlesOpen},
       {&TMainForm::EditFindClick, TNeeds::kViewOpen},
+      {&TMainForm::EditFindNextClick, TNeeds::kViewOpen},
       {&TMainForm::EditFirstClick, TNeeds::kViewOpen},
       {&TMainForm::EditPreviousClick, TNeeds::kViewOpen},
       {&TMainForm::EditNextClick, TNeeds::kViewOpen},
       {&TMainForm::EditLastClick, TNeeds::kViewOpen},
       {&TMainForm::ViewSortClick, TNeeds::kViewOpen},
       {&TMainForm::ViewFilterClick, TNeeds::kViewOpen},
+      {&TMainForm::ReportsStatisticsClick, TNeeds::kTitlesOpen},
       {&TMainForm::ToolsPackDataClick, TNeeds::kTablesWritable},
       {&TMainForm::ToolsReindexDataClick, TNeeds::kTablesWritable},
   };
@@ -560,6 +668,7 @@ void TMainForm::UpdateCommands() {
     action->setEnabled(allowed);
     action->setStatusTip(allowed ? QString() : AnsiToQString(why));
   }
+  QuickSearchEdit->setEnabled(Allowed(TNeeds::kViewOpen));
   std::string note;
   if (const TView* view = ShownView()) note = opening_.Problem(view->Table());
   if (note.empty() && !opening_.Notices().empty()) note = opening_.Notices().back();
@@ -680,15 +789,31 @@ void TMainForm::DBGridTitleClick(TDBGridColumn* column) {
   }
 }
 
+template <class Command>
+bool TMainForm::WhileTablesChange(Command command) {
+  DBGrid->setUpdatesEnabled(false);
+  bool completed = false;
+  try {
+    completed = command();
+  } catch (...) {
+    DBGrid->setUpdatesEnabled(true);
+    UpdateStatusBar();
+    throw;
+  }
+  DBGrid->setUpdatesEnabled(true);
+  // Counts change with a pack; the status bar says so at once.
+  UpdateStatusBar();
+  return completed;
+}
+
 void TMainForm::ToolsPackDataClick() {
   if (MessageDlg("Packing will permenantly remove deleted records and reclaim space used by "
                  "them. Do you wish to continue?",
                  TMsgDlgType::mtInformation,
                  platform::qt::mbYes | platform::qt::mbNo) != platform::qt::mrYes)
     return;
-  for (const TView& view : Views())
-    if (view.Table().Active()) view.Table().Pack();
-  MessageDlg("Packing successfully completed.", TMsgDlgType::mtInformation, platform::qt::mbOK);
+  if (WhileTablesChange([this] { return PackTables(this); }))
+    MessageDlg("Packing successfully completed.", TMsgDlgType::mtInformation, platform::qt::mbOK);
 }
 
 void TMainForm::ToolsReindexDataClick() {
@@ -696,11 +821,39 @@ void TMainForm::ToolsReindexDataClick() {
                  TMsgDlgType::mtInformation,
                  platform::qt::mbYes | platform::qt::mbNo) != platform::qt::mrYes)
     return;
-  for (const TView& view : Views())
-    if (view.Table().Active()) view.Table().Reindex();
-  MessageDlg("Reindexing successfully completed.", TMsgDlgType::mtInformation, platform::qt::mbOK);
+  if (WhileTablesChange([this] { return ReindexTables(this); }))
+    MessageDlg("Reindexing successfully completed.", TMsgDlgType::mtInformation,
+               platform::qt::mbOK);
 }
 
-void TMainForm::HelpHelpTopicsClick() {}
+void TMainForm::EditFindNextClick() {
+  if (!Allowed(TNeeds::kViewOpen)) return;
+  TDevazozDataSet* table = ViewTable();
+  // Nothing searched in this view yet: Find asks what to look for.
+  if (FindDialog->LastDataSet() != table) {
+    EditFindClick();
+    return;
+  }
+  FindDialog->FindNext();
+  ShowView(current_view_);
+}
+
+void TMainForm::QuickSearchEditChange() {
+  TDevazozDataSet* table = ViewTable();
+  if (table == nullptr || !table->Active()) return;
+  table->SetQuickSearch(platform::qt::QStringToAnsi(QuickSearchEdit->text()));
+  UpdateTitle();
+  UpdateStatusBar();
+}
+
+void TMainForm::ReportsStatisticsClick() {
+  if (!Allowed(TNeeds::kTitlesOpen)) return;
+  if (StatisticsForm == nullptr) StatisticsForm = new TStatisticsForm(this);
+  StatisticsForm->Fill(MastData->QvxcatTable);
+  StatisticsForm->ShowModal();
+  DBGrid->setFocus();
+}
+
+void TMainForm::HelpHelpTopicsClick() { THelpWindow::ShowTopic(); }
 
 void TMainForm::HelpAboutClick() { AboutDialog->ShowModal(); }

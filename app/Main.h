@@ -34,6 +34,8 @@ struct TView;
 
 class QAction;
 class QLabel;
+class QLineEdit;
+class TBackgroundWork;
 class QMenu;
 class QPushButton;
 class QScrollArea;
@@ -73,6 +75,7 @@ class TMainForm : public QMainWindow {
   void FileExitClick();
   void EditMenuClick();
   void EditFindClick();
+  void EditFindNextClick();
   void EditFirstClick();
   void EditPreviousClick();
   void EditNextClick();
@@ -85,6 +88,8 @@ class TMainForm : public QMainWindow {
   void GoCatalogClick();
   void GoCategoriesClick();
   void GoDevelopersClick();
+  void ReportsStatisticsClick();
+  void QuickSearchEditChange();
   void ToolsPackDataClick();
   void ToolsReindexDataClick();
   void HelpHelpTopicsClick();
@@ -133,6 +138,7 @@ class TMainForm : public QMainWindow {
   QAction* FilePrint = nullptr;
   QAction* FileExit = nullptr;
   QAction* EditFind = nullptr;
+  QAction* EditFindNext = nullptr;
   QAction* EditFirst = nullptr;
   QAction* EditPrevious = nullptr;
   QAction* EditNext = nullptr;
@@ -146,12 +152,15 @@ class TMainForm : public QMainWindow {
   QAction* GoCategories = nullptr;
   QAction* GoDevelopers = nullptr;
   QAction* ReportsQVXCatalogList = nullptr;
+  QAction* ReportsStatistics = nullptr;
   QAction* ToolsPackData = nullptr;
   QAction* ToolsReindexData = nullptr;
   QAction* HelpHelpTopics = nullptr;
   QAction* HelpAbout = nullptr;
 
   QToolBar* ToolBar = nullptr;
+  // The quick search box at the end of the tool bar (Ctrl+K, or / in the grid).
+  QLineEdit* QuickSearchEdit = nullptr;
   QWidget* ClientPanel = nullptr;
   QScrollArea* ServiceTrackingBar = nullptr;
   QToolButton* SpeedButton3 = nullptr;  // Catalog
@@ -171,10 +180,13 @@ class TMainForm : public QMainWindow {
 
   // Whether the splitter's handle between speed bar and view area is shown.
   bool SplitterVisible() const;
+  // Reading the tables for their counts between events (see BackgroundWork.h).
+  TBackgroundWork* BackgroundWork() const { return background_; }
 
  protected:
   void showEvent(QShowEvent* event) override;
   void closeEvent(QCloseEvent* event) override;
+  bool eventFilter(QObject* watched, QEvent* event) override;
 
  private:
   void CreateMenus();
@@ -206,6 +218,14 @@ class TMainForm : public QMainWindow {
   TDevazozDataSet* ViewTable() const;
   int ShowRecordForm();
 
+  // The window's first size: the designed size is the least, and it grows with
+  // the screen it appears on.
+  void SizeToScreen();
+  // Pack and Reindex: the grid is not painted from tables being rewritten.
+  template <class Command>
+  bool WhileTablesChange(Command command);
+
+  TBackgroundWork* background_ = nullptr;
   TCatalogOpen opening_;
   // Every action that runs a command, with its handler (menu items and tool buttons).
   std::vector<std::pair<QAction*, Handler>> commands_;

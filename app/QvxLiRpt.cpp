@@ -100,6 +100,10 @@ TQvxListReportForm::TQvxListReportForm(platform::TDataSet* qvxcat_table, QWidget
   if (!qvxcat_table && MastData) qvxcat_table = &MastData->QvxcatTable;
   if (qvxcat_table) {
     source_ = std::make_unique<TReportDataSetSource>(qvxcat_table);
+    // The exact count of the titles shown lets the preview go to its last page at
+    // once and show the number of pages.
+    if (auto* titles = dynamic_cast<TDevazozDataSet*>(qvxcat_table))
+      source_->RowCounter = [titles] { return int64_t(titles->VisibleCount(true)); };
     QuickRep1->SetDataSource(source_.get());
   }
 }

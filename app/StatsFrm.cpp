@@ -22,6 +22,7 @@
 #include <QVBoxLayout>
 #include <QValueAxis>
 #include <algorithm>
+#include <cmath>
 
 #include "app/CountText.h"
 #include "engine/dataset/Zavaz6UZ.h"
@@ -159,8 +160,18 @@ void TStatisticsForm::AddTab(const TBreakdown& b) {
   names->append(labels);
   chart->addAxis(names, Qt::AlignLeft);
   series->attachAxis(names);
+  // Whole numbers at a round step (1, 2 or 5 times a power of ten), at most six
+  // ticks, with room beyond the longest bar for its figure.
+  double step = 1;
+  while (double(most) * 1.15 / step > 6) {
+    const double decade = std::pow(10.0, std::floor(std::log10(step)));
+    step = step / decade < 2 ? 2 * decade : step / decade < 5 ? 5 * decade : 10 * decade;
+  }
   auto* counts = new QValueAxis;
-  counts->setRange(0, double(std::max<int64_t>(most, 1)) * 1.15);
+  counts->setRange(0, std::ceil(std::max(double(most) * 1.15, 1.0) / step) * step);
+  counts->setTickType(QValueAxis::TicksDynamic);
+  counts->setTickAnchor(0);
+  counts->setTickInterval(step);
   counts->setLabelFormat("%.0f");
   chart->addAxis(counts, Qt::AlignBottom);
   series->attachAxis(counts);

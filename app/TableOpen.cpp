@@ -1,6 +1,8 @@
 #include "app/TableOpen.h"
 
+#include <QApplication>
 #include <exception>
+#include <memory>
 
 #include "app/CatalogCmds.h"
 #include "app/Views.h"
@@ -8,6 +10,7 @@
 #include "platform/qt/ansi_text.h"
 #include "platform/qt/application.h"
 #include "platform/qt/message_dlg.h"
+#include "platform/qt/progress_window.h"
 
 namespace {
 
@@ -60,10 +63,50 @@ void TCatalogOpen::OpenTables() {
     if (!view.Table().Active()) OpenTable(view.Table());
 }
 
+// An index file found out of step with its table (the program ended during a
+// change) is rebuilt by the open itself: a progress window shows it, from the
+// first report of the rebuild on. Cancel may stop it: the file stays as it was
+// and the table stays closed, to be rebuilt at the next open.
+void TCatalogOpen::OpenWithProgress(TDevazozDataSet& table) {
+  std::unique_ptr<platform::qt::TProgressWindow> progress;
+  const QString name = platform::qt::AnsiToQString(FileNameOf(table));
+  devazoz::TgsStatusReport saved = table.OnStatus;
+  table.OnStatus = [&](int32_t what, int32_t count, int32_t total) {
+    if (what == -1 && count == devazoz::kStatusRepairIndex && !progress)
+      progress = std::make_unique<platform::qt::TProgressWindow>("Opening the Catalog",
+                                                                 QApplication::activeWindow());
+    if (!progress) return;
+    if (what == -1) {
+      progress->Begin(
+          QString("Rebuilding the index of %1, which a change left out of step: %2")
+              .arg(name, count == devazoz::kStatusIndexWrite ? QString("writing the index")
+                                                             : QString("reading the keys")),
+          total);
+    } else if (what == 0) {
+      progress->Pump();
+    } else {
+      progress->Step(count);
+      progress->CheckCancel();
+    }
+  };
+  struct Restore {
+    TDevazozDataSet& table;
+    devazoz::TgsStatusReport saved;
+    ~Restore() { table.OnStatus = std::move(saved); }
+  } restore{table, std::move(saved)};
+  table.Open();
+  if (progress)
+    notices_.push_back("The index of " + FileNameOf(table) +
+                       " was rebuilt: the program had ended during a change of it.");
+}
+
 void TCatalogOpen::OpenTable(TDevazozDataSet& table) {
   problems_.erase(&table);
   try {
-    table.Open();
+    OpenWithProgress(table);
+  } catch (const platform::EAbort&) {
+    problems_[&table] = "Opening " + FileNameOf(table) +
+                        " was stopped while its index was rebuilt; it is not open.";
   } catch (const std::exception& e) {
     const std::string folder = ShownCatalogFolder();
     const std::string index = MissingIndexFile(table, folder);

@@ -10,6 +10,8 @@
 //   catalog's, whose tags are known)         again from the table; No leaves the
 //                                            table closed
 //   any other failure                       the error's box; that table closed
+//   an index rebuilt at open (a change was   a progress window while it is; Cancel
+//   interrupted): stopped by the user        leaves that table closed, no box
 //
 // The procedure holds no window of its own: it asks through message boxes and
 // leaves the showing of its results to the main window.
@@ -40,6 +42,7 @@ class TCatalogOpen {
 
  private:
   void OpenTable(TDevazozDataSet& table);
+  void OpenWithProgress(TDevazozDataSet& table);
   void OfferIndex(TDevazozDataSet& table, const std::string& index);
 
   std::map<const TDevazozDataSet*, std::string> problems_;

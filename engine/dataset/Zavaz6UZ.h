@@ -201,9 +201,10 @@ class TDevazozDataSet : public platform::TDataSet {
   bool BackgroundWorkPending();
   // The number of records the view shows (deleted ones hidden, the filter and
   // the quick search applied), exact; -1 while the digest it is counted from is
-  // still being read (BackgroundWorkPending). A record filter event or a key
-  // range is counted by walking the view at once.
-  int VisibleCount();
+  // still being read (BackgroundWorkPending), unless `wait` says to read what is
+  // left first. A record filter event or a key range is counted by walking the
+  // view at once.
+  int VisibleCount(bool wait = false);
   // How many of the visible records hold each value of field `name` (string or
   // boolean), most frequent first; booleans as "True" and "False". Reads what
   // the digest still lacks first.

@@ -192,7 +192,7 @@ TDigestBits TDevazozDataSet::VisibleRows() {
   return visible;
 }
 
-int TDevazozDataSet::VisibleCount() {
+int TDevazozDataSet::VisibleCount(bool wait) {
   if (!handler_) DatabaseError("Cannot perform this operation on a closed dataset");
   DBFObject& h = *handler_;
   const bool ranged = range_set_ || (master_link_.Active() && !master_link_.Fields().empty());
@@ -203,6 +203,7 @@ int TDevazozDataSet::VisibleCount() {
     return GetRecordCount();
   }
   if (h.use_deleted && !h.FilterSetInUse() && quick_words_.empty()) return h.RecordCount();
+  if (wait) CompleteDigest();
   if (!DigestUsable()) return -1;
   return int(VisibleRows().Count());
 }

@@ -819,7 +819,14 @@ void GSO_dBHandler::Reindex() {
   for (auto& file : index_slots_)
     if (file) files.push_back(file.get());
   int64_t failures = FailureCount();
-  RebuildFiles(files);
+  try {
+    RebuildFiles(files);
+  } catch (...) {
+    // Stopped or failed: each file is the one it was, and the current tag's path
+    // is loaded again from it.
+    if (current_tag_) current_tag_->LoadTree(0);
+    throw;
+  }
   if (FailureCount() == failures) {
     // Every open index file now matches the table: what an interrupted change
     // left is repaired.

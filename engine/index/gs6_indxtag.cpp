@@ -716,7 +716,14 @@ int32_t GSobjIndexTag::FinishMove() {
 
 int32_t GSobjIndexTag::Navigate(int32_t direction) {
   current_.RecordNumber = 0;
-  if (!root_) return 0;
+  // No path loaded (released by a rebuild that was stopped): the ends are found
+  // from the root; a step from nowhere is the end, never a silent 0 that a walk
+  // would take for a key without a record and step past for ever.
+  if (!root_ && (direction == kNavFirst || direction == kNavLast)) FreshTree();
+  if (!root_) {
+    bof_ = eof_ = true;
+    return 0;
+  }
   if (range_empty_) {
     bof_ = eof_ = true;
     return 0;

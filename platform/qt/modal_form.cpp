@@ -6,6 +6,18 @@
 #include "platform/qt/run_handler.h"
 
 namespace platform::qt {
+namespace {
+
+std::function<void(TModalForm&)>& HelpRequest() {
+  static std::function<void(TModalForm&)> handler;
+  return handler;
+}
+
+}  // namespace
+
+void TModalForm::SetHelpRequest(std::function<void(TModalForm& form)> handler) {
+  HelpRequest() = std::move(handler);
+}
 
 TModalForm::TModalForm(QWidget* parent) : QDialog(parent) {
   setWindowFlags(Qt::Dialog | Qt::CustomizeWindowHint | Qt::WindowTitleHint |
@@ -54,6 +66,10 @@ void TModalForm::keyPressEvent(QKeyEvent* event) {
     QPushButton* button = qobject_cast<QPushButton*>(focusWidget());
     if (button == nullptr) button = default_button_;
     if (button != nullptr && button->isVisible() && button->isEnabled()) button->click();
+    return;
+  }
+  if (plain && event->key() == Qt::Key_F1 && HelpRequest()) {
+    RunHandler([this] { HelpRequest()(*this); });
     return;
   }
   if (plain && event->key() == Qt::Key_Escape) {

@@ -10,6 +10,7 @@
 #define PLATFORM_QT_MODAL_FORM_H_
 
 #include <QDialog>
+#include <functional>
 
 #include "platform/qt/message_dlg.h"
 
@@ -40,6 +41,8 @@ class TModalForm : public QDialog {
   void SetCancelButton(QPushButton* button);
   // Pressing `button` sets this modal result.
   void SetButtonModalResult(QPushButton* button, int result);
+  // F1 in any modal form asks the program for help on that form.
+  static void SetHelpRequest(std::function<void(TModalForm& form)> handler);
 
  protected:
   // The platform's form events; exceptions from FormShow are shown and go no further.

@@ -14,7 +14,7 @@
 namespace platform::qt {
 namespace {
 
-constexpr int kPumpEveryMs = 50;
+int g_pump_every_ms = 50;
 int g_show_delay_ms = 300;
 int g_open_windows = 0;
 
@@ -23,6 +23,8 @@ int g_open_windows = 0;
 bool TProgressWindow::Busy() { return g_open_windows > 0; }
 
 void TProgressWindow::SetShowDelay(int ms) { g_show_delay_ms = ms; }
+
+void TProgressWindow::SetPumpInterval(int ms) { g_pump_every_ms = ms; }
 
 TProgressWindow::TProgressWindow(const QString& title, QWidget* parent) : QDialog(parent) {
   setObjectName("ProgressWindow");
@@ -76,7 +78,7 @@ void TProgressWindow::SetText(const QString& text) { label_->setText(text); }
 
 bool TProgressWindow::Step(int64_t done) {
   done_ = done;
-  if (pumped_.elapsed() >= kPumpEveryMs) Pump();
+  if (pumped_.elapsed() >= g_pump_every_ms) Pump();
   return !(cancel_requested_ && cancellable_);
 }
 

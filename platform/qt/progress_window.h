@@ -66,6 +66,9 @@ class TProgressWindow : public QDialog {
   static bool Busy();
   // Milliseconds before the window shows (300; tests may set 0).
   static void SetShowDelay(int ms);
+  // Milliseconds between two pumps from Step (50; tests may set 0, so that a
+  // click is seen at the next step whatever the machine's speed).
+  static void SetPumpInterval(int ms);
 
  public slots:
   // Esc and the close box: a request to stop, as Cancel is.

@@ -3,6 +3,7 @@
 // anything is written; a kill during an import leaves clean files and whole rows.
 #include <gtest/gtest.h>
 #include <signal.h>
+#include <sys/stat.h>
 #include <sys/wait.h>
 #include <unistd.h>
 
@@ -19,6 +20,11 @@ using qvx_test::RunCommand;
 using qvx_test::TempDir;
 
 std::string Quote(const std::string& s) { return "'" + s + "'"; }
+
+int64_t SizeOf(const std::string& path) {
+  struct stat st {};
+  return ::stat(path.c_str(), &st) == 0 ? int64_t(st.st_size) : -1;
+}
 std::string Tool() { return QVX_DEVAZOZ_TOOL; }
 
 void WriteText(const std::string& path, const std::string& text) {
@@ -253,9 +259,19 @@ TEST(ExportImportTool, AKillDuringAnImportLeavesCleanFilesAndWholeRows) {
             dir.File("list.csv").c_str(), static_cast<char*>(nullptr));
       _exit(127);
     }
-    usleep(useconds_t(std::uniform_int_distribution<int>(5000, 250000)(random)));
-    kill(child, SIGKILL);
+    // The kill falls a random time after the first row reached the table, however
+    // long the tool takes to start and read the list (a sanitizer build is slow).
+    const int64_t empty_size = SizeOf(cat.File("QVXCAT.DBF"));
     int status = 0;
+    bool ended = false;
+    for (int waited = 0; waited < 60000 && !ended; ++waited) {
+      if (SizeOf(cat.File("QVXCAT.DBF")) > empty_size) break;
+      ended = waitpid(child, &status, WNOHANG) == child;
+      usleep(1000);
+    }
+    ASSERT_FALSE(ended) << "round " << round << ": the import ended before its first row";
+    usleep(useconds_t(std::uniform_int_distribution<int>(0, 150000)(random)));
+    kill(child, SIGKILL);
     waitpid(child, &status, 0);
     if (WIFSIGNALED(status)) ++killed_mid_way;
     {

@@ -272,6 +272,29 @@ TEST(Import, AFileThatVanishesWhileReadStopsTheImportAtAWholeRow) {
   EXPECT_EQ(CheckCatalog(dir.path()), "ok\n");
 }
 
+constexpr int64_t kNoLimit = -1;
+
+// Imports dir/list.csv as the program does, with the given columns, while the disk
+// has room for rows_space more bytes as the rows go in and for end_space more as the
+// held index writes go out (kNoLimit: room enough). The limit is lifted before the
+// tables close.
+catalog::ImportSummary ImportOnAFullDisk(const std::string& dir, const std::vector<int>& columns,
+                                         int64_t rows, int64_t rows_space, int64_t end_space) {
+  catalog::ImportSummary summary;
+  catalog::CatalogTables tables(dir);
+  catalog::TableImport import(tables.titles, tables.Categories(), tables.Companies());
+  catalog::ImportChoices choices;
+  choices.columns = columns;
+  catalog::FileSource source(dir + "/list.csv");
+  catalog::BulkWork work({&tables.titles, tables.Categories(), tables.Companies()});
+  devazoz::os::SetSpaceLimit(rows_space);
+  summary = import.Run(source, choices, rows, nullptr);
+  devazoz::os::SetSpaceLimit(end_space);
+  catalog::EndImportWork(work, summary);
+  devazoz::os::SetSpaceLimit(kNoLimit);
+  return summary;
+}
+
 TEST(Import, AFullDiskStopsTheImportNamingTheLine) {
   TempDir dir;
   catalog::CreateCatalog(dir.path());
@@ -279,20 +302,8 @@ TEST(Import, AFullDiskStopsTheImportNamingTheLine) {
   for (int i = 0; i < 2000; ++i)
     list += "Title " + std::to_string(i) + "," + std::string(300, 'n') + "\n";
   WriteText(dir.File("list.csv"), list);
-  catalog::ImportSummary summary;
-  {
-    catalog::CatalogTables tables(dir.path());
-    catalog::TableImport import(tables.titles, tables.Categories(), tables.Companies());
-    catalog::ImportChoices choices;
-    choices.columns = {0, 8};
-    catalog::FileSource source(dir.File("list.csv"));
-    catalog::BulkWork work({&tables.titles, tables.Categories(), tables.Companies()});
-    devazoz::os::SetSpaceLimit(200 * 1024);
-    summary = import.Run(source, choices, 2000, nullptr);
-    // The disk has room again before the held index writes go out.
-    devazoz::os::SetSpaceLimit(-1);
-    catalog::EndImportWork(work, summary);
-  }
+  catalog::ImportSummary summary =
+      ImportOnAFullDisk(dir.path(), {0, 8}, 2000, 200 * 1024, kNoLimit);
   EXPECT_EQ(summary.indexes_failed, "");
   EXPECT_NE(summary.stopped.find("line " + std::to_string(summary.added + 2) + ": "),
             std::string::npos)
@@ -312,19 +323,7 @@ TEST(Import, IndexesThatCannotBeWrittenAtTheEndAreSaidAndMadeAgain) {
   for (int i = 0; i < 3000; ++i)
     list += "Title " + std::to_string(i) + ",Genre " + std::to_string(i % 7) + "\n";
   WriteText(dir.File("list.csv"), list);
-  catalog::ImportSummary summary;
-  {
-    catalog::CatalogTables tables(dir.path());
-    catalog::TableImport import(tables.titles, tables.Categories(), tables.Companies());
-    catalog::ImportChoices choices;
-    choices.columns = {0, 1};
-    catalog::FileSource source(dir.File("list.csv"));
-    catalog::BulkWork work({&tables.titles, tables.Categories(), tables.Companies()});
-    summary = import.Run(source, choices, 3000, nullptr);
-    devazoz::os::SetSpaceLimit(0);
-    catalog::EndImportWork(work, summary);
-    devazoz::os::SetSpaceLimit(-1);
-  }
+  catalog::ImportSummary summary = ImportOnAFullDisk(dir.path(), {0, 1}, 3000, kNoLimit, 0);
   EXPECT_EQ(summary.added, 3000);
   EXPECT_EQ(summary.stopped, "");
   EXPECT_NE(summary.indexes_failed, "");

@@ -170,3 +170,21 @@ TEST_F(SafetyTest, AMissingMemoFileLeavesTheRecordsUsable) {
 }
 
 }  // namespace
+
+TEST_F(SafetyTest, AReindexStoppedByItsProgressLeavesTheOldIndexInUse) {
+  auto ds = Open();
+  const Strings before = Titles(*ds);
+  ds->Last();
+  struct Stop {};
+  for (int stop_at = 1; stop_at <= 3; ++stop_at) {
+    int reports = 0;
+    ds->OnStatus = [&](int32_t what, int32_t, int32_t) {
+      if (what > 0 && ++reports == stop_at) throw Stop{};
+    };
+    EXPECT_THROW(ds->Reindex(), Stop) << stop_at;
+    ds->OnStatus = nullptr;
+    EXPECT_EQ(Titles(*ds), before) << stop_at;
+    std::vector<std::string> problems = CheckCopy();
+    EXPECT_TRUE(problems.empty()) << problems[0];
+  }
+}

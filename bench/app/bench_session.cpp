@@ -1,0 +1,152 @@
+// A session on 1,000,000 titles, offscreen, for its memory: open the catalog
+// (with its tables read into their digests), scroll to the end, preview the list
+// report's last page and close the preview, reindex, delete ten titles and pack,
+// open the statistics window. After each step it prints the process's resident
+// memory and its peak so far; the figure to quote is the peak at the end, and
+// the memory given back when the preview closed.
+//
+// The catalog is copied from $TMPDIR/qvx_bench_1m (made by the sample maker when
+// missing) into a scratch directory, since the session packs and reindexes it.
+//   build/bench/bench_session
+#include <sys/resource.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <QApplication>
+#include <QElapsedTimer>
+#include <QKeyEvent>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+
+#include "app/BackgroundWork.h"
+#include "app/DataMod.h"
+#include "app/Main.h"
+#include "app/MaintCmds.h"
+#include "app/QvxLiRpt.h"
+#include "app/StatsFrm.h"
+#include "app/qvxcat.h"
+#include "platform/qt/application.h"
+#include "platform/qt/db_grid.h"
+#include "report/Report.h"
+#include "report/ReportLayout.h"
+#include "report/ReportPreview.h"
+
+namespace {
+
+std::string SourceDir() {
+  if (const char* dir = std::getenv("QVX_BENCH_CATALOG")) return dir;
+  const char* tmp = std::getenv("TMPDIR");
+  return std::string(tmp != nullptr ? tmp : "/tmp") + "/qvx_bench_1m";
+}
+
+void Run(const std::string& command) {
+  if (std::system(command.c_str()) != 0) {
+    std::fprintf(stderr, "failed: %s\n", command.c_str());
+    std::exit(1);
+  }
+}
+
+long PeakKiB() {
+  rusage usage{};
+  getrusage(RUSAGE_SELF, &usage);
+  return usage.ru_maxrss;
+}
+
+long ResidentKiB() {
+  long pages = 0, resident = 0;
+  if (FILE* f = std::fopen("/proc/self/statm", "r")) {
+    if (std::fscanf(f, "%ld %ld", &pages, &resident) != 2) resident = 0;
+    std::fclose(f);
+  }
+  return resident * (sysconf(_SC_PAGESIZE) / 1024);
+}
+
+QElapsedTimer g_clock;
+
+void Report(const char* step) {
+  std::printf("%-44s %7.1f MiB resident %7.1f MiB peak %8lld ms\n", step, ResidentKiB() / 1024.0,
+              PeakKiB() / 1024.0, static_cast<long long>(g_clock.restart()));
+  std::fflush(stdout);
+}
+
+void Events() {
+  for (int i = 0; i < 3; ++i) QApplication::processEvents();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  setenv("QT_QPA_PLATFORM", "offscreen", 0);
+  const std::string source = SourceDir();
+  struct stat st {};
+  if (stat((source + "/QVXCAT.CDX").c_str(), &st) != 0)
+    Run(std::string(QVX_SAMPLECAT_TOOL) + " '" + source + "' --titles 1000000");
+  const char* tmp = std::getenv("TMPDIR");
+  const std::string dir =
+      std::string(tmp != nullptr ? tmp : "/tmp") + "/qvx_session." + std::to_string(getpid());
+  Run("rm -rf '" + dir + "' && cp -r '" + source + "' '" + dir + "'");
+  if (chdir(dir.c_str()) != 0) return 1;
+
+  platform::qt::TApplication application(argc, argv);
+  application.SetTitle("QVX Catalog");
+  application.setQuitOnLastWindowClosed(false);
+  g_clock.start();
+  Report("start");
+  CreateForms();
+  MainForm->show();
+  Events();
+  MainForm->BackgroundWork()->Finish();
+  Events();
+  Report("open, tables read");
+
+  QKeyEvent end(QEvent::KeyPress, Qt::Key_End, Qt::ControlModifier);
+  QApplication::sendEvent(MainForm->DBGrid, &end);
+  MainForm->DBGrid->viewport()->repaint();
+  Report("scrolled to the end");
+
+  const long before_preview = ResidentKiB();
+  {
+    TReport& report = *QvxListReportForm->QuickRep1;
+    auto layout = report.CreateLayout();
+    TReportPreview preview(report, *layout);
+    preview.show();
+    Events();
+    preview.LastPageClick();
+    Events();
+    std::printf("preview on page %d\n", preview.CurrentPage());
+    Report("preview, last page");
+    preview.close();
+  }
+  Events();
+  Report("preview closed");
+  std::printf("kept after the preview closed: %.1f MiB\n",
+              (ResidentKiB() - before_preview) / 1024.0);
+
+  ReindexTables(MainForm);
+  Events();
+  Report("reindexed");
+
+  for (int i = 0; i < 10; ++i) {
+    MastData->QvxcatTable.First();
+    MastData->QvxcatTable.Delete();
+  }
+  PackTables(MainForm);
+  Events();
+  Report("ten deleted, packed");
+
+  MainForm->BackgroundWork()->Finish();
+  StatisticsForm = new TStatisticsForm(MainForm);
+  StatisticsForm->Fill(MastData->QvxcatTable);
+  StatisticsForm->show();
+  Events();
+  Report("statistics");
+  StatisticsForm->close();
+
+  std::printf("peak memory %.1f MiB\n", PeakKiB() / 1024.0);
+  MainForm->close();
+  DestroyForms();
+  Run("rm -rf '" + dir + "'");
+  std::fflush(stdout);
+  std::_Exit(0);
+}
