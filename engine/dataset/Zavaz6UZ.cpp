@@ -1001,6 +1001,9 @@ void TDevazozDataSet::InNaturalOrder(Op op) {
 void TDevazozDataSet::Pack() {
   CheckBrowseMode();
   handler_->SetReadAheadAllowed(false);
+  // The digest is read again after a pack however it ends (DigestPacked); let
+  // go of it first, so that its memory and the pack's sorts are not held at once.
+  if (digest_) digest_->Clear();
   busy_ = 2;
   try {
     handler_->Pack();

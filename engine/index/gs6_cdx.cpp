@@ -208,6 +208,14 @@ bool GSobjCDXFile::WriteBlock(int32_t position, const void* buffer, int32_t leng
 
 void GSobjCDXFile::RebuildAll() {
   if (!disk_ || !directory_) return;
+  // A tag whose stored key no index can hold is refused before the file is
+  // touched, as a new tag of that key would be.
+  for (int i = 0; i < TagCount(); ++i) {
+    std::string why = CdxTagAt(i)->RebuildProblem();
+    if (!why.empty())
+      throw EDevazozError("Cannot rebuild tag " + CdxTagAt(i)->TagName() + " of " + ShownPath() +
+                          ": " + why + "; the tags are kept as they were");
+  }
   std::vector<int32_t> headers;
   for (int i = 0; i < TagCount(); ++i) headers.push_back(CdxTagAt(i)->HeaderPosition());
   RewriteWhole(

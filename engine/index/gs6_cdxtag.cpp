@@ -168,6 +168,19 @@ bool GSobjCDXTag::TakeKeyTypeFromExpression(bool set_length) {
   return true;
 }
 
+std::string GSobjCDXTag::RebuildProblem() {
+  if (directory_ || !key_handler_ || !key_handler_->HasExpression()) return "";
+  GSobjIndexKeyData k;
+  // A key that cannot be evaluated is reported by the build, record by record.
+  if (!EvaluateKeyInto(k) || k.Value.Type() != VariantType::Text) return "";
+  // The header's key length would cut such a key short: every key of the tag
+  // would be a prefix of the key its expression gives.
+  uint32_t n = k.Value.Length() * (collation_ == 2 ? 2 : 1);
+  if (n <= uint32_t(kMaxIndexKeyLength)) return "";
+  return "the key is too long (" + std::to_string(n) + " bytes, at most " +
+         std::to_string(kMaxIndexKeyLength) + ")";
+}
+
 void GSobjCDXTag::WriteHeader() {
   if (!header_changed_) return;
   uint8_t h[kCdxHeaderSize] = {};

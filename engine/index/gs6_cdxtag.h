@@ -85,6 +85,9 @@ class GSobjCDXTag : public GSobjIndexTag {
   void WriteEmptyRoot();
   // Evaluates the key expression once and takes the key type from the result.
   bool TakeKeyTypeFromExpression(bool set_length);
+  // Why a rebuild cannot make this tag from its stored key (a key longer than any
+  // index holds), or empty; the tag is not changed.
+  std::string RebuildProblem();
 
  private:
   void WriteLeaf(int32_t position, GSobjIndexKey& node, uint16_t attributes);

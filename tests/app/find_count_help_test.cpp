@@ -43,18 +43,28 @@
 namespace qvx_test {
 namespace {
 
-// The progress window at once, letting events through at every step, for the
-// length of a test.
-struct EagerProgress {
-  EagerProgress() {
-    platform::qt::TProgressWindow::SetShowDelay(0);
-    platform::qt::TProgressWindow::SetPumpInterval(0);
+// The progress window's timings for the length of a scope: (0, 0) shows it at
+// once and lets events through at every step; a long delay keeps it from showing.
+struct ProgressTimings {
+  ProgressTimings(int show_delay_ms, int pump_ms) {
+    platform::qt::TProgressWindow::SetShowDelay(show_delay_ms);
+    platform::qt::TProgressWindow::SetPumpInterval(pump_ms);
   }
-  ~EagerProgress() {
+  ~ProgressTimings() {
     platform::qt::TProgressWindow::SetShowDelay(300);
     platform::qt::TProgressWindow::SetPumpInterval(50);
   }
 };
+
+// An answer that clicks Cancel on the progress window, keeping its stage's text.
+ModalAnswers::Answer CancelProgress(QString* stage) {
+  return [stage](QWidget* modal) {
+    auto* progress = qobject_cast<platform::qt::TProgressWindow*>(modal);
+    ASSERT_NE(progress, nullptr);
+    *stage = progress->StageText();
+    progress->findChild<QPushButton*>("CancelBtn")->click();
+  };
+}
 
 class FindCountTest : public ProgramFixture {
  protected:
@@ -175,6 +185,7 @@ TEST_F(FindCountTest, CountsAreWhatTheViewShowsWithThousandsSeparators) {
   for (Titles().First(); !Titles().Eof(); Titles().Next()) ++racing;
   EXPECT_EQ(Count(), QString("%1 Items").arg(racing));
   Titles().SetFiltered(false);
+  ProgressTimings hidden(3600 * 1000, 50);  // only the boxes are answered here
   ModalAnswers answers;
   answers.Button(QMessageBox::Yes).Button(QMessageBox::Ok);
   RunAsEvent([] { MainForm->ToolsPackDataClick(); });
@@ -274,18 +285,13 @@ TEST_F(FindCountTest, PackStopsWhileCopyingAndSaysWhatWasDone) {
   Titles().Delete();
   const int records = Titles().RecordCount();
   {
-    EagerProgress eager;
+    ProgressTimings eager(0, 0);
     ModalAnswers answers;
-    answers.Button(QMessageBox::Yes);
-    answers.Then([](QWidget* modal) {
-      auto* progress = qobject_cast<platform::qt::TProgressWindow*>(modal);
-      ASSERT_NE(progress, nullptr);
-      EXPECT_TRUE(progress->StageText().startsWith("Packing QVXCAT.DBF"));
-      progress->findChild<QPushButton*>("CancelBtn")->click();
-    });
-    answers.Button(QMessageBox::Ok);
+    QString stage;
+    answers.Button(QMessageBox::Yes).Then(CancelProgress(&stage)).Button(QMessageBox::Ok);
     RunAsEvent([] { MainForm->ToolsPackDataClick(); });
     EXPECT_EQ(answers.Pending(), 0);
+    EXPECT_TRUE(stage.startsWith("Packing QVXCAT.DBF")) << stage.toStdString();
     ASSERT_EQ(answers.Seen().size(), 2u);
     EXPECT_EQ(answers.Seen()[1].text,
               "Packing was stopped; QVXCAT.DBF is as it was. Already packed: none. Not packed: "
@@ -299,6 +305,7 @@ TEST_F(FindCountTest, PackStopsWhileCopyingAndSaysWhatWasDone) {
   MastData->CategoryTable.First();
   MastData->CategoryTable.Delete();
   QDir(QString::fromStdString(dir_.path())).mkdir("CATEGORY.DBF.tmp");
+  ProgressTimings hidden(3600 * 1000, 50);  // only the boxes are answered here
   ModalAnswers failing;
   failing.Button(QMessageBox::Yes).Button(QMessageBox::Ok);
   RunAsEvent([] { MainForm->ToolsPackDataClick(); });
@@ -312,15 +319,10 @@ TEST_F(FindCountTest, PackStopsWhileCopyingAndSaysWhatWasDone) {
 
 TEST_F(FindCountTest, ReindexStopsAndLeavesTheIndexesWhole) {
   StartOn(100000);
-  EagerProgress eager;
+  ProgressTimings eager(0, 0);
   ModalAnswers answers;
-  answers.Button(QMessageBox::Yes);
-  answers.Then([](QWidget* modal) {
-    auto* progress = qobject_cast<platform::qt::TProgressWindow*>(modal);
-    ASSERT_NE(progress, nullptr);
-    progress->findChild<QPushButton*>("CancelBtn")->click();
-  });
-  answers.Button(QMessageBox::Ok);
+  QString stage;
+  answers.Button(QMessageBox::Yes).Then(CancelProgress(&stage)).Button(QMessageBox::Ok);
   RunAsEvent([] { MainForm->ToolsReindexDataClick(); });
   ASSERT_EQ(answers.Seen().size(), 2u);
   EXPECT_TRUE(
@@ -348,15 +350,10 @@ TEST_F(FindCountTest, AnIndexRebuiltAtStartShowsItsProgressAndMayBeStopped) {
   devazoz::TgsChangeMarker marker(devazoz::os::ResolvePath(dir_.File("QVXCAT.DBF")));
   ASSERT_EQ(marker.Write({platform::AnsiUpper(dir_.File("QVXCAT.CDX"))}, false), 0);
   {
-    EagerProgress eager;
+    ProgressTimings eager(0, 0);
     ModalAnswers answers;
     QString stage;
-    answers.Then([&stage](QWidget* modal) {
-      auto* progress = qobject_cast<platform::qt::TProgressWindow*>(modal);
-      ASSERT_NE(progress, nullptr);
-      stage = progress->StageText();
-      progress->findChild<QPushButton*>("CancelBtn")->click();
-    });
+    answers.Then(CancelProgress(&stage));
     Start(dir_.path());
     EXPECT_EQ(answers.Pending(), 0);
     EXPECT_TRUE(stage.startsWith("Rebuilding the index of QVXCAT.DBF")) << stage.toStdString();

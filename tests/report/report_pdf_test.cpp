@@ -72,8 +72,17 @@ std::vector<QStringList> Rows(int n) {
 class ReportPdfTest : public ::testing::Test {
  protected:
   void SetUp() override { EnsureReportApp(); }
+  void TearDown() override { ReportPrintDialogs() = saved_dialogs_; }
   std::string File(const char* name) const { return dir_.File(name); }
+  // No printers: printing writes the PDF file `pdf`.
+  void PrintToPdfFile(const std::string& pdf) {
+    ReportPrintDialogs().HavePrinters = [] { return false; };
+    ReportPrintDialogs().ChoosePdfFile = [pdf](QWidget*, const QString&) {
+      return QString::fromStdString(pdf);
+    };
+  }
   qvx_test::TempDir dir_;
+  TReportPrintDialogs saved_dialogs_ = ReportPrintDialogs();
 };
 
 TEST_F(ReportPdfTest, FiveHundredRowsGiveTheImpliedPagesEachWithHeaderAndNumber) {
@@ -195,12 +204,8 @@ TEST_F(ReportPdfTest, PrintCancelledFromItsProgressWindowLeavesNoPdf) {
   TReport report;
   MakeList(report);
   report.SetDataSource(&source);
-  TReportPrintDialogs saved = ReportPrintDialogs();
   const std::string pdf = File("cancelled.pdf");
-  ReportPrintDialogs().HavePrinters = [] { return false; };
-  ReportPrintDialogs().ChoosePdfFile = [&](QWidget*, const QString&) {
-    return QString::fromStdString(pdf);
-  };
+  PrintToPdfFile(pdf);
   qvx_test::ModalAnswers answers;
   answers.Then([](QWidget* window) {
     auto* progress = qobject_cast<TReportProgress*>(window);
@@ -210,7 +215,6 @@ TEST_F(ReportPdfTest, PrintCancelledFromItsProgressWindowLeavesNoPdf) {
     cancel->click();
   });
   report.Print();
-  ReportPrintDialogs() = saved;
   EXPECT_EQ(answers.Pending(), 0);
   EXPECT_FALSE(QFile::exists(QString::fromStdString(pdf)));
   EXPECT_EQ(source.begins, source.ends);
@@ -232,11 +236,7 @@ TEST_F(ReportPdfTest, APdfThatCannotBeWrittenNamesTheFileAndLeavesNothing) {
   };
   names_the_file([&] { report.ExportToPdf(QString::fromStdString(pdf)); });
 
-  TReportPrintDialogs saved = ReportPrintDialogs();
-  ReportPrintDialogs().HavePrinters = [] { return false; };
-  ReportPrintDialogs().ChoosePdfFile = [&](QWidget*, const QString&) {
-    return QString::fromStdString(pdf);
-  };
+  PrintToPdfFile(pdf);
   names_the_file([&] { report.Print(); });
   {
     // The preview window says so in an error box and stays usable.
@@ -251,7 +251,6 @@ TEST_F(ReportPdfTest, APdfThatCannotBeWrittenNamesTheFileAndLeavesNothing) {
     EXPECT_TRUE(answers.Seen()[0].text.contains(QString::fromStdString(pdf)));
     EXPECT_EQ(preview.CurrentPage(), 1);
   }
-  ReportPrintDialogs() = saved;
   EXPECT_FALSE(QFile::exists(QString::fromStdString(pdf)));
   EXPECT_EQ(source.begins, source.ends);
 }

@@ -144,6 +144,30 @@ TEST_F(DevazozBrowse, TextMeetsTheTableInItsCodePage) {
   EXPECT_EQ(Out("--locate TITLE Caf --partial"), "count\t11\nlocate\tT\t11\n");
 }
 
+// Keys of text outside ASCII are kept in the code page in every index format:
+// an appended title is found through the tag, and check passes.
+TEST_F(DevazozBrowse, EachIndexFormatKeepsKeysInTheTablesCodePage) {
+  std::string out, err;
+  for (const char* ext : {"NTX", "NDX", "MDX"}) {
+    std::string path = dir_.File(std::string("X.") + ext);
+    ASSERT_EQ(
+        RunCommand(std::string(QVX_DEVAZOZ_TOOL) + " index '" + table_ + "' '" + path + "' X TITLE",
+                   &out, &err),
+        0)
+        << err;
+    std::string index = "--index '" + path + "' --tag X ";
+    ASSERT_EQ(Run(index + "--append 'TITLE=Ça Ira " + ext + "'", &out, &err), 0) << err;
+    std::string locate = Out(index + "--locate TITLE 'Ça Ira " + ext + "'");
+    EXPECT_EQ(locate.substr(locate.find('\n') + 1, 9), "locate\tT\t") << ext << ": " << locate;
+    EXPECT_EQ(Run(index + "--locate TITLE 'Ж' --partial", &out, &err), 1) << ext;
+    EXPECT_NE(err.find("its code page has no character \"Ж\""), std::string::npos) << err;
+    ASSERT_EQ(RunCommand(std::string(QVX_DEVAZOZ_TOOL) + " check '" + table_ + "' '" + path + "'",
+                         &out, &err),
+              0)
+        << ext << ": " << out;
+  }
+}
+
 // A table that another program holds for its own use (as the catalog program
 // holds its tables) is said to be open elsewhere, not "File access denied".
 TEST_F(DevazozBrowse, ATableHeldByAnotherProgramIsSaidToBeOpenElsewhere) {

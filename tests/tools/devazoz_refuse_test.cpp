@@ -57,10 +57,6 @@ class DevazozRefuse : public ::testing::Test {
         << err;
     return path;
   }
-  // The tag's name as the tool knows it: a single-tag file names it after itself.
-  static std::string TagOf(const std::string& ext, const std::string& name) {
-    return ext == "NTX" || ext == "NDX" ? "X" : name;
-  }
   TempDir dir_;
   std::string table_;
 };
@@ -74,6 +70,11 @@ TEST_F(DevazozRefuse, AForConditionThatIsNoLogicalValueIsRefusedAndLeavesNoFile)
     // A failed index leaves no file, not even the bare header of a new one.
     EXPECT_FALSE(Exists(path)) << ext;
   }
+  // An NDX tag has no FOR condition at all: asking for one is refused.
+  std::string ndx = dir_.File("F.NDX"), out, err;
+  EXPECT_EQ(Run("index " + Q(table_) + " " + Q(ndx) + " F TITLE --for 1", &out, &err), 1);
+  EXPECT_NE(err.find("NDX tags have no FOR condition"), std::string::npos) << err;
+  EXPECT_FALSE(Exists(ndx));
   // A key that gives no value of its own is refused the same way.
   for (const char* ext : {"NTX", "NDX", "MDX", "CDX"}) {
     std::string path = dir_.File(std::string("K.") + ext), out, err;
@@ -108,7 +109,7 @@ TEST_F(DevazozRefuse, AFailedTagKeepsTheFileAndItsOtherTags) {
 TEST_F(DevazozRefuse, AReindexThatCannotBuildTheStoredKeyKeepsTheTag) {
   // UPPER(TITLE) in the header becomes a key too long to hold, then one that
   // gives no value: the rebuild refuses, and the tag is as it was.
-  for (const char* ext : {"NTX", "NDX", "MDX"}) {
+  for (const char* ext : {"NTX", "NDX", "MDX", "CDX"}) {
     for (const char* stored : {"SPACE(300)", "%s%n"}) {
       std::string path = Index(std::string("X.") + ext, "X", "UPPER(TITLE)"), out, err;
       ASSERT_EQ(Run("keys " + Q(table_) + " " + Q(path) + " X", &out, &err), 0) << err;
@@ -241,6 +242,54 @@ TEST_F(DevazozRefuse, AbandonedScratchFilesGoAtTheNextOpenForWriting) {
   WriteFileBytes(dir_.File("catalog.tmp"), std::vector<uint8_t>(10, 0x20));
   ASSERT_EQ(Run("reindex " + Q(table_) + " " + Q(ntx), &out, &err), 0) << err;
   EXPECT_TRUE(Exists(dir_.File("catalog.tmp")));
+}
+
+// Each format's own scratch file goes when the index is next opened for writing.
+TEST_F(DevazozRefuse, EveryFormatRemovesItsAbandonedScratchFile) {
+  for (const char* ext : {"NDX", "MDX", "CDX"}) {
+    std::string path = Index(std::string("L.") + ext, "L", "TITLE"), out, err;
+    WriteFileBytes(path + ".tmp", std::vector<uint8_t>(1024, 0));
+    ASSERT_EQ(Run("keys " + Q(table_) + " " + Q(path) + " L", &out, &err), 0) << ext << ": " << err;
+    EXPECT_TRUE(Exists(path + ".tmp")) << ext;
+    ASSERT_EQ(
+        Run("browse " + Q(table_) + " --index " + Q(path) + " --append TITLE=Zebra", &out, &err), 0)
+        << ext << ": " << err;
+    EXPECT_FALSE(Exists(path + ".tmp")) << ext;
+    EXPECT_EQ(Run("check " + Q(table_) + " " + Q(path), &out, &err), 0) << ext << ": " << out;
+  }
+}
+
+// A header no index can be read through is named with its full path and said
+// in words by every command that opens it through the table, for each format.
+TEST_F(DevazozRefuse, ADamagedIndexHeaderIsToldInWordsByEveryCommand) {
+  struct Damage {
+    const char* ext;
+    size_t at;  // the header's key length (NTX: its entry size), set to 0
+    const char* why;
+  };
+  for (const Damage& d :
+       {Damage{"NTX", 12, "header has entry size 0"}, Damage{"NDX", 12, "header has key length 0"},
+        Damage{"MDX", 0, "the header is short"}}) {
+    std::string path = Index(std::string("H.") + d.ext, "H", "TITLE"), out, err;
+    std::vector<uint8_t> b = ReadFileBytes(path);
+    if (d.at)
+      devazoz::ByteSpan(b.data(), b.size()).PutU16LE(d.at, 0);
+    else
+      b.resize(1024);  // the tag table, but no tag header
+    WriteFileBytes(path, b);
+    std::string tag = "H";
+    for (const std::string& command :
+         {"dump " + Q(table_) + " --index " + Q(path) + " --tag " + tag,
+          "seek " + Q(table_) + " " + Q(path) + " " + tag + " A --partial",
+          "browse " + Q(table_) + " --index " + Q(path) + " --tag " + tag,
+          "pack " + Q(table_) + " --index " + Q(path)}) {
+      EXPECT_EQ(Run(command, &out, &err), 1) << command;
+      EXPECT_EQ(err.rfind("Index file cannot be used - " + path + ": " + d.why, 0), 0u)
+          << command << ": " << err;
+      EXPECT_EQ(err.find('\r'), std::string::npos) << command;
+    }
+    std::remove(path.c_str());
+  }
 }
 
 }  // namespace

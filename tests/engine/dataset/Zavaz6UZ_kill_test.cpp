@@ -63,6 +63,7 @@ struct Journal {
   int32_t started;
   int32_t returned;
   int32_t posting;  // 1 from the change's start until its Post or Delete returned
+  int32_t opened;   // 1 once the child's catalog is open (its repairs done)
   Op ops[kMostOps];
 };
 
@@ -137,6 +138,7 @@ void SetNotes(TDevazozDataSet& ds, const std::string& text) {
     for (size_t i = 0; i < rows.size(); ++i)
       if (!rows[i].deleted) live.push_back(int32_t(i + 1));
     auto ds = OpenCatalog(dir);
+    journal->opened = 1;
     std::mt19937 rng{uint32_t(seq)};
     for (int n = 0; n < kMostOps; ++n, ++seq) {
       Op op{};
@@ -203,19 +205,32 @@ TEST(KillTest, EveryReturnedChangeSurvivesAKillAtAnyMoment) {
       mmap(nullptr, sizeof(Journal), PROT_READ | PROT_WRITE, MAP_SHARED | MAP_ANONYMOUS, -1, 0));
   ASSERT_NE(journal, MAP_FAILED);
   std::mt19937 random(20240);
-  // The first opening of a big catalog takes its time; later kills come while it
-  // changes.
-  std::uniform_int_distribution<int> delay_ms(20, 400 + titles / 500);
+  // Three kills in four come while the child changes titles: the delay counts
+  // from the moment its catalog is open, which on a big catalog or a busy
+  // machine takes longer than the changes the delay would allow. The fourth
+  // counts from the start, so that some kills come while the open repairs.
+  std::uniform_int_distribution<int> delay_ms(20, 400);
+  std::uniform_int_distribution<int> from_start_ms(20, 400 + titles / 500);
   int32_t seq = 1;
   int inside = 0, posting = 0, rebuilt = 0, changes = 0;
   std::vector<Row> rows = ReadRows(table);
   for (int k = 0; k < kills; ++k) {
-    journal->started = journal->returned = journal->posting = 0;
+    journal->started = journal->returned = journal->posting = journal->opened = 0;
     std::fflush(nullptr);
     pid_t child = fork();
     ASSERT_GE(child, 0);
     if (child == 0) ChangeUntilKilled(dir.path(), journal, seq);
-    std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms(random)));
+    if (k % 4 != 3) {
+      const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(120);
+      siginfo_t ended{};  // a child that ended early is left for the check below
+      while (!journal->opened && std::chrono::steady_clock::now() < deadline &&
+             waitid(P_PID, id_t(child), &ended, WEXITED | WNOHANG | WNOWAIT) == 0 &&
+             ended.si_pid == 0)
+        std::this_thread::sleep_for(std::chrono::milliseconds(2));
+      std::this_thread::sleep_for(std::chrono::milliseconds(delay_ms(random)));
+    } else {
+      std::this_thread::sleep_for(std::chrono::milliseconds(from_start_ms(random)));
+    }
     kill(child, SIGKILL);
     int status = 0;
     waitpid(child, &status, 0);

@@ -318,7 +318,7 @@ bool NoScratchLeft(const std::string& dir) {
 // table was packed).
 TEST(PackFullDisk, EveryWriteFailingSaysTheDiskIsFullAndLeavesTheOldFiles) {
   TempDir pristine;
-  const std::vector<IndexKind> kinds{kCdx, kMdx, kNtx};
+  const std::vector<IndexKind> kinds{kCdx, kMdx, kNtx, kNdx};
   WriteTable(pristine.path(), 300, kinds);
   std::vector<std::string> before = Records(pristine.path() + "/P.DBF");
   std::map<std::string, std::vector<uint8_t>> old_files;
