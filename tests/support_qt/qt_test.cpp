@@ -173,7 +173,7 @@ ModalAnswers::~ModalAnswers() {
 }
 
 ModalAnswers& ModalAnswers::Button(QMessageBox::StandardButton button) {
-  return Then([button](QWidget* modal) {
+  return ThenForBox([button](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
     ASSERT_NE(box, nullptr) << "expected a message box";
     QAbstractButton* b = box->button(button);
@@ -183,7 +183,7 @@ ModalAnswers& ModalAnswers::Button(QMessageBox::StandardButton button) {
 }
 
 ModalAnswers& ModalAnswers::Press(const QString& text) {
-  return Then([text](QWidget* modal) {
+  return ThenForBox([text](QWidget* modal) {
     auto* box = qobject_cast<QMessageBox*>(modal);
     ASSERT_NE(box, nullptr) << "not a message box: " << modal->metaObject()->className();
     for (QAbstractButton* b : box->buttons()) {
@@ -203,8 +203,15 @@ QStringList ModalAnswers::Texts() const {
   return texts;
 }
 
+ModalAnswers& ModalAnswers::ThenForBox(Answer answer) {
+  Then(std::move(answer));
+  for_box_.back() = true;
+  return *this;
+}
+
 ModalAnswers& ModalAnswers::Then(Answer answer) {
   answers_.push_back(std::move(answer));
+  for_box_.push_back(false);
   return *this;
 }
 
@@ -233,6 +240,11 @@ void ModalAnswers::Poll() {
     if (box->defaultButton() != nullptr) seen.default_button = box->defaultButton()->text();
     seen_.push_back(seen);
   }
+  // Another window while the next answer is for a message box (the progress window
+  // of work that runs long, as under the sanitizers) is left alone: it closes
+  // itself when the work is done.
+  if (next_ < answers_.size() && for_box_[next_] && qobject_cast<QMessageBox*>(modal) == nullptr)
+    return;
   if (next_ >= answers_.size()) {
     // Nothing planned: close whatever opened, so a test fails instead of hanging.
     handled_.push_back(modal);

@@ -64,7 +64,9 @@ class ModalAnswers {
 
  private:
   void Poll();
+  ModalAnswers& ThenForBox(Answer answer);
   std::vector<Answer> answers_;
+  std::vector<bool> for_box_;  // the answer is for a message box
   size_t next_ = 0;
   class ShowFilter;
   std::vector<QPointer<QWidget>> handled_;
