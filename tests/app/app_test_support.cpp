@@ -26,6 +26,14 @@ void MakeSampleCatalog(const std::string& dir, int titles) {
       << err;
 }
 
+std::string DevazozCheck(const TempDir& dir, const std::string& table, const std::string& index) {
+  std::string out, err;
+  RunCommand(
+      std::string(QVX_DEVAZOZ_TOOL) + " check '" + dir.File(table) + "' '" + dir.File(index) + "'",
+      &out, &err);
+  return out + err;
+}
+
 void SaveShot(const std::string& name) {
   const char* dir = std::getenv("QVX_SHOT_DIR");
   if (dir == nullptr || MainForm == nullptr) return;

@@ -22,6 +22,10 @@ namespace qvx_test {
 // Writes the sample catalog (titles as given) into dir.
 void MakeSampleCatalog(const std::string& dir, int titles = 48);
 
+// What `devazoz check TABLE INDEX` prints (standard output, then errors) for
+// two files of dir.
+std::string DevazozCheck(const TempDir& dir, const std::string& table, const std::string& index);
+
 // Saves a picture of the main window as NAME.png in the directory named by the
 // environment's QVX_SHOT_DIR (nothing without it), for looking at the windows.
 void SaveShot(const std::string& name);

@@ -64,11 +64,7 @@ class CatalogSafetyTest : public ProgramFixture {
     ProgramFixture::TearDown();
   }
   std::string Check(const std::string& table, const std::string& index) {
-    std::string out, err;
-    RunCommand(std::string(QVX_DEVAZOZ_TOOL) + " check '" + dir_.File(table) + "' '" +
-                   dir_.File(index) + "'",
-               &out, &err);
-    return out + err;
+    return DevazozCheck(dir_, table, index);
   }
   QString Note() const { return MainForm->StatusNote->text(); }
   TempDir dir_;

@@ -18,11 +18,7 @@ namespace {
 class TableOpenTest : public ProgramFixture {
  protected:
   std::string Check(const std::string& table, const std::string& index) {
-    std::string out, err;
-    RunCommand(std::string(QVX_DEVAZOZ_TOOL) + " check '" + dir_.File(table) + "' '" +
-                   dir_.File(index) + "'",
-               &out, &err);
-    return out + err;
+    return DevazozCheck(dir_, table, index);
   }
   TempDir dir_;
 };
