@@ -155,13 +155,41 @@ bool GSO_dBaseDBF::ReadHeaderAndDescriptors() {
 void GSO_dBaseDBF::CheckRecordArea() {
   damage_.clear();
   count_behind_ = false;
+  // A shared table may be growing under another process's append: its record is
+  // written before its header, and a reader can see part of it. The tail is judged
+  // under the append lock, so that only a record nobody is writing counts as cut
+  // short. Where the lock cannot be had (a read-only handle, or another process
+  // holding the table), a partial tail is taken for an append in progress.
+  bool tail_settled = !Shared();
+  bool took_lock = false;
+  if (Shared() && ReadWrite() && !file_locked_) {
+    took_lock = LockAppend();
+    tail_settled = took_lock;
+  }
+  struct UnlockGuard {
+    GSO_dBaseDBF* table;
+    bool active;
+    ~UnlockGuard() {
+      if (!active) return;
+      try {
+        table->Unlock();
+      } catch (...) {
+      }
+    }
+  } guard{this, took_lock};
+  if (Shared()) {
+    uint8_t fresh[kDbfHeaderSize];
+    if (ReadAt(0, fresh, kDbfHeaderSize) == kDbfHeaderSize)
+      std::memcpy(header_, fresh, kDbfHeaderSize);
+    record_count_ = CountFromFileSize();
+  }
   const uint32_t stated = ByteView(header_, kDbfHeaderSize).U32LE(4);
   const int64_t size = FileSize();
   const int64_t whole_end = RecordOffset(record_count_ + 1);
   // After the whole records only the end byte may follow (programs that pad the
   // file put more after it); anything else is part of a record cut short.
   bool cut = false;
-  if (size > whole_end) {
+  if (size > whole_end && tail_settled) {
     uint8_t first = 0;
     cut = ReadAt(whole_end, &first, 1) == 1 && first != Settings().end_of_file_marker;
   }

@@ -180,4 +180,31 @@ TEST(DamagedTable, ACountBehindTheRecordsIsPutRightByTheNextWriter) {
   EXPECT_EQ(t.RecordCount(), 12);
 }
 
+// A shared table whose last record is still being written by another appender is
+// not damaged: the tail is judged only when no one holds the append lock.
+TEST(DamagedTable, APartialRecordUnderAnotherAppendIsNotDamage) {
+  TempDir dir;
+  WriteTable(dir.path(), 10, {}, false);
+  std::string path = dir.File("P.DBF");
+  GSO_dBaseFld appender(path, true, true);
+  ASSERT_TRUE(appender.LockAppend());
+  std::vector<uint8_t> bytes = ReadFileBytes(path);
+  bytes.pop_back();  // the end byte, where the new record begins
+  bytes.insert(bytes.end(), size_t(appender.RecordLength() / 2), 'x');
+  WriteFileBytes(path, bytes);
+  {
+    GSO_dBaseFld reader(path, true, true);
+    EXPECT_TRUE(reader.Damage().empty()) << reader.Damage();
+    EXPECT_EQ(reader.RecordCount(), 10);
+  }
+  appender.Unlock();
+  try {
+    GSO_dBaseFld writer(path, true, true);
+    ADD_FAILURE() << "a record cut short with no appender opened for writing";
+  } catch (const EDevazozError& e) {
+    EXPECT_EQ(e.Code(), kErrTableDamaged);
+    EXPECT_NE(std::string(e.what()).find("last record is cut short"), std::string::npos);
+  }
+}
+
 }  // namespace
