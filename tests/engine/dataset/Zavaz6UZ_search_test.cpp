@@ -391,6 +391,14 @@ TEST_F(SearchTest, WideTextsAreFoundFromTheDigestAtTheirPlacesInTheView) {
 class DigestTest : public ::testing::Test {
  protected:
   void SetUp() override { qvx_test::WriteNumbered(dir.path(), kRows); }
+  void Open(TDevazozDataSet& ds) {
+    ds.SetDatabaseName(dir.path());
+    ds.SetTableName("NUMBERED.DBF");
+    ds.SetIndexFiles({"NUMBERED.CDX"});
+    ds.SetIndexName("TITLE");
+    ds.SetExclusive(true);
+    ds.Open();
+  }
   static constexpr int kRows = 20000;  // about three blocks of 31-byte records
   TempDir dir;
 };
@@ -438,12 +446,7 @@ TEST_F(DigestTest, SlicesBuildWhatOnePassBuildsAndTitlesTurnToText) {
 
 TEST_F(DigestTest, DatasetCountsAndFindsThroughTheDigest) {
   TDevazozDataSet ds;
-  ds.SetDatabaseName(dir.path());
-  ds.SetTableName("NUMBERED.DBF");
-  ds.SetIndexFiles({"NUMBERED.CDX"});
-  ds.SetIndexName("TITLE");
-  ds.SetExclusive(true);
-  ds.Open();
+  Open(ds);
   int steps = 0;
   while (!ds.DoBackgroundWork([] { return true; })) ++steps;
   EXPECT_GE(steps, 2);
@@ -472,12 +475,7 @@ TEST_F(DigestTest, DatasetCountsAndFindsThroughTheDigest) {
 // by the background work, or at once when a quick search needs it.
 TEST_F(DigestTest, ReindexLetsGoOfTheDigestWhileItBuildsAndReadsItAgain) {
   TDevazozDataSet ds;
-  ds.SetDatabaseName(dir.path());
-  ds.SetTableName("NUMBERED.DBF");
-  ds.SetIndexFiles({"NUMBERED.CDX"});
-  ds.SetIndexName("TITLE");
-  ds.SetExclusive(true);
-  ds.Open();
+  Open(ds);
   ASSERT_EQ(ds.VisibleCount(true), kRows);
   const size_t whole = ds.DigestMemory();
   ASSERT_GT(whole, size_t(kRows) * 8);
