@@ -104,6 +104,18 @@ TQvxListReportForm::TQvxListReportForm(platform::TDataSet* qvxcat_table, QWidget
     // once and show the number of pages.
     if (auto* titles = dynamic_cast<TDevazozDataSet*>(qvxcat_table))
       source_->RowCounter = [titles] { return int64_t(titles->VisibleCount(true)); };
+    // The titles that wrap in their column, found from the table's digest, and the
+    // way to a row by its place, let it work out where every page begins at once
+    // though the detail fields stretch.
+    if (auto* titles = dynamic_cast<TDevazozDataSet*>(qvxcat_table)) {
+      source_->WideTexter = [titles](const auto& columns, const auto& char_widths, const auto& wide,
+                                     std::vector<int64_t>& rows) {
+        std::vector<TDevazozDataSet::TTextColumn> named;
+        for (const auto& [field, width] : columns) named.push_back({field, width});
+        return titles->WideTextPlaces(named, char_widths, wide, rows);
+      };
+      source_->RowMover = [titles](int64_t row) { return titles->MoveToPlace(row); };
+    }
     QuickRep1->SetDataSource(source_.get());
   }
 }

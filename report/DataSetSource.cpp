@@ -39,3 +39,26 @@ QString TReportDataSetSource::FieldText(int index) {
   while (!text.empty() && text.back() == ' ') text.pop_back();
   return platform::qt::AnsiToQString(text);
 }
+
+bool TReportDataSetSource::WideRows(
+    const std::vector<TextColumn>& columns, const std::function<double(QChar)>& char_width,
+    const std::function<bool(size_t column, const QString& text)>& wide,
+    std::vector<int64_t>& rows) {
+  if (!WideTexter) return false;
+  std::vector<std::pair<std::string, double>> named;
+  for (const TextColumn& column : columns) {
+    if (column.field < 0 || size_t(column.field) >= fields_.size()) return false;
+    named.emplace_back(fields_[size_t(column.field)]->FieldName(), column.width);
+  }
+  std::array<double, 256> widths{};
+  for (int b = 1; b < 256; ++b) {
+    const QString ch = platform::qt::AnsiToQString(std::string(1, char(b)));
+    for (QChar c : ch) widths[size_t(b)] += char_width(c);
+  }
+  return WideTexter(
+      named, widths,
+      [&](size_t column, const std::string& text) {
+        return wide(column, platform::qt::AnsiToQString(text));
+      },
+      rows);
+}

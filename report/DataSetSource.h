@@ -4,6 +4,7 @@
 #ifndef REPORT_DATASETSOURCE_H_
 #define REPORT_DATASETSOURCE_H_
 
+#include <array>
 #include <functional>
 #include <vector>
 
@@ -35,6 +36,23 @@ class TReportDataSetSource : public TReportDataSource {
   bool Bof() override { return dataset_->Bof(); }
 
   std::function<int64_t()> RowCounter;
+
+  // The wide rows from WideTexter when one is set: given the fields' names and
+  // widths, the widest each interface (ANSI) byte's character can be, and the
+  // judge of a text in the interface character set.
+  using TWideTexter =
+      std::function<bool(const std::vector<std::pair<std::string, double>>& columns,
+                         const std::array<double, 256>& char_widths,
+                         const std::function<bool(size_t column, const std::string& text)>& wide,
+                         std::vector<int64_t>& rows)>;
+  bool WideRows(const std::vector<TextColumn>& columns,
+                const std::function<double(QChar)>& char_width,
+                const std::function<bool(size_t column, const QString& text)>& wide,
+                std::vector<int64_t>& rows) override;
+  bool GotoRow(int64_t row) override { return RowMover ? RowMover(row) : false; }
+
+  TWideTexter WideTexter;
+  std::function<bool(int64_t row)> RowMover;
 
  private:
   platform::TDataSet* dataset_;

@@ -6,7 +6,9 @@
 
 #include <QString>
 #include <cstdint>
+#include <functional>
 #include <string>
+#include <vector>
 
 class TReportDataSource {
  public:
@@ -39,6 +41,30 @@ class TReportDataSource {
   virtual void Last() {}
   virtual void Prior() {}
   virtual bool Bof() { return true; }
+
+  // For the pages of a report whose rows grow with their text (optional too):
+  // the rows, by their 0-based place in the walk and ascending, whose text in one
+  // of `columns` is wide. The source may leave a text out as narrow only when the
+  // sum of `char_width` over its characters stays within the column's width and
+  // it holds no control character; of the others `wide` decides (the column's
+  // index, the text as FieldText gives it). False when the source cannot tell
+  // without walking.
+  struct TextColumn {
+    int field = -1;    // FieldIndex
+    double width = 0;  // in the unit of char_width
+  };
+  virtual bool WideRows(const std::vector<TextColumn>& columns,
+                        const std::function<double(QChar)>& char_width,
+                        const std::function<bool(size_t column, const QString& text)>& wide,
+                        std::vector<int64_t>& rows) {
+    (void)columns, (void)char_width, (void)wide, (void)rows;
+    return false;
+  }
+  // Puts the walk on the row at 0-based place `row`; false when it cannot.
+  virtual bool GotoRow(int64_t row) {
+    (void)row;
+    return false;
+  }
 };
 
 #endif  // REPORT_REPORTDATASOURCE_H_

@@ -10,6 +10,12 @@ namespace {
 constexpr size_t kCachedPages = 48;
 // A page this close to the last one laid out is laid out in turn, not jumped to.
 constexpr int kLayOutAhead = 3;
+// A text whose characters, each taken at the widest it can be, fill at most this
+// share of its column surely fits on one line: kerning never widens a line by a
+// tenth.
+constexpr double kSureFit = 0.9;
+// Past this many rows that grow, laying the pages out is as quick as visiting them.
+constexpr size_t kMostTallRows = 20000;
 
 }  // namespace
 
@@ -162,6 +168,7 @@ std::shared_ptr<TReportPageContent> TReportLayout::Build(int n, bool& last) {
   } else {
     while (!source_.Eof()) source_.Next();
   }
+  built_rows_ = rows;
   last = source_.Eof();
   if (footer && (!last || report_.Options.LastPageFooter))
     PlaceBand(*footer, paper.Height() - paper.BottomMargin - footer->Height, n, *page);
@@ -245,60 +252,123 @@ int TReportLayout::PageCount() {
   return PagesLaidOut();
 }
 
-bool TReportLayout::FixedRows() {
-  if (fixed_ >= 0) return fixed_ == 1;
-  fixed_ = 0;
+bool TReportLayout::TallRows(const TReportBand& detail, std::map<int64_t, double>& tall) {
+  const TReportPage& paper = report_.Page;
+  std::vector<TReportDataSource::TextColumn> columns;
+  std::vector<const TReportControl*> controls;
+  for (const auto& owned : detail.Controls) {
+    const TReportControl& c = *owned;
+    // Without word wrap a control keeps its one line.
+    if (!c.AutoStretch || !c.WordWrap) continue;
+    // A text that changes from row to row is a field's alone.
+    auto* expr = dynamic_cast<const TReportExpr*>(&c);
+    auto parts = expr ? expressions_.find(expr) : expressions_.end();
+    if (parts == expressions_.end() || parts->second.size() != 1 || parts->second[0].field < 0)
+      return false;
+    const double w = c.AlignToBand ? paper.PrintableWidth() : c.Width;
+    columns.push_back({parts->second[0].field, w * kReportUnitsPerMm});
+    controls.push_back(&c);
+  }
+  if (columns.empty()) return true;
+  auto metrics = [&](size_t i) -> const QFontMetricsF& {
+    const TReportControl& c = *controls[i];
+    return fonts_.Metrics(c.ParentFont ? report_.Font : c.Font);
+  };
+  // The widest a character is in any of the columns' fonts.
+  std::map<char16_t, double> widest;
+  auto char_width = [&](QChar ch) {
+    auto [it, added] = widest.try_emplace(ch.unicode(), 0.0);
+    if (added)
+      for (size_t i = 0; i < controls.size(); ++i)
+        it->second = std::max(it->second, metrics(i).horizontalAdvance(QString(ch)));
+    return it->second;
+  };
+  std::vector<TReportDataSource::TextColumn> sure = columns;
+  for (auto& column : sure) column.width *= kSureFit;
+  std::vector<int64_t> rows;
+  const bool told = source_.WideRows(
+      sure, char_width,
+      [&](size_t i, const QString& text) {
+        return WrapReportText(text, metrics(i), columns[i].width).size() > 1;
+      },
+      rows);
+  if (!told || rows.size() > kMostTallRows) return false;
+  // Measured as the pages will place them.
+  at_frontier_ = false;
+  for (int64_t row : rows) {
+    if (!source_.GotoRow(row) || source_.Eof()) return false;
+    TReportPageContent scratch;
+    const double h = PlaceBand(detail, 0, 1, scratch);
+    if (h != detail.Height) tall[row] = h;
+  }
+  return true;
+}
+
+bool TReportLayout::PlanPages() {
+  if (plan_ >= 0) return plan_ == 1;
+  plan_ = 0;
   const TReportBand* detail = report_.Band(TReportBandType::Detail);
   if (!detail || !(detail->Height > 0)) return false;
-  for (TReportBandType type :
-       {TReportBandType::PageHeader, TReportBandType::Title, TReportBandType::ColumnHeader,
-        TReportBandType::Detail, TReportBandType::PageFooter}) {
+  for (TReportBandType type : {TReportBandType::PageHeader, TReportBandType::Title,
+                               TReportBandType::ColumnHeader, TReportBandType::PageFooter}) {
     if (const TReportBand* band = report_.Band(type))
       for (const auto& control : band->Controls)
         if (control->AutoStretch) return false;
   }
-  // The rows page n takes, placed as Build places them.
-  auto rows_on = [&](int n) {
-    const TReportPage& paper = report_.Page;
-    const TReportBand* header = report_.Band(TReportBandType::PageHeader);
-    const TReportBand* title = report_.Band(TReportBandType::Title);
-    const TReportBand* column = report_.Band(TReportBandType::ColumnHeader);
-    const TReportBand* footer = report_.Band(TReportBandType::PageFooter);
+  row_count_ = source_.RowCount();
+  // No rows: whether a page is printed anyway is the sequential layout's business.
+  if (row_count_ <= 0) return false;
+  std::map<int64_t, double> tall;
+  if (!TallRows(*detail, tall)) return false;
+
+  // The rows placed as Build places them, the same sums in the same order.
+  const TReportPage& paper = report_.Page;
+  const TReportBand* header = report_.Band(TReportBandType::PageHeader);
+  const TReportBand* title = report_.Band(TReportBandType::Title);
+  const TReportBand* column = report_.Band(TReportBandType::ColumnHeader);
+  const TReportBand* footer = report_.Band(TReportBandType::PageFooter);
+  auto top = [&](int64_t n) {
     double y = paper.TopMargin;
     if (header && (n > 1 || report_.Options.FirstPageHeader)) y += header->Height;
     if (title && n == 1) y += title->Height;
     if (column) y += column->Height;
-    const double limit = paper.Height() - paper.BottomMargin - (footer ? footer->Height : 0);
-    int rows = 0;
-    while (rows < 1000000) {
-      if (y + detail->Height > limit + 1e-6 && rows > 0) break;
-      y += detail->Height;
-      ++rows;
-    }
-    return rows;
+    return y;
   };
-  first_rows_ = rows_on(1);
-  other_rows_ = rows_on(2);
-  fixed_ = 1;
+  const double limit = paper.Height() - paper.BottomMargin - (footer ? footer->Height : 0);
+  std::vector<int64_t> starts{0};
+  double y = top(1);
+  int64_t on_page = 0;
+  auto next_tall = tall.begin();
+  for (int64_t row = 0; row < row_count_;) {
+    const bool grows = next_tall != tall.end() && next_tall->first == row;
+    const double h = grows ? next_tall->second : detail->Height;
+    if (y + h > limit + 1e-6 && on_page > 0) {
+      if (starts.size() >= size_t(INT_MAX)) return false;
+      starts.push_back(row);
+      y = top(int64_t(starts.size()));
+      on_page = 0;
+      continue;
+    }
+    y += h;
+    ++on_page;
+    ++row;
+    if (grows) ++next_tall;
+  }
+  page_starts_ = std::move(starts);
+  plan_ = 1;
   return true;
 }
 
 int TReportLayout::KnownPageCount() {
   if (complete_) return PagesLaidOut();
-  if (!FixedRows()) return -1;
-  if (row_count_ == -2) row_count_ = std::max<int64_t>(source_.RowCount(), -1);
-  // No rows: whether a page is printed anyway is the sequential layout's business.
-  if (row_count_ <= 0) return -1;
-  if (row_count_ <= first_rows_) return 1;
-  const int64_t pages = 1 + (row_count_ - first_rows_ + other_rows_ - 1) / other_rows_;
-  return pages > INT_MAX ? -1 : int(pages);
+  if (!PlanPages()) return -1;
+  return int(page_starts_.size());
 }
 
-int64_t TReportLayout::StartRow(int n) const {
-  return n <= 1 ? 0 : int64_t(first_rows_) + int64_t(n - 2) * other_rows_;
-}
+int64_t TReportLayout::StartRow(int n) const { return n <= 1 ? 0 : page_starts_[size_t(n - 1)]; }
 
 bool TReportLayout::MoveSourceToRow(int64_t row) {
+  if (source_.GotoRow(row)) return !source_.Eof();
   // From the nearest of: the last row, the next page to lay out, a page jumped to.
   int64_t at = row_count_ - 1;
   const std::string* mark = nullptr;
@@ -339,7 +409,8 @@ std::shared_ptr<TReportPageContent> TReportLayout::JumpTo(int n) {
   start.bookmark = source_.Bookmark();
   bool last = false;
   auto page = Build(n, last);
-  if (last != (n == KnownPageCount())) {
+  const int64_t rows = (n < KnownPageCount() ? StartRow(n + 1) : row_count_) - StartRow(n);
+  if (last != (n == KnownPageCount()) || built_rows_ != rows) {
     ForgetJumps();
     return nullptr;
   }
@@ -348,7 +419,8 @@ std::shared_ptr<TReportPageContent> TReportLayout::JumpTo(int n) {
 }
 
 void TReportLayout::ForgetJumps() {
-  row_count_ = -1;
+  plan_ = 0;
+  page_starts_.clear();
   for (const auto& [page, start] : jumped_) {
     if (page <= PagesLaidOut()) continue;
     cache_.erase(page);

@@ -8,16 +8,20 @@
 // again, so a preview of a million rows holds little more than its bookmarks.
 //
 // Going far ahead (the last page of a million rows) does not lay out the pages
-// before it when the source tells how many rows it has and no control stretches
-// its band: every page but the first then holds the same number of rows, so the
-// page count is known at once and page n begins at a row worked out from it.
-// The source is put on that row from the nearest place known (the end of the
-// rows, the last page laid out or a page gone to before) by stepping row by
-// row: a page's worth of steps from the end for the last page. Should the
-// source disagree with its own count on the way (run out of rows), the layout
-// forgets what it worked out and lays pages out one after the other as before.
-// The count must be exact: stepping back from the end cannot tell a wrong one,
-// which would number the last pages wrongly (their rows stay right).
+// before it when the source tells how many rows it has and the height of every
+// row is known without laying it out: where each page begins is then worked out
+// at once by placing the rows' heights as pages are filled, and page n begins on
+// a row the source is put on directly (GotoRow) or by stepping from the nearest
+// place known (the end of the rows, the last page laid out, a page gone to
+// before). A row keeps the detail band's height unless a control of the band
+// stretches with its text: the source then names the rows whose text may wrap
+// (WideRows: sums of the widest each character can be leave out nearly every
+// row without measuring it), and only those rows are visited and measured, as
+// the pages will place them. Should the source disagree with its own count or
+// a page built come out otherwise than worked out, the layout forgets what it
+// worked out and lays pages out one after the other as before. The count must
+// be exact: stepping back from the end cannot tell a wrong one, which would
+// number the last pages wrongly (their rows stay right).
 #ifndef REPORT_REPORTLAYOUT_H_
 #define REPORT_REPORTLAYOUT_H_
 
@@ -73,9 +77,11 @@ class TReportLayout {
   std::shared_ptr<TReportPageContent> Build(int n, bool& last);
   void LayOutNext();
   void Remember(int n, std::shared_ptr<TReportPageContent> page);
-  // Rows on the first page and on every other page when bands keep their
-  // heights; false when they may grow.
-  bool FixedRows();
+  // Works out where every page begins (page_starts_) when every row's height is
+  // known without laying the pages out; false when only laying them out tells.
+  bool PlanPages();
+  // The rows that grow (row -> height) from the source; false when it cannot tell.
+  bool TallRows(const TReportBand& detail, std::map<int64_t, double>& tall);
   int64_t StartRow(int n) const;
   // Lays out page n with the source put on its first row by stepping from the
   // nearest known place; null when the source disagreed with its count.
@@ -89,11 +95,12 @@ class TReportLayout {
   std::map<const TReportControl*, std::vector<Part>> expressions_;
   std::vector<PageStart> starts_;  // starts_[i]: where page i + 1 begins
   bool complete_ = false;
-  bool at_frontier_ = true;          // the source stands at starts_.back()
-  std::map<int, PageStart> jumped_;  // starts of pages reached by a jump
-  int64_t row_count_ = -2;           // the source's count; -2 not asked yet, -1 none
-  int fixed_ = -1;                   // FixedRows worked out: -1 not yet, 0 no, 1 yes
-  int first_rows_ = 0, other_rows_ = 0;
+  bool at_frontier_ = true;           // the source stands at starts_.back()
+  std::map<int, PageStart> jumped_;   // starts of pages reached by a jump
+  int64_t row_count_ = -1;            // the source's count, once planned
+  int plan_ = -1;                     // PlanPages worked out: -1 not yet, 0 no, 1 yes
+  std::vector<int64_t> page_starts_;  // page_starts_[i]: the first row of page i + 1
+  int built_rows_ = 0;                // rows the last Build placed
   std::map<int, std::shared_ptr<TReportPageContent>> cache_;
   std::list<int> recent_;  // most recently used page first
   std::shared_ptr<TReportPageContent> current_;

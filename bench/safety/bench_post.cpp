@@ -7,6 +7,8 @@
 //  - BM_HandlerAppends: 10,000 appends through the handler, Arg 0 each a durable
 //    change of its own, Arg 1 inside one bulk scope (the index writes held and
 //    coalesced as every append was before durable posts).
+//  - BM_OpenAfterInterruptedChange: the open that follows an unclean end (the change
+//    marker names QVXCAT.CDX), which rebuilds both tags before the dataset is open.
 //   build-rel/bench/bench_post --benchmark_report_aggregates_only=true
 #include <benchmark/benchmark.h>
 #include <unistd.h>
@@ -18,6 +20,7 @@
 
 #include "catalog/sample_catalog.h"
 #include "engine/dataset/Zavaz6UZ.h"
+#include "engine/foundation/gs6_mark.h"
 #include "platform/dataset/stream.h"
 
 namespace {
@@ -126,6 +129,25 @@ void BM_HandlerAppends(benchmark::State& state) {
 BENCHMARK(BM_HandlerAppends)
     ->Arg(0)
     ->Arg(1)
+    ->Unit(benchmark::kMillisecond)
+    ->UseRealTime()
+    ->Iterations(1)
+    ->Repetitions(5);
+
+void BM_OpenAfterInterruptedChange(benchmark::State& state) {
+  for (auto _ : state) {
+    state.PauseTiming();
+    TgsChangeMarker(CatalogDir() + "/QVXCAT.DBF").Write({"QVXCAT.CDX"}, false);
+    state.ResumeTiming();
+    TDevazozDataSet ds;
+    OpenCatalog(ds);
+    if (ds.RebuiltIndexes().size() != 1) state.SkipWithError("the index was not rebuilt");
+    state.PauseTiming();
+    ds.Close();
+    state.ResumeTiming();
+  }
+}
+BENCHMARK(BM_OpenAfterInterruptedChange)
     ->Unit(benchmark::kMillisecond)
     ->UseRealTime()
     ->Iterations(1)

@@ -1063,13 +1063,19 @@ void TDevazozDataSet::Reindex() {
   CheckBrowseMode();
   busy_ = 1;
   DropPlace();
+  // A reindex changes no record, but the digest is let go while the tags are
+  // built and read again afterwards however the reindex ends (as after a pack),
+  // so that its memory and the builds' sort areas are not held at once.
+  if (digest_) digest_->Clear();
   try {
     handler_->Reindex();
   } catch (...) {
     busy_ = 0;
+    DigestPacked();
     throw;
   }
   busy_ = 0;
+  DigestPacked();
   CursorPosChanged();
   try {
     Resync(0);

@@ -20,6 +20,7 @@
 #ifndef ENGINE_DATASET_ZAVAZ6UZ_H_
 #define ENGINE_DATASET_ZAVAZ6UZ_H_
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -215,6 +216,27 @@ class TDevazozDataSet : public platform::TDataSet {
   // after the current one onward in the current order: Find Next.
   bool LocateNext(const std::string& key_fields, const platform::TVariant& key_values,
                   platform::TLocateOptions options);
+  // ---- Texts too wide for a column, found without a walk (a report's pages)
+  struct TTextColumn {
+    std::string field;  // a string field
+    double width = 0;   // what its text must stay within, in the unit of the widths
+  };
+  // The places (0-based ranks among the visible records in the current order,
+  // ascending) of the records whose text in one of `columns` is wide. A text is
+  // narrow when the sum of `char_widths` (by interface character: the most each can
+  // take) over its characters stays within the column's width and it holds no
+  // control character; otherwise `wide` decides, given the column's index and the
+  // text as the field gives it (interface character set, trailing blanks removed).
+  // Only the records the digest cannot show narrow are read. False when the
+  // dataset cannot tell without walking the view: a record filter event, a key
+  // range, a field that is not a string field, a digest that cannot be read.
+  bool WideTextPlaces(const std::vector<TTextColumn>& columns,
+                      const std::array<double, 256>& char_widths,
+                      const std::function<bool(size_t column, const std::string& text)>& wide,
+                      std::vector<int64_t>& places);
+  // Moves to the visible record at `place` (as above); false when there is none or
+  // places are not exact.
+  bool MoveToPlace(int64_t place);
   // Bytes the digest holds (0 before it is read), for the memory figures.
   size_t DigestMemory() const { return digest_ ? digest_->MemoryUsed() : 0; }
 
@@ -326,6 +348,8 @@ class TDevazozDataSet : public platform::TDataSet {
   void ApplyQuickSearch();
   void DigestRecordWritten(int32_t n);
   void DigestDeleted(int32_t n, bool deleted);
+  // After a pack or reindex: the digest read again, at once when a quick search
+  // needs it, else by the background work.
   void DigestPacked();
   void DropDigest();
   // The place in the view (Zavaz6UZ_place.cpp).
@@ -337,6 +361,9 @@ class TDevazozDataSet : public platform::TDataSet {
   void PlaceWritten(int32_t record);
   void PlaceShownChanged();
   void DropPlace();
+  // The current order's list read again if records moved in it since (so that
+  // places are exact); null in natural order.
+  TDevazozTagOrder* ExactPlaceOrder();
   std::string ToOem(const std::string& text);
   std::string ToAnsi(const std::string& text);
 

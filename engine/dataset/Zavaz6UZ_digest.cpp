@@ -155,6 +155,7 @@ void TDevazozDigest::Reset(const GSO_dBaseFld& table, bool oem_text) {
     char in = char(b), ansi = in;
     if (oem_text) platform::OemToAnsiBuffer(&in, &ansi, 1);
     fold_[b] = FoldAnsiChar(uint8_t(ansi));
+    ansi_[b] = uint8_t(ansi);
   }
   record_length_ = table.RecordLength();
   header_length_ = table.HeaderLength();
@@ -166,6 +167,7 @@ void TDevazozDigest::Clear() {
   rows_ = 0;
   expected_rows_ = 0;
   deleted_.Reset(0, false);
+  controls_.Reset(0, false);
   for (Column& c : columns_) {
     std::vector<uint16_t>().swap(c.ids);
     c.values.assign(1, std::string());
@@ -252,7 +254,20 @@ void TDevazozDigest::AppendText(Column& c, const uint8_t* record) {
   c.text.push_back('\n');
 }
 
+bool TDevazozDigest::HasControl(const uint8_t* record) const {
+  unsigned found = 0;
+  for (const Column& c : columns_) {
+    if (c.type != 'C') continue;
+    // Without an early exit, so that the loop runs over whole words.
+    for (const uint8_t* p = record + c.offset; p != record + c.offset + c.length; ++p)
+      found |= unsigned(*p < 0x20) | unsigned(*p == 0x7F);
+  }
+  return found != 0;
+}
+
 void TDevazozDigest::AddRow(const uint8_t* record) {
+  controls_.Grow(rows_ + 1);
+  controls_.Set(rows_, HasControl(record));
   for (Column& c : columns_) {
     if (c.type == 'L') {
       MakeRoom(c.truth, 1);
@@ -293,6 +308,7 @@ void TDevazozDigest::Update(int32_t n, const uint8_t* record) {
   if (n <= rows_) {
     for (Column& c : columns_) SetRow(c, n - 1, record);
     deleted_.Set(n - 1, record[0] == '*');
+    controls_.Set(n - 1, HasControl(record));
   } else if (n == rows_ + 1) {
     AddRow(record);
   }
@@ -329,7 +345,7 @@ bool TDevazozDigest::Build(GSO_dBaseFld& table, const std::function<bool()>& out
 }
 
 size_t TDevazozDigest::MemoryUsed() const {
-  size_t bytes = deleted_.Words().capacity() * 8;
+  size_t bytes = (deleted_.Words().capacity() + controls_.Words().capacity()) * 8;
   for (const Column& c : columns_) {
     bytes +=
         c.ids.capacity() * 2 + c.text.capacity() + c.starts.capacity() * 4 + c.truth.capacity();
@@ -339,6 +355,47 @@ size_t TDevazozDigest::MemoryUsed() const {
     for (const auto& [row, text] : c.moved) bytes += sizeof(std::string) + 16 + text.capacity();
   }
   return bytes;
+}
+
+// ---------------------------------------------------------------------------
+// Widths
+
+TDigestBits TDevazozDigest::MayBeWider(int field, const std::array<double, 256>& widths,
+                                       double limit, const TDigestBits& rows) const {
+  TDigestBits result(rows_, false);
+  const Column* c = ColumnOf(field);
+  if (c == nullptr || c->type != 'C') {
+    result.Or(rows);
+    return result;
+  }
+  // The most a folded byte can stand for.
+  std::array<double, 256> most{};
+  for (int b = 0; b < 256; ++b) {
+    double& m = most[fold_[b]];
+    m = std::max(m, widths[ansi_[b]]);
+  }
+  auto wider = [&](std::string_view text) {
+    double sum = 0;
+    for (char ch : text) sum += most[uint8_t(ch)];
+    return sum > limit;
+  };
+  // A listed value is known as stored: its own characters' widths.
+  std::vector<uint8_t> listed_wide;
+  if (!c->flat) {
+    listed_wide.resize(c->values.size());
+    for (size_t id = 0; id < c->values.size(); ++id) {
+      double sum = 0;
+      for (char ch : c->values[id]) sum += widths[ansi_[uint8_t(ch)]];
+      listed_wide[id] = sum > limit;
+    }
+  }
+  const int32_t n = std::min(rows_, rows.Rows());
+  for (int32_t r = 0; r < n; ++r) {
+    if (!rows.Has(r)) continue;
+    const bool wide = c->flat ? wider(RowText(*c, r)) : listed_wide[c->ids[size_t(r)]] != 0;
+    if (wide || controls_.Has(r)) result.Set(r, true);
+  }
+  return result;
 }
 
 // ---------------------------------------------------------------------------

@@ -5,6 +5,7 @@
 //
 // WHAT IT HOLDS, per record (row r is record r + 1)
 //   deleted     one bit
+//   controls    one bit: a C field holds a control character (a line feed...)
 //   L fields    one byte each: 1 when the field holds a true letter, else 0
 //   C fields    either a 16-bit number into the field's list of distinct values
 //               (each kept as stored and in its folded form), or, once a field
@@ -35,6 +36,7 @@
 #ifndef ENGINE_DATASET_ZAVAZ6UZ_DIGEST_H_
 #define ENGINE_DATASET_ZAVAZ6UZ_DIGEST_H_
 
+#include <array>
 #include <cstdint>
 #include <functional>
 #include <string>
@@ -129,6 +131,16 @@ class TDevazozDigest {
   std::vector<Share> Breakdown(int field, const TDigestBits& rows) const;
   bool HoldsField(int field) const { return ColumnOf(field) != nullptr; }
 
+  // Rows set in `rows` whose text in C field `field` may be drawn wider than
+  // `limit`. `widths` gives, by interface (ANSI) character, the most a character
+  // can take; a row is left out when the sum of its characters' widths stays
+  // within `limit` (for a field kept as folded text, of the most any character
+  // folding to each byte takes), so that every row wider than that is in the
+  // result. Rows holding a control character in a
+  // C field are always in it: a line feed breaks a line whatever the width.
+  TDigestBits MayBeWider(int field, const std::array<double, 256>& widths, double limit,
+                         const TDigestBits& rows) const;
+
   // Bytes held, for the memory figures.
   size_t MemoryUsed() const;
 
@@ -158,6 +170,7 @@ class TDevazozDigest {
 
   const Column* ColumnOf(int field) const;
   void AddRow(const uint8_t* record);
+  bool HasControl(const uint8_t* record) const;
   void SetRow(Column& c, int32_t row, const uint8_t* record);
   void AppendText(Column& c, const uint8_t* record);
   uint16_t Intern(Column& c, std::string_view raw);
@@ -173,8 +186,10 @@ class TDevazozDigest {
   int32_t rows_ = 0;
   int32_t expected_rows_ = 0;  // the table's record count when the build began
   uint8_t fold_[256] = {};
+  uint8_t ansi_[256] = {};  // each table byte in the interface's character set
   std::vector<Column> columns_;
   TDigestBits deleted_;
+  TDigestBits controls_;  // rows with a control character in a C field
 };
 
 }  // namespace devazoz

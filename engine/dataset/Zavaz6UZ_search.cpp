@@ -307,4 +307,94 @@ bool TDevazozDataSet::LocateInOrder(const std::string& key_fields,
   return found;
 }
 
+// ---------------------------------------------------------------------------
+// Wide texts: the records whose text wraps in a report's column, found from the
+// digest. Sums of the widest each character can be leave out nearly every
+// record; only the rest are read and measured by the caller.
+
+TDevazozTagOrder* TDevazozDataSet::ExactPlaceOrder() {
+  if (!place_) place_ = std::make_unique<TDevazozViewPlace>();
+  TDevazozTagOrder* order = PlaceOrder();
+  if (order != nullptr && order->ChangedCount() > 0) {
+    place_->orders.erase(PlaceOrderKey());
+    order = PlaceOrder();
+  }
+  PlaceVisible(order);
+  return order;
+}
+
+bool TDevazozDataSet::WideTextPlaces(
+    const std::vector<TTextColumn>& columns, const std::array<double, 256>& char_widths,
+    const std::function<bool(size_t column, const std::string& text)>& wide,
+    std::vector<int64_t>& places) {
+  places.clear();
+  CheckActive();
+  DBFObject& h = *handler_;
+  const bool ranged = range_set_ || (master_link_.Active() && !master_link_.Fields().empty());
+  if (ranged || (Filtered() && OnFilterRecord)) return false;
+  std::vector<int> fields;
+  for (const TTextColumn& column : columns) {
+    const int field = h.FieldNumber(platform::AnsiUpper(Trim(column.field)));
+    if (field == 0 || h.Descriptor(field).type != 'C') return false;
+    fields.push_back(field);
+  }
+  if (!CompleteDigest()) return false;
+  for (int field : fields)
+    if (!digest_->HoldsText(field)) return false;
+  const TDigestBits visible = VisibleRows();
+  TDigestBits candidates(visible.Rows(), false);
+  for (size_t i = 0; i < fields.size(); ++i)
+    candidates.Or(digest_->MayBeWider(fields[i], char_widths, columns[i].width, visible));
+
+  // The candidates' texts as the fields give them, read past the cursor.
+  std::vector<int32_t> records;
+  std::vector<uint8_t> record(size_t(h.RecordLength()));
+  const std::vector<uint64_t>& words = candidates.Words();
+  for (size_t w = 0; w < words.size(); ++w) {
+    for (uint64_t bits = words[w]; bits != 0; bits &= bits - 1) {
+      const int32_t row = int32_t(w * 64) + std::countr_zero(bits);
+      const int64_t offset = int64_t(h.HeaderLength()) + int64_t(row) * h.RecordLength();
+      // A record the file does not hold reads as blank, as in the digest.
+      if (h.GSO_DiskFile::ReadAt(offset, record.data(), h.RecordLength()) != h.RecordLength())
+        continue;
+      for (size_t i = 0; i < fields.size(); ++i) {
+        std::string_view raw = h.RawPeekStr(h.Descriptor(fields[i]), record.data());
+        while (!raw.empty() && (raw.back() == ' ' || raw.back() == '\0')) raw.remove_suffix(1);
+        const std::string text = ToAnsi(std::string(raw));
+        double sum = 0;
+        unsigned control = 0;
+        for (char ch : text) {
+          sum += char_widths[uint8_t(ch)];
+          control |= unsigned(uint8_t(ch) < 0x20) | unsigned(ch == 0x7F);
+        }
+        if ((sum > columns[i].width || control != 0) && wide(i, text)) {
+          records.push_back(row + 1);
+          break;
+        }
+      }
+    }
+  }
+  if (records.empty()) return true;
+  TDevazozTagOrder* order = ExactPlaceOrder();
+  if (!place_->exact || (order != nullptr && order->Added() > 0)) return false;
+  for (int32_t r : records) {
+    const int32_t place = order != nullptr ? order->PlaceOf(r) : r - 1;
+    if (place < 0) return false;
+    places.push_back(place_->visible.RankOf(place));
+  }
+  std::sort(places.begin(), places.end());
+  return true;
+}
+
+bool TDevazozDataSet::MoveToPlace(int64_t place) {
+  if (!handler_ || IsEmpty()) return false;
+  CheckBrowseMode();
+  TDevazozTagOrder* order = ExactPlaceOrder();
+  if (!place_->exact || (order != nullptr && order->Added() > 0)) return false;
+  const int32_t at = place_->visible.PlaceAt(place);
+  if (at < 0) return false;
+  SetRecNo(order != nullptr ? order->RecordAt(at) : at + 1);
+  return true;
+}
+
 }  // namespace devazoz

@@ -19,6 +19,7 @@
 #include "app/DataMod.h"
 #include "app/Main.h"
 #include "engine/foundation/gs6_dbsy.h"
+#include "report/ReportLayout.h"
 #include "report/ReportPreview.h"
 #include "report/ReportPrinting.h"
 #include "tests/app/app_test_support.h"
@@ -209,6 +210,57 @@ TEST_F(ListReportTest, LongTitlesWrapInsideTheTitleColumn) {
   EXPECT_GE(solid_lines.size(), 2u);  // wrapped onto a second line
   EXPECT_EQ(short_words, 14);
   EXPECT_GE(word_lines.size(), 2u);
+}
+
+// Each control's lines and rectangle on a page.
+std::vector<std::pair<QString, QRectF>> PageItems(const TReportPageContent* page) {
+  std::vector<std::pair<QString, QRectF>> items;
+  if (page)
+    for (const TReportItem& item : page->Items) items.emplace_back(item.Lines.join("|"), item.Rect);
+  return items;
+}
+
+// Titles that wrap in their column stretch their rows, yet the preview knows
+// its pages at once: the last page and those before it, reached from the end,
+// are the pages that paging forward from the first gives, in title order and
+// under a filter.
+TEST_F(ListReportTest, WrappingTitlesLeaveTheLastPageAtOnceAndAsPagingForwardGivesIt) {
+  StartOn(400, [&](const std::string& dir) {
+    devazoz::GSO_dBHandler table(dir + "/QVXCAT.DBF", true, false);
+    ASSERT_EQ(table.OpenIndexFile(dir + "/QVXCAT.CDX"), 0);
+    for (int i = 0; i < 60; ++i) {
+      std::string title = std::string(1, char('A' + i % 26));
+      for (int w = 0; w < 6 + i % 8; ++w) title += " WMW";
+      table.BlankRecord();
+      table.PutStrByName("TITLE", title);
+      table.PutStrByName("CATEGORY", i % 2 ? "Racing" : "Puzzle");
+      table.AppendRecord();
+    }
+  });
+  TReport& report = *QvxListReportForm->QuickRep1;
+  for (bool filtered : {false, true}) {
+    if (filtered) {
+      RunAsEvent([] {
+        MastData->QvxcatTable.SetFilter("CATEGORY <> \"Puzzle\"");
+        MastData->QvxcatTable.SetFiltered(true);
+      });
+    }
+    std::vector<std::vector<std::pair<QString, QRectF>>> forward;
+    int wrapped = 0;
+    {
+      auto layout = report.CreateLayout();
+      for (int n = 1; const TReportPageContent* page = layout->Page(n); ++n) {
+        forward.push_back(PageItems(page));
+        for (const TReportItem& item : page->Items) wrapped += item.Lines.size() > 1;
+      }
+    }
+    ASSERT_GT(forward.size(), 3u);
+    EXPECT_GT(wrapped, 20);
+    auto layout = report.CreateLayout();
+    EXPECT_EQ(layout->KnownPageCount(), int(forward.size())) << filtered;
+    for (int n = int(forward.size()); n >= 1; --n)
+      EXPECT_EQ(PageItems(layout->Page(n)), forward[size_t(n - 1)]) << n << " " << filtered;
+  }
 }
 
 TEST_F(ListReportTest, PreviewShowsTheFirstPageAndPutsTheTableBack) {

@@ -325,4 +325,132 @@ TEST_F(ReportLayoutTest, StretchingBandsOrACountTheRowsBelieLayPagesOutInTurn) {
   EXPECT_EQ(ItemTexts(*layout.Page(pages), "E1").last(), QString("Row %1").arg(rows));
 }
 
+// Rows whose names wrap: every seventh over two lines, every 101st over three
+// by its line breaks, the rest on one line.
+std::vector<QStringList> StretchingRows(int n) {
+  std::vector<QStringList> rows = Rows(n);
+  for (int i = 0; i < n; ++i) {
+    if (i % 7 == 3) rows[size_t(i)][0] = QString("Long ").repeated(16) + QString::number(i + 1);
+    if (i % 101 == 50) rows[size_t(i)][0] = QString("Row %1\nsecond\nthird").arg(i + 1);
+  }
+  return rows;
+}
+
+struct PageShape {
+  QStringList names;
+  std::vector<QRectF> rects;
+  bool operator==(const PageShape&) const = default;
+};
+
+PageShape Shape(const TReportPageContent* page) {
+  PageShape shape;
+  if (!page) return shape;
+  for (const TReportItem& item : page->Items) {
+    shape.names << item.Lines.join("|");
+    shape.rects.push_back(item.Rect);
+  }
+  return shape;
+}
+
+// Every page laid out in turn, from the first: what paging forward shows.
+std::vector<PageShape> PagesInTurn(const std::vector<QStringList>& rows) {
+  TMemorySource source({"NAME", "CATEGORY"}, rows);
+  TReport report;
+  MakeList(report);
+  report.SetDataSource(&source);
+  TReportLayout layout(report);
+  std::vector<PageShape> pages;
+  for (int n = 1; const TReportPageContent* page = layout.Page(n); ++n)
+    pages.push_back(Shape(page));
+  return pages;
+}
+
+// Rows that stretch do not hide where pages begin when the source names the
+// rows that may wrap: only those are visited and measured, the page count is
+// known at once, and the last page and those before it, reached from the end,
+// are the pages that paging forward from the first gives.
+TEST_F(ReportLayoutTest, StretchingRowsNamedBySourceLetLastPageComeAtOnceAsPagingGivesIt) {
+  const int count = 3000;
+  const std::vector<QStringList> rows = StretchingRows(count);
+  const std::vector<PageShape> in_turn = PagesInTurn(rows);
+  const int pages = int(in_turn.size());
+  ASSERT_GT(pages, 40);
+
+  TMemorySource source({"NAME", "CATEGORY"}, rows);
+  source.told_count = count;
+  source.tells_widths = true;
+  TReport report;
+  MakeList(report);
+  report.SetDataSource(&source);
+  TReportLayout layout(report);
+  EXPECT_EQ(layout.KnownPageCount(), pages);
+  // Short names are left out by their characters' widths alone, never measured.
+  EXPECT_LT(source.judged, count / 7 + count / 101 + 30);
+  int wrapping = 0;
+  for (const QStringList& row : rows) wrapping += row[0].size() > 60 || row[0].contains('\n');
+  EXPECT_EQ(source.gotos, wrapping);
+  source.nexts = 0;
+  for (int n = pages; n >= 1; --n) ASSERT_EQ(Shape(layout.Page(n)), in_turn[size_t(n - 1)]) << n;
+  EXPECT_EQ(layout.Page(pages + 1), nullptr);
+  // The last page was reached by going to its first row, not by walking there.
+  EXPECT_LT(source.nexts, 2 * count);
+  EXPECT_FALSE(layout.Complete());
+  EXPECT_EQ(layout.PageCount(), pages);
+}
+
+// A source that calls a wrapping row narrow: the page that holds it comes out
+// with a row fewer than worked out, the layout notices and lays the pages out in
+// turn from there, so the page after it does not lose a row.
+TEST_F(ReportLayoutTest, ARowWronglyCalledNarrowSendsTheLayoutBackToPagesInTurn) {
+  const int count = 3000;
+  std::vector<QStringList> rows = Rows(count);
+  const std::vector<PageShape> in_turn = [&] {
+    std::vector<QStringList> truth = rows;
+    truth[1500][0] = QString("Long ").repeated(40);
+    return PagesInTurn(truth);
+  }();
+  rows[1500][0] = QString("Long ").repeated(40);
+  TMemorySource source({"NAME", "CATEGORY"}, rows);
+  source.told_count = count;
+  source.tells_widths = true;
+  source.hidden_wide = {1500};
+  TReport report;
+  MakeList(report);
+  report.SetDataSource(&source);
+  TReportLayout layout(report);
+  ASSERT_GT(layout.KnownPageCount(), 0);
+  int holding = 0;  // the page that holds row 1501
+  for (int n = 1; n <= int(in_turn.size()); ++n)
+    for (const QString& name : in_turn[size_t(n - 1)].names)
+      if (name.startsWith("Long")) holding = n;
+  ASSERT_GT(holding, 10);
+  EXPECT_EQ(Shape(layout.Page(holding)), in_turn[size_t(holding - 1)]);
+  EXPECT_EQ(Shape(layout.Page(holding + 1)), in_turn[size_t(holding)]);
+  EXPECT_EQ(layout.PageCount(), int(in_turn.size()));
+  EXPECT_EQ(Shape(layout.Page(int(in_turn.size()))), in_turn.back());
+}
+
+// The sum of its characters' advances bounds a text's width in the report's
+// fonts within the tenth the layout allows for kerning: a text the sum puts
+// within nine tenths of a column never wraps.
+TEST_F(ReportLayoutTest, CharacterAdvancesBoundTextWidthWithinATenth) {
+  TReportFontCache fonts;
+  TReportFont plain, bold;
+  bold.Bold = true;
+  bold.Size = 14;
+  const QStringList texts = {
+      "AVAVAVAVAVAV",   "To To Ty Wa Yo LT", "Tiny Tower",
+      "ffi fl ffl fi",  "WWWWWWWWWW",        "Pok\u00E9mon \u00C6on \u0152uvre",
+      "1111 7777 ....", "L'Y'T'V'W'A'",      "\"quoted\" (p) [q] {r}"};
+  for (const TReportFont* font : {&plain, &bold}) {
+    const QFontMetricsF& m = fonts.Metrics(*font);
+    for (const QString& text : texts) {
+      double sum = 0;
+      for (QChar c : text) sum += m.horizontalAdvance(QString(c));
+      EXPECT_LE(m.horizontalAdvance(text), sum / 0.9) << text.toStdString();
+      EXPECT_EQ(WrapReportText(text, m, sum / 0.9).size(), 1) << text.toStdString();
+    }
+  }
+}
+
 }  // namespace

@@ -4,7 +4,9 @@
 
 #include <QString>
 #include <QStringList>
+#include <algorithm>
 #include <cstdint>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -51,11 +53,47 @@ class TMemorySource : public TReportDataSource {
     if (pos_ > 0) --pos_;
   }
   bool Bof() override { return bof_; }
+  // With `tells_widths`: the rows whose text may wrap, as a source keeping its
+  // texts would find them (the rows in `hidden_wide` left out, wrongly, on
+  // purpose), and going to a row by its place.
+  bool WideRows(const std::vector<TextColumn>& columns,
+                const std::function<double(QChar)>& char_width,
+                const std::function<bool(size_t column, const QString& text)>& wide,
+                std::vector<int64_t>& rows) override {
+    if (!tells_widths) return false;
+    for (size_t r = 0; r < rows_.size(); ++r) {
+      if (std::find(hidden_wide.begin(), hidden_wide.end(), r) != hidden_wide.end()) continue;
+      for (size_t i = 0; i < columns.size(); ++i) {
+        const QString& text = rows_[r].at(columns[i].field);
+        double sum = 0;
+        bool control = false;
+        for (QChar c : text) {
+          sum += char_width(c);
+          control = control || c.unicode() < 0x20;
+        }
+        if (!control && sum <= columns[i].width) continue;
+        ++judged;
+        if (wide(i, text)) {
+          rows.push_back(int64_t(r));
+          break;
+        }
+      }
+    }
+    return true;
+  }
+  bool GotoRow(int64_t row) override {
+    if (!tells_widths || row < 0 || size_t(row) >= rows_.size()) return false;
+    ++gotos;
+    pos_ = size_t(row);
+    return true;
+  }
 
   size_t Position() const { return pos_; }
   void SetPosition(size_t p) { pos_ = p; }
-  int begins = 0, ends = 0, nexts = 0, priors = 0;
+  int begins = 0, ends = 0, nexts = 0, priors = 0, judged = 0, gotos = 0;
   int64_t told_count = -1;
+  bool tells_widths = false;
+  std::vector<size_t> hidden_wide;
 
  private:
   QStringList fields_;

@@ -3,6 +3,8 @@
 // read (built in slices, a field turning to folded text, rows rewritten).
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <array>
 #include <cstdio>
 #include <map>
 #include <memory>
@@ -287,9 +289,116 @@ TEST_F(SearchTest, FindTakesTheFirstMatchInTheCurrentOrderAndFindNextGoesOn) {
 // ---------------------------------------------------------------------------
 // The digest over a larger table
 
+// One width per character, so that a column of width w takes w characters.
+std::array<double, 256> OneEach() {
+  std::array<double, 256> widths;
+  widths.fill(1);
+  return widths;
+}
+
+// The records whose text is too wide for a column, found from the digest: only
+// texts longer than the column are judged (in the interface character set, as
+// the field gives them), and the places given are the judged-wide records' ranks
+// in the view, in its order, within its filter and without deleted records; a
+// line break makes a text judged whatever its length, also after an edit.
+TEST_F(SearchTest, WideTextsAreFoundFromTheDigestAtTheirPlacesInTheView) {
+  auto ds = Open();
+  std::vector<std::string> judged;
+  auto wide_if_a = [&](size_t column, const std::string& text) {
+    EXPECT_EQ(column, 0u);
+    judged.push_back(text);
+    return text.find('a') != std::string::npos || text.find('\n') != std::string::npos;
+  };
+  // The places of the titles `wide_if_a` calls wide among those longer than 15.
+  auto expected = [&](TDevazozDataSet& view) {
+    std::vector<int64_t> places;
+    const Strings titles = Titles(view);
+    for (size_t i = 0; i < titles.size(); ++i)
+      if ((titles[i].size() > 15 && titles[i].find('a') != std::string::npos) ||
+          titles[i].find('\n') != std::string::npos)
+        places.push_back(int64_t(i));
+    return places;
+  };
+  std::vector<int64_t> places;
+  ASSERT_TRUE(ds->WideTextPlaces({{"TITLE", 15}}, OneEach(), wide_if_a, places));
+  // "Crash Team Racing" and "Spyro the Dragon"; "Crash Bandicoot" is 15 long.
+  EXPECT_EQ(places, expected(*ds));
+  EXPECT_EQ(places.size(), 2u);
+  std::sort(judged.begin(), judged.end());
+  EXPECT_EQ(judged, (Strings{"Crash Team Racing", "Spyro the Dragon"}));
+
+  // Widths by character, as stored in the interface's character set: an accented
+  // capital as wide as 10 puts the two Pokemon titles over, judged in ANSI.
+  std::array<double, 256> widths = OneEach();
+  widths[0xC9] = 10;
+  judged.clear();
+  ASSERT_TRUE(ds->WideTextPlaces({{"TITLE", 15}}, widths, wide_if_a, places));
+  EXPECT_NE(std::find(judged.begin(), judged.end(), "POK\xC9MON Stadium"), judged.end());
+  // A listed field by its own values: the categories over 6 characters.
+  judged.clear();
+  ASSERT_TRUE(ds->WideTextPlaces(
+      {{"CATEGORY", 6}}, OneEach(),
+      [&](size_t, const std::string& text) {
+        judged.push_back(text);
+        return text == "Platform";
+      },
+      places));
+  std::sort(judged.begin(), judged.end());
+  judged.erase(std::unique(judged.begin(), judged.end()), judged.end());
+  EXPECT_EQ(judged, (Strings{"Fighting", "Photography", "Platform"}));
+  ASSERT_EQ(places.size(), 2u);
+  for (int64_t place : places) {
+    ASSERT_TRUE(ds->MoveToPlace(place));
+    EXPECT_EQ(ds->FieldByName("CATEGORY")->AsString(), "Platform");
+    const std::string there = Title(*ds);
+    EXPECT_EQ(there, Titles(*ds)[size_t(place)]);
+  }
+
+  // A short title given a line break: judged though short.
+  ASSERT_TRUE(ds->Locate("TITLE", TVariant(std::string("Tiny Arena")), 0));
+  ds->Edit();
+  ds->FieldByName("TITLE")->SetAsString("Tiny\nArena");
+  ds->Post();
+  // Under a filter, in category order.
+  ds->SetIndexName("CATEGORY");
+  ds->SetFilter("CATEGORY <> 'Puzzle'");
+  ds->SetFiltered(true);
+  judged.clear();
+  ASSERT_TRUE(ds->WideTextPlaces({{"TITLE", 15}}, OneEach(), wide_if_a, places));
+  EXPECT_EQ(places, expected(*ds));
+  EXPECT_EQ(places.size(), 3u);
+  EXPECT_NE(std::find(judged.begin(), judged.end(), "Tiny\nArena"), judged.end());
+  for (int64_t place : places) {
+    ASSERT_TRUE(ds->MoveToPlace(place));
+    const std::string there = Title(*ds);
+    EXPECT_EQ(there, Titles(*ds)[size_t(place)]);
+  }
+  EXPECT_FALSE(ds->MoveToPlace(int64_t(Titles(*ds).size())));
+  // In natural order with the quick search on.
+  ds->SetFiltered(false);
+  ds->SetIndexName("");
+  ds->SetQuickSearch("crash");
+  ASSERT_TRUE(ds->WideTextPlaces({{"TITLE", 15}}, OneEach(), wide_if_a, places));
+  EXPECT_EQ(places, expected(*ds));
+  EXPECT_EQ(places, (std::vector<int64_t>{0}));
+  // Not a string field, or a record filter event: not told.
+  EXPECT_FALSE(ds->WideTextPlaces({{"ANALOG", 15}}, OneEach(), wide_if_a, places));
+  ds->OnFilterRecord = [](platform::TDataSet&, bool& accept) { accept = true; };
+  ds->SetFiltered(true);
+  EXPECT_FALSE(ds->WideTextPlaces({{"TITLE", 15}}, OneEach(), wide_if_a, places));
+}
+
 class DigestTest : public ::testing::Test {
  protected:
   void SetUp() override { qvx_test::WriteNumbered(dir.path(), kRows); }
+  void Open(TDevazozDataSet& ds) {
+    ds.SetDatabaseName(dir.path());
+    ds.SetTableName("NUMBERED.DBF");
+    ds.SetIndexFiles({"NUMBERED.CDX"});
+    ds.SetIndexName("TITLE");
+    ds.SetExclusive(true);
+    ds.Open();
+  }
   static constexpr int kRows = 20000;  // about three blocks of 31-byte records
   TempDir dir;
 };
@@ -337,12 +446,7 @@ TEST_F(DigestTest, SlicesBuildWhatOnePassBuildsAndTitlesTurnToText) {
 
 TEST_F(DigestTest, DatasetCountsAndFindsThroughTheDigest) {
   TDevazozDataSet ds;
-  ds.SetDatabaseName(dir.path());
-  ds.SetTableName("NUMBERED.DBF");
-  ds.SetIndexFiles({"NUMBERED.CDX"});
-  ds.SetIndexName("TITLE");
-  ds.SetExclusive(true);
-  ds.Open();
+  Open(ds);
   int steps = 0;
   while (!ds.DoBackgroundWork([] { return true; })) ++steps;
   EXPECT_GE(steps, 2);
@@ -364,6 +468,37 @@ TEST_F(DigestTest, DatasetCountsAndFindsThroughTheDigest) {
   ASSERT_TRUE(ds.LocateNext("TITLE", TVariant(std::string("title 01")),
                             platform::loPartialKey | platform::loCaseInsensitive));
   EXPECT_EQ(ds.FieldByName("TITLE")->AsString(), "Title 010001");
+}
+
+// A reindex lets go of the digest while it builds the tags (their sort areas
+// and the digest are not held at once) and the digest is read again afterwards:
+// by the background work, or at once when a quick search needs it.
+TEST_F(DigestTest, ReindexLetsGoOfTheDigestWhileItBuildsAndReadsItAgain) {
+  TDevazozDataSet ds;
+  Open(ds);
+  ASSERT_EQ(ds.VisibleCount(true), kRows);
+  const size_t whole = ds.DigestMemory();
+  ASSERT_GT(whole, size_t(kRows) * 8);
+  size_t most_held = 0;
+  ds.OnStatus = [&](int32_t, int32_t, int32_t) {
+    most_held = std::max(most_held, ds.DigestMemory());
+  };
+  ds.Reindex();
+  EXPECT_LT(most_held, whole / 4);
+  EXPECT_TRUE(ds.BackgroundWorkPending());
+  EXPECT_EQ(ds.VisibleCount(), -1);
+  while (!ds.DoBackgroundWork([] { return true; })) {
+  }
+  EXPECT_EQ(ds.VisibleCount(), kRows);
+
+  ds.SetQuickSearch("title 0199");
+  const int found = ds.VisibleCount();
+  ASSERT_GT(found, 0);
+  most_held = 0;
+  ds.Reindex();
+  EXPECT_LT(most_held, whole / 4);
+  EXPECT_EQ(ds.VisibleCount(), found);
+  EXPECT_EQ(ds.FieldByName("TITLE")->AsString().substr(0, 10), "Title 0001");
 }
 
 }  // namespace
