@@ -5,11 +5,11 @@
 TCategoryForm* CategoryForm = nullptr;
 
 namespace {
-const TListEntryForm::Layout kLayout = {"CategoryForm", "Categories", "DBEditCategory", "CATEGORY",
-                                        "Category:"};
+const TListEntryForm::Layout kCategoryLayout = {"CategoryForm", "Categories", "DBEditCategory",
+                                                "CATEGORY", "Category:"};
 }
 
 TCategoryForm::TCategoryForm(QWidget* parent) : TCategoryForm(&MastData->CategorySource, parent) {}
 
 TCategoryForm::TCategoryForm(platform::TDataSource* source, QWidget* parent)
-    : TListEntryForm(source, kLayout, parent), DBEditCategory(edit_) {}
+    : TListEntryForm(source, kCategoryLayout, parent), DBEditCategory(edit_) {}

@@ -5,12 +5,13 @@
 TDeveloperForm* DeveloperForm = nullptr;
 
 namespace {
-const TListEntryForm::Layout kLayout = {"DeveloperForm", "Developers/Distributors", "DBEditDevdist",
-                                        "DEVDIST", "Developer/Distributor:"};
+const TListEntryForm::Layout kDeveloperLayout = {"DeveloperForm", "Developers/Distributors",
+                                                 "DBEditDevdist", "DEVDIST",
+                                                 "Developer/Distributor:"};
 }
 
 TDeveloperForm::TDeveloperForm(QWidget* parent)
     : TDeveloperForm(&MastData->DevdistSource, parent) {}
 
 TDeveloperForm::TDeveloperForm(platform::TDataSource* source, QWidget* parent)
-    : TListEntryForm(source, kLayout, parent), DBEditDevdist(edit_) {}
+    : TListEntryForm(source, kDeveloperLayout, parent), DBEditDevdist(edit_) {}

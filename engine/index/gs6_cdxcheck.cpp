@@ -22,11 +22,9 @@ namespace {
 
 using Key = IndexCheckKey;
 
-std::string Bytes(const NodeData& d, size_t i) { return IndexCheckKeyBytes(d, i); }
-
-class TreeCheck {
+class CdxTreeCheck {
  public:
-  TreeCheck(GSobjCDXFile& file, GSobjCDXTag& tag, std::vector<std::string>& problems)
+  CdxTreeCheck(GSobjCDXFile& file, GSobjCDXTag& tag, std::vector<std::string>& problems)
       : file_(file), tag_(tag), problems_(problems), shape_(tag.Shape()) {
     size_ = file.KnownEnd(true);
   }
@@ -118,7 +116,7 @@ class TreeCheck {
         Problem(at + "leaf at another depth than the others");
       CheckLeaf(page, block, d);
       for (size_t i = 0; i < d.entries.size(); ++i) {
-        Key k{Bytes(d, i), d.entries[i].record};
+        Key k{IndexCheckKeyBytes(d, i), d.entries[i].record};
         if (!keys_.empty() && Compare(keys_.back(), k) >= 0)
           Problem(at + "key " + std::to_string(i) + " (record " + std::to_string(k.second) +
                   ") out of order");
@@ -129,7 +127,7 @@ class TreeCheck {
     } else {
       Key prev;
       for (size_t i = 0; i < d.entries.size(); ++i) {
-        Key k{Bytes(d, i), d.entries[i].record};
+        Key k{IndexCheckKeyBytes(d, i), d.entries[i].record};
         if (i > 0 && Compare(prev, k) >= 0)
           Problem(at + "interior entry " + std::to_string(i) + " out of order");
         Key child_last{"", -2};
@@ -140,7 +138,8 @@ class TreeCheck {
         prev = k;
       }
     }
-    if (!d.entries.empty()) *last = Key{Bytes(d, d.entries.size() - 1), d.entries.back().record};
+    if (!d.entries.empty())
+      *last = Key{IndexCheckKeyBytes(d, d.entries.size() - 1), d.entries.back().record};
   }
 
   struct NodeLinks {
@@ -230,7 +229,7 @@ std::vector<std::string> CheckCdxTag(GSobjCDXFile& file, GSobjCDXTag& tag, bool 
   std::vector<std::string> problems;
   try {
     tag.ReleaseTree();
-    TreeCheck check(file, tag, problems);
+    CdxTreeCheck check(file, tag, problems);
     check.Run();
     if (against_table) CheckKeysAgainstTable(tag, check.Keys(), problems);
   } catch (const platform::Exception& e) {

@@ -19,15 +19,13 @@ namespace {
 
 using Key = IndexCheckKey;
 
-std::string Bytes(const NodeData& d, size_t i) { return IndexCheckKeyBytes(d, i); }
-
 // Reads the page at a position into out; false with *why when it cannot.
 using PageReader = std::function<bool(int32_t position, NodeData& out, std::string* why)>;
 
-class TreeCheck {
+class PageTreeCheck {
  public:
-  TreeCheck(GSobjIndexTag& tag, int32_t page_size, bool interior_keys_are_entries, PageReader read,
-            std::vector<std::string>& problems)
+  PageTreeCheck(GSobjIndexTag& tag, int32_t page_size, bool interior_keys_are_entries,
+                PageReader read, std::vector<std::string>& problems)
       : tag_(tag),
         page_size_(page_size),
         entries_inside_(interior_keys_are_entries),
@@ -70,14 +68,15 @@ class TreeCheck {
         leaf_depth_ = depth;
       else if (leaf_depth_ != depth)
         Problem(at + "leaf at another depth than the others");
-      for (size_t i = 0; i < d.entries.size(); ++i) Emit({Bytes(d, i), d.entries[i].record}, at);
+      for (size_t i = 0; i < d.entries.size(); ++i)
+        Emit({IndexCheckKeyBytes(d, i), d.entries[i].record}, at);
       return;
     }
     for (size_t i = 0; i < d.entries.size(); ++i) {
       size_t before = keys_.size();
       Visit(d.entries[i].pointer, depth + 1);
       if (i + 1 == d.entries.size()) break;
-      std::string separator = Bytes(d, i);
+      std::string separator = IndexCheckKeyBytes(d, i);
       if (entries_inside_) {
         Emit({separator, d.entries[i].record}, at);
       } else {
@@ -200,7 +199,7 @@ std::vector<std::string> CheckNtxFile(GSobjNTXFile& file) {
   try {
     tag.ReleaseTree();
     const NtxPageShape shape = tag.Shape();
-    TreeCheck check(
+    PageTreeCheck check(
         tag, kNtxPageSize, true,
         [&](int32_t page, NodeData& out, std::string* why) {
           uint8_t block[kNtxPageSize];
@@ -227,7 +226,7 @@ std::vector<std::string> CheckNdxFile(GSobjNDXFile& file) {
     tag.ReleaseTree();
     const NdxBlockShape shape = tag.Shape();
     int64_t limit = file.KnownEnd(true) / kNdxBlockSize + 1;
-    TreeCheck check(
+    PageTreeCheck check(
         tag, kNdxBlockSize, false,
         [&](int32_t page, NodeData& out, std::string* why) {
           uint8_t block[kNdxBlockSize];

@@ -20,11 +20,9 @@ namespace {
 
 using Key = IndexCheckKey;
 
-std::string Bytes(const NodeData& d, size_t i) { return IndexCheckKeyBytes(d, i); }
-
-class TreeCheck {
+class MdxTreeCheck {
  public:
-  TreeCheck(GSobjMDXFile& file, GSobjMDXTag& tag, std::vector<std::string>& problems)
+  MdxTreeCheck(GSobjMDXFile& file, GSobjMDXTag& tag, std::vector<std::string>& problems)
       : file_(file), tag_(tag), problems_(problems), shape_(tag.Shape()) {
     size_ = file.KnownEnd(true);
     page_.resize(size_t(shape_.page_size));
@@ -72,7 +70,7 @@ class TreeCheck {
         Problem(at + "leaf at another depth than the others");
       if (d.entries.empty() && depth > 0) Problem(at + "empty leaf reached from its parent");
       for (size_t i = 0; i < d.entries.size(); ++i) {
-        Key k{Bytes(d, i), d.entries[i].pointer};
+        Key k{IndexCheckKeyBytes(d, i), d.entries[i].pointer};
         if (!keys_.empty() && Compare(keys_.back().first, k.first) > 0)
           Problem(at + "key " + std::to_string(i) + " (record " + std::to_string(k.second) +
                   ") out of order");
@@ -80,7 +78,7 @@ class TreeCheck {
         if (keys_.size() > size_t(size_ / kMdxBlockSize + 1) * 256)
           return Problem(at + "more keys than the file can hold");
       }
-      if (!d.entries.empty()) *highest = Bytes(d, d.entries.size() - 1);
+      if (!d.entries.empty()) *highest = IndexCheckKeyBytes(d, d.entries.size() - 1);
       return;
     }
     for (size_t i = 0; i < d.entries.size(); ++i) {
@@ -88,7 +86,8 @@ class TreeCheck {
       size_t before = keys_.size();
       Visit(d.entries[i].pointer, depth + 1, &child_highest);
       bool separator = i + 1 < d.entries.size();
-      if (separator && keys_.size() > before && Compare(child_highest, Bytes(d, i)) != 0)
+      if (separator && keys_.size() > before &&
+          Compare(child_highest, IndexCheckKeyBytes(d, i)) != 0)
         Problem(at + "separator " + std::to_string(i) +
                 " differs from the highest key of its subtree");
       if (i + 1 == d.entries.size()) *highest = child_highest;
@@ -112,7 +111,7 @@ std::vector<std::string> CheckMdxTag(GSobjMDXFile& file, GSobjMDXTag& tag, bool 
   std::vector<std::string> problems;
   try {
     tag.ReleaseTree();
-    TreeCheck check(file, tag, problems);
+    MdxTreeCheck check(file, tag, problems);
     check.Run();
     if (against_table) CheckKeysAgainstTable(tag, check.Keys(), problems);
   } catch (const platform::Exception& e) {

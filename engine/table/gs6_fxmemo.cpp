@@ -17,7 +17,7 @@
 
 namespace devazoz {
 namespace {
-constexpr int32_t kBlockHeaderSize = 8;
+constexpr int32_t kFptBlockHeaderSize = 8;
 constexpr uint32_t kTypePicture = 0;
 constexpr uint32_t kTypeText = 1;
 }  // namespace
@@ -30,23 +30,23 @@ GSobjFXMemo20::GSobjFXMemo20(GSO_dBaseDBF* table, uint8_t version, bool shared, 
   AcceptBlockSize(HeaderBuffer().U16BE(6), 1, 65535);
 }
 
-int32_t GSobjFXMemo20::BlockHeaderSize() { return kBlockHeaderSize; }
+int32_t GSobjFXMemo20::BlockHeaderSize() { return kFptBlockHeaderSize; }
 
 void GSobjFXMemo20::FillTerminator(ByteSpan) {}
 
 int64_t GSobjFXMemo20::LengthFromBlockHeader() {
   ByteSpan h = HeaderBuffer();
   uint32_t type = h.U32BE(0);
-  if (header_bytes_read_ < kBlockHeaderSize || (type != kTypePicture && type != kTypeText)) {
+  if (header_bytes_read_ < kFptBlockHeaderSize || (type != kTypePicture && type != kTypeText)) {
     ReportFormatError(header_block_, "record type " + std::to_string(type) +
                                          " is neither text (1) nor picture (0)");
     return -1;
   }
-  return kBlockHeaderSize + int64_t(h.U32BE(4));
+  return kFptBlockHeaderSize + int64_t(h.U32BE(4));
 }
 
 void GSobjFXMemo20::AllocateBlocks(int32_t length) {
-  const int64_t n = (int64_t(length) + kBlockHeaderSize) / block_size_ + 1;
+  const int64_t n = (int64_t(length) + kFptBlockHeaderSize) / block_size_ + 1;
   if (current_block_ < 1 || block_count_ < n || write_beside_) {
     ReadHeaderBuffer(0);
     ByteSpan h = HeaderBuffer();
@@ -58,7 +58,7 @@ void GSobjFXMemo20::AllocateBlocks(int32_t length) {
       return;
     }
     h.PutU32BE(0, uint32_t(first + n));
-    WriteHeaderBuffer(0, kBlockHeaderSize);
+    WriteHeaderBuffer(0, kFptBlockHeaderSize);
     current_block_ = int32_t(first);
   }
   SetBlockCount(n);

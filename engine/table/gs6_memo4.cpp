@@ -26,7 +26,7 @@
 
 namespace devazoz {
 namespace {
-constexpr int32_t kBlockHeaderSize = 8;
+constexpr int32_t kDbtBlockHeaderSize = 8;
 constexpr int64_t kSmallestBlock = 32;
 constexpr int64_t kLargestBlock = 65536;
 
@@ -53,18 +53,18 @@ GSobjMemo4::GSobjMemo4(GSO_dBaseDBF* table, uint8_t version, bool shared, bool r
   }
 }
 
-int32_t GSobjMemo4::BlockHeaderSize() { return kBlockHeaderSize; }
+int32_t GSobjMemo4::BlockHeaderSize() { return kDbtBlockHeaderSize; }
 
 void GSobjMemo4::FillTerminator(ByteSpan) {}
 
 int64_t GSobjMemo4::LengthFromBlockHeader() {
   ByteSpan h = HeaderBuffer();
-  if (header_bytes_read_ < kBlockHeaderSize || !IsMemoHeader(h)) {
+  if (header_bytes_read_ < kDbtBlockHeaderSize || !IsMemoHeader(h)) {
     ReportFormatError(header_block_, "does not start with a memo header (FF FF)");
     return -1;
   }
   int64_t stored = h.U32LE(4);
-  if (stored < kBlockHeaderSize) {
+  if (stored < kDbtBlockHeaderSize) {
     ReportFormatError(header_block_, "memo length " + std::to_string(stored) +
                                          " is shorter than its block header");
     return -1;
@@ -78,28 +78,28 @@ void GSobjMemo4::FreeBlocks(int32_t block) {
   if (block < 1) return;
   int64_t blocks_in_file = BlocksInFile();
   if (block >= blocks_in_file) return;
-  uint8_t bytes[kBlockHeaderSize] = {};
-  if (ReadAt(BlockOffset(block), bytes, kBlockHeaderSize) < kBlockHeaderSize) return;
+  uint8_t bytes[kDbtBlockHeaderSize] = {};
+  if (ReadAt(BlockOffset(block), bytes, kDbtBlockHeaderSize) < kDbtBlockHeaderSize) return;
   ByteSpan memo(bytes, sizeof bytes);
   if (!IsMemoHeader(memo)) return;
   int64_t stored = memo.U32LE(4);
   int64_t k = (stored + block_size_ - 1) / block_size_;
-  if (stored < kBlockHeaderSize || block + k > blocks_in_file) return;
+  if (stored < kDbtBlockHeaderSize || block + k > blocks_in_file) return;
 
-  uint8_t head[kBlockHeaderSize] = {};
-  ReadAt(0, head, kBlockHeaderSize);
+  uint8_t head[kDbtBlockHeaderSize] = {};
+  ReadAt(0, head, kDbtBlockHeaderSize);
   uint32_t first_free = ByteView(head, sizeof head).U32LE(0);
   memo.PutU32LE(0, first_free);
   memo.PutU32LE(4, uint32_t(k));
-  WriteAt(BlockOffset(block), bytes, kBlockHeaderSize);
+  WriteAt(BlockOffset(block), bytes, kDbtBlockHeaderSize);
   ByteSpan h(head, sizeof head);
   h.PutU32LE(0, uint32_t(block));
   h.PutU32LE(4, 0);
-  WriteAt(0, head, kBlockHeaderSize);
+  WriteAt(0, head, kDbtBlockHeaderSize);
 }
 
 void GSobjMemo4::AllocateBlocks(int32_t length) {
-  const int64_t n = (int64_t(length) + kBlockHeaderSize) / block_size_ + 1;
+  const int64_t n = (int64_t(length) + kDbtBlockHeaderSize) / block_size_ + 1;
   if (current_block_ >= 1 && !write_beside_) FreeBlocks(current_block_);
 
   ReadHeaderBuffer(0);
@@ -127,12 +127,12 @@ void GSobjMemo4::AllocateBlocks(int32_t length) {
       break;
     }
     uint8_t run_bytes[kMemoHeaderBufferSize] = {};
-    if (ReadAt(BlockOffset(cur), run_bytes, kMemoHeaderBufferSize) < kBlockHeaderSize) {
+    if (ReadAt(BlockOffset(cur), run_bytes, kMemoHeaderBufferSize) < kDbtBlockHeaderSize) {
       broken = "free run cannot be read";
       break;
     }
     ByteSpan entry(run_bytes, sizeof run_bytes);
-    if (IsMemoHeader(entry) && entry.U16LE(2) == kBlockHeaderSize) {
+    if (IsMemoHeader(entry) && entry.U16LE(2) == kDbtBlockHeaderSize) {
       broken = "free list points at a memo";
       break;
     }
@@ -178,10 +178,10 @@ void GSobjMemo4::AllocateBlocks(int32_t length) {
     HeaderBuffer().PutU32LE(0, uint32_t(link));
     WriteHeaderBuffer(0, kMemoHeaderBufferSize);
   } else {
-    uint8_t prev_bytes[kBlockHeaderSize] = {};
-    ReadAt(BlockOffset(prev), prev_bytes, kBlockHeaderSize);
+    uint8_t prev_bytes[kDbtBlockHeaderSize] = {};
+    ReadAt(BlockOffset(prev), prev_bytes, kDbtBlockHeaderSize);
     ByteSpan(prev_bytes, sizeof prev_bytes).PutU32LE(0, uint32_t(link));
-    WriteAt(BlockOffset(prev), prev_bytes, kBlockHeaderSize);
+    WriteAt(BlockOffset(prev), prev_bytes, kDbtBlockHeaderSize);
   }
 
   current_block_ = int32_t(cur);
@@ -190,8 +190,8 @@ void GSobjMemo4::AllocateBlocks(int32_t length) {
   h.Fill(0, kMemoHeaderBufferSize, 0);
   h.PutU8(0, 0xFF);
   h.PutU8(1, 0xFF);
-  h.PutU16LE(2, kBlockHeaderSize);
-  h.PutU32LE(4, uint32_t(int64_t(length) + kBlockHeaderSize));
+  h.PutU16LE(2, kDbtBlockHeaderSize);
+  h.PutU32LE(4, uint32_t(int64_t(length) + kDbtBlockHeaderSize));
 }
 
 }  // namespace devazoz

@@ -8,6 +8,19 @@
 #include "platform/services/numtext.h"
 
 namespace devazoz {
+
+bool TextResult(TgsExpValue& value, int& result_type, std::string text) {
+  value.SetText(std::move(text));
+  result_type = kExpText;
+  return true;
+}
+
+bool NumberResult(TgsExpValue& value, int& result_type, double number) {
+  value.SetNumber(number);
+  result_type = kExpNumber;
+  return true;
+}
+
 namespace {
 
 std::string TrimLeftBlanks(const std::string& s) {
@@ -18,18 +31,6 @@ std::string TrimLeftBlanks(const std::string& s) {
 std::string TrimRightBlanks(const std::string& s) {
   size_t b = s.find_last_not_of(' ');
   return b == std::string::npos ? std::string() : s.substr(0, b + 1);
-}
-
-bool Text(TgsExpValue& value, int& result_type, std::string text) {
-  value.SetText(std::move(text));
-  result_type = kExpText;
-  return true;
-}
-
-bool Number(TgsExpValue& value, int& result_type, double number) {
-  value.SetNumber(number);
-  result_type = kExpNumber;
-  return true;
 }
 
 // Position (1-based) of the occurrence-th appearance of search in target; the
@@ -58,7 +59,7 @@ bool AtFunction(TgsExpFunction& node, TgsExpValue& value, int& result_type, bool
     search.text = platform::AnsiUpper(search.text);
     target.text = platform::AnsiUpper(target.text);
   }
-  return Number(value, result_type, Occurrence(search.text, target.text, occurrence));
+  return NumberResult(value, result_type, Occurrence(search.text, target.text, occurrence));
 }
 
 char SoundexDigit(char c) {
@@ -140,13 +141,13 @@ TgsFunctionReg& GlobalFunctions() {
 bool TgsUDFAllTrim::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
   TgsExpValue a;
   FetchTyped(node, 0, a, kExpText);
-  return Text(value, result_type, TrimLeftBlanks(TrimRightBlanks(a.text)));
+  return TextResult(value, result_type, TrimLeftBlanks(TrimRightBlanks(a.text)));
 }
 
 bool TgsUDFAsc::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
   TgsExpValue a;
   FetchTyped(node, 0, a, kExpText);
-  return Number(value, result_type, a.text.empty() ? 0 : uint8_t(a.text[0]));
+  return NumberResult(value, result_type, a.text.empty() ? 0 : uint8_t(a.text[0]));
 }
 
 bool TgsUDFAt::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
@@ -163,34 +164,34 @@ bool TgsUDFChr::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_ty
   if (!(a.number > -1 && a.number < 256))
     RaiseExpressionError("A Byte value is required but invalid");
   int code = int(a.number);
-  return Text(value, result_type, code == 0 ? std::string() : std::string(1, char(code)));
+  return TextResult(value, result_type, code == 0 ? std::string() : std::string(1, char(code)));
 }
 
 bool TgsUDFLeft::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
   TgsExpValue a, n;
   FetchTyped(node, 0, a, kExpText);
   FetchTyped(node, 1, n, kExpNumber);
-  if (!(n.number > 0.01)) return Text(value, result_type, std::string());
+  if (!(n.number > 0.01)) return TextResult(value, result_type, std::string());
   size_t count = size_t(std::max<int32_t>(0, TruncToInt32(n.number)));
-  return Text(value, result_type, a.text.substr(0, std::min(count, a.text.size())));
+  return TextResult(value, result_type, a.text.substr(0, std::min(count, a.text.size())));
 }
 
 bool TgsUDFLen::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
   TgsExpValue a;
   FetchTyped(node, 0, a, kExpText);
-  return Number(value, result_type, double(a.text.size()));
+  return NumberResult(value, result_type, double(a.text.size()));
 }
 
 bool TgsUDFLower::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
   TgsExpValue a;
   FetchTyped(node, 0, a, kExpText);
-  return Text(value, result_type, platform::AnsiLower(a.text));
+  return TextResult(value, result_type, platform::AnsiLower(a.text));
 }
 
 bool TgsUDFLTrim::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
   TgsExpValue a;
   FetchTyped(node, 0, a, kExpText);
-  return Text(value, result_type, TrimLeftBlanks(a.text));
+  return TextResult(value, result_type, TrimLeftBlanks(a.text));
 }
 
 bool TgsUDFPadMain::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
@@ -207,8 +208,8 @@ bool TgsUDFPadMain::Execute(TgsExpFunction& node, TgsExpValue& value, int& resul
   int32_t width = std::max<int32_t>(0, TruncToInt32(w.number));
   CheckTextLength(size_t(width));
   if (a.text.size() >= size_t(width))
-    return Text(value, result_type, a.text.substr(0, size_t(width)));
-  return Text(value, result_type, Place(a.text, size_t(width), fill));
+    return TextResult(value, result_type, a.text.substr(0, size_t(width)));
+  return TextResult(value, result_type, Place(a.text, size_t(width), fill));
 }
 
 std::string TgsUDFPadC::Place(const std::string& text, size_t width, char fill) const {
@@ -229,9 +230,9 @@ bool TgsUDFRight::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_
   FetchTyped(node, 0, a, kExpText);
   FetchTyped(node, 1, n, kExpNumber);
   int32_t count = TruncToInt32(n.number);
-  if (count <= 0) return Text(value, result_type, std::string());
-  if (size_t(count) >= a.text.size()) return Text(value, result_type, a.text);
-  return Text(value, result_type, a.text.substr(a.text.size() - size_t(count)));
+  if (count <= 0) return TextResult(value, result_type, std::string());
+  if (size_t(count) >= a.text.size()) return TextResult(value, result_type, a.text);
+  return TextResult(value, result_type, a.text.substr(a.text.size() - size_t(count)));
 }
 
 bool TgsUDFSoundex::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
@@ -248,7 +249,7 @@ bool TgsUDFSoundex::Execute(TgsExpFunction& node, TgsExpValue& value, int& resul
     }
   }
   code.resize(4, '0');
-  return Text(value, result_type, code);
+  return TextResult(value, result_type, code);
 }
 
 bool TgsUDFSpace::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
@@ -256,7 +257,7 @@ bool TgsUDFSpace::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_
   FetchTyped(node, 0, n, kExpNumber);
   int32_t count = std::max<int32_t>(0, TruncToInt32(n.number));
   CheckTextLength(size_t(count));
-  return Text(value, result_type, std::string(size_t(count), ' '));
+  return TextResult(value, result_type, std::string(size_t(count), ' '));
 }
 
 bool TgsUDFSubStr::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
@@ -265,27 +266,28 @@ bool TgsUDFSubStr::Execute(TgsExpFunction& node, TgsExpValue& value, int& result
   FetchTyped(node, 1, s, kExpNumber);
   int count_type = FetchTyped(node, 2, n, kExpNumber, true);
   int32_t start = TruncToInt32(s.number);
-  if (start < 1 || size_t(start) > a.text.size()) return Text(value, result_type, std::string());
+  if (start < 1 || size_t(start) > a.text.size())
+    return TextResult(value, result_type, std::string());
   size_t rest = a.text.size() - size_t(start) + 1;
   size_t count = rest;
   if (count_type != kExpNoValue) {
     int32_t c = TruncToInt32(n.number);
-    if (c <= 0) return Text(value, result_type, std::string());
+    if (c <= 0) return TextResult(value, result_type, std::string());
     count = std::min(rest, size_t(c));
   }
-  return Text(value, result_type, a.text.substr(size_t(start) - 1, count));
+  return TextResult(value, result_type, a.text.substr(size_t(start) - 1, count));
 }
 
 bool TgsUDFTrim::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
   TgsExpValue a;
   FetchTyped(node, 0, a, kExpText);
-  return Text(value, result_type, TrimRightBlanks(a.text));
+  return TextResult(value, result_type, TrimRightBlanks(a.text));
 }
 
 bool TgsUDFUpper::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
   TgsExpValue a;
   FetchTyped(node, 0, a, kExpText);
-  return Text(value, result_type, platform::AnsiUpper(a.text));
+  return TextResult(value, result_type, platform::AnsiUpper(a.text));
 }
 
 bool TgsUDFVal::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
@@ -299,7 +301,7 @@ bool TgsUDFVal::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_ty
   if (first == std::string::npos ||
       !platform::ParseDecimal(std::string_view(a.text).substr(first, last - first + 1), number))
     number = 0;
-  return Number(value, result_type, number);
+  return NumberResult(value, result_type, number);
 }
 
 }  // namespace devazoz

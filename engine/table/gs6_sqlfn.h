@@ -13,6 +13,10 @@ namespace devazoz {
 #define DEVAZOZ_UDF_EXECUTE \
   bool Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) override
 
+// A function's result: the value and its type, for Execute to return with.
+bool TextResult(TgsExpValue& value, int& result_type, std::string text);
+bool NumberResult(TgsExpValue& value, int& result_type, double number);
+
 // Shared base of PADC, PADL and PADR: fetches the fill character first, then the
 // text and the width, and lets the descendant place the text.
 class TgsUDFPadMain : public TgsUserDefFunction {

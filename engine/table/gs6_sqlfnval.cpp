@@ -12,18 +12,6 @@ namespace {
 // DESCEND of a date: the day numbers run backwards from this one.
 constexpr double kDescendDateBase = 5231808;
 
-bool Number(TgsExpValue& value, int& result_type, double number) {
-  value.SetNumber(number);
-  result_type = kExpNumber;
-  return true;
-}
-
-bool Text(TgsExpValue& value, int& result_type, std::string text) {
-  value.SetText(std::move(text));
-  result_type = kExpText;
-  return true;
-}
-
 // STR and STRZERO: the number as fixed-point text right-aligned in the width,
 // or width asterisks when it does not fit.
 std::string FormatStr(TgsExpFunction& node) {
@@ -55,19 +43,19 @@ std::string FormatStr(TgsExpFunction& node) {
 bool TgsUDFCeiling::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
   TgsExpValue a;
   FetchTyped(node, 0, a, kExpNumber);
-  return Number(value, result_type, Ceiling(a.number));
+  return NumberResult(value, result_type, Ceiling(a.number));
 }
 
 bool TgsUDFFloor::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
   TgsExpValue a;
   FetchTyped(node, 0, a, kExpNumber);
-  return Number(value, result_type, Floor(a.number));
+  return NumberResult(value, result_type, Floor(a.number));
 }
 
 bool TgsUDFInt::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
   TgsExpValue a;
   FetchTyped(node, 0, a, kExpNumber);
-  return Number(value, result_type, std::trunc(a.number));
+  return NumberResult(value, result_type, std::trunc(a.number));
 }
 
 bool TgsUDFCTOD::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
@@ -104,25 +92,25 @@ bool TgsUDFDescend::Execute(TgsExpFunction& node, TgsExpValue& value, int& resul
 bool TgsUDFDOW::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
   TgsExpValue a;
   FetchTyped(node, 0, a, kExpDate);
-  return Number(value, result_type, DBFDate().DayOfWeek(DayFromValue(a.number)));
+  return NumberResult(value, result_type, DBFDate().DayOfWeek(DayFromValue(a.number)));
 }
 
 bool TgsUDFDTOC::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
   TgsExpValue a, m;
   FetchTyped(node, 0, a, kExpDate);
   int mode_type = FetchArgument(node, 1, m, kExpNumber);
-  if (a.number == kEmptyDate) return Text(value, result_type, std::string());
+  if (a.number == kEmptyDate) return TextResult(value, result_type, std::string());
   int32_t day = DayFromValue(a.number);
   bool storage = IsNumericFamily(mode_type) && TruncToInt32(m.number) == 1;
-  return Text(value, result_type,
-              storage ? DBFDate().DayToStorage(day) : DBFDate().DayToDisplay(day));
+  return TextResult(value, result_type,
+                    storage ? DBFDate().DayToStorage(day) : DBFDate().DayToDisplay(day));
 }
 
 bool TgsUDFDTOS::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
   TgsExpValue a;
   FetchTyped(node, 0, a, kExpDate);
-  if (a.number == kEmptyDate) return Text(value, result_type, std::string());
-  return Text(value, result_type, DBFDate().DayToStorage(DayFromValue(a.number)));
+  if (a.number == kEmptyDate) return TextResult(value, result_type, std::string());
+  return TextResult(value, result_type, DBFDate().DayToStorage(DayFromValue(a.number)));
 }
 
 bool TgsUDFEmpty::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
@@ -150,7 +138,7 @@ bool TgsUDFIIF::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_ty
 }
 
 bool TgsUDFStr::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
-  return Text(value, result_type, FormatStr(node));
+  return TextResult(value, result_type, FormatStr(node));
 }
 
 bool TgsUDFStrZero::Execute(TgsExpFunction& node, TgsExpValue& value, int& result_type) {
@@ -159,7 +147,7 @@ bool TgsUDFStrZero::Execute(TgsExpFunction& node, TgsExpValue& value, int& resul
     if (c != ' ') break;
     c = '0';
   }
-  return Text(value, result_type, text);
+  return TextResult(value, result_type, text);
 }
 
 }  // namespace devazoz

@@ -1,7 +1,5 @@
 #include "platform/dataset/dataset.h"
 
-#include <strings.h>
-
 #include <algorithm>
 #include <cmath>
 #include <cstring>
@@ -30,10 +28,6 @@ class Finally {
   F f_;
   int count_ = std::uncaught_exceptions();
 };
-
-bool SameText(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && strcasecmp(a.c_str(), b.c_str()) == 0;
-}
 
 }  // namespace
 

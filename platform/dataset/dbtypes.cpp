@@ -1,8 +1,14 @@
 #include "platform/dataset/dbtypes.h"
 
+#include <strings.h>
+
 #include <charconv>
 
 namespace platform {
+
+bool SameText(const std::string& a, const std::string& b) {
+  return a.size() == b.size() && strcasecmp(a.c_str(), b.c_str()) == 0;
+}
 
 std::string FormatMessage(const std::string& format, const std::string& arg) {
   size_t at = format.find("%s");

@@ -30,6 +30,8 @@ class EAbort : public Exception {
 // The message with its one "%s" replaced by arg.
 [[noreturn]] void DatabaseErrorFmt(const std::string& format, const std::string& arg);
 std::string FormatMessage(const std::string& format, const std::string& arg);
+// Equal letters regardless of case (field names, Boolean words, case-blind locates).
+bool SameText(const std::string& a, const std::string& b);
 
 enum class TDataSetState {
   dsInactive,

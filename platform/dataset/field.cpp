@@ -1,7 +1,5 @@
 #include "platform/dataset/field.h"
 
-#include <strings.h>
-
 #include <charconv>
 #include <cmath>
 #include <cstring>
@@ -34,10 +32,6 @@ std::string ShortestDouble(double value) {
   char text[64];
   auto result = std::to_chars(text, text + sizeof text, value);
   return std::string(text, result.ptr);
-}
-
-bool SameText(const std::string& a, const std::string& b) {
-  return a.size() == b.size() && strcasecmp(a.c_str(), b.c_str()) == 0;
 }
 
 // "hh:nn[:ss]" after a date; false when the text is not a time.
