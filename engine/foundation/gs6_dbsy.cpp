@@ -432,7 +432,13 @@ bool GSO_dBHandler::FindKey(const std::string& key) {
   GSobjIndexKeyData search;
   search.Value.SetText(key.size() > 256 ? key.substr(0, 256) : key);
   search.RecordNumber = kAnyRecord;
-  int32_t r = current_tag_->Find(search);
+  // The record found is read next: its fetch starts as soon as the key is found.
+  current_tag_->SetFetchFoundRecord(true);
+  int32_t r = 0;
+  {
+    TgsScopeExit no_fetch([&] { current_tag_->SetFetchFoundRecord(false); });
+    r = current_tag_->Find(search);
+  }
   if (r < 1) {
     if (current_tag_->Eof() || !soft_seek) {
       GetRecord(kMoveLast);

@@ -306,7 +306,7 @@ void GSobjCDXTag::ReadNode(int32_t position, GSobjIndexKey& node) {
     uint32_t count = 0;
     const CdxKeyShape shape = Shape();
     if (!shape.general && CheckCdxLeafHead(view, shape, params, &count, nullptr)) {
-      node.SetLazy(count);
+      node.SetLazy(count, params);
       return;
     }
     data = TakeSpareNodeData();
@@ -338,8 +338,9 @@ bool GSobjCDXTag::SearchLazyLeaf(GSobjIndexKey* node, int32_t record, const GSob
   if (KeyMap() || !file_->RecordNumberInKey() || node->Block().size() < size_t(kCdxBlockSize))
     return false;
   CdxLeafHit& hit = leaf_hit_;
-  if (!SearchCdxLeaf(ByteView(node->Block().data(), kCdxBlockSize), Shape(), key.Value.Data(),
-                     key.Value.Length(), mode, record, hit))
+  if (!SearchCheckedCdxLeaf(ByteView(node->Block().data(), kCdxBlockSize), Shape(),
+                            node->LazyParams(), uint32_t(node->Count()), key.Value.Data(),
+                            key.Value.Length(), mode, record, hit))
     return false;
   node->Position = int(hit.index);
   node->RememberEntry(hit.index, hit.key, hit.length, hit.record);

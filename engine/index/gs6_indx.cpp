@@ -418,8 +418,8 @@ void GSobjIndexFile::UnlockIndexFile() {
   if (disk_) disk_->UnlockRegion();
 }
 
-int64_t GSobjIndexFile::KnownEnd(bool refresh) {
-  if (refresh && disk_) known_size_ = disk_->FileSize();
+int64_t GSobjIndexFile::RefreshKnownEnd() {
+  if (disk_) known_size_ = disk_->FileSize();
   return std::max<int64_t>(known_size_, next_free_);
 }
 

@@ -5,6 +5,7 @@
 #ifndef ENGINE_INDEX_GS6_INDX_H_
 #define ENGINE_INDEX_GS6_INDX_H_
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -111,7 +112,9 @@ class GSobjIndexFile : public TgsObject {
 
   // The end of the file as far as it is known: the allocation end or the size
   // last seen; refresh asks the disk file again.
-  int64_t KnownEnd(bool refresh);
+  int64_t KnownEnd(bool refresh) {
+    return refresh ? RefreshKnownEnd() : std::max<int64_t>(known_size_, next_free_);
+  }
   // Decoded nodes of a file no other process can change, keyed by position (see
   // the .cpp): at most Settings().index_cache_bytes of them, the least used
   // going first.
@@ -176,6 +179,7 @@ class GSobjIndexFile : public TgsObject {
   // the file is removed again rather than left empty or half-written, and the error
   // goes on.
   void CreateOrRemove(const std::function<void()>& write_new);
+  int64_t RefreshKnownEnd();
   // The allocation end for a file of size bytes: whole nodes, below 2 GB.
   int32_t RoundUpToNode(int64_t size) const;
   void RemoveUnwritten();

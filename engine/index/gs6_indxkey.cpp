@@ -80,11 +80,12 @@ GSobjIndexKey::~GSobjIndexKey() {
   if (Tag && data_.use_count() == 1) Tag->RecycleNodeData(std::move(data_));
 }
 
-void GSobjIndexKey::SetLazy(uint32_t count) {
+void GSobjIndexKey::SetLazy(uint32_t count, const LeafParams& params) {
   if (Tag && data_.use_count() == 1) Tag->RecycleNodeData(std::move(data_));
   data_.reset();
   lazy_ = true;
   lazy_count_ = count;
+  lazy_params_ = params;
   remembered_ = -1;
   Kind = kNodeLeaf;
 }

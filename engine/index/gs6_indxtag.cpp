@@ -48,6 +48,11 @@ void GSobjIndexTag::NormalizeKey(GSobjIndexKeyData&) {}
 void GSobjIndexTag::TrimTextKey(GSobjIndexKeyData& key) const {
   const TgsVariant& v = key.Value;
   uint32_t n = v.Length();
+  // Eight blanks at a time first: fixed-width fields end in long runs of them.
+  for (uint64_t tail; n >= 8; n -= 8) {
+    std::memcpy(&tail, v.Data() + n - 8, 8);
+    if (tail != 0x2020202020202020u) break;
+  }
   while (n > 0 && v.Data()[n - 1] == ' ') --n;
   n = std::min<uint32_t>(n, key_length_);
   if (v.Type() == VariantType::Text) {
@@ -193,8 +198,17 @@ inline int CompareKeyBytes(const uint8_t* a, uint32_t a_length, const uint8_t* b
       if (x != y) return x < y ? -1 : 1;
     }
   } else {
-    int c = std::memcmp(a, b, n);
-    if (c != 0) return c < 0 ? -1 : 1;
+    // Eight bytes at a time, as big-endian numbers: keys differ early, and a
+    // call of memcmp costs more than the comparison itself.
+    uint32_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+      uint64_t x, y;
+      std::memcpy(&x, a + i, 8);
+      std::memcpy(&y, b + i, 8);
+      if (x != y) return __builtin_bswap64(x) < __builtin_bswap64(y) ? -1 : 1;
+    }
+    for (; i < n; ++i)
+      if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
   }
   if (text && a_length < b_length) return mode < 0 ? -1 : (mode > 0 ? 1 : 0);
   return a_length < b_length ? -1 : (a_length > b_length ? 1 : 0);
@@ -305,7 +319,7 @@ GSobjIndexKey* GSobjIndexTag::LoadChild(GSobjIndexKey* node, int index, bool* fr
 
 bool GSobjIndexTag::SaveOtherChild(GSobjIndexKey* node, size_t index) {
   GSobjIndexKey* c = node->Child.get();
-  if (!c || CleanSubtree(c) || (c->Page == node->PointerAt(index) && !c->Split)) return false;
+  if (!c || (c->Page == node->PointerAt(index) && !c->Split) || CleanSubtree(c)) return false;
   try {
     for (GSobjIndexKey* n = PathEnd(c); n; n = n->Parent) {
       if (n->Changed) SaveNode(n);
@@ -450,18 +464,24 @@ int GSobjIndexTag::SearchNode(GSobjIndexKey* node, int32_t record, const GSobjIn
   };
   // Entries ascend, so the first entry the key does not come after is found by
   // halving; the steps below go on from there as a scan would.
-  size_t low = 0, high = node->Count();
+  // The comparison at the entry found is not made again.
+  const size_t count = node->Count();
+  size_t low = 0, high = count;
+  int at_high = 1;
   while (low < high) {
     size_t middle = low + (high - low) / 2;
-    if (compare(middle) > 0)
+    int c = compare(middle);
+    if (c > 0) {
       low = middle + 1;
-    else
+    } else {
       high = middle;
+      at_high = c;
+    }
   }
-  node->Position = int(std::min(low, node->Count() - 1));
+  node->Position = int(std::min(low, count - 1));
+  int r = low < count ? at_high : compare(size_t(node->Position));
   for (;;) {
     size_t i = size_t(node->Position);
-    int r = compare(i);
     if (r <= 0 || i + 1 == node->Count()) {
       if (!node->IsLeaf()) {
         // Changes held below this node are written before the search goes
@@ -480,6 +500,7 @@ int GSobjIndexTag::SearchNode(GSobjIndexKey* node, int32_t record, const GSobjIn
     }
     if (r > 0 && size_t(node->Position) + 1 < node->Count()) {
       ++node->Position;
+      r = compare(size_t(node->Position));
       continue;
     }
     return r;
@@ -874,6 +895,7 @@ int32_t GSobjIndexTag::Find(const GSobjIndexKeyData& key) {
   }
   if (r == 0) {
     PositionFlags(root_.get());
+    if (fetch_found_record_) FetchRecord(current_.RecordNumber);
     if (RangeStatus() == 0) return current_.RecordNumber;
     eof_ = true;
     return 0;
@@ -881,6 +903,13 @@ int32_t GSobjIndexTag::Find(const GSobjIndexKeyData& key) {
   TakeFirstKey();
   eof_ = true;
   return 0;
+}
+
+void GSobjIndexTag::FetchRecord(int32_t record) {
+  GSO_dBaseFld* t = Table();
+  if (!t || record < 1 || record > t->RecordCount()) return;
+  int64_t offset = int64_t(t->HeaderLength()) + int64_t(record - 1) * t->RecordLength();
+  t->Prefetch(&offset, 1, t->RecordLength());
 }
 
 void GSobjIndexTag::TakeFirstKey() {

@@ -67,6 +67,10 @@ class GSobjIndexTag : public TgsObject {
 
   // Record number of the first key at or after the search key; 0 when none.
   int32_t Find(const GSobjIndexKeyData& key);
+  // While on, a Find that finds its key asks the processor to start fetching
+  // the record from the table's view, for a caller that reads it next: the
+  // fetch runs while the search finishes and the caller gets to the read.
+  void SetFetchFoundRecord(bool on) { fetch_found_record_ = on; }
   // As Find, leaving the current position and key as they were.
   int32_t Lookup(const GSobjIndexKeyData& key);
   int32_t Navigate(int32_t direction);
@@ -174,6 +178,8 @@ class GSobjIndexTag : public TgsObject {
   // Raises EDevazozError naming the index file and what is damaged.
   [[noreturn]] void Damaged(const std::string& what) const;
   void SetCurrentFrom(GSobjIndexKey* leaf);
+  // Asks for the table's record to be fetched from its view (see Find).
+  void FetchRecord(int32_t record);
   // The current key as a fresh tree's first key gives it; the path stays.
   void TakeFirstKey();
   // One step inside the path's leaf when the path is intact; false otherwise.
@@ -279,6 +285,7 @@ class GSobjIndexTag : public TgsObject {
   // The path was moved away from the current key (by PrepareAppend): a move
   // from the current key finds it again first.
   bool path_off_current_ = false;
+  bool fetch_found_record_ = false;
 };
 
 }  // namespace devazoz
