@@ -323,6 +323,11 @@ struct TgsSort::Impl {
   LargeArray<uint8_t> arena;
   size_t arena_used = 0;
   unsigned kinds_seen = 0;  // bit per kind code in the arena
+  // Whether the arena's record numbers rose strictly in order of arrival (as an
+  // index build's record pass gives them): the radix sort keeps the order of
+  // arrival among equal keys, which is then already their record order.
+  bool records_rise = true;
+  uint32_t last_added = 0;
   LargeArray<Item> items;
   LargeArray<Item> scratch;
   size_t items_high = 0;                              // the most items held at once
@@ -417,6 +422,9 @@ struct TgsSort::Impl {
   bool Pick(Key& out);
   void Keep(const Key& x, Key& out) {
     out = x;
+    // The sorted arena stays put until the sort ends; a run's cursor reuses
+    // its buffers at the next key.
+    if (cursors.empty()) return;
     std::memcpy(out_raw, x.raw, x.len);
     out.raw = out_raw;
   }
@@ -443,6 +451,8 @@ void TgsSort::Impl::Add(uint8_t kind, const uint8_t* k, size_t n, const uint8_t*
                         uint32_t recno) {
   size_t size = kEntryHead + n + (raw ? n : 0);
   if (arena_used + size > work_bytes || items.size() >= max_items) Spill();
+  if (!items.empty() && recno <= last_added) records_rise = false;
+  last_added = recno;
   uint8_t* e = arena.data() + arena_used;
   std::memcpy(e, &recno, 4);
   e[4] = uint8_t(n);
@@ -473,7 +483,7 @@ void TgsSort::Impl::SortGroup(Item* a, Item* tmp, size_t n, size_t d) {
     if (j - i > 1) {
       if (a[i].tail == 9)
         deeper.push_back({uint32_t(i), uint32_t(j)});
-      else
+      else if (!records_rise)
         OrderEqualKeys(a + i, j - i);
     }
     i = j;
@@ -602,6 +612,7 @@ void TgsSort::Impl::Spill() {
   items.clear();
   arena_used = 0;
   kinds_seen = 0;
+  records_rise = true;
 }
 
 // ---- Retrieval ----

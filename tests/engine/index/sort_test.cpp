@@ -548,6 +548,44 @@ TEST(SortRuns, LargeRandomTextAgainstTheReference) {
   }
 }
 
+TEST(SortRuns, RecordsInRisingOrderAndRecordsThatFallBackAgainstTheReference) {
+  // An index build adds records in rising order, so equal keys arrive in record
+  // order; a caller that adds them otherwise (a record number falling back, or
+  // repeated) still gets equal keys by record number, in every working area and
+  // in both directions. Few key values, so that groups of equal keys are large.
+  std::mt19937 rng(41);
+  static const char* const kValues[] = {"RACING",
+                                        "RACING GAMES",
+                                        "PUZZLE",
+                                        "",
+                                        "SHOOTER OF THE",
+                                        "SHOOTER OF THE YEAR",
+                                        "SHOOTER OF THE YEAR 2"};
+  for (int pattern = 0; pattern < 4; ++pattern) {
+    std::vector<Out> in;
+    int32_t recno = 0;
+    for (int i = 0; i < 6000; ++i) {
+      recno += 1 + int32_t(rng() % 3);
+      // 1: one record falls back late; 2: records restart halfway (later runs
+      // rise again); 3: a record repeats now and then.
+      if (pattern == 1 && i == 5990) recno = 17;
+      if (pattern == 2 && i == 3000) recno = 1;
+      if (pattern == 3 && rng() % 50 == 0) recno -= 1 + int32_t(rng() % 2);
+      in.push_back(Text(kValues[rng() % 7], recno));
+    }
+    for (bool ascending : {true, false})
+      for (bool unique : {false, true}) {
+        auto want = Reference(in, nullptr, ascending, unique);
+        SCOPED_TRACE(testing::Message()
+                     << "pattern " << pattern << " asc " << ascending << " unique " << unique);
+        EXPECT_EQ(SortAll(in, nullptr, ascending, unique), want);
+        EXPECT_EQ(SortAll(in, nullptr, ascending, unique, 4096), want);
+        EXPECT_EQ(SortAll(in, CaseFoldMap(), ascending, unique, 4096),
+                  Reference(in, CaseFoldMap(), ascending, unique));
+      }
+  }
+}
+
 TEST(SortRuns, WorkingAreaBoundsThePeakApartFromRuns) {
   SmallSort sort(40, nullptr, true, false, 64 << 10);
   TgsVariant v;
