@@ -303,6 +303,13 @@ GSobjIndexKey* GSobjIndexTag::LoadChild(GSobjIndexKey* node, int index, bool* fr
   return node->Child.get();
 }
 
+bool GSobjIndexTag::SaveOtherChild(GSobjIndexKey* node, size_t index) {
+  GSobjIndexKey* c = node->Child.get();
+  if (!c || CleanSubtree(c) || (c->Page == node->PointerAt(index) && !c->Split)) return false;
+  DestroySubtree(node->Child);
+  return true;
+}
+
 bool GSobjIndexTag::CleanSubtree(const GSobjIndexKey* node) {
   for (; node; node = node->Child.get())
     if (node->Changed || node->Split || node->OwnsParent) return false;
@@ -325,6 +332,7 @@ void GSobjIndexTag::DestroySubtree(std::unique_ptr<GSobjIndexKey>& slot) {
 }
 
 void GSobjIndexTag::ReleaseTree() {
+  prepared_.leaf = nullptr;
   if (root_) {
     TgsScopeExit free_path([&] { root_.reset(); });
     // Bottom-up; a root split makes a new root above, which the walk reaches.
@@ -365,6 +373,7 @@ void GSobjIndexTag::FreshTree() {
 
 void GSobjIndexTag::LoadTree(int mode) {
   ReleaseTree();
+  if (mode != 2) path_off_current_ = false;
   BeginOperation();
   int32_t root = ReadRootPointer();
   if (root <= 0) return;
@@ -390,6 +399,7 @@ void GSobjIndexTag::LoadTree(int mode) {
 
 void GSobjIndexTag::SetCurrentFrom(GSobjIndexKey* leaf) {
   leaf->CopyEntry(size_t(leaf->Position), current_, TextKeys());
+  path_off_current_ = false;
 }
 
 // ---------------------------------------------------------------- searching
@@ -440,6 +450,10 @@ int GSobjIndexTag::SearchNode(GSobjIndexKey* node, int32_t record, const GSobjIn
     int r = compare(i);
     if (r <= 0 || i + 1 == node->Count()) {
       if (!node->IsLeaf()) {
+        // Changes held below this node are written before the search goes
+        // elsewhere; a leaf that splits or spreads over its neighbour then moves
+        // keys between this node's children, so the node is searched again.
+        if (SaveOtherChild(node, i)) return SearchNode(node, record, key, mode);
         GSobjIndexKey* child = LoadChild(node, int(i), nullptr);
         r = child ? SearchNode(child, record, key, mode) : 1;
       } else if (r == 0 && record != kAnyRecord) {
@@ -715,6 +729,8 @@ int32_t GSobjIndexTag::FinishMove() {
 }
 
 int32_t GSobjIndexTag::Navigate(int32_t direction) {
+  // A move from the current key starts there.
+  if (path_off_current_ && direction != kNavFirst && direction != kNavLast) ReturnToCurrent();
   current_.RecordNumber = 0;
   // No path loaded (released by a rebuild that was stopped): the ends are found
   // from the root; a step from nowhere is the end, never a silent 0 that a walk
@@ -883,7 +899,7 @@ bool GSobjIndexTag::StepLeaf(bool forward) {
 
 int GSobjIndexTag::UpcomingRecords(int32_t* out, int max, bool forward) const {
   GSobjIndexKey* leaf = PathEnd(root_.get());
-  if (!leaf || !leaf->IsLeaf() || leaf->Lazy() || leaf->Page <= 0) return 0;
+  if (path_off_current_ || !leaf || !leaf->IsLeaf() || leaf->Lazy() || leaf->Page <= 0) return 0;
   // Stored order runs backwards for a descending tag walked forwards.
   int step = (forward != descending_traversal_) ? 1 : -1;
   int n = 0;
@@ -898,12 +914,13 @@ int32_t GSobjIndexTag::Lookup(const GSobjIndexKeyData& key) {
   std::unique_ptr<GSobjIndexKey> saved_root = std::move(root_);
   GSobjIndexKeyData saved;
   saved.Assign(current_);
-  bool saved_bof = bof_, saved_eof = eof_;
+  bool saved_bof = bof_, saved_eof = eof_, saved_off = path_off_current_;
   int32_t result = 0;
   {
     TgsScopeExit restore([&] {
       root_ = std::move(saved_root);
       current_.Assign(saved);
+      path_off_current_ = saved_off;
     });
     result = Find(key);
     ReleaseTree();
@@ -913,8 +930,43 @@ int32_t GSobjIndexTag::Lookup(const GSobjIndexKeyData& key) {
   return result;
 }
 
+void GSobjIndexTag::ReturnToCurrent() {
+  path_off_current_ = false;
+  if (!root_) return;
+  GSobjIndexKeyData& k = insert_key_;
+  k.Assign(current_);
+  const bool saved_bof = bof_, saved_eof = eof_;
+  BeginOperation();
+  if (k.RecordNumber > 0) {
+    if (SearchNode(root_.get(), k.RecordNumber, k, -1) == 0 && PositionFlags(root_.get())) {
+      bof_ = saved_bof;
+      eof_ = saved_eof;
+    } else {
+      LoadTree(1);  // the key went meanwhile: as after any change
+    }
+    return;
+  }
+  if (!saved_bof && !saved_eof) {
+    LoadTree(1);
+    return;
+  }
+  // At an end: the path stands before the first key or after the last one, as a
+  // move that ran off that end leaves it (ends are in stored order).
+  const bool start = descending_traversal_ ? saved_eof : saved_bof;
+  if (start ? FirstEntry(root_.get()) : LastEntry(root_.get())) {
+    GSobjIndexKey* leaf = PathEnd(root_.get());
+    leaf->Position = start ? -1 : int(leaf->Count());
+  }
+  current_.Assign(k);
+  bof_ = saved_bof;
+  eof_ = saved_eof;
+}
+
 int32_t GSobjIndexTag::Resync(int32_t record_number) {
-  if (current_.RecordNumber != record_number) LoadTree(1);
+  if (current_.RecordNumber != record_number)
+    LoadTree(1);
+  else if (path_off_current_)
+    ReturnToCurrent();
   return current_.RecordNumber;
 }
 
@@ -954,8 +1006,7 @@ bool GSobjIndexTag::InsertKey(GSobjIndexKeyData& key) {
   NormalizeKey(k);
   k.TreePointer = k.RecordNumber;
   bof_ = eof_ = false;
-  int32_t tie =
-      file_->RecordNumberInKey() ? k.RecordNumber : (negate_compare_ ? 0 : kAfterEqualKeys);
+  const int32_t tie = InsertTie(k);
   if (unique_ && SearchNode(root_.get(), kAnyRecord, k, -1) == 0) return false;
   int r = SearchNode(root_.get(), tie, k, -1);
   if (r <= 0) {
@@ -998,9 +1049,18 @@ bool GSobjIndexTag::DeleteKey(const GSobjIndexKeyData& key) {
   return found;
 }
 
+int32_t GSobjIndexTag::InsertTie(const GSobjIndexKeyData& k) const {
+  return file_->RecordNumberInKey() ? k.RecordNumber : (negate_compare_ ? 0 : kAfterEqualKeys);
+}
+
 void GSobjIndexTag::ReadKeyPaths(int32_t record_number, bool is_append) {
+  prepared_.leaf = nullptr;
   GSO_dBaseFld* t = Table();
   if (!t || !key_handler_ || !key_handler_->HasExpression()) return;
+  if (is_append && file_->CacheEnabled()) {
+    PrepareAppend();
+    return;
+  }
   GSobjIndexKeyData now, before;
   if (!EvaluateKeyInto(now)) return;
   bool evaluated = false;
@@ -1017,13 +1077,14 @@ void GSobjIndexTag::ReadKeyPaths(int32_t record_number, bool is_append) {
   std::unique_ptr<GSobjIndexKey> saved_root = std::move(root_);
   GSobjIndexKeyData saved;
   saved.Assign(current_);
-  bool saved_bof = bof_, saved_eof = eof_;
+  bool saved_bof = bof_, saved_eof = eof_, saved_off = path_off_current_;
   TgsScopeExit restore([&] {
     root_.reset();
     root_ = std::move(saved_root);
     current_.Assign(saved);
     bof_ = saved_bof;
     eof_ = saved_eof;
+    path_off_current_ = saved_off;
   });
   LoadTree(2);
   if (!root_) return;
@@ -1034,6 +1095,55 @@ void GSobjIndexTag::ReadKeyPaths(int32_t record_number, bool is_append) {
     LoadTree(2);
     if (root_) SearchNode(root_.get(), record_number, before, -1);
   }
+}
+
+// An append to a file no other process changes: one search per tag finds the
+// new key's place before the record is written, checking every node on the way,
+// and the insert after the write takes that place. The path stays loaded from
+// one append to the next (its upper nodes are met again; a changed leaf is
+// written when the path leaves it, or when the handler writes the changes).
+void GSobjIndexTag::PrepareAppend() {
+  GSobjIndexKeyData& k = prepared_key_;
+  if (!EvaluateKeyInto(k)) return;
+  k.RecordNumber = k.TreePointer = Table()->RecordCount() + 1;
+  NormalizeKey(k);
+  if (!root_ || root_->Page != root_pointer_ || root_->Split) LoadTree(2);
+  if (!root_) return;
+  BeginOperation();
+  path_off_current_ = true;
+  const int r = SearchNode(root_.get(), InsertTie(k), k, -1);
+  GSobjIndexKey* leaf = PathEnd(root_.get());
+  prepared_ = PreparedInsert{leaf, leaf->Page, leaf->Position, k.RecordNumber, r};
+}
+
+bool GSobjIndexTag::InsertPrepared(const GSobjIndexKeyData& now) {
+  const PreparedInsert p = prepared_;
+  prepared_.leaf = nullptr;
+  if (!p.leaf || unique_ || !root_ || now.RecordNumber != p.record) return false;
+  GSobjIndexKey* leaf = PathEnd(root_.get());
+  if (leaf != p.leaf || leaf->Page != p.page || leaf->Position != p.position) return false;
+  GSobjIndexKeyData& k = insert_key_;
+  k.Assign(now);
+  NormalizeKey(k);
+  k.TreePointer = k.RecordNumber;
+  const TgsVariant& a = k.Value;
+  const TgsVariant& b = prepared_key_.Value;
+  if (a.Type() != b.Type() || a.Length() != b.Length() ||
+      (a.Length() > 0 && std::memcmp(a.Data(), b.Data(), a.Length()) != 0))
+    return false;
+  BeginOperation();
+  bof_ = eof_ = false;
+  if (p.result <= 0) {
+    InsertEntry(root_.get(), k, false);
+  } else {
+    LastEntry(root_.get());
+    InsertEntry(root_.get(), k, true);
+  }
+  // The path stands on the new key, which becomes the current one: the
+  // controlling tag is positioned without a search. A range may leave the key
+  // outside; then the repositioning decides.
+  if (!range_set_) SetCurrentFrom(PathEnd(root_.get()));
+  return true;
 }
 
 bool GSobjIndexTag::KeepKeys(int32_t record_number, bool is_append) {
@@ -1049,10 +1159,13 @@ bool GSobjIndexTag::KeepKeys(int32_t record_number, bool is_append) {
   bool had_tree = root_ != nullptr;
   if (is_append) {
     if (for_ok) {
-      LoadTree(2);
-      InsertKey(now);
+      if (!InsertPrepared(now)) {
+        LoadTree(2);
+        InsertKey(now);
+      }
       key_written_ = true;
     }
+    prepared_.leaf = nullptr;
   } else {
     GSobjIndexKeyData before;
     bool evaluated;

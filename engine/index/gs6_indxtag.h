@@ -77,9 +77,14 @@ class GSobjIndexTag : public TgsObject {
   // 1 for an empty range or beyond the high end, -1 before the low end, 0 inside.
   int RangeStatus();
   bool KeepKeys(int32_t record_number, bool is_append);
-  // Reads, changing nothing, the path KeepKeys will change for this record: to
-  // the new key's place and, for a change, to the old key; the node checks of
-  // every read apply. A tree loaded before stays as it was.
+  // Reads the path KeepKeys will change for this record: to the new key's place
+  // and, for a change, to the old key; the node checks of every read apply.
+  // For a change, or any change of a file another process may change, the reads
+  // run on a path of their own and a tree loaded before stays as it was. An
+  // append to a file no other process can change is searched on the tag's own
+  // path, which stays at the new key's place for KeepKeys to insert at without
+  // a second search (the path may write what it held to get there; the current
+  // key is found again by the next move should the append not happen).
   void ReadKeyPaths(int32_t record_number, bool is_append);
   // 0: position on the first key; 1: reposition on the table's current record;
   // 2: load the root only.
@@ -156,6 +161,9 @@ class GSobjIndexTag : public TgsObject {
   // null when the entry has none. *fresh tells whether a new object was made.
   GSobjIndexKey* LoadChild(GSobjIndexKey* node, int index, bool* fresh);
   void SaveNode(GSobjIndexKey* node);
+  // When node's loaded child is not the child of entry index and holds changes,
+  // writes and frees that subtree (which may change node) and returns true.
+  bool SaveOtherChild(GSobjIndexKey* node, size_t index);
   // True when no node from node down the loaded path waits to be written.
   static bool CleanSubtree(const GSobjIndexKey* node);
   // The node at the end of the loaded path below node.
@@ -169,6 +177,16 @@ class GSobjIndexTag : public TgsObject {
   void TakeFirstKey();
   // One step inside the path's leaf when the path is intact; false otherwise.
   bool StepLeaf(bool forward);
+  // The record argument of an insert's search for key k.
+  int32_t InsertTie(const GSobjIndexKeyData& k) const;
+  // ReadKeyPaths for an append on the tag's own path (see there).
+  void PrepareAppend();
+  // Inserts the appended record's key now at the place PrepareAppend found, and
+  // stands on it; false (nothing changed) when that place is not at hand.
+  bool InsertPrepared(const GSobjIndexKeyData& now);
+  // Puts the path back on the current key (or before the first, after the last
+  // key at an end) after PrepareAppend moved it and no insert followed.
+  void ReturnToCurrent();
   // Range check after a move; sets BOF or EOF.
   void CheckRange();
   int32_t FinishMove();
@@ -245,6 +263,21 @@ class GSobjIndexTag : public TgsObject {
   TgsExpValue eval_value_;
   uint64_t loads_ = 0;
   std::string build_problem_;
+  // The place PrepareAppend found: the leaf object on the path, its page and
+  // position, the record and search result; leaf null when none waits.
+  struct PreparedInsert {
+    GSobjIndexKey* leaf = nullptr;
+    int32_t page = 0;
+    int position = -1;
+    int32_t record = 0;
+    int result = 0;
+  };
+  PreparedInsert prepared_;
+  GSobjIndexKeyData prepared_key_;  // its normalized key
+  GSobjIndexKeyData insert_key_;    // InsertPrepared's normalized copy
+  // The path was moved away from the current key (by PrepareAppend): a move
+  // from the current key finds it again first.
+  bool path_off_current_ = false;
 };
 
 }  // namespace devazoz

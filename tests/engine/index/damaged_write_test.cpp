@@ -121,6 +121,25 @@ TEST_P(DamagedWrite, ADamagedNodeOnTheWayRefusesTheWriteBeforeTheTable) {
   EXPECT_EQ(ReadFileBytes(index_), index_before);
 }
 
+// Inside a bulk scope an append searches its keys' places on the tags' own
+// paths: damage on the way refuses it all the same, after the appends before it.
+TEST_P(DamagedWrite, InsideABulkScopeADamagedNodeOnTheWayRefusesTheWriteToo) {
+  BreakNode(index_, last_leaf_);
+  {
+    GSO_dBHandler h(table_, true, false);
+    ASSERT_EQ(h.OpenIndexFile(index_), 0);
+    devazoz::TgsBulkScope scope(&h);
+    EXPECT_EQ(Append(h, "AAAA"), "");
+    std::string error = Append(h);
+    EXPECT_NE(error.find("is damaged"), std::string::npos) << error;
+    EXPECT_EQ(h.RecordCount(), 801);
+    EXPECT_NE(Append(h, "AAAB").find("is damaged and is not changed"), std::string::npos);
+    EXPECT_EQ(h.RecordCount(), 801);
+  }
+  qvx_test::IndexedTable t(table_);
+  EXPECT_EQ(t.RecordCount(), 801);
+}
+
 TEST_P(DamagedWrite, AnIndexFoundDamagedRefusesEveryLaterWriteUntilReindexed) {
   BreakNode(index_, first_leaf_);
   std::vector<uint8_t> table_before = ReadFileBytes(table_);
