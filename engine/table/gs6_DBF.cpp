@@ -6,6 +6,7 @@
 #include "engine/foundation/gs6_bytes.h"
 #include "engine/foundation/gs6_cnst.h"
 #include "engine/foundation/gs6_eror.h"
+#include "engine/foundation/gs6_mark.h"
 #include "engine/foundation/gs6_os.h"
 #include "engine/foundation/gs6_tool.h"
 #include "engine/table/gs6_memo.h"
@@ -198,6 +199,10 @@ void GSO_dBaseDBF::CheckRecordArea() {
   if (uint64_t(stated) > uint64_t(record_count_)) {
     damage_ = name + " is damaged: the header says " + std::to_string(stated) +
               " records, the file holds " + whole;
+  } else if (cut && ReadWrite() && !Shared() && handle_ && handle_->read_write &&
+             TgsChangeMarker(RealPath()).Read().exists && TakeBackCutAppend(whole_end)) {
+    count_behind_ = uint64_t(stated) < uint64_t(record_count_);
+    return;
   } else if (cut) {
     damage_ = name + " is damaged: its last record is cut short (the file holds " + whole +
               " whole records and " + std::to_string(size - whole_end) + " bytes of another)";
@@ -206,6 +211,22 @@ void GSO_dBaseDBF::CheckRecordArea() {
     return;
   }
   if (ReadWrite()) ReportError(kErrTableDamaged, kSubDbfOpen, damage_.c_str());
+}
+
+// A kill inside an append's record write can leave part of the record: the system
+// writes a record that crosses a page boundary page by page, and a kill between
+// the pages ends the write. The header, written after the record, does not count
+// it, and the change marker written before the change began is still there. That
+// post never returned, so nothing saved is lost when its bytes go: the table ends
+// with its whole records and the end byte, as before the append began (the indexes
+// the marker names are rebuilt by the handler's open). Without the marker the same
+// bytes may be anyone's damage and the table is refused for writing.
+bool GSO_dBaseDBF::TakeBackCutAppend(int64_t whole_end) {
+  const int32_t failures = Failures();
+  if (!CutBack(whole_end)) return false;
+  const uint8_t eof_marker = Settings().end_of_file_marker;
+  WriteAt(whole_end, &eof_marker, 1);
+  return Failures() == failures;
 }
 
 bool GSO_dBaseDBF::RefusedAsDamaged() {

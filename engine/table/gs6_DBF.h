@@ -120,7 +120,9 @@ class GSO_dBaseDBF : public GSO_DiskFile {
   // reading: a read-write open reports kErrTableDamaged with this text (and,
   // should the error hook return, every write is refused the same way). Read-only,
   // it shows the whole records and nothing past them. RepairTable (gs6_dbsy.h)
-  // mends it.
+  // mends it. A record cut short after the whole records the header counts, with
+  // the change marker beside the table (an append a kill cut off inside its
+  // record), is no damage to a writer: the writer's open takes it back.
   const std::string& Damage() const { return damage_; }
   // When the table keeps memos and its memo file is missing, what to show in their
   // place, naming the file ("The memo file QVXCAT.FPT is missing: ..."); empty
@@ -241,6 +243,9 @@ class GSO_dBaseDBF : public GSO_DiskFile {
   // fewer records than the file holds is what an append cut off between its
   // record and its header leaves: an exclusive writer puts the count right.
   void CheckRecordArea();
+  // Cuts an append a kill left part-written back to the whole records ending at
+  // whole_end; false when the file could not be changed.
+  bool TakeBackCutAppend(int64_t whole_end);
   // Refuses a write to a damaged table; true when refused.
   bool RefusedAsDamaged();
   // Reports a header that cannot be used. When the error hook returns, the object is

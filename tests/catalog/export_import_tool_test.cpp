@@ -7,6 +7,7 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
+#include <cstdio>
 #include <random>
 
 #include "catalog/catalog_files.h"
@@ -248,6 +249,7 @@ TEST(ExportImportTool, AKillDuringAnImportLeavesCleanFilesAndWholeRows) {
   WriteText(dir.File("list.csv"), list);
   std::mt19937 random(24);
   int killed_mid_way = 0, partial = 0;
+  std::string rounds;  // what each round saw, for a failure message
   for (int round = 0; round < 12; ++round) {
     TempDir cat;
     catalog::CreateCatalog(cat.path());
@@ -270,10 +272,13 @@ TEST(ExportImportTool, AKillDuringAnImportLeavesCleanFilesAndWholeRows) {
       usleep(1000);
     }
     ASSERT_FALSE(ended) << "round " << round << ": the import ended before its first row";
-    usleep(useconds_t(std::uniform_int_distribution<int>(0, 150000)(random)));
+    const int delay_us = std::uniform_int_distribution<int>(0, 150000)(random);
+    usleep(useconds_t(delay_us));
     kill(child, SIGKILL);
     waitpid(child, &status, 0);
     if (WIFSIGNALED(status)) ++killed_mid_way;
+    rounds += " [" + std::to_string(round) + ": " + (WIFSIGNALED(status) ? "killed" : "ended") +
+              " " + std::to_string(delay_us / 1000) + " ms after the first row, ";
     {
       catalog::CatalogTables tables(cat.path());
       int n = 0;
@@ -288,6 +293,7 @@ TEST(ExportImportTool, AKillDuringAnImportLeavesCleanFilesAndWholeRows) {
       }
       EXPECT_EQ(tables.titles.RecordCount(), n);
       if (n > 0 && n < kRows) ++partial;
+      rounds += std::to_string(n) + " rows]";
       // Every row's lookup entries went in before the row itself.
       EXPECT_GE(tables.categories.RecordCount(), std::min(n, 50));
       EXPECT_GE(tables.companies.RecordCount(), std::min(n, 70));
@@ -302,9 +308,10 @@ TEST(ExportImportTool, AKillDuringAnImportLeavesCleanFilesAndWholeRows) {
     std::string report;
     EXPECT_TRUE(ChecksClean(cat.path(), &report)) << "round " << round << ": " << report;
   }
-  EXPECT_GT(killed_mid_way, 6);
+  std::printf("import killed:%s\n", rounds.c_str());
+  EXPECT_GT(killed_mid_way, 6) << rounds;
   // Most kills fell inside the run of posts, not before or after it.
-  EXPECT_GE(partial, 6);
+  EXPECT_GE(partial, 6) << rounds;
 }
 
 }  // namespace

@@ -1,7 +1,8 @@
 // A table cut short: refused for writing with a code a program recognises, shown
 // read-only as its whole records and nothing past them, and mended by
 // RepairTable (the original kept, the indexes rebuilt). An append cut off between
-// its record and its header is put right by the next writer.
+// its record and its header, or inside its record while its change marker stood,
+// is put right by the next writer.
 #include <gtest/gtest.h>
 
 #include <filesystem>
@@ -11,8 +12,10 @@
 #include "engine/foundation/gs6_cnst.h"
 #include "engine/foundation/gs6_dbsy.h"
 #include "engine/foundation/gs6_eror.h"
+#include "engine/foundation/gs6_mark.h"
 #include "engine/foundation/gs6_tool.h"
 #include "engine/table/gs6_dbfcheck.h"
+#include "platform/services/codepage.h"
 #include "tests/engine/foundation/safety_fixture.h"
 #include "tests/support/dbf_fixture.h"
 #include "tests/support/memo_fixture.h"
@@ -98,6 +101,59 @@ TEST(DamagedTable, ARecordCutShortWithTheRightCountIsDamagedToo) {
   } catch (const EDevazozError& e) {
     EXPECT_EQ(e.Code(), kErrTableDamaged);
     EXPECT_NE(std::string(e.what()).find("last record is cut short"), std::string::npos);
+  }
+}
+
+// A kill inside an append's record write (a record crossing a page boundary is
+// written page by page, and a kill between the pages leaves part of it) leaves
+// the whole records the header counts, part of a record after them, and the
+// change marker. The post never returned: a writer's open takes the part back and
+// rebuilds the index the marker names. Read-only the table shows its whole
+// records and is said to be damaged, as without the marker.
+TEST(DamagedTable, AnAppendAKillCutInsideItsRecordIsTakenBackByTheNextWriter) {
+  for (const IndexKind& kind : AllIndexKinds()) {
+    TempDir dir;
+    WriteTable(dir.path(), 10, {kind}, false);
+    const std::string path = dir.File("P.DBF"), index = dir.File(std::string("P") + kind.ext);
+    const std::string at = KindName(kind);
+    int64_t whole_end = 0, length = 0;
+    {
+      GSO_dBaseFld probe(path, false, false);
+      length = probe.RecordLength();
+      whole_end = probe.HeaderLength() + 9 * length;
+    }
+    std::vector<uint8_t> bytes = ReadFileBytes(path);
+    bytes.resize(size_t(whole_end + 5));
+    bytes[4] = 9;
+    WriteFileBytes(path, bytes);
+    TgsChangeMarker marker(fs::canonical(path).string());
+    ASSERT_EQ(marker.Write({platform::AnsiUpper(fs::canonical(index).string())}, false), 0);
+    {
+      GSO_dBHandler h(path, false, false);
+      EXPECT_NE(h.Damage().find("last record is cut short"), std::string::npos) << at;
+      EXPECT_EQ(h.RecordCount(), 9) << at;
+    }
+    EXPECT_EQ(ReadFileBytes(path), bytes) << at;
+    {
+      GSO_dBHandler h(path, true, false);  // for writing
+      EXPECT_TRUE(h.Damage().empty()) << at << ": " << h.Damage();
+      ASSERT_EQ(h.OpenIndexFile(index), 0) << at;
+      EXPECT_EQ(h.RecordCount(), 9) << at;
+      h.BlankRecord();
+      h.PutStr(1, TitleOf(9));
+      h.AppendRecord();
+    }
+    // Ten whole records and the end byte: nothing of the part is left.
+    EXPECT_EQ(int64_t(ReadFileBytes(path).size()), whole_end + length + 1) << at;
+    {
+      GSO_dBaseFld t(path, false, false);
+      EXPECT_TRUE(t.Damage().empty()) << at;
+      EXPECT_TRUE(CheckDbfTable(t).empty()) << at;
+      EXPECT_EQ(t.RecordCount(), 10) << at;
+    }
+    EXPECT_EQ(CheckIndexIn(dir.path(), kind), std::vector<std::string>()) << at;
+    EXPECT_EQ(FirstTagWalk(dir.path(), kind).size(), 10u) << at;
+    EXPECT_FALSE(fs::exists(marker.Path())) << at;
   }
 }
 
