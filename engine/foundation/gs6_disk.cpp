@@ -379,8 +379,12 @@ int32_t GSO_DiskFile::ReadAt(int64_t offset, void* buffer, int32_t count) {
     // Large reads go to the system: its copy beats first touches of the view's
     // pages, which cost a fault each (an index build's pass over a table read
     // it several times slower through a fresh view).
-    const uint8_t* view = count < kLargestViewedRead ? ViewFor(offset, count) : nullptr;
-    if (view) {
+    // Blocks held whole are the file's content there: no read of the file.
+    const bool held = handle_->pending && handle_->pending->Covers(offset, size_t(count));
+    const uint8_t* view = !held && count < kLargestViewedRead ? ViewFor(offset, count) : nullptr;
+    if (held) {
+      n = count;  // the held blocks are laid over it below
+    } else if (view) {
       std::memcpy(buffer, view, size_t(count));
       n = count;
     } else {

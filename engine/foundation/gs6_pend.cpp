@@ -52,6 +52,14 @@ uint8_t* PendingBlocks::Hold(int64_t number, bool whole, const ReadFile& read) {
   return block;
 }
 
+bool PendingBlocks::Covers(int64_t offset, size_t count) const {
+  if (order_.empty() || count == 0 || offset < 0 || offset + int64_t(count) > end_) return false;
+  const int64_t last = (offset + int64_t(count) - 1) / block_size_;
+  for (int64_t number = offset / block_size_; number <= last; ++number)
+    if (!Find(number)) return false;
+  return true;
+}
+
 void PendingBlocks::Overlay(int64_t offset, uint8_t* buffer, size_t count) const {
   if (order_.empty() || count == 0 || offset >= end_) return;
   const int64_t stop = offset + int64_t(count);

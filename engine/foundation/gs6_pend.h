@@ -39,6 +39,9 @@ class PendingBlocks {
   // The end of the highest held block (0 when none is held).
   int64_t End() const { return end_; }
 
+  // Whether every block of [offset, offset + count) is held (count > 0): then
+  // Overlay gives all of it and the file need not be read.
+  bool Covers(int64_t offset, size_t count) const;
   // Copies what is held of [offset, offset + count) over buffer.
   void Overlay(int64_t offset, uint8_t* buffer, size_t count) const;
   // Holds the bytes [offset, offset + count).

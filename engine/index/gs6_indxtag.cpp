@@ -306,7 +306,21 @@ GSobjIndexKey* GSobjIndexTag::LoadChild(GSobjIndexKey* node, int index, bool* fr
 bool GSobjIndexTag::SaveOtherChild(GSobjIndexKey* node, size_t index) {
   GSobjIndexKey* c = node->Child.get();
   if (!c || CleanSubtree(c) || (c->Page == node->PointerAt(index) && !c->Split)) return false;
-  DestroySubtree(node->Child);
+  try {
+    for (GSobjIndexKey* n = PathEnd(c); n; n = n->Parent) {
+      if (n->Changed) SaveNode(n);
+      if (n == c) break;
+    }
+  } catch (...) {
+    node->Child.reset();
+    throw;
+  }
+  // The objects stay for the next nodes read (LoadChild reloads them); what
+  // they hold is written and stands for no page any more.
+  for (GSobjIndexKey* n = c; n; n = n->Child.get()) {
+    n->Page = 0;
+    n->Split = n->OwnsParent = false;
+  }
   return true;
 }
 

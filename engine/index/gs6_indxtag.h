@@ -162,7 +162,8 @@ class GSobjIndexTag : public TgsObject {
   GSobjIndexKey* LoadChild(GSobjIndexKey* node, int index, bool* fresh);
   void SaveNode(GSobjIndexKey* node);
   // When node's loaded child is not the child of entry index and holds changes,
-  // writes and frees that subtree (which may change node) and returns true.
+  // writes that subtree (which may change node), leaves its objects for reuse
+  // naming no page, and returns true.
   bool SaveOtherChild(GSobjIndexKey* node, size_t index);
   // True when no node from node down the loaded path waits to be written.
   static bool CleanSubtree(const GSobjIndexKey* node);

@@ -137,6 +137,33 @@ TEST_F(HeldWrites, ReadsSizeAndOtherObjectsSeeHeldWritesUntilTheyReachTheDisk) {
   EXPECT_EQ(OnDisk(path).substr(0, 2), "ZY");
 }
 
+// A read wholly inside held blocks takes them without reading the file; one
+// that reaches past them reads it.
+int g_reads = 0;
+int32_t CountReads(os::Call call, const std::string&) {
+  if (call == os::Call::Read) ++g_reads;
+  return 0;
+}
+
+TEST_F(HeldWrites, AReadOfHeldBlocksAloneMakesNoSystemCall) {
+  std::string path = Make("held.cdx", std::string(2048, 'a'));
+  GSO_DiskFile f(path, true, false);
+  f.Open();
+  f.HoldWrites(512);
+  f.WriteAt(512, std::string(512, 'h').data(), 512);
+  f.WriteAt(1024, "X", 1);        // held too: the rest of its block was read in
+  f.WriteAt(3072, "END", 3);      // beyond the end
+  os::SetFaultHook(&CountReads);  // also keeps reads away from the mapping
+  g_reads = 0;
+  EXPECT_EQ(ReadBack(f, 1000, 26), std::string(24, 'h') + "Xa");
+  EXPECT_EQ(ReadBack(f, 3072, 5), "END" + std::string(2, '\0'));
+  EXPECT_EQ(g_reads, 0);
+  EXPECT_EQ(ReadBack(f, 1534, 4), "aaaa");  // past the held blocks
+  EXPECT_EQ(g_reads, 1);
+  EXPECT_EQ(ReadBack(f, 3580, 8), std::string(4, '\0'));  // past the end
+  EXPECT_EQ(g_reads, 2);
+}
+
 TEST_F(HeldWrites, TruncationDropsHeldBlocksPastTheCut) {
   std::string path = Make("cut.cdx", std::string(1536, 'a'));
   GSO_DiskFile f(path, true, false);
