@@ -26,6 +26,20 @@ std::string PrepareTableName(const std::string& name) {
   return DefaultExtension(Trim(name), ".DBF");
 }
 
+// Releases, at the end of a scope, a lock the scope itself took (active), never
+// one the caller held before; an unlock that fails is left to the next lock.
+struct TableUnlockGuard {
+  GSO_dBaseDBF* table;
+  bool active;
+  ~TableUnlockGuard() {
+    if (!active) return;
+    try {
+      table->Unlock();
+    } catch (...) {
+    }
+  }
+};
+
 }  // namespace
 
 GSO_dBaseDBF::GSO_dBaseDBF(const std::string& file_name, bool shared, bool read_write)
@@ -167,17 +181,7 @@ void GSO_dBaseDBF::CheckRecordArea() {
     took_lock = LockAppend();
     tail_settled = took_lock;
   }
-  struct UnlockGuard {
-    GSO_dBaseDBF* table;
-    bool active;
-    ~UnlockGuard() {
-      if (!active) return;
-      try {
-        table->Unlock();
-      } catch (...) {
-      }
-    }
-  } guard{this, took_lock};
+  TableUnlockGuard guard{this, took_lock};
   if (Shared()) {
     uint8_t fresh[kDbfHeaderSize];
     if (ReadAt(0, fresh, kDbfHeaderSize) == kDbfHeaderSize)
@@ -504,19 +508,8 @@ void GSO_dBaseDBF::AppendRecord() {
   // another process appending) leaves nothing to release. Unlocking in those cases
   // would drop the caller's own table or record lock.
   bool took_lock = !file_locked_ && LockAppend();
-  struct UnlockGuard {
-    GSO_dBaseDBF* table;
-    bool active;
-    ~UnlockGuard() {
-      if (!active) return;
-      try {
-        table->Unlock();
-      } catch (...) {
-      }
-    }
-  };
   {
-    UnlockGuard guard{this, took_lock};
+    TableUnlockGuard guard{this, took_lock};
     if (RefusedAsDamaged()) return;
     Notify(kEventBeforeWrite, 0);
     header_dirty_ = true;

@@ -85,6 +85,17 @@ TEST(DamagedTable, IsRefusedForWritingAndShowsOnlyItsWholeRecordsReadOnly) {
   }
 }
 
+// Opening path for writing (shared or not) is refused: its last record is cut short.
+void ExpectRefusedAsCutShort(const std::string& path, bool shared, const char* what) {
+  try {
+    GSO_dBaseFld t(path, shared, true);
+    ADD_FAILURE() << what;
+  } catch (const EDevazozError& e) {
+    EXPECT_EQ(e.Code(), kErrTableDamaged);
+    EXPECT_NE(std::string(e.what()).find("last record is cut short"), std::string::npos);
+  }
+}
+
 TEST(DamagedTable, ARecordCutShortWithTheRightCountIsDamagedToo) {
   TempDir dir;
   WriteTable(dir.path(), 10, {}, false);
@@ -95,13 +106,7 @@ TEST(DamagedTable, ARecordCutShortWithTheRightCountIsDamagedToo) {
   bytes.resize(size_t(cut_to));
   bytes[4] = 9;  // the count says the nine whole records
   WriteFileBytes(path, bytes);
-  try {
-    GSO_dBaseFld t(path, false, true);
-    ADD_FAILURE() << "opened for writing";
-  } catch (const EDevazozError& e) {
-    EXPECT_EQ(e.Code(), kErrTableDamaged);
-    EXPECT_NE(std::string(e.what()).find("last record is cut short"), std::string::npos);
-  }
+  ExpectRefusedAsCutShort(path, false, "opened for writing");
 }
 
 // A kill inside an append's record write (a record crossing a page boundary is
@@ -254,13 +259,7 @@ TEST(DamagedTable, APartialRecordUnderAnotherAppendIsNotDamage) {
     EXPECT_EQ(reader.RecordCount(), 10);
   }
   appender.Unlock();
-  try {
-    GSO_dBaseFld writer(path, true, true);
-    ADD_FAILURE() << "a record cut short with no appender opened for writing";
-  } catch (const EDevazozError& e) {
-    EXPECT_EQ(e.Code(), kErrTableDamaged);
-    EXPECT_NE(std::string(e.what()).find("last record is cut short"), std::string::npos);
-  }
+  ExpectRefusedAsCutShort(path, true, "a record cut short with no appender opened for writing");
 }
 
 }  // namespace
