@@ -35,7 +35,9 @@
 // held blocks go out in runs when 64 MiB wait), and everything is written and the
 // marker removed when the outermost scope ends. Records still go to the file one
 // by one (a row of another table that a record refers to is there before it), but
-// the table header only when the scope ends (HoldHeaderWrites). A kill inside
+// the table header only when the scope ends (HoldHeaderWrites), and a changed
+// index leaf met again and again (the end of a short key's run) is written
+// once (GSobjIndexFile::SetHoldLeaves). A kill inside
 // leaves the marker and a header count behind the records; the next open rebuilds
 // the indexes and counts the whole records the file holds.
 //
@@ -141,6 +143,9 @@ void GSO_dBHandler::BeginBulk() {
     change_failures_ = FailureCount();
     EnsureMarker();
     HoldHeaderWrites(true);
+    if (!Shared())
+      for (auto& file : index_slots_)
+        if (file) file->SetHoldLeaves(true);
   }
 }
 
@@ -149,6 +154,8 @@ void GSO_dBHandler::EndBulk() {
   try {
     // The records are in the file: their count, then their keys.
     HoldHeaderWrites(false);
+    for (auto& file : index_slots_)
+      if (file) file->SetHoldLeaves(false);
     WriteIndexChanges();
   } catch (...) {
     change_failed_ = true;
