@@ -150,9 +150,14 @@ GSO_dBHandler::GSO_dBHandler(const std::string& file_name, bool read_write, bool
 GSO_dBHandler::~GSO_dBHandler() {
   filter_expression_.reset();
   current_tag_ = nullptr;
-  // Closing the index files writes what a scope left unended still holds; only
-  // then may the marker go.
+  // Closing writes what a scope left unended still holds (the table header, then
+  // the index files); only then may the marker go.
   bool closed_cleanly = true;
+  try {
+    HoldHeaderWrites(false);
+  } catch (...) {
+    closed_cleanly = false;
+  }
   for (auto& slot : index_slots_) {
     try {
       if (slot) slot->WriteChanges();
@@ -432,7 +437,13 @@ bool GSO_dBHandler::FindKey(const std::string& key) {
   GSobjIndexKeyData search;
   search.Value.SetText(key.size() > 256 ? key.substr(0, 256) : key);
   search.RecordNumber = kAnyRecord;
-  int32_t r = current_tag_->Find(search);
+  // The record found is read next: its fetch starts as soon as the key is found.
+  current_tag_->SetFetchFoundRecord(true);
+  int32_t r = 0;
+  {
+    TgsScopeExit no_fetch([&] { current_tag_->SetFetchFoundRecord(false); });
+    r = current_tag_->Find(search);
+  }
   if (r < 1) {
     if (current_tag_->Eof() || !soft_seek) {
       GetRecord(kMoveLast);

@@ -210,7 +210,9 @@ class LeafReader {
     uint32_t w = uint32_t(e[width_ - 2]) | uint32_t(e[width_ - 1]) << 8;
     uint32_t trail = (w >> trail_shift_) & p_.trail_mask;
     dup_ = (w >> dup_shift_) & p_.dup_mask;
-    uint32_t record = uint32_t(e[0]) | uint32_t(e[1]) << 8 | uint32_t(e[2]) << 16;
+    // An entry of two bytes ends the area when the leaf is full: no third byte.
+    uint32_t record = uint32_t(e[0]) | uint32_t(e[1]) << 8;
+    if (width_ >= 3) record |= uint32_t(e[2]) << 16;
     if (width_ >= 4) record |= uint32_t(e[3]) << 24;
     record_ = int32_t(record & p_.record_mask);
     if (dup_ > L_ || trail > L_ || dup_ + trail > L_) {
@@ -312,57 +314,129 @@ bool SearchCdxLeaf(ByteView block, const CdxKeyShape& shape, const uint8_t* key,
                    int mode, int32_t record, CdxLeafHit& hit) {
   LeafParams p;
   uint32_t count = 0;
-  if (shape.general || !CheckCdxLeafHead(block, shape, p, &count, nullptr) || count == 0)
-    return false;
+  if (shape.general || !CheckCdxLeafHead(block, shape, p, &count, nullptr)) return false;
+  return SearchCheckedCdxLeaf(block, shape, p, count, key, length, mode, record, hit);
+}
+
+namespace {
+
+// Entry index of a leaf rebuilt by reading the entries before it: for the rare
+// stop where the search did not keep the bytes it shares with earlier keys.
+bool ReadLeafEntry(ByteView block, const LeafParams& p, const CdxKeyShape& shape, uint32_t count,
+                   uint32_t index, CdxLeafHit& hit) {
   LeafReader reader(block.Sub(kCdxLeafHead, kCdxKeyArea).data(), p, shape, count);
-  // r > 0 with the first byte where the search key differs from the previous
-  // entry's key: an entry that shares more than that many bytes with the
-  // previous one differs from the search key at the same byte the same way.
-  int last = 1;
-  uint32_t differs_at = 0;
-  bool by_byte = false;
-  for (uint32_t i = 0; i < count; ++i) {
+  for (uint32_t i = 0; i <= index; ++i)
     if (!reader.Next(i, nullptr)) return false;
-    const uint8_t* k = reader.Key();
-    const uint32_t kl = reader.Length();
-    int r;
-    if (by_byte && reader.Shared() > differs_at && kl > differs_at) {
-      r = last;
+  hit.length = std::min<uint32_t>(reader.Length(), kMaxIndexKeyLength);
+  std::memcpy(hit.key, reader.Key(), hit.length);
+  return true;
+}
+
+}  // namespace
+
+// The search never rebuilds a key. It keeps how many leading bytes the search
+// key shares with the previous entry (matched). An entry that repeats more of
+// the previous key than that meets the search key the same way; otherwise it
+// shares its repeated bytes with the search key, and only its own text is
+// compared. Entries the decoded form would read differently take the decoded
+// way (false): a text key ending in blanks (trimmed on decoding) and a key
+// repeating bytes its predecessor did not have (read as padding).
+template <bool kText, uint32_t kWidth>
+bool SearchLeafEntries(ByteView block, const LeafParams& p, uint32_t L, uint32_t width,
+                       uint32_t count, const uint8_t* key, uint32_t length, int prefix_result,
+                       int32_t record, CdxLeafHit& hit) {
+  if (kWidth) width = kWidth;
+  const uint8_t* area = block.data() + kCdxLeafHead;
+  const uint32_t entries_end = count * width;
+  const unsigned trail_shift = 16u - p.trail_bits;
+  const unsigned dup_shift = 16u - p.trail_bits - p.dup_bits;
+  const uint32_t trail_mask = p.trail_mask, dup_mask = p.dup_mask;
+  uint32_t text_pos = kCdxKeyArea;
+  uint32_t matched = 0;   // bytes the search key shares with the previous entry
+  uint32_t prev_len = 0;  // the previous entry's length
+  for (uint32_t i = 0;; ++i) {
+    const uint8_t* e = area + size_t(i) * width;
+    const uint32_t w = uint32_t(e[width - 2]) | uint32_t(e[width - 1]) << 8;
+    const uint32_t trail = (w >> trail_shift) & trail_mask;
+    const uint32_t dup = (w >> dup_shift) & dup_mask;
+    const uint32_t len = L - trail, stored = len - dup;
+    // Unsigned: a count beyond the key length wraps and fails the same tests.
+    if (trail > L || dup > len || dup > prev_len || text_pos < entries_end + stored) return false;
+    text_pos -= stored;
+    const uint8_t* text = area + text_pos;
+    // The last byte: its own, or the previous key's when it repeats it whole.
+    if (kText && len > 0 && (stored > 0 ? text[stored - 1] == ' ' : len != prev_len)) return false;
+    uint32_t shared;
+    int sign;
+    if (dup > matched) {
+      // Where both go on past the shared bytes, the previous entry came before
+      // the search key there (else the search had stopped), and so does this one.
+      shared = matched;
+      sign = 1;
     } else {
-      by_byte = false;
-      if (length == 0 || kl == 0) {
-        r = length == kl ? 0 : (length == 0 ? -1 : 1);
-      } else {
-        uint32_t n = std::min(length, kl);
-        uint32_t at = SharedPrefix(key, n, k, n);
-        if (at < n) {
-          r = key[at] < k[at] ? -1 : 1;
-          differs_at = at;
-          by_byte = true;
-        } else if (length == kl) {
-          r = 0;
-        } else if (length < kl) {
-          r = shape.text ? (mode < 0 ? -1 : (mode > 0 ? 1 : 0)) : -1;
-        } else {
-          r = 1;
-        }
-      }
-      if (r == 0 && record == 0x7FFFFFFF)
-        r = 1;
-      else if (r == 0 && record != -1)
-        r = reader.Record() < record ? 1 : (reader.Record() > record ? -1 : 0);
+      const uint32_t both = std::min(length, len);
+      shared = dup + SharedPrefix(key + dup, both - dup, text, both - dup);
+      sign = shared < both ? (key[shared] < text[shared - dup] ? -1 : 1) : 0;
     }
-    if (r <= 0 || i + 1 == count) {
-      hit.result = r;
-      hit.index = i;
-      hit.length = std::min<uint32_t>(kl, kMaxIndexKeyLength);
-      hit.record = reader.Record();
-      std::memcpy(hit.key, k, hit.length);
-      return true;
+    int r;
+    if (shared < length && shared < len)
+      r = sign;
+    else if (length == 0 || len == 0)
+      r = length == len ? 0 : (length == 0 ? -1 : 1);
+    else
+      r = length == len ? 0 : (length < len ? prefix_result : 1);
+    const bool last = i + 1 == count;
+    if (r > 0 && !last) {
+      matched = shared;
+      prev_len = len;
+      continue;
     }
-    last = r;
+    uint32_t number = uint32_t(e[0]) | uint32_t(e[1]) << 8 | uint32_t(e[2]) << 16;
+    if (width >= 4) number |= uint32_t(e[3]) << 24;
+    const int32_t entry_record = int32_t(number & p.record_mask);
+    if (r == 0 && record == 0x7FFFFFFF)
+      r = 1;
+    else if (r == 0 && record != -1)
+      r = entry_record < record ? 1 : (entry_record > record ? -1 : 0);
+    if (r > 0 && !last) {
+      matched = shared;
+      prev_len = len;
+      continue;
+    }
+    hit.result = r;
+    hit.index = i;
+    hit.record = entry_record;
+    if (dup > shared)
+      return ReadLeafEntry(block, p, CdxKeyShape{int(L), kText, false}, count, i, hit);
+    // The key's first bytes are the search key's, the rest its own text.
+    hit.length = len;
+    if (dup) std::memcpy(hit.key, key, dup);
+    if (stored) std::memcpy(hit.key + dup, text, stored);
+    return true;
   }
-  return false;
+}
+
+bool SearchCheckedCdxLeaf(ByteView block, const CdxKeyShape& shape, const LeafParams& p,
+                          uint32_t count, const uint8_t* key, uint32_t length, int mode,
+                          int32_t record, CdxLeafHit& hit) {
+  if (shape.general || count == 0 || block.size() < size_t(kCdxBlockSize)) return false;
+  const uint32_t L = uint32_t(shape.key_length);
+  const uint32_t width = p.bytes_per_entry;
+  // CheckLeafParams holds these; a caller with parameters of its own is checked.
+  if (L < 1 || L > uint32_t(kMaxIndexKeyLength) || width < 3 || width > 8 ||
+      count * width > uint32_t(kCdxKeyArea) || p.dup_bits + p.trail_bits > 16)
+    return false;
+  const int prefix = shape.text ? (mode < 0 ? -1 : (mode > 0 ? 1 : 0)) : -1;
+  if (shape.text) {
+    if (width == 4)
+      return SearchLeafEntries<true, 4>(block, p, L, width, count, key, length, prefix, record,
+                                        hit);
+    if (width == 3)
+      return SearchLeafEntries<true, 3>(block, p, L, width, count, key, length, prefix, record,
+                                        hit);
+    return SearchLeafEntries<true, 0>(block, p, L, width, count, key, length, prefix, record, hit);
+  }
+  return SearchLeafEntries<false, 0>(block, p, L, width, count, key, length, prefix, record, hit);
 }
 
 void CdxLeafWriter::Begin(ByteSpan block, const LeafParams& params, const CdxKeyShape& shape) {

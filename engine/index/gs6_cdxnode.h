@@ -85,6 +85,10 @@ struct CdxLeafHit {
 // the block is damaged; the caller decodes it to say how.
 bool SearchCdxLeaf(ByteView block, const CdxKeyShape& shape, const uint8_t* key, uint32_t length,
                    int mode, int32_t record, CdxLeafHit& hit);
+// SearchCdxLeaf on a leaf whose head CheckCdxLeafHead read into p and count.
+bool SearchCheckedCdxLeaf(ByteView block, const CdxKeyShape& shape, const LeafParams& p,
+                          uint32_t count, const uint8_t* key, uint32_t length, int mode,
+                          int32_t record, CdxLeafHit& hit);
 
 // Writes the 12-byte node head.
 void PutCdxNodeHead(ByteSpan block, uint16_t attributes, uint16_t count, int32_t left,

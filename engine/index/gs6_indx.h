@@ -5,6 +5,7 @@
 #ifndef ENGINE_INDEX_GS6_INDX_H_
 #define ENGINE_INDEX_GS6_INDX_H_
 
+#include <algorithm>
 #include <cstdint>
 #include <functional>
 #include <memory>
@@ -111,7 +112,9 @@ class GSobjIndexFile : public TgsObject {
 
   // The end of the file as far as it is known: the allocation end or the size
   // last seen; refresh asks the disk file again.
-  int64_t KnownEnd(bool refresh);
+  int64_t KnownEnd(bool refresh) {
+    return refresh ? RefreshKnownEnd() : std::max<int64_t>(known_size_, next_free_);
+  }
   // Decoded nodes of a file no other process can change, keyed by position (see
   // the .cpp): at most Settings().index_cache_bytes of them, the least used
   // going first.
@@ -143,6 +146,11 @@ class GSobjIndexFile : public TgsObject {
   bool RewriteWaiting() const { return deferred_old_ != nullptr; }
   bool CommitRewrite();
   void AbandonRewrite();
+
+  // While on (bulk work of an exclusive writer), tags hold the changed leaves
+  // their searches leave (see GSobjIndexTag::TakeHeldLeaf) until WriteChanges.
+  void SetHoldLeaves(bool on) { hold_leaves_ = on; }
+  bool HoldsLeaves() const { return hold_leaves_; }
 
   // Gives the system everything a record change left in memory: the changed
   // nodes and headers of every tag (whose loaded path is released for it) and
@@ -176,6 +184,7 @@ class GSobjIndexFile : public TgsObject {
   // the file is removed again rather than left empty or half-written, and the error
   // goes on.
   void CreateOrRemove(const std::function<void()>& write_new);
+  int64_t RefreshKnownEnd();
   // The allocation end for a file of size bytes: whole nodes, below 2 GB.
   int32_t RoundUpToNode(int64_t size) const;
   void RemoveUnwritten();
@@ -203,6 +212,7 @@ class GSobjIndexFile : public TgsObject {
   std::string tag_problem_;
   std::string stale_reason_;
   bool defer_replace_ = false;
+  bool hold_leaves_ = false;
   std::unique_ptr<GSO_DiskFile> deferred_old_;
   std::string deferred_scratch_name_;
   std::function<void()> deferred_reread_;

@@ -54,9 +54,9 @@ void ReadEveryRecord(GSO_dBaseFld* table, Visit visit) {
 // The key of a bare character field as evaluating and normalizing it gives it:
 // the text up to the field's end or its first NUL byte, without trailing
 // blanks, at most key_length bytes (the sort drops the blanks a cut leaves).
-inline uint32_t FieldKeyLength(const uint8_t* text, uint32_t length, uint32_t key_length) {
-  if (const void* nul = std::memchr(text, 0, length))
-    length = uint32_t(static_cast<const uint8_t*>(nul) - text);
+// The blanks go first: a NUL byte can only stand before them, so the search for
+// one reads only what is left.
+inline uint32_t TrimBlanks(const uint8_t* text, uint32_t length) {
   // Fields are mostly blank at the end: drop eight blanks at a time first.
   constexpr uint64_t kEightBlanks = 0x2020202020202020ull;
   for (uint64_t word; length >= 8; length -= 8) {
@@ -64,6 +64,12 @@ inline uint32_t FieldKeyLength(const uint8_t* text, uint32_t length, uint32_t ke
     if (word != kEightBlanks) break;
   }
   while (length > 0 && text[length - 1] == ' ') --length;
+  return length;
+}
+inline uint32_t FieldKeyLength(const uint8_t* text, uint32_t length, uint32_t key_length) {
+  length = TrimBlanks(text, length);
+  if (const void* nul = std::memchr(text, 0, length))
+    length = TrimBlanks(text, uint32_t(static_cast<const uint8_t*>(nul) - text));
   return length < key_length ? length : key_length;
 }
 

@@ -124,8 +124,10 @@ class GSobjIndexKey : public TgsObject {
   // without decoding.
   bool Lazy() const { return lazy_; }
   std::vector<uint8_t>& Block() { return block_; }
-  // REQUIRES: Block() holds a leaf of count entries whose head the tag checked.
-  void SetLazy(uint32_t count);
+  // REQUIRES: Block() holds a leaf of count entries whose head the tag checked,
+  // with the parameters params.
+  void SetLazy(uint32_t count, const LeafParams& params);
+  const LeafParams& LazyParams() const { return lazy_params_; }
   void RememberEntry(size_t i, const uint8_t* key, uint32_t length, int32_t record);
   bool IsLeaf() const { return Kind >= kNodeLeaf; }
 
@@ -152,6 +154,7 @@ class GSobjIndexKey : public TgsObject {
   mutable std::shared_ptr<NodeData> data_;
   mutable bool lazy_ = false;
   uint32_t lazy_count_ = 0;
+  LeafParams lazy_params_;
   std::vector<uint8_t> block_;
   // The entry a search through the undecoded leaf stopped at (-1: none).
   int remembered_ = -1;

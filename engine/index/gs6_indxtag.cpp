@@ -48,6 +48,11 @@ void GSobjIndexTag::NormalizeKey(GSobjIndexKeyData&) {}
 void GSobjIndexTag::TrimTextKey(GSobjIndexKeyData& key) const {
   const TgsVariant& v = key.Value;
   uint32_t n = v.Length();
+  // Eight blanks at a time first: fixed-width fields end in long runs of them.
+  for (uint64_t tail; n >= 8; n -= 8) {
+    std::memcpy(&tail, v.Data() + n - 8, 8);
+    if (tail != 0x2020202020202020u) break;
+  }
   while (n > 0 && v.Data()[n - 1] == ' ') --n;
   n = std::min<uint32_t>(n, key_length_);
   if (v.Type() == VariantType::Text) {
@@ -193,8 +198,17 @@ inline int CompareKeyBytes(const uint8_t* a, uint32_t a_length, const uint8_t* b
       if (x != y) return x < y ? -1 : 1;
     }
   } else {
-    int c = std::memcmp(a, b, n);
-    if (c != 0) return c < 0 ? -1 : 1;
+    // Eight bytes at a time, as big-endian numbers: keys differ early, and a
+    // call of memcmp costs more than the comparison itself.
+    uint32_t i = 0;
+    for (; i + 8 <= n; i += 8) {
+      uint64_t x, y;
+      std::memcpy(&x, a + i, 8);
+      std::memcpy(&y, b + i, 8);
+      if (x != y) return __builtin_bswap64(x) < __builtin_bswap64(y) ? -1 : 1;
+    }
+    for (; i < n; ++i)
+      if (a[i] != b[i]) return a[i] < b[i] ? -1 : 1;
   }
   if (text && a_length < b_length) return mode < 0 ? -1 : (mode > 0 ? 1 : 0);
   return a_length < b_length ? -1 : (a_length > b_length ? 1 : 0);
@@ -305,10 +319,10 @@ GSobjIndexKey* GSobjIndexTag::LoadChild(GSobjIndexKey* node, int index, bool* fr
 
 bool GSobjIndexTag::SaveOtherChild(GSobjIndexKey* node, size_t index) {
   GSobjIndexKey* c = node->Child.get();
-  if (!c || CleanSubtree(c) || (c->Page == node->PointerAt(index) && !c->Split)) return false;
+  if (!c || (c->Page == node->PointerAt(index) && !c->Split) || CleanSubtree(c)) return false;
   try {
     for (GSobjIndexKey* n = PathEnd(c); n; n = n->Parent) {
-      if (n->Changed) SaveNode(n);
+      if (n->Changed && !HoldLeaf(n)) SaveNode(n);
       if (n == c) break;
     }
   } catch (...) {
@@ -322,6 +336,96 @@ bool GSobjIndexTag::SaveOtherChild(GSobjIndexKey* node, size_t index) {
     n->Split = n->OwnsParent = false;
   }
   return true;
+}
+
+// ---------------------------------------------------------------- held leaves
+
+bool GSobjIndexTag::LeafFits(const NodeData&) { return false; }
+void GSobjIndexTag::WriteHeldLeaf(int32_t page, GSobjIndexKey& node) { WriteNode(page, node); }
+
+bool GSobjIndexTag::HoldLeaf(GSobjIndexKey* leaf) {
+  constexpr size_t kMaxHeldLeaves = 64;
+  if (!leaf->IsLeaf() || !file_->HoldsLeaves() || !file_->CacheEnabled() || !leaf->Parent ||
+      leaf->Split || leaf->OwnsParent || leaf->Page <= 0 || leaf->Count() == 0)
+    return false;
+  // A leaf left for the first time in a while is written: most leaves a run of
+  // appends changes (random titles) are not met again soon.
+  bool recent = false;
+  for (int32_t page : recent_leaves_) recent = recent || page == leaf->Page;
+  if (!recent) {
+    recent_leaves_[recent_next_++ % kRecentLeaves] = leaf->Page;
+    return false;
+  }
+  if (held_leaves_.size() >= kMaxHeldLeaves || !LeafFits(*leaf->Data())) return false;
+  // The cache may hold an older form of the page; the held leaf is its content.
+  file_->ForgetNode(leaf->Page);
+  held_leaves_.push_back({leaf->Page, leaf->Data()});
+  leaf->Changed = false;
+  return true;
+}
+
+bool GSobjIndexTag::TakeHeldLeaf(int32_t page, GSobjIndexKey& node) {
+  for (const HeldLeafEntry& h : held_leaves_)
+    if (h.page == page) {
+      node.SetData(h.data);
+      node.Kind = kNodeLeaf;
+      return true;
+    }
+  return false;
+}
+
+const NodeData* GSobjIndexTag::HeldLeaf(int32_t page) const {
+  for (const HeldLeafEntry& h : held_leaves_)
+    if (h.page == page) return h.data.get();
+  return nullptr;
+}
+
+void GSobjIndexTag::ForgetHeldLeaf(int32_t page) {
+  std::erase_if(held_leaves_, [page](const HeldLeafEntry& h) { return h.page == page; });
+}
+
+bool GSobjIndexTag::RelinkHeldLeaf(int32_t page, int32_t right) {
+  for (HeldLeafEntry& h : held_leaves_)
+    if (h.page == page) {
+      // A node on a path may share the data: it gets a copy of its own.
+      h.data = std::make_shared<NodeData>(*h.data);
+      h.data->right = right;
+      return true;
+    }
+  return false;
+}
+
+void GSobjIndexTag::WriteHeldLeaves() {
+  while (!held_leaves_.empty()) {
+    HeldLeafEntry h = held_leaves_.back();
+    if (LeafFits(*h.data)) {
+      held_leaves_.pop_back();
+      GSobjIndexKey node(this, nullptr, 0, kNodeLeaf, 0);
+      node.SetData(h.data);
+      node.Page = h.page;
+      WriteHeldLeaf(h.page, node);
+      continue;
+    }
+    // Grown past its block since it was held (record numbers now take more
+    // bytes): the path is searched down to it by its last key, and it is
+    // written from there, its parent taking the split.
+    const NodeData& d = *h.data;
+    const NodeEntry& e = d.entries.back();
+    GSobjIndexKeyData k;
+    k.SetKey(d.pool.data() + e.offset, e.length, TextKeys());
+    k.RecordNumber = k.TreePointer = e.record;
+    LoadTree(2);
+    if (root_) {
+      BeginOperation();
+      SearchNode(root_.get(), e.record, k, -1);
+    }
+    GSobjIndexKey* leaf = root_ ? PathEnd(root_.get()) : nullptr;
+    if (!leaf || leaf->Page != h.page || leaf->Data() != h.data)
+      Damaged("leaf " + std::to_string(h.page) + " is not found from the root by its last key");
+    leaf->MutableData();  // takes it back from the held leaves
+    leaf->Changed = true;
+    ReleaseTree();
+  }
 }
 
 bool GSobjIndexTag::CleanSubtree(const GSobjIndexKey* node) {
@@ -357,7 +461,7 @@ void GSobjIndexTag::ReleaseTree() {
 }
 
 bool GSobjIndexTag::HoldsChanges() const {
-  if (header_changed_) return true;
+  if (header_changed_ || !held_leaves_.empty()) return true;
   for (GSobjIndexKey* n = root_ ? PathEnd(root_.get()) : nullptr; n; n = n->Parent)
     if (n->Changed) return true;
   return false;
@@ -450,18 +554,24 @@ int GSobjIndexTag::SearchNode(GSobjIndexKey* node, int32_t record, const GSobjIn
   };
   // Entries ascend, so the first entry the key does not come after is found by
   // halving; the steps below go on from there as a scan would.
-  size_t low = 0, high = node->Count();
+  // The comparison at the entry found is not made again.
+  const size_t count = node->Count();
+  size_t low = 0, high = count;
+  int at_high = 1;
   while (low < high) {
     size_t middle = low + (high - low) / 2;
-    if (compare(middle) > 0)
+    int c = compare(middle);
+    if (c > 0) {
       low = middle + 1;
-    else
+    } else {
       high = middle;
+      at_high = c;
+    }
   }
-  node->Position = int(std::min(low, node->Count() - 1));
+  node->Position = int(std::min(low, count - 1));
+  int r = low < count ? at_high : compare(size_t(node->Position));
   for (;;) {
     size_t i = size_t(node->Position);
-    int r = compare(i);
     if (r <= 0 || i + 1 == node->Count()) {
       if (!node->IsLeaf()) {
         // Changes held below this node are written before the search goes
@@ -480,6 +590,7 @@ int GSobjIndexTag::SearchNode(GSobjIndexKey* node, int32_t record, const GSobjIn
     }
     if (r > 0 && size_t(node->Position) + 1 < node->Count()) {
       ++node->Position;
+      r = compare(size_t(node->Position));
       continue;
     }
     return r;
@@ -874,6 +985,7 @@ int32_t GSobjIndexTag::Find(const GSobjIndexKeyData& key) {
   }
   if (r == 0) {
     PositionFlags(root_.get());
+    if (fetch_found_record_) FetchRecord(current_.RecordNumber);
     if (RangeStatus() == 0) return current_.RecordNumber;
     eof_ = true;
     return 0;
@@ -881,6 +993,13 @@ int32_t GSobjIndexTag::Find(const GSobjIndexKeyData& key) {
   TakeFirstKey();
   eof_ = true;
   return 0;
+}
+
+void GSobjIndexTag::FetchRecord(int32_t record) {
+  GSO_dBaseFld* t = Table();
+  if (!t || record < 1 || record > t->RecordCount()) return;
+  int64_t offset = int64_t(t->HeaderLength()) + int64_t(record - 1) * t->RecordLength();
+  t->Prefetch(&offset, 1, t->RecordLength());
 }
 
 void GSobjIndexTag::TakeFirstKey() {

@@ -8,9 +8,11 @@
 
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "engine/index/gs6_cdx.h"
+#include "engine/index/gs6_indxbuild.h"
 #include "engine/index/gs6_mdx.h"
 #include "engine/index/gs6_ndx.h"
 #include "engine/index/gs6_ntx.h"
@@ -25,10 +27,18 @@ using qvx_test::TempDir;
 
 // Titles with trailing blanks, NUL bytes, blanks only, repeats and a full field.
 std::vector<std::string> Titles() {
-  std::vector<std::string> t = {"DELTA",     "ALPHA   ",     std::string("AB\0CD", 5),
-                                "",          "ALPHA",        std::string("\0ZZZ", 4),
-                                "ECHO ECHO", "FULLFIELDXYZ", "  LEADING",
-                                "DELTA"};
+  std::vector<std::string> t = {"DELTA",
+                                "ALPHA   ",
+                                std::string("AB\0CD", 5),
+                                "",
+                                "ALPHA",
+                                std::string("\0ZZZ", 4),
+                                "ECHO ECHO",
+                                "FULLFIELDXYZ",
+                                "  LEADING",
+                                "DELTA",
+                                std::string("AB \0CD", 6),
+                                std::string("Q\0  ", 4)};
   for (const std::string& s : qvx_test::RandomTitles(600, 91, 12)) t.push_back(s);
   return t;
 }
@@ -92,6 +102,34 @@ TYPED_TEST(FieldKeyBuild, KeysAreThoseTheEvaluatedExpressionGives) {
   }
   EXPECT_TRUE(cut);
   EXPECT_TRUE(trimmed);
+}
+
+// The key length of a field's bytes: cut at the first NUL, trailing blanks
+// dropped (also those before the NUL), at most the key's length.
+TEST(FieldKeyLength, NulCutBlanksDroppedAndKeyLengthKept) {
+  using namespace std::string_view_literals;
+  struct Case {
+    std::string_view field;
+    uint32_t key_length;
+    uint32_t want;
+  } cases[] = {
+      {"ALPHA           "sv, 16, 5},
+      {"AB \0CD         "sv, 16, 2},
+      {"AB\0 CD  "sv, 9, 2},
+      {"\0         "sv, 10, 0},
+      {"X\0\0\0\0\0\0\0\0\0Y"sv, 11, 1},
+      {"                        "sv, 24, 0},
+      {"A B C"sv, 5, 5},
+      {"ABCDEFGHIJKLMNOPQRSTUVWX"sv, 24, 24},
+      {"ABCDEFGHIJKLMNOPQRSTUVWX"sv, 10, 10},
+      {"ABCDEFGH        IJ      "sv, 24, 18},
+      {""sv, 0, 0},
+  };
+  for (const Case& c : cases)
+    EXPECT_EQ(devazoz::FieldKeyLength(reinterpret_cast<const uint8_t*>(c.field.data()),
+                                      uint32_t(c.field.size()), c.key_length),
+              c.want)
+        << c.field;
 }
 
 }  // namespace

@@ -548,6 +548,107 @@ TEST(SortRuns, LargeRandomTextAgainstTheReference) {
   }
 }
 
+TEST(SortRuns, RecordsInRisingOrderAndRecordsThatFallBackAgainstTheReference) {
+  // An index build adds records in rising order, so equal keys arrive in record
+  // order; a caller that adds them otherwise (a record number falling back, or
+  // repeated) still gets equal keys by record number, in every working area and
+  // in both directions. Few key values, so that groups of equal keys are large.
+  std::mt19937 rng(41);
+  static const char* const kValues[] = {"RACING",
+                                        "RACING GAMES",
+                                        "PUZZLE",
+                                        "",
+                                        "SHOOTER OF THE",
+                                        "SHOOTER OF THE YEAR",
+                                        "SHOOTER OF THE YEAR 2"};
+  for (int pattern = 0; pattern < 4; ++pattern) {
+    std::vector<Out> in;
+    int32_t recno = 0;
+    for (int i = 0; i < 6000; ++i) {
+      recno += 1 + int32_t(rng() % 3);
+      // 1: one record falls back late; 2: records restart halfway (later runs
+      // rise again); 3: a record repeats now and then.
+      if (pattern == 1 && i == 5990) recno = 17;
+      if (pattern == 2 && i == 3000) recno = 1;
+      if (pattern == 3 && rng() % 50 == 0) recno -= 1 + int32_t(rng() % 2);
+      in.push_back(Text(kValues[rng() % 7], recno));
+    }
+    for (bool ascending : {true, false})
+      for (bool unique : {false, true}) {
+        auto want = Reference(in, nullptr, ascending, unique);
+        SCOPED_TRACE(testing::Message()
+                     << "pattern " << pattern << " asc " << ascending << " unique " << unique);
+        EXPECT_EQ(SortAll(in, nullptr, ascending, unique), want);
+        EXPECT_EQ(SortAll(in, nullptr, ascending, unique, 4096), want);
+        EXPECT_EQ(SortAll(in, CaseFoldMap(), ascending, unique, 4096),
+                  Reference(in, CaseFoldMap(), ascending, unique));
+      }
+  }
+}
+
+TEST(SortRuns, LargeArenasOfEveryShapeAgainstTheReference) {
+  // Tens of thousands of keys in one working area (shape 5: in two runs): keys
+  // that differ in their first byte, keys that all share their first three or
+  // their first ten bytes, keys of up to three bytes and empty ones, byte strings
+  // and numbers; records rising, falling back and repeating.
+  std::mt19937 rng(2718);
+  auto title = [&](const std::string& prefix) {
+    static const char* const kWords[] = {"Space", "Speed", "Star", "Men", "Magic", "Racer", "Ice"};
+    std::string t = prefix;
+    for (int w = 0, n = 1 + int(rng() % 3); w < n; ++w) t += std::string(kWords[rng() % 7]) + " ";
+    if (rng() % 4 == 0) t += char('2' + rng() % 8);
+    return t;
+  };
+  for (int shape = 0; shape < 7; ++shape) {
+    std::vector<Out> in;
+    int32_t recno = 0;
+    size_t count = shape == 5 ? 70000 : 40000;
+    for (size_t i = 0; i < count; ++i) {
+      recno += 1 + int32_t(rng() % 2);
+      if (shape == 1 && i % 1000 == 999) recno -= 900;  // falls back now and then
+      if (shape == 3 && rng() % 40 == 0) recno -= 1;    // repeats
+      switch (shape) {
+        case 0:
+        case 5:
+          in.push_back(Text(title(""), recno));
+          break;
+        case 1:
+          in.push_back(Text(title("ABC"), recno));
+          break;
+        case 2:
+          in.push_back(Text(title("CATALOG NO"), recno));
+          break;
+        case 3:
+          in.push_back(Text(RandomBytes(rng, 3, std::string("aAbB \0\xFF", 7)), recno));
+          break;
+        case 4:
+          if (i % 2)
+            in.push_back(Bytes(RandomBytes(rng, 12, std::string("ab\0\xFF", 4)), recno));
+          else
+            in.push_back(Bytes(std::string(9, 'x') + char(rng() % 4), recno));
+          break;
+        default:
+          in.push_back(Number(double(int(rng() % 2000) - 1000) / 4, recno));
+          break;
+      }
+    }
+    for (bool ascending : {true, false})
+      for (bool unique : {false, true}) {
+        SCOPED_TRACE(testing::Message()
+                     << "shape " << shape << " asc " << ascending << " unique " << unique);
+        size_t runs = 0;
+        EXPECT_EQ(SortAll(in, nullptr, ascending, unique, 0, 240, &runs),
+                  Reference(in, nullptr, ascending, unique));
+        EXPECT_EQ(runs, shape == 5 ? 2u : 0u);
+        if (shape < 4) {
+          // Mapped text takes twice the bytes: a larger area keeps one run.
+          EXPECT_EQ(SortAll(in, CaseFoldMap(), ascending, unique, 4 << 20),
+                    Reference(in, CaseFoldMap(), ascending, unique));
+        }
+      }
+  }
+}
+
 TEST(SortRuns, WorkingAreaBoundsThePeakApartFromRuns) {
   SmallSort sort(40, nullptr, true, false, 64 << 10);
   TgsVariant v;
