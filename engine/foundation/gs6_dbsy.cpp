@@ -150,9 +150,14 @@ GSO_dBHandler::GSO_dBHandler(const std::string& file_name, bool read_write, bool
 GSO_dBHandler::~GSO_dBHandler() {
   filter_expression_.reset();
   current_tag_ = nullptr;
-  // Closing the index files writes what a scope left unended still holds; only
-  // then may the marker go.
+  // Closing writes what a scope left unended still holds (the table header, then
+  // the index files); only then may the marker go.
   bool closed_cleanly = true;
+  try {
+    HoldHeaderWrites(false);
+  } catch (...) {
+    closed_cleanly = false;
+  }
   for (auto& slot : index_slots_) {
     try {
       if (slot) slot->WriteChanges();

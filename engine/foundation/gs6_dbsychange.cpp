@@ -33,8 +33,13 @@
 // a bulk scope (BeginBulk/EndBulk, TgsBulkScope): the marker is written once when
 // the outermost scope begins, index writes are held and coalesced meanwhile (the
 // held blocks go out in runs when 64 MiB wait), and everything is written and the
-// marker removed when the outermost scope ends. A kill inside leaves the marker,
-// and the next open rebuilds.
+// marker removed when the outermost scope ends. Records still go to the file one
+// by one (a row of another table that a record refers to is there before it), but
+// the table header only when the scope ends (HoldHeaderWrites), and a changed
+// index leaf met again and again (the end of a short key's run) is written
+// once (GSobjIndexFile::SetHoldLeaves). A kill inside
+// leaves the marker and a header count behind the records; the next open rebuilds
+// the indexes and counts the whole records the file holds.
 //
 // Power loss is another matter: what the system holds in its cache reaches the
 // disk when it chooses. SyncToDisk forces the table, memo and index files to the
@@ -137,12 +142,20 @@ void GSO_dBHandler::BeginBulk() {
   if (bulk_depth_++ == 0) {
     change_failures_ = FailureCount();
     EnsureMarker();
+    HoldHeaderWrites(true);
+    if (!Shared())
+      for (auto& file : index_slots_)
+        if (file) file->SetHoldLeaves(true);
   }
 }
 
 void GSO_dBHandler::EndBulk() {
   if (bulk_depth_ == 0 || --bulk_depth_ > 0) return;
   try {
+    // The records are in the file: their count, then their keys.
+    HoldHeaderWrites(false);
+    for (auto& file : index_slots_)
+      if (file) file->SetHoldLeaves(false);
     WriteIndexChanges();
   } catch (...) {
     change_failed_ = true;

@@ -56,6 +56,7 @@ GSobjCDXTag::GSobjCDXTag(GSobjCDXFile* file, int32_t header_position, const std:
 GSobjCDXTag::~GSobjCDXTag() {
   try {
     ReleaseTree();
+    WriteHeldLeaves();
   } catch (...) {
     // Destruction cannot report; the node path is freed by the base.
   }
@@ -357,6 +358,7 @@ void GSobjCDXTag::WriteNode(int32_t position, GSobjIndexKey& node) {
 
 void GSobjCDXTag::LinkLeftSibling(int32_t left, int32_t new_right) {
   CheckNodePosition(left, "left sibling");
+  if (RelinkHeldLeaf(left, new_right)) return;
   uint8_t block[kCdxBlockSize];
   if (!file_->ReadBlock(left, block, kCdxBlockSize))
     Damaged("left sibling " + std::to_string(left) + " cannot be read");
@@ -364,12 +366,38 @@ void GSobjCDXTag::LinkLeftSibling(int32_t left, int32_t new_right) {
   file_->WriteBlock(left, block, kCdxBlockSize);
 }
 
+LeafParams GSobjCDXTag::WrittenLeafParams(const NodeData& d) {
+  int64_t bound = RecordBound();
+  for (const NodeEntry& e : d.entries) bound = std::max<int64_t>(bound, e.record);
+  return CdxLeafParams(key_length_, bound, true, false);
+}
+
+bool GSobjCDXTag::LeafFits(const NodeData& d) {
+  // General-collation keys are stored altered: they are written at once.
+  if (Shape().general || !d.leaf) return false;
+  const LeafParams p = WrittenLeafParams(d);
+  const uint8_t* prev = nullptr;
+  uint32_t prev_length = 0;
+  int whole = 0;
+  for (const NodeEntry& e : d.entries) {
+    const uint8_t* key = d.pool.data() + e.offset;
+    const uint32_t length = std::min<uint32_t>(e.length, key_length_);
+    const uint32_t dup =
+        prev ? std::min<uint32_t>(SharedPrefix(prev, prev_length, key, length), p.dup_mask) : 0;
+    whole += int(length - std::min(dup, length)) + p.bytes_per_entry;
+    if (whole >= kCdxKeyArea) return false;
+    prev = key;
+    prev_length = length;
+  }
+  return true;
+}
+
+void GSobjCDXTag::WriteHeldLeaf(int32_t page, GSobjIndexKey& node) { WriteLeaf(page, node, 2); }
+
 void GSobjCDXTag::WriteLeaf(int32_t position, GSobjIndexKey& node, uint16_t attributes) {
   const CdxKeyShape shape = Shape();
   const NodeData& d = *node.Data();
-  int64_t bound = RecordBound();
-  for (const NodeEntry& e : d.entries) bound = std::max<int64_t>(bound, e.record);
-  LeafParams p = CdxLeafParams(key_length_, bound, true, false);
+  LeafParams p = WrittenLeafParams(d);
   const size_t n = d.entries.size();
   int32_t left = d.left, right = d.right;
   uint8_t block[kCdxBlockSize];
@@ -462,11 +490,15 @@ bool GSobjCDXTag::SpreadOverNeighbour(int32_t position, GSobjIndexKey& node) {
   if (other <= 0 || other == position || (right_side ? d.right : d.left) != other) return false;
   CheckNodePosition(other, "neighbour leaf");
   uint8_t block[kCdxBlockSize];
-  if (!file_->ReadBlock(other, block, kCdxBlockSize)) return false;
   NodeData o;
-  if (!DecodeCdxNode(ByteView(block, kCdxBlockSize), Shape(), o, nullptr) || !o.leaf ||
-      (right_side ? o.left : o.right) != position || o.entries.empty())
+  // A held neighbour is the page's content (its block is older).
+  if (const NodeData* held = HeldLeaf(other)) {
+    o = *held;
+  } else if (!file_->ReadBlock(other, block, kCdxBlockSize) ||
+             !DecodeCdxNode(ByteView(block, kCdxBlockSize), Shape(), o, nullptr)) {
     return false;
+  }
+  if (!o.leaf || (right_side ? o.left : o.right) != position || o.entries.empty()) return false;
 
   // The keys of both leaves in key order.
   const NodeData& first_node = right_side ? d : o;
@@ -556,6 +588,7 @@ bool GSobjCDXTag::SpreadOverNeighbour(int32_t position, GSobjIndexKey& node) {
     file_->WriteBlock(pages[piece], block, kCdxBlockSize);
     from = ends[piece];
   }
+  DropHeldLeaf(other);
   // A new first leaf takes the place of the old first one in its left
   // neighbour's link.
   if (pages.front() != (right_side ? position : other) && outer_left > 0)

@@ -89,7 +89,13 @@ class GSobjCDXTag : public GSobjIndexTag {
   // index holds), or empty; the tag is not changed.
   std::string RebuildProblem();
 
+ protected:
+  bool LeafFits(const NodeData& data) override;
+  void WriteHeldLeaf(int32_t page, GSobjIndexKey& node) override;
+
  private:
+  // The leaf parameters for these entries as they would be written now.
+  LeafParams WrittenLeafParams(const NodeData& d);
   void WriteLeaf(int32_t position, GSobjIndexKey& node, uint16_t attributes);
   // Writes an overflowing leaf together with a neighbour under the same parent;
   // false (nothing written) when it has none or their keys cannot be spread.

@@ -96,7 +96,10 @@ bool GSobjIndexFile::WriteBlockInOrder(int32_t position, const void* buffer, int
 void GSobjIndexFile::WriteChanges() {
   for (size_t i = 0; i < tags_.Count(); ++i) {
     auto* tag = static_cast<GSobjIndexTag*>(tags_.At(i));
-    if (tag->HoldsChanges()) tag->ReleaseTree();
+    if (tag->HoldsChanges()) {
+      tag->ReleaseTree();
+      tag->WriteHeldLeaves();
+    }
   }
   if (disk_) disk_->WritePending();
 }
@@ -122,6 +125,16 @@ void GSobjIndexFile::RebuildAll() {}
 void GSobjIndexFile::RewriteWhole(const std::function<void()>& write_all,
                                   const std::function<void()>& reread) {
   if (!disk_) return;
+  // Leaves held back go to the old file first, which comes back whole should
+  // the rebuild fail; when they cannot, the rebuild makes them needless.
+  for (size_t i = 0; i < tags_.Count(); ++i) {
+    auto* tag = static_cast<GSobjIndexTag*>(tags_.At(i));
+    try {
+      tag->WriteHeldLeaves();
+    } catch (...) {
+      tag->DiscardHeldLeaves();
+    }
+  }
   if (!disk_->CanBeReplaced()) {
     const int32_t failures = disk_->Failures();
     write_all();
@@ -541,6 +554,9 @@ void GSobjIndexFile::ForgetNode(int32_t position) {
 }
 
 void GSobjIndexFile::DropNodeCache() {
+  // Held leaves are of the file's old content too.
+  for (size_t i = 0; i < tags_.Count(); ++i)
+    static_cast<GSobjIndexTag*>(tags_.At(i))->DiscardHeldLeaves();
   cache_slots_.clear();
   cache_index_.clear();
   free_slots_.clear();

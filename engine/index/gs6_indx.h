@@ -144,6 +144,11 @@ class GSobjIndexFile : public TgsObject {
   bool CommitRewrite();
   void AbandonRewrite();
 
+  // While on (bulk work of an exclusive writer), tags hold the changed leaves
+  // their searches leave (see GSobjIndexTag::TakeHeldLeaf) until WriteChanges.
+  void SetHoldLeaves(bool on) { hold_leaves_ = on; }
+  bool HoldsLeaves() const { return hold_leaves_; }
+
   // Gives the system everything a record change left in memory: the changed
   // nodes and headers of every tag (whose loaded path is released for it) and
   // every block held for the file. The table handler calls it at the end of each
@@ -203,6 +208,7 @@ class GSobjIndexFile : public TgsObject {
   std::string tag_problem_;
   std::string stale_reason_;
   bool defer_replace_ = false;
+  bool hold_leaves_ = false;
   std::unique_ptr<GSO_DiskFile> deferred_old_;
   std::string deferred_scratch_name_;
   std::function<void()> deferred_reread_;

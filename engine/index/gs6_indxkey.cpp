@@ -46,7 +46,7 @@ GSobjIndexKey::GSobjIndexKey(GSobjIndexTag* tag, GSobjIndexKey* parent, int32_t 
                              int depth)
     : Page(page), Parent(parent), Tag(tag), Kind(kind), Depth(depth) {
   if (page > 0 && tag) {
-    tag->ReadNode(page, *this);
+    if (!tag->TakeHeldLeaf(page, *this)) tag->ReadNode(page, *this);
     Changed = false;
   }
   if (!data_ && !lazy_) {
@@ -64,7 +64,7 @@ void GSobjIndexKey::Reload(int32_t page) {
   Kind = kNodeInterior;
   Position = -1;
   Changed = Split = OwnsParent = AtFirst = AtLast = false;
-  if (page > 0 && Tag) Tag->ReadNode(page, *this);
+  if (page > 0 && Tag && !Tag->TakeHeldLeaf(page, *this)) Tag->ReadNode(page, *this);
   if (!data_ && !lazy_) {
     data_ = std::make_shared<NodeData>();
     data_->leaf = Kind >= kNodeLeaf;
@@ -117,6 +117,9 @@ void GSobjIndexKey::CopyEntry(size_t i, GSobjIndexKeyData& out, bool text) const
 
 NodeData& GSobjIndexKey::MutableData() {
   D();
+  // A held leaf changed on the path is the path's again (written or held when
+  // the path leaves it).
+  if (Tag && Page > 0) Tag->DropHeldLeaf(Page);
   // Shared only with the file's cache: the cache lets go (the node is written
   // again before anyone reads it back) and the data changes in place.
   if (data_.use_count() == 2 && Tag && Page > 0 && Tag->File()->IsCached(Page, data_.get()))

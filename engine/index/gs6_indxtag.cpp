@@ -308,7 +308,7 @@ bool GSobjIndexTag::SaveOtherChild(GSobjIndexKey* node, size_t index) {
   if (!c || CleanSubtree(c) || (c->Page == node->PointerAt(index) && !c->Split)) return false;
   try {
     for (GSobjIndexKey* n = PathEnd(c); n; n = n->Parent) {
-      if (n->Changed) SaveNode(n);
+      if (n->Changed && !HoldLeaf(n)) SaveNode(n);
       if (n == c) break;
     }
   } catch (...) {
@@ -322,6 +322,96 @@ bool GSobjIndexTag::SaveOtherChild(GSobjIndexKey* node, size_t index) {
     n->Split = n->OwnsParent = false;
   }
   return true;
+}
+
+// ---------------------------------------------------------------- held leaves
+
+bool GSobjIndexTag::LeafFits(const NodeData&) { return false; }
+void GSobjIndexTag::WriteHeldLeaf(int32_t page, GSobjIndexKey& node) { WriteNode(page, node); }
+
+bool GSobjIndexTag::HoldLeaf(GSobjIndexKey* leaf) {
+  constexpr size_t kMaxHeldLeaves = 64;
+  if (!leaf->IsLeaf() || !file_->HoldsLeaves() || !file_->CacheEnabled() || !leaf->Parent ||
+      leaf->Split || leaf->OwnsParent || leaf->Page <= 0 || leaf->Count() == 0)
+    return false;
+  // A leaf left for the first time in a while is written: most leaves a run of
+  // appends changes (random titles) are not met again soon.
+  bool recent = false;
+  for (int32_t page : recent_leaves_) recent = recent || page == leaf->Page;
+  if (!recent) {
+    recent_leaves_[recent_next_++ % kRecentLeaves] = leaf->Page;
+    return false;
+  }
+  if (held_leaves_.size() >= kMaxHeldLeaves || !LeafFits(*leaf->Data())) return false;
+  // The cache may hold an older form of the page; the held leaf is its content.
+  file_->ForgetNode(leaf->Page);
+  held_leaves_.push_back({leaf->Page, leaf->Data()});
+  leaf->Changed = false;
+  return true;
+}
+
+bool GSobjIndexTag::TakeHeldLeaf(int32_t page, GSobjIndexKey& node) {
+  for (const HeldLeafEntry& h : held_leaves_)
+    if (h.page == page) {
+      node.SetData(h.data);
+      node.Kind = kNodeLeaf;
+      return true;
+    }
+  return false;
+}
+
+const NodeData* GSobjIndexTag::HeldLeaf(int32_t page) const {
+  for (const HeldLeafEntry& h : held_leaves_)
+    if (h.page == page) return h.data.get();
+  return nullptr;
+}
+
+void GSobjIndexTag::ForgetHeldLeaf(int32_t page) {
+  std::erase_if(held_leaves_, [page](const HeldLeafEntry& h) { return h.page == page; });
+}
+
+bool GSobjIndexTag::RelinkHeldLeaf(int32_t page, int32_t right) {
+  for (HeldLeafEntry& h : held_leaves_)
+    if (h.page == page) {
+      // A node on a path may share the data: it gets a copy of its own.
+      h.data = std::make_shared<NodeData>(*h.data);
+      h.data->right = right;
+      return true;
+    }
+  return false;
+}
+
+void GSobjIndexTag::WriteHeldLeaves() {
+  while (!held_leaves_.empty()) {
+    HeldLeafEntry h = held_leaves_.back();
+    if (LeafFits(*h.data)) {
+      held_leaves_.pop_back();
+      GSobjIndexKey node(this, nullptr, 0, kNodeLeaf, 0);
+      node.SetData(h.data);
+      node.Page = h.page;
+      WriteHeldLeaf(h.page, node);
+      continue;
+    }
+    // Grown past its block since it was held (record numbers now take more
+    // bytes): the path is searched down to it by its last key, and it is
+    // written from there, its parent taking the split.
+    const NodeData& d = *h.data;
+    const NodeEntry& e = d.entries.back();
+    GSobjIndexKeyData k;
+    k.SetKey(d.pool.data() + e.offset, e.length, TextKeys());
+    k.RecordNumber = k.TreePointer = e.record;
+    LoadTree(2);
+    if (root_) {
+      BeginOperation();
+      SearchNode(root_.get(), e.record, k, -1);
+    }
+    GSobjIndexKey* leaf = root_ ? PathEnd(root_.get()) : nullptr;
+    if (!leaf || leaf->Page != h.page || leaf->Data() != h.data)
+      Damaged("leaf " + std::to_string(h.page) + " is not found from the root by its last key");
+    leaf->MutableData();  // takes it back from the held leaves
+    leaf->Changed = true;
+    ReleaseTree();
+  }
 }
 
 bool GSobjIndexTag::CleanSubtree(const GSobjIndexKey* node) {
@@ -357,7 +447,7 @@ void GSobjIndexTag::ReleaseTree() {
 }
 
 bool GSobjIndexTag::HoldsChanges() const {
-  if (header_changed_) return true;
+  if (header_changed_ || !held_leaves_.empty()) return true;
   for (GSobjIndexKey* n = root_ ? PathEnd(root_.get()) : nullptr; n; n = n->Parent)
     if (n->Changed) return true;
   return false;

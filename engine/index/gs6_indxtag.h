@@ -15,6 +15,7 @@
 #include <cstdint>
 #include <memory>
 #include <string>
+#include <vector>
 
 #include "engine/foundation/gs6_glbl.h"
 #include "engine/index/gs6_indxkey.h"
@@ -167,6 +168,28 @@ class GSobjIndexTag : public TgsObject {
   bool SaveOtherChild(GSobjIndexKey* node, size_t index);
   // True when no node from node down the loaded path waits to be written.
   static bool CleanSubtree(const GSobjIndexKey* node);
+
+  // Held leaves (while the file holds leaves, see GSobjIndexFile::SetHoldLeaves):
+  // a changed leaf that a search leaves is kept decoded instead of written when
+  // it was left a short while before too and still fits its block. The ends of
+  // a short key's runs take every append (16 categories: 16 leaves), and each
+  // was written at every append. A read of the page takes the held leaf (the
+  // file's block is stale), a change takes it back onto the path, and
+  // WriteHeldLeaves writes what is still held (the file's WriteChanges).
+  // Gives node the held leaf at page; false when none is held there.
+  bool TakeHeldLeaf(int32_t page, GSobjIndexKey& node);
+  // The held leaf at page, or null.
+  const NodeData* HeldLeaf(int32_t page) const;
+  // Lets go of the held leaf at page (a change took it back, or it was written).
+  void DropHeldLeaf(int32_t page) {
+    if (!held_leaves_.empty()) ForgetHeldLeaf(page);
+  }
+  // Points the held leaf at page to a new right sibling; false when none is held.
+  bool RelinkHeldLeaf(int32_t page, int32_t right);
+  void WriteHeldLeaves();
+  // Forgets the held leaves unwritten (the file was rewritten without them).
+  void DiscardHeldLeaves() { held_leaves_.clear(); }
+  bool HoldsLeaves() const { return !held_leaves_.empty(); }
   // The node at the end of the loaded path below node.
   static GSobjIndexKey* PathEnd(GSobjIndexKey* node);
 
@@ -225,6 +248,15 @@ class GSobjIndexTag : public TgsObject {
   void DestroySubtree(std::unique_ptr<GSobjIndexKey>& slot);
   // Raises when the format writer cannot give a node position.
   void CheckChildPointer(GSobjIndexKey* node, int32_t page);
+  // Formats that hold leaves: whether a leaf of these entries fits its block as
+  // it would be written now, and the write of a held leaf (a leaf under a
+  // parent) that fits. The defaults hold nothing.
+  virtual bool LeafFits(const NodeData& data);
+  virtual void WriteHeldLeaf(int32_t page, GSobjIndexKey& node);
+  // Holds the changed leaf a search leaves instead of writing it (see
+  // TakeHeldLeaf); false when it is to be written.
+  bool HoldLeaf(GSobjIndexKey* leaf);
+  void ForgetHeldLeaf(int32_t page);
 
   std::string format_name_ = "UNK";
   std::string tag_name_;
@@ -279,6 +311,15 @@ class GSobjIndexTag : public TgsObject {
   // The path was moved away from the current key (by PrepareAppend): a move
   // from the current key finds it again first.
   bool path_off_current_ = false;
+  struct HeldLeafEntry {
+    int32_t page;
+    std::shared_ptr<NodeData> data;
+  };
+  std::vector<HeldLeafEntry> held_leaves_;
+  // The leaves written last when a search left them, for HoldLeaf.
+  static constexpr size_t kRecentLeaves = 64;
+  int32_t recent_leaves_[kRecentLeaves] = {};
+  size_t recent_next_ = 0;
 };
 
 }  // namespace devazoz

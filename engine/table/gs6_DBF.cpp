@@ -348,6 +348,11 @@ void GSO_dBaseDBF::WriteHeader() {
   header_dirty_ = false;
 }
 
+void GSO_dBaseDBF::HoldHeaderWrites(bool on) {
+  hold_header_ = on;
+  if (!on && header_dirty_ && !Closed()) WriteHeader();
+}
+
 void GSO_dBaseDBF::StampHeader() {
   platform::LocalTime now = os::CurrentLocalTime();
   uint32_t stamp =
@@ -529,7 +534,7 @@ void GSO_dBaseDBF::AppendRecord() {
       record_number_ = record_count_;
       buffer_.back() = 0x1A;
       WriteAt(RecordOffset(record_number_), buffer_.data(), record_length_ + 1);
-      WriteHeader();
+      if (!HoldsHeaderWrites()) WriteHeader();
     } catch (...) {
       UndoAppend(count, record, old_header);
       throw;
@@ -574,7 +579,7 @@ void GSO_dBaseDBF::WriteRecord(int32_t n) {
   UpdateWindow(n);
   record_number_ = n;
   RereadHeader();
-  WriteHeader();
+  if (!HoldsHeaderWrites()) WriteHeader();
   Notify(kEventAfterWrite, n);
   SaveRecord();
 }

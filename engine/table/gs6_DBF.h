@@ -108,6 +108,14 @@ class GSO_dBaseDBF : public GSO_DiskFile {
   bool IsDeleted() const;
   void RereadHeader();
   void WriteHeader();
+  // While held (an exclusive writer's bulk work), appends and record writes leave
+  // the header to be written when the holding ends (or by WriteHeader, at a sync
+  // or close): one header write for the whole run instead of one per record. A
+  // kill meanwhile leaves a header count behind the records written, which the
+  // next exclusive open puts right. A shared table writes its header every time,
+  // as other processes count its records by it.
+  void HoldHeaderWrites(bool on);
+  bool HoldsHeaderWrites() const { return hold_header_ && !Shared(); }
   // Brings the header copy up to date as WriteHeader writes it (date, record
   // count, flags, change stamp, user id) without writing it.
   void StampHeader();
@@ -229,6 +237,7 @@ class GSO_dBaseDBF : public GSO_DiskFile {
   std::string damage_;
   bool memo_writes_beside_ = false;
   bool count_behind_ = false;  // the header counts fewer records than the file holds
+  bool hold_header_ = false;   // see HoldHeaderWrites
 
  private:
   bool ReadAheadAllowed() const { return table_read_ahead_ && (!Shared() || file_locked_); }
