@@ -196,7 +196,9 @@ TEST(HeldLeaves, RunsOfFewKeysStaySoundUnderSeeksChangesAndSplits) {
         ASSERT_NE(h.FindKey(key), 0) << n;
         EXPECT_EQ(TrimRightZ(h.GetStr(1)), key) << n;
         h.GetRecord(kMovePrevious);
-        if (!h.Bof()) EXPECT_LT(TrimRightZ(h.GetStr(1)), key) << n;
+        if (!h.Bof()) {
+          EXPECT_LT(TrimRightZ(h.GetStr(1)), key) << n;
+        }
       }
       if (n % 257 == 200) {
         // A key moves from one run to another, and one back again.
@@ -237,7 +239,7 @@ TEST(HeldLeaves, AHeldLeafThatOutgrewItsBlockIsSplitWhenWritten) {
     TgsBulkScope scope(&h);
     int n = 0;
     // Runs of four keys fill their last leaves below the boundary.
-    while (h.RecordCount() < 65535) Append(h, "K" + std::to_string(n++ % 4), n);
+    for (; h.RecordCount() < 65535; ++n) Append(h, "K" + std::to_string(n % 4), n);
     // Past it, appends elsewhere leave the held leaves alone.
     for (int i = 0; i < 40; ++i) Append(h, "Z" + std::to_string(i), 900000 + i);
     scope.End();
