@@ -4,6 +4,8 @@
 #include <bit>
 #include <cstring>
 
+#include "engine/index/gs6_keybytes.h"
+
 namespace devazoz {
 
 namespace {
@@ -72,6 +74,13 @@ uint32_t SharedPrefix(const uint8_t* a, uint32_t a_length, const uint8_t* b, uin
     std::memcpy(&y, b + i, 8);
     if (x != y) return i + uint32_t(std::countr_zero(x ^ y) >> 3);
     i += 8;
+  }
+  if (i < n && n >= 8) {
+    // The last eight bytes, overlapping those found equal.
+    uint64_t x, y;
+    std::memcpy(&x, a + n - 8, 8);
+    std::memcpy(&y, b + n - 8, 8);
+    return x == y ? n : n - 8 + uint32_t(std::countr_zero(x ^ y) >> 3);
   }
   while (i < n && a[i] == b[i]) ++i;
   return i;
@@ -502,10 +511,10 @@ bool CdxLeafWriter::AddShared(const uint8_t* key, uint32_t length, uint32_t reco
     for (uint32_t i = 0; i < width; ++i) at[i] = uint8_t(entry >> (8 * i));
   }
   text_pos_ -= int(stored);
-  if (stored) std::memcpy(area + text_pos_, key + dup, stored);
+  CopyKeyBytes(area + text_pos_, key + dup, stored);
   if (shape_.general && shape_.text) ClearTrailingHighNibbles(area + text_pos_, 0, stored);
   // The previous key's first dup bytes are this key's already.
-  if (length > dup) std::memcpy(prev_ + dup, key + dup, length - dup);
+  if (length > dup) CopyKeyBytes(prev_ + dup, key + dup, length - dup);
   prev_length_ = length;
   ++count_;
   block_.PutU16LE(12, uint16_t(free_));

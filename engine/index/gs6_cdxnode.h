@@ -107,6 +107,9 @@ class CdxLeafWriter {
   bool AddShared(const uint8_t* key, uint32_t length, uint32_t record, uint32_t shared);
   int Count() const { return count_; }
   int Free() const { return free_; }
+  // The last key added (cut to the key length), valid until the next Add or Begin.
+  const uint8_t* LastKey() const { return prev_; }
+  uint32_t LastLength() const { return prev_length_; }
   // Writes the free bytes and the key count into the block.
   void Finish(uint16_t attributes, int32_t left, int32_t right);
 

@@ -67,9 +67,7 @@ void GSobjSortCDX::AddToLevel(int level, int32_t pointer, const uint8_t* key, ui
                             " does not fit a leaf");
     }
     ++lv.count;
-    if (length) std::memcpy(lv.last_key, key, length);
-    lv.last_length = length;
-    lv.last_record = record;
+    lv.last_record = record;  // the key itself is the writer's last
     return;
   }
   size_t at = size_t(kCdxNodeHead) + size_t(lv.count) * (L + 8);
@@ -93,9 +91,9 @@ void GSobjSortCDX::CloseLevel(int level, bool last) {
   PutCdxNodeHead(span, lv.attributes, uint16_t(lv.count), left, right);
   tag_->File()->WriteBlock(own, lv.block, kCdxBlockSize);
   uint8_t key[256];
-  uint32_t length = lv.last_length;
+  uint32_t length = LastLength(level);
   int32_t record = lv.last_record;
-  std::memcpy(key, lv.last_key, length);
+  std::memcpy(key, LastKey(level), length);
   std::memset(lv.block, 0, sizeof lv.block);
   PutCdxNodeHead(span, lv.attributes, 0, own, right);
   lv.count = 0;
@@ -134,7 +132,7 @@ void GSobjSortCDX::Finish() {
       if (top)
         tag_->SetRootPointer(own);
       else
-        AddToLevel(level + 1, own, lv.last_key, lv.last_length, lv.last_record);
+        AddToLevel(level + 1, own, LastKey(level), LastLength(level), lv.last_record);
     }
     lv.used = false;
   }

@@ -39,11 +39,17 @@ class GSobjSortCDX : public TgsSort {
     uint8_t block[kCdxBlockSize];
     uint16_t attributes = 0;
     int count = 0;
-    CdxLeafWriter writer;  // level 0
-    uint8_t last_key[256];
+    CdxLeafWriter writer;   // level 0
+    uint8_t last_key[256];  // above level 0; a leaf's is its writer's
     uint32_t last_length = 0;
     int32_t last_record = 0;
   };
+  const uint8_t* LastKey(int level) const {
+    return level == 0 ? levels_[0].writer.LastKey() : levels_[level].last_key;
+  }
+  uint32_t LastLength(int level) const {
+    return level == 0 ? levels_[0].writer.LastLength() : levels_[level].last_length;
+  }
   void AddToLevel(int level, int32_t pointer, const uint8_t* key, uint32_t length, int32_t record);
   void StartLevel(int level);
   // Writes the node of a level at its own block; the right sibling is the next

@@ -5,6 +5,7 @@
 #define ENGINE_INDEX_GS6_INDXBUILD_H_
 
 #include <algorithm>
+#include <bit>
 #include <cstddef>
 #include <cstdint>
 #include <cstring>
@@ -55,21 +56,67 @@ void ReadEveryRecord(GSO_dBaseFld* table, Visit visit) {
 // the text up to the field's end or its first NUL byte, without trailing
 // blanks, at most key_length bytes (the sort drops the blanks a cut leaves).
 // The blanks go first: a NUL byte can only stand before them, so the search for
-// one reads only what is left.
+// one reads only what is left. Both work a word at a time where the words are
+// little-endian (the first byte lowest), as the record pass does it for every
+// record.
+namespace field_key {
+inline constexpr bool kWordSteps = std::endian::native == std::endian::little;
+inline constexpr uint64_t kEightBlanks = 0x2020202020202020ull;
+// The top bit of every zero byte of w, nothing else.
+inline uint64_t ZeroBytes(uint64_t w) {
+  constexpr uint64_t k7F = 0x7F7F7F7F7F7F7F7Full;
+  return ~(((w & k7F) + k7F) | w | k7F);
+}
+}  // namespace field_key
+
 inline uint32_t TrimBlanks(const uint8_t* text, uint32_t length) {
-  // Fields are mostly blank at the end: drop eight blanks at a time first.
-  constexpr uint64_t kEightBlanks = 0x2020202020202020ull;
+  using namespace field_key;
+  // Fields are mostly blank at the end: drop eight blanks at a time.
   for (uint64_t word; length >= 8; length -= 8) {
     std::memcpy(&word, text + length - 8, 8);
-    if (word != kEightBlanks) break;
+    if (word == kEightBlanks) continue;
+    if constexpr (kWordSteps) {
+      // The highest byte of the word that is not a blank ends the text.
+      uint64_t other = ~ZeroBytes(word ^ kEightBlanks) & 0x8080808080808080ull;
+      return length - 8 + uint32_t(63 - std::countl_zero(other)) / 8 + 1;
+    }
+    break;
   }
   while (length > 0 && text[length - 1] == ' ') --length;
   return length;
 }
 inline uint32_t FieldKeyLength(const uint8_t* text, uint32_t length, uint32_t key_length) {
+  using namespace field_key;
   length = TrimBlanks(text, length);
-  if (const void* nul = std::memchr(text, 0, length))
-    length = TrimBlanks(text, uint32_t(static_cast<const uint8_t*>(nul) - text));
+  uint32_t nul = length;
+  if constexpr (kWordSteps) {
+    uint32_t i = 0;
+    for (uint64_t word; i + 8 <= length; i += 8) {
+      std::memcpy(&word, text + i, 8);
+      if (uint64_t zero = ZeroBytes(word)) {
+        nul = i + uint32_t(std::countr_zero(zero)) / 8;
+        break;
+      }
+    }
+    if (nul == length && i < length) {
+      if (length >= 8) {
+        // The last eight bytes, overlapping those already looked at.
+        uint64_t word;
+        std::memcpy(&word, text + length - 8, 8);
+        if (uint64_t zero = ZeroBytes(word))
+          nul = length - 8 + uint32_t(std::countr_zero(zero)) / 8;
+      } else {
+        for (; i < length; ++i)
+          if (text[i] == 0) {
+            nul = i;
+            break;
+          }
+      }
+    }
+  } else if (const void* at = std::memchr(text, 0, length)) {
+    nul = uint32_t(static_cast<const uint8_t*>(at) - text);
+  }
+  if (nul < length) length = TrimBlanks(text, nul);
   return length < key_length ? length : key_length;
 }
 

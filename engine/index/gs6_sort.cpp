@@ -10,6 +10,7 @@
 
 #include "engine/foundation/gs6_eror.h"
 #include "engine/foundation/gs6_os.h"
+#include "engine/index/gs6_keybytes.h"
 
 // How the sort works.
 //
@@ -183,35 +184,6 @@ inline void CopyShort(uint8_t* dst, const uint8_t* src, size_t n) {
     std::memcpy(&b, src + i + 8, 8);
     std::memcpy(dst + i, &a, 8);
     std::memcpy(dst + i + 8, &b, 8);
-  }
-}
-
-// Copies exactly n >= 4 bytes (overlapping word copies for the ends).
-inline void CopyExact(uint8_t* dst, const uint8_t* src, size_t n) {
-  uint64_t a, b;
-  if (n >= 16) {
-    size_t i = 0;
-    for (; i + 16 < n; i += 16) {
-      std::memcpy(&a, src + i, 8);
-      std::memcpy(&b, src + i + 8, 8);
-      std::memcpy(dst + i, &a, 8);
-      std::memcpy(dst + i + 8, &b, 8);
-    }
-    std::memcpy(&a, src + n - 16, 8);
-    std::memcpy(&b, src + n - 8, 8);
-    std::memcpy(dst + n - 16, &a, 8);
-    std::memcpy(dst + n - 8, &b, 8);
-  } else if (n >= 8) {
-    std::memcpy(&a, src, 8);
-    std::memcpy(&b, src + n - 8, 8);
-    std::memcpy(dst, &a, 8);
-    std::memcpy(dst + n - 8, &b, 8);
-  } else {
-    uint32_t c, d;
-    std::memcpy(&c, src, 4);
-    std::memcpy(&d, src + n - 4, 4);
-    std::memcpy(dst, &c, 4);
-    std::memcpy(dst + n - 4, &d, 4);
   }
 }
 
@@ -501,12 +473,17 @@ void TgsSort::Impl::Add(uint8_t kind, const uint8_t* k, size_t n, const uint8_t*
   std::memcpy(e, &recno, 4);
   e[4] = uint8_t(n);
   e[5] = kind;
-  if (n) {  // an empty value may have no bytes at all
-    std::memcpy(e + kEntryHead, k, n);
-    if (raw) std::memcpy(e + kEntryHead + n, raw, n);
-  }
+  CopyKeyBytes(e + kEntryHead, k, n);  // k may be null when n is 0
+  if (raw) CopyKeyBytes(e + kEntryHead + n, raw, n);
   if ((items.size() & 0xFFFF) == 0) NotePeak();
-  uint64_t chunk = ChunkAt(e + kEntryHead, n, 0);
+  // The first chunk from the caller's bytes: a load from the arena right after
+  // the copy would wait for the stores.
+  uint64_t chunk = 0;
+  if (n >= 8) {
+    chunk = LoadBE64(k);
+  } else {
+    for (size_t i = 0; i < n; ++i) chunk |= uint64_t(k[i]) << (56 - 8 * i);
+  }
   chunks_differ |= chunk ^ (items.empty() ? chunk : items[0].chunk);
   items.push_back(Item{chunk, uint32_t(arena_used), TailAt(n, 0)});
   arena_used += size;
@@ -607,7 +584,7 @@ bool TgsSort::Impl::Gather() {
     size_t g = group(chunk);
     uint32_t off = at[g];
     at[g] += uint32_t(size);
-    CopyExact(to + off, e, size);
+    CopyKeyBytes(to + off, e, size);
     items[next[g]++] = Item{chunk, off, TailAt(len, 0)};
     from += size;
   }

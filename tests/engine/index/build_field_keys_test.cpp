@@ -6,6 +6,7 @@
 // the last record.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <memory>
 #include <string>
 #include <string_view>
@@ -130,6 +131,32 @@ TEST(FieldKeyLength, NulCutBlanksDroppedAndKeyLengthKept) {
                                       uint32_t(c.field.size()), c.key_length),
               c.want)
         << c.field;
+}
+
+// Fields of every length up to 40 with the text ending at every place and a
+// NUL at every place (or none), against a byte-by-byte reading; the field is
+// allocated to its exact length, so that a read past it shows under the
+// address sanitizer. Text bytes run through values near a blank and a NUL.
+TEST(FieldKeyLength, EveryLengthEndAndNulPlaceAgainstByteSteps) {
+  const uint8_t kText[] = {'A', 0xA0, 0x80, 0x01, 0xFF, 0x21, 0x1F, 0x7F};
+  auto reference = [](const std::vector<uint8_t>& f, uint32_t key_length) {
+    uint32_t n = 0;
+    while (n < f.size() && f[n] != 0) ++n;
+    while (n > 0 && f[n - 1] == ' ') --n;
+    return std::min(n, key_length);
+  };
+  for (uint32_t n = 0; n <= 40; ++n)
+    for (uint32_t end = 0; end <= n; ++end)
+      for (uint32_t nul = 0; nul <= n; ++nul) {
+        std::vector<uint8_t> f(n);
+        for (uint32_t i = 0; i < n; ++i) f[i] = i < end ? kText[(i + end) % 8] : ' ';
+        if (end > 2) f[end / 2] = ' ';
+        if (nul < n) f[nul] = 0;
+        for (uint32_t key_length : {n, 12u}) {
+          ASSERT_EQ(devazoz::FieldKeyLength(f.data(), n, key_length), reference(f, key_length))
+              << "length " << n << " end " << end << " NUL at " << nul;
+        }
+      }
 }
 
 }  // namespace

@@ -2,9 +2,12 @@
 // key compression, the numeric key encodings and the general collation.
 #include <gtest/gtest.h>
 
+#include <vector>
+
 #include "engine/foundation/gs6_bytes.h"
 #include "engine/index/gs6_cdxcoll.h"
 #include "engine/index/gs6_cdxnode.h"
+#include "engine/index/gs6_keybytes.h"
 #include "tests/engine/index/index_fixture.h"
 
 namespace {
@@ -149,6 +152,27 @@ TEST(CdxLayout, LeafKeysShareLeadingBytesAndCountTrailingBlanks) {
                         d.entries[1].length),
             "ABD");
   EXPECT_EQ(d.entries[1].record, 2);
+}
+
+// The prefix shared by two keys and the copy of key bytes, for every length up
+// to 40 and every place of the first difference, against byte steps; buffers of
+// the exact length, so that a read or write past them shows under the address
+// sanitizer.
+TEST(CdxLayout, SharedPrefixAndKeyCopyAgainstByteSteps) {
+  for (uint32_t n = 0; n <= 40; ++n) {
+    std::vector<uint8_t> a(n), b(n);
+    for (uint32_t i = 0; i < n; ++i) a[i] = b[i] = uint8_t('A' + i % 23);
+    EXPECT_EQ(devazoz::SharedPrefix(a.data(), n, b.data(), n), n);
+    for (uint32_t at = 0; at < n; ++at) {
+      b[at] ^= 0x40;
+      EXPECT_EQ(devazoz::SharedPrefix(a.data(), n, b.data(), n), at) << n;
+      EXPECT_EQ(devazoz::SharedPrefix(a.data(), n, b.data(), at + 1), at) << n;
+      b[at] ^= 0x40;
+    }
+    std::vector<uint8_t> to(n, 0);
+    devazoz::CopyKeyBytes(to.data(), a.data(), n);
+    EXPECT_EQ(to, a);
+  }
 }
 
 TEST(CdxLayout, GeneralCollationWeights) {
