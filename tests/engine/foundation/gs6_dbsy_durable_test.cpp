@@ -48,6 +48,14 @@ void Open(GSO_dBHandler& h, const std::string& dir, const IndexKind& kind) {
   h.SelectTag(&tag, false);  // the current tag keeps its path loaded
 }
 
+// Appends a record named prefix and i, numbered base + i.
+void AppendNamed(GSO_dBHandler& h, const std::string& prefix, int i, int base) {
+  h.BlankRecord();
+  h.PutStr(1, prefix + std::to_string(i));
+  h.PutNum(2, base + i);
+  h.AppendRecord();
+}
+
 TEST_P(Durable, EachChangeIsInTheFilesWhenItReturns) {
   const IndexKind& kind = GetParam();
   TempDir dir, copy;
@@ -55,10 +63,7 @@ TEST_P(Durable, EachChangeIsInTheFilesWhenItReturns) {
   GSO_dBHandler h(dir.File("P.DBF"), true, false);
   Open(h, dir.path(), kind);
   for (int i = 0; i < 30; ++i) {
-    h.BlankRecord();
-    h.PutStr(1, "NEW" + std::to_string(i));
-    h.PutNum(2, 5000 + i);
-    h.AppendRecord();
+    AppendNamed(h, "NEW", i, 5000);
     ExpectSound(Snapshot(dir.path(), copy), kind, "after append " + std::to_string(i));
     h.GetRecord(5 + i * 7);
     h.PutStr(1, "RENAMED" + std::to_string(i));
@@ -85,10 +90,7 @@ void ChangeLoop(const std::string& dir, const IndexKind& kind, Progress* progres
   h.SelectTag(&tag, false);
   for (int i = 0; i < changes; ++i) {
     if (i % 2 == 0) {
-      h.BlankRecord();
-      h.PutStr(1, "ADD" + std::to_string(i));
-      h.PutNum(2, 7000 + i);
-      h.AppendRecord();
+      AppendNamed(h, "ADD", i, 7000);
     } else {
       h.GetRecord(3 + i);
       h.PutStr(1, "REN" + std::to_string(i));
@@ -201,10 +203,7 @@ TEST_P(Durable, ABulkScopeHoldsIndexWritesUntilItEnds) {
     EXPECT_TRUE(h.InBulk());
     EXPECT_TRUE(fs::exists(MarkerOf(dir.path())));
     for (int i = 0; i < 200; ++i) {
-      h.BlankRecord();
-      h.PutStr(1, "BULK" + std::to_string(i));
-      h.PutNum(2, 6000 + i);
-      h.AppendRecord();
+      AppendNamed(h, "BULK", i, 6000);
     }
     // Held: a copy taken now needs the repair the marker asks for.
     std::string snap = Snapshot(dir.path(), copy);
@@ -246,10 +245,7 @@ TEST_P(Durable, ABulkScopeWritesTheTableHeaderWhenItEnds) {
     Open(h, dir.path(), kind);
     TgsBulkScope scope(&h);
     for (int i = 0; i < 150; ++i) {
-      h.BlankRecord();
-      h.PutStr(1, "HELD" + std::to_string(i));
-      h.PutNum(2, 7000 + i);
-      h.AppendRecord();
+      AppendNamed(h, "HELD", i, 7000);
     }
     h.GetRecord(3);
     h.PutStr(1, "RENAMED");
